@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the optimised and the sanitizer presets and runs every test under
+# both. Usage: scripts/test.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+for preset in default asan; do
+  echo "== ${preset}: configure and build =="
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+done
+
+status=0
+for preset in default asan; do
+  echo "== ${preset}: tests =="
+  ctest --preset "$preset" || status=$?
+done
+exit "$status"

@@ -1,0 +1,135 @@
+#include "core/Files.h"
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/FileSystemError.h"
+
+namespace nudgerly {
+namespace {
+
+std::string quoted(const std::filesystem::path& path) {
+    return "\u201C" + path.filename().string() + "\u201D";
+}
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, mode_t mode) {
+    const std::string context = "Couldn't save " + quoted(path);
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+    std::string pattern = (folder / ("." + path.filename().string() + ".tmp-XXXXXX")).string();
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+
+    Descriptor fd(::mkostemp(name.data(), O_CLOEXEC));
+    if (fd.get() < 0) {
+        throw FileSystemError(context, errno);
+    }
+    const std::string temporary(name.data());
+    auto fail = [&](int error) {
+        ::unlink(temporary.c_str());
+        throw FileSystemError(context, error);
+    };
+
+    if (::fchmod(fd.get(), mode) != 0) {
+        fail(errno);
+    }
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd.get(), bytes.data() + written, bytes.size() - written);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            fail(errno);
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd.get()) != 0) {
+        fail(errno);
+    }
+    if (::close(fd.release()) != 0) {
+        fail(errno);
+    }
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        fail(errno);
+    }
+    // Make the rename itself durable; a failure here cannot undo the write, so it is not reported.
+    Descriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directory.get() >= 0) {
+        ::fsync(directory.get());
+    }
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    const std::string context = "Couldn't read " + quoted(path);
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        throw FileSystemError(context, errno);
+    }
+    std::string contents;
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw FileSystemError(context, errno);
+        }
+        if (n == 0) {
+            break;
+        }
+        contents.append(buffer, static_cast<std::size_t>(n));
+    }
+    return contents;
+}
+
+void createPrivateDirectories(const std::filesystem::path& path, mode_t mode) {
+    const std::string context = "Couldn't create the folder " + quoted(path);
+    std::filesystem::path current;
+    for (const auto& part : path) {
+        current /= part;
+        if (::mkdir(current.c_str(), mode) != 0 && errno != EEXIST) {
+            throw FileSystemError(context, errno);
+        }
+    }
+    struct stat info{};
+    if (::stat(path.c_str(), &info) != 0) {
+        throw FileSystemError(context, errno);
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        throw FileSystemError(context, ENOTDIR);
+    }
+    if ((info.st_mode & 07777) != mode && ::chmod(path.c_str(), mode) != 0) {
+        throw FileSystemError(context, errno);
+    }
+}
+
+}  // namespace nudgerly

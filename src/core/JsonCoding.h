@@ -1,0 +1,183 @@
+#pragma once
+
+#include <concepts>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "core/Date.h"
+#include "core/RawEnum.h"
+
+namespace nudgerly {
+
+// Raised when JSON does not have the shape a value needs: a missing required key, a value of the
+// wrong type, an unknown enumeration string. One bad member fails the whole containing value.
+class JsonDecodingError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// How dates are written and read; the caller of a coder chooses, as each stored format differs.
+enum class DateCoding {
+    referenceDateSeconds,  // a number: seconds since 2001-01-01 (the default of the stored tokens)
+    unixSeconds,           // a number: seconds since 1970-01-01 (fingerprints, prompt payloads)
+    iso8601,               // "2026-03-01T09:30:00Z" (snapshot files)
+};
+
+struct JsonCoding {
+    DateCoding dates = DateCoding::referenceDateSeconds;
+};
+
+// Parses JSON text; malformed text (including invalid UTF-8 inside strings) is a JsonDecodingError.
+nlohmann::json parseJson(std::string_view text);
+
+namespace Json {
+
+// A coded type T provides `nlohmann::json toJson(const JsonCoding&) const` and
+// `static T fromJson(const nlohmann::json&, const JsonCoding&)`.
+template <typename T>
+concept Coded = requires(const T& value, const nlohmann::json& j, const JsonCoding& coding) {
+    { value.toJson(coding) } -> std::convertible_to<nlohmann::json>;
+    { T::fromJson(j, coding) } -> std::same_as<T>;
+};
+
+// Readers of single values with strict types: a bool is only true/false, an integer is a number with
+// no fraction that fits, a double is any number, a string only a string.
+std::string readString(const nlohmann::json& value);
+bool readBool(const nlohmann::json& value);
+int64_t readInt(const nlohmann::json& value);
+uint64_t readUInt(const nlohmann::json& value);
+double readDouble(const nlohmann::json& value);
+Date readDate(const nlohmann::json& value, const JsonCoding& coding);
+
+// Writes a date; throws JsonEncodingError when it cannot be written in the chosen form.
+nlohmann::json writeDate(Date date, const JsonCoding& coding);
+
+template <typename T>
+T read(const nlohmann::json& value, const JsonCoding& coding);
+
+template <typename T>
+struct IsVector : std::false_type {};
+template <typename T>
+struct IsVector<std::vector<T>> : std::true_type {};
+
+template <typename T>
+T read(const nlohmann::json& value, const JsonCoding& coding) {
+    if constexpr (std::is_same_v<T, std::string>) {
+        return readString(value);
+    } else if constexpr (std::is_same_v<T, bool>) {
+        return readBool(value);
+    } else if constexpr (std::is_same_v<T, int64_t>) {
+        return readInt(value);
+    } else if constexpr (std::is_same_v<T, uint64_t>) {
+        return readUInt(value);
+    } else if constexpr (std::is_same_v<T, double>) {
+        return readDouble(value);
+    } else if constexpr (std::is_same_v<T, Date>) {
+        return readDate(value, coding);
+    } else if constexpr (RawEnum<T>) {
+        std::optional<T> parsed;
+        if constexpr (std::is_same_v<RawValueOf<T>, std::string_view>) {
+            parsed = fromRaw<T>(readString(value));
+        } else {
+            const int64_t number = readInt(value);
+            const auto raw = static_cast<RawValueOf<T>>(number);
+            if (static_cast<int64_t>(raw) == number) {
+                parsed = fromRaw<T>(raw);
+            }
+        }
+        if (!parsed) {
+            throw JsonDecodingError("The value is not one of the known cases.");
+        }
+        return *parsed;
+    } else if constexpr (IsVector<T>::value) {
+        if (!value.is_array()) {
+            throw JsonDecodingError("Expected an array.");
+        }
+        T result;
+        result.reserve(value.size());
+        for (const auto& element : value) {
+            result.push_back(read<typename T::value_type>(element, coding));
+        }
+        return result;
+    } else {
+        static_assert(Coded<T>, "no JSON reader for this type");
+        return T::fromJson(value, coding);
+    }
+}
+
+template <typename T>
+nlohmann::json write(const T& value, const JsonCoding& coding) {
+    if constexpr (std::is_same_v<T, Date>) {
+        return writeDate(value, coding);
+    } else if constexpr (RawEnum<T>) {
+        if constexpr (std::is_same_v<RawValueOf<T>, std::string_view>) {
+            return std::string(toRaw(value));
+        } else {
+            return toRaw(value);
+        }
+    } else if constexpr (IsVector<T>::value) {
+        nlohmann::json array = nlohmann::json::array();
+        for (const auto& element : value) {
+            array.push_back(write(element, coding));
+        }
+        return array;
+    } else if constexpr (Coded<T>) {
+        return value.toJson(coding);
+    } else {
+        return nlohmann::json(value);
+    }
+}
+
+// The object itself; throws unless `value` is a JSON object.
+const nlohmann::json& object(const nlohmann::json& value);
+
+// A required member: missing, null or of the wrong type fails.
+template <typename T>
+T required(const nlohmann::json& object, std::string_view key, const JsonCoding& coding = {}) {
+    const auto it = object.find(key);
+    if (it == object.end()) {
+        throw JsonDecodingError("Missing key \"" + std::string(key) + "\".");
+    }
+    try {
+        return read<T>(*it, coding);
+    } catch (const JsonDecodingError& error) {
+        throw JsonDecodingError("Key \"" + std::string(key) + "\": " + error.what());
+    }
+}
+
+// An optional member: missing or null reads as absent; any other wrong type still fails.
+template <typename T>
+std::optional<T> optional(const nlohmann::json& object, std::string_view key, const JsonCoding& coding = {}) {
+    const auto it = object.find(key);
+    if (it == object.end() || it->is_null()) {
+        return std::nullopt;
+    }
+    try {
+        return read<T>(*it, coding);
+    } catch (const JsonDecodingError& error) {
+        throw JsonDecodingError("Key \"" + std::string(key) + "\": " + error.what());
+    }
+}
+
+template <typename T>
+void set(nlohmann::json& object, const std::string& key, const T& value, const JsonCoding& coding = {}) {
+    object[key] = write(value, coding);
+}
+
+// Absent optionals are left out, never written as null.
+template <typename T>
+void setOptional(nlohmann::json& object, const std::string& key, const std::optional<T>& value,
+                 const JsonCoding& coding = {}) {
+    if (value) {
+        object[key] = write(*value, coding);
+    }
+}
+
+}  // namespace Json
+}  // namespace nudgerly

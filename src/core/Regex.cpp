@@ -1,0 +1,93 @@
+#include "core/Regex.h"
+
+#include <stdexcept>
+
+#include "core/Text.h"
+
+namespace nudgerly {
+
+Regex::Regex(std::string_view pattern, uint32_t options) : pattern_(pattern) {
+    UErrorCode status = U_ZERO_ERROR;
+    UParseError parseError{};
+    compiled_.reset(icu::RegexPattern::compile(text::toUnicode(pattern), options, parseError, status));
+    if (U_FAILURE(status) || !compiled_) {
+        throw std::invalid_argument("Regular expression does not compile (" + std::string(u_errorName(status)) +
+                                    " at offset " + std::to_string(parseError.offset) + "): " + pattern_);
+    }
+}
+
+std::unique_ptr<icu::RegexMatcher> Regex::matcher(const icu::UnicodeString& text) const {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::RegexMatcher> m(compiled_->matcher(text, status));
+    if (U_FAILURE(status)) {
+        return nullptr;
+    }
+    return m;
+}
+
+bool Regex::search(std::string_view utf8) const {
+    return search(text::toUnicode(utf8));
+}
+
+bool Regex::search(const icu::UnicodeString& text) const {
+    const auto m = matcher(text);
+    if (!m) {
+        return false;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    const bool found = m->find(status);
+    return U_SUCCESS(status) && found;
+}
+
+bool Regex::matchesWhole(std::string_view utf8) const {
+    const icu::UnicodeString text = text::toUnicode(utf8);
+    const auto m = matcher(text);
+    if (!m) {
+        return false;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    const bool found = m->matches(status);
+    return U_SUCCESS(status) && found;
+}
+
+std::vector<Regex::Match> Regex::matches(const icu::UnicodeString& text) const {
+    std::vector<Match> result;
+    const auto m = matcher(text);
+    if (!m) {
+        return result;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    while (m->find(status) && U_SUCCESS(status)) {
+        const int32_t start = m->start(status);
+        const int32_t end = m->end(status);
+        if (U_FAILURE(status)) {
+            return {};
+        }
+        result.push_back({start, end});
+    }
+    if (U_FAILURE(status)) {
+        return {};
+    }
+    return result;
+}
+
+std::string Regex::replacingAll(std::string_view utf8, std::string_view replacement) const {
+    const icu::UnicodeString text = text::toUnicode(utf8);
+    const icu::UnicodeString replaced = replacingAll(text, text::toUnicode(replacement));
+    return text::toUtf8(replaced);
+}
+
+icu::UnicodeString Regex::replacingAll(const icu::UnicodeString& text, const icu::UnicodeString& replacement) const {
+    const auto m = matcher(text);
+    if (!m) {
+        return text;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    icu::UnicodeString result = m->replaceAll(replacement, status);
+    if (U_FAILURE(status)) {
+        return text;
+    }
+    return result;
+}
+
+}  // namespace nudgerly

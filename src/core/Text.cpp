@@ -1,0 +1,178 @@
+#include "core/Text.h"
+
+#include <memory>
+#include <stdexcept>
+
+#include <unicode/brkiter.h>
+#include <unicode/locid.h>
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
+namespace nudgerly::text {
+namespace {
+
+// Length of the well-formed UTF-8 sequence at `i`, or 0 when the bytes there start an ill-formed one.
+// `badLength` receives the length of the maximal ill-formed subpart (at least 1).
+std::size_t sequenceLength(std::string_view s, std::size_t i, std::size_t& badLength) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char lead = byte(i);
+    badLength = 1;
+    if (lead < 0x80) {
+        return 1;
+    }
+    std::size_t need = 0;
+    unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        need = 1;
+    } else if (lead == 0xE0) {
+        need = 2, lo = 0xA0;
+    } else if ((lead >= 0xE1 && lead <= 0xEC) || lead == 0xEE || lead == 0xEF) {
+        need = 2;
+    } else if (lead == 0xED) {
+        need = 2, hi = 0x9F;
+    } else if (lead == 0xF0) {
+        need = 3, lo = 0x90;
+    } else if (lead >= 0xF1 && lead <= 0xF3) {
+        need = 3;
+    } else if (lead == 0xF4) {
+        need = 3, hi = 0x8F;
+    } else {
+        return 0;
+    }
+    for (std::size_t k = 1; k <= need; ++k) {
+        if (i + k >= s.size()) {
+            badLength = k;
+            return 0;
+        }
+        const unsigned char b = byte(i + k);
+        const bool ok = k == 1 ? (b >= lo && b <= hi) : (b >= 0x80 && b <= 0xBF);
+        if (!ok) {
+            badLength = k;
+            return 0;
+        }
+    }
+    return need + 1;
+}
+
+icu::BreakIterator& characterBreaks() {
+    // Break iterators are not thread-safe; each thread keeps its own.
+    thread_local std::unique_ptr<icu::BreakIterator> iterator = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        std::unique_ptr<icu::BreakIterator> it(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+        if (U_FAILURE(status) || !it) {
+            throw std::runtime_error("ICU could not create a character break iterator");
+        }
+        return it;
+    }();
+    return *iterator;
+}
+
+}  // namespace
+
+bool isValidUtf8(std::string_view bytes) {
+    std::size_t bad = 0;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t n = sequenceLength(bytes, i, bad);
+        if (n == 0) {
+            return false;
+        }
+        i += n;
+    }
+    return true;
+}
+
+std::string makeValidUtf8(std::string_view bytes) {
+    if (isValidUtf8(bytes)) {
+        return std::string(bytes);
+    }
+    std::string out;
+    out.reserve(bytes.size() + 8);
+    std::size_t bad = 0;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t n = sequenceLength(bytes, i, bad);
+        if (n == 0) {
+            out += "\xEF\xBF\xBD";
+            i += bad;
+        } else {
+            out.append(bytes.substr(i, n));
+            i += n;
+        }
+    }
+    return out;
+}
+
+icu::UnicodeString toUnicode(std::string_view utf8) {
+    // fromUTF8 substitutes U+FFFD for ill-formed input.
+    return icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
+}
+
+std::string toUtf8(const icu::UnicodeString& text) {
+    std::string out;
+    text.toUTF8String(out);
+    return out;
+}
+
+std::string lowercased(std::string_view utf8) {
+    icu::UnicodeString s = toUnicode(utf8);
+    s.toLower(icu::Locale::getRoot());
+    return toUtf8(s);
+}
+
+std::string trimmed(std::string_view utf8) {
+    const std::string valid = makeValidUtf8(utf8);
+    const auto* data = reinterpret_cast<const uint8_t*>(valid.data());
+    const auto length = static_cast<int32_t>(valid.size());
+    int32_t start = 0;
+    while (start < length) {
+        int32_t next = start;
+        UChar32 c = 0;
+        U8_NEXT(data, next, length, c);
+        if (!u_hasBinaryProperty(c, UCHAR_WHITE_SPACE)) {
+            break;
+        }
+        start = next;
+    }
+    int32_t end = length;
+    while (end > start) {
+        int32_t previous = end;
+        UChar32 c = 0;
+        U8_PREV(data, 0, previous, c);
+        if (!u_hasBinaryProperty(c, UCHAR_WHITE_SPACE)) {
+            break;
+        }
+        end = previous;
+    }
+    return valid.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+}
+
+bool isBlank(std::string_view utf8) {
+    return trimmed(utf8).empty();
+}
+
+std::size_t graphemeCount(std::string_view utf8) {
+    const icu::UnicodeString s = toUnicode(utf8);
+    icu::BreakIterator& breaks = characterBreaks();
+    breaks.setText(s);
+    std::size_t count = 0;
+    for (int32_t p = breaks.next(); p != icu::BreakIterator::DONE; p = breaks.next()) {
+        ++count;
+    }
+    return count;
+}
+
+std::string graphemePrefix(std::string_view utf8, std::size_t count) {
+    const icu::UnicodeString s = toUnicode(utf8);
+    icu::BreakIterator& breaks = characterBreaks();
+    breaks.setText(s);
+    int32_t end = 0;
+    for (std::size_t taken = 0; taken < count; ++taken) {
+        const int32_t p = breaks.next();
+        if (p == icu::BreakIterator::DONE) {
+            break;
+        }
+        end = p;
+    }
+    return toUtf8(s.tempSubString(0, end));
+}
+
+}  // namespace nudgerly::text

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include <unicode/unistr.h>
+
+// Text helpers over ICU, with the semantics the stored formats and rules expect: Unicode default case
+// mapping (no locale), White_Space trimming and extended grapheme clusters as "characters".
+namespace nudgerly::text {
+
+bool isValidUtf8(std::string_view bytes);
+
+// Replaces every maximal ill-formed subsequence with U+FFFD, the way text from outside is made safe at
+// the boundary. Valid input comes back unchanged.
+std::string makeValidUtf8(std::string_view bytes);
+
+// Conversions between UTF-8 and ICU strings; invalid UTF-8 input becomes U+FFFD.
+icu::UnicodeString toUnicode(std::string_view utf8);
+std::string toUtf8(const icu::UnicodeString& text);
+
+// Root-locale lowercasing (the same for every user, whatever their language settings).
+std::string lowercased(std::string_view utf8);
+
+// Removes characters with the Unicode White_Space property (spaces, tabs, line breaks, no-break
+// spaces, ...) from both ends.
+std::string trimmed(std::string_view utf8);
+bool isBlank(std::string_view utf8);
+
+// Number of user-perceived characters (extended grapheme clusters).
+std::size_t graphemeCount(std::string_view utf8);
+
+// The first `count` user-perceived characters.
+std::string graphemePrefix(std::string_view utf8, std::size_t count);
+
+}  // namespace nudgerly::text

@@ -1,0 +1,96 @@
+#include <filesystem>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "core/FileSystemError.h"
+#include "core/Files.h"
+#include "core/SecureRandom.h"
+#include "core/Sha256.h"
+#include "support/TempDir.h"
+
+namespace nudgerly {
+namespace {
+
+namespace fs = std::filesystem;
+
+mode_t modeOf(const fs::path& path) {
+    struct stat info{};
+    ::stat(path.c_str(), &info);
+    return info.st_mode & 07777;
+}
+
+TEST(Sha256Tests, MatchesKnownDigestsInOneOrManyPieces) {
+    EXPECT_EQ(Sha256::hexDigest(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(Sha256::hexDigest("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    Sha256 streaming;
+    streaming.update("a");
+    streaming.update("bc");
+    EXPECT_EQ(Sha256::hex(streaming.finish()), Sha256::hexDigest("abc"));
+    EXPECT_NO_THROW(Sha256::hexDigest("\xff\xfe invalid utf-8"));
+}
+
+TEST(SecureRandomTests, GivesTheRequestedNumberOfDistinctBytes) {
+    EXPECT_EQ(secureRandomBytes(32).size(), 32u);
+    EXPECT_NE(secureRandomBytes(32), secureRandomBytes(32));
+    EXPECT_TRUE(secureRandomBytes(0).empty());
+}
+
+TEST(AtomicFileTests, WritesPrivateFilesAndReplacesWhole) {
+    testing::TempDir dir;
+    const fs::path file = dir / "state.json";
+    writeFileAtomically(file, "first");
+    writeFileAtomically(file, "second");
+    EXPECT_EQ(readFile(file), "second");
+    EXPECT_EQ(modeOf(file), 0600u);
+    // Only the target remains: no temporary files left behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(AtomicFileTests, FailureKeepsTheOldFileAndLeavesNothingBehind) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root ignores folder permissions";
+    }
+    testing::TempDir dir;
+    const fs::path file = dir / "state.json";
+    writeFileAtomically(file, "old");
+    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_THROW(writeFileAtomically(file, "new"), FileSystemError);
+    fs::permissions(dir.path(), fs::perms::owner_all);
+    EXPECT_EQ(readFile(file), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(AtomicFileTests, FailingRenameRemovesTheTemporaryFile) {
+    testing::TempDir dir;
+    const fs::path target = dir / "occupied";
+    fs::create_directories(target / "child");  // renaming a file over a non-empty folder fails
+    EXPECT_THROW(writeFileAtomically(target, "x"), FileSystemError);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(FilesTests, ReadErrorsAreEnglishSentences) {
+    testing::TempDir dir;
+    try {
+        readFile(dir / "missing.json");
+        FAIL();
+    } catch (const FileSystemError& error) {
+        EXPECT_STREQ(error.what(), "Couldn't read \u201Cmissing.json\u201D: The file or folder doesn't exist.");
+        EXPECT_EQ(error.errorNumber(), ENOENT);
+    }
+}
+
+TEST(FilesTests, CreatesPrivateFoldersAndTightensExistingOnes) {
+    testing::TempDir dir;
+    const fs::path nested = dir / "a" / "b";
+    createPrivateDirectories(nested);
+    EXPECT_EQ(modeOf(nested), 0700u);
+    fs::permissions(nested, fs::perms::all);
+    createPrivateDirectories(nested);
+    EXPECT_EQ(modeOf(nested), 0700u);
+    testing::writeTestFile(dir / "file", "x");
+    EXPECT_THROW(createPrivateDirectories(dir / "file"), FileSystemError);
+}
+
+}  // namespace
+}  // namespace nudgerly

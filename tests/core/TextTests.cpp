@@ -1,0 +1,92 @@
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/Regex.h"
+#include "core/Text.h"
+
+namespace nudgerly {
+namespace {
+
+TEST(TextTests, MakesExternalBytesValidUtf8) {
+    EXPECT_EQ(text::makeValidUtf8("plain é 😀"), "plain é 😀");
+    EXPECT_EQ(text::makeValidUtf8("a\xff" "b"), "a\uFFFD" "b");
+    // A truncated four-byte sequence is one maximal ill-formed part, so one replacement.
+    EXPECT_EQ(text::makeValidUtf8("\xF0\x9F\x98"), "\uFFFD");
+    // Surrogates encoded in UTF-8 and overlong forms are ill-formed byte by byte.
+    EXPECT_EQ(text::makeValidUtf8("\xED\xA0\x80"), "\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(text::makeValidUtf8("\xC0\xAF"), "\uFFFD\uFFFD");
+    EXPECT_TRUE(text::isValidUtf8(""));
+    EXPECT_FALSE(text::isValidUtf8("\x80"));
+}
+
+TEST(TextTests, LowercasesWithoutLocaleAndTrimsUnicodeWhitespace) {
+    EXPECT_EQ(text::lowercased("ÀÉÎ ISTANBUL ΣΑΣ"), "àéî istanbul σας");
+    EXPECT_EQ(text::trimmed("\u00A0\t hello world \n\u3000"), "hello world");
+    EXPECT_EQ(text::trimmed(" \n "), "");
+    EXPECT_TRUE(text::isBlank("\u2003\r\n"));
+    EXPECT_FALSE(text::isBlank(" x "));
+}
+
+TEST(TextTests, CountsAndCutsUserPerceivedCharacters) {
+    const std::string family = "👨‍👩‍👧";  // one character made of five code points
+    EXPECT_EQ(text::graphemeCount(family + "ab"), 3u);
+    EXPECT_EQ(text::graphemeCount("e\u0301"), 1u);
+    EXPECT_EQ(text::graphemePrefix(family + "abc", 2), family + "a");
+    EXPECT_EQ(text::graphemePrefix("ab", 5), "ab");
+    EXPECT_EQ(text::graphemePrefix("ab", 0), "");
+}
+
+TEST(RegexTests, SearchesWithIcuSemantics) {
+    const Regex word(R"(\bterms (?:of service|of use)\b)", Regex::caseInsensitive);
+    EXPECT_TRUE(word.search("Our Terms of Service changed"));
+    EXPECT_FALSE(word.search("ourterms of service"));
+    const Regex apostrophe("we['’]ve", Regex::caseInsensitive);
+    EXPECT_TRUE(apostrophe.search("We’ve updated"));
+    EXPECT_TRUE(apostrophe.search("we've updated"));
+    EXPECT_FALSE(Regex("^abc$").search("xabc"));
+}
+
+TEST(RegexTests, WholeMatchRejectsATrailingNewline) {
+    const Regex safe("^[A-Za-z0-9._-]+$");
+    EXPECT_TRUE(safe.search("abc\n"));  // why a plain search is not enough
+    EXPECT_FALSE(safe.matchesWhole("abc\n"));
+    EXPECT_TRUE(safe.matchesWhole("abc"));
+}
+
+TEST(RegexTests, ReplacesAndReportsMatches) {
+    const Regex spaces(R"(\s+)");
+    EXPECT_EQ(spaces.replacingAll("a  b\n\tc", " "), "a b c");
+    EXPECT_EQ(Regex("(\\w+)@").replacingAll("me@x", "<$1>"), "<me>x");
+    const auto matches = Regex("o").matches(text::toUnicode("foo"));
+    ASSERT_EQ(matches.size(), 2u);
+    EXPECT_EQ(matches[0], (Regex::Match{1, 2}));
+}
+
+TEST(RegexTests, BadPatternsThrowAndRuntimeFailuresReadAsNoMatch) {
+    EXPECT_THROW(Regex("(unclosed"), std::invalid_argument);
+    // Catastrophic nesting exhausts ICU's backtracking stack on a long input; that is "no match".
+    const Regex pathological("^(a|aa|a?)*+b");
+    EXPECT_NO_THROW(pathological.search(std::string(100000, 'a')));
+}
+
+TEST(RegexTests, OnePatternServesManyThreads) {
+    const Regex pattern(R"(\bneed\b)", Regex::caseInsensitive);
+    std::vector<std::thread> threads;
+    std::atomic<int> hits{0};
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 500; ++i) {
+                hits += pattern.search("I NEED this") ? 1 : 0;
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(hits.load(), 8 * 500);
+}
+
+}  // namespace
+}  // namespace nudgerly

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace nudgerly::testing {
+
+// A fresh folder under the system's temporary folder, removed with everything in it on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Writes a file (creating parent folders) for test set-up.
+void writeTestFile(const std::filesystem::path& path, const std::string& contents);
+
+}  // namespace nudgerly::testing
