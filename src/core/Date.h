@@ -1,6 +1,7 @@
 #pragma once
 
 #include <compare>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,3 +44,11 @@ std::optional<Date> parse(std::string_view text);
 }  // namespace Iso8601
 
 }  // namespace nudgerly
+
+template <>
+struct std::hash<nudgerly::Date> {
+    std::size_t operator()(const nudgerly::Date& date) const noexcept {
+        const double seconds = date.secondsSinceReferenceDate;
+        return std::hash<double>{}(seconds == 0 ? 0.0 : seconds);  // 0 and -0 are equal dates
+    }
+};
