@@ -1,0 +1,180 @@
+#include "platform/HttpClient.h"
+
+#include <algorithm>
+#include <cctype>
+#include <memory>
+#include <mutex>
+
+#include <curl/curl.h>
+
+#include "core/CancelledError.h"
+
+namespace nudgerly {
+namespace {
+
+struct Exchange {
+    HttpResponse response;
+    std::size_t limit = 0;
+    bool tooLarge = false;
+    std::stop_token stop;
+};
+
+size_t onBody(char* data, size_t size, size_t count, void* context) {
+    auto* exchange = static_cast<Exchange*>(context);
+    const size_t bytes = size * count;
+    if (exchange->limit != 0 && exchange->response.body.size() + bytes > exchange->limit) {
+        exchange->tooLarge = true;
+        return 0;  // makes curl stop with a write error
+    }
+    exchange->response.body.append(data, bytes);
+    return bytes;
+}
+
+size_t onHeader(char* data, size_t size, size_t count, void* context) {
+    auto* exchange = static_cast<Exchange*>(context);
+    const size_t bytes = size * count;
+    std::string_view line(data, bytes);
+    if (line.starts_with("HTTP/")) {
+        exchange->response.headers.clear();  // a new response (after 100 Continue, say) starts over
+        return bytes;
+    }
+    const auto colon = line.find(':');
+    if (colon != std::string_view::npos) {
+        std::string_view value = line.substr(colon + 1);
+        while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) {
+            value.remove_prefix(1);
+        }
+        while (!value.empty() && (value.back() == '\r' || value.back() == '\n' || value.back() == ' ')) {
+            value.remove_suffix(1);
+        }
+        exchange->response.headers.emplace_back(std::string(line.substr(0, colon)), std::string(value));
+    }
+    return bytes;
+}
+
+int onProgress(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<Exchange*>(context)->stop.stop_requested() ? 1 : 0;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+HttpError transportError(CURLcode code) {
+    using Kind = HttpError::Kind;
+    switch (code) {
+        case CURLE_OPERATION_TIMEDOUT: return {Kind::timedOut, "The request timed out."};
+        case CURLE_COULDNT_CONNECT:
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY: return {Kind::cannotConnect, "Could not connect to the server."};
+        case CURLE_RECV_ERROR:
+        case CURLE_SEND_ERROR:
+        case CURLE_GOT_NOTHING:
+        case CURLE_PARTIAL_FILE: return {Kind::connectionLost, "The network connection was lost."};
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CACERT_BADFILE: return {Kind::insecureConnection, "A secure connection to the server could not be made."};
+        default: return {Kind::other, "The request failed."};
+    }
+}
+
+}  // namespace
+
+void ensureCurlInitialised() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+bool isLoopbackUrl(const std::string& url) {
+    ensureCurlInitialised();
+    std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> handle(curl_url(), curl_url_cleanup);
+    if (!handle || curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) {
+        return false;
+    }
+    char* host = nullptr;
+    if (curl_url_get(handle.get(), CURLUPART_HOST, &host, 0) != CURLUE_OK) {
+        return false;
+    }
+    const std::string hostName(host);
+    curl_free(host);
+    return hostName == "localhost" || hostName == "[::1]" || hostName.starts_with("127.");
+}
+
+std::optional<std::string> HttpResponse::header(std::string_view name) const {
+    for (const auto& [key, value] : headers) {
+        if (equalsIgnoringCase(key, name)) {
+            return value;
+        }
+    }
+    return std::nullopt;
+}
+
+HttpResponse CurlHttpClient::send(const HttpRequest& request, std::stop_token stop) {
+    ensureCurlInitialised();
+    if (stop.stop_requested()) {
+        throw CancelledError();
+    }
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
+    if (!curl) {
+        throw HttpError(HttpError::Kind::other, "The request failed.");
+    }
+    Exchange exchange;
+    exchange.limit = request.maxResponseBytes;
+    exchange.stop = stop;
+
+    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr, curl_slist_free_all);
+    for (const auto& [name, value] : request.headers) {
+        headers.reset(curl_slist_append(headers.release(), (name + ": " + value).c_str()));
+    }
+    // curl would otherwise add "Expect: 100-continue" to larger bodies and wait for it.
+    headers.reset(curl_slist_append(headers.release(), "Expect:"));
+
+    CURL* h = curl.get();
+    curl_easy_setopt(h, CURLOPT_URL, request.url.c_str());
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(request.timeout.count()));
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request.connectTimeout.count()));
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, onBody);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &exchange);
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &exchange);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, onProgress);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &exchange);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    if (isLoopbackUrl(request.url)) {
+        curl_easy_setopt(h, CURLOPT_NOPROXY, "*");
+    }
+    if (request.caFile) {
+        curl_easy_setopt(h, CURLOPT_CAINFO, request.caFile->c_str());
+    }
+    if (request.method == "GET") {
+        curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+    } else if (request.method == "HEAD") {
+        curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+    } else {
+        curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, request.method.c_str());
+        curl_easy_setopt(h, CURLOPT_POSTFIELDS, request.body.data());
+        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
+    }
+
+    const CURLcode result = curl_easy_perform(h);
+    if (result == CURLE_ABORTED_BY_CALLBACK || stop.stop_requested()) {
+        throw CancelledError();
+    }
+    if (exchange.tooLarge) {
+        throw HttpError(HttpError::Kind::responseTooLarge, "The server's answer was too large.");
+    }
+    if (result != CURLE_OK) {
+        throw transportError(result);
+    }
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &exchange.response.status);
+    return std::move(exchange.response);
+}
+
+}  // namespace nudgerly

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/UserFacingError.h"
+
+namespace nudgerly {
+
+struct HttpRequest {
+    std::string method = "GET";
+    std::string url;
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string body;
+    // The whole exchange must finish within this time.
+    std::chrono::milliseconds timeout{60'000};
+    std::chrono::milliseconds connectTimeout{15'000};
+    // A larger answer fails with HttpError::Kind::responseTooLarge; 0 means no limit.
+    std::size_t maxResponseBytes = 0;
+    // A PEM file of certificates to trust instead of the system's (tests with a self-signed server).
+    std::optional<std::string> caFile;
+};
+
+struct HttpResponse {
+    long status = 0;
+    std::vector<std::pair<std::string, std::string>> headers;  // in arrival order, names as sent
+    std::string body;
+
+    // The first header with this name, compared without regard to case.
+    std::optional<std::string> header(std::string_view name) const;
+};
+
+// A request that got no complete HTTP answer. what() is a short English sentence.
+class HttpError : public UserFacingError {
+public:
+    enum class Kind { timedOut, cannotConnect, connectionLost, responseTooLarge, insecureConnection, other };
+
+    HttpError(Kind kind, const std::string& sentence) : UserFacingError(sentence), kind_(kind) {}
+    Kind kind() const { return kind_; }
+
+private:
+    Kind kind_;
+};
+
+// Sends one request and waits for the whole answer. Redirects are not followed (callers that allow them
+// check each hop themselves). Requests to loopback addresses never use a proxy, so nothing meant for a
+// local server can leave the machine. A stop request ends the wait within about a second with
+// CancelledError; transport failures throw HttpError; any HTTP status is a normal response.
+class HttpClient {
+public:
+    virtual ~HttpClient() = default;
+    virtual HttpResponse send(const HttpRequest& request, std::stop_token stop) = 0;
+};
+
+class CurlHttpClient : public HttpClient {
+public:
+    HttpResponse send(const HttpRequest& request, std::stop_token stop) override;
+};
+
+// True for http(s) URLs whose host is 127.0.0.0/8, ::1 or "localhost".
+bool isLoopbackUrl(const std::string& url);
+
+// Makes libcurl ready for use from any thread; called by everything that uses libcurl.
+void ensureCurlInitialised();
+
+}  // namespace nudgerly

@@ -1,0 +1,114 @@
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "core/CancelledError.h"
+#include "platform/HttpClient.h"
+#include "support/LoopbackHttpServer.h"
+
+namespace nudgerly {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::LoopbackHttpServer;
+using testing::ResponseWriter;
+using testing::TestHttpRequest;
+
+HttpError::Kind failureKind(const HttpRequest& request) {
+    try {
+        CurlHttpClient().send(request, {});
+    } catch (const HttpError& error) {
+        return error.kind();
+    }
+    ADD_FAILURE() << "expected an HttpError";
+    return HttpError::Kind::other;
+}
+
+TEST(HttpClientTests, SendsMethodHeadersAndBodyAndReturnsAnyStatus) {
+    LoopbackHttpServer server([](const TestHttpRequest& request, ResponseWriter& writer) {
+        if (request.path() == "/missing") {
+            writer.respond(404, "nope");
+            return;
+        }
+        writer.respond(200, request.method + " " + request.body + " " + request.header("authorization").value_or(""),
+                       {{"X-Reply", "yes"}});
+    });
+    CurlHttpClient client;
+    const auto response = client.send({.method = "POST",
+                                       .url = server.baseUrl() + "/v1/chat",
+                                       .headers = {{"Authorization", "Bearer k"}},
+                                       .body = R"({"a":1})"},
+                                      {});
+    EXPECT_EQ(response.status, 200);
+    EXPECT_EQ(response.body, R"(POST {"a":1} Bearer k)");
+    EXPECT_EQ(response.header("x-reply"), "yes");
+    EXPECT_EQ(client.send({.url = server.baseUrl() + "/missing"}, {}).status, 404);
+}
+
+TEST(HttpClientTests, CapsTheAnswerAndReportsBrokenTransfers) {
+    LoopbackHttpServer server([](const TestHttpRequest& request, ResponseWriter& writer) {
+        if (request.path() == "/big") {
+            writer.respond(200, std::string(2048, 'x'));
+        } else {
+            writer.writeHead(200, {}, 1000);
+            writer.writeBody("partial");
+            writer.drop();
+        }
+    });
+    EXPECT_EQ(failureKind({.url = server.baseUrl() + "/big", .maxResponseBytes = 1024}),
+              HttpError::Kind::responseTooLarge);
+    EXPECT_EQ(CurlHttpClient().send({.url = server.baseUrl() + "/big", .maxResponseBytes = 2048}, {}).body.size(), 2048u);
+    EXPECT_EQ(failureKind({.url = server.baseUrl() + "/dropped"}), HttpError::Kind::connectionLost);
+}
+
+TEST(HttpClientTests, TimesOutAndStopsPromptlyOnAStalledServer) {
+    LoopbackHttpServer server([&](const TestHttpRequest&, ResponseWriter& writer) {
+        writer.writeHead(200, {}, 10);
+        for (int i = 0; i < 300 && !server.isStopping(); ++i) {
+            std::this_thread::sleep_for(10ms);
+        }
+    });
+    EXPECT_EQ(failureKind({.url = server.baseUrl(), .timeout = 300ms}), HttpError::Kind::timedOut);
+
+    std::stop_source stop;
+    const auto started = std::chrono::steady_clock::now();
+    std::jthread stopper([&] {
+        std::this_thread::sleep_for(100ms);
+        stop.request_stop();
+    });
+    EXPECT_THROW(CurlHttpClient().send({.url = server.baseUrl()}, stop.get_token()), CancelledError);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1500ms);
+    server.stop();
+}
+
+TEST(HttpClientTests, RefusedConnectionsAndUntrustedCertificatesFail) {
+    uint16_t closedPort = 0;
+    {
+        LoopbackHttpServer gone([](const TestHttpRequest&, ResponseWriter& w) { w.respond(200, ""); });
+        closedPort = gone.port();
+    }
+    EXPECT_EQ(failureKind({.url = "http://127.0.0.1:" + std::to_string(closedPort)}), HttpError::Kind::cannotConnect);
+
+    LoopbackHttpServer secure([](const TestHttpRequest&, ResponseWriter& w) { w.respond(200, "secret"); }, true);
+    EXPECT_EQ(CurlHttpClient().send({.url = secure.baseUrl(), .caFile = secure.caFile()}, {}).body, "secret");
+    EXPECT_EQ(failureKind({.url = secure.baseUrl()}), HttpError::Kind::insecureConnection);
+}
+
+TEST(HttpClientTests, LoopbackRequestsIgnoreProxiesFromTheEnvironment) {
+    LoopbackHttpServer server([](const TestHttpRequest&, ResponseWriter& w) { w.respond(200, "direct"); });
+    ::setenv("http_proxy", "http://127.0.0.1:9", 1);
+    ::setenv("HTTP_PROXY", "http://127.0.0.1:9", 1);
+    ::setenv("ALL_PROXY", "http://127.0.0.1:9", 1);
+    const auto response = CurlHttpClient().send({.url = server.baseUrl()}, {});
+    ::unsetenv("http_proxy");
+    ::unsetenv("HTTP_PROXY");
+    ::unsetenv("ALL_PROXY");
+    EXPECT_EQ(response.body, "direct");
+    EXPECT_TRUE(isLoopbackUrl("http://localhost:80/x"));
+    EXPECT_FALSE(isLoopbackUrl("https://example.com/127.0.0.1"));
+}
+
+}  // namespace
+}  // namespace nudgerly
