@@ -1,0 +1,56 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+#include "core/UserFacingError.h"
+
+namespace nudgerly {
+
+class ChildProcessLaunchError : public UserFacingError {
+public:
+    using UserFacingError::UserFacingError;
+};
+
+// A child program started with posix_spawn: standard input and the environment inherited, standard
+// output and error sent to /dev/null, every other descriptor closed, signal handling reset to the
+// defaults. The object is the process's identity (compare pointers). It reaps the child itself and
+// sends signals only while the child is unreaped, so a recycled process id is never signalled.
+// Destroying the object does not stop the child. Safe to use from any thread.
+class ChildProcess {
+public:
+    // Throws ChildProcessLaunchError when the program cannot be started.
+    static std::shared_ptr<ChildProcess> launch(const std::string& executable, const std::vector<std::string>& arguments);
+
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    pid_t pid() const { return pid_; }
+    bool isRunning();
+    // False when the child had already exited and been reaped.
+    bool signal(int signalNumber);
+    bool terminate();  // SIGTERM
+    bool interrupt();  // SIGINT
+    bool kill();       // SIGKILL
+    // Waits up to `timeout` for the child to exit; true once it has.
+    bool waitForExit(std::chrono::milliseconds timeout);
+    // The raw wait status once the child has been reaped.
+    std::optional<int> waitStatus();
+
+private:
+    explicit ChildProcess(pid_t pid) : pid_(pid) {}
+    bool reapLocked(bool block);
+
+    const pid_t pid_;
+    std::mutex mutex_;
+    std::optional<int> status_;
+};
+
+}  // namespace nudgerly
