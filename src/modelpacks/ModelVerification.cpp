@@ -1,0 +1,174 @@
+#include "modelpacks/ModelVerification.h"
+
+#include <cerrno>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <system_error>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "core/CancelledError.h"
+#include "core/FileSystemError.h"
+#include "core/Files.h"
+#include "core/Regex.h"
+#include "core/Sha256.h"
+#include "core/Text.h"
+#include "core/UserFacingError.h"
+#include "modelpacks/ModelDownloadError.h"
+#include "modelpacks/ModelVerificationReceipt.h"
+
+namespace nudgerly::ModelVerification {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::optional<FileAttributes> attributesIfReadable(const FileManager& fileManager, const fs::path& path) {
+    try {
+        return fileManager.attributesOfItem(path);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+PropertyList::Microseconds wholeMicroseconds(FileTime time) {
+    return std::chrono::floor<std::chrono::microseconds>(time);
+}
+
+struct DescriptorCloser {
+    int fd;
+    ~DescriptorCloser() { ::close(fd); }  // a failed close cannot spoil a read-only check
+};
+
+std::string hashFile(const fs::path& file, std::stop_token stop) {
+    const std::string context = "Couldn't read \u201C" + file.filename().string() + "\u201D";
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        throw FileSystemError(context, errno);
+    }
+    const DescriptorCloser closer{fd};
+    std::vector<char> chunk(chunkSize);
+    Sha256 hasher;
+    for (;;) {
+        const ssize_t count = ::read(fd, chunk.data(), chunk.size());
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw FileSystemError(context, errno);
+        }
+        if (count == 0) {
+            break;
+        }
+        if (stop.stop_requested()) {
+            throw CancelledError();
+        }
+        hasher.update(chunk.data(), static_cast<std::size_t>(count));
+    }
+    return Sha256::hex(hasher.finish());
+}
+
+}  // namespace
+
+void verifyFile(const fs::path& file, const ModelPack& pack, const FileManager& fileManager, std::stop_token stop) {
+    const auto attributes = attributesIfReadable(fileManager, file);
+    if (!attributes) {
+        throw ModelDownloadError::operationFailed("The downloaded model file could not be read.");
+    }
+    if (attributes->size != pack.byteCount) {
+        throw ModelDownloadError::incompleteDownload(pack.byteCount, attributes->size);
+    }
+    if (hashFile(file, stop) != text::lowercased(pack.sha256)) {
+        throw ModelDownloadError::checksumMismatch();
+    }
+}
+
+bool hasVerifiedInstall(const fs::path& modelFile, const fs::path& receiptFile, const ModelPack& pack,
+                        const FileManager& fileManager) noexcept {
+    try {
+        const auto receipt = ModelVerificationReceipt::fromPropertyList(readFile(receiptFile));
+        const auto attributes = attributesIfReadable(fileManager, modelFile);
+        // The time is compared in whole microseconds on both sides, as it was recorded: an untouched
+        // file always matches, and any touch moves it to another microsecond.
+        return receipt && attributes && receipt->identifier == pack.identifier &&
+               receipt->filename == pack.filename && receipt->byteCount == pack.byteCount &&
+               text::lowercased(receipt->sha256) == text::lowercased(pack.sha256) &&
+               receipt->modificationDate == wholeMicroseconds(attributes->modificationTime) &&
+               attributes->size == receipt->byteCount;
+    } catch (...) {
+        return false;
+    }
+}
+
+void recordVerifiedFile(const fs::path& modelFile, const fs::path& receiptFile, const ModelPack& pack,
+                        const FileManager& fileManager) {
+    const auto attributes = attributesIfReadable(fileManager, modelFile);
+    const auto failure = ModelDownloadError::operationFailed("The verified model file could not be recorded.");
+    if (!attributes || attributes->size != pack.byteCount) {
+        throw failure;
+    }
+    const ModelVerificationReceipt receipt{
+        .identifier = pack.identifier,
+        .filename = pack.filename,
+        .byteCount = pack.byteCount,
+        .sha256 = text::lowercased(pack.sha256),
+        .modificationDate = wholeMicroseconds(attributes->modificationTime),
+    };
+    std::string bytes;
+    try {
+        bytes = receipt.binaryPropertyList();
+    } catch (const UserFacingError&) {
+        throw failure;  // a modification time outside the years a receipt can hold
+    }
+    writeFileAtomically(receiptFile, bytes);
+}
+
+std::string message(const std::exception& error) {
+    if (dynamic_cast<const UserFacingError*>(&error) != nullptr || dynamic_cast<const CancelledError*>(&error) != nullptr) {
+        return error.what();
+    }
+    if (const auto* system = dynamic_cast<const std::system_error*>(&error)) {
+        const auto& category = system->code().category();
+        if (category == std::generic_category() || category == std::system_category()) {
+            return describeSystemError(system->code().value());
+        }
+    }
+    return "The operation couldn't be completed.";
+}
+
+void collectTemporaryDownloadFileNames(plist_t value, std::set<std::string>& names) {
+    static const Regex temporaryName("^CFNetworkDownload_[A-Za-z0-9]+\\.tmp$");
+    // The whole string must match: a search would also take "CFNetworkDownload_x.tmp\n".
+    const auto consider = [&](const std::string& text) {
+        if (temporaryName.matchesWhole(text)) {
+            names.insert(text);
+        }
+    };
+    if (value == nullptr) {
+        return;
+    }
+    switch (plist_get_node_type(value)) {
+        case PLIST_STRING:
+            if (const auto text = PropertyList::stringValue(value)) {
+                consider(*text);
+            }
+            break;
+        case PLIST_ARRAY:
+            for (uint32_t index = 0; index < plist_array_get_size(value); ++index) {
+                collectTemporaryDownloadFileNames(plist_array_get_item(value, index), names);
+            }
+            break;
+        case PLIST_DICT:
+            PropertyList::forEachEntry(value, [&](const std::string& key, plist_t entry) {
+                consider(key);
+                collectTemporaryDownloadFileNames(entry, names);
+            });
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace nudgerly::ModelVerification

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+#include <plist/plist.h>
+
+// Small helpers over libplist: owned nodes, parsing and binary encoding, and typed reads that say
+// "absent" instead of guessing when a node has another type.
+namespace nudgerly::PropertyList {
+
+struct NodeDeleter {
+    void operator()(plist_t node) const { plist_free(node); }
+};
+using Node = std::unique_ptr<std::remove_pointer_t<plist_t>, NodeDeleter>;
+
+using Microseconds = std::chrono::sys_time<std::chrono::microseconds>;
+
+// A binary or XML property list; null when the bytes are neither.
+Node parse(std::string_view bytes);
+
+// The binary form ("bplist00..."). Throws UserFacingError when libplist cannot encode the tree.
+std::string toBinary(plist_t root);
+
+// A date node. Property-list dates are seconds since 2001 held in a double, which cannot keep a
+// file's nanoseconds; whole microseconds of present-day dates stay distinct in it and read back
+// unchanged through dateValue. Null outside the years libplist can hold (about 1933 to 2069).
+Node makeDate(Microseconds time);
+
+// The date of a node written by makeDate (or any date that lies on a whole microsecond); absent for
+// other nodes and other dates.
+std::optional<Microseconds> dateValue(plist_t node);
+
+std::optional<std::string> stringValue(plist_t node);
+// Integers are stored as 64-bit two's complement.
+std::optional<int64_t> integerValue(plist_t node);
+
+// Calls `visit` for each key and value of a dictionary node, in stored order; nothing for other nodes.
+void forEachEntry(plist_t dictionary, const std::function<void(const std::string& key, plist_t value)>& visit);
+
+}  // namespace nudgerly::PropertyList

@@ -1,0 +1,73 @@
+#include "platform/Url.h"
+
+#include <memory>
+
+#include <curl/curl.h>
+
+#include "core/Text.h"
+
+namespace nudgerly {
+namespace {
+
+struct UrlHandleDeleter {
+    void operator()(CURLU* handle) const { curl_url_cleanup(handle); }
+};
+using UrlHandle = std::unique_ptr<CURLU, UrlHandleDeleter>;
+
+std::optional<std::string> part(CURLU* handle, CURLUPart which) {
+    char* value = nullptr;
+    if (curl_url_get(handle, which, &value, 0) != CURLUE_OK || value == nullptr) {
+        return std::nullopt;
+    }
+    std::string result(value);
+    curl_free(value);
+    return result;
+}
+
+// "scheme://" followed by something other than another slash.
+bool hasWrittenAuthority(std::string_view text) {
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos) {
+        return false;
+    }
+    const std::string_view rest = text.substr(colon + 1);
+    return rest.size() > 2 && rest.starts_with("//") && rest[2] != '/';
+}
+
+}  // namespace
+
+std::optional<Url> Url::parse(std::string_view text) {
+    // curl reads a C string: an embedded NUL would silently cut the address short.
+    if (text.find('\0') != std::string_view::npos || !hasWrittenAuthority(text)) {
+        return std::nullopt;
+    }
+    UrlHandle handle(curl_url());
+    if (!handle) {
+        return std::nullopt;
+    }
+    const std::string owned(text);
+    if (curl_url_set(handle.get(), CURLUPART_URL, owned.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) {
+        return std::nullopt;
+    }
+    Url url;
+    url.text_ = owned;
+    url.scheme_ = text::lowercased(part(handle.get(), CURLUPART_SCHEME).value_or(""));
+    url.host_ = part(handle.get(), CURLUPART_HOST);
+    if (url.host_ && url.host_->empty()) {
+        url.host_.reset();
+    }
+    url.user_ = part(handle.get(), CURLUPART_USER);
+    url.password_ = part(handle.get(), CURLUPART_PASSWORD);
+    return url;
+}
+
+bool Url::isSecure() const {
+    return scheme_ == "https" && host_.has_value() && !user_.has_value() && !password_.has_value();
+}
+
+bool isSecureAddress(std::string_view text) {
+    const auto url = Url::parse(text);
+    return url && url->isSecure();
+}
+
+}  // namespace nudgerly

@@ -1,0 +1,57 @@
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/PropertyList.h"
+#include "platform/Url.h"
+
+namespace nudgerly {
+namespace {
+
+TEST(UrlTests, TakesAddressesApart) {
+    const auto url = Url::parse("HTTPS://Hub.Example:8443/a/b?download=true");
+    ASSERT_TRUE(url.has_value());
+    EXPECT_EQ(url->scheme(), "https");
+    EXPECT_EQ(url->host(), "Hub.Example");
+    EXPECT_EQ(url->string(), "HTTPS://Hub.Example:8443/a/b?download=true");
+    EXPECT_TRUE(url->isSecure());
+
+    const auto withUser = Url::parse("https://@example.com/");
+    ASSERT_TRUE(withUser.has_value());
+    EXPECT_EQ(withUser->user(), "");
+    EXPECT_FALSE(withUser->isSecure());
+    EXPECT_FALSE(isSecureAddress("ftp://example.com/"));
+
+    // curl alone would read a host out of the first two.
+    const std::vector<std::string_view> notUrls = {"https:/example.com", "https:///a", "example.com/a",
+                                                   std::string_view("https://example.com\0.evil/", 25)};
+    for (const std::string_view text : notUrls) {
+        EXPECT_FALSE(Url::parse(text).has_value()) << text;
+    }
+}
+
+TEST(PropertyListTests, DatesKeepWholeMicrosecondsExactly) {
+    using namespace std::chrono;
+    // libplist reads dates back with the microseconds cut off, which loses one for many values;
+    // the written microsecond must come back, and its neighbours must stay apart.
+    const auto start = PropertyList::Microseconds(seconds(1'760'000'000));
+    for (int64_t step = 0; step < 20'000; ++step) {
+        for (const auto time : {start + microseconds(step * 7'919), PropertyList::Microseconds(seconds(900'000'000)) -
+                                                                        microseconds(step * 104'729)}) {
+            const PropertyList::Node root(plist_new_dict());
+            plist_dict_set_item(root.get(), "d", PropertyList::makeDate(time).release());
+            const PropertyList::Node parsed = PropertyList::parse(PropertyList::toBinary(root.get()));
+            const plist_t node = plist_dict_get_item(parsed.get(), "d");
+            ASSERT_EQ(PropertyList::dateValue(node), time);
+            ASSERT_FALSE(plist_compare_node_value(node, PropertyList::makeDate(time + microseconds(1)).get()));
+        }
+    }
+    EXPECT_EQ(PropertyList::makeDate(PropertyList::Microseconds(seconds(978'307'200LL + (1LL << 32)))), nullptr);
+    EXPECT_EQ(PropertyList::parse("plain text"), nullptr);
+}
+
+}  // namespace
+}  // namespace nudgerly
