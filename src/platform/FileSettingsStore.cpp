@@ -47,7 +47,7 @@ void FileSettingsStore::load() {
         return;
     }
     for (auto& [key, value] : stored.items()) {
-        values_.insert_or_assign(key, std::move(value));
+        memory_.set(key, std::move(value));
     }
 }
 
@@ -64,45 +64,27 @@ void FileSettingsStore::setAside() {
 }
 
 std::optional<nlohmann::json> FileSettingsStore::value(std::string_view key) const {
-    std::lock_guard lock(valuesMutex_);
-    const auto it = values_.find(key);
-    if (it == values_.end()) {
-        return std::nullopt;
-    }
-    return it->second;
+    return memory_.value(key);
 }
 
 void FileSettingsStore::set(std::string_view key, nlohmann::json value) {
-    {
-        std::lock_guard lock(valuesMutex_);
-        values_.insert_or_assign(std::string(key), std::move(value));
-    }
+    memory_.set(key, std::move(value));
     persist();
 }
 
 void FileSettingsStore::remove(std::string_view key) {
-    {
-        std::lock_guard lock(valuesMutex_);
-        const auto it = values_.find(key);
-        if (it == values_.end()) {
-            return;
-        }
-        values_.erase(it);
-    }
+    memory_.remove(key);
     persist();
 }
 
 void FileSettingsStore::persist() {
     std::lock_guard writing(writeMutex_);
+    if (!writable_) {
+        return;
+    }
     nlohmann::json object = nlohmann::json::object();
-    {
-        std::lock_guard lock(valuesMutex_);
-        if (!writable_) {
-            return;
-        }
-        for (const auto& [key, value] : values_) {
-            object[key] = value;
-        }
+    for (auto& [key, value] : memory_.allValues()) {
+        object[key] = std::move(value);
     }
     // The library's printer never fails (a non-finite number becomes null, broken UTF-8 is replaced),
     // so one odd value cannot stop every later save.

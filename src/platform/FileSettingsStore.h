@@ -1,7 +1,6 @@
 #pragma once
 
 #include <filesystem>
-#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -33,10 +32,9 @@ private:
     void persist();
 
     const std::filesystem::path file_;
-    mutable std::mutex valuesMutex_;
-    std::map<std::string, nlohmann::json, std::less<>> values_;
+    InMemorySettingsStore memory_;
     // False when a damaged file could not be moved aside: changes then stay in memory rather than
-    // replace it.
+    // replace it. Set only while the store is made.
     bool writable_ = true;
     // Serialises writes so that the file always ends with the latest values; readers never wait on it.
     std::mutex writeMutex_;

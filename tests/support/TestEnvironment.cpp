@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include <sys/stat.h>
+
 #include "support/TempDir.h"
 
 namespace nudgerly::testing {
@@ -20,24 +22,9 @@ const std::filesystem::path& isolateUserFolders() {
     return home.path();
 }
 
-ScopedEnvironmentVariable::ScopedEnvironmentVariable(std::string name, const std::optional<std::string>& value)
-    : name_(std::move(name)) {
-    if (const char* current = std::getenv(name_.c_str())) {
-        previous_ = current;
-    }
-    if (value) {
-        ::setenv(name_.c_str(), value->c_str(), 1);
-    } else {
-        ::unsetenv(name_.c_str());
-    }
-}
-
-ScopedEnvironmentVariable::~ScopedEnvironmentVariable() {
-    if (previous_) {
-        ::setenv(name_.c_str(), previous_->c_str(), 1);
-    } else {
-        ::unsetenv(name_.c_str());
-    }
+mode_t fileMode(const std::filesystem::path& path) {
+    struct stat info{};
+    return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
 
 FileSizeLimit::FileSizeLimit(rlim_t bytes) {

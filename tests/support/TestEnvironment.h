@@ -1,12 +1,11 @@
 #pragma once
 
 #include <filesystem>
-#include <optional>
-#include <string>
 
 #include <sys/resource.h>
+#include <sys/types.h>
 
-// Process-level set-ups for tests: private user folders, environment variables, file size limits.
+// Process-level set-ups for tests: private user folders and file size limits.
 namespace nudgerly::testing {
 
 // Points HOME, XDG_DATA_HOME and XDG_CONFIG_HOME of this test process at a private temporary folder
@@ -14,18 +13,8 @@ namespace nudgerly::testing {
 // namespace-scope initialiser of the test program, before any test runs; returns that folder.
 const std::filesystem::path& isolateUserFolders();
 
-// Sets (or, with no value, unsets) an environment variable for the life of the object.
-class ScopedEnvironmentVariable {
-public:
-    ScopedEnvironmentVariable(std::string name, const std::optional<std::string>& value);
-    ~ScopedEnvironmentVariable();
-    ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
-    ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
-
-private:
-    std::string name_;
-    std::optional<std::string> previous_;
-};
+// The permission bits of a file or folder (0 when it cannot be examined).
+mode_t fileMode(const std::filesystem::path& path);
 
 // Lowers the largest file this process may write to `bytes` for the life of the object, so that a
 // write beyond it fails with EFBIG, even for root. Keep the scope to the one call that should fail.
