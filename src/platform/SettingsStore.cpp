@@ -207,4 +207,9 @@ void InMemorySettingsStore::remove(std::string_view key) {
     }
 }
 
+std::map<std::string, nlohmann::json, std::less<>> InMemorySettingsStore::allValues() const {
+    std::lock_guard lock(mutex_);
+    return values_;
+}
+
 }  // namespace nudgerly

@@ -61,6 +61,9 @@ public:
     void set(std::string_view key, nlohmann::json value) override;
     void remove(std::string_view key) override;
 
+    // A copy of every stored value, taken at one moment.
+    std::map<std::string, nlohmann::json, std::less<>> allValues() const;
+
 private:
     mutable std::mutex mutex_;
     std::map<std::string, nlohmann::json, std::less<>> values_;

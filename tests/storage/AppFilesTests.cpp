@@ -1,0 +1,79 @@
+#include <set>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "core/FileSystemError.h"
+#include "storage/AppFiles.h"
+#include "storage/PersistenceConfiguration.h"
+#include "support/TempDir.h"
+#include "support/TestEnvironment.h"
+
+namespace nudgerly {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::writeTestFile;
+
+const fs::path& isolatedHome = testing::isolateUserFolders();
+
+std::set<std::string> namesIn(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
+void fillDataFolder(const fs::path& folder) {
+    writeTestFile(folder / "messages-snapshot.json", "{}");
+    writeTestFile(folder / "gmail-snapshot.json", "{}");
+    writeTestFile(folder / ".hidden", "x");
+    writeTestFile(folder / "Other" / "nested", "x");
+}
+
+TEST(AppFilesTests, FoldersArePrivateAndApartForDataAndSettings) {
+    const std::string name = PersistenceConfiguration::applicationSupportDirectoryName();
+    EXPECT_EQ(AppFiles::directory(), isolatedHome / "data" / name);
+    EXPECT_EQ(AppFiles::settingsFile(), isolatedHome / "config" / name / "settings.json");
+    EXPECT_FALSE(fs::exists(AppFiles::directory()));  // computing it creates nothing
+
+    AppFiles::prepare();
+    EXPECT_EQ(testing::fileMode(AppFiles::directory()), 0700u);
+    testing::TempDir dir;
+    fs::create_directories(dir / "loose");
+    fs::permissions(dir / "loose", fs::perms::all);
+    AppFiles::prepare(dir / "loose");
+    EXPECT_EQ(testing::fileMode(dir / "loose"), 0700u);
+}
+
+TEST(AppFilesTests, DeletingLocalDataKeepsOnlyTheModelPacks) {
+    testing::TempDir dir;
+    const fs::path folder = dir / "Nudgerly";
+    fillDataFolder(folder);
+    writeTestFile(folder / "ModelPacks" / "pack.gguf", "weights");
+
+    AppFiles::deleteLocalData(folder);
+    EXPECT_EQ(namesIn(folder), std::set<std::string>{"ModelPacks"});
+    EXPECT_EQ(namesIn(folder / "ModelPacks"), std::set<std::string>{"pack.gguf"});
+}
+
+TEST(AppFilesTests, DeletingLocalDataWithoutModelPacksRemovesTheFolder) {
+    testing::TempDir dir;
+    const fs::path folder = dir / "Nudgerly";
+    fillDataFolder(folder);
+    writeTestFile(folder / "ModelPacks", "a file, not the model-pack folder");
+    writeTestFile(dir / "outside" / "kept", "x");
+    fs::create_directory_symlink(dir / "outside", folder / "link");
+
+    AppFiles::deleteLocalData(folder);
+    EXPECT_FALSE(fs::exists(folder));
+    EXPECT_TRUE(fs::exists(dir / "outside" / "kept"));  // links are removed, never followed
+    EXPECT_NO_THROW(AppFiles::deleteLocalData(folder));
+
+    writeTestFile(dir / "plain-file", "x");
+    EXPECT_THROW(AppFiles::deleteLocalData(dir / "plain-file"), FileSystemError);
+}
+
+}  // namespace
+}  // namespace nudgerly

@@ -1,0 +1,108 @@
+#include <limits>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "core/FileSystemError.h"
+#include "core/Files.h"
+#include "core/JsonWriter.h"
+#include "storage/AppFiles.h"
+#include "storage/KeychainStore.h"
+#include "storage/SnapshotStore.h"
+#include "support/TempDir.h"
+#include "support/TestEnvironment.h"
+
+namespace nudgerly {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path& isolatedHome = testing::isolateUserFolders();
+
+const Date wholeSecond = Date::fromUnix(1772357400);  // 2026-03-01T09:30:00Z
+
+ReviewSnapshot sampleSnapshot() {
+    return {
+        .generatedAt = wholeSecond.addingSeconds(0.75),
+        .windowStart = wholeSecond.addingSeconds(-7 * 86400),
+        .windowEnd = wholeSecond,
+        .messageCount = 12,
+        .items = {ReviewItem{.id = "gmail-thread-abc",
+                             .status = ReviewStatus::action,
+                             .timestamp = wholeSecond.addingSeconds(-3600),
+                             .openURL = "https://mail.example/#inbox/abc"}},
+    };
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    return text.replace(text.find(from), from.size(), to);
+}
+
+TEST(SnapshotStoreTests, WritesPrettySortedWholeSecondDatesAndReadsOnlyThose) {
+    const std::string bytes = SnapshotStore::encode(sampleSnapshot());
+    EXPECT_NE(bytes.find("\n  \"generatedAt\" : \"2026-03-01T09:30:00Z\",\n"), std::string::npos) << bytes;
+    EXPECT_LT(bytes.find("\"clearedCount\""), bytes.find("\"generatedAt\""));
+    EXPECT_EQ(bytes.find("classificationCache"), std::string::npos);
+
+    const ReviewSnapshot decoded = SnapshotStore::decode(bytes);
+    EXPECT_EQ(decoded.generatedAt, wholeSecond);
+    EXPECT_EQ(decoded.items, sampleSnapshot().items);
+
+    const std::string date = "\"2026-03-01T09:30:00Z\"";
+    EXPECT_THROW(SnapshotStore::decode(replaced(bytes, date, "\"2026-03-01T09:30:00.5Z\"")), JsonDecodingError);
+    EXPECT_THROW(SnapshotStore::decode(replaced(bytes, date, "794050200")), JsonDecodingError);
+}
+
+TEST(SnapshotStoreTests, SavesPrivatelyAndLoadsNothingFromBadFiles) {
+    testing::TempDir dir;
+    const fs::path file = dir / "Nudgerly" / "gmail-snapshot.json";
+    SnapshotStore::save(sampleSnapshot(), file);
+    EXPECT_EQ(testing::fileMode(file.parent_path()), 0700u);
+    EXPECT_EQ(testing::fileMode(file), 0600u);
+    ASSERT_TRUE(SnapshotStore::load(file));
+    EXPECT_EQ(SnapshotStore::load(file)->items, sampleSnapshot().items);
+
+    EXPECT_EQ(SnapshotStore::load(dir / "missing.json"), std::nullopt);
+    testing::writeTestFile(dir / "empty.json", "");
+    EXPECT_EQ(SnapshotStore::load(dir / "empty.json"), std::nullopt);
+    testing::writeTestFile(dir / "unknown.json", replaced(readFile(file), "\"action\"", "\"someday\""));
+    EXPECT_EQ(SnapshotStore::load(dir / "unknown.json"), std::nullopt);
+}
+
+TEST(SnapshotStoreTests, AFailedSaveKeepsThePreviousFile) {
+    testing::TempDir dir;
+    const fs::path file = dir / "messages-snapshot.json";
+    SnapshotStore::save(sampleSnapshot(), file);
+    const std::string before = readFile(file);
+
+    ReviewSnapshot bigger = sampleSnapshot();
+    bigger.items.resize(50, bigger.items.front());
+    {
+        testing::FileSizeLimit limit(before.size());
+        EXPECT_THROW(SnapshotStore::save(bigger, file), FileSystemError);
+    }
+    ReviewSnapshot unwritable = sampleSnapshot();
+    unwritable.windowEnd = Date{std::numeric_limits<double>::infinity()};
+    EXPECT_THROW(SnapshotStore::save(unwritable, file), JsonEncodingError);
+    EXPECT_EQ(readFile(file), before);
+}
+
+TEST(KeychainStoreTests, SaveTwiceLoadAndRemoveInThePrivateSecretsFolder) {
+    const std::string account = "gmail-oauth-tokens";
+    KeychainStore::save(R"({"access_token":"one"})", account);
+    KeychainStore::save(R"({"access_token":"two"})", account);
+    EXPECT_EQ(KeychainStore::load(account), R"({"access_token":"two"})");
+
+    const fs::path folder = KeychainStore::store().folder();
+    EXPECT_EQ(folder.parent_path(), AppFiles::secretsDirectory());
+    EXPECT_TRUE(folder.string().starts_with((isolatedHome / "config").string()));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    EXPECT_EQ(testing::fileMode(AppFiles::configurationDirectory()), 0700u);
+
+    KeychainStore::remove(account);
+    EXPECT_EQ(KeychainStore::load(account), std::nullopt);
+    EXPECT_NO_THROW(KeychainStore::remove(account));
+}
+
+}  // namespace
+}  // namespace nudgerly

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <filesystem>
+
+#include <sys/resource.h>
+#include <sys/types.h>
+
+// Process-level set-ups for tests: private user folders and file size limits.
+namespace nudgerly::testing {
+
+// Points HOME, XDG_DATA_HOME and XDG_CONFIG_HOME of this test process at a private temporary folder
+// (removed at exit), so that nothing a test runs can reach the user's real files. Call it from a
+// namespace-scope initialiser of the test program, before any test runs; returns that folder.
+const std::filesystem::path& isolateUserFolders();
+
+// The permission bits of a file or folder (0 when it cannot be examined).
+mode_t fileMode(const std::filesystem::path& path);
+
+// Lowers the largest file this process may write to `bytes` for the life of the object, so that a
+// write beyond it fails with EFBIG, even for root. Keep the scope to the one call that should fail.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit previous_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+}  // namespace nudgerly::testing
