@@ -2,14 +2,8 @@
 
 #include <algorithm>
 #include <functional>
-#include <memory>
 #include <optional>
-#include <stdexcept>
 #include <vector>
-
-#include <unicode/brkiter.h>
-#include <unicode/locid.h>
-#include <unicode/utext.h>
 
 #include <nlohmann/json.hpp>
 
@@ -130,44 +124,6 @@ constexpr std::size_t latestTurnMessage = 1800;
 // Each round of trimming the latest message cuts at least this much, which bounds the rounds.
 constexpr std::size_t minimumCut = 128;
 
-icu::BreakIterator& characterBreaks() {
-    // Break iterators are not thread-safe; each thread keeps its own.
-    thread_local std::unique_ptr<icu::BreakIterator> iterator = [] {
-        UErrorCode status = U_ZERO_ERROR;
-        std::unique_ptr<icu::BreakIterator> it(
-            icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-        if (U_FAILURE(status) || !it) {
-            throw std::runtime_error("ICU could not create a character break iterator");
-        }
-        return it;
-    }();
-    return *iterator;
-}
-
-// Byte offsets of the character (grapheme cluster) boundaries of valid UTF-8 text, 0 and the end
-// included.
-std::vector<std::size_t> characterBoundaries(std::string_view utf8) {
-    std::vector<std::size_t> boundaries{0};
-    if (utf8.empty()) {
-        return boundaries;
-    }
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<UText, decltype(&utext_close)> utext(
-        utext_openUTF8(nullptr, utf8.data(), static_cast<int64_t>(utf8.size()), &status), &utext_close);
-    icu::BreakIterator& breaks = characterBreaks();
-    breaks.setText(utext.get(), status);
-    if (U_FAILURE(status)) {
-        throw std::runtime_error("ICU could not split a text into characters");
-    }
-    // On UTF-8 text the iterator's native positions are byte offsets.
-    for (int32_t p = breaks.next(); p != icu::BreakIterator::DONE; p = breaks.next()) {
-        boundaries.push_back(static_cast<std::size_t>(p));
-    }
-    static const icu::UnicodeString nothing;
-    breaks.setText(nothing);  // drop the iterator's reference to this text before it goes away
-    return boundaries;
-}
-
 // The longest run of whole characters from the start with at most `limit` bytes.
 std::string_view prefix(std::string_view text, const std::vector<std::size_t>& boundaries, std::size_t limit) {
     const auto end = std::upper_bound(boundaries.begin(), boundaries.end(), limit);
@@ -237,7 +193,7 @@ std::string boundedText(std::string_view rawText, std::size_t maximumUTF8Bytes) 
     if (text.size() <= n) {
         return text;
     }
-    const std::vector<std::size_t> boundaries = characterBoundaries(text);
+    const std::vector<std::size_t> boundaries = text::graphemeBoundaries(text);
     if (n < 8) {
         return std::string(prefix(text, boundaries, n));
     }

@@ -6,6 +6,7 @@
 
 #include "classifier/LocalModelError.h"
 #include "classifier/LocalModelPromptPolicy.h"
+#include "core/JsonCoding.h"
 #include "core/JsonWriter.h"
 #include "core/Text.h"
 
@@ -38,31 +39,15 @@ std::string conversationPrompt(std::string_view instructions, std::string_view j
     return std::string(instructions) + "\n\nCONVERSATION_JSON:\n" + std::string(json);
 }
 
-std::size_t countOf(const std::string& haystack, const std::string& needle) {
-    std::size_t count = 0;
-    for (auto at = haystack.find(needle); at != std::string::npos; at = haystack.find(needle, at + 1)) {
-        ++count;
+// The texts of the messages a classification prompt sends, in order.
+std::vector<std::string> sentTexts(const std::string& prompt) {
+    const std::string marker = "CONVERSATION_JSON:\n";
+    const nlohmann::json payload = parseJson(prompt.substr(prompt.find(marker) + marker.size()));
+    std::vector<std::string> texts;
+    for (const auto& message : payload.at("messages")) {
+        texts.push_back(message["text"]);
     }
-    return count;
-}
-
-TEST(LocalModelPromptPolicyTests, InstructionTextsKeepTheirExactSizeAndShape) {
-    EXPECT_EQ(Prompts::systemPrompt.size(), 77u);
-    EXPECT_EQ(Prompts::fullInstructions.size(), 3057u);
-    EXPECT_EQ(Prompts::compactInstructions.size(), 695u);
-    EXPECT_EQ(Prompts::latestTurnInstructions.size(), 903u);
-
-    EXPECT_EQ(countOf(std::string(Prompts::fullInstructions), "\n\n"), 6u);  // seven paragraphs
-    EXPECT_EQ(countOf(std::string(Prompts::compactInstructions), "\n\n"), 1u);
-    EXPECT_TRUE(Prompts::fullInstructions.ends_with("Return concise JSON only."));
-    EXPECT_TRUE(Prompts::compactInstructions.ends_with("draft must be a sendable response."));
-    EXPECT_TRUE(Prompts::latestTurnInstructions.ends_with(
-        "Return concise JSON only.\n\nLATEST_MESSAGE_JSON:\n"));
-    for (const std::string_view text :
-         {Prompts::fullInstructions, Prompts::compactInstructions, Prompts::latestTurnInstructions}) {
-        EXPECT_EQ(text.find(" \n"), std::string_view::npos);
-        EXPECT_EQ(text.find("\n "), std::string_view::npos);
-    }
+    return texts;
 }
 
 TEST(LocalModelPromptPolicyTests, BoundsTextsInWholeCharactersAroundTheMarker) {
@@ -109,37 +94,16 @@ TEST(LocalModelPromptPolicyTests, GoldenPromptsForASmallConversation) {
     EXPECT_EQ(Prompts::classificationPrompt(conversation({}), false),
               conversationPrompt(Prompts::fullInstructions, R"({"messages":[],"sender":"Ana","source":"messages"})"));
     EXPECT_EQ(Prompts::inputUTF8ByteCount("abc"), 80u);
-}
 
-TEST(LocalModelPromptPolicyTests, LatestTurnPromptNeedsAnInboundLatestMessage) {
-    const auto expectKind = [](const Conversation& c, LocalModelError::Kind kind) {
+    // The latest-turn prompt needs an inbound latest message.
+    for (const Conversation& refused : {conversation({}), conversation({message(false, "Coming?"), message(true, "Yes")})}) {
         try {
-            Prompts::latestTurnPrompt(c);
-            ADD_FAILURE() << "expected an error";
+            Prompts::latestTurnPrompt(refused);
+            ADD_FAILURE() << "expected a refusal";
         } catch (const LocalModelError& error) {
-            EXPECT_EQ(error.kind(), kind);
+            EXPECT_EQ(error.kind(), LocalModelError::Kind::badResponse);
         }
-    };
-    expectKind(conversation({}), LocalModelError::Kind::badResponse);
-    expectKind(conversation({message(false, "Are you coming?"), message(true, "Yes")}),
-               LocalModelError::Kind::badResponse);
-}
-
-TEST(LocalModelPromptPolicyTests, BoundsThePersonAndSubject) {
-    const std::string person = std::string(150, 'a') + std::string(150, 'b');
-    Conversation c = conversation({message(false, "Hi?")}, person, ReviewSource::gmail);
-    c.subject = std::string(500, 's');
-
-    const std::string full = Prompts::classificationPrompt(c, false);
-    EXPECT_NE(full.find("\"sender\":\"" + std::string(92, 'a') + "\\n[\u2026]\\n" + std::string(93, 'b') + "\""),
-              std::string::npos);
-    EXPECT_NE(full.find("\"subject\":\"" + std::string(188, 's') + "\\n[\u2026]\\n" + std::string(189, 's') + "\""),
-              std::string::npos);
-
-    const std::string compact = Prompts::classificationPrompt(c, true);
-    EXPECT_NE(compact.find("\"sender\":\"" + std::string(44, 'a') + "\\n[\u2026]\\n" + std::string(45, 'b') + "\""),
-              std::string::npos);
-    EXPECT_EQ(compact.find("\"subject\""), std::string::npos);
+    }
 }
 
 TEST(LocalModelPromptPolicyTests, SendsAtMostTheMessageLimitOldestFirst) {
@@ -148,46 +112,42 @@ TEST(LocalModelPromptPolicyTests, SendsAtMostTheMessageLimitOldestFirst) {
         messages.push_back(message(i % 2 == 1, "m" + std::to_string(i), i));
     }
     const Conversation c = conversation(messages);
-
-    const std::string full = Prompts::classificationPrompt(c, false);
-    EXPECT_EQ(countOf(full, "\"direction\""), 8u);
-    EXPECT_EQ(full.find("\"m11\""), std::string::npos);
-    EXPECT_LT(full.find("\"m12\""), full.find("\"m13\""));
-    EXPECT_LT(full.find("\"m18\""), full.find("\"m19\""));
-
-    const std::string compact = Prompts::classificationPrompt(c, true);
-    EXPECT_EQ(countOf(compact, "\"direction\""), 3u);
-    EXPECT_EQ(compact.find("\"m16\""), std::string::npos);
-    EXPECT_LT(compact.find("\"m17\""), compact.find("\"m18\""));
-    EXPECT_LT(compact.find("\"m18\""), compact.find("\"m19\""));
+    EXPECT_EQ(sentTexts(Prompts::classificationPrompt(c, false)),
+              (std::vector<std::string>{"m12", "m13", "m14", "m15", "m16", "m17", "m18", "m19"}));
+    EXPECT_EQ(sentTexts(Prompts::classificationPrompt(c, true)), (std::vector<std::string>{"m17", "m18", "m19"}));
 
     // An empty older message (a picture without text) ends the walk: no gap in the middle.
-    const std::string gap =
-        Prompts::classificationPrompt(conversation({message(false, "old"), message(false, ""), message(true, "newer", 1),
-                                                    message(false, "latest", 2)}),
-                                      false);
-    EXPECT_EQ(countOf(gap, "\"direction\""), 2u);
-    EXPECT_EQ(gap.find("\"old\""), std::string::npos);
+    const Conversation gap = conversation(
+        {message(false, "old"), message(false, ""), message(true, "newer", 1), message(false, "latest", 2)});
+    EXPECT_EQ(sentTexts(Prompts::classificationPrompt(gap, false)), (std::vector<std::string>{"newer", "latest"}));
 }
 
-TEST(LocalModelPromptPolicyTests, TrimsLongMessagesToTheirBudgets) {
+std::string trimmed(std::size_t head, char headCharacter, std::size_t tail, char tailCharacter) {
+    return "\"" + std::string(head, headCharacter) + "\\n[\u2026]\\n" + std::string(tail, tailCharacter) + "\"";
+}
+
+TEST(LocalModelPromptPolicyTests, TrimsLongTextsToTheirBudgets) {
     const std::string older = std::string(2500, 'o') + std::string(2500, 'p');
     const std::string latest = std::string(15000, 'a') + std::string(15000, 'b');
-    const Conversation c = conversation({message(false, older), message(false, latest, 1)});
+    Conversation c = conversation({message(false, older), message(false, latest, 1)},
+                                  std::string(150, 'n') + std::string(150, 'm'), ReviewSource::gmail);
+    c.subject = std::string(500, 's');
 
-    // Older: 900 bytes, 446 before the marker and 447 after; latest: 4000 bytes, 1996 and 1997.
+    // Person 192 bytes (92 + marker + 93), subject 384, older message 900, latest message 4000.
     const std::string full = Prompts::classificationPrompt(c, false);
-    EXPECT_NE(full.find("\"" + std::string(446, 'o') + "\\n[\u2026]\\n" + std::string(447, 'p') + "\""),
-              std::string::npos);
-    EXPECT_NE(full.find("\"" + std::string(1996, 'a') + "\\n[\u2026]\\n" + std::string(1997, 'b') + "\""),
-              std::string::npos);
+    EXPECT_NE(full.find(trimmed(92, 'n', 93, 'm')), std::string::npos);
+    EXPECT_NE(full.find(trimmed(188, 's', 189, 's')), std::string::npos);
+    EXPECT_NE(full.find(trimmed(446, 'o', 447, 'p')), std::string::npos);
+    EXPECT_NE(full.find(trimmed(1996, 'a', 1997, 'b')), std::string::npos);
     EXPECT_LE(Prompts::inputUTF8ByteCount(full), 10000u);
 
     // Plain text shrinks byte for byte, so the cut lands exactly on the budget.
     EXPECT_EQ(Prompts::inputUTF8ByteCount(Prompts::latestTurnPrompt(c)), 2400u);
     const std::string compact = Prompts::classificationPrompt(c, true);
     EXPECT_EQ(Prompts::inputUTF8ByteCount(compact), 2400u);
-    EXPECT_EQ(countOf(compact, "\"direction\""), 1u);  // no room left for the older message
+    EXPECT_EQ(sentTexts(compact).size(), 1u);  // no room left for the older message
+    EXPECT_NE(compact.find(trimmed(44, 'n', 45, 'm')), std::string::npos);
+    EXPECT_EQ(compact.find("\"subject\""), std::string::npos);
 }
 
 TEST(LocalModelPromptPolicyTests, CutsTheLatestMessageByAtLeastTheMinimumStep) {
@@ -224,12 +184,11 @@ TEST(LocalModelPromptPolicyTests, HalvesAnOlderMessageUntilItFits) {
     // message then finds no room even at one byte and is left out.
     const std::size_t latestLength = 2400 - withEmptyLatest - overhead - 150;
     const std::string prompt = Prompts::classificationPrompt(
-        conversation({message(false, "first"), message(true, std::string(400, 'o'), 1),
+        conversation({message(false, "first"), message(false, std::string(400, 'o'), 1),
                       message(false, std::string(latestLength, 'x'), 2)}),
         true);
-    EXPECT_NE(prompt.find("\"" + std::string(46, 'o') + "\\n[\u2026]\\n" + std::string(47, 'o') + "\""),
-              std::string::npos);
-    EXPECT_EQ(prompt.find("first"), std::string::npos);
+    EXPECT_EQ(sentTexts(prompt), (std::vector<std::string>{std::string(46, 'o') + "\n[\u2026]\n" + std::string(47, 'o'),
+                                                           std::string(latestLength, 'x')}));
     EXPECT_LE(Prompts::inputUTF8ByteCount(prompt), 2400u);
 }
 
