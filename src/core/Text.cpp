@@ -6,6 +6,7 @@
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
 #include <unicode/uchar.h>
+#include <unicode/utext.h>
 #include <unicode/utf8.h>
 
 namespace nudgerly::text {
@@ -173,6 +174,28 @@ std::string graphemePrefix(std::string_view utf8, std::size_t count) {
         end = p;
     }
     return toUtf8(s.tempSubString(0, end));
+}
+
+std::vector<std::size_t> graphemeBoundaries(std::string_view utf8) {
+    std::vector<std::size_t> boundaries{0};
+    if (utf8.empty()) {
+        return boundaries;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<UText, decltype(&utext_close)> utext(
+        utext_openUTF8(nullptr, utf8.data(), static_cast<int64_t>(utf8.size()), &status), &utext_close);
+    icu::BreakIterator& breaks = characterBreaks();
+    breaks.setText(utext.get(), status);
+    if (U_FAILURE(status)) {
+        throw std::runtime_error("ICU could not split a text into characters");
+    }
+    // Over UTF-8 text the iterator's positions are byte offsets.
+    for (int32_t p = breaks.next(); p != icu::BreakIterator::DONE; p = breaks.next()) {
+        boundaries.push_back(static_cast<std::size_t>(p));
+    }
+    static const icu::UnicodeString nothing;
+    breaks.setText(nothing);  // drop the iterator's reference to this text before it goes away
+    return boundaries;
 }
 
 }  // namespace nudgerly::text

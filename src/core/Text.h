@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <unicode/unistr.h>
 
@@ -33,5 +34,9 @@ std::size_t graphemeCount(std::string_view utf8);
 
 // The first `count` user-perceived characters.
 std::string graphemePrefix(std::string_view utf8, std::size_t count);
+
+// Byte offsets of the boundaries between user-perceived characters, 0 and the text's size included,
+// for cutting UTF-8 text by bytes without splitting a character.
+std::vector<std::size_t> graphemeBoundaries(std::string_view utf8);
 
 }  // namespace nudgerly::text

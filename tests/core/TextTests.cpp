@@ -36,6 +36,8 @@ TEST(TextTests, CountsAndCutsUserPerceivedCharacters) {
     EXPECT_EQ(text::graphemePrefix(family + "abc", 2), family + "a");
     EXPECT_EQ(text::graphemePrefix("ab", 5), "ab");
     EXPECT_EQ(text::graphemePrefix("ab", 0), "");
+    EXPECT_EQ(text::graphemeBoundaries(family + "e\u0301x"), (std::vector<std::size_t>{0, 18, 21, 22}));
+    EXPECT_EQ(text::graphemeBoundaries(""), (std::vector<std::size_t>{0}));
 }
 
 TEST(RegexTests, SearchesWithIcuSemantics) {
