@@ -43,9 +43,9 @@ const Regex& resolution() {
 }  // namespace
 
 std::string removingQuotedSegments(std::string_view text) {
-    const icu::UnicodeString nothing;
-    icu::UnicodeString result = curlyQuoted().replacingAll(text::toUnicode(text), nothing);
-    result = straightQuoted().replacingAll(result, nothing);
+    using ClassifierText::removingQuotedPassages;
+    icu::UnicodeString result = removingQuotedPassages(curlyQuoted(), text::toUnicode(text), u'”');
+    result = removingQuotedPassages(straightQuoted(), result, u'"');
     return text::toUtf8(result);
 }
 

@@ -33,6 +33,18 @@ std::string collapsingWhitespace(std::string_view text) {
     return text::trimmed(whitespaceRun().replacingAll(text, " "));
 }
 
+icu::UnicodeString removingQuotedPassages(const Regex& quotedPassage, const icu::UnicodeString& text,
+                                          char16_t closingQuote) {
+    const int32_t lastClose = text.lastIndexOf(closingQuote);
+    if (lastClose < 0) {
+        return text;
+    }
+    const int32_t searchedLength = lastClose + 1;
+    icu::UnicodeString result = quotedPassage.replacingAll(text.tempSubString(0, searchedLength), icu::UnicodeString());
+    result.append(text, searchedLength, text.length() - searchedLength);
+    return result;
+}
+
 std::vector<const Regex*> patterns() {
     return {&whitespaceRun()};
 }

@@ -23,6 +23,12 @@ std::string limitedToCharacters(std::string_view text, std::size_t maximum);
 // Every run of white space becomes one space, and the ends are trimmed.
 std::string collapsingWhitespace(std::string_view text);
 
+// Removes every match of `quotedPassage`, a pattern whose matches all end with `closingQuote`. The
+// search stops at the last closing quote: nothing after it can match, and letting the engine try
+// would cost cubic time on texts full of unclosed quotes.
+icu::UnicodeString removingQuotedPassages(const Regex& quotedPassage, const icu::UnicodeString& text,
+                                          char16_t closingQuote);
+
 // The compiled expressions used here, for the test that checks every rule's patterns compile.
 std::vector<const Regex*> patterns();
 

@@ -1,5 +1,6 @@
 #include "classifier/QuestionSurfacePolicy.h"
 
+#include "classifier/ClassifierText.h"
 #include "core/Text.h"
 
 namespace nudgerly::QuestionSurfacePolicy {
@@ -27,11 +28,10 @@ std::string removingQuotedQuestions(std::string_view text) {
     if (text.find('?') == std::string_view::npos) {
         return std::string(text);
     }
-    icu::UnicodeString result = text::toUnicode(text);
-    const icu::UnicodeString nothing;
-    result = curlyDoubleQuoted().replacingAll(result, nothing);
-    result = curlySingleQuoted().replacingAll(result, nothing);
-    result = straightDoubleQuoted().replacingAll(result, nothing);
+    using ClassifierText::removingQuotedPassages;
+    icu::UnicodeString result = removingQuotedPassages(curlyDoubleQuoted(), text::toUnicode(text), u'”');
+    result = removingQuotedPassages(curlySingleQuoted(), result, u'’');
+    result = removingQuotedPassages(straightDoubleQuoted(), result, u'"');
     return text::toUtf8(result);
 }
 

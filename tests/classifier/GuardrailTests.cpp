@@ -1,3 +1,5 @@
+#include <chrono>
+
 #include <gtest/gtest.h>
 
 #include "ConversationFixtures.h"
@@ -5,6 +7,7 @@
 #include "classifier/DeterministicPrefilter.h"
 #include "classifier/DirectAskGuardrail.h"
 #include "classifier/Guardrails.h"
+#include "classifier/HeuristicClassifier.h"
 #include "classifier/PassivePolicyNoticeGuardrail.h"
 #include "classifier/QuestionSurfacePolicy.h"
 #include "classifier/RichLinkGuardrail.h"
@@ -32,6 +35,17 @@ TEST(QuestionSurfaceTests, RemovesOnlyQuotedPassagesHoldingAQuestion) {
     EXPECT_EQ(removingQuotedQuestions("He wrote “hello” to me"), "He wrote “hello” to me");
     EXPECT_EQ(removingQuotedQuestions("She asked 'are you coming?' and left"), "She asked 'are you coming?' and left");
     EXPECT_EQ(removingQuotedQuestions("She asked “are you coming? and left"), "She asked “are you coming? and left");
+    EXPECT_EQ(removingQuotedQuestions("“Why?” he said, “what? now"), " he said, “what? now");
+}
+
+TEST(QuestionSurfaceTests, UnclosedQuotesDoNotStallTheRules) {
+    // Unclosed quotes full of question marks once made the search cubic: seconds per message.
+    const std::string hostile = repeated("“a?", 800);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(QuestionSurfacePolicy::removingQuotedQuestions(hostile), hostile);
+    EXPECT_TRUE(Guardrails::firstCertain(saying(hostile, ReviewSource::gmail)) ||
+                HeuristicClassifier::classify(saying(hostile)).needsAction);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
 }
 
 TEST(DirectAskGuardrailTests, SettlesBareUpdateRequestsAsReplies) {
