@@ -59,18 +59,12 @@ TEST(DirectAskGuardrailTests, SettlesBareUpdateRequestsAsReplies) {
                                     .draft = "Thanks for checking in—I’ll send you an update shortly.",
                                     .tags = {"Direct ask", "Update requested"}}));
     EXPECT_TRUE(DirectAskGuardrail::classifyIfCertain(saying("What is the status of the invoice?")));
-    EXPECT_TRUE(DirectAskGuardrail::classifyIfCertain(saying("Where do things with the landlord stand")));
     EXPECT_FALSE(DirectAskGuardrail::classifyIfCertain(saying("Any updates on the invoice?")));
     EXPECT_FALSE(DirectAskGuardrail::classifyIfCertain(conversation({outbound("Any update?")})));
-    EXPECT_FALSE(DirectAskGuardrail::classifyIfCertain(conversation({})));
-}
 
-TEST(DirectAskGuardrailTests, CutsLongSummariesButKeepsLineBreaks) {
+    // Long summaries are cut, but keep their line breaks.
     const std::string text = "What's the latest?\n" + std::string(231, 'a');  // 250 characters
-    const auto ask = DirectAskGuardrail::classifyIfCertain(saying(text));
-    ASSERT_TRUE(ask);
-    EXPECT_EQ(ask->summary, text.substr(0, 219) + "…");
-    EXPECT_NE(ask->summary.find('\n'), std::string::npos);
+    EXPECT_EQ(DirectAskGuardrail::classifyIfCertain(saying(text))->summary, text.substr(0, 219) + "…");
 }
 
 TEST(AcknowledgedCommitmentTests, SettlesAWaitOnThePromisedDeliverable) {
@@ -81,7 +75,6 @@ TEST(AcknowledgedCommitmentTests, SettlesAWaitOnThePromisedDeliverable) {
     EXPECT_EQ(waiting->confidence, 0.99);
     EXPECT_EQ(waiting->summary, promise);
     EXPECT_EQ(waiting->tags, (std::vector<std::string>{"Open loop", "Your commitment"}));
-    EXPECT_FALSE(waiting->draft);
 
     // Curly apostrophes and capitals read the same.
     EXPECT_TRUE(AcknowledgedCommitmentGuardrail::classifyIfCertain(
@@ -153,12 +146,8 @@ TEST(RichLinkGuardrailTests, JudgesTheWordsTheUserSees) {
     auto mail = linked("Let's grab coffee", {}, "https://x.co/a");
     mail.source = ReviewSource::gmail;
     EXPECT_FALSE(RichLinkGuardrail::classifyIfPresent(mail));
-    EXPECT_FALSE(RichLinkGuardrail::classifyIfPresent(saying("Let's grab coffee")));
-
     EXPECT_EQ(RichLinkGuardrail::summary("Sam", ReviewStatus::nudgerly, "Catching up soon"),
               "Sam suggested catching up.");
-    EXPECT_EQ(RichLinkGuardrail::summary("Sam", ReviewStatus::nudgerly, "A recipe"),
-              "Sam shared a link that may be worth following up on.");
 }
 
 TEST(DeterministicPrefilterTests, ClosesFinishedAndTransactionalMessages) {
@@ -177,7 +166,6 @@ TEST(DeterministicPrefilterTests, ClosesFinishedAndTransactionalMessages) {
     EXPECT_FALSE(closes(saying("My address is 12 Elm Road, can you confirm?")));
     EXPECT_TRUE(closes(saying("That’s ok, Ky said he would take them")));
     EXPECT_TRUE(closes(saying("Reply STOP to unsubscribe")));
-    EXPECT_FALSE(closes(conversation({inbound("Thanks, got it"), outbound("Great")})));
 }
 
 TEST(TransactionalShippingTests, RecognisesQuietDeliveryUpdatesInMessagesOnly) {
@@ -188,9 +176,7 @@ TEST(TransactionalShippingTests, RecognisesQuietDeliveryUpdatesInMessagesOnly) {
     // A question mark inside a tracking link is not a question; one outside it is.
     EXPECT_TRUE(isUpdate(saying("Your order has shipped: https://track.example.com/?id=12")));
     EXPECT_FALSE(isUpdate(saying("Your order has shipped. Did it arrive?")));
-    EXPECT_FALSE(isUpdate(saying("Your order has shipped. Please confirm the delivery address.")));
     EXPECT_FALSE(isUpdate(saying("Your prescription is ready for pickup, it arrived today")));
-    EXPECT_FALSE(DeterministicPrefilter::classifyIfCertain(saying("Your package was not delivered")));
 }
 
 TEST(GuardrailOrderTests, TheEarlierGuardrailDecides) {

@@ -29,19 +29,14 @@ TEST(LatestTurnPolicyTests, AssessmentsBecomeRepliesOrNothing) {
     yes.draft = "Yes!";
     yes.tags = {"Social"};
     yes.confidence = 1.5;  // left for the caller's checks
-    const auto reply = LatestTurnPolicy::normalizeAssessment(yes, game);
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->status, ReviewStatus::reply);
-    EXPECT_EQ(reply->draft, "Yes!");
-    EXPECT_EQ(reply->confidence, 1.5);
+    Classification reply = yes;
+    reply.status = ReviewStatus::reply;
+    EXPECT_EQ(LatestTurnPolicy::normalizeAssessment(yes, game), reply);
 
     Classification no = yes;
     no.needsAction = false;
-    const auto nothing = LatestTurnPolicy::normalizeAssessment(no, game);
-    ASSERT_TRUE(nothing);
-    EXPECT_FALSE(nothing->status);
-    EXPECT_FALSE(nothing->draft);
-    EXPECT_TRUE(nothing->tags.empty());
+    EXPECT_EQ(LatestTurnPolicy::normalizeAssessment(no, game),
+              (Classification{.confidence = 1.5, .summary = "s", .reason = "r"}));
     EXPECT_FALSE(LatestTurnPolicy::normalizeAssessment(yes, conversation({outbound("Did you?")})));
 }
 

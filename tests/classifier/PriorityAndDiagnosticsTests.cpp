@@ -57,9 +57,7 @@ TEST(PriorityPolicyTests, AgeCountsWholeDaysUpToTwentyAndSurvivesBrokenDates) {
 TEST(LocalModelDiagnosticPolicyTests, MapsEveryFailureToACodeAndSentence) {
     using Kind = LocalModelError::Kind;
     const auto failure = [](Kind kind) { return std::make_exception_ptr(LocalModelError(kind)); };
-    EXPECT_EQ(LocalModelDiagnosticPolicy::code(failure(Kind::missingBundle)), "model_files_missing");
-    EXPECT_EQ(LocalModelDiagnosticPolicy::code(failure(Kind::serverUnavailable)), "runtime_unavailable");
-    EXPECT_EQ(LocalModelDiagnosticPolicy::code(failure(Kind::badResponse)), "invalid_model_response");
+    EXPECT_EQ(LocalModelDiagnosticPolicy::code(failure(Kind::contextTooLarge)), "context_too_large");
     EXPECT_EQ(LocalModelDiagnosticPolicy::userMessage(failure(Kind::contextTooLarge)),
               "A conversation was too large for Local AI to finish safely. Nudgerly used its local fallback for that "
               "conversation. Send feedback with technical details if this repeats.");
