@@ -15,7 +15,7 @@ std::string_view LocalModelError::diagnosticCode(Kind kind) {
         case Kind::contextTooLarge: return "context_too_large";
         case Kind::badResponse: return "invalid_model_response";
     }
-    return "unexpected_error";
+    return unexpectedDiagnosticCode;
 }
 
 std::string_view LocalModelError::userMessage(Kind kind) {
@@ -38,8 +38,7 @@ std::string_view LocalModelError::userMessage(Kind kind) {
             return "Local AI returned an invalid classification again after an automatic retry. Nudgerly used its "
                    "safe local fallback for those items. Send feedback with technical details if this repeats.";
     }
-    return "Local AI encountered an unexpected runtime error. Nudgerly used its safe local fallback. Send feedback "
-           "with technical details if this repeats.";
+    return unexpectedUserMessage;
 }
 
 }  // namespace nudgerly

@@ -26,6 +26,12 @@ public:
     static std::string_view diagnosticCode(Kind kind);
     static std::string_view userMessage(Kind kind);
 
+    // The code and sentence reported for a failure that is not one of the kinds above.
+    static constexpr std::string_view unexpectedDiagnosticCode = "unexpected_error";
+    static constexpr std::string_view unexpectedUserMessage =
+        "Local AI encountered an unexpected runtime error. Nudgerly used its safe local fallback. Send feedback "
+        "with technical details if this repeats.";
+
     friend bool operator==(const LocalModelError& a, const LocalModelError& b) { return a.kind_ == b.kind_; }
 
 private:

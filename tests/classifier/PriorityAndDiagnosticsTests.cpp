@@ -1,0 +1,80 @@
+#include <limits>
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+
+#include "ConversationFixtures.h"
+#include "classifier/LocalModelDiagnosticPolicy.h"
+#include "classifier/LocalModelError.h"
+#include "classifier/PriorityPolicy.h"
+
+namespace nudgerly {
+namespace {
+
+using namespace fixtures;
+
+const Date now{800'000'000};
+constexpr double hour = 3600;
+constexpr double day = 86400;
+
+Date ago(double seconds) {
+    return now.addingSeconds(-seconds);
+}
+
+int scoreOf(std::optional<ReviewStatus> status, const Conversation& c, std::vector<std::string> tags = {},
+            bool sensitive = false) {
+    const Classification classification{
+        .needsAction = true, .status = status, .tags = std::move(tags), .sensitive = sensitive};
+    return PriorityPolicy::score(c, classification, now);
+}
+
+TEST(PriorityPolicyTests, AddsStatusUrgencyQuestionSensitivityAndAge) {
+    EXPECT_EQ(scoreOf(ReviewStatus::reply, conversation({inbound("Are you free today?", ago(3 * day + 60))})), 108);
+    EXPECT_EQ(scoreOf(ReviewStatus::action, conversation({inbound("Did you get it?", ago(day + 60))},
+                                                         ReviewSource::gmail, "Invoice PAST DUE")),
+              91);
+    EXPECT_EQ(scoreOf(ReviewStatus::nudgerly, conversation({inbound("Nice trip", ago(40 * day))})), 45);
+    EXPECT_EQ(scoreOf(ReviewStatus::reply, conversation({inbound("Call me", now)}), {"Local", "DIRECT ASK"}), 80);
+    EXPECT_EQ(scoreOf(ReviewStatus::reply, conversation({inbound("Call me", now)}), {}, true), 78);
+    EXPECT_EQ(scoreOf(ReviewStatus::action, conversation({inbound("The rent is overdue", now)})), 65);
+    EXPECT_EQ(scoreOf(ReviewStatus::action, conversation({inbound("The rent is past due", now)})), 90);
+    EXPECT_EQ(scoreOf(std::nullopt, conversation({inbound("URGENT", now)})), 0);
+    EXPECT_EQ(scoreOf(ReviewStatus::reply, conversation({})), 0);
+}
+
+TEST(PriorityPolicyTests, AgeCountsWholeDaysUpToTwentyAndSurvivesBrokenDates) {
+    const auto aged = [](Date sent) { return scoreOf(ReviewStatus::nudgerly, conversation({inbound("hi", sent)})) - 25; };
+    EXPECT_EQ(aged(ago(23 * hour)), 0);
+    EXPECT_EQ(aged(ago(47 * hour)), 1);
+    EXPECT_EQ(aged(ago(-5 * day)), 0);  // sent in the future
+    constexpr double infinity = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(aged(Date{-infinity}), 20);
+    EXPECT_EQ(aged(Date{infinity}), 0);
+    EXPECT_EQ(aged(Date{std::numeric_limits<double>::quiet_NaN()}), 0);
+    EXPECT_EQ(aged(Date{-1e300}), 20);
+}
+
+TEST(LocalModelDiagnosticPolicyTests, MapsEveryFailureToACodeAndSentence) {
+    using Kind = LocalModelError::Kind;
+    const auto failure = [](Kind kind) { return std::make_exception_ptr(LocalModelError(kind)); };
+    EXPECT_EQ(LocalModelDiagnosticPolicy::code(failure(Kind::contextTooLarge)), "context_too_large");
+    EXPECT_EQ(LocalModelDiagnosticPolicy::userMessage(failure(Kind::contextTooLarge)),
+              "A conversation was too large for Local AI to finish safely. Nudgerly used its local fallback for that "
+              "conversation. Send feedback with technical details if this repeats.");
+    // Two start-up failures: different codes, one sentence.
+    EXPECT_EQ(LocalModelDiagnosticPolicy::code(failure(Kind::launchFailed)), "runtime_launch_failed");
+    EXPECT_EQ(LocalModelDiagnosticPolicy::code(failure(Kind::startupTimedOut)), "runtime_startup_timeout");
+    EXPECT_EQ(LocalModelDiagnosticPolicy::userMessage(failure(Kind::launchFailed)),
+              LocalModelDiagnosticPolicy::userMessage(failure(Kind::startupTimedOut)));
+
+    const std::string unexpected = "Local AI encountered an unexpected runtime error. Nudgerly used its safe local "
+                                   "fallback. Send feedback with technical details if this repeats.";
+    for (const std::exception_ptr& other :
+         {std::exception_ptr(), std::make_exception_ptr(std::runtime_error("encoding")), std::make_exception_ptr(7)}) {
+        EXPECT_EQ(LocalModelDiagnosticPolicy::code(other), "unexpected_error");
+        EXPECT_EQ(LocalModelDiagnosticPolicy::userMessage(other), unexpected);
+    }
+}
+
+}  // namespace
+}  // namespace nudgerly
