@@ -1,0 +1,272 @@
+#include "classifier/ConversationClassifier.h"
+
+#include <algorithm>
+
+#include "classifier/ClassificationCachePolicy.h"
+#include "classifier/ClassificationPolicy.h"
+#include "classifier/Guardrails.h"
+#include "classifier/HeuristicClassifier.h"
+#include "classifier/LatestTurnPolicy.h"
+#include "classifier/LocalModelDiagnosticPolicy.h"
+#include "classifier/LocalModelError.h"
+#include "classifier/PriorityPolicy.h"
+#include "core/CancelledError.h"
+#include "platform/LocalCalendar.h"
+#include "review/CompletionKeyPolicy.h"
+
+namespace nudgerly {
+namespace {
+
+// A stop request of the run itself, as opposed to a cancellation that only came from the model client
+// being shut down underneath the run.
+struct RunStopped {};
+
+int statusRank(ReviewStatus status) {
+    switch (status) {
+        case ReviewStatus::reply: return 0;
+        case ReviewStatus::action: return 1;
+        case ReviewStatus::nudgerly: return 2;
+    }
+    return 9;
+}
+
+}  // namespace
+
+// The fields that describe the run in progress; a new run starts from a clean set.
+struct ConversationClassifier::Run {
+    ModelAvailability availability;
+    bool usedLocalModel = false;
+    std::optional<std::string> issue;
+    std::optional<std::string> diagnosticCode;
+    bool circuitOpen = false;
+
+    // Records a model failure. A problem of one conversation (too large, an invalid answer) neither
+    // stops the model for the others nor hides an earlier problem; a problem of the runtime opens the
+    // circuit and always wins.
+    void noteModelIssue(const std::exception_ptr& error) {
+        bool conversationProblem = false;
+        try {
+            if (error) {
+                std::rethrow_exception(error);
+            }
+        } catch (const LocalModelError& modelError) {
+            conversationProblem = modelError.kind() == LocalModelError::Kind::contextTooLarge ||
+                                  modelError.kind() == LocalModelError::Kind::badResponse;
+        } catch (...) {
+        }
+        if (conversationProblem) {
+            if (diagnosticCode) {
+                return;
+            }
+        } else {
+            circuitOpen = true;
+        }
+        diagnosticCode = LocalModelDiagnosticPolicy::code(error);
+        issue = LocalModelDiagnosticPolicy::userMessage(error);
+    }
+};
+
+struct ConversationClassifier::Outcome {
+    Classification classification;
+    bool cacheable = false;
+};
+
+ConversationClassifier::ConversationClassifier(std::shared_ptr<LocalModelService> localModel, MainQueue& mainQueue,
+                                               Clock now)
+    : localModel_(std::move(localModel)), mainQueue_(mainQueue), now_(std::move(now)) {}
+
+void ConversationClassifier::reportProgress(const ProgressCallback& onProgress, int64_t completed, int64_t total,
+                                            std::stop_token stop) {
+    if (!onProgress) {
+        return;
+    }
+    // The call may still run after a stop ended the wait, so it owns a copy of the callback.
+    runOnMainAndWait(mainQueue_, [onProgress, completed, total] { onProgress(completed, total); }, stop);
+}
+
+SnapshotClassificationResult ConversationClassifier::makeSnapshotWithReport(const ConversationBatch& batch,
+                                                                            const std::optional<ReviewSnapshot>& previous,
+                                                                            ProgressCallback onProgress,
+                                                                            std::stop_token stop) {
+    SnapshotRunGate::Hold hold(gate_);
+
+    Run run;
+    run.availability = localModel_->availability();
+    const ModelPack pack = localModel_->activeModelPack();
+    const std::string signature = ClassificationCachePolicy::engineSignature(run.availability, pack);
+    const bool cachingAllowed = ClassificationCachePolicy::allowsPersistentCaching();
+    const auto reuse = ClassificationCachePolicy::reuseTable(previous ? &*previous : nullptr, signature, cachingAllowed);
+
+    const auto total = static_cast<int64_t>(batch.conversations.size());
+    reportProgress(onProgress, 0, total, stop);
+
+    LocalCalendar calendar;
+    std::vector<ReviewItem> items;
+    std::vector<CachedConversationClassification> cache;
+    for (int64_t index = 0; index < total; ++index) {
+        if (stop.stop_requested()) {
+            break;
+        }
+        const Conversation& conversation = batch.conversations[static_cast<std::size_t>(index)];
+
+        std::optional<std::string> fingerprint;
+        try {
+            fingerprint = ClassificationCachePolicy::fingerprint(conversation);
+        } catch (const std::exception&) {
+            // Classified normally, but neither looked up nor cached.
+        }
+
+        std::optional<Outcome> outcome;
+        if (fingerprint) {
+            if (auto reused = ClassificationCachePolicy::reusedClassification(reuse, conversation, *fingerprint)) {
+                outcome = Outcome{std::move(*reused), true};
+            }
+        }
+        if (!outcome) {
+            try {
+                outcome = classifyForSnapshot(conversation, run, stop);
+            } catch (const RunStopped&) {
+                break;
+            } catch (const std::exception&) {
+                // Only the model path is expected to fail, and it falls back inside; should a rule fail
+                // anyway, the conversation is skipped rather than the whole run lost.
+                continue;
+            }
+        }
+        if (stop.stop_requested()) {
+            break;  // the outcome of a stopped run is dropped
+        }
+
+        if (cachingAllowed && outcome->cacheable && fingerprint) {
+            cache.push_back(ClassificationCachePolicy::cacheEntry(conversation, *fingerprint, signature,
+                                                                  outcome->classification));
+        }
+        reportProgress(onProgress, index + 1, total, stop);
+
+        const Classification& classification = outcome->classification;
+        if (classification.needsAction && classification.status && !conversation.messages.empty()) {
+            const ConversationMessage& latest = conversation.messages.back();
+            std::string context;
+            if (latest.displayText) {
+                context = *latest.displayText;
+            } else if (!latest.linkPreview) {
+                context = latest.text;
+            }
+            items.push_back({
+                .id = conversation.id,
+                .completionKey = CompletionKeyPolicy::key(conversation),
+                .source = conversation.source,
+                .status = *classification.status,
+                .person = conversation.person,
+                .target = conversation.target,
+                .date = calendar.format(latest.date, "MMM d \u00B7 h:mm a"),
+                .timestamp = latest.date,
+                .priority = PriorityPolicy::score(conversation, classification, now_()),
+                .isKnownContact = conversation.isKnownContact,
+                .summary = classification.summary,
+                .context = std::move(context),
+                .verdict = classification.reason,
+                .draft = classification.draft,
+                .tags = classification.tags,
+                .openURL = conversation.openURL,
+                .confidence = classification.confidence,
+                .messageLinkPreview = latest.linkPreview,
+            });
+        }
+    }
+
+    std::stable_sort(items.begin(), items.end(), [](const ReviewItem& a, const ReviewItem& b) {
+        return statusRank(a.status) < statusRank(b.status);
+    });
+
+    const auto itemCount = static_cast<int64_t>(items.size());
+    ReviewSnapshot snapshot{
+        .generatedAt = batch.generatedAt,
+        .windowStart = calendar.addingDays(batch.generatedAt, -batch.lookbackDays).value_or(batch.generatedAt),
+        .windowEnd = batch.generatedAt,
+        .messageCount = batch.messageCount,
+        .activeConversations = batch.activeConversations,
+        .inboundEndingCount = batch.inboundEndingCount,
+        .clearedCount = batch.inboundEndingCount > itemCount ? batch.inboundEndingCount - itemCount : 0,
+        .items = std::move(items),
+        .classificationCache = std::move(cache),
+    };
+    return {std::move(snapshot), ModelRunReport{run.usedLocalModel, run.issue, run.diagnosticCode}};
+}
+
+ConversationClassifier::Outcome ConversationClassifier::classifyForSnapshot(const Conversation& conversation, Run& run,
+                                                                            std::stop_token stop) {
+    if (auto certain = Guardrails::firstCertain(conversation)) {
+        return {std::move(*certain), true};
+    }
+    // An empty conversation gives the model nothing to judge; asking it would only produce an invalid
+    // answer and a needless warning.
+    if (run.availability.kind != ModelAvailability::Kind::bundled || run.circuitOpen ||
+        conversation.messages.empty()) {
+        return {HeuristicClassifier::classify(conversation), false};
+    }
+    if (auto modelOutcome = classifyWithModel(conversation, run, stop)) {
+        return std::move(*modelOutcome);
+    }
+    return {HeuristicClassifier::classify(conversation), false};
+}
+
+// The primary model pass with its one compact retry, then the latest-turn pass where it is needed.
+// Nothing means: fall back to the heuristic.
+std::optional<ConversationClassifier::Outcome> ConversationClassifier::classifyWithModel(const Conversation& conversation,
+                                                                                       Run& run, std::stop_token stop) {
+    std::optional<Classification> primary;
+    try {
+        primary = ClassificationPolicy::normalize(localModel_->classify(conversation, stop), conversation);
+        if (!primary || !ClassificationCachePolicy::isUsable(*primary)) {
+            primary = ClassificationPolicy::normalize(localModel_->retryInvalidClassification(conversation, stop),
+                                                      conversation);
+            if (!primary || !ClassificationCachePolicy::isUsable(*primary)) {
+                throw LocalModelError(LocalModelError::Kind::badResponse);
+            }
+        }
+    } catch (const CancelledError&) {
+        if (stop.stop_requested()) {
+            throw RunStopped{};
+        }
+        // The client was shut down under the run (a model change, quitting): not a model failure.
+        return std::nullopt;
+    } catch (...) {
+        run.noteModelIssue(std::current_exception());
+        return std::nullopt;
+    }
+
+    run.usedLocalModel = true;
+    if (!LatestTurnPolicy::needsAdjudication(conversation, *primary)) {
+        return Outcome{std::move(*primary), true};
+    }
+    return adjudicateLatestTurn(conversation, *primary, run, stop);
+}
+
+ConversationClassifier::Outcome ConversationClassifier::adjudicateLatestTurn(const Conversation& conversation,
+                                                                             const Classification& primary, Run& run,
+                                                                             std::stop_token stop) {
+    try {
+        auto assessment =
+            LatestTurnPolicy::normalizeAssessment(localModel_->classifyLatestTurn(conversation, stop), conversation);
+        if (!assessment || !ClassificationCachePolicy::isUsable(*assessment)) {
+            assessment = LatestTurnPolicy::normalizeAssessment(
+                localModel_->retryInvalidLatestTurnClassification(conversation, stop), conversation);
+            if (!assessment || !ClassificationCachePolicy::isUsable(*assessment)) {
+                throw LocalModelError(LocalModelError::Kind::badResponse);
+            }
+        }
+        auto overridden = LatestTurnPolicy::replyOverride(primary, *assessment, conversation);
+        return {overridden ? std::move(*overridden) : primary, true};
+    } catch (const CancelledError&) {
+        if (stop.stop_requested()) {
+            throw RunStopped{};
+        }
+        return {primary, false};
+    } catch (...) {
+        run.noteModelIssue(std::current_exception());
+        return {primary, false};
+    }
+}
+
+}  // namespace nudgerly

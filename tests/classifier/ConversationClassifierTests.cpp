@@ -1,0 +1,267 @@
+#include <atomic>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "classifier/ConversationClassifier.h"
+#include "classifier/LocalModelError.h"
+#include "core/CancelledError.h"
+#include "core/Date.h"
+#include "support/ScriptedLocalModel.h"
+
+namespace nudgerly {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::owed;
+using testing::nothingOwed;
+using testing::ScriptedLocalModel;
+using Call = ScriptedLocalModel::Call;
+
+// 2026-03-10T19:00:00Z is noon in Los Angeles, two days after daylight-saving time began.
+const Date generated = *Iso8601::parse("2026-03-10T19:00:00Z");
+
+// Text that no guardrail settles, so the model (or the heuristic) decides.
+Conversation quiet(std::string id, std::string text = "The meeting moved to Thursday") {
+    return {.id = std::move(id), .source = ReviewSource::messages, .person = "Ann",
+            .messages = {{.fromMe = false, .text = std::move(text), .date = generated.addingSeconds(-3600)}}};
+}
+
+ConversationBatch batchOf(std::vector<Conversation> conversations, int64_t inboundEnding = 0) {
+    return {.generatedAt = generated, .lookbackDays = 7, .messageCount = 10, .activeConversations = 5,
+            .inboundEndingCount = inboundEnding, .conversations = std::move(conversations)};
+}
+
+std::vector<std::string> itemIDs(const ReviewSnapshot& snapshot) {
+    std::vector<std::string> ids;
+    for (const auto& item : snapshot.items) {
+        ids.push_back(item.id);
+    }
+    return ids;
+}
+
+class ClassifierTest : public ::testing::Test {
+protected:
+    ManualMainQueue mainQueue;
+
+    // Runs on a worker as the application does, draining the main queue for the progress calls.
+    SnapshotClassificationResult run(ConversationClassifier& classifier, const ConversationBatch& batch,
+                                     const std::optional<ReviewSnapshot>& previous = std::nullopt,
+                                     ConversationClassifier::ProgressCallback progress = {},
+                                     std::stop_source stop = {}) {
+        std::optional<SnapshotClassificationResult> result;
+        std::jthread worker([&] { result = classifier.makeSnapshotWithReport(batch, previous, progress, stop.get_token()); });
+        EXPECT_TRUE(mainQueue.runUntil([&] { return result.has_value(); }, 10s));
+        worker.join();
+        return std::move(*result);
+    }
+};
+
+TEST_F(ClassifierTest, EmptyBatchReportsOnceAndKeepsCountsSane) {
+    auto model = std::make_shared<ScriptedLocalModel>([](Call, const Conversation&, std::stop_token) { return nothingOwed(); });
+    ConversationClassifier classifier(model, mainQueue);
+    std::vector<std::pair<int64_t, int64_t>> progress;
+    const auto result = run(classifier, batchOf({}, 4), std::nullopt, [&](int64_t c, int64_t t) {
+        EXPECT_TRUE(mainQueue.isMainThread());
+        progress.emplace_back(c, t);
+    });
+    EXPECT_EQ(progress, (std::vector<std::pair<int64_t, int64_t>>{{0, 0}}));
+    EXPECT_TRUE(result.snapshot.items.empty());
+    ASSERT_TRUE(result.snapshot.classificationCache);
+    EXPECT_TRUE(result.snapshot.classificationCache->empty());
+    EXPECT_EQ(result.snapshot.clearedCount, 4);
+    EXPECT_EQ(result.report, ModelRunReport{});
+    // The window starts seven calendar days earlier at the same wall-clock time: across the change to
+    // daylight-saving time that is one hour less than seven times 24 hours.
+    EXPECT_EQ(result.snapshot.windowEnd.secondsSince(result.snapshot.windowStart), 7 * 86400.0 - 3600);
+}
+
+TEST_F(ClassifierTest, ModelAnswersBecomeSortedItemsAndAreReusedNextTime) {
+    auto model = std::make_shared<ScriptedLocalModel>([](Call, const Conversation& c, std::stop_token) {
+        if (c.id == "a") return owed(ReviewStatus::nudgerly);
+        if (c.id == "b") return owed(ReviewStatus::reply);
+        if (c.id == "c") return nothingOwed();
+        return owed(ReviewStatus::action);
+    });
+    ConversationClassifier classifier(model, mainQueue, [] { return generated; });
+    const auto batch = batchOf({quiet("a"), quiet("b"), quiet("c"), quiet("d"), quiet("e")}, 2);
+    std::vector<std::pair<int64_t, int64_t>> progress;
+    const auto first = run(classifier, batch, std::nullopt, [&](int64_t c, int64_t t) { progress.emplace_back(c, t); });
+
+    EXPECT_EQ(itemIDs(first.snapshot), (std::vector<std::string>{"b", "d", "e", "a"}));
+    EXPECT_EQ(progress.size(), 6u);
+    EXPECT_EQ(progress.back(), (std::pair<int64_t, int64_t>{5, 5}));
+    EXPECT_EQ(first.snapshot.clearedCount, 0);  // more items than inbound-ending conversations
+    EXPECT_TRUE(first.report.usedLocalModel);
+    ASSERT_EQ(first.snapshot.classificationCache->size(), 5u);
+    EXPECT_EQ(first.snapshot.classificationCache->at(2).conversationID, "c");
+    EXPECT_FALSE(first.snapshot.classificationCache->at(2).needsAction);
+
+    const ReviewItem& item = first.snapshot.items[0];
+    EXPECT_EQ(item.date, "Mar 10 \u00B7 11:00 AM");
+    EXPECT_EQ(item.timestamp, generated.addingSeconds(-3600));
+    EXPECT_TRUE(item.priority);
+    EXPECT_TRUE(item.completionKey);
+    EXPECT_EQ(item.context, "The meeting moved to Thursday");
+
+    const auto callsBefore = model->calls().size();
+    const auto second = run(classifier, batch, first.snapshot);
+    EXPECT_EQ(model->calls().size(), callsBefore);  // every conversation came from the cache
+    EXPECT_EQ(second.snapshot.items, first.snapshot.items);
+    EXPECT_EQ(second.snapshot.classificationCache->size(), 5u);
+    EXPECT_FALSE(second.report.usedLocalModel);
+
+    // A new message changes the fingerprint: only that conversation is asked again.
+    auto changed = batch;
+    changed.conversations[1].messages.push_back({.fromMe = false, .text = "Also, lunch", .date = generated});
+    run(classifier, changed, second.snapshot);
+    EXPECT_EQ(model->calls().size(), callsBefore + 1);
+    EXPECT_EQ(model->calls().back(), "classify:b");
+}
+
+TEST_F(ClassifierTest, WithoutAModelTheHeuristicDecidesAndIsNotCached) {
+    auto model = std::make_shared<ScriptedLocalModel>(
+        [](Call, const Conversation&, std::stop_token) -> Classification { throw std::logic_error("unused"); },
+        ModelAvailability::missing());
+    ConversationClassifier classifier(model, mainQueue);
+    const auto result = run(classifier, batchOf({quiet("q", "Can you send me the report?"), quiet("n")}));
+    EXPECT_TRUE(model->calls().empty());
+    EXPECT_EQ(itemIDs(result.snapshot), std::vector<std::string>{"q"});
+    EXPECT_TRUE(result.snapshot.classificationCache->empty());
+    EXPECT_EQ(result.report, ModelRunReport{});
+}
+
+TEST_F(ClassifierTest, ARuntimeFailureOpensTheCircuitForTheRestOfTheRun) {
+    auto model = std::make_shared<ScriptedLocalModel>([](Call, const Conversation& c, std::stop_token) -> Classification {
+        if (c.id == "2") throw LocalModelError(LocalModelError::Kind::serverUnavailable);
+        return owed(ReviewStatus::action);
+    });
+    ConversationClassifier classifier(model, mainQueue);
+    const auto result = run(classifier, batchOf({quiet("1"), quiet("2"), quiet("3"), quiet("4")}));
+    EXPECT_EQ(model->calls(), (std::vector<std::string>{"classify:1", "classify:2"}));
+    EXPECT_TRUE(result.report.usedLocalModel);
+    EXPECT_EQ(result.report.diagnosticCode, "runtime_unavailable");
+    EXPECT_EQ(result.report.issue, LocalModelError::userMessage(LocalModelError::Kind::serverUnavailable));
+    EXPECT_EQ(result.snapshot.classificationCache->size(), 1u);  // only the model's own answer
+}
+
+TEST_F(ClassifierTest, PerConversationFailuresKeepTheFirstReportAndTheModel) {
+    auto model = std::make_shared<ScriptedLocalModel>([](Call, const Conversation& c, std::stop_token) -> Classification {
+        if (c.id == "3") throw LocalModelError(LocalModelError::Kind::contextTooLarge);
+        // Asks for attention without saying what is owed: unusable, also on the compact retry.
+        return Classification{.needsAction = true, .confidence = 0.9, .summary = "x", .reason = "y"};
+    });
+    ConversationClassifier classifier(model, mainQueue);
+    const auto result = run(classifier, batchOf({quiet("1"), quiet("2"), quiet("3"), quiet("4")}));
+    EXPECT_EQ(model->calls(), (std::vector<std::string>{"classify:1", "retryClassify:1", "classify:2", "retryClassify:2",
+                                                         "classify:3", "classify:4", "retryClassify:4"}));
+    EXPECT_EQ(result.report.diagnosticCode, "invalid_model_response");
+    EXPECT_FALSE(result.report.usedLocalModel);
+}
+
+TEST_F(ClassifierTest, LatestTurnPassOverridesOrFallsBackUncached) {
+    auto model = std::make_shared<ScriptedLocalModel>([](Call call, const Conversation& c, std::stop_token) -> Classification {
+        if (call == Call::classify) return owed(ReviewStatus::nudgerly, "Maybe follow up");
+        if (c.id == "fails") throw LocalModelError(LocalModelError::Kind::badResponse);
+        return owed(ReviewStatus::reply, "They asked about Friday", 0.95);
+    });
+    ConversationClassifier classifier(model, mainQueue);
+    const auto result = run(classifier, batchOf({quiet("asks", "Did you like the photos?"),
+                                                 quiet("fails", "Did you like the video?")}));
+    EXPECT_EQ(model->calls(), (std::vector<std::string>{"classify:asks", "latestTurn:asks", "classify:fails",
+                                                         "latestTurn:fails"}));
+    ASSERT_EQ(result.snapshot.items.size(), 2u);
+    EXPECT_EQ(result.snapshot.items[0].id, "asks");
+    EXPECT_EQ(result.snapshot.items[0].status, ReviewStatus::reply);
+    EXPECT_EQ(result.snapshot.items[1].status, ReviewStatus::nudgerly);  // the primary stays
+    ASSERT_EQ(result.snapshot.classificationCache->size(), 1u);          // but is not cached
+    EXPECT_EQ(result.snapshot.classificationCache->at(0).conversationID, "asks");
+    EXPECT_EQ(result.report.diagnosticCode, "invalid_model_response");
+}
+
+TEST_F(ClassifierTest, CancellationIsNeverReportedAsAModelProblem) {
+    // The client shut down under the run (a model change): quietly the heuristic, no warning, no circuit.
+    auto model = std::make_shared<ScriptedLocalModel>([](Call, const Conversation& c, std::stop_token) -> Classification {
+        if (c.id == "1") throw CancelledError();
+        return owed(ReviewStatus::action);
+    });
+    ConversationClassifier classifier(model, mainQueue);
+    const auto result = run(classifier, batchOf({quiet("1"), quiet("2")}));
+    EXPECT_EQ(model->calls(), (std::vector<std::string>{"classify:1", "classify:2"}));
+    EXPECT_EQ(result.report.diagnosticCode, std::nullopt);
+    EXPECT_EQ(itemIDs(result.snapshot), std::vector<std::string>{"2"});
+}
+
+TEST_F(ClassifierTest, StoppingTheRunReturnsWhatWasFinished) {
+    std::stop_source stop;
+    auto model = std::make_shared<ScriptedLocalModel>([&](Call, const Conversation& c, std::stop_token) -> Classification {
+        if (c.id == "2") {
+            stop.request_stop();
+            throw CancelledError();
+        }
+        return owed(ReviewStatus::reply);
+    });
+    ConversationClassifier classifier(model, mainQueue);
+    const auto result = run(classifier, batchOf({quiet("1"), quiet("2"), quiet("3")}), std::nullopt, {}, stop);
+    EXPECT_EQ(itemIDs(result.snapshot), std::vector<std::string>{"1"});
+    EXPECT_EQ(result.snapshot.classificationCache->size(), 1u);
+    EXPECT_EQ(result.report.diagnosticCode, std::nullopt);
+}
+
+TEST_F(ClassifierTest, EmptyConversationsAndUnexpectedErrorsFallBackToTheHeuristic) {
+    auto model = std::make_shared<ScriptedLocalModel>([](Call, const Conversation& c, std::stop_token) -> Classification {
+        if (c.id == "boom") throw std::runtime_error("surprise");
+        return owed(ReviewStatus::reply);
+    });
+    ConversationClassifier classifier(model, mainQueue);
+    Conversation empty = quiet("empty");
+    empty.messages.clear();
+    const auto result = run(classifier, batchOf({empty, quiet("boom"), quiet("after")}));
+    EXPECT_EQ(model->calls(), (std::vector<std::string>{"classify:boom"}));  // the circuit opened
+    EXPECT_EQ(result.report.diagnosticCode, "unexpected_error");
+    EXPECT_TRUE(result.snapshot.items.empty());
+}
+
+TEST_F(ClassifierTest, ItemsShowTheLatestMessageAsWritten) {
+    auto model = std::make_shared<ScriptedLocalModel>([](Call, const Conversation&, std::stop_token) { return owed(ReviewStatus::reply); });
+    ConversationClassifier classifier(model, mainQueue);
+    Conversation link = quiet("link");
+    link.source = ReviewSource::gmail;  // in Messages a shared link is settled by its own guardrail
+    link.messages.back().linkPreview = MessageLinkPreview{"Title", "example.com", "https://example.com", std::nullopt};
+    Conversation shown = quiet("shown");
+    shown.messages.back().displayText = "Shown text";
+    shown.messages.push_back({.fromMe = true, .text = "The photos are on the drive", .date = generated});
+    const auto result = run(classifier, batchOf({link, shown}));
+    ASSERT_EQ(result.snapshot.items.size(), 2u);
+    EXPECT_EQ(result.snapshot.items[0].context, "");
+    EXPECT_TRUE(result.snapshot.items[0].messageLinkPreview);
+    EXPECT_EQ(result.snapshot.items[1].context, "The photos are on the drive");  // the latest message, whoever wrote it
+    EXPECT_EQ(result.snapshot.items[1].timestamp, generated);
+}
+
+TEST(SnapshotRunGateTests, ServesWaitersInArrivalOrder) {
+    SnapshotRunGate gate;
+    gate.acquire();
+    std::vector<int> order;
+    std::mutex orderMutex;
+    std::vector<std::jthread> waiters;
+    for (int i = 1; i <= 3; ++i) {
+        waiters.emplace_back([&, i] {
+            gate.acquire();
+            {
+                std::lock_guard lock(orderMutex);
+                order.push_back(i);
+            }
+            gate.release();
+        });
+        while (gate.waitingCount() < static_cast<uint64_t>(i)) {
+            std::this_thread::yield();
+        }
+    }
+    gate.release();
+    waiters.clear();
+    EXPECT_EQ(order, (std::vector{1, 2, 3}));
+}
+
+}  // namespace
+}  // namespace nudgerly
