@@ -33,8 +33,8 @@ std::string fingerprint(const Conversation& conversation) {
 bool isUsable(const Classification& classification) {
     // Written so that a confidence that is not a number fails.
     const bool confidenceInRange = classification.confidence >= 0 && classification.confidence <= 1;
-    return confidenceInRange && text::graphemeCount(classification.summary) <= maximumTextCharacters &&
-           text::graphemeCount(classification.reason) <= maximumTextCharacters &&
+    return confidenceInRange && text::fitsInGraphemes(classification.summary, maximumTextCharacters) &&
+           text::fitsInGraphemes(classification.reason, maximumTextCharacters) &&
            !(classification.needsAction && !classification.status);
 }
 
@@ -49,7 +49,7 @@ ReuseTable reuseTable(const ReviewSnapshot* previous, std::string_view engineSig
     }
     for (const CachedConversationClassification& entry : *previous->classificationCache) {
         if (entry.classifierRevision == classifierRevision && entry.engineSignature == engineSignature) {
-            table.insert_or_assign(CacheIdentity{entry.source, entry.conversationID}, entry);
+            table.insert_or_assign(CacheIdentity{entry.source, entry.conversationID}, &entry);
         }
     }
     return table;
@@ -58,10 +58,10 @@ ReuseTable reuseTable(const ReviewSnapshot* previous, std::string_view engineSig
 std::optional<Classification> reusedClassification(const ReuseTable& table, const Conversation& conversation,
                                                    std::string_view fingerprint) {
     const auto found = table.find(CacheIdentity{conversation.source, conversation.id});
-    if (found == table.end() || found->second.fingerprint != fingerprint) {
+    if (found == table.end() || found->second->fingerprint != fingerprint) {
         return std::nullopt;
     }
-    const CachedConversationClassification& entry = found->second;
+    const CachedConversationClassification& entry = *found->second;
     if (!entry.needsAction) {
         // Nothing was owed: only the fact was stored, so rebuild the blank decision.
         return Classification{.needsAction = false, .confidence = 1.0};

@@ -48,7 +48,8 @@ struct CacheIdentityHash {
     std::size_t operator()(const CacheIdentity& identity) const;
 };
 
-using ReuseTable = std::unordered_map<CacheIdentity, CachedConversationClassification, CacheIdentityHash>;
+// Points into the previous snapshot's cache list, which must outlive the table.
+using ReuseTable = std::unordered_map<CacheIdentity, const CachedConversationClassification*, CacheIdentityHash>;
 
 // The previous snapshot's entries that the current revision and engine may reuse, keyed by source and
 // conversation (a later duplicate wins). Empty when caching is not allowed or there is no snapshot.

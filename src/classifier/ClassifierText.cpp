@@ -23,7 +23,7 @@ std::string limitedToCharacters(std::string_view text, std::size_t maximum) {
     if (maximum == 0) {
         return "";
     }
-    if (text::graphemeCount(text) <= maximum) {
+    if (text::fitsInGraphemes(text, maximum)) {
         return std::string(text);
     }
     return text::graphemePrefix(text, maximum - 1) + "…";

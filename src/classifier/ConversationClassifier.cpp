@@ -21,6 +21,26 @@ namespace {
 // being shut down underneath the run.
 struct RunStopped {};
 
+std::optional<std::string> completionKey(const Conversation& conversation, ConversationMemo::Derived* derived) {
+    if (!derived) {
+        return CompletionKeyPolicy::key(conversation);
+    }
+    if (!derived->completionKey) {
+        derived->completionKey = CompletionKeyPolicy::key(conversation);
+    }
+    return *derived->completionKey;
+}
+
+bool urgentWording(const Conversation& conversation, ConversationMemo::Derived* derived) {
+    if (!derived) {
+        return PriorityPolicy::hasUrgentWording(conversation);
+    }
+    if (!derived->urgentWording) {
+        derived->urgentWording = PriorityPolicy::hasUrgentWording(conversation);
+    }
+    return *derived->urgentWording;
+}
+
 int statusRank(ReviewStatus status) {
     switch (status) {
         case ReviewStatus::reply: return 0;
@@ -103,18 +123,23 @@ SnapshotClassificationResult ConversationClassifier::makeSnapshotWithReport(cons
     LocalCalendar calendar;
     std::vector<ReviewItem> items;
     std::vector<CachedConversationClassification> cache;
+    items.reserve(batch.conversations.size());
+    cache.reserve(batch.conversations.size());
     for (int64_t index = 0; index < total; ++index) {
         if (stop.stop_requested()) {
             break;
         }
         const Conversation& conversation = batch.conversations[static_cast<std::size_t>(index)];
 
-        std::optional<std::string> fingerprint;
-        try {
-            fingerprint = ClassificationCachePolicy::fingerprint(conversation);
-        } catch (const std::exception&) {
-            // Classified normally, but neither looked up nor cached.
+        ConversationMemo::Derived* derived = memo_.reuse(conversation);
+        if (!derived) {
+            try {
+                derived = memo_.remember(conversation, ClassificationCachePolicy::fingerprint(conversation));
+            } catch (const std::exception&) {
+                // Classified normally, but neither looked up nor cached.
+            }
         }
+        const std::string* fingerprint = derived ? &derived->fingerprint : nullptr;
 
         std::optional<Outcome> outcome;
         if (fingerprint) {
@@ -154,14 +179,14 @@ SnapshotClassificationResult ConversationClassifier::makeSnapshotWithReport(cons
             }
             items.push_back({
                 .id = conversation.id,
-                .completionKey = CompletionKeyPolicy::key(conversation),
+                .completionKey = completionKey(conversation, derived),
                 .source = conversation.source,
                 .status = *classification.status,
                 .person = conversation.person,
                 .target = conversation.target,
                 .date = calendar.format(latest.date, "MMM d \u00B7 h:mm a"),
                 .timestamp = latest.date,
-                .priority = PriorityPolicy::score(conversation, classification, now_()),
+                .priority = PriorityPolicy::score(conversation, classification, now_(), urgentWording(conversation, derived)),
                 .isKnownContact = conversation.isKnownContact,
                 .summary = classification.summary,
                 .context = std::move(context),
@@ -174,6 +199,8 @@ SnapshotClassificationResult ConversationClassifier::makeSnapshotWithReport(cons
             });
         }
     }
+
+    memo_.finishRun();
 
     std::stable_sort(items.begin(), items.end(), [](const ReviewItem& a, const ReviewItem& b) {
         return statusRank(a.status) < statusRank(b.status);

@@ -5,6 +5,7 @@
 #include <optional>
 #include <stop_token>
 
+#include "classifier/ConversationMemo.h"
 #include "classifier/LocalModelService.h"
 #include "classifier/SnapshotClassificationResult.h"
 #include "classifier/SnapshotRunGate.h"
@@ -53,6 +54,7 @@ private:
     MainQueue& mainQueue_;
     Clock now_;
     SnapshotRunGate gate_;
+    ConversationMemo memo_;  // touched only while the gate is held
 };
 
 }  // namespace nudgerly

@@ -48,16 +48,26 @@ bool mentionsDirectAsk(const std::vector<std::string>& tags) {
 
 }  // namespace
 
+bool hasUrgentWording(const Conversation& conversation) {
+    if (conversation.messages.empty()) {
+        return false;
+    }
+    const std::string& latestText = conversation.messages.back().text;
+    return urgentWording().search(
+        text::lowercased(conversation.subject ? *conversation.subject + " " + latestText : latestText));
+}
+
 int score(const Conversation& conversation, const Classification& classification, Date now) {
+    return score(conversation, classification, now, hasUrgentWording(conversation));
+}
+
+int score(const Conversation& conversation, const Classification& classification, Date now, bool urgentWording) {
     if (!classification.status || conversation.messages.empty()) {
         return 0;
     }
     const ConversationMessage& latest = conversation.messages.back();
     int total = baseScore(*classification.status);
-
-    const std::string searched =
-        text::lowercased(conversation.subject ? *conversation.subject + " " + latest.text : latest.text);
-    if (urgentWording().search(searched)) {
+    if (urgentWording) {
         total += urgentBonus;
     }
     if (classification.status == ReviewStatus::reply &&

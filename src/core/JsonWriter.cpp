@@ -11,13 +11,25 @@ namespace {
 
 constexpr double twoToThe53 = 9007199254740992.0;
 
+bool needsEscape(unsigned char c) {
+    return c < 0x20 || c == '"' || c == '\\' || c == '/';
+}
+
 void appendEscaped(std::string& out, const std::string& raw) {
     // Strings from outside may carry invalid UTF-8; write U+FFFD for it rather than failing.
-    const std::string text = text::isValidUtf8(raw) ? raw : text::makeValidUtf8(raw);
+    const std::string repaired = text::isValidUtf8(raw) ? std::string() : text::makeValidUtf8(raw);
+    const std::string_view text = repaired.empty() ? std::string_view(raw) : std::string_view(repaired);
     static constexpr char hex[] = "0123456789abcdef";
+    out.reserve(out.size() + text.size() + 2);
     out += '"';
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
+    std::size_t runStart = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (!needsEscape(c)) {
+            continue;
+        }
+        out.append(text, runStart, i - runStart);  // copy the plain run in one go
+        runStart = i + 1;
         switch (c) {
             case '"': out += "\\\""; break;
             case '\\': out += "\\\\"; break;
@@ -28,15 +40,12 @@ void appendEscaped(std::string& out, const std::string& raw) {
             case '\r': out += "\\r"; break;
             case '\t': out += "\\t"; break;
             default:
-                if (c < 0x20) {
-                    out += "\\u00";
-                    out += hex[c >> 4];
-                    out += hex[c & 0xF];
-                } else {
-                    out += ch;
-                }
+                out += "\\u00";
+                out += hex[c >> 4];
+                out += hex[c & 0xF];
         }
     }
+    out.append(text, runStart, text.size() - runStart);
     out += '"';
 }
 

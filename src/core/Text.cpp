@@ -73,6 +73,10 @@ icu::BreakIterator& characterBreaks() {
 bool isValidUtf8(std::string_view bytes) {
     std::size_t bad = 0;
     for (std::size_t i = 0; i < bytes.size();) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {  // the common ASCII case, without the table
+            ++i;
+            continue;
+        }
         const std::size_t n = sequenceLength(bytes, i, bad);
         if (n == 0) {
             return false;
@@ -159,6 +163,11 @@ std::size_t graphemeCount(std::string_view utf8) {
         ++count;
     }
     return count;
+}
+
+bool fitsInGraphemes(std::string_view utf8, std::size_t maximum) {
+    // Every character takes at least one byte.
+    return utf8.size() <= maximum || graphemeCount(utf8) <= maximum;
 }
 
 std::string graphemePrefix(std::string_view utf8, std::size_t count) {

@@ -32,6 +32,9 @@ bool isBlank(std::string_view utf8);
 // Number of user-perceived characters (extended grapheme clusters).
 std::size_t graphemeCount(std::string_view utf8);
 
+// Whether the text has at most `maximum` user-perceived characters (cheap when the bytes already fit).
+bool fitsInGraphemes(std::string_view utf8, std::size_t maximum);
+
 // The first `count` user-perceived characters.
 std::string graphemePrefix(std::string_view utf8, std::size_t count);
 

@@ -114,9 +114,16 @@ TEST_F(ClassifierTest, ModelAnswersBecomeSortedItemsAndAreReusedNextTime) {
     // A new message changes the fingerprint: only that conversation is asked again.
     auto changed = batch;
     changed.conversations[1].messages.push_back({.fromMe = false, .text = "Also, lunch", .date = generated});
-    run(classifier, changed, second.snapshot);
+    const auto third = run(classifier, changed, second.snapshot);
     EXPECT_EQ(model->calls().size(), callsBefore + 1);
     EXPECT_EQ(model->calls().back(), "classify:b");
+
+    // An edit that keeps the length and the time is still a change.
+    auto edited = changed;
+    edited.conversations[3].messages[0].text = "The meeting moved to Thursdax";
+    run(classifier, edited, third.snapshot);
+    EXPECT_EQ(model->calls().back(), "classify:d");
+    EXPECT_EQ(model->calls().size(), callsBefore + 2);
 }
 
 TEST_F(ClassifierTest, WithoutAModelTheHeuristicDecidesAndIsNotCached) {
