@@ -95,12 +95,15 @@ void tamper(const fs::path& file) {
     fs::last_write_time(file, time);
 }
 
-// Counts the requests the client makes, answered or not.
+// Counts the requests the client makes, answered or not, after waiting for `ready`.
 struct CountingHttpClient : HttpClient {
+    explicit CountingHttpClient(std::function<bool()> ready) : ready(std::move(ready)) {}
     HttpResponse send(const HttpRequest& request, std::stop_token stop) override {
+        eventually(ready);
         ++requests;
         return CurlHttpClient().send(request, stop);
     }
+    std::function<bool()> ready;
     std::atomic<int> requests = 0;
 };
 
@@ -110,7 +113,9 @@ protected:
         for (const auto& client : clients_) {
             client->shutdown();
         }
-        EXPECT_TRUE(testing::remainingStandIns().empty()) << "a stand-in server outlived its test";
+        // A killed process may take a moment to end and be reaped.
+        EXPECT_TRUE(eventually([] { return testing::remainingStandIns().empty(); }))
+            << "a stand-in server outlived its test";
         testing::killRemainingStandIns();
     }
 
@@ -174,7 +179,7 @@ TEST_F(LocalModelClientTests, StartsWithTheExactCommandLineAndReusesTheServer) {
 
     // After a shutdown nothing reaches the old server; the next start is a new launch with a new key.
     model.shutdown();
-    EXPECT_FALSE(server.process->isRunning());
+    EXPECT_TRUE(server.process->waitForExit(5s));
     EXPECT_EQ(failureOf([&] { model.complete(fullPrompt, server, {}); }), Kind::serverUnavailable);
     EXPECT_TRUE(scenario.chats().empty());
     const auto next = model.ensureStarted({});
@@ -210,13 +215,14 @@ TEST_F(LocalModelClientTests, AServerThatNeverBecomesHealthyIsKilled) {
     StandInScenario scenario(json::parse(R"([{"healthStatus": 503, "ignoreSignals": true}])"));
     auto settings = testing::testSettings(scenario.environment(), scenario.folder() / "data");
     settings.healthCheckLimit = 5;
-    const auto http = std::make_shared<CountingHttpClient>();
+    // However slowly the stand-in comes up, it is checked only once it runs.
+    const auto http = std::make_shared<CountingHttpClient>([&] { return !scenario.launches().empty(); });
     settings.http = http;
     LocalModelClient& model = client(std::move(settings));
     EXPECT_EQ(failureOf([&] { model.ensureStarted({}); }), Kind::startupTimedOut);
-    EXPECT_EQ(http->requests, 5);  // the first may come before the server listens
+    EXPECT_EQ(http->requests, 5);
     EXPECT_EQ(scenario.launches().size(), 1u);
-    EXPECT_TRUE(testing::remainingStandIns().empty());
+    EXPECT_TRUE(eventually([] { return testing::remainingStandIns().empty(); }));
 }
 
 TEST_F(LocalModelClientTests, ShutdownEscalatesToKillAndASecondShutdownOnlyWaits) {
@@ -234,8 +240,7 @@ TEST_F(LocalModelClientTests, ShutdownEscalatesToKillAndASecondShutdownOnlyWaits
     // 40 polls after SIGTERM and 20 after SIGINT, 5 ms apart in these settings, before SIGKILL.
     EXPECT_GE(secondReturned - started, 300ms);
     EXPECT_EQ(scenario.signals(0), "TERM\nINT\n");  // each sent once: the second shutdown sent nothing
-    EXPECT_FALSE(server.process->isRunning());
-    ASSERT_TRUE(server.process->waitStatus());
+    ASSERT_TRUE(server.process->waitForExit(5s));  // a killed process may take a moment to go
     EXPECT_TRUE(WIFSIGNALED(*server.process->waitStatus()));
     EXPECT_EQ(WTERMSIG(*server.process->waitStatus()), SIGKILL);
 
@@ -260,7 +265,7 @@ TEST_F(LocalModelClientTests, AShutdownOrAStopDuringStartUpEndsTheStart) {
     start.join();
     EXPECT_THROW(std::rethrow_exception(failure), CancelledError);
     EXPECT_EQ(loading.launches().size(), 1u);
-    EXPECT_TRUE(testing::remainingStandIns().empty());
+    EXPECT_TRUE(eventually([] { return testing::remainingStandIns().empty(); }));
 
     // A stopped caller leaves the server starting; the next start adopts it instead of launching.
     StandInScenario slow(json::parse(R"([{"healthyAfterMs": 600}])"));
@@ -367,8 +372,8 @@ TEST_F(LocalModelClientTests, NeitherAProxyNorAForeignListenerEverSeesARequest) 
     auto settings = testing::testSettings(scenario.environment(), scenario.folder() / "data");
     // The first port drawn is the one the foreign server listens on.
     auto draws = std::make_shared<int>(0);
-    settings.drawPort = [draws, port = foreign.port()](const std::set<int>& excluded) {
-        return (*draws)++ == 0 ? port : LocalServerLaunchPolicy::randomPort(excluded);
+    settings.drawPort = [draws, port = foreign.port(), next = settings.drawPort](const std::set<int>& excluded) {
+        return (*draws)++ == 0 ? port : next(excluded);
     };
     LocalModelClient& model = client(std::move(settings));
     EXPECT_EQ(model.classify(conversation(), {}), decided);
@@ -428,7 +433,7 @@ TEST_F(LocalModelClientTests, InstalledPacksAreTrustedByReceiptButHashedBeforeLa
     model.selectModelPack(first);
     EXPECT_TRUE(server.process->isRunning());
     model.selectModelPack(second);
-    EXPECT_FALSE(server.process->isRunning());
+    EXPECT_TRUE(server.process->waitForExit(5s));
     EXPECT_EQ(model.activeModelPack(), second);
     EXPECT_EQ(model.ensureStarted({}).modelURL, secondFile);
     model.shutdown();

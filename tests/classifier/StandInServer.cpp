@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "classifier/LocalServerLaunchPolicy.h"
+
 namespace nudgerly::testing {
 namespace {
 
@@ -67,6 +69,16 @@ LocalModelClientSettings testSettings(FakeEnvironment environment, const fs::pat
             return std::nullopt;
         }
         return found->second;
+    };
+    // Above the system's range for outgoing connections (32768...60999 here), so that a connection
+    // of a test running alongside cannot take the port between the check and the server's bind and
+    // add a launch the test does not expect.
+    settings.drawPort = [](const std::set<int>& excluded) {
+        int port = 0;
+        do {
+            port = LocalServerLaunchPolicy::randomPort(excluded);
+        } while (port <= 60999);
+        return port;
     };
     settings.dataFolder = dataFolder;
     settings.runtimeFolder.reset();

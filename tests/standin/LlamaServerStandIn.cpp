@@ -52,21 +52,28 @@ void noteSignal(int signalNumber) {
     [[maybe_unused]] const auto written = ::write(signalLog, line, std::char_traits<char>::length(line));
 }
 
-// Claims the next free number for `kind` across all launches and writes the record under it.
+// Writes the record under the next free number for `kind` across all launches. The record appears
+// whole or not at all: it is written aside and then linked into place, which fails if the number is
+// taken.
 int record(const fs::path& folder, const std::string& kind, const json& contents) {
-    for (int number = 0;; ++number) {
-        const fs::path file = folder / (kind + "-" + std::to_string(number) + ".json");
-        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            if (errno == EEXIST) {
-                continue;
-            }
+    const fs::path draft = folder / ("." + kind + "-" + std::to_string(::getpid()) + "-" +
+                                     std::to_string(std::hash<std::thread::id>{}(std::this_thread::get_id())));
+    {
+        std::ofstream out(draft, std::ios::binary | std::ios::trunc);
+        out << contents.dump();
+        if (!out.flush()) {
             std::exit(4);
         }
-        const std::string text = contents.dump();
-        [[maybe_unused]] const auto written = ::write(fd, text.data(), text.size());
-        ::close(fd);
-        return number;
+    }
+    for (int number = 0;; ++number) {
+        const fs::path file = folder / (kind + "-" + std::to_string(number) + ".json");
+        if (::link(draft.c_str(), file.c_str()) == 0) {
+            ::unlink(draft.c_str());
+            return number;
+        }
+        if (errno != EEXIST) {
+            std::exit(4);
+        }
     }
 }
 
