@@ -156,10 +156,11 @@ void LocalModelClient::selectModelPack(const ModelPack& pack) {
         if (activeModelPack_ == pack) {
             return;
         }
+        // Changed before the shutdown, not after it: a start that read the old pack is ended by the
+        // shutdown's new lifecycle, and no start can read the old pack once the shutdown is over.
+        activeModelPack_ = pack;
     }
     shutdown();
-    std::lock_guard lock(mutex_);
-    activeModelPack_ = pack;
 }
 
 // Ownership

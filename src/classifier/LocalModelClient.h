@@ -50,7 +50,8 @@ public:
     ModelAvailability availability() const;
     // A copy of the pack the next start loads.
     ModelPack activeModelPack() const;
-    // Makes `pack` the active one; when it differs in any field, the running server is shut down first.
+    // Makes `pack` the active one; when it differs in any field, the running server is shut down, so
+    // that the next start loads the new pack.
     void selectModelPack(const ModelPack& pack);
 
     // Stops the owned server: SIGTERM, then SIGINT, then SIGKILL, each followed by a short wait. Every
