@@ -16,6 +16,8 @@
 // "status" (default 200), then the body: "errorType" (an error envelope), "content" (a chat answer
 // whose message content is this text), "padBytes" (spaces appended to that content) or "body" (as is).
 //
+// The stand-in ends itself when the program that started it is gone.
+//
 // Records, numbered from 0 over all launches: "launch-<n>.json" {"pid", "arguments"},
 // "health-<n>.json" and "chat-<n>.json" {"launch", "authorization", "body"}.
 
@@ -117,7 +119,19 @@ void answerChat(const json& answer, ResponseWriter& writer) {
 
 }  // namespace
 
+// Never outlives the test program, even one that crashed before it could stop its servers.
+void exitWithParent() {
+    const pid_t parent = ::getppid();
+    std::thread([parent] {
+        while (::getppid() == parent) {
+            sleepMilliseconds(50);
+        }
+        ::_exit(5);
+    }).detach();
+}
+
 int main(int argc, char** argv) {
+    exitWithParent();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const auto option = [&](const std::string& name) -> std::string {
         for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
