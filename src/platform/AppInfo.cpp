@@ -1,23 +1,20 @@
 #include "platform/AppInfo.h"
 
-#include <system_error>
-
 #include "BuildSettings.h"
 #include "core/FileSystemError.h"
 #include "core/Files.h"
 #include "core/JsonCoding.h"
+#include "platform/InstallLocations.h"
 
 namespace nudgerly {
 namespace {
 
 AppInfo loadMain() {
-    std::error_code error;
-    const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) {
-        // Never fall back to the working folder: an "info.json" there is not ours.
+    const auto folder = InstallLocations::programFolder();
+    if (!folder) {
         return AppInfo(AppInfo::compiledDefaults());
     }
-    return AppInfo::withOverlay(program.parent_path() / "info.json");
+    return AppInfo::withOverlay(*folder / "info.json");
 }
 
 }  // namespace

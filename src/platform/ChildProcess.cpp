@@ -52,7 +52,14 @@ std::shared_ptr<ChildProcess> ChildProcess::launch(const std::string& executable
 
 ChildProcess::~ChildProcess() {
     std::lock_guard lock(mutex_);
-    reapLocked(false);
+    if (!reapLocked(false)) {
+        // Still running (or dying after a kill): reap it whenever it ends, so that it never lingers
+        // as a zombie. This does not stop it.
+        std::thread([pid = pid_] {
+            while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        }).detach();
+    }
 }
 
 bool ChildProcess::reapLocked(bool block) {

@@ -22,7 +22,8 @@ public:
 // output and error sent to /dev/null, every other descriptor closed, signal handling reset to the
 // defaults. The object is the process's identity (compare pointers). It reaps the child itself and
 // sends signals only while the child is unreaped, so a recycled process id is never signalled.
-// Destroying the object does not stop the child. Safe to use from any thread.
+// Destroying the object does not stop the child, but a child still running then is reaped in the
+// background when it ends. Safe to use from any thread.
 class ChildProcess {
 public:
     // Throws ChildProcessLaunchError when the program cannot be started.

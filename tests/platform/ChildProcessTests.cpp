@@ -60,6 +60,20 @@ TEST(ChildProcessTests, SignalsEscalateUntilTheChildIsGone) {
     EXPECT_TRUE(WIFSIGNALED(*child->waitStatus()));
 }
 
+TEST(ChildProcessTests, AChildOutlivingItsObjectIsStillReaped) {
+    pid_t pid = 0;
+    {
+        auto child = ChildProcess::launch("/bin/sh", {"-c", "sleep 0.2"});
+        pid = child->pid();
+    }
+    // Once it ends nothing of it is left, not even a zombie (which would still take signal 0).
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (::kill(pid, 0) == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_NE(::kill(pid, 0), 0);
+}
+
 TEST(ChildProcessTests, AMissingProgramIsALaunchError) {
     EXPECT_THROW(ChildProcess::launch("/nonexistent/llama-server", {}), ChildProcessLaunchError);
 }

@@ -205,7 +205,7 @@ struct LoopbackHttpServer::Tls {
     ~Tls() { SSL_CTX_free(context); }
 };
 
-LoopbackHttpServer::LoopbackHttpServer(Handler handler, bool tls) : handler_(std::move(handler)) {
+LoopbackHttpServer::LoopbackHttpServer(Handler handler, bool tls, uint16_t port) : handler_(std::move(handler)) {
     ::signal(SIGPIPE, SIG_IGN);
     if (tls) {
         tls_ = std::make_unique<Tls>();
@@ -247,7 +247,13 @@ LoopbackHttpServer::LoopbackHttpServer(Handler handler, bool tls) : handler_(std
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
+    address.sin_port = htons(port);
+    if (port != 0) {
+        // Like a real server on a fixed port: connections of an earlier listener waiting out their
+        // close must not keep it from starting.
+        const int on = 1;
+        ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    }
     if (listenFd_ < 0 || ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(listenFd_, 64) != 0) {
         throw std::runtime_error("test server cannot listen");

@@ -43,14 +43,15 @@ public:
     void respond(int status, std::string_view body, std::vector<std::pair<std::string, std::string>> headers = {});
 };
 
-// A small HTTP/1.1 server on 127.0.0.1 with a random port, one thread per connection, every response
-// closing its connection. With `tls` it serves HTTPS with a self-signed certificate made at start-up;
-// `caFile()` names a PEM file that clients can trust.
+// A small HTTP/1.1 server on 127.0.0.1 with a random port (or the given one), one thread per
+// connection, every response closing its connection. With `tls` it serves HTTPS with a self-signed
+// certificate made at start-up; `caFile()` names a PEM file that clients can trust. Throws
+// std::runtime_error when it cannot listen.
 class LoopbackHttpServer {
 public:
     using Handler = std::function<void(const TestHttpRequest&, ResponseWriter&)>;
 
-    explicit LoopbackHttpServer(Handler handler, bool tls = false);
+    explicit LoopbackHttpServer(Handler handler, bool tls = false, uint16_t port = 0);
     ~LoopbackHttpServer();
     LoopbackHttpServer(const LoopbackHttpServer&) = delete;
     LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;

@@ -1,0 +1,35 @@
+#include "classifier/LocalModelClientSettings.h"
+
+#include <cstdlib>
+
+#include "classifier/LocalServerLaunchPolicy.h"
+#include "platform/InstallLocations.h"
+#include "storage/AppFiles.h"
+
+namespace nudgerly {
+
+std::optional<std::string> LocalModelClientSettings::processEnvironment(const std::string& name) {
+    const char* value = std::getenv(name.c_str());
+    if (value == nullptr) {
+        return std::nullopt;
+    }
+    return std::string(value);
+}
+
+std::filesystem::path LocalModelClientSettings::defaultDataFolder() {
+    return AppFiles::directory();
+}
+
+std::optional<std::filesystem::path> LocalModelClientSettings::defaultRuntimeFolder() {
+    return InstallLocations::privateLibraryFolder();
+}
+
+std::optional<std::filesystem::path> LocalModelClientSettings::defaultResourceFolder() {
+    return InstallLocations::resourceFolder();
+}
+
+int LocalModelClientSettings::defaultDrawPort(const std::set<int>& excluding) {
+    return LocalServerLaunchPolicy::randomPort(excluding);
+}
+
+}  // namespace nudgerly

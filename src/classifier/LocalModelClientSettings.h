@@ -1,0 +1,58 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "platform/HttpClient.h"
+
+namespace nudgerly {
+
+// Where the local model client looks for its files and how patient it is. The defaults are the
+// program's own; tests shorten the waits and point the folders elsewhere.
+struct LocalModelClientSettings {
+    // Reads one variable of the environment ("NUDGERLY_MODEL_PATH", "NUDGERLY_LLAMA_SERVER").
+    std::function<std::optional<std::string>(const std::string&)> environment = processEnvironment;
+    // The data folder holding "ModelPacks".
+    std::filesystem::path dataFolder = defaultDataFolder();
+    // Holds "ModelRuntime/llama-server"; absent when the program has no such folder.
+    std::optional<std::filesystem::path> runtimeFolder = defaultRuntimeFolder();
+    // Holds "Models/Qwen3-4B-Q4_K_M.gguf", the default pack shipped with the program.
+    std::optional<std::filesystem::path> resourceFolder = defaultResourceFolder();
+    // Draws a port for a launch, never one of the given ports.
+    std::function<int(const std::set<int>&)> drawPort = defaultDrawPort;
+    std::shared_ptr<HttpClient> http = std::make_shared<CurlHttpClient>();
+
+    // Start-up: launches per start, the pause before the first health check, then at most
+    // `healthCheckLimit` checks `healthCheckInterval` apart, each allowed `healthCheckTimeout`.
+    int launchLimit = 4;
+    std::chrono::milliseconds initialHealthDelay{100};
+    std::chrono::milliseconds healthCheckInterval{100};
+    int healthCheckLimit = 600;
+    std::chrono::milliseconds healthCheckTimeout{300};
+    // How many drawn ports may turn out to be taken by another program before a launch gives up.
+    int busyPortLimit = 64;
+
+    // One chat request, and the largest answer read.
+    std::chrono::milliseconds requestTimeout{60'000};
+    std::size_t maxResponseBytes = 1024 * 1024;
+
+    // Shutdown: after SIGTERM, SIGINT and SIGKILL, up to this many polls `shutdownPollInterval` apart.
+    std::chrono::milliseconds shutdownPollInterval{25};
+    int terminateWaits = 40;
+    int interruptWaits = 20;
+    int killWaits = 10;
+
+    static std::optional<std::string> processEnvironment(const std::string& name);
+    static std::filesystem::path defaultDataFolder();
+    static std::optional<std::filesystem::path> defaultRuntimeFolder();
+    static std::optional<std::filesystem::path> defaultResourceFolder();
+    static int defaultDrawPort(const std::set<int>& excluding);
+};
+
+}  // namespace nudgerly

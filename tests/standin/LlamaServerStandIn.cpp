@@ -1,0 +1,215 @@
+// A stand-in for `llama-server`, built for the tests as a program named llama-server. It takes the real
+// server's command line, serves GET /health and POST /v1/chat/completions on 127.0.0.1 and the given
+// port, and requires the bearer key on both. The "model file" is a JSON scenario that says how to
+// behave:
+//
+//   {
+//     "records": "<folder>",          // where every launch and request is written down
+//     "launches": [ {...}, ... ],     // behaviour of the 1st, 2nd, ... launch; the last one repeats
+//     "answers":  [ {...}, ... ]      // answers to the 1st, 2nd, ... chat request over all launches
+//   }
+//
+// A launch: "exitCode" (exit at once with it), "exitAfterMs" (serve, then exit), "healthStatus"
+// (default 200), "healthyAfterMs" (503 before that), "ignoreSignals" (SIGTERM and SIGINT are written
+// to "signals-<launch>.log" and otherwise ignored).
+// An answer: "delayMs", "exit" (end the process instead of answering), "drop" (reset the connection),
+// "status" (default 200), then the body: "errorType" (an error envelope), "content" (a chat answer
+// whose message content is this text), "padBytes" (spaces appended to that content) or "body" (as is).
+//
+// The stand-in ends itself when the program that started it is gone.
+//
+// Records, numbered from 0 over all launches: "launch-<n>.json" {"pid", "arguments"},
+// "health-<n>.json" and "chat-<n>.json" {"launch", "authorization", "body"}.
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include "support/LoopbackHttpServer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using nudgerly::testing::ResponseWriter;
+using nudgerly::testing::TestHttpRequest;
+
+int signalLog = -1;
+
+void noteSignal(int signalNumber) {
+    const char* line = signalNumber == SIGTERM ? "TERM\n" : "INT\n";
+    [[maybe_unused]] const auto written = ::write(signalLog, line, std::char_traits<char>::length(line));
+}
+
+// Writes the record under the next free number for `kind` across all launches. The record appears
+// whole or not at all: it is written aside and then linked into place, which fails if the number is
+// taken.
+int record(const fs::path& folder, const std::string& kind, const json& contents) {
+    const fs::path draft = folder / ("." + kind + "-" + std::to_string(::getpid()) + "-" +
+                                     std::to_string(std::hash<std::thread::id>{}(std::this_thread::get_id())));
+    {
+        std::ofstream out(draft, std::ios::binary | std::ios::trunc);
+        out << contents.dump();
+        if (!out.flush()) {
+            std::exit(4);
+        }
+    }
+    for (int number = 0;; ++number) {
+        const fs::path file = folder / (kind + "-" + std::to_string(number) + ".json");
+        if (::link(draft.c_str(), file.c_str()) == 0) {
+            ::unlink(draft.c_str());
+            return number;
+        }
+        if (errno != EEXIST) {
+            std::exit(4);
+        }
+    }
+}
+
+json pick(const json& list, int index) {
+    if (!list.is_array() || list.empty()) {
+        return json::object();
+    }
+    return list[std::min<std::size_t>(static_cast<std::size_t>(index), list.size() - 1)];
+}
+
+void sleepMilliseconds(int64_t milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void answerChat(const json& answer, ResponseWriter& writer) {
+    sleepMilliseconds(answer.value("delayMs", 0));
+    if (answer.value("exit", false)) {
+        ::_exit(0);
+    }
+    if (answer.value("drop", false)) {
+        writer.drop();
+        return;
+    }
+    const int status = answer.value("status", 200);
+    std::string body;
+    if (answer.contains("errorType")) {
+        body = json{{"error", {{"code", status}, {"message", "stand-in error"}, {"type", answer["errorType"]}}}}.dump();
+    } else if (answer.contains("content")) {
+        std::string content = answer["content"].get<std::string>();
+        content.append(answer.value("padBytes", std::size_t{0}), ' ');
+        body = json{{"id", "chatcmpl-standin"},
+                    {"object", "chat.completion"},
+                    {"choices", {{{"index", 0}, {"finish_reason", "stop"},
+                                  {"message", {{"role", "assistant"}, {"content", content}}}}}}}
+                   .dump();
+    } else {
+        body = answer.value("body", "");
+    }
+    writer.respond(status, body, {{"Content-Type", "application/json"}});
+}
+
+}  // namespace
+
+// Never outlives the test program, even one that crashed before it could stop its servers.
+void exitWithParent() {
+    const pid_t parent = ::getppid();
+    std::thread([parent] {
+        while (::getppid() == parent) {
+            sleepMilliseconds(50);
+        }
+        ::_exit(5);
+    }).detach();
+}
+
+int main(int argc, char** argv) {
+    exitWithParent();
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const auto option = [&](const std::string& name) -> std::string {
+        for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
+            if (arguments[i] == name) {
+                return arguments[i + 1];
+            }
+        }
+        return {};
+    };
+
+    json scenario;
+    try {
+        std::ifstream file(option("-m"));
+        std::stringstream text;
+        text << file.rdbuf();
+        scenario = json::parse(text.str());
+    } catch (const std::exception&) {
+        return 2;  // like a model file that does not load
+    }
+    const fs::path records = scenario.at("records").get<std::string>();
+    const int launch = record(records, "launch", {{"pid", ::getpid()}, {"arguments", arguments}});
+    const json behaviour = pick(scenario["launches"], launch);
+
+    if (behaviour.contains("exitCode")) {
+        return behaviour["exitCode"].get<int>();
+    }
+    if (behaviour.value("ignoreSignals", false)) {
+        const auto log = records / ("signals-" + std::to_string(launch) + ".log");
+        signalLog = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        struct sigaction action {};
+        action.sa_handler = noteSignal;
+        action.sa_flags = SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGTERM, &action, nullptr);
+        sigaction(SIGINT, &action, nullptr);
+    }
+
+    const std::string expectedAuthorization = "Bearer " + option("--api-key");
+    const auto started = std::chrono::steady_clock::now();
+    const auto handler = [&](const TestHttpRequest& request, ResponseWriter& writer) {
+        const std::string authorization = request.header("authorization").value_or("");
+        const json note = {{"launch", launch}, {"authorization", authorization}, {"body", request.body}};
+        const bool health = request.path() == "/health" && request.method == "GET";
+        const bool chat = request.path() == "/v1/chat/completions" && request.method == "POST";
+        if (!health && !chat) {
+            writer.respond(404, R"({"error":{"code":404,"message":"File Not Found","type":"not_found_error"}})");
+            return;
+        }
+        const int number = record(records, health ? "health" : "chat", note);
+        if (authorization != expectedAuthorization) {
+            writer.respond(401, R"({"error":{"code":401,"message":"Invalid API Key","type":"authentication_error"}})");
+            return;
+        }
+        if (chat) {
+            answerChat(pick(scenario["answers"], number), writer);
+            return;
+        }
+        const auto elapsed = std::chrono::steady_clock::now() - started;
+        int status = behaviour.value("healthStatus", 200);
+        if (elapsed < std::chrono::milliseconds(behaviour.value("healthyAfterMs", 0))) {
+            status = 503;
+        }
+        writer.respond(status, status == 200 ? R"({"status":"ok"})"
+                                             : R"({"error":{"code":503,"message":"Loading model","type":"unavailable_error"}})");
+    };
+
+    try {
+        const auto port = static_cast<uint16_t>(std::stoi(option("--port")));
+        nudgerly::testing::LoopbackHttpServer server(handler, false, port);
+        if (behaviour.contains("exitAfterMs")) {
+            sleepMilliseconds(behaviour["exitAfterMs"].get<int64_t>());
+            ::_exit(0);
+        }
+        for (;;) {
+            ::pause();
+        }
+    } catch (const std::exception& error) {
+        std::cerr << "llama-server stand-in: " << error.what() << "\n";
+        return 3;  // the port is taken
+    }
+}
