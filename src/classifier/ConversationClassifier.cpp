@@ -7,6 +7,7 @@
 #include "classifier/Guardrails.h"
 #include "classifier/HeuristicClassifier.h"
 #include "classifier/LatestTurnPolicy.h"
+#include "classifier/LocalModelClient.h"
 #include "classifier/LocalModelDiagnosticPolicy.h"
 #include "classifier/LocalModelError.h"
 #include "classifier/PriorityPolicy.h"
@@ -94,6 +95,9 @@ struct ConversationClassifier::Outcome {
 ConversationClassifier::ConversationClassifier(std::shared_ptr<LocalModelService> localModel, MainQueue& mainQueue,
                                                Clock now)
     : localModel_(std::move(localModel)), mainQueue_(mainQueue), now_(std::move(now)) {}
+
+ConversationClassifier::ConversationClassifier(const ModelPack& modelPack, MainQueue& mainQueue)
+    : ConversationClassifier(std::make_shared<LocalModelClient>(modelPack), mainQueue) {}
 
 void ConversationClassifier::reportProgress(const ProgressCallback& onProgress, int64_t completed, int64_t total,
                                             std::stop_token stop) {

@@ -28,6 +28,8 @@ public:
 
     ConversationClassifier(std::shared_ptr<LocalModelService> localModel, MainQueue& mainQueue,
                            Clock now = &Date::now);
+    // A classifier with its own local model client for the pack.
+    ConversationClassifier(const ModelPack& modelPack, MainQueue& mainQueue);
 
     // Blocks the calling worker thread for the whole run. A stop request ends the loop at the next
     // check and returns the snapshot of the conversations finished so far.

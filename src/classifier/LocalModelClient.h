@@ -11,6 +11,7 @@
 #include <string>
 
 #include "classifier/LocalModelClientSettings.h"
+#include "classifier/LocalModelService.h"
 #include "modelpacks/ModelPack.h"
 #include "platform/ChildProcess.h"
 #include "review/Classification.h"
@@ -30,7 +31,7 @@ namespace nudgerly {
 // calls throw CancelledError when their stop token is requested.
 //
 // Destroying the client does not stop the server: the owner calls shutdown() first.
-class LocalModelClient {
+class LocalModelClient : public LocalModelService {
 public:
     // A server this client started. Two records denote the same server exactly when they hold the
     // same process object.
@@ -47,17 +48,17 @@ public:
 
     // `bundled` when the server program and a model file are there (an installed pack is trusted by
     // its receipt here, not hashed), else `missing`.
-    ModelAvailability availability() const;
+    ModelAvailability availability() const override;
     // A copy of the pack the next start loads.
-    ModelPack activeModelPack() const;
+    ModelPack activeModelPack() const override;
     // Makes `pack` the active one; when it differs in any field, the running server is shut down, so
     // that the next start loads the new pack.
-    void selectModelPack(const ModelPack& pack);
+    void selectModelPack(const ModelPack& pack) override;
 
     // Stops the owned server: SIGTERM, then SIGINT, then SIGKILL, each followed by a short wait. Every
     // start in progress then fails with CancelledError. A shutdown that finds another one running only
     // waits for it. Never throws and cannot be cancelled.
-    void shutdown();
+    void shutdown() override;
 
     // The running, healthy server, started when there is none. Throws LocalModelError (missingBundle,
     // launchFailed, startupTimedOut) or CancelledError.
@@ -65,13 +66,13 @@ public:
 
     // The full classification of one conversation, with a compact prompt when the full one is too
     // large or answered badly, and one restart of the server when it failed.
-    Classification classify(const Conversation& conversation, std::stop_token stop);
+    Classification classify(const Conversation& conversation, std::stop_token stop) override;
     // The latest-turn judgement of one conversation, with one restart of the server when it failed.
-    Classification classifyLatestTurn(const Conversation& conversation, std::stop_token stop);
+    Classification classifyLatestTurn(const Conversation& conversation, std::stop_token stop) override;
     // A single compact-prompt attempt after an answer the caller could not use.
-    Classification retryInvalidClassification(const Conversation& conversation, std::stop_token stop);
+    Classification retryInvalidClassification(const Conversation& conversation, std::stop_token stop) override;
     // A single latest-turn attempt after an answer the caller could not use.
-    Classification retryInvalidLatestTurnClassification(const Conversation& conversation, std::stop_token stop);
+    Classification retryInvalidLatestTurnClassification(const Conversation& conversation, std::stop_token stop) override;
 
     // One chat exchange with `server`. Throws LocalModelError: serverUnavailable when the server is no
     // longer the owned, running one (before or after the exchange), the transfer fails or it answers

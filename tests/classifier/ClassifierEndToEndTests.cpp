@@ -1,0 +1,116 @@
+#include <chrono>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "classifier/ConversationClassifier.h"
+#include "classifier/LocalModelClient.h"
+#include "classifier/StandInServer.h"
+
+namespace nudgerly {
+namespace {
+
+using namespace std::chrono_literals;
+using nlohmann::json;
+using testing::StandInScenario;
+
+Conversation conversation(std::string id, std::string text) {
+    return {.id = std::move(id), .source = ReviewSource::messages, .person = "Robin",
+            .messages = {{.fromMe = false, .text = std::move(text), .date = Date{790'000'000}}}};
+}
+
+json answer(const char* status, const char* summary) {
+    const json decision = {{"include_in_queue", status != nullptr}, {"status", status ? json(status) : json()},
+                           {"confidence", 0.8}, {"summary", summary}, {"reason", "From the model"},
+                           {"draft", nullptr}, {"tags", json::array()}, {"sensitive", false}};
+    return {{"content", "Here you go: " + decision.dump() + " Done."}};
+}
+
+class ClassifierEndToEndTests : public ::testing::Test {
+protected:
+    void TearDown() override {
+        if (model) {
+            model->shutdown();
+        }
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (!testing::remainingStandIns().empty() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(10ms);
+        }
+        EXPECT_TRUE(testing::remainingStandIns().empty()) << "a stand-in server outlived its test";
+        testing::killRemainingStandIns();
+    }
+
+    SnapshotClassificationResult run(ConversationClassifier& classifier, const ConversationBatch& batch,
+                                     const std::optional<ReviewSnapshot>& previous) {
+        std::optional<SnapshotClassificationResult> result;
+        std::jthread worker([&] { result = classifier.makeSnapshotWithReport(batch, previous, {}, {}); });
+        EXPECT_TRUE(mainQueue.runUntil([&] { return result.has_value(); }, 30s));
+        worker.join();
+        return std::move(*result);
+    }
+
+    ManualMainQueue mainQueue;
+    std::shared_ptr<LocalModelClient> model;
+};
+
+TEST_F(ClassifierEndToEndTests, ALocalModelServerClassifiesABatchAndTheCacheSparesItNextTime) {
+    StandInScenario scenario(json::array(), json::array({answer("nudgerly", "Maybe check in about Thursday"),
+                                                         answer("reply", "Tell them about the venue"),
+                                                         answer(nullptr, "")}));
+    model = std::make_shared<LocalModelClient>(ModelPack::nudgerlyLarge(),
+                                               testing::testSettings(scenario.environment(), scenario.folder() / "data"));
+    ConversationClassifier classifier(model, mainQueue);
+    const ConversationBatch batch{
+        .generatedAt = Date{790'003'600},
+        .lookbackDays = 7,
+        .inboundEndingCount = 3,
+        .conversations = {conversation("thursday", "The meeting moved to Thursday"),
+                          conversation("venue", "We picked the venue downtown"),
+                          conversation("photos", "The photos are on the drive")},
+    };
+
+    const auto first = run(classifier, batch, std::nullopt);
+    EXPECT_EQ(scenario.chats().size(), 3u);
+    ASSERT_EQ(first.snapshot.items.size(), 2u);
+    EXPECT_EQ(first.snapshot.items[0].id, "venue");  // replies first
+    EXPECT_EQ(first.snapshot.items[0].summary, "Tell them about the venue");
+    EXPECT_EQ(first.snapshot.items[1].id, "thursday");
+    EXPECT_EQ(first.snapshot.clearedCount, 1);
+    EXPECT_TRUE(first.report.usedLocalModel);
+    EXPECT_EQ(first.report.issue, std::nullopt);
+    ASSERT_EQ(first.snapshot.classificationCache->size(), 3u);
+    EXPECT_EQ(first.snapshot.classificationCache->at(0).engineSignature.rfind("local-model:qwen3-8b-q4-k-m-v1:", 0), 0u);
+
+    const auto second = run(classifier, batch, first.snapshot);
+    EXPECT_EQ(scenario.chats().size(), 3u);  // nothing asked again
+    EXPECT_EQ(second.snapshot.items, first.snapshot.items);
+}
+
+TEST_F(ClassifierEndToEndTests, BasicModeClassifiesWithoutAnyServer) {
+    StandInScenario scenario;
+    auto environment = scenario.environment();
+    environment->clear();  // no server program, no model file: Basic Mode
+    model = std::make_shared<LocalModelClient>(ModelPack::nudgerlyDefault(),
+                                               testing::testSettings(environment, scenario.folder() / "data"));
+    ConversationClassifier classifier(model, mainQueue);
+    EXPECT_EQ(classifier.modelAvailability(), ModelAvailability::missing());
+    const ConversationBatch batch{
+        .generatedAt = Date{790'003'600},
+        .lookbackDays = 7,
+        .conversations = {conversation("thursday", "The meeting moved to Thursday"),
+                          conversation("report", "Can you send me the report by Friday?"),
+                          conversation("lunch", "Are we still on for lunch?")},
+    };
+    const auto result = run(classifier, batch, std::nullopt);
+    EXPECT_TRUE(scenario.launches().empty());
+    ASSERT_EQ(result.snapshot.items.size(), 2u);
+    EXPECT_EQ(result.snapshot.items[0].id, "report");
+    EXPECT_EQ(result.snapshot.items[1].id, "lunch");
+    EXPECT_FALSE(result.report.usedLocalModel);
+    for (const auto& entry : *result.snapshot.classificationCache) {
+        EXPECT_EQ(entry.engineSignature, "heuristic-fallback");  // only guardrail decisions are kept
+    }
+}
+
+}  // namespace
+}  // namespace nudgerly
