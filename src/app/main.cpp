@@ -1,0 +1,113 @@
+// Nudgerly's program. The window is not built yet, so this classifies the built-in demo conversations
+// with the engine (Local AI when `llama-server` and a model are installed, Basic Mode otherwise) and
+// prints the queue.
+#include <csignal>
+#include <iostream>
+#include <optional>
+#include <pthread.h>
+#include <stop_token>
+#include <thread>
+#include <unistd.h>
+
+#include "app/DemoConversations.h"
+#include "classifier/ConversationClassifier.h"
+#include "core/MainQueue.h"
+#include "modelpacks/ModelCatalog.h"
+#include "modelpacks/ModelSelectionStore.h"
+#include "platform/AppInfo.h"
+#include "platform/FileSettingsStore.h"
+#include "review/MessageAge.h"
+#include "review/RefreshProgress.h"
+#include "storage/AppFiles.h"
+
+namespace {
+
+using namespace nudgerly;
+
+const char* statusName(ReviewStatus status) {
+    switch (status) {
+        case ReviewStatus::reply: return "Reply";
+        case ReviewStatus::action: return "Take action";
+        case ReviewStatus::nudgerly: return "Optional";
+    }
+    return "";
+}
+
+const char* sourceName(ReviewSource source) {
+    return source == ReviewSource::messages ? "Messages" : "Gmail";
+}
+
+void printQueue(const SnapshotClassificationResult& result, Date now) {
+    const auto& items = result.snapshot.items;
+    std::cout << "\n" << items.size() << (items.size() == 1 ? " conversation needs" : " conversations need")
+              << " attention:\n";
+    for (const ReviewItem& item : items) {
+        std::cout << "\n  " << statusName(item.status) << " \u00B7 " << item.person << " (" << sourceName(item.source)
+                  << ") \u00B7 " << (item.timestamp ? MessageAge::label(*item.timestamp, now) : item.date) << "\n"
+                  << "    " << item.summary << "\n";
+        if (item.draft) {
+            std::cout << "    Suggested reply: " << *item.draft << "\n";
+        }
+    }
+    if (result.report.issue) {
+        std::cout << "\n" << *result.report.issue << "\n";
+    }
+}
+
+}  // namespace
+
+int main() {
+    // Ctrl-C and termination are taken by one thread, so that a running model server is always stopped.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    ManualMainQueue mainQueue;
+    FileSettingsStore settings(AppFiles::settingsFile());
+    const ModelPack pack = ModelSelectionStore::selectedPack(ModelCatalog::nudgerly(), settings);
+    ConversationClassifier classifier(pack, mainQueue);
+    const bool localAI = classifier.modelAvailability() == ModelAvailability::bundled();
+
+    std::cout << "Nudgerly " << AppInfo::main().string("CFBundleShortVersionString").value_or("") << " \u2014 "
+              << (localAI ? "Local AI (" + pack.displayName + ")" : std::string("Basic Mode")) << "\n"
+              << "Showing built-in demo conversations.\n";
+
+    std::stop_source stop;
+    std::jthread signalWatcher([&](std::stop_token finished) {
+        std::stop_callback wake(finished, [] { ::kill(::getpid(), SIGTERM); });
+        int received = 0;
+        sigwait(&signals, &received);
+        stop.request_stop();
+    });
+
+    const Date now = Date::now();
+    const ConversationBatch batch = DemoConversations::batch(now);
+    std::optional<SnapshotClassificationResult> result;
+    const bool interactive = ::isatty(STDOUT_FILENO) != 0;
+    std::jthread worker([&] {
+        result = classifier.makeSnapshotWithReport(
+            batch, std::nullopt,
+            [interactive](int64_t completed, int64_t total) {
+                if (!interactive) {
+                    return;
+                }
+                const RefreshProgress progress{ReviewSource::messages, "Reviewing conversations", completed, total};
+                std::cout << "\r" << progress.detail << " \u00B7 " << progress.countLabel().value_or("") << std::flush;
+            },
+            stop.get_token());
+    });
+    // The run always ends (a stop request ends it early), so the main loop runs until it has.
+    mainQueue.runUntil([&] { return result.has_value(); }, std::chrono::hours(24));
+    worker.join();
+    if (interactive) {
+        std::cout << "\n";
+    }
+    classifier.shutdown();
+    if (stop.stop_requested()) {
+        return 130;
+    }
+    printQueue(*result, now);
+    return 0;
+}
