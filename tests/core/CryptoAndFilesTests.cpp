@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "core/Base64.h"
 #include "core/FileSystemError.h"
 #include "core/Files.h"
 #include "core/SecureRandom.h"
@@ -28,6 +29,20 @@ TEST(Sha256Tests, MatchesKnownDigestsInOneOrManyPieces) {
     streaming.update("bc");
     EXPECT_EQ(Sha256::hex(streaming.finish()), Sha256::hexDigest("abc"));
     EXPECT_NO_THROW(Sha256::hexDigest("\xff\xfe invalid utf-8"));
+}
+
+TEST(Base64Tests, RoundTripsAndRejectsMalformedText) {
+    const std::string bytes("\x00\xff\xfe""abc", 6);
+    EXPECT_EQ(Base64::encode(bytes), "AP/+YWJj");
+    EXPECT_EQ(Base64::decode("AP/+YWJj"), bytes);
+    EXPECT_EQ(Base64::decode("YQ=="), "a");
+    EXPECT_EQ(Base64::decode("YWI="), "ab");
+    EXPECT_EQ(Base64::decode(""), "");
+    EXPECT_EQ(Base64::decode("YQ="), std::nullopt);
+    EXPECT_EQ(Base64::decode("Y=Q="), std::nullopt);
+    EXPECT_EQ(Base64::decode("YQ-_"), std::nullopt);
+    EXPECT_EQ(Base64::encodeUrlSafe(bytes), "AP_-YWJj");
+    EXPECT_EQ(Base64::encodeUrlSafe("a"), "YQ");
 }
 
 TEST(SecureRandomTests, GivesTheRequestedNumberOfDistinctBytes) {
