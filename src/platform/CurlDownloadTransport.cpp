@@ -122,7 +122,7 @@ public:
 
 private:
     // Why our own callbacks ended an exchange early.
-    enum class Interruption { none, bodyNotWanted, wrongRange, fileFailed };
+    enum class Interruption { none, bodyNotWanted, wrongRange, fileFailed, idle };
 
     CURLcode perform(CURL* curl, const std::string& url);
     bool headersEnded();
@@ -163,6 +163,8 @@ private:
     int64_t bytesExpected_ = -1;
     std::vector<char> buffer_;
 
+    Clock::time_point lastActivity_{};
+    curl_off_t lastDownloaded_ = 0;
     Clock::time_point lastReport_{};
     int64_t reportedBytes_ = -1;
 };
@@ -313,6 +315,7 @@ DownloadOutcome TransferRun::run() {
         switch (interruption_) {
             case Interruption::wrongRange: return failed(cannotResume, false);
             case Interruption::fileFailed: return failed(fileError_, false);
+            case Interruption::idle: return failed(transportError(CURLE_OPERATION_TIMEDOUT).what(), true);
             case Interruption::bodyNotWanted: break;
             case Interruption::none:
                 if (result == CURLE_OK) {
@@ -355,6 +358,8 @@ DownloadOutcome TransferRun::run() {
 CURLcode TransferRun::perform(CURL* curl, const std::string& url) {
     response_ = {};
     interruption_ = Interruption::none;
+    lastActivity_ = Clock::now();
+    lastDownloaded_ = 0;
     std::unique_ptr<curl_slist, CurlDeleter> headers;
     const auto addHeader = [&](const std::string& line) { headers.reset(curl_slist_append(headers.release(), line.c_str())); };
     if (fd_ >= 0 && bytesHeld_ > 0 && !validator_.empty()) {
@@ -362,7 +367,6 @@ CURLcode TransferRun::perform(CURL* curl, const std::string& url) {
         addHeader("If-Range: " + validator_);
     }
     const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
-    const auto idleSeconds = std::max<long>(1, static_cast<long>((configuration_.requestTimeout.count() + 999) / 1000));
 
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -371,8 +375,6 @@ CURLcode TransferRun::perform(CURL* curl, const std::string& url) {
     curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(configuration_.requestTimeout.count()));
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, idleSeconds);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, std::max<long>(1, static_cast<long>(remaining.count())));
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
@@ -495,9 +497,19 @@ bool TransferRun::flush() {
     return true;
 }
 
-int TransferRun::onProgress(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+int TransferRun::onProgress(void* context, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t) {
     auto* self = static_cast<TransferRun*>(context);
     if (self->stop_.stop_requested()) {
+        return 1;
+    }
+    // The idle time-out. libcurl's own low-speed limit averages the speed over several seconds and
+    // would let a stalled server go on for that much longer.
+    const auto now = Clock::now();
+    if (downloaded != self->lastDownloaded_) {
+        self->lastDownloaded_ = downloaded;
+        self->lastActivity_ = now;
+    } else if (now - self->lastActivity_ >= self->configuration_.requestTimeout) {
+        self->interruption_ = Interruption::idle;
         return 1;
     }
     // Also called while nothing arrives, so the last bytes before a stall are reported too.
