@@ -78,7 +78,7 @@ public:
     std::vector<std::shared_ptr<FakeTransfer>> made;
 };
 
-// The real disk, with as much free space as the test says and a removal that can be made to fail.
+// The real disk, with as much free space as the test says and a removal or move that can be made to fail.
 class TestFileManager : public SystemFileManager {
 public:
     std::optional<int64_t> availableCapacity(const std::filesystem::path&) const override { return available; }
@@ -88,9 +88,16 @@ public:
         }
         SystemFileManager::removeItem(path);
     }
+    void moveItem(const std::filesystem::path& source, const std::filesystem::path& destination) const override {
+        if (failMoving) {
+            throw FileSystemError("Couldn't move \u201C" + source.filename().string() + "\u201D", ENOSPC);
+        }
+        SystemFileManager::moveItem(source, destination);
+    }
 
     std::optional<int64_t> available = std::numeric_limits<int64_t>::max();
     std::filesystem::path failRemoving;
+    bool failMoving = false;
 };
 
 // A made-up pack for exactly these bytes.

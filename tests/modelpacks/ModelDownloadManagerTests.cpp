@@ -71,6 +71,7 @@ TEST_F(DownloadManagerTest, DownloadsVerifiesAndInstallsIgnoringBeginsMeanwhile)
     m.beginDownload(true);
     transfer.progress(5, -1);  // total unknown: the pack's size
     queue.drain();
+    writeTestFile(m.stagingURL(), "stale");
     transfer.finish(contents);
     queue.drain();
     EXPECT_EQ(m.state(), State::verifying());
@@ -172,6 +173,9 @@ TEST_F(DownloadManagerTest, UnusableResumeDataLeadsToOneFreshStart) {
     queue.drain();
     EXPECT_EQ(m.state(), notFound);
 
+    EXPECT_FALSE(ModelDownloadManager::isSecureResumeRequest(pack.sourceURL, "https://user@models.example/test/model.gguf"));
+    EXPECT_FALSE(ModelDownloadManager::isSecureResumeRequest(pack.sourceURL, std::nullopt));
+
     // 416 to a resumed transfer: one fresh start, whose own 404 is final. The old transfer is not heard.
     writeTestFile(kept, "part");
     writeTestFile(m.resumeDataURL(), resumeData(kept.filename().string()));
@@ -217,6 +221,10 @@ TEST_F(DownloadManagerTest, TransferFailuresEndInPausedOrFailed) {
     EXPECT_EQ(endWith([](FakeTransfer& t) { t.complete({}); }), State::failed("The model download did not produce a file."));
     EXPECT_EQ(endWith([](FakeTransfer& t) { t.complete({.errorMessage = "The request timed out."}); }),
               State::failed("The request timed out."));
+    // The body arrived but could not be staged.
+    files->failMoving = true;
+    EXPECT_EQ(endWith([&](FakeTransfer& t) { t.finish(contents); }),
+              State::failed("Couldn't move \u201CCFNetworkDownload_fake.tmp\u201D: There isn't enough free space on the disk."));
     EXPECT_FALSE(fs::exists(m.resumeDataURL()));
 }
 
