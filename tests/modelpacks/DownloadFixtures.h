@@ -22,6 +22,11 @@
 
 namespace nudgerly::testing {
 
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using State = ModelDownloadState;
+using Kind = ModelDownloadState::Kind;
+
 // A transfer the test drives by hand; its delegate calls happen on the test's thread.
 class FakeTransfer : public DownloadTransfer {
 public:

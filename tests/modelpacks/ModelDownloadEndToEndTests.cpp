@@ -11,10 +11,6 @@
 namespace nudgerly::testing {
 namespace {
 
-namespace fs = std::filesystem;
-using namespace std::chrono_literals;
-using State = ModelDownloadState;
-using Kind = ModelDownloadState::Kind;
 
 constexpr int64_t mebibyte = 1 << 20;
 

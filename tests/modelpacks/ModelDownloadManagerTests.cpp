@@ -11,10 +11,6 @@
 namespace nudgerly::testing {
 namespace {
 
-namespace fs = std::filesystem;
-using namespace std::chrono_literals;
-using State = ModelDownloadState;
-using Kind = ModelDownloadState::Kind;
 
 const std::string contents = "fake model weights";
 const std::string incomplete = "The installed model is incomplete. Remove it and try again.";
