@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libicu-dev nlohmann-json3-dev libsqlite3-dev libcurl4-openssl-dev libssl-dev libplist-dev
   openssl
+  curl  # the download benchmark compares against the command-line client
 )
 
 missing=()

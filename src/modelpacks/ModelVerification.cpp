@@ -13,12 +13,12 @@
 #include "core/CancelledError.h"
 #include "core/FileSystemError.h"
 #include "core/Files.h"
-#include "core/Regex.h"
 #include "core/Sha256.h"
 #include "core/Text.h"
 #include "core/UserFacingError.h"
 #include "modelpacks/ModelDownloadError.h"
 #include "modelpacks/ModelVerificationReceipt.h"
+#include "platform/DownloadResumeData.h"
 
 namespace nudgerly::ModelVerification {
 namespace {
@@ -139,10 +139,8 @@ std::string message(const std::exception& error) {
 }
 
 void collectTemporaryDownloadFileNames(plist_t value, std::set<std::string>& names) {
-    static const Regex temporaryName("^CFNetworkDownload_[A-Za-z0-9]+\\.tmp$");
-    // The whole string must match: a search would also take "CFNetworkDownload_x.tmp\n".
     const auto consider = [&](const std::string& text) {
-        if (temporaryName.matchesWhole(text)) {
+        if (isTemporaryDownloadFileName(text)) {
             names.insert(text);
         }
     };

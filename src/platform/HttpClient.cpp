@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 
@@ -31,24 +32,8 @@ size_t onBody(char* data, size_t size, size_t count, void* context) {
 }
 
 size_t onHeader(char* data, size_t size, size_t count, void* context) {
-    auto* exchange = static_cast<Exchange*>(context);
     const size_t bytes = size * count;
-    std::string_view line(data, bytes);
-    if (line.starts_with("HTTP/")) {
-        exchange->response.headers.clear();  // a new response (after 100 Continue, say) starts over
-        return bytes;
-    }
-    const auto colon = line.find(':');
-    if (colon != std::string_view::npos) {
-        std::string_view value = line.substr(colon + 1);
-        while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) {
-            value.remove_prefix(1);
-        }
-        while (!value.empty() && (value.back() == '\r' || value.back() == '\n' || value.back() == ' ')) {
-            value.remove_suffix(1);
-        }
-        exchange->response.headers.emplace_back(std::string(line.substr(0, colon)), std::string(value));
-    }
+    readHeaderLine(static_cast<Exchange*>(context)->response, std::string_view(data, bytes));
     return bytes;
 }
 
@@ -62,9 +47,11 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
            });
 }
 
-HttpError transportError(CURLcode code) {
+}  // namespace
+
+HttpError transportError(int curlCode) {
     using Kind = HttpError::Kind;
-    switch (code) {
+    switch (static_cast<CURLcode>(curlCode)) {
         case CURLE_OPERATION_TIMEDOUT: return {Kind::timedOut, "The request timed out."};
         case CURLE_COULDNT_CONNECT:
         case CURLE_COULDNT_RESOLVE_HOST:
@@ -81,7 +68,27 @@ HttpError transportError(CURLcode code) {
     }
 }
 
-}  // namespace
+void readHeaderLine(HttpResponse& response, std::string_view line) {
+    if (line.starts_with("HTTP/")) {
+        // A new response (after 100 Continue or a redirect, say) starts over.
+        response.headers.clear();
+        const auto space = line.find(' ');
+        response.status = space == std::string_view::npos ? 0 : std::atol(std::string(line.substr(space + 1, 3)).c_str());
+        return;
+    }
+    const auto colon = line.find(':');
+    if (colon == std::string_view::npos) {
+        return;
+    }
+    std::string_view value = line.substr(colon + 1);
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) {
+        value.remove_prefix(1);
+    }
+    while (!value.empty() && (value.back() == '\r' || value.back() == '\n' || value.back() == ' ')) {
+        value.remove_suffix(1);
+    }
+    response.headers.emplace_back(std::string(line.substr(0, colon)), std::string(value));
+}
 
 void ensureCurlInitialised() {
     static std::once_flag once;

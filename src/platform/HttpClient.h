@@ -5,6 +5,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -67,5 +68,12 @@ bool isLoopbackUrl(const std::string& url);
 
 // Makes libcurl ready for use from any thread; called by everything that uses libcurl.
 void ensureCurlInitialised();
+
+// Reads one header line as libcurl hands it over: a status line starts the response afresh (its
+// status read, its headers cleared); a "Name: value" line is added with the value trimmed.
+void readHeaderLine(HttpResponse& response, std::string_view line);
+
+// The HttpError for a libcurl failure code (a CURLcode), told the same way by every libcurl user.
+HttpError transportError(int curlCode);
 
 }  // namespace nudgerly

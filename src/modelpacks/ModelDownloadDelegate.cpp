@@ -1,0 +1,80 @@
+#include "modelpacks/ModelDownloadDelegate.h"
+
+#include "modelpacks/ModelVerification.h"
+#include "platform/Url.h"
+
+namespace nudgerly {
+
+ModelDownloadDelegate::ModelDownloadDelegate(ModelDownloadOperationID operationID, std::filesystem::path stagingURL,
+                                             std::shared_ptr<const FileManager> fileManager, EventHandler eventHandler)
+    : operationID_(operationID),
+      stagingURL_(std::move(stagingURL)),
+      fileManager_(std::move(fileManager)),
+      eventHandler_(std::move(eventHandler)) {}
+
+bool ModelDownloadDelegate::hasStagedFile() const {
+    std::lock_guard lock(mutex_);
+    return isActive_ && stagedFileURL_.has_value();
+}
+
+void ModelDownloadDelegate::deactivate() {
+    std::lock_guard lock(mutex_);
+    isActive_ = false;
+}
+
+void ModelDownloadDelegate::transferDidWriteData(int64_t totalBytesWritten, int64_t totalBytesExpected) {
+    std::lock_guard lock(mutex_);
+    if (isActive_) {
+        eventHandler_({operationID_, ModelDownloadProgress{totalBytesWritten, totalBytesExpected}});
+    }
+}
+
+bool ModelDownloadDelegate::transferShouldFollowRedirect(const std::string& url) {
+    std::lock_guard lock(mutex_);
+    if (!isActive_) {
+        return false;
+    }
+    // Only the scheme matters here; the host may change (model hubs redirect to their file servers).
+    const auto parsed = Url::parse(url);
+    if (parsed && parsed->scheme() == "https") {
+        return true;
+    }
+    insecureRedirect_ = true;
+    return false;
+}
+
+void ModelDownloadDelegate::transferDidFinishDownloading(const std::filesystem::path& temporaryFile) {
+    std::lock_guard lock(mutex_);
+    if (!isActive_) {
+        return;
+    }
+    try {
+        fileManager_->createDirectories(stagingURL_.parent_path());
+        if (fileManager_->fileExists(stagingURL_)) {
+            fileManager_->removeItem(stagingURL_);
+        }
+        fileManager_->moveItem(temporaryFile, stagingURL_);
+        stagedFileURL_ = stagingURL_;
+    } catch (const std::exception& error) {
+        stagingError_ = ModelVerification::message(error);
+    }
+}
+
+void ModelDownloadDelegate::transferDidComplete(const DownloadOutcome& outcome) {
+    std::lock_guard lock(mutex_);
+    if (!isActive_) {
+        return;
+    }
+    ModelDownloadCompletion completion{
+        .stagedFileURL = stagedFileURL_,
+        .resumeData = outcome.resumeData,
+        .insecureRedirect = insecureRedirect_,
+        .errorMessage = stagingError_ ? stagingError_ : outcome.errorMessage,
+    };
+    if (outcome.httpStatusCode) {
+        completion.httpStatusCode = static_cast<int>(*outcome.httpStatusCode);
+    }
+    eventHandler_({operationID_, std::move(completion)});
+}
+
+}  // namespace nudgerly

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "modelpacks/ModelDownloadEvent.h"
+#include "platform/DownloadTransfer.h"
+#include "platform/FileManager.h"
+
+namespace nudgerly {
+
+// Receives one transfer's events on its worker thread: moves the finished file to the staging path
+// before the transfer deletes it, refuses redirects that leave HTTPS, and turns progress and the end
+// into ModelDownloadEvents. Once deactivated (the manager abandoned the transfer) it sends nothing
+// more: events are sent while the lock is held, so none can slip out after deactivate() returns.
+class ModelDownloadDelegate : public DownloadTransferDelegate {
+public:
+    // Called on the transfer's thread; it hands the event on to the main thread.
+    using EventHandler = std::function<void(ModelDownloadEvent)>;
+
+    ModelDownloadDelegate(ModelDownloadOperationID operationID, std::filesystem::path stagingURL,
+                          std::shared_ptr<const FileManager> fileManager, EventHandler eventHandler);
+
+    ModelDownloadOperationID operationID() const { return operationID_; }
+    // Active, and the finished file sits at the staging path.
+    bool hasStagedFile() const;
+    void deactivate();
+
+    void transferDidWriteData(int64_t totalBytesWritten, int64_t totalBytesExpected) override;
+    bool transferShouldFollowRedirect(const std::string& url) override;
+    void transferDidFinishDownloading(const std::filesystem::path& temporaryFile) override;
+    void transferDidComplete(const DownloadOutcome& outcome) override;
+
+private:
+    const ModelDownloadOperationID operationID_;
+    const std::filesystem::path stagingURL_;
+    const std::shared_ptr<const FileManager> fileManager_;
+    const EventHandler eventHandler_;
+
+    mutable std::mutex mutex_;
+    std::optional<std::filesystem::path> stagedFileURL_;
+    std::optional<std::string> stagingError_;
+    bool insecureRedirect_ = false;
+    bool isActive_ = true;
+};
+
+}  // namespace nudgerly

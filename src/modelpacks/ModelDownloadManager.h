@@ -1,0 +1,152 @@
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/MainQueue.h"
+#include "modelpacks/ModelDownloadDelegate.h"
+#include "modelpacks/ModelDownloadEvent.h"
+#include "modelpacks/ModelDownloadState.h"
+#include "modelpacks/ModelPack.h"
+#include "platform/DownloadTransfer.h"
+#include "platform/FileManager.h"
+
+namespace nudgerly {
+
+// The life of one model pack on disk: download with pause and resume, free-space check, verification
+// and install, cancel and removal, published as one ModelDownloadState.
+//
+// Lives on the main thread and is touched only there. Transfers run on their own threads and reach
+// the manager through the main queue; hashing runs on a worker thread. Late news from an abandoned
+// transfer or verification carries an id that is no longer current and is dropped.
+//
+// Below `rootDirectory` (the data folder):
+//   ModelPacks/<identifier>/<filename>                 the installed model
+//   ModelPacks/<identifier>/.verification.plist        its receipt
+//   ModelPacks/.downloads/<identifier>.partial         a finished but unverified download
+//   ModelPacks/.downloads/<identifier>.resumeData      resume data of a stopped download
+//   ModelPacks/.downloads/<identifier>.transfers/      the partial bodies of running transfers
+// An identifier or file name that is not a safe path component is replaced by "invalid-model-pack"
+// or "invalid-model.gguf", so no path escapes the folder (such a pack fails validation anyway).
+class ModelDownloadManager {
+public:
+    using StateObserver = std::function<void(const ModelDownloadState&)>;
+    using ObserverID = uint64_t;
+
+    // The initial state comes from what is on disk: installed, paused (resume data stored), failed or
+    // missing; never downloading or verifying. A null file manager means the real disk.
+    ModelDownloadManager(ModelPack pack, std::filesystem::path rootDirectory, DownloadConfiguration sessionConfiguration,
+                         std::shared_ptr<const FileManager> fileManager, MainQueue& mainQueue,
+                         std::shared_ptr<DownloadTransport> transport = nullptr);
+    // Stops a running transfer and hashing without waiting for either.
+    ~ModelDownloadManager();
+    ModelDownloadManager(const ModelDownloadManager&) = delete;
+    ModelDownloadManager& operator=(const ModelDownloadManager&) = delete;
+
+    const ModelDownloadState& state() const { return state_; }
+    // Observers receive every later change of `state`, on the main thread.
+    ObserverID observe(StateObserver observer);
+    void removeObserver(ObserverID id);
+    // Called with the new state right after the observers.
+    void setProgressHandler(StateObserver handler) { progressHandler_ = std::move(handler); }
+
+    const ModelPack& pack() const { return pack_; }
+    const std::filesystem::path& rootDirectory() const { return rootDirectory_; }
+    const std::filesystem::path& installedModelURL() const { return installedModelURL_; }
+    const std::filesystem::path& verificationReceiptURL() const { return verificationReceiptURL_; }
+    const std::filesystem::path& stagingURL() const { return stagingURL_; }
+    const std::filesystem::path& resumeDataURL() const { return resumeDataURL_; }
+    const std::filesystem::path& temporaryDirectory() const { return temporaryDirectory_; }
+    const FileManager& fileManager() const { return *fileManager_; }
+
+    // Starts a transfer, from the stored resume data when asked and usable. Ignored while a transfer
+    // or a verification runs, and when installed. Failures end in `failed`, never thrown.
+    void beginDownload(bool useResumeData);
+    // Asks the running transfer to stop with resume data; the state becomes `paused` once it is stored.
+    void pause();
+    // Stops everything, deletes the partial download and its resume data; the state follows the disk.
+    void cancel();
+    // Stops everything and deletes the installed pack and every download leftover; state `missing`.
+    // A file-system failure is published as `failed` and thrown.
+    void remove();
+
+    // Checks the staged file off the main thread, installs it, checks it again and records the receipt.
+    // The caller has published `verifying` and cleared the transfer.
+    void verifyAndInstallStagedFile(bool usedResumeData);
+    // Deletes the stored resume data and the one partial file it names in the transfer folder. Resume
+    // data naming several files cannot say which one is ours: then no file is deleted on its strength,
+    // only the resume data itself.
+    void removeResumeArtifacts();
+
+    // Both addresses present and secure (HTTPS, a host, no user or password).
+    static bool isSecureResumeRequest(const std::optional<std::string>& originalURL,
+                                      const std::optional<std::string>& currentURL);
+
+private:
+    enum class OperationIntent { download, pause, cancel };
+    using Continuation = std::function<void(ModelDownloadManager&, std::exception_ptr)>;
+
+    ModelDownloadState initialState();
+    ModelDownloadState currentDiskState() const;
+    void publish(ModelDownloadState state);
+
+    void handle(const ModelDownloadEvent& event);
+    void finishPause(ModelDownloadOperationID operationID, const std::optional<std::string>& resumeData);
+    bool retryFreshAfterUnusableResume(const ModelDownloadCompletion& completion);
+    void storeResumeDataAndPause(const std::string& resumeData);
+    void finishOperation(ModelDownloadState state);
+    void clearActiveOperation();
+    void stopActiveOperation();
+
+    std::shared_ptr<ModelDownloadDelegate> makeDelegate(ModelDownloadOperationID operationID);
+    DownloadConfiguration transferConfiguration() const;
+    int64_t resumablePartialByteCount(const std::optional<std::string>& resumeData) const;
+    void verifyFreeSpace(int64_t resumedBytes) const;
+    void removeDownloadArtifacts();
+    void removeTemporaryFilesNoResumeDataNames();
+    void removeIgnoringErrors(const std::filesystem::path& path) const;
+
+    void startHashing(const std::filesystem::path& file, Continuation then);
+    void stagedFileChecked(ModelDownloadOperationID verificationID, bool usedResumeData, std::exception_ptr error);
+    void installedFileChecked(ModelDownloadOperationID verificationID, bool usedResumeData, std::exception_ptr error);
+    void verificationFailed(std::exception_ptr error, bool usedResumeData);
+
+    ModelDownloadState state_;
+    const ModelPack pack_;
+    const std::filesystem::path rootDirectory_;
+    const DownloadConfiguration sessionConfiguration_;
+    const std::shared_ptr<const FileManager> fileManager_;
+    MainQueue& mainQueue_;
+    const std::shared_ptr<DownloadTransport> transport_;
+    std::filesystem::path installedModelURL_;
+    std::filesystem::path verificationReceiptURL_;
+    std::filesystem::path stagingURL_;
+    std::filesystem::path resumeDataURL_;
+    std::filesystem::path temporaryDirectory_;
+
+    std::optional<ModelDownloadOperationID> activeOperationID_;
+    std::shared_ptr<DownloadTransfer> activeTask_;
+    std::shared_ptr<ModelDownloadDelegate> activeDelegate_;
+    bool activeUsedResumeData_ = false;
+    std::optional<ModelDownloadOperationID> verificationID_;
+    std::optional<std::stop_source> verificationStop_;
+    OperationIntent operationIntent_ = OperationIntent::download;
+    ModelDownloadOperationID lastID_ = 0;
+
+    StateObserver progressHandler_;
+    std::vector<std::pair<ObserverID, StateObserver>> observers_;
+    ObserverID lastObserverID_ = 0;
+
+    // Work queued for the main thread holds this weakly: once the manager is gone it does nothing.
+    std::shared_ptr<ModelDownloadManager*> self_;
+};
+
+}  // namespace nudgerly

@@ -1,0 +1,654 @@
+#include "platform/CurlDownloadTransport.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <condition_variable>
+#include <mutex>
+#include <stop_token>
+#include <vector>
+
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/CancelledError.h"
+#include "core/DetachedThreads.h"
+#include "core/FileSystemError.h"
+#include "core/Files.h"
+#include "core/SecureRandom.h"
+#include "platform/DownloadResumeData.h"
+#include "platform/HttpClient.h"
+
+namespace nudgerly {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr int maximumRedirects = 16;
+// Bodies reach the disk in pieces of this size rather than in the network's small ones.
+constexpr std::size_t writeBufferSize = 1 << 20;
+// How often a transfer that cannot resolve its host tries again while it waits for connectivity.
+constexpr auto connectivityRetryInterval = 3s;
+constexpr const char* cannotResume = "The download could not be resumed.";
+constexpr const char* tooManyRedirects = "The download was redirected too many times.";
+
+struct CurlDeleter {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+    void operator()(CURLU* handle) const { curl_url_cleanup(handle); }
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+std::string randomTemporaryFileName() {
+    static constexpr std::string_view letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::string name = "CFNetworkDownload_";
+    for (const uint8_t byte : secureRandomBytes(8)) {
+        name += letters[byte % letters.size()];
+    }
+    return name + ".tmp";
+}
+
+std::optional<int64_t> parseCount(std::string_view text) {
+    int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+struct ContentRange {
+    int64_t start = 0;
+    std::optional<int64_t> total;  // absent for "*"
+};
+
+// "bytes 100-199/200" or "bytes 100-199/*".
+std::optional<ContentRange> parseContentRange(std::string_view text) {
+    if (!text.starts_with("bytes ")) {
+        return std::nullopt;
+    }
+    text.remove_prefix(6);
+    const auto dash = text.find('-');
+    const auto slash = text.find('/');
+    if (dash == std::string_view::npos || slash == std::string_view::npos || dash > slash) {
+        return std::nullopt;
+    }
+    const auto start = parseCount(text.substr(0, dash));
+    if (!start) {
+        return std::nullopt;
+    }
+    const std::string_view total = text.substr(slash + 1);
+    return ContentRange{*start, total == "*" ? std::nullopt : parseCount(total)};
+}
+
+// The absolute address of a Location header, resolved against the address that answered; absent when
+// it cannot be read as one.
+std::optional<std::string> resolveLocation(const std::string& base, const std::string& location) {
+    std::unique_ptr<CURLU, CurlDeleter> handle(curl_url());
+    char* resolved = nullptr;
+    if (!handle || curl_url_set(handle.get(), CURLUPART_URL, base.c_str(), 0) != CURLUE_OK ||
+        curl_url_set(handle.get(), CURLUPART_URL, location.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK ||
+        curl_url_get(handle.get(), CURLUPART_URL, &resolved, 0) != CURLUE_OK) {
+        return std::nullopt;
+    }
+    std::string result(resolved);
+    curl_free(resolved);
+    return result;
+}
+
+// The validator that lets a later request ask for "the rest of this same file": a strong entity tag,
+// else the modification date. Empty when the answer carries neither.
+std::string validatorOf(const HttpResponse& response) {
+    if (const auto tag = response.header("ETag"); tag && !tag->empty() && !tag->starts_with("W/")) {
+        return *tag;
+    }
+    return response.header("Last-Modified").value_or("");
+}
+
+class CurlTransfer;
+
+// One run of a transfer on its worker thread: the requests, the partial file and the outcome.
+class TransferRun {
+public:
+    TransferRun(CurlTransfer& transfer, std::stop_token stop);
+    ~TransferRun();
+    TransferRun(const TransferRun&) = delete;
+    TransferRun& operator=(const TransferRun&) = delete;
+
+    DownloadOutcome run();
+
+private:
+    // Why our own callbacks ended an exchange early.
+    enum class Interruption { none, bodyNotWanted, wrongRange, fileFailed, idle };
+
+    CURLcode perform(CURL* curl, const std::string& url);
+    bool headersEnded();
+    bool startBody(bool fromStart);
+    bool write(const char* data, std::size_t size);
+    bool flush();
+    void reportProgress(bool force);
+
+    bool openKeptFile(const std::string& name);
+    bool createFile();
+    void discardFile();
+    std::optional<std::string> keepFileForResume();
+
+    DownloadOutcome finishedBody();
+    DownloadOutcome endedWithStatus();
+    DownloadOutcome failed(const std::string& message, bool resumable);
+    DownloadOutcome stopped();
+
+    static size_t onHeader(char* data, size_t size, size_t count, void* context);
+    static size_t onBody(char* data, size_t size, size_t count, void* context);
+    static int onProgress(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+
+    CurlTransfer& transfer_;
+    const DownloadConfiguration& configuration_;
+    std::stop_token stop_;
+    Clock::time_point deadline_;
+
+    HttpResponse response_;  // the answer being read
+    std::optional<long> finalStatus_;
+    Interruption interruption_ = Interruption::none;
+    bool writingBody_ = false;
+
+    int fd_ = -1;
+    std::string fileName_;
+    std::string fileError_;
+    std::string validator_;  // of the bytes in the file
+    int64_t bytesHeld_ = 0;
+    int64_t bytesExpected_ = -1;
+    std::vector<char> buffer_;
+
+    Clock::time_point lastActivity_{};
+    curl_off_t lastDownloaded_ = 0;
+    Clock::time_point lastReport_{};
+    int64_t reportedBytes_ = -1;
+};
+
+class CurlTransfer : public DownloadTransfer, public std::enable_shared_from_this<CurlTransfer> {
+public:
+    CurlTransfer(DownloadConfiguration configuration, std::shared_ptr<DownloadTransferDelegate> delegate,
+                 std::optional<std::string> originalUrl, std::optional<std::string> currentUrl,
+                 std::optional<DownloadResumeData> resume)
+        : configuration(std::move(configuration)),
+          delegate(std::move(delegate)),
+          original(std::move(originalUrl)),
+          resume(std::move(resume)),
+          current_(std::move(currentUrl)) {}
+
+    std::optional<std::string> originalUrl() const override { return original; }
+
+    std::optional<std::string> currentUrl() const override {
+        std::lock_guard lock(mutex_);
+        return current_;
+    }
+
+    void start() override {
+        std::lock_guard lock(mutex_);
+        if (started_ || finished_) {
+            return;
+        }
+        started_ = true;
+        stop_ = DetachedThreads::start([self = shared_from_this()](std::stop_token stop) { self->run(stop); });
+    }
+
+    void cancel() override {
+        std::function<void(std::optional<std::string>)> waiting;
+        {
+            std::lock_guard lock(mutex_);
+            wantsResumeData_ = false;
+            waiting = std::move(resumeDataHandler_);
+            resumeDataHandler_ = nullptr;
+            stopLocked();
+        }
+        if (waiting) {
+            waiting(std::nullopt);
+        }
+    }
+
+    void cancelProducingResumeData(std::function<void(std::optional<std::string>)> done) override {
+        std::function<void(std::optional<std::string>)> replaced;
+        {
+            std::lock_guard lock(mutex_);
+            if (started_ && !finished_) {
+                replaced = std::move(resumeDataHandler_);
+                resumeDataHandler_ = std::move(done);
+                wantsResumeData_ = true;
+                stop_.request_stop();
+            } else {
+                stopLocked();
+                replaced = std::move(done);
+            }
+        }
+        if (replaced) {
+            replaced(std::nullopt);
+        }
+    }
+
+    void setCurrentUrl(const std::string& url) {
+        std::lock_guard lock(mutex_);
+        current_ = url;
+    }
+
+    bool wantsResumeData() const {
+        std::lock_guard lock(mutex_);
+        return wantsResumeData_;
+    }
+
+    const DownloadConfiguration configuration;
+    const std::shared_ptr<DownloadTransferDelegate> delegate;
+    const std::optional<std::string> original;
+    const std::optional<DownloadResumeData> resume;
+
+private:
+    void stopLocked() {
+        if (started_) {
+            stop_.request_stop();
+        } else {
+            finished_ = true;  // never runs, never reports
+        }
+    }
+
+    void run(std::stop_token stop) {
+        DownloadOutcome outcome;
+        {
+            TransferRun transferRun(*this, stop);
+            outcome = transferRun.run();
+        }
+        std::function<void(std::optional<std::string>)> waiting;
+        {
+            std::lock_guard lock(mutex_);
+            finished_ = true;
+            waiting = std::move(resumeDataHandler_);
+            resumeDataHandler_ = nullptr;
+        }
+        if (waiting) {
+            waiting(outcome.resumeData);
+        }
+        delegate->transferDidComplete(outcome);
+    }
+
+    mutable std::mutex mutex_;
+    std::optional<std::string> current_;
+    bool started_ = false;
+    bool finished_ = false;
+    bool wantsResumeData_ = false;
+    std::function<void(std::optional<std::string>)> resumeDataHandler_;
+    std::stop_source stop_;
+};
+
+TransferRun::TransferRun(CurlTransfer& transfer, std::stop_token stop)
+    : transfer_(transfer),
+      configuration_(transfer.configuration),
+      stop_(std::move(stop)),
+      deadline_(Clock::now() + transfer.configuration.resourceTimeout) {}
+
+TransferRun::~TransferRun() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+DownloadOutcome TransferRun::run() {
+    ensureCurlInitialised();
+    if (transfer_.resume) {
+        if (!openKeptFile(transfer_.resume->temporaryFileName)) {
+            return failed(cannotResume, false);
+        }
+        validator_ = transfer_.resume->validator;
+    } else if (!transfer_.original) {
+        return failed(cannotResume, false);  // resume data we cannot read
+    }
+    std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
+    if (!curl) {
+        return failed("The request failed.", false);
+    }
+    // A resumed transfer asks its first address again: a redirect target may have been short-lived.
+    std::string url = *transfer_.original;
+    int redirects = 0;
+    for (;;) {
+        const CURLcode result = perform(curl.get(), url);
+        switch (interruption_) {
+            case Interruption::wrongRange: return failed(cannotResume, false);
+            case Interruption::fileFailed: return failed(fileError_, false);
+            case Interruption::idle: return failed(transportError(CURLE_OPERATION_TIMEDOUT).what(), true);
+            case Interruption::bodyNotWanted: break;
+            case Interruption::none:
+                if (result == CURLE_OK) {
+                    return writingBody_ ? finishedBody() : endedWithStatus();
+                }
+                if (stop_.stop_requested()) {
+                    return stopped();
+                }
+                if (result == CURLE_COULDNT_RESOLVE_HOST && configuration_.waitsForConnectivity &&
+                    Clock::now() + connectivityRetryInterval < deadline_) {
+                    std::mutex mutex;
+                    std::condition_variable_any never;
+                    std::unique_lock lock(mutex);
+                    never.wait_for(lock, stop_, connectivityRetryInterval, [] { return false; });
+                    if (stop_.stop_requested()) {
+                        return stopped();
+                    }
+                    continue;
+                }
+                return failed(transportError(result).what(), true);
+        }
+        // An answer whose body we do not keep: a redirect to consider, or a final status.
+        const auto location = response_.header("Location");
+        if (*finalStatus_ < 300 || *finalStatus_ > 399 || !location) {
+            return endedWithStatus();
+        }
+        if (++redirects > maximumRedirects) {
+            return failed(tooManyRedirects, true);
+        }
+        const std::string next = resolveLocation(url, *location).value_or(*location);
+        if (!transfer_.delegate->transferShouldFollowRedirect(next)) {
+            return endedWithStatus();
+        }
+        transfer_.setCurrentUrl(next);
+        url = next;
+        finalStatus_.reset();  // what counts is the answer at the end of the redirects
+    }
+}
+
+CURLcode TransferRun::perform(CURL* curl, const std::string& url) {
+    response_ = {};
+    interruption_ = Interruption::none;
+    lastActivity_ = Clock::now();
+    lastDownloaded_ = 0;
+    std::unique_ptr<curl_slist, CurlDeleter> headers;
+    const auto addHeader = [&](const std::string& line) { headers.reset(curl_slist_append(headers.release(), line.c_str())); };
+    if (fd_ >= 0 && bytesHeld_ > 0 && !validator_.empty()) {
+        addHeader("Range: bytes=" + std::to_string(bytesHeld_) + "-");
+        addHeader("If-Range: " + validator_);
+    }
+    const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
+
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(configuration_.requestTimeout.count()));
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, std::max<long>(1, static_cast<long>(remaining.count())));
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_NOPROXY, isLoopbackUrl(url) ? "*" : nullptr);
+    if (configuration_.caFile) {
+        curl_easy_setopt(curl, CURLOPT_CAINFO, configuration_.caFile->c_str());
+    }
+    if (remaining <= 0ms) {
+        return CURLE_OPERATION_TIMEDOUT;
+    }
+    return curl_easy_perform(curl);
+}
+
+size_t TransferRun::onHeader(char* data, size_t size, size_t count, void* context) {
+    auto* self = static_cast<TransferRun*>(context);
+    const size_t bytes = size * count;
+    const std::string_view line(data, bytes);
+    if (self->writingBody_) {
+        return bytes;  // trailers after a chunked body change nothing
+    }
+    if (line != "\r\n" && line != "\n") {
+        readHeaderLine(self->response_, line);
+        return bytes;
+    }
+    // Returning anything but `bytes` ends the exchange.
+    return self->headersEnded() ? bytes : 0;
+}
+
+// Decides what to do with the body once an answer's headers are in; false ends the exchange.
+bool TransferRun::headersEnded() {
+    const long status = response_.status;
+    if (status >= 100 && status < 200) {
+        return true;  // an interim answer; the real one follows
+    }
+    finalStatus_ = status;
+    if (status < 200 || status > 299) {
+        interruption_ = Interruption::bodyNotWanted;
+        return false;
+    }
+    const auto length = parseCount(response_.header("Content-Length").value_or(""));
+    if (status == 206) {
+        const auto range = parseContentRange(response_.header("Content-Range").value_or(""));
+        if (!range || range->start != (fd_ >= 0 ? bytesHeld_ : 0)) {
+            interruption_ = Interruption::wrongRange;
+            return false;
+        }
+        if (!startBody(fd_ < 0)) {
+            return false;
+        }
+        bytesExpected_ = range->total ? *range->total : length ? range->start + *length : -1;
+    } else {
+        // The whole file from its first byte: whatever an earlier attempt kept is replaced.
+        if (!startBody(true)) {
+            return false;
+        }
+        bytesExpected_ = length.value_or(-1);
+    }
+    writingBody_ = true;
+    reportProgress(true);
+    return true;
+}
+
+bool TransferRun::startBody(bool fromStart) {
+    if (!fromStart) {
+        return true;
+    }
+    validator_ = validatorOf(response_);
+    bytesHeld_ = 0;
+    buffer_.clear();
+    if (fd_ < 0) {
+        return createFile();
+    }
+    if (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0) {
+        fileError_ = FileSystemError("Couldn't write \u201C" + fileName_ + "\u201D", errno).what();
+        interruption_ = Interruption::fileFailed;
+        return false;
+    }
+    return true;
+}
+
+size_t TransferRun::onBody(char* data, size_t size, size_t count, void* context) {
+    auto* self = static_cast<TransferRun*>(context);
+    const size_t bytes = size * count;
+    return self->write(data, bytes) ? bytes : 0;
+}
+
+bool TransferRun::write(const char* data, std::size_t size) {
+    if (!writingBody_) {
+        return false;
+    }
+    buffer_.insert(buffer_.end(), data, data + size);
+    if (buffer_.size() >= writeBufferSize && !flush()) {
+        interruption_ = Interruption::fileFailed;
+        return false;
+    }
+    bytesHeld_ += static_cast<int64_t>(size);
+    reportProgress(false);
+    return true;
+}
+
+bool TransferRun::flush() {
+    std::size_t done = 0;
+    while (done < buffer_.size()) {
+        const ssize_t written = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            fileError_ = FileSystemError("Couldn't write \u201C" + fileName_ + "\u201D", errno).what();
+            return false;
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    buffer_.clear();
+    return true;
+}
+
+int TransferRun::onProgress(void* context, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t) {
+    auto* self = static_cast<TransferRun*>(context);
+    if (self->stop_.stop_requested()) {
+        return 1;
+    }
+    // The idle time-out. libcurl's own low-speed limit averages the speed over several seconds and
+    // would let a stalled server go on for that much longer.
+    const auto now = Clock::now();
+    if (downloaded != self->lastDownloaded_) {
+        self->lastDownloaded_ = downloaded;
+        self->lastActivity_ = now;
+    } else if (now - self->lastActivity_ >= self->configuration_.requestTimeout) {
+        self->interruption_ = Interruption::idle;
+        return 1;
+    }
+    // Also called while nothing arrives, so the last bytes before a stall are reported too.
+    self->reportProgress(false);
+    return 0;
+}
+
+void TransferRun::reportProgress(bool force) {
+    if (!writingBody_) {
+        return;
+    }
+    const auto now = Clock::now();
+    if (force || (bytesHeld_ != reportedBytes_ && now - lastReport_ >= configuration_.progressInterval)) {
+        lastReport_ = now;
+        reportedBytes_ = bytesHeld_;
+        transfer_.delegate->transferDidWriteData(bytesHeld_, bytesExpected_);
+    }
+}
+
+bool TransferRun::openKeptFile(const std::string& name) {
+    const fs::path path = configuration_.temporaryDirectory / name;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    struct stat info{};
+    if (fd < 0) {
+        return false;
+    }
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::lseek(fd, 0, SEEK_END) != info.st_size) {
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    fileName_ = name;
+    bytesHeld_ = static_cast<int64_t>(info.st_size);
+    return true;
+}
+
+bool TransferRun::createFile() {
+    try {
+        createPrivateDirectories(configuration_.temporaryDirectory);
+    } catch (const FileSystemError& error) {
+        fileError_ = error.what();
+        interruption_ = Interruption::fileFailed;
+        return false;
+    }
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const std::string name = randomTemporaryFileName();
+        const fs::path path = configuration_.temporaryDirectory / name;
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd >= 0) {
+            fd_ = fd;
+            fileName_ = name;
+            return true;
+        }
+        if (errno != EEXIST) {
+            fileError_ = FileSystemError("Couldn't create \u201C" + name + "\u201D", errno).what();
+            break;
+        }
+    }
+    if (fileError_.empty()) {
+        fileError_ = FileSystemError("Couldn't create a temporary download file", EEXIST).what();
+    }
+    interruption_ = Interruption::fileFailed;
+    return false;
+}
+
+void TransferRun::discardFile() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!fileName_.empty()) {
+        ::unlink((configuration_.temporaryDirectory / fileName_).c_str());
+    }
+}
+
+// Makes the partial file durable and describes it; without a validator or after a failed write the
+// bytes cannot be trusted later, so the file goes.
+std::optional<std::string> TransferRun::keepFileForResume() {
+    if (fd_ < 0 || validator_.empty() || !flush() || ::fdatasync(fd_) != 0) {
+        discardFile();
+        return std::nullopt;
+    }
+    ::close(fd_);
+    fd_ = -1;
+    return DownloadResumeData{*transfer_.original, transfer_.currentUrl().value_or(*transfer_.original), fileName_,
+                              validator_}
+        .encoded();
+}
+
+DownloadOutcome TransferRun::finishedBody() {
+    if (!flush()) {
+        return failed(fileError_, false);
+    }
+    ::close(fd_);
+    fd_ = -1;
+    const fs::path path = configuration_.temporaryDirectory / fileName_;
+    transfer_.delegate->transferDidFinishDownloading(path);
+    ::unlink(path.c_str());  // unless the delegate moved it away
+    return {.httpStatusCode = finalStatus_};
+}
+
+DownloadOutcome TransferRun::endedWithStatus() {
+    discardFile();
+    return {.httpStatusCode = finalStatus_};
+}
+
+DownloadOutcome TransferRun::failed(const std::string& message, bool resumable) {
+    DownloadOutcome outcome{.httpStatusCode = finalStatus_, .errorMessage = message};
+    if (resumable) {
+        outcome.resumeData = keepFileForResume();
+    } else {
+        discardFile();
+    }
+    return outcome;
+}
+
+DownloadOutcome TransferRun::stopped() {
+    return failed(CancelledError().what(), transfer_.wantsResumeData());
+}
+
+}  // namespace
+
+std::shared_ptr<DownloadTransfer> CurlDownloadTransport::transferWithUrl(const std::string& url,
+                                                                         const DownloadConfiguration& configuration,
+                                                                         std::shared_ptr<DownloadTransferDelegate> delegate) {
+    return std::make_shared<CurlTransfer>(configuration, std::move(delegate), url, url, std::nullopt);
+}
+
+std::shared_ptr<DownloadTransfer> CurlDownloadTransport::transferWithResumeData(
+    const std::string& resumeData, const DownloadConfiguration& configuration,
+    std::shared_ptr<DownloadTransferDelegate> delegate) {
+    auto resume = DownloadResumeData::decode(resumeData);
+    if (!resume) {
+        return std::make_shared<CurlTransfer>(configuration, std::move(delegate), std::nullopt, std::nullopt, std::nullopt);
+    }
+    auto original = resume->originalUrl;
+    auto current = resume->currentUrl;
+    return std::make_shared<CurlTransfer>(configuration, std::move(delegate), std::move(original), std::move(current),
+                                          std::move(resume));
+}
+
+}  // namespace nudgerly

@@ -1,0 +1,161 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <ostream>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/DetachedThreads.h"
+#include "core/FileSystemError.h"
+#include "core/MainQueue.h"
+#include "core/Sha256.h"
+#include "modelpacks/ModelDownloadManager.h"
+#include "platform/DownloadResumeData.h"
+#include "support/TempDir.h"
+
+namespace nudgerly::testing {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using State = ModelDownloadState;
+using Kind = ModelDownloadState::Kind;
+
+// A transfer the test drives by hand; its delegate calls happen on the test's thread.
+class FakeTransfer : public DownloadTransfer {
+public:
+    FakeTransfer(std::optional<std::string> url, std::optional<std::string> resumeData, DownloadConfiguration configuration,
+                 std::shared_ptr<DownloadTransferDelegate> delegate)
+        : url(std::move(url)), resumeData(std::move(resumeData)), configuration(std::move(configuration)), delegate(std::move(delegate)) {}
+
+    std::optional<std::string> originalUrl() const override { return url; }
+    std::optional<std::string> currentUrl() const override { return url; }
+    void start() override { started = true; }
+    void cancel() override { cancelled = true; }
+    void cancelProducingResumeData(std::function<void(std::optional<std::string>)> done) override { pauseAnswer = std::move(done); }
+
+    void progress(int64_t received, int64_t total) { delegate->transferDidWriteData(received, total); }
+    // The body arrived whole: staged by the delegate, then the end.
+    void finish(const std::string& contents) {
+        stage(contents);
+        delegate->transferDidComplete({.httpStatusCode = 200});
+    }
+    void stage(const std::string& contents) {
+        writeTestFile(temporaryFile(), contents);
+        stageFile();
+    }
+    std::filesystem::path temporaryFile() const { return configuration.temporaryDirectory / "CFNetworkDownload_fake.tmp"; }
+    void stageFile() {
+        delegate->transferDidFinishDownloading(temporaryFile());
+        std::filesystem::remove(temporaryFile());
+    }
+    void complete(DownloadOutcome outcome) { delegate->transferDidComplete(outcome); }
+
+    const std::optional<std::string> url;
+    const std::optional<std::string> resumeData;
+    const DownloadConfiguration configuration;
+    const std::shared_ptr<DownloadTransferDelegate> delegate;
+    bool started = false;
+    bool cancelled = false;
+    std::function<void(std::optional<std::string>)> pauseAnswer;
+};
+
+class FakeTransport : public DownloadTransport {
+public:
+    std::shared_ptr<DownloadTransfer> transferWithUrl(const std::string& url, const DownloadConfiguration& configuration,
+                                                      std::shared_ptr<DownloadTransferDelegate> delegate) override {
+        return made.emplace_back(std::make_shared<FakeTransfer>(url, std::nullopt, configuration, std::move(delegate)));
+    }
+    std::shared_ptr<DownloadTransfer> transferWithResumeData(const std::string& data, const DownloadConfiguration& configuration,
+                                                             std::shared_ptr<DownloadTransferDelegate> delegate) override {
+        const auto decoded = DownloadResumeData::decode(data);
+        return made.emplace_back(std::make_shared<FakeTransfer>(decoded ? std::optional(decoded->originalUrl) : std::nullopt,
+                                                                data, configuration, std::move(delegate)));
+    }
+    FakeTransfer& last() { return *made.back(); }
+
+    std::vector<std::shared_ptr<FakeTransfer>> made;
+};
+
+// The real disk, with as much free space as the test says and a removal or move that can be made to fail.
+class TestFileManager : public SystemFileManager {
+public:
+    std::optional<int64_t> availableCapacity(const std::filesystem::path&) const override { return available; }
+    void removeItem(const std::filesystem::path& path) const override {
+        if (path == failRemoving) {
+            throw FileSystemError("Couldn't remove \u201C" + path.filename().string() + "\u201D", EACCES);
+        }
+        SystemFileManager::removeItem(path);
+    }
+    void moveItem(const std::filesystem::path& source, const std::filesystem::path& destination) const override {
+        if (failMoving) {
+            throw FileSystemError("Couldn't move \u201C" + source.filename().string() + "\u201D", ENOSPC);
+        }
+        SystemFileManager::moveItem(source, destination);
+    }
+
+    std::optional<int64_t> available = std::numeric_limits<int64_t>::max();
+    std::filesystem::path failRemoving;
+    bool failMoving = false;
+};
+
+// A made-up pack for exactly these bytes.
+inline ModelPack packFor(const std::string& contents, const std::string& url = "https://models.example/test/model.gguf") {
+    ModelPack pack = ModelPack::nudgerlyDefault();
+    pack.identifier = "test-pack";
+    pack.filename = "model.gguf";
+    pack.sourceURL = url;
+    pack.byteCount = static_cast<int64_t>(contents.size());
+    pack.sha256 = Sha256::hexDigest(contents);
+    return pack;
+}
+
+// A manager on a manual main queue, with every published state recorded. Members are destroyed in
+// reverse: the manager first, then (once its threads ended) the files and the queue.
+class DownloadManagerTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        manager.reset();
+        EXPECT_TRUE(DetachedThreads::waitUntilAllEnded(std::chrono::seconds(5)));
+        queue.drain();
+    }
+
+    ModelDownloadManager& make(const ModelPack& pack, DownloadConfiguration configuration = {},
+                               std::shared_ptr<DownloadTransport> with = nullptr) {
+        manager.reset();
+        published.clear();
+        manager = std::make_unique<ModelDownloadManager>(pack, dir.path(), std::move(configuration), files, queue,
+                                                         with ? with : transport);
+        manager->observe([this](const ModelDownloadState& state) { published.push_back(state); });
+        return *manager;
+    }
+    bool settle(ModelDownloadState::Kind kind) {
+        return queue.runUntil([&] { return manager->state().kind == kind; }, std::chrono::seconds(10));
+    }
+    // Resume data in the transfer layer's form.
+    std::string resumeData(const std::string& name, const std::string& url = "https://models.example/test/model.gguf") {
+        return DownloadResumeData{url, url, name, "\"v1\""}.encoded();
+    }
+
+    ManualMainQueue queue;
+    TempDir dir;
+    std::shared_ptr<TestFileManager> files = std::make_shared<TestFileManager>();
+    std::shared_ptr<FakeTransport> transport = std::make_shared<FakeTransport>();
+    std::unique_ptr<ModelDownloadManager> manager;
+    std::vector<ModelDownloadState> published;
+};
+
+}  // namespace nudgerly::testing
+
+namespace nudgerly {
+inline void PrintTo(const ModelDownloadState& state, std::ostream* out) {
+    *out << "state " << static_cast<int>(state.kind) << " (" << state.receivedBytes << "/" << state.totalBytes << ") "
+         << state.message;
+}
+}  // namespace nudgerly

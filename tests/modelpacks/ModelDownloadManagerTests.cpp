@@ -1,0 +1,319 @@
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "core/Files.h"
+#include "modelpacks/ModelDownloadManager.h"
+#include "modelpacks/ModelVerification.h"
+#include "modelpacks/DownloadFixtures.h"
+
+namespace nudgerly::testing {
+namespace {
+
+
+const std::string contents = "fake model weights";
+const std::string incomplete = "The installed model is incomplete. Remove it and try again.";
+// Resume data naming two partial files.
+const std::string twoNames = R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0"><array>)"
+                             R"(<string>CFNetworkDownload_a1.tmp</string><string>CFNetworkDownload_b2.tmp</string></array></plist>)";
+
+bool verifiedInstall(const ModelDownloadManager& manager) {
+    return ModelVerification::hasVerifiedInstall(manager.installedModelURL(), manager.verificationReceiptURL(),
+                                                 manager.pack(), manager.fileManager());
+}
+
+TEST_F(DownloadManagerTest, InitialStateFollowsTheDisk) {
+    const auto pack = packFor(contents);
+    EXPECT_EQ(make(pack).state(), State::missing());
+
+    writeTestFile(manager->stagingURL(), "left by a crash");
+    writeTestFile(manager->resumeDataURL(), resumeData("CFNetworkDownload_a1.tmp"));
+    EXPECT_EQ(make(pack).state(), State::paused());
+    EXPECT_FALSE(fs::exists(manager->stagingURL()));
+
+    fs::remove(manager->resumeDataURL());
+    writeTestFile(manager->installedModelURL(), contents);
+    EXPECT_EQ(make(pack).state(), State::failed(incomplete));
+    ModelVerification::recordVerifiedFile(manager->installedModelURL(), manager->verificationReceiptURL(), pack, *files);
+    EXPECT_EQ(make(pack).state(), State::installed());
+
+    writeTestFile(manager->stagingURL(), "stuck");
+    files->failRemoving = manager->stagingURL();
+    EXPECT_EQ(make(pack).state(), State::failed("The incomplete model download could not be cleaned up: "
+                                                "Couldn't remove \u201Ctest-pack.partial\u201D: Permission was denied."));
+
+    ModelPack invalid = pack;
+    invalid.sha256 = "not a digest";
+    invalid.identifier = "../escape";
+    EXPECT_EQ(make(invalid).state(), State::failed("The model manifest is invalid."));
+    EXPECT_EQ(manager->installedModelURL(), dir / "ModelPacks/invalid-model-pack/model.gguf");
+}
+
+TEST_F(DownloadManagerTest, DownloadsVerifiesAndInstallsIgnoringBeginsMeanwhile) {
+    const auto pack = packFor(contents);
+    const int64_t size = pack.byteCount;
+    auto& m = make(pack, {.caFile = "test-ca.pem"});
+    m.beginDownload(false);
+    ASSERT_EQ(transport->made.size(), 1u);
+    auto& transfer = transport->last();
+    EXPECT_TRUE(transfer.started);
+    EXPECT_EQ(transfer.url, pack.sourceURL);
+    EXPECT_EQ(transfer.configuration.temporaryDirectory, dir / "ModelPacks/.downloads/test-pack.transfers");
+    EXPECT_EQ(transfer.configuration.resourceTimeout, 86'400s);
+    EXPECT_TRUE(transfer.configuration.waitsForConnectivity);
+    EXPECT_EQ(transfer.configuration.caFile, "test-ca.pem");
+
+    m.beginDownload(true);
+    transfer.progress(5, -1);  // total unknown: the pack's size
+    queue.drain();
+    writeTestFile(m.stagingURL(), "stale");
+    transfer.finish(contents);
+    queue.drain();
+    EXPECT_EQ(m.state(), State::verifying());
+    m.beginDownload(false);  // the file is being hashed
+    ASSERT_TRUE(settle(Kind::installed));
+    m.beginDownload(false);
+    EXPECT_EQ(transport->made.size(), 1u);
+    EXPECT_TRUE(verifiedInstall(m));
+    EXPECT_EQ(readFile(m.installedModelURL()), contents);
+    EXPECT_FALSE(fs::exists(m.stagingURL()));
+    EXPECT_EQ(published, (std::vector{State::downloading(0, size), State::downloading(5, size), State::verifying(),
+                                      State::installed()}));
+}
+
+TEST_F(DownloadManagerTest, ChecksFreeSpaceCountingTheBytesAResumeKeeps) {
+    const ModelPack& large = ModelPack::nudgerlyLarge();
+    const State tooLittle = State::failed("At least 5.6 GB of free space is required (5.2 GB available).");
+    files->available = 5'200'000'000;
+    auto& m = make(large);
+    m.beginDownload(false);
+    EXPECT_EQ(m.state(), tooLittle);
+
+    const fs::path kept = m.temporaryDirectory() / "CFNetworkDownload_big1.tmp";
+    writeTestFile(kept, "");
+    fs::resize_file(kept, 2'000'000'000);  // sparse
+    writeTestFile(m.resumeDataURL(), resumeData(kept.filename().string(), large.sourceURL));
+    m.beginDownload(true);
+    EXPECT_EQ(m.state(), State::downloading(0, large.byteCount));
+    EXPECT_TRUE(transport->last().resumeData.has_value());
+
+    m.cancel();
+    EXPECT_FALSE(fs::exists(kept));
+    writeTestFile(m.resumeDataURL(), twoNames);
+    m.beginDownload(true);
+    EXPECT_EQ(m.state(), tooLittle);
+}
+
+TEST_F(DownloadManagerTest, PausesIntoStoredResumeDataAndResumesFromIt) {
+    auto& m = make(packFor(contents));
+    m.beginDownload(false);
+    auto first = transport->made.back();
+    m.pause();
+    ASSERT_TRUE(first->pauseAnswer);
+    const std::string data = resumeData("CFNetworkDownload_p1.tmp");
+    writeTestFile(m.temporaryDirectory() / "CFNetworkDownload_p1.tmp", contents.substr(0, 4));
+    first->pauseAnswer(data);
+    first->complete({.errorMessage = "cancelled", .resumeData = data});
+    queue.drain();
+    EXPECT_EQ(m.state(), State::paused());
+    EXPECT_EQ(readFile(m.resumeDataURL()), data);
+
+    m.beginDownload(true);
+    auto second = transport->made.back();
+    EXPECT_EQ(second->resumeData, data);
+    second->finish(contents);
+    ASSERT_TRUE(settle(Kind::installed));
+    EXPECT_FALSE(fs::exists(m.resumeDataURL()));
+    EXPECT_FALSE(fs::exists(m.temporaryDirectory() / "CFNetworkDownload_p1.tmp"));
+
+    // No resume data: the transfer's end says the pause failed.
+    m.remove();
+    m.beginDownload(false);
+    auto third = transport->made.back();
+    m.pause();
+    third->pauseAnswer(std::nullopt);
+    queue.drain();
+    EXPECT_EQ(m.state().kind, Kind::downloading);
+    third->complete({.errorMessage = "cancelled"});
+    queue.drain();
+    EXPECT_EQ(m.state(), State::failed("The model download could not be paused. Try again."));
+
+    // Paused just as the file was finished: it is verified, not paused.
+    m.beginDownload(false);
+    auto fourth = transport->made.back();
+    m.pause();
+    fourth->stage(contents);
+    fourth->pauseAnswer(std::nullopt);
+    queue.drain();
+    EXPECT_EQ(m.state(), State::verifying());
+    EXPECT_TRUE(settle(Kind::installed));
+}
+
+TEST_F(DownloadManagerTest, UnusableResumeDataLeadsToOneFreshStart) {
+    const auto pack = packFor(contents);
+    const State notFound = State::failed("The model server returned HTTP 404.");
+    auto& m = make(pack);
+    const fs::path kept = m.temporaryDirectory() / "CFNetworkDownload_k1.tmp";
+
+    // Insecure addresses: the resume data and its file go, and the download starts from byte 0.
+    writeTestFile(kept, "part");
+    writeTestFile(m.resumeDataURL(), resumeData(kept.filename().string(), "http://models.example/test/model.gguf"));
+    m.beginDownload(true);
+    ASSERT_EQ(transport->made.size(), 2u);
+    EXPECT_TRUE(transport->made[0]->cancelled);
+    EXPECT_FALSE(transport->made[0]->started);
+    EXPECT_FALSE(transport->made[1]->resumeData.has_value());
+    EXPECT_FALSE(fs::exists(kept) || fs::exists(m.resumeDataURL()));
+    transport->made[1]->complete({.httpStatusCode = 404});
+    queue.drain();
+    EXPECT_EQ(m.state(), notFound);
+
+    EXPECT_FALSE(ModelDownloadManager::isSecureResumeRequest(pack.sourceURL, "https://user@models.example/test/model.gguf"));
+    EXPECT_FALSE(ModelDownloadManager::isSecureResumeRequest(pack.sourceURL, std::nullopt));
+
+    // 416 to a resumed transfer: one fresh start, whose own 404 is final. The old transfer is not heard.
+    writeTestFile(kept, "part");
+    writeTestFile(m.resumeDataURL(), resumeData(kept.filename().string()));
+    m.beginDownload(true);
+    auto resumed = transport->made.back();
+    resumed->complete({.httpStatusCode = 416});
+    queue.drain();
+    ASSERT_EQ(transport->made.size(), 4u);
+    EXPECT_FALSE(fs::exists(kept) || fs::exists(m.resumeDataURL()));
+    resumed->progress(3, 10);
+    transport->last().complete({.httpStatusCode = 404});
+    queue.drain();
+    EXPECT_EQ(m.state(), notFound);
+
+    // A resumed download that fails its check is fetched once more from scratch; a fresh one just fails.
+    writeTestFile(m.resumeDataURL(), resumeData(kept.filename().string()));
+    m.beginDownload(true);
+    transport->last().finish("short");
+    ASSERT_TRUE(queue.runUntil([&] { return transport->made.size() == 6u; }, 10s));
+    EXPECT_FALSE(transport->last().resumeData.has_value());
+    transport->last().finish("short");
+    ASSERT_TRUE(settle(Kind::failed));
+    EXPECT_EQ(m.state(), State::failed("The model download was incomplete (expected 18 bytes, received 5)."));
+}
+
+TEST_F(DownloadManagerTest, TransferFailuresEndInPausedOrFailed) {
+    auto& m = make(packFor(contents));
+    const auto endWith = [&](const std::function<void(FakeTransfer&)>& end) {
+        m.beginDownload(false);
+        end(transport->last());
+        queue.drain();
+        return m.state();
+    };
+    const std::string data = resumeData("CFNetworkDownload_n1.tmp");
+    EXPECT_EQ(endWith([&](FakeTransfer& t) { t.complete({.errorMessage = "The network connection was lost.", .resumeData = data}); }),
+              State::paused());
+    EXPECT_EQ(readFile(m.resumeDataURL()), data);
+    EXPECT_EQ(endWith([](FakeTransfer& t) {
+                  EXPECT_FALSE(t.delegate->transferShouldFollowRedirect("http://models.example/elsewhere"));
+                  t.complete({.httpStatusCode = 302});
+              }),
+              State::failed("The model download attempted an insecure redirect."));
+    EXPECT_EQ(endWith([](FakeTransfer& t) { t.complete({}); }), State::failed("The model download did not produce a file."));
+    EXPECT_EQ(endWith([](FakeTransfer& t) { t.complete({.errorMessage = "The request timed out."}); }),
+              State::failed("The request timed out."));
+    // The body arrived but could not be staged.
+    files->failMoving = true;
+    EXPECT_EQ(endWith([&](FakeTransfer& t) { t.finish(contents); }),
+              State::failed("Couldn't move \u201CCFNetworkDownload_fake.tmp\u201D: There isn't enough free space on the disk."));
+    EXPECT_FALSE(fs::exists(m.resumeDataURL()));
+}
+
+TEST_F(DownloadManagerTest, CancelAndRemoveFollowTheDisk) {
+    auto& m = make(packFor(contents));
+    m.beginDownload(false);
+    transport->last().finish(contents);
+    ASSERT_TRUE(settle(Kind::installed));
+    m.cancel();
+    EXPECT_EQ(m.state(), State::installed());
+
+    writeTestFile(m.installedModelURL(), "touched");
+    m.cancel();
+    EXPECT_EQ(m.state(), State::failed(incomplete));
+
+    // A running transfer stops; its partial data, resume data and late news go.
+    m.remove();
+    m.beginDownload(false);
+    auto running = transport->made.back();
+    writeTestFile(m.resumeDataURL(), resumeData("CFNetworkDownload_c1.tmp"));
+    writeTestFile(m.temporaryDirectory() / "CFNetworkDownload_c1.tmp", "part");
+    writeTestFile(m.stagingURL(), "staged");
+    m.cancel();
+    EXPECT_TRUE(running->cancelled);
+    running->finish(contents);
+    queue.drain();
+    EXPECT_EQ(m.state(), State::missing());
+    EXPECT_TRUE(fs::is_empty(m.temporaryDirectory()));
+    EXPECT_FALSE(fs::exists(m.resumeDataURL()) || fs::exists(m.stagingURL()));
+
+    writeTestFile(m.installedModelURL(), contents);
+    files->failRemoving = m.installedModelURL().parent_path();
+    EXPECT_THROW(m.remove(), FileSystemError);
+    EXPECT_EQ(m.state(), State::failed("Couldn't remove \u201Ctest-pack\u201D: Permission was denied."));
+}
+
+TEST_F(DownloadManagerTest, LeftoverPartialFilesNeverPinTheManagerOrTheDisk) {
+    auto& m = make(packFor(contents));
+    const auto partial = [&](const std::string& name) { return m.temporaryDirectory() / name; };
+    for (const auto* name : {"CFNetworkDownload_a1.tmp", "CFNetworkDownload_b2.tmp", "CFNetworkDownload_ab12.tmp"}) {
+        writeTestFile(partial(name), "part");
+    }
+    // Several names: no file goes on their strength, but the resume data does.
+    writeTestFile(m.resumeDataURL(), twoNames);
+    EXPECT_NO_THROW(m.removeResumeArtifacts());
+    EXPECT_FALSE(fs::exists(m.resumeDataURL()));
+    EXPECT_TRUE(fs::exists(partial("CFNetworkDownload_a1.tmp")) && fs::exists(partial("CFNetworkDownload_b2.tmp")));
+    // Names with a folder in front or of another form are not ours either.
+    for (const char* name : {"transfers/CFNetworkDownload_ab12.tmp", "CFNetworkDownload_ab12.tmp.bak"}) {
+        writeTestFile(m.resumeDataURL(), resumeData(name));
+        m.removeResumeArtifacts();
+        EXPECT_TRUE(fs::exists(partial("CFNetworkDownload_ab12.tmp")));
+    }
+
+    // A begin keeps only the file the stored resume data names, and a cancel keeps none.
+    writeTestFile(m.resumeDataURL(), resumeData("CFNetworkDownload_b2.tmp"));
+    m.beginDownload(true);
+    EXPECT_EQ(m.state().kind, Kind::downloading);
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(m.temporaryDirectory())) {
+        left.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(left, std::vector<std::string>{"CFNetworkDownload_b2.tmp"});
+    writeTestFile(partial("CFNetworkDownload_z9.tmp"), "killed mid-write");
+    m.cancel();
+    EXPECT_TRUE(fs::is_empty(m.temporaryDirectory()));
+}
+
+TEST_F(DownloadManagerTest, DestroyedManagerStopsItsTransferAndItsHashing) {
+    auto& m = make(packFor(contents));
+    m.beginDownload(false);
+    auto transfer = transport->made.back();
+    manager.reset();
+    EXPECT_TRUE(transfer->cancelled);
+    transfer->finish(contents);
+    queue.drain();
+
+    // Hashing 4 GiB takes seconds; a stopped hash ends at the next piece.
+    ModelPack huge = packFor(contents);
+    huge.byteCount = int64_t{4} << 30;
+    make(huge).beginDownload(false);
+    writeTestFile(transport->last().temporaryFile(), "");
+    fs::resize_file(transport->last().temporaryFile(), static_cast<uintmax_t>(huge.byteCount));
+    transport->last().stageFile();
+    transport->last().complete({.httpStatusCode = 200});
+    queue.drain();
+    ASSERT_EQ(manager->state(), State::verifying());
+    const auto stopped = std::chrono::steady_clock::now();
+    manager.reset();
+    EXPECT_TRUE(DetachedThreads::waitUntilAllEnded(5s));
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, 500ms);
+    queue.drain();
+}
+
+}  // namespace
+}  // namespace nudgerly::testing
