@@ -124,7 +124,10 @@ SnapshotClassificationResult ConversationClassifier::makeSnapshotWithReport(cons
     const auto total = static_cast<int64_t>(batch.conversations.size());
     reportProgress(onProgress, 0, total, stop);
 
-    LocalCalendar calendar;
+    if (!calendar_ || !calendar_->isCurrent()) {
+        calendar_ = std::make_unique<LocalCalendar>();  // the user changed language or time zone
+    }
+    LocalCalendar& calendar = *calendar_;
     std::vector<ReviewItem> items;
     std::vector<CachedConversationClassification> cache;
     items.reserve(batch.conversations.size());

@@ -11,6 +11,7 @@
 #include "classifier/SnapshotRunGate.h"
 #include "core/Date.h"
 #include "core/MainQueue.h"
+#include "platform/LocalCalendar.h"
 #include "review/ConversationBatch.h"
 
 namespace nudgerly {
@@ -56,7 +57,9 @@ private:
     MainQueue& mainQueue_;
     Clock now_;
     SnapshotRunGate gate_;
-    ConversationMemo memo_;  // touched only while the gate is held
+    // Touched only while the gate is held.
+    ConversationMemo memo_;
+    std::unique_ptr<LocalCalendar> calendar_;
 };
 
 }  // namespace nudgerly

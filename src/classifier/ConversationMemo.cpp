@@ -55,9 +55,10 @@ ConversationMemo::Derived* ConversationMemo::reuse(const Conversation& conversat
     if (entry == source->second.end() || !sameCodedContent(entry->second.coded, conversation)) {
         return nullptr;
     }
-    // Moved rather than copied: an unchanged refresh copies no conversation at all.
-    auto [kept, inserted] = next_[conversation.source].insert_or_assign(conversation.id, std::move(entry->second));
-    source->second.erase(entry);
+    // The entry's node moves over whole: an unchanged refresh copies and allocates nothing.
+    auto& next = next_[conversation.source];
+    next.erase(conversation.id);  // a duplicate id in the batch: the later one wins
+    const auto kept = next.insert(source->second.extract(entry)).position;
     return &kept->second.derived;
 }
 

@@ -7,15 +7,39 @@
 #include <unicode/calendar.h>
 #include <unicode/locid.h>
 #include <unicode/smpdtfmt.h>
+#include <unicode/timezone.h>
 
 #include "core/Text.h"
 
 namespace nudgerly {
 
+namespace {
+
+// Enough for the items of several large refreshes; beyond it the memory starts over.
+constexpr std::size_t maximumRemembered = 100'000;
+
+// The default locale and time zone, as one text.
+std::string currentIdentity() {
+    std::unique_ptr<icu::TimeZone> zone(icu::TimeZone::createDefault());
+    icu::UnicodeString zoneID;
+    if (zone) {
+        zone->getID(zoneID);
+    }
+    return std::string(icu::Locale::getDefault().getName()) + "|" + text::toUtf8(zoneID);
+}
+
+}  // namespace
+
 struct LocalCalendar::State {
+    std::string identity = currentIdentity();
     std::unique_ptr<icu::Calendar> calendar;
     std::map<std::string, std::unique_ptr<icu::SimpleDateFormat>> formatters;
+    std::map<std::pair<std::string, double>, std::string> formatted;
 };
+
+bool LocalCalendar::isCurrent() const {
+    return state_->identity == currentIdentity();
+}
 
 LocalCalendar::LocalCalendar() : state_(std::make_unique<State>()) {
     UErrorCode status = U_ZERO_ERROR;
@@ -28,6 +52,18 @@ LocalCalendar::LocalCalendar() : state_(std::make_unique<State>()) {
 LocalCalendar::~LocalCalendar() = default;
 
 std::string LocalCalendar::format(Date date, const std::string& pattern) {
+    const double milliseconds = date.unixSeconds() * 1000.0;
+    if (!std::isfinite(milliseconds)) {
+        return "";
+    }
+    // Keyed by the exact date: any two instants of the same text would do, but that needs the zone.
+    const auto key = std::make_pair(pattern, date.secondsSinceReferenceDate);
+    if (const auto found = state_->formatted.find(key); found != state_->formatted.end()) {
+        return found->second;
+    }
+    if (state_->formatted.size() >= maximumRemembered) {
+        state_->formatted.clear();
+    }
     auto& formatter = state_->formatters[pattern];
     if (!formatter) {
         UErrorCode status = U_ZERO_ERROR;
@@ -37,13 +73,9 @@ std::string LocalCalendar::format(Date date, const std::string& pattern) {
             return "";
         }
     }
-    const double milliseconds = date.unixSeconds() * 1000.0;
-    if (!std::isfinite(milliseconds)) {
-        return "";
-    }
     icu::UnicodeString out;
     formatter->format(static_cast<UDate>(milliseconds), out);
-    return text::toUtf8(out);
+    return state_->formatted[key] = text::toUtf8(out);
 }
 
 std::optional<Date> LocalCalendar::addingDays(Date date, int64_t days) {
