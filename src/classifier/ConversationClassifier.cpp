@@ -1,6 +1,7 @@
 #include "classifier/ConversationClassifier.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "classifier/ClassificationCachePolicy.h"
 #include "classifier/ClassificationPolicy.h"
@@ -40,6 +41,15 @@ bool urgentWording(const Conversation& conversation, ConversationMemo::Derived* 
         derived->urgentWording = PriorityPolicy::hasUrgentWording(conversation);
     }
     return *derived->urgentWording;
+}
+
+// `lookbackDays` calendar days before the batch was read; nothing when the calendar cannot say (the
+// smallest integer has no negation, so it is refused before it is negated).
+std::optional<Date> windowStart(LocalCalendar& calendar, const ConversationBatch& batch) {
+    if (batch.lookbackDays == std::numeric_limits<int64_t>::min()) {
+        return std::nullopt;
+    }
+    return calendar.addingDays(batch.generatedAt, -batch.lookbackDays);
 }
 
 int statusRank(ReviewStatus status) {
@@ -138,72 +148,49 @@ SnapshotClassificationResult ConversationClassifier::makeSnapshotWithReport(cons
         }
         const Conversation& conversation = batch.conversations[static_cast<std::size_t>(index)];
 
-        ConversationMemo::Derived* derived = memo_.reuse(conversation);
-        if (!derived) {
-            try {
-                derived = memo_.remember(conversation, ClassificationCachePolicy::fingerprint(conversation));
-            } catch (const std::exception&) {
-                // Classified normally, but neither looked up nor cached.
+        std::optional<ReviewItem> item;
+        try {
+            ConversationMemo::Derived* derived = memo_.reuse(conversation);
+            if (!derived) {
+                try {
+                    derived = memo_.remember(conversation, ClassificationCachePolicy::fingerprint(conversation));
+                } catch (const std::exception&) {
+                    // Classified normally, but neither looked up nor cached.
+                }
             }
-        }
-        const std::string* fingerprint = derived ? &derived->fingerprint : nullptr;
+            const std::string* fingerprint = derived ? &derived->fingerprint : nullptr;
 
-        std::optional<Outcome> outcome;
-        if (fingerprint) {
-            if (auto reused = ClassificationCachePolicy::reusedClassification(reuse, conversation, *fingerprint)) {
-                outcome = Outcome{std::move(*reused), true};
+            std::optional<Outcome> outcome;
+            if (fingerprint) {
+                if (auto reused = ClassificationCachePolicy::reusedClassification(reuse, conversation, *fingerprint)) {
+                    outcome = Outcome{std::move(*reused), true};
+                }
             }
-        }
-        if (!outcome) {
-            try {
+            if (!outcome) {
                 outcome = classifyForSnapshot(conversation, run, stop);
-            } catch (const RunStopped&) {
-                break;
-            } catch (const std::exception&) {
-                // Only the model path is expected to fail, and it falls back inside; should a rule fail
-                // anyway, the conversation is skipped rather than the whole run lost.
-                continue;
             }
-        }
-        if (stop.stop_requested()) {
-            break;  // the outcome of a stopped run is dropped
-        }
+            if (stop.stop_requested()) {
+                break;  // the outcome of a stopped run is dropped
+            }
 
-        if (cachingAllowed && outcome->cacheable && fingerprint) {
-            cache.push_back(ClassificationCachePolicy::cacheEntry(conversation, *fingerprint, signature,
-                                                                  outcome->classification));
+            const Classification& classification = outcome->classification;
+            if (classification.needsAction && classification.status && !conversation.messages.empty()) {
+                item = makeItem(conversation, classification, derived, calendar);
+            }
+            if (cachingAllowed && outcome->cacheable && fingerprint) {
+                cache.push_back(ClassificationCachePolicy::cacheEntry(conversation, *fingerprint, signature,
+                                                                      outcome->classification));
+            }
+        } catch (const RunStopped&) {
+            break;
+        } catch (const std::exception&) {
+            // Only the model path is expected to fail, and it falls back inside; should a rule fail
+            // anyway, this conversation is skipped (no entry, no item) rather than the whole run lost.
+            item.reset();
         }
         reportProgress(onProgress, index + 1, total, stop);
-
-        const Classification& classification = outcome->classification;
-        if (classification.needsAction && classification.status && !conversation.messages.empty()) {
-            const ConversationMessage& latest = conversation.messages.back();
-            std::string context;
-            if (latest.displayText) {
-                context = *latest.displayText;
-            } else if (!latest.linkPreview) {
-                context = latest.text;
-            }
-            items.push_back({
-                .id = conversation.id,
-                .completionKey = completionKey(conversation, derived),
-                .source = conversation.source,
-                .status = *classification.status,
-                .person = conversation.person,
-                .target = conversation.target,
-                .date = calendar.format(latest.date, "MMM d \u00B7 h:mm a"),
-                .timestamp = latest.date,
-                .priority = PriorityPolicy::score(conversation, classification, now_(), urgentWording(conversation, derived)),
-                .isKnownContact = conversation.isKnownContact,
-                .summary = classification.summary,
-                .context = std::move(context),
-                .verdict = classification.reason,
-                .draft = classification.draft,
-                .tags = classification.tags,
-                .openURL = conversation.openURL,
-                .confidence = classification.confidence,
-                .messageLinkPreview = latest.linkPreview,
-            });
+        if (item) {
+            items.push_back(std::move(*item));
         }
     }
 
@@ -216,7 +203,7 @@ SnapshotClassificationResult ConversationClassifier::makeSnapshotWithReport(cons
     const auto itemCount = static_cast<int64_t>(items.size());
     ReviewSnapshot snapshot{
         .generatedAt = batch.generatedAt,
-        .windowStart = calendar.addingDays(batch.generatedAt, -batch.lookbackDays).value_or(batch.generatedAt),
+        .windowStart = windowStart(calendar, batch).value_or(batch.generatedAt),
         .windowEnd = batch.generatedAt,
         .messageCount = batch.messageCount,
         .activeConversations = batch.activeConversations,
@@ -226,6 +213,37 @@ SnapshotClassificationResult ConversationClassifier::makeSnapshotWithReport(cons
         .classificationCache = std::move(cache),
     };
     return {std::move(snapshot), ModelRunReport{run.usedLocalModel, run.issue, run.diagnosticCode}};
+}
+
+ReviewItem ConversationClassifier::makeItem(const Conversation& conversation, const Classification& classification,
+                                            ConversationMemo::Derived* derived, LocalCalendar& calendar) {
+    const ConversationMessage& latest = conversation.messages.back();
+    std::string context;
+    if (latest.displayText) {
+        context = *latest.displayText;
+    } else if (!latest.linkPreview) {
+        context = latest.text;
+    }
+    return {
+        .id = conversation.id,
+        .completionKey = completionKey(conversation, derived),
+        .source = conversation.source,
+        .status = *classification.status,
+        .person = conversation.person,
+        .target = conversation.target,
+        .date = calendar.format(latest.date, "MMM d \u00B7 h:mm a"),
+        .timestamp = latest.date,
+        .priority = PriorityPolicy::score(conversation, classification, now_(), urgentWording(conversation, derived)),
+        .isKnownContact = conversation.isKnownContact,
+        .summary = classification.summary,
+        .context = std::move(context),
+        .verdict = classification.reason,
+        .draft = classification.draft,
+        .tags = classification.tags,
+        .openURL = conversation.openURL,
+        .confidence = classification.confidence,
+        .messageLinkPreview = latest.linkPreview,
+    };
 }
 
 ConversationClassifier::Outcome ConversationClassifier::classifyForSnapshot(const Conversation& conversation, Run& run,

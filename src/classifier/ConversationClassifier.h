@@ -51,6 +51,9 @@ private:
     std::optional<Outcome> classifyWithModel(const Conversation& conversation, Run& run, std::stop_token stop);
     Outcome adjudicateLatestTurn(const Conversation& conversation, const Classification& primary, Run& run,
                                  std::stop_token stop);
+    // The queue item of a conversation whose classification asks for attention (it has a message).
+    ReviewItem makeItem(const Conversation& conversation, const Classification& classification,
+                        ConversationMemo::Derived* derived, LocalCalendar& calendar);
     void reportProgress(const ProgressCallback& onProgress, int64_t completed, int64_t total, std::stop_token stop);
 
     std::shared_ptr<LocalModelService> localModel_;

@@ -1,4 +1,5 @@
 #include <atomic>
+#include <limits>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -50,8 +51,12 @@ protected:
                                      ConversationClassifier::ProgressCallback progress = {},
                                      std::stop_source stop = {}) {
         std::optional<SnapshotClassificationResult> result;
-        std::jthread worker([&] { result = classifier.makeSnapshotWithReport(batch, previous, progress, stop.get_token()); });
-        EXPECT_TRUE(mainQueue.runUntil([&] { return result.has_value(); }, 10s));
+        std::atomic<bool> finished{false};  // `result` itself is read only after the join
+        std::jthread worker([&] {
+            result = classifier.makeSnapshotWithReport(batch, previous, progress, stop.get_token());
+            finished = true;
+        });
+        EXPECT_TRUE(mainQueue.runUntil([&] { return finished.load(); }, 10s));
         worker.join();
         return std::move(*result);
     }
@@ -244,6 +249,25 @@ TEST_F(ClassifierTest, ItemsShowTheLatestMessageAsWritten) {
     EXPECT_TRUE(result.snapshot.items[0].messageLinkPreview);
     EXPECT_EQ(result.snapshot.items[1].context, "The photos are on the drive");  // the latest message, whoever wrote it
     EXPECT_EQ(result.snapshot.items[1].timestamp, generated);
+}
+
+TEST_F(ClassifierTest, AFailureWhileBuildingOneItemSkipsOnlyThatConversation) {
+    auto model = std::make_shared<ScriptedLocalModel>([](Call, const Conversation&, std::stop_token) { return owed(ReviewStatus::reply); });
+    int clockReads = 0;
+    ConversationClassifier classifier(model, mainQueue, [&] {
+        if (++clockReads == 1) throw std::runtime_error("the clock failed");
+        return generated;
+    });
+    auto batch = batchOf({quiet("a"), quiet("b")}, 2);
+    batch.lookbackDays = std::numeric_limits<int64_t>::min();  // no window can be that long
+    std::vector<std::pair<int64_t, int64_t>> progress;
+    const auto result = run(classifier, batch, std::nullopt, [&](int64_t c, int64_t t) { progress.emplace_back(c, t); });
+    EXPECT_EQ(itemIDs(result.snapshot), std::vector<std::string>{"b"});
+    ASSERT_EQ(result.snapshot.classificationCache->size(), 1u);  // nothing is kept of the skipped one
+    EXPECT_EQ(result.snapshot.classificationCache->at(0).conversationID, "b");
+    EXPECT_EQ(progress, (std::vector<std::pair<int64_t, int64_t>>{{0, 2}, {1, 2}, {2, 2}}));
+    EXPECT_EQ(result.snapshot.clearedCount, 1);
+    EXPECT_EQ(result.snapshot.windowStart, generated);
 }
 
 TEST(SnapshotRunGateTests, ServesWaitersInArrivalOrder) {
