@@ -17,10 +17,16 @@ bool runOnMainAndWait(MainQueue& queue, std::function<void()> work, std::stop_to
     };
     auto handoff = std::make_shared<Handoff>();
     queue.post([handoff, work = std::move(work)] {
+        // The waiter is let go however the work ends: work that throws must not leave it waiting.
+        struct Release {
+            Handoff& handoff;
+            ~Release() {
+                std::lock_guard lock(handoff.mutex);
+                handoff.done = true;
+                handoff.ran.notify_all();
+            }
+        } release{*handoff};
         work();
-        std::lock_guard lock(handoff->mutex);
-        handoff->done = true;
-        handoff->ran.notify_all();
     });
     std::unique_lock lock(handoff->mutex);
     return handoff->ran.wait(lock, stop, [&] { return handoff->done; });

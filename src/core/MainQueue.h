@@ -25,8 +25,9 @@ public:
 
 // Runs `work` on the main thread and blocks the calling worker until it has run, or until `stop` is
 // requested (then it returns false at once; the work may still run later, so it must only capture what
-// stays valid). Called on the main thread itself, it runs the work directly. Never call it while
-// holding a lock the main thread may need.
+// stays valid). Work that throws lets the worker go on as well; the exception stays with the main loop.
+// Called on the main thread itself, it runs the work directly. Never call it while holding a lock the
+// main thread may need.
 bool runOnMainAndWait(MainQueue& queue, std::function<void()> work, std::stop_token stop);
 
 // A main queue whose owner decides when work runs: the thread that constructs it is the main thread.

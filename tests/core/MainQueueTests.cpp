@@ -52,5 +52,16 @@ TEST(MainQueueTests, StoppingTheWorkerEndsTheWaitWithoutTheMainThread) {
     EXPECT_EQ(queue.drain(), 1);  // the late call still runs safely
 }
 
+TEST(MainQueueTests, WorkThatThrowsStillLetsTheWorkerGo) {
+    ManualMainQueue queue;
+    std::atomic<bool> returned{false};
+    std::jthread worker([&](std::stop_token stop) {
+        EXPECT_TRUE(runOnMainAndWait(queue, [] { throw std::runtime_error("failed on the main thread"); }, stop));
+        returned = true;
+    });
+    EXPECT_THROW(queue.runUntil([&] { return returned.load(); }, 2s), std::runtime_error);
+    EXPECT_TRUE(queue.runUntil([&] { return returned.load(); }, 2s));  // without a stop request
+}
+
 }  // namespace
 }  // namespace nudgerly
