@@ -1,6 +1,7 @@
 // Nudgerly's program. The window is not built yet, so this classifies the built-in demo conversations
 // with the engine (Local AI when `llama-server` and a model are installed, Basic Mode otherwise) and
 // prints the queue.
+#include <atomic>
 #include <csignal>
 #include <iostream>
 #include <optional>
@@ -86,6 +87,7 @@ int main() {
     const ConversationBatch batch = DemoConversations::batch(now);
     std::optional<SnapshotClassificationResult> result;
     const bool interactive = ::isatty(STDOUT_FILENO) != 0;
+    std::atomic<bool> finished{false};  // `result` itself is read only after the join
     std::jthread worker([&] {
         result = classifier.makeSnapshotWithReport(
             batch, std::nullopt,
@@ -97,9 +99,10 @@ int main() {
                 std::cout << "\r" << progress.detail << " \u00B7 " << progress.countLabel().value_or("") << std::flush;
             },
             stop.get_token());
+        finished = true;
     });
     // The run always ends (a stop request ends it early), so the main loop runs until it has.
-    mainQueue.runUntil([&] { return result.has_value(); }, std::chrono::hours(24));
+    mainQueue.runUntil([&] { return finished.load(); }, std::chrono::hours(24));
     worker.join();
     if (interactive) {
         std::cout << "\n";

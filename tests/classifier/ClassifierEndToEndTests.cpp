@@ -1,3 +1,4 @@
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -43,8 +44,12 @@ protected:
     SnapshotClassificationResult run(ConversationClassifier& classifier, const ConversationBatch& batch,
                                      const std::optional<ReviewSnapshot>& previous) {
         std::optional<SnapshotClassificationResult> result;
-        std::jthread worker([&] { result = classifier.makeSnapshotWithReport(batch, previous, {}, {}); });
-        EXPECT_TRUE(mainQueue.runUntil([&] { return result.has_value(); }, 30s));
+        std::atomic<bool> finished{false};  // `result` itself is read only after the join
+        std::jthread worker([&] {
+            result = classifier.makeSnapshotWithReport(batch, previous, {}, {});
+            finished = true;
+        });
+        EXPECT_TRUE(mainQueue.runUntil([&] { return finished.load(); }, 30s));
         worker.join();
         return std::move(*result);
     }
