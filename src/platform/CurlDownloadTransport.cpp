@@ -384,6 +384,9 @@ CURLcode TransferRun::perform(CURL* curl, const std::string& url) {
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_NOPROXY, isLoopbackUrl(url) ? "*" : nullptr);
+    // Behind a proxy the tunnel's own "200 Connection established" would otherwise pass for the
+    // server's answer.
+    curl_easy_setopt(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     if (configuration_.caFile) {
         curl_easy_setopt(curl, CURLOPT_CAINFO, configuration_.caFile->c_str());
     }
