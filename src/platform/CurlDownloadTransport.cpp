@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <charconv>
 #include <condition_variable>
+#include <limits>
 #include <mutex>
 #include <stop_token>
 #include <vector>
@@ -432,7 +433,9 @@ bool TransferRun::headersEnded() {
         if (!startBody(fd_ < 0)) {
             return false;
         }
-        bytesExpected_ = range->total ? *range->total : length ? range->start + *length : -1;
+        // The server's numbers are not trusted to add up: a sum past the largest count is unknown.
+        const bool sumFits = length && *length <= std::numeric_limits<int64_t>::max() - range->start;
+        bytesExpected_ = range->total ? *range->total : sumFits ? range->start + *length : -1;
     } else {
         // The whole file from its first byte: whatever an earlier attempt kept is replaced.
         if (!startBody(true)) {

@@ -1,4 +1,5 @@
 #include <chrono>
+#include <limits>
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
@@ -13,6 +14,7 @@
 #include "platform/CurlDownloadTransport.h"
 #include "platform/DownloadResumeData.h"
 #include "support/ConnectProxy.h"
+#include "support/LoopbackHttpServer.h"
 #include "support/PackFileServer.h"
 #include "support/TempDir.h"
 #include "support/TestEnvironment.h"
@@ -224,6 +226,32 @@ TEST_F(DownloadTransferTests, BehindAProxyTheServersOwnAnswerCounts) {
     EXPECT_EQ(resumedThroughProxy->waitForOutcome().httpStatusCode, 206);
     EXPECT_TRUE(resumedThroughProxy->finishedContents == server.contents());
     EXPECT_EQ(proxy.tunnelCount(), 2u);
+}
+
+TEST_F(DownloadTransferTests, AnImplausibleRemainderLeavesTheTotalUnknown) {
+    // A range answer whose length runs past what a count can hold; the body then breaks off.
+    testing::LoopbackHttpServer liar(
+        [](const testing::TestHttpRequest&, testing::ResponseWriter& writer) {
+            writer.writeHead(206,
+                             {{"ETag", "\"v1\""},
+                              {"Content-Range", "bytes 1000-1999/*"},
+                              {"Content-Length", std::to_string(std::numeric_limits<int64_t>::max() - 500)}},
+                             std::nullopt);
+            writer.writeBody("more bytes");
+            writer.drop();
+        },
+        true);
+    testing::writeTestFile(dir / "transfers" / "CFNetworkDownload_kept1.tmp", std::string(1000, 'x'));
+    auto delegate = std::make_shared<RecordingDelegate>();
+    auto configuration = this->configuration();
+    configuration.caFile = liar.caFile();
+    const std::string url = liar.baseUrl() + "/pack.gguf";
+    transport.transferWithResumeData(DownloadResumeData{url, url, "CFNetworkDownload_kept1.tmp", "\"v1\""}.encoded(),
+                                     configuration, delegate)
+        ->start();
+    EXPECT_TRUE(delegate->waitForOutcome().errorMessage.has_value());
+    ASSERT_FALSE(delegate->progress.empty());
+    EXPECT_EQ(delegate->progress.front(), std::make_pair(int64_t{1000}, int64_t{-1}));
 }
 
 TEST_F(DownloadTransferTests, FollowsRedirectsOnlyWhereTheDelegateAgrees) {
