@@ -12,6 +12,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "support/AcceptLoop.h"
+
 namespace nudgerly::testing {
 namespace {
 
@@ -92,20 +94,10 @@ std::string ConnectProxy::url() const {
 }
 
 void ConnectProxy::acceptLoop() {
-    for (;;) {
-        pollfd fds[2] = {{listenFd_, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
-            continue;
-        }
-        if (fds[1].revents != 0) {
-            return;
-        }
-        const int client = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client >= 0) {
-            std::lock_guard lock(mutex_);
-            connections_.emplace_back([this, client] { tunnel(client); });
-        }
-    }
+    acceptUntilStopped(listenFd_, stopPipe_[0], [this](int client) {
+        std::lock_guard lock(mutex_);
+        connections_.emplace_back([this, client] { tunnel(client); });
+    });
 }
 
 void ConnectProxy::tunnel(int client) {
