@@ -225,6 +225,9 @@ void ModelDownloadManager::beginDownload(bool useResumeData) {
         publish(ModelDownloadState::downloading(0, pack_.byteCount));
         task->start();
     } catch (const std::exception& error) {
+        // A transfer that failed to start must not pass for a running one, or every later begin
+        // would be ignored.
+        clearActiveOperation();
         publish(ModelDownloadState::failed(ModelVerification::message(error)));
     }
 }
@@ -533,9 +536,16 @@ void ModelDownloadManager::verifyAndInstallStagedFile(bool usedResumeData) {
 
 // Hashes on a worker thread (minutes for a large pack) and brings the outcome back to the main thread.
 void ModelDownloadManager::startHashing(const fs::path& file, Continuation then) {
-    verificationStop_ = DetachedThreads::start(
-        [queue = &mainQueue_, weakSelf = std::weak_ptr(self_), file, pack = pack_, then = std::move(then)](
-            std::stop_token stop) {
+    // The outcome goes to the main thread, where it is dropped once the manager is gone.
+    const auto report = [queue = &mainQueue_, weakSelf = std::weak_ptr(self_), then = std::move(then)](std::exception_ptr error) {
+        queue->post([weakSelf, then, error] {
+            if (const auto self = weakSelf.lock()) {
+                then(**self, error);
+            }
+        });
+    };
+    try {
+        verificationStop_ = DetachedThreads::start([file, pack = pack_, report](std::stop_token stop) {
             std::exception_ptr error;
             try {
                 ModelVerification::verifyFile(file, pack, SystemFileManager(), stop);
@@ -547,12 +557,13 @@ void ModelDownloadManager::startHashing(const fs::path& file, Continuation then)
             if (stop.stop_requested()) {
                 return;  // abandoned: nobody waits for the outcome
             }
-            queue->post([weakSelf, then, error] {
-                if (const auto self = weakSelf.lock()) {
-                    then(**self, error);
-                }
-            });
+            report(error);
         });
+    } catch (...) {
+        // No thread for the hashing: the check fails like any other, so the manager does not wait
+        // in `verifying` for good.
+        report(std::current_exception());
+    }
 }
 
 void ModelDownloadManager::stagedFileChecked(ModelDownloadOperationID verificationID, bool usedResumeData,

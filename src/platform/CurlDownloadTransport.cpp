@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <charconv>
 #include <condition_variable>
+#include <limits>
 #include <mutex>
 #include <stop_token>
 #include <vector>
@@ -384,6 +385,9 @@ CURLcode TransferRun::perform(CURL* curl, const std::string& url) {
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_NOPROXY, isLoopbackUrl(url) ? "*" : nullptr);
+    // Behind a proxy the tunnel's own "200 Connection established" would otherwise pass for the
+    // server's answer.
+    curl_easy_setopt(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     if (configuration_.caFile) {
         curl_easy_setopt(curl, CURLOPT_CAINFO, configuration_.caFile->c_str());
     }
@@ -429,7 +433,9 @@ bool TransferRun::headersEnded() {
         if (!startBody(fd_ < 0)) {
             return false;
         }
-        bytesExpected_ = range->total ? *range->total : length ? range->start + *length : -1;
+        // The server's numbers are not trusted to add up: a sum past the largest count is unknown.
+        const bool sumFits = length && *length <= std::numeric_limits<int64_t>::max() - range->start;
+        bytesExpected_ = range->total ? *range->total : sumFits ? range->start + *length : -1;
     } else {
         // The whole file from its first byte: whatever an earlier attempt kept is replaced.
         if (!startBody(true)) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -36,7 +37,12 @@ public:
 
     std::optional<std::string> originalUrl() const override { return url; }
     std::optional<std::string> currentUrl() const override { return url; }
-    void start() override { started = true; }
+    void start() override {
+        if (failsToStart) {
+            throw std::system_error(EAGAIN, std::generic_category());  // no thread could be made
+        }
+        started = true;
+    }
     void cancel() override { cancelled = true; }
     void cancelProducingResumeData(std::function<void(std::optional<std::string>)> done) override { pauseAnswer = std::move(done); }
 
@@ -61,6 +67,7 @@ public:
     const std::optional<std::string> resumeData;
     const DownloadConfiguration configuration;
     const std::shared_ptr<DownloadTransferDelegate> delegate;
+    bool failsToStart = false;
     bool started = false;
     bool cancelled = false;
     std::function<void(std::optional<std::string>)> pauseAnswer;
@@ -70,7 +77,9 @@ class FakeTransport : public DownloadTransport {
 public:
     std::shared_ptr<DownloadTransfer> transferWithUrl(const std::string& url, const DownloadConfiguration& configuration,
                                                       std::shared_ptr<DownloadTransferDelegate> delegate) override {
-        return made.emplace_back(std::make_shared<FakeTransfer>(url, std::nullopt, configuration, std::move(delegate)));
+        made.emplace_back(std::make_shared<FakeTransfer>(url, std::nullopt, configuration, std::move(delegate)));
+        made.back()->failsToStart = failStarts;
+        return made.back();
     }
     std::shared_ptr<DownloadTransfer> transferWithResumeData(const std::string& data, const DownloadConfiguration& configuration,
                                                              std::shared_ptr<DownloadTransferDelegate> delegate) override {
@@ -79,6 +88,8 @@ public:
                                                                 data, configuration, std::move(delegate)));
     }
     FakeTransfer& last() { return *made.back(); }
+
+    bool failStarts = false;
 
     std::vector<std::shared_ptr<FakeTransfer>> made;
 };

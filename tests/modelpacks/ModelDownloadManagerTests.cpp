@@ -222,6 +222,17 @@ TEST_F(DownloadManagerTest, TransferFailuresEndInPausedOrFailed) {
     EXPECT_EQ(endWith([&](FakeTransfer& t) { t.finish(contents); }),
               State::failed("Couldn't move \u201CCFNetworkDownload_fake.tmp\u201D: There isn't enough free space on the disk."));
     EXPECT_FALSE(fs::exists(m.resumeDataURL()));
+
+    // A transfer that could not even start is not taken for a running one: the retry goes ahead.
+    files->failMoving = false;
+    transport->failStarts = true;
+    const auto made = transport->made.size();
+    m.beginDownload(false);
+    EXPECT_EQ(m.state().kind, Kind::failed);
+    transport->failStarts = false;
+    m.beginDownload(false);
+    ASSERT_EQ(transport->made.size(), made + 2);
+    EXPECT_TRUE(transport->last().started);
 }
 
 TEST_F(DownloadManagerTest, CancelAndRemoveFollowTheDisk) {

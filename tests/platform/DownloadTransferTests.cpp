@@ -1,4 +1,5 @@
 #include <chrono>
+#include <limits>
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
@@ -12,6 +13,8 @@
 #include "core/Files.h"
 #include "platform/CurlDownloadTransport.h"
 #include "platform/DownloadResumeData.h"
+#include "support/ConnectProxy.h"
+#include "support/LoopbackHttpServer.h"
 #include "support/PackFileServer.h"
 #include "support/TempDir.h"
 #include "support/TestEnvironment.h"
@@ -200,6 +203,55 @@ TEST_F(DownloadTransferTests, ReportsOtherStatusesWithoutKeepingAnyBody) {
         EXPECT_EQ(transfer->originalUrl().has_value(), data.starts_with("bplist"));
     }
     EXPECT_EQ(server.requests().size(), before);
+}
+
+TEST_F(DownloadTransferTests, BehindAProxyTheServersOwnAnswerCounts) {
+    testing::ConnectProxy proxy;
+    const testing::ProxyEnvironment environment(proxy.url());
+    // A name that is not taken for loopback, so the proxy is used; the proxy tunnels to 127.0.0.1.
+    const std::string url = "https://localhost." + server.baseUrl().substr(std::string("https://127.0.0.1").size()) + "/pack.gguf";
+
+    // The proxy's own "200 Connection established" is not the answer.
+    server.setBehaviour({.status = 404});
+    auto missing = std::make_shared<RecordingDelegate>();
+    transport.transferWithUrl(url, configuration(), missing)->start();
+    EXPECT_EQ(missing->waitForOutcome(), (DownloadOutcome{.httpStatusCode = 404}));
+    EXPECT_FALSE(missing->finishedFile.has_value());
+
+    // Nor does it make a resumed transfer start its kept bytes over.
+    server.setBehaviour({});
+    testing::writeTestFile(dir / "transfers" / "CFNetworkDownload_kept1.tmp", server.contents().substr(0, 1000));
+    auto resumedThroughProxy = std::make_shared<RecordingDelegate>();
+    resumed(DownloadResumeData{url, url, "CFNetworkDownload_kept1.tmp", server.entityTag()}.encoded(), resumedThroughProxy);
+    EXPECT_EQ(resumedThroughProxy->waitForOutcome().httpStatusCode, 206);
+    EXPECT_TRUE(resumedThroughProxy->finishedContents == server.contents());
+    EXPECT_EQ(proxy.tunnelCount(), 2u);
+}
+
+TEST_F(DownloadTransferTests, AnImplausibleRemainderLeavesTheTotalUnknown) {
+    // A range answer whose length runs past what a count can hold; the body then breaks off.
+    testing::LoopbackHttpServer liar(
+        [](const testing::TestHttpRequest&, testing::ResponseWriter& writer) {
+            writer.writeHead(206,
+                             {{"ETag", "\"v1\""},
+                              {"Content-Range", "bytes 1000-1999/*"},
+                              {"Content-Length", std::to_string(std::numeric_limits<int64_t>::max() - 500)}},
+                             std::nullopt);
+            writer.writeBody("more bytes");
+            writer.drop();
+        },
+        true);
+    testing::writeTestFile(dir / "transfers" / "CFNetworkDownload_kept1.tmp", std::string(1000, 'x'));
+    auto delegate = std::make_shared<RecordingDelegate>();
+    auto configuration = this->configuration();
+    configuration.caFile = liar.caFile();
+    const std::string url = liar.baseUrl() + "/pack.gguf";
+    transport.transferWithResumeData(DownloadResumeData{url, url, "CFNetworkDownload_kept1.tmp", "\"v1\""}.encoded(),
+                                     configuration, delegate)
+        ->start();
+    EXPECT_TRUE(delegate->waitForOutcome().errorMessage.has_value());
+    ASSERT_FALSE(delegate->progress.empty());
+    EXPECT_EQ(delegate->progress.front(), std::make_pair(int64_t{1000}, int64_t{-1}));
 }
 
 TEST_F(DownloadTransferTests, FollowsRedirectsOnlyWhereTheDelegateAgrees) {

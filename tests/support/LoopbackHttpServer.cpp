@@ -20,6 +20,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "support/AcceptLoop.h"
+
 namespace nudgerly::testing {
 namespace {
 
@@ -311,21 +313,10 @@ void LoopbackHttpServer::stop() {
 }
 
 void LoopbackHttpServer::acceptLoop() {
-    for (;;) {
-        pollfd fds[2] = {{listenFd_, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
-            continue;
-        }
-        if (fds[1].revents != 0) {
-            return;
-        }
-        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) {
-            continue;
-        }
+    acceptUntilStopped(listenFd_, stopPipe_[0], [this](int fd) {
         std::lock_guard lock(mutex_);
         connections_.emplace_back([this, fd] { serve(fd); });
-    }
+    });
 }
 
 void LoopbackHttpServer::serve(int fd) {
