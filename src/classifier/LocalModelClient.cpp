@@ -185,17 +185,18 @@ void LocalModelClient::throwIfGenerationChanged(int64_t startGeneration) const {
     }
 }
 
-void LocalModelClient::clearOwnership(const OwnedServer& server, bool terminate) {
+bool LocalModelClient::clearOwnership(const OwnedServer& server, bool terminate) {
     {
         std::lock_guard lock(mutex_);
         if (!ownedServer_ || ownedServer_->process != server.process) {
-            return;
+            return false;
         }
         ownedServer_.reset();
     }
     if (terminate) {
         stopAtOnce(*server.process);
     }
+    return true;
 }
 
 // Starting
@@ -217,7 +218,10 @@ LocalModelClient::OwnedServer LocalModelClient::ensureStarted(std::stop_token st
         if (auto server = launchAndWait(startGeneration, stop)) {
             return *server;
         }
-        // Another start's server took the place of ours meanwhile: begin again and use that one.
+        // Our server was taken away after the wait's own check. A shutdown raises the generation
+        // before it takes a server, so looking now tells a shutdown (give up) from another start
+        // whose server took the place of ours (begin again and use that one).
+        throwIfGenerationChanged(startGeneration);
     }
 }
 
@@ -244,8 +248,12 @@ std::optional<LocalModelClient::OwnedServer> LocalModelClient::adoptOwnedServer(
                 clearOwnership(*server, false);
                 continue;
             case Readiness::unresponsive:
-                clearOwnership(*server, true);
-                throw LocalModelError(Kind::startupTimedOut);
+                // Only the start that took the server away reports on it: one that lost it to a
+                // shutdown or to another start meanwhile looks again.
+                if (clearOwnership(*server, true)) {
+                    throw LocalModelError(Kind::startupTimedOut);
+                }
+                continue;
         }
     }
 }
@@ -293,13 +301,17 @@ std::optional<LocalModelClient::OwnedServer> LocalModelClient::launchAndWait(int
             case Readiness::ready:
                 return server;
             case Readiness::stopped:
-                clearOwnership(server, false);
+                if (!clearOwnership(server, false)) {
+                    return std::nullopt;
+                }
                 if (launches >= settings_.launchLimit) {
                     throw LocalModelError(Kind::startupTimedOut);
                 }
                 continue;
             case Readiness::unresponsive:
-                clearOwnership(server, true);
+                if (!clearOwnership(server, true)) {
+                    return std::nullopt;
+                }
                 throw LocalModelError(Kind::startupTimedOut);
         }
     }

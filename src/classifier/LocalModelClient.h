@@ -85,7 +85,9 @@ private:
 
     Readiness waitUntilReady(const OwnedServer& server, bool initialDelay, std::stop_token stop);
     bool healthy(const OwnedServer& server, std::stop_token stop);
-    void clearOwnership(const OwnedServer& server, bool terminate);
+    // Forgets `server` (stopping it at once when `terminate`) if it is still the owned one; false when
+    // it no longer was.
+    bool clearOwnership(const OwnedServer& server, bool terminate);
 
     bool isOwned(const OwnedServer& server) const;
     bool isOwnedAndRunning(const OwnedServer& server) const;

@@ -233,6 +233,9 @@ TEST_F(LocalModelClientTests, ShutdownEscalatesToKillAndASecondShutdownOnlyWaits
     const auto started = Clock::now();
     std::thread first([&] { model.shutdown(); });
     std::this_thread::sleep_for(50ms);
+    // While it stops the server no start may launch another, which the shutdown would not stop.
+    EXPECT_THROW(model.ensureStarted({}), CancelledError);
+    EXPECT_EQ(scenario.launches().size(), 1u);
     model.shutdown();
     const auto secondReturned = Clock::now();
     first.join();
