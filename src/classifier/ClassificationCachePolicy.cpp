@@ -11,7 +11,6 @@
 namespace nudgerly::ClassificationCachePolicy {
 namespace {
 
-constexpr std::size_t maximumTextCharacters = 400;
 
 }  // namespace
 

@@ -21,6 +21,9 @@ namespace nudgerly::ClassificationCachePolicy {
 
 inline constexpr int64_t classifierRevision = 11;
 inline constexpr std::string_view heuristicSignature = "heuristic-fallback";
+// The longest summary or reason, in characters, that a usable classification may have; normalisation
+// cuts the model's texts to it.
+inline constexpr std::size_t maximumTextCharacters = 400;
 
 // "heuristic-fallback" unless Local AI is available; then the pack and its digest with the runtime.
 std::string engineSignature(const ModelAvailability& availability, const ModelPack& modelPack);

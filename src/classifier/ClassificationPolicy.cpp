@@ -5,12 +5,11 @@
 
 #include "classifier/ClassifierText.h"
 #include "classifier/QuestionSurfacePolicy.h"
+#include "classifier/ClassificationCachePolicy.h"
 #include "core/Text.h"
 
 namespace nudgerly::ClassificationPolicy {
 namespace {
-
-constexpr std::size_t fieldCharacters = 400;
 
 const Regex& openLoop() {
     static const Regex pattern(
@@ -146,8 +145,8 @@ std::optional<Classification> normalize(const Classification& answer, const Conv
         .needsAction = included,
         .status = included ? status : std::nullopt,
         .confidence = clampedConfidence(answer.confidence),
-        .summary = boundedField(answer.summary, fieldCharacters),
-        .reason = boundedField(answer.reason, fieldCharacters),
+        .summary = boundedField(answer.summary, ClassificationCachePolicy::maximumTextCharacters),
+        .reason = boundedField(answer.reason, ClassificationCachePolicy::maximumTextCharacters),
         .draft = included ? answer.draft : std::nullopt,
         .tags = included ? answer.tags : std::vector<std::string>{},
         .sensitive = answer.sensitive,

@@ -96,6 +96,8 @@ void ensureCurlInitialised() {
 }
 
 bool isLoopbackUrl(const std::string& url) {
+    // Asks curl itself rather than Url::parse, which is stricter: what counts is where curl would
+    // connect, so every address curl reads as loopback bypasses proxies.
     ensureCurlInitialised();
     std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> handle(curl_url(), curl_url_cleanup);
     if (!handle || curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) {
