@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
     const int rounds = argc > 2 ? std::stoi(argv[2]) : 3;
 
     std::cout << "Preparing " << mebibytes << " MiB..." << std::endl;
-    testing::PackFileServer server(makeContents(mebibytes << 20));
+    test::PackFileServer server(makeContents(mebibytes << 20));
     ModelPack pack = ModelPack::nudgerlyDefault();
     pack.identifier = "bench-pack";
     pack.filename = "bench.gguf";

@@ -6,11 +6,11 @@
 #include <stop_token>
 
 #include "classifier/ConversationMemo.h"
-#include "classifier/LocalModelService.h"
 #include "classifier/SnapshotClassificationResult.h"
 #include "classifier/SnapshotRunGate.h"
 #include "core/Date.h"
 #include "core/MainQueue.h"
+#include "localmodel/LocalModelService.h"
 #include "platform/LocalCalendar.h"
 #include "review/ConversationBatch.h"
 

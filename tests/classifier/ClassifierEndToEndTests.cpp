@@ -5,15 +5,15 @@
 #include <gtest/gtest.h>
 
 #include "classifier/ConversationClassifier.h"
-#include "classifier/LocalModelClient.h"
-#include "classifier/StandInServer.h"
+#include "localmodel/LocalModelClient.h"
+#include "support/StandInServer.h"
 
 namespace nudgerly {
 namespace {
 
 using namespace std::chrono_literals;
 using nlohmann::json;
-using testing::StandInScenario;
+using test::StandInScenario;
 
 Conversation conversation(std::string id, std::string text) {
     return {.id = std::move(id), .source = ReviewSource::messages, .person = "Robin",
@@ -34,11 +34,11 @@ protected:
             model->shutdown();
         }
         const auto deadline = std::chrono::steady_clock::now() + 5s;
-        while (!testing::remainingStandIns().empty() && std::chrono::steady_clock::now() < deadline) {
+        while (!test::remainingStandIns().empty() && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(10ms);
         }
-        EXPECT_TRUE(testing::remainingStandIns().empty()) << "a stand-in server outlived its test";
-        testing::killRemainingStandIns();
+        EXPECT_TRUE(test::remainingStandIns().empty()) << "a stand-in server outlived its test";
+        test::killRemainingStandIns();
     }
 
     SnapshotClassificationResult run(ConversationClassifier& classifier, const ConversationBatch& batch,
@@ -63,7 +63,7 @@ TEST_F(ClassifierEndToEndTests, ALocalModelServerClassifiesABatchAndTheCacheSpar
                                                          answer("reply", "Tell them about the venue"),
                                                          answer(nullptr, "")}));
     model = std::make_shared<LocalModelClient>(ModelPack::nudgerlyLarge(),
-                                               testing::testSettings(scenario.environment(), scenario.folder() / "data"));
+                                               test::testSettings(scenario.environment(), scenario.folder() / "data"));
     ConversationClassifier classifier(model, mainQueue);
     const ConversationBatch batch{
         .generatedAt = Date{790'003'600},
@@ -96,7 +96,7 @@ TEST_F(ClassifierEndToEndTests, BasicModeClassifiesWithoutAnyServer) {
     auto environment = scenario.environment();
     environment->clear();  // no server program, no model file: Basic Mode
     model = std::make_shared<LocalModelClient>(ModelPack::nudgerlyDefault(),
-                                               testing::testSettings(environment, scenario.folder() / "data"));
+                                               test::testSettings(environment, scenario.folder() / "data"));
     ConversationClassifier classifier(model, mainQueue);
     EXPECT_EQ(classifier.modelAvailability(), ModelAvailability::missing());
     const ConversationBatch batch{

@@ -5,18 +5,18 @@
 #include <gtest/gtest.h>
 
 #include "classifier/ConversationClassifier.h"
-#include "classifier/LocalModelError.h"
 #include "core/CancelledError.h"
 #include "core/Date.h"
+#include "localmodel/LocalModelError.h"
 #include "support/ScriptedLocalModel.h"
 
 namespace nudgerly {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::owed;
-using testing::nothingOwed;
-using testing::ScriptedLocalModel;
+using test::owed;
+using test::nothingOwed;
+using test::ScriptedLocalModel;
 using Call = ScriptedLocalModel::Call;
 
 // 2026-03-10T19:00:00Z is noon in Los Angeles, two days after daylight-saving time began.

@@ -52,7 +52,7 @@ TEST(SecureRandomTests, GivesTheRequestedNumberOfDistinctBytes) {
 }
 
 TEST(AtomicFileTests, WritesPrivateFilesAndReplacesWhole) {
-    testing::TempDir dir;
+    test::TempDir dir;
     const fs::path file = dir / "state.json";
     writeFileAtomically(file, "first");
     writeFileAtomically(file, "second");
@@ -66,7 +66,7 @@ TEST(AtomicFileTests, FailureKeepsTheOldFileAndLeavesNothingBehind) {
     if (::geteuid() == 0) {
         GTEST_SKIP() << "root ignores folder permissions";
     }
-    testing::TempDir dir;
+    test::TempDir dir;
     const fs::path file = dir / "state.json";
     writeFileAtomically(file, "old");
     fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
@@ -77,7 +77,7 @@ TEST(AtomicFileTests, FailureKeepsTheOldFileAndLeavesNothingBehind) {
 }
 
 TEST(AtomicFileTests, FailingRenameRemovesTheTemporaryFile) {
-    testing::TempDir dir;
+    test::TempDir dir;
     const fs::path target = dir / "occupied";
     fs::create_directories(target / "child");  // renaming a file over a non-empty folder fails
     EXPECT_THROW(writeFileAtomically(target, "x"), FileSystemError);
@@ -85,7 +85,7 @@ TEST(AtomicFileTests, FailingRenameRemovesTheTemporaryFile) {
 }
 
 TEST(FilesTests, ReadErrorsAreEnglishSentences) {
-    testing::TempDir dir;
+    test::TempDir dir;
     try {
         readFile(dir / "missing.json");
         FAIL();
@@ -96,14 +96,14 @@ TEST(FilesTests, ReadErrorsAreEnglishSentences) {
 }
 
 TEST(FilesTests, CreatesPrivateFoldersAndTightensExistingOnes) {
-    testing::TempDir dir;
+    test::TempDir dir;
     const fs::path nested = dir / "a" / "b";
     createPrivateDirectories(nested);
     EXPECT_EQ(modeOf(nested), 0700u);
     fs::permissions(nested, fs::perms::all);
     createPrivateDirectories(nested);
     EXPECT_EQ(modeOf(nested), 0700u);
-    testing::writeTestFile(dir / "file", "x");
+    test::writeTestFile(dir / "file", "x");
     EXPECT_THROW(createPrivateDirectories(dir / "file"), FileSystemError);
 }
 

@@ -21,7 +21,7 @@
 #include "platform/DownloadResumeData.h"
 #include "support/TempDir.h"
 
-namespace nudgerly::testing {
+namespace nudgerly::test {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -162,7 +162,7 @@ protected:
     std::vector<ModelDownloadState> published;
 };
 
-}  // namespace nudgerly::testing
+}  // namespace nudgerly::test
 
 namespace nudgerly {
 inline void PrintTo(const ModelDownloadState& state, std::ostream* out) {

@@ -8,7 +8,7 @@
 #include "platform/CurlDownloadTransport.h"
 #include "support/PackFileServer.h"
 
-namespace nudgerly::testing {
+namespace nudgerly::test {
 namespace {
 
 
@@ -98,4 +98,4 @@ TEST_F(DownloadEndToEndTest, RefusedRedirectsAndMissingFilesEndInFailed) {
 }
 
 }  // namespace
-}  // namespace nudgerly::testing
+}  // namespace nudgerly::test

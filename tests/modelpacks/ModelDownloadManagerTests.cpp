@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "core/Files.h"
+#include "modelpacks/DownloadFixtures.h"
 #include "modelpacks/ModelDownloadManager.h"
 #include "modelpacks/ModelVerification.h"
-#include "modelpacks/DownloadFixtures.h"
 
-namespace nudgerly::testing {
+namespace nudgerly::test {
 namespace {
 
 
@@ -327,4 +327,4 @@ TEST_F(DownloadManagerTest, DestroyedManagerStopsItsTransferAndItsHashing) {
 }
 
 }  // namespace
-}  // namespace nudgerly::testing
+}  // namespace nudgerly::test

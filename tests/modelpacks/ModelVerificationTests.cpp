@@ -58,11 +58,11 @@ std::string failureOf(Call call) {
 }
 
 TEST(VerifyFileTests, ChecksTheSizeFirstAndThenTheDigest) {
-    testing::TempDir dir;
+    test::TempDir dir;
     SystemFileManager files;
     const std::string contents = sampleContents();
     const fs::path file = dir / "model.gguf";
-    testing::writeTestFile(file, contents);
+    test::writeTestFile(file, contents);
     ModelPack pack = packFor(contents);
 
     EXPECT_NO_THROW(verifyFile(file, pack, files));
@@ -77,13 +77,13 @@ TEST(VerifyFileTests, ChecksTheSizeFirstAndThenTheDigest) {
     EXPECT_THROW(verifyFile(file, pack, files, stop.get_token()), CancelledError);
 
     // One byte short: the sizes are named, and no hashing starts (a stop request would have ended it).
-    testing::writeTestFile(file, contents.substr(1));
+    test::writeTestFile(file, contents.substr(1));
     EXPECT_EQ(failureOf([&] { verifyFile(file, pack, files, stop.get_token()); }),
               "The model download was incomplete (expected 4194307 bytes, received 4194306).");
 
     std::string flipped = contents;
     flipped[chunkSize + 1] ^= 0x01;
-    testing::writeTestFile(file, flipped);
+    test::writeTestFile(file, flipped);
     EXPECT_EQ(failureOf([&] { verifyFile(file, pack, files); }),
               "The downloaded model failed its security verification.");
 
@@ -92,11 +92,11 @@ TEST(VerifyFileTests, ChecksTheSizeFirstAndThenTheDigest) {
 }
 
 TEST(ReceiptTests, RecordsTheInstallAndNoticesEveryChange) {
-    testing::TempDir dir;
+    test::TempDir dir;
     SystemFileManager files;
     const fs::path model = dir / "model.gguf";
     const fs::path receipt = dir / std::string(receiptFileName);
-    testing::writeTestFile(model, "weights");
+    test::writeTestFile(model, "weights");
     ModelPack pack = packFor("weights");
     pack.sha256[0] = 'D';  // recorded lower-cased, compared ignoring case
     // Nanoseconds below the microsecond: a receipt compared to the full time would never match.
@@ -127,7 +127,7 @@ TEST(ReceiptTests, RecordsTheInstallAndNoticesEveryChange) {
     setModificationTime(model, 1'760'000'001, 123'456'000);
     EXPECT_FALSE(hasVerifiedInstall(model, receipt, pack, files));
 
-    testing::writeTestFile(receipt, "not a property list");
+    test::writeTestFile(receipt, "not a property list");
     EXPECT_FALSE(hasVerifiedInstall(model, receipt, pack, files));
     EXPECT_FALSE(hasVerifiedInstall(dir / "absent.gguf", receipt, pack, files));
 

@@ -9,10 +9,10 @@ namespace {
 using nlohmann::json;
 
 TEST(AppInfoTests, AnOverlayReplacesKeysKeepingTheirTypesAndABrokenOneIsIgnored) {
-    testing::TempDir dir;
-    testing::writeTestFile(dir / "info.json", R"({"CFBundleVersion": 42, "NudgerlyKeychainService": " k "})");
-    testing::writeTestFile(dir / "broken.json", R"({"CFBundleVersion": )");
-    testing::writeTestFile(dir / "array.json", R"(["CFBundleVersion"])");
+    test::TempDir dir;
+    test::writeTestFile(dir / "info.json", R"({"CFBundleVersion": 42, "NudgerlyKeychainService": " k "})");
+    test::writeTestFile(dir / "broken.json", R"({"CFBundleVersion": )");
+    test::writeTestFile(dir / "array.json", R"(["CFBundleVersion"])");
     const json defaults = AppInfo::compiledDefaults();
 
     const AppInfo info = AppInfo::withOverlay(dir / "info.json");

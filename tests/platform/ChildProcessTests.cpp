@@ -26,7 +26,7 @@ TEST(ChildProcessTests, RunsAProgramAndReapsIt) {
 }
 
 TEST(ChildProcessTests, ClosesInheritedDescriptorsAndSilencesOutput) {
-    testing::TempDir dir;
+    test::TempDir dir;
     const auto report = dir / "fds";
     // Descriptors without close-on-exec, as a library might leave them.
     std::vector<int> leaked;

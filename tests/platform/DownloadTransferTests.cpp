@@ -24,7 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using testing::PackFileServer;
+using test::PackFileServer;
 
 constexpr uint64_t mebibyte = 1 << 20;
 
@@ -102,14 +102,14 @@ protected:
     }
     // Resume data for a kept file holding `kept`.
     std::string keptFile(const std::string& kept, const std::string& validator) {
-        testing::writeTestFile(dir / "transfers" / "CFNetworkDownload_kept1.tmp", kept);
+        test::writeTestFile(dir / "transfers" / "CFNetworkDownload_kept1.tmp", kept);
         return DownloadResumeData{server.url(), server.url(), "CFNetworkDownload_kept1.tmp", validator}.encoded();
     }
     std::size_t filesLeft() const {
         return fs::exists(dir / "transfers") ? std::distance(fs::directory_iterator(dir / "transfers"), {}) : 0;
     }
 
-    testing::TempDir dir;
+    test::TempDir dir;
     PackFileServer server{sampleContents()};
     CurlDownloadTransport transport;
 };
@@ -123,7 +123,7 @@ TEST_F(DownloadTransferTests, DownloadsIntoAPrivateTemporaryFileAndHandsItOver) 
     EXPECT_EQ(delegate->finishedFile->parent_path(), dir / "transfers");
     EXPECT_TRUE(isTemporaryDownloadFileName(delegate->finishedFile->filename().string()));
     EXPECT_TRUE(delegate->finishedContents == server.contents());
-    EXPECT_EQ(testing::fileMode(dir / "transfers"), 0700u);
+    EXPECT_EQ(test::fileMode(dir / "transfers"), 0700u);
     EXPECT_EQ(filesLeft(), 0u) << "the file is deleted once the delegate had its turn";
 
     // Progress starts at once and is throttled: the body arrives in hundreds of pieces.
@@ -206,8 +206,8 @@ TEST_F(DownloadTransferTests, ReportsOtherStatusesWithoutKeepingAnyBody) {
 }
 
 TEST_F(DownloadTransferTests, BehindAProxyTheServersOwnAnswerCounts) {
-    testing::ConnectProxy proxy;
-    const testing::ProxyEnvironment environment(proxy.url());
+    test::ConnectProxy proxy;
+    const test::ProxyEnvironment environment(proxy.url());
     // A name that is not taken for loopback, so the proxy is used; the proxy tunnels to 127.0.0.1.
     const std::string url = "https://localhost." + server.baseUrl().substr(std::string("https://127.0.0.1").size()) + "/pack.gguf";
 
@@ -220,7 +220,7 @@ TEST_F(DownloadTransferTests, BehindAProxyTheServersOwnAnswerCounts) {
 
     // Nor does it make a resumed transfer start its kept bytes over.
     server.setBehaviour({});
-    testing::writeTestFile(dir / "transfers" / "CFNetworkDownload_kept1.tmp", server.contents().substr(0, 1000));
+    test::writeTestFile(dir / "transfers" / "CFNetworkDownload_kept1.tmp", server.contents().substr(0, 1000));
     auto resumedThroughProxy = std::make_shared<RecordingDelegate>();
     resumed(DownloadResumeData{url, url, "CFNetworkDownload_kept1.tmp", server.entityTag()}.encoded(), resumedThroughProxy);
     EXPECT_EQ(resumedThroughProxy->waitForOutcome().httpStatusCode, 206);
@@ -230,8 +230,8 @@ TEST_F(DownloadTransferTests, BehindAProxyTheServersOwnAnswerCounts) {
 
 TEST_F(DownloadTransferTests, AnImplausibleRemainderLeavesTheTotalUnknown) {
     // A range answer whose length runs past what a count can hold; the body then breaks off.
-    testing::LoopbackHttpServer liar(
-        [](const testing::TestHttpRequest&, testing::ResponseWriter& writer) {
+    test::LoopbackHttpServer liar(
+        [](const test::TestHttpRequest&, test::ResponseWriter& writer) {
             writer.writeHead(206,
                              {{"ETag", "\"v1\""},
                               {"Content-Range", "bytes 1000-1999/*"},
@@ -241,7 +241,7 @@ TEST_F(DownloadTransferTests, AnImplausibleRemainderLeavesTheTotalUnknown) {
             writer.drop();
         },
         true);
-    testing::writeTestFile(dir / "transfers" / "CFNetworkDownload_kept1.tmp", std::string(1000, 'x'));
+    test::writeTestFile(dir / "transfers" / "CFNetworkDownload_kept1.tmp", std::string(1000, 'x'));
     auto delegate = std::make_shared<RecordingDelegate>();
     auto configuration = this->configuration();
     configuration.caFile = liar.caFile();

@@ -26,10 +26,10 @@ std::string failureOf(Call call) {
 }
 
 TEST(FileManagerTests, ReadsSizesAndExactTimes) {
-    testing::TempDir dir;
+    test::TempDir dir;
     const SystemFileManager files;
     const fs::path file = dir / "model.gguf";
-    testing::writeTestFile(file, "12345");
+    test::writeTestFile(file, "12345");
     const timespec times[2] = {{1'700'000'000, 987'654'321}, {1'700'000'000, 987'654'321}};
     ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
 
@@ -47,10 +47,10 @@ TEST(FileManagerTests, ReadsSizesAndExactTimes) {
 }
 
 TEST(FileManagerTests, MovesReplacesAndRemovesWithoutClobbering) {
-    testing::TempDir dir;
+    test::TempDir dir;
     const SystemFileManager files;
-    testing::writeTestFile(dir / "staged", "new");
-    testing::writeTestFile(dir / "installed", "old");
+    test::writeTestFile(dir / "staged", "new");
+    test::writeTestFile(dir / "installed", "old");
 
     // A move never overwrites: the caller removes or replaces on purpose.
     EXPECT_EQ(failureOf([&] { files.moveItem(dir / "staged", dir / "installed"); }),
@@ -71,7 +71,7 @@ TEST(FileManagerTests, MovesReplacesAndRemovesWithoutClobbering) {
 }
 
 TEST(FileManagerTests, MovesAcrossVolumesByCopying) {
-    testing::TempDir dir;
+    test::TempDir dir;
     const fs::path otherVolume = "/dev/shm";
     struct stat here{}, there{};
     if (::stat(dir.path().c_str(), &here) != 0 || ::stat(otherVolume.c_str(), &there) != 0 ||
@@ -80,12 +80,12 @@ TEST(FileManagerTests, MovesAcrossVolumesByCopying) {
     }
     const SystemFileManager files;
     const fs::path away = otherVolume / ("nudgerly-move-test-" + dir.path().filename().string());
-    testing::writeTestFile(away / "data", "moved");
+    test::writeTestFile(away / "data", "moved");
     files.moveItem(away, dir / "folder");
     EXPECT_EQ(readFile(dir / "folder" / "data"), "moved");
     EXPECT_FALSE(files.fileExists(away));
 
-    testing::writeTestFile(away.string() + "-file", "replacement");
+    test::writeTestFile(away.string() + "-file", "replacement");
     files.replaceItem(dir / "folder" / "data", away.string() + "-file");
     EXPECT_EQ(readFile(dir / "folder" / "data"), "replacement");
     EXPECT_FALSE(files.fileExists(away.string() + "-file"));

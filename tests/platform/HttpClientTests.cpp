@@ -12,9 +12,9 @@ namespace nudgerly {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::LoopbackHttpServer;
-using testing::ResponseWriter;
-using testing::TestHttpRequest;
+using test::LoopbackHttpServer;
+using test::ResponseWriter;
+using test::TestHttpRequest;
 
 HttpError::Kind failureKind(const HttpRequest& request) {
     try {

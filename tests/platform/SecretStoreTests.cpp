@@ -18,7 +18,7 @@ std::ptrdiff_t entryCount(const fs::path& folder) {
 }
 
 TEST(SecretStoreTests, ReplacesInPrivateFilesAndTightensLooseFolders) {
-    testing::TempDir dir;
+    test::TempDir dir;
     const fs::path root = dir / "secrets";
     fs::create_directories(root);
     fs::permissions(root, fs::perms::all);
@@ -29,9 +29,9 @@ TEST(SecretStoreTests, ReplacesInPrivateFilesAndTightensLooseFolders) {
     store.save(std::string("second\0", 7), "gmail-oauth-tokens");
     EXPECT_EQ(store.load("gmail-oauth-tokens"), std::string("second\0", 7));
     EXPECT_EQ(entryCount(store.folder()), 1);
-    EXPECT_EQ(testing::fileMode(root), 0700u);
-    EXPECT_EQ(testing::fileMode(store.folder()), 0700u);
-    EXPECT_EQ(testing::fileMode(store.folder() / "gmail-oauth-tokens"), 0600u);
+    EXPECT_EQ(test::fileMode(root), 0700u);
+    EXPECT_EQ(test::fileMode(store.folder()), 0700u);
+    EXPECT_EQ(test::fileMode(store.folder() / "gmail-oauth-tokens"), 0600u);
 
     store.remove("gmail-oauth-tokens");
     EXPECT_EQ(store.load("gmail-oauth-tokens"), std::nullopt);
@@ -39,11 +39,11 @@ TEST(SecretStoreTests, ReplacesInPrivateFilesAndTightensLooseFolders) {
 }
 
 TEST(SecretStoreTests, AFailedSaveKeepsThePreviousSecret) {
-    testing::TempDir dir;
+    test::TempDir dir;
     const SecretStore store(dir / "secrets", "service");
     store.save("old tokens", "gmail-oauth-tokens");
     {
-        testing::FileSizeLimit limit(16);
+        test::FileSizeLimit limit(16);
         EXPECT_THROW(store.save(std::string(4096, 'n'), "gmail-oauth-tokens"), FileSystemError);
     }
     EXPECT_EQ(store.load("gmail-oauth-tokens"), "old tokens");
@@ -51,7 +51,7 @@ TEST(SecretStoreTests, AFailedSaveKeepsThePreviousSecret) {
 }
 
 TEST(SecretStoreTests, NamesNeverReachOutsideTheirFolder) {
-    testing::TempDir dir;
+    test::TempDir dir;
     const fs::path root = dir / "box" / "secrets";
     const SecretStore store(root, "../../escaped/service");
     EXPECT_EQ(store.folder().parent_path(), root);

@@ -36,7 +36,7 @@ TEST(SettingsCoercionTests, TypedReadersCoerceLikeTheUserDefaults) {
 }
 
 TEST(FileSettingsStoreTests, KeepsValuesAcrossInstancesInPrivateFiles) {
-    testing::TempDir dir;
+    test::TempDir dir;
     const fs::path file = dir / "config" / "Nudgerly" / "settings.json";
     {
         FileSettingsStore store(file);
@@ -45,8 +45,8 @@ TEST(FileSettingsStoreTests, KeepsValuesAcrossInstancesInPrivateFiles) {
         store.setBool("contacts-only", true);
         store.remove("contacts-only");
     }
-    EXPECT_EQ(testing::fileMode(file.parent_path()), 0700u);
-    EXPECT_EQ(testing::fileMode(file), 0600u);
+    EXPECT_EQ(test::fileMode(file.parent_path()), 0700u);
+    EXPECT_EQ(test::fileMode(file), 0600u);
     FileSettingsStore reopened(file);
     EXPECT_EQ(reopened.integer("lookback-days-gmail"), 30);
     EXPECT_EQ(reopened.data("token"), "\x01\x02");
@@ -55,8 +55,8 @@ TEST(FileSettingsStoreTests, KeepsValuesAcrossInstancesInPrivateFiles) {
 
 TEST(FileSettingsStoreTests, SetsADamagedFileAsideAndStartsEmpty) {
     for (const std::string damaged : {"not json {", "[1, 2]", ""}) {
-        testing::TempDir dir;
-        testing::writeTestFile(dir / "settings.json", damaged);
+        test::TempDir dir;
+        test::writeTestFile(dir / "settings.json", damaged);
         FileSettingsStore store(dir / "settings.json");
         EXPECT_EQ(store.value("queue-sort"), std::nullopt);
         store.setString("queue-sort", "oldest");
@@ -74,7 +74,7 @@ TEST(FileSettingsStoreTests, SetsADamagedFileAsideAndStartsEmpty) {
 }
 
 TEST(FileSettingsStoreTests, ChangesFromManyThreadsAllReachTheFile) {
-    testing::TempDir dir;
+    test::TempDir dir;
     FileSettingsStore store(dir / "settings.json");
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t) {

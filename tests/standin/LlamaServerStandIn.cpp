@@ -44,8 +44,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-using nudgerly::testing::ResponseWriter;
-using nudgerly::testing::TestHttpRequest;
+using nudgerly::test::ResponseWriter;
+using nudgerly::test::TestHttpRequest;
 
 int signalLog = -1;
 
@@ -200,7 +200,7 @@ int main(int argc, char** argv) {
 
     try {
         const auto port = static_cast<uint16_t>(std::stoi(option("--port")));
-        nudgerly::testing::LoopbackHttpServer server(handler, false, port);
+        nudgerly::test::LoopbackHttpServer server(handler, false, port);
         if (behaviour.contains("exitAfterMs")) {
             sleepMilliseconds(behaviour["exitAfterMs"].get<int64_t>());
             ::_exit(0);

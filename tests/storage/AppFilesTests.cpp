@@ -13,9 +13,9 @@ namespace nudgerly {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::writeTestFile;
+using test::writeTestFile;
 
-const fs::path& isolatedHome = testing::isolateUserFolders();
+const fs::path& isolatedHome = test::isolateUserFolders();
 
 std::set<std::string> namesIn(const fs::path& folder) {
     std::set<std::string> names;
@@ -39,16 +39,16 @@ TEST(AppFilesTests, FoldersArePrivateAndApartForDataAndSettings) {
     EXPECT_FALSE(fs::exists(AppFiles::directory()));  // computing it creates nothing
 
     AppFiles::prepare();
-    EXPECT_EQ(testing::fileMode(AppFiles::directory()), 0700u);
-    testing::TempDir dir;
+    EXPECT_EQ(test::fileMode(AppFiles::directory()), 0700u);
+    test::TempDir dir;
     fs::create_directories(dir / "loose");
     fs::permissions(dir / "loose", fs::perms::all);
     AppFiles::prepare(dir / "loose");
-    EXPECT_EQ(testing::fileMode(dir / "loose"), 0700u);
+    EXPECT_EQ(test::fileMode(dir / "loose"), 0700u);
 }
 
 TEST(AppFilesTests, DeletingLocalDataKeepsOnlyTheModelPacks) {
-    testing::TempDir dir;
+    test::TempDir dir;
     const fs::path folder = dir / "Nudgerly";
     fillDataFolder(folder);
     writeTestFile(folder / "ModelPacks" / "pack.gguf", "weights");
@@ -59,7 +59,7 @@ TEST(AppFilesTests, DeletingLocalDataKeepsOnlyTheModelPacks) {
 }
 
 TEST(AppFilesTests, DeletingLocalDataWithoutModelPacksRemovesTheFolder) {
-    testing::TempDir dir;
+    test::TempDir dir;
     const fs::path folder = dir / "Nudgerly";
     fillDataFolder(folder);
     writeTestFile(folder / "ModelPacks", "a file, not the model-pack folder");

@@ -17,7 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path& isolatedHome = testing::isolateUserFolders();
+const fs::path& isolatedHome = test::isolateUserFolders();
 
 const Date wholeSecond = Date::fromUnix(1772357400);  // 2026-03-01T09:30:00Z
 
@@ -54,23 +54,23 @@ TEST(SnapshotStoreTests, WritesPrettySortedWholeSecondDatesAndReadsOnlyThose) {
 }
 
 TEST(SnapshotStoreTests, SavesPrivatelyAndLoadsNothingFromBadFiles) {
-    testing::TempDir dir;
+    test::TempDir dir;
     const fs::path file = dir / "Nudgerly" / "gmail-snapshot.json";
     SnapshotStore::save(sampleSnapshot(), file);
-    EXPECT_EQ(testing::fileMode(file.parent_path()), 0700u);
-    EXPECT_EQ(testing::fileMode(file), 0600u);
+    EXPECT_EQ(test::fileMode(file.parent_path()), 0700u);
+    EXPECT_EQ(test::fileMode(file), 0600u);
     ASSERT_TRUE(SnapshotStore::load(file));
     EXPECT_EQ(SnapshotStore::load(file)->items, sampleSnapshot().items);
 
     EXPECT_EQ(SnapshotStore::load(dir / "missing.json"), std::nullopt);
-    testing::writeTestFile(dir / "empty.json", "");
+    test::writeTestFile(dir / "empty.json", "");
     EXPECT_EQ(SnapshotStore::load(dir / "empty.json"), std::nullopt);
-    testing::writeTestFile(dir / "unknown.json", replaced(readFile(file), "\"action\"", "\"someday\""));
+    test::writeTestFile(dir / "unknown.json", replaced(readFile(file), "\"action\"", "\"someday\""));
     EXPECT_EQ(SnapshotStore::load(dir / "unknown.json"), std::nullopt);
 }
 
 TEST(SnapshotStoreTests, AFailedSaveKeepsThePreviousFile) {
-    testing::TempDir dir;
+    test::TempDir dir;
     const fs::path file = dir / "messages-snapshot.json";
     SnapshotStore::save(sampleSnapshot(), file);
     const std::string before = readFile(file);
@@ -78,7 +78,7 @@ TEST(SnapshotStoreTests, AFailedSaveKeepsThePreviousFile) {
     ReviewSnapshot bigger = sampleSnapshot();
     bigger.items.resize(50, bigger.items.front());
     {
-        testing::FileSizeLimit limit(before.size());
+        test::FileSizeLimit limit(before.size());
         EXPECT_THROW(SnapshotStore::save(bigger, file), FileSystemError);
     }
     ReviewSnapshot unwritable = sampleSnapshot();
@@ -97,7 +97,7 @@ TEST(KeychainStoreTests, SaveTwiceLoadAndRemoveInThePrivateSecretsFolder) {
     EXPECT_EQ(folder.parent_path(), AppFiles::secretsDirectory());
     EXPECT_TRUE(folder.string().starts_with((isolatedHome / "config").string()));
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
-    EXPECT_EQ(testing::fileMode(AppFiles::configurationDirectory()), 0700u);
+    EXPECT_EQ(test::fileMode(AppFiles::configurationDirectory()), 0700u);
 
     KeychainStore::remove(account);
     EXPECT_EQ(KeychainStore::load(account), std::nullopt);

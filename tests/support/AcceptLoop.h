@@ -5,7 +5,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
-namespace nudgerly::testing {
+namespace nudgerly::test {
 
 // Accepts connections on `listenFd` and hands each new descriptor to `accepted` until `stopFd`
 // becomes readable (a byte written to the other end of a pipe). In the header so that programs
@@ -26,4 +26,4 @@ inline void acceptUntilStopped(int listenFd, int stopFd, const std::function<voi
     }
 }
 
-}  // namespace nudgerly::testing
+}  // namespace nudgerly::test

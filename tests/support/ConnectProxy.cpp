@@ -14,7 +14,7 @@
 
 #include "support/AcceptLoop.h"
 
-namespace nudgerly::testing {
+namespace nudgerly::test {
 namespace {
 
 int connectToLoopback(uint16_t port) {
@@ -157,4 +157,4 @@ ProxyEnvironment::~ProxyEnvironment() {
     }
 }
 
-}  // namespace nudgerly::testing
+}  // namespace nudgerly::test

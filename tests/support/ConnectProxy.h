@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-namespace nudgerly::testing {
+namespace nudgerly::test {
 
 // An HTTP proxy on 127.0.0.1 that only tunnels: it answers every CONNECT with 200 and then relays
 // bytes both ways to the asked port on 127.0.0.1, whatever host name the request gave. Stops (and
@@ -49,4 +49,4 @@ private:
     std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
-}  // namespace nudgerly::testing
+}  // namespace nudgerly::test

@@ -22,7 +22,7 @@
 
 #include "support/AcceptLoop.h"
 
-namespace nudgerly::testing {
+namespace nudgerly::test {
 namespace {
 
 std::string lowercase(std::string text) {
@@ -339,4 +339,4 @@ void LoopbackHttpServer::serve(int fd) {
     }
 }
 
-}  // namespace nudgerly::testing
+}  // namespace nudgerly::test

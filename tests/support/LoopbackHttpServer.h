@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-namespace nudgerly::testing {
+namespace nudgerly::test {
 
 struct TestHttpRequest {
     std::string method;
@@ -85,4 +85,4 @@ private:
     std::vector<TestHttpRequest> requests_;
 };
 
-}  // namespace nudgerly::testing
+}  // namespace nudgerly::test

@@ -6,7 +6,7 @@
 
 #include "core/Sha256.h"
 
-namespace nudgerly::testing {
+namespace nudgerly::test {
 
 const std::string PackFileServer::lastModified = "Wed, 21 Oct 2015 07:28:00 GMT";
 
@@ -104,4 +104,4 @@ void PackFileServer::serve(const TestHttpRequest& request, ResponseWriter& write
     }
 }
 
-}  // namespace nudgerly::testing
+}  // namespace nudgerly::test

@@ -9,7 +9,7 @@
 
 #include "support/LoopbackHttpServer.h"
 
-namespace nudgerly::testing {
+namespace nudgerly::test {
 
 // Serves one file over loopback HTTPS the way a model hub does: an entity tag, a modification date
 // and byte ranges, honoured while If-Range still names this file. Misbehaves on request.
@@ -57,4 +57,4 @@ private:
     LoopbackHttpServer server_;  // last: it stops before the rest goes away
 };
 
-}  // namespace nudgerly::testing
+}  // namespace nudgerly::test

@@ -1,6 +1,6 @@
 #include "support/ScriptedLocalModel.h"
 
-namespace nudgerly::testing {
+namespace nudgerly::test {
 namespace {
 
 const char* callName(ScriptedLocalModel::Call call) {
@@ -87,4 +87,4 @@ Classification nothingOwed() {
     return {.needsAction = false, .confidence = 0.9, .summary = "", .reason = "Nothing owed"};
 }
 
-}  // namespace nudgerly::testing
+}  // namespace nudgerly::test

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "classifier/LocalModelService.h"
+#include "localmodel/LocalModelService.h"
 #include "modelpacks/ModelPack.h"
 
-namespace nudgerly::testing {
+namespace nudgerly::test {
 
 // A local model whose answers a test scripts. Every call is logged as "<kind>:<conversation id>".
 class ScriptedLocalModel : public LocalModelService {
@@ -49,4 +49,4 @@ Classification owed(ReviewStatus status, std::string summary = "Needs you", doub
 // A classification that puts nothing in the queue.
 Classification nothingOwed();
 
-}  // namespace nudgerly::testing
+}  // namespace nudgerly::test

@@ -6,7 +6,7 @@
 
 #include <stdlib.h>
 
-namespace nudgerly::testing {
+namespace nudgerly::test {
 
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "nudgerly-test-XXXXXX").string();
@@ -33,4 +33,4 @@ void writeTestFile(const std::filesystem::path& path, const std::string& content
     }
 }
 
-}  // namespace nudgerly::testing
+}  // namespace nudgerly::test

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-namespace nudgerly::testing {
+namespace nudgerly::test {
 
 // A fresh folder under the system's temporary folder, removed with everything in it on destruction.
 class TempDir {
@@ -23,4 +23,4 @@ private:
 // Writes a file (creating parent folders) for test set-up.
 void writeTestFile(const std::filesystem::path& path, const std::string& contents);
 
-}  // namespace nudgerly::testing
+}  // namespace nudgerly::test

@@ -8,7 +8,7 @@
 
 #include "support/TempDir.h"
 
-namespace nudgerly::testing {
+namespace nudgerly::test {
 
 const std::filesystem::path& isolateUserFolders() {
     static const TempDir home;
@@ -45,4 +45,4 @@ FileSizeLimit::~FileSizeLimit() {
     std::signal(SIGXFSZ, previousHandler_);
 }
 
-}  // namespace nudgerly::testing
+}  // namespace nudgerly::test

@@ -6,7 +6,7 @@
 #include <sys/types.h>
 
 // Process-level set-ups for tests: private user folders and file size limits.
-namespace nudgerly::testing {
+namespace nudgerly::test {
 
 // Points HOME, XDG_DATA_HOME and XDG_CONFIG_HOME of this test process at a private temporary folder
 // (removed at exit), so that nothing a test runs can reach the user's real files. Call it from a
@@ -30,4 +30,4 @@ private:
     void (*previousHandler_)(int) = nullptr;
 };
 
-}  // namespace nudgerly::testing
+}  // namespace nudgerly::test

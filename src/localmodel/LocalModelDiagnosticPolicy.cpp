@@ -1,8 +1,8 @@
-#include "classifier/LocalModelDiagnosticPolicy.h"
+#include "localmodel/LocalModelDiagnosticPolicy.h"
 
 #include <optional>
 
-#include "classifier/LocalModelError.h"
+#include "localmodel/LocalModelError.h"
 
 namespace nudgerly::LocalModelDiagnosticPolicy {
 namespace {

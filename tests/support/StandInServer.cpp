@@ -1,4 +1,4 @@
-#include "classifier/StandInServer.h"
+#include "support/StandInServer.h"
 
 #include <csignal>
 #include <fstream>
@@ -8,9 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "classifier/LocalServerLaunchPolicy.h"
+#include "localmodel/LocalServerLaunchPolicy.h"
 
-namespace nudgerly::testing {
+namespace nudgerly::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -138,4 +138,4 @@ void killRemainingStandIns() {
     }
 }
 
-}  // namespace nudgerly::testing
+}  // namespace nudgerly::test

@@ -1,4 +1,4 @@
-#include "classifier/LocalModelHTTPResponsePolicy.h"
+#include "localmodel/LocalModelHTTPResponsePolicy.h"
 
 #include <optional>
 #include <string>

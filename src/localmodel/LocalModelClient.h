@@ -10,8 +10,8 @@
 #include <stop_token>
 #include <string>
 
-#include "classifier/LocalModelClientSettings.h"
-#include "classifier/LocalModelService.h"
+#include "localmodel/LocalModelClientSettings.h"
+#include "localmodel/LocalModelService.h"
 #include "modelpacks/ModelPack.h"
 #include "platform/ChildProcess.h"
 #include "review/Classification.h"

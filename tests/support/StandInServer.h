@@ -9,12 +9,12 @@
 #include <nlohmann/json.hpp>
 #include <sys/types.h>
 
-#include "classifier/LocalModelClientSettings.h"
+#include "localmodel/LocalModelClientSettings.h"
 #include "support/TempDir.h"
 
 // Driving the stand-in model server (tests/standin): a scenario in a folder of its own, the records
 // the stand-in writes there, and settings that point a model client at it.
-namespace nudgerly::testing {
+namespace nudgerly::test {
 
 // The environment a client under test sees; tests change it between calls.
 using FakeEnvironment = std::shared_ptr<std::map<std::string, std::string>>;
@@ -64,4 +64,4 @@ std::vector<pid_t> remainingStandIns();
 // Ends them, so that a failed test leaves nothing behind.
 void killRemainingStandIns();
 
-}  // namespace nudgerly::testing
+}  // namespace nudgerly::test

@@ -1,8 +1,8 @@
-#include "classifier/LocalChatResponse.h"
+#include "localmodel/LocalChatResponse.h"
 
-#include "classifier/LocalModelError.h"
 #include "core/JsonCoding.h"
 #include "core/Text.h"
+#include "localmodel/LocalModelError.h"
 
 namespace nudgerly {
 

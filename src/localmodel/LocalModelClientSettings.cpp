@@ -1,8 +1,8 @@
-#include "classifier/LocalModelClientSettings.h"
+#include "localmodel/LocalModelClientSettings.h"
 
 #include <cstdlib>
 
-#include "classifier/LocalServerLaunchPolicy.h"
+#include "localmodel/LocalServerLaunchPolicy.h"
 #include "platform/InstallLocations.h"
 #include "storage/AppFiles.h"
 

@@ -1,11 +1,8 @@
 #include <limits>
-#include <stdexcept>
 
 #include <gtest/gtest.h>
 
 #include "ConversationFixtures.h"
-#include "classifier/LocalModelDiagnosticPolicy.h"
-#include "classifier/LocalModelError.h"
 #include "classifier/PriorityPolicy.h"
 
 namespace nudgerly {
@@ -52,28 +49,6 @@ TEST(PriorityPolicyTests, AgeCountsWholeDaysUpToTwentyAndSurvivesBrokenDates) {
     EXPECT_EQ(aged(Date{infinity}), 0);
     EXPECT_EQ(aged(Date{std::numeric_limits<double>::quiet_NaN()}), 0);
     EXPECT_EQ(aged(Date{-1e300}), 20);
-}
-
-TEST(LocalModelDiagnosticPolicyTests, MapsEveryFailureToACodeAndSentence) {
-    using Kind = LocalModelError::Kind;
-    const auto failure = [](Kind kind) { return std::make_exception_ptr(LocalModelError(kind)); };
-    EXPECT_EQ(LocalModelDiagnosticPolicy::code(failure(Kind::contextTooLarge)), "context_too_large");
-    EXPECT_EQ(LocalModelDiagnosticPolicy::userMessage(failure(Kind::contextTooLarge)),
-              "A conversation was too large for Local AI to finish safely. Nudgerly used its local fallback for that "
-              "conversation. Send feedback with technical details if this repeats.");
-    // Two start-up failures: different codes, one sentence.
-    EXPECT_EQ(LocalModelDiagnosticPolicy::code(failure(Kind::launchFailed)), "runtime_launch_failed");
-    EXPECT_EQ(LocalModelDiagnosticPolicy::code(failure(Kind::startupTimedOut)), "runtime_startup_timeout");
-    EXPECT_EQ(LocalModelDiagnosticPolicy::userMessage(failure(Kind::launchFailed)),
-              LocalModelDiagnosticPolicy::userMessage(failure(Kind::startupTimedOut)));
-
-    const std::string unexpected = "Local AI encountered an unexpected runtime error. Nudgerly used its safe local "
-                                   "fallback. Send feedback with technical details if this repeats.";
-    for (const std::exception_ptr& other :
-         {std::exception_ptr(), std::make_exception_ptr(std::runtime_error("encoding")), std::make_exception_ptr(7)}) {
-        EXPECT_EQ(LocalModelDiagnosticPolicy::code(other), "unexpected_error");
-        EXPECT_EQ(LocalModelDiagnosticPolicy::userMessage(other), unexpected);
-    }
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
-#include "classifier/LocalChatRequest.h"
+#include "localmodel/LocalChatRequest.h"
 
 #include <utility>
 
-#include "classifier/LocalModelPromptPolicy.h"
 #include "core/JsonWriter.h"
+#include "localmodel/LocalModelPromptPolicy.h"
 
 namespace nudgerly {
 namespace {

@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include "classifier/LocalModelError.h"
-#include "classifier/LocalModelPromptPolicy.h"
 #include "core/JsonCoding.h"
 #include "core/JsonWriter.h"
 #include "core/Text.h"
+#include "localmodel/LocalModelError.h"
+#include "localmodel/LocalModelPromptPolicy.h"
 
 namespace nudgerly {
 namespace {

@@ -1,4 +1,4 @@
-#include "classifier/LocalModelError.h"
+#include "localmodel/LocalModelError.h"
 
 #include <string>
 

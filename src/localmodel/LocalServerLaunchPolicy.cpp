@@ -1,4 +1,4 @@
-#include "classifier/LocalServerLaunchPolicy.h"
+#include "localmodel/LocalServerLaunchPolicy.h"
 
 #include <algorithm>
 #include <cstdint>

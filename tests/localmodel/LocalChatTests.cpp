@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "classifier/LocalChatRequest.h"
-#include "classifier/LocalChatResponse.h"
-#include "classifier/LocalModelHTTPResponsePolicy.h"
 #include "core/JsonCoding.h"
+#include "localmodel/LocalChatRequest.h"
+#include "localmodel/LocalChatResponse.h"
+#include "localmodel/LocalModelHTTPResponsePolicy.h"
 
 namespace nudgerly {
 namespace {

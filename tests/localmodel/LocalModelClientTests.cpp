@@ -10,16 +10,16 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include "classifier/LocalModelClient.h"
-#include "classifier/LocalModelError.h"
-#include "classifier/LocalModelPromptPolicy.h"
-#include "classifier/LocalServerLaunchPolicy.h"
-#include "classifier/StandInServer.h"
 #include "core/CancelledError.h"
 #include "core/Files.h"
 #include "core/Sha256.h"
+#include "localmodel/LocalModelClient.h"
+#include "localmodel/LocalModelError.h"
+#include "localmodel/LocalModelPromptPolicy.h"
+#include "localmodel/LocalServerLaunchPolicy.h"
 #include "modelpacks/ModelVerification.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/StandInServer.h"
 
 namespace nudgerly {
 namespace {
@@ -27,7 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using nlohmann::json;
-using testing::StandInScenario;
+using test::StandInScenario;
 using Kind = LocalModelError::Kind;
 using Clock = std::chrono::steady_clock;
 
@@ -81,7 +81,7 @@ ModelPack packFor(const std::string& identifier, const std::string& contents) {
 
 fs::path install(const fs::path& dataFolder, const ModelPack& pack, const std::string& contents) {
     const fs::path file = dataFolder / "ModelPacks" / pack.identifier / pack.filename;
-    testing::writeTestFile(file, contents);
+    test::writeTestFile(file, contents);
     ModelVerification::recordVerifiedFile(file, file.parent_path() / ".verification.plist", pack, SystemFileManager{});
     return file;
 }
@@ -91,7 +91,7 @@ void tamper(const fs::path& file) {
     const auto time = fs::last_write_time(file);
     std::string contents = readFile(file);
     contents.back() = contents.back() == ' ' ? '\n' : ' ';
-    testing::writeTestFile(file, contents);
+    test::writeTestFile(file, contents);
     fs::last_write_time(file, time);
 }
 
@@ -114,9 +114,9 @@ protected:
             client->shutdown();
         }
         // A killed process may take a moment to end and be reaped.
-        EXPECT_TRUE(eventually([] { return testing::remainingStandIns().empty(); }))
+        EXPECT_TRUE(eventually([] { return test::remainingStandIns().empty(); }))
             << "a stand-in server outlived its test";
-        testing::killRemainingStandIns();
+        test::killRemainingStandIns();
     }
 
     LocalModelClient& client(LocalModelClientSettings settings, ModelPack pack = ModelPack::nudgerlyLarge()) {
@@ -124,7 +124,7 @@ protected:
         return *clients_.back();
     }
     LocalModelClient& client(const StandInScenario& scenario) {
-        return client(testing::testSettings(scenario.environment(), scenario.folder() / "data"));
+        return client(test::testSettings(scenario.environment(), scenario.folder() / "data"));
     }
 
     struct Exchange {
@@ -146,7 +146,7 @@ protected:
         }
         model.shutdown();
         for (const auto& chat : scenario.chats()) {
-            outcome.prompts.push_back(testing::promptOf(chat));
+            outcome.prompts.push_back(test::promptOf(chat));
         }
         outcome.launches = scenario.launches().size();
         return outcome;
@@ -193,7 +193,7 @@ TEST_F(LocalModelClientTests, RelaunchesOnFreshPortsAndGivesUpAfterFourExits) {
     EXPECT_EQ(failureOf([&] { failing.ensureStarted({}); }), Kind::startupTimedOut);
     std::set<std::string> ports;
     for (const auto& launch : exiting.launches()) {
-        ports.insert(testing::argumentOf(launch, "--port"));
+        ports.insert(test::argumentOf(launch, "--port"));
     }
     EXPECT_EQ(exiting.launches().size(), 4u);
     EXPECT_EQ(ports.size(), 4u);
@@ -203,7 +203,7 @@ TEST_F(LocalModelClientTests, RelaunchesOnFreshPortsAndGivesUpAfterFourExits) {
     LocalModelClient& model = client(flaky);
     const auto first = model.ensureStarted({});
     ASSERT_EQ(flaky.launches().size(), 2u);
-    EXPECT_NE(testing::argumentOf(flaky.launches()[0], "--port"), std::to_string(first.port));
+    EXPECT_NE(test::argumentOf(flaky.launches()[0], "--port"), std::to_string(first.port));
     ASSERT_TRUE(first.process->waitForExit(5s));
     const auto second = model.ensureStarted({});
     EXPECT_NE(second.process, first.process);
@@ -213,7 +213,7 @@ TEST_F(LocalModelClientTests, RelaunchesOnFreshPortsAndGivesUpAfterFourExits) {
 TEST_F(LocalModelClientTests, AServerThatNeverBecomesHealthyIsKilled) {
     // It even ignores SIGTERM.
     StandInScenario scenario(json::parse(R"([{"healthStatus": 503, "ignoreSignals": true}])"));
-    auto settings = testing::testSettings(scenario.environment(), scenario.folder() / "data");
+    auto settings = test::testSettings(scenario.environment(), scenario.folder() / "data");
     settings.healthCheckLimit = 5;
     // However slowly the stand-in comes up, it is checked only once it runs.
     const auto http = std::make_shared<CountingHttpClient>([&] { return !scenario.launches().empty(); });
@@ -222,7 +222,7 @@ TEST_F(LocalModelClientTests, AServerThatNeverBecomesHealthyIsKilled) {
     EXPECT_EQ(failureOf([&] { model.ensureStarted({}); }), Kind::startupTimedOut);
     EXPECT_EQ(http->requests, 5);
     EXPECT_EQ(scenario.launches().size(), 1u);
-    EXPECT_TRUE(eventually([] { return testing::remainingStandIns().empty(); }));
+    EXPECT_TRUE(eventually([] { return test::remainingStandIns().empty(); }));
 }
 
 TEST_F(LocalModelClientTests, ShutdownEscalatesToKillAndASecondShutdownOnlyWaits) {
@@ -268,7 +268,7 @@ TEST_F(LocalModelClientTests, AShutdownOrAStopDuringStartUpEndsTheStart) {
     start.join();
     EXPECT_THROW(std::rethrow_exception(failure), CancelledError);
     EXPECT_EQ(loading.launches().size(), 1u);
-    EXPECT_TRUE(eventually([] { return testing::remainingStandIns().empty(); }));
+    EXPECT_TRUE(eventually([] { return test::remainingStandIns().empty(); }));
 
     // A stopped caller leaves the server starting; the next start adopts it instead of launching.
     StandInScenario slow(json::parse(R"([{"healthyAfterMs": 600}])"));
@@ -351,7 +351,7 @@ TEST_F(LocalModelClientTests, AStoppedRequestEndsPromptlyWithoutARestart) {
 }
 
 TEST_F(LocalModelClientTests, NeitherAProxyNorAForeignListenerEverSeesARequest) {
-    testing::LoopbackHttpServer foreign([](const testing::TestHttpRequest&, testing::ResponseWriter& writer) {
+    test::LoopbackHttpServer foreign([](const test::TestHttpRequest&, test::ResponseWriter& writer) {
         writer.respond(200, json{{"choices", {{{"message", {{"content", decision}}}}}}}.dump());
     });
     for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) {
@@ -361,7 +361,7 @@ TEST_F(LocalModelClientTests, NeitherAProxyNorAForeignListenerEverSeesARequest) 
     unsetenv("NO_PROXY");
 
     StandInScenario scenario(json::array(), json::array({{{"content", decision}}}));
-    auto settings = testing::testSettings(scenario.environment(), scenario.folder() / "data");
+    auto settings = test::testSettings(scenario.environment(), scenario.folder() / "data");
     // The first port drawn is the one the foreign server listens on.
     auto draws = std::make_shared<int>(0);
     settings.drawPort = [draws, port = foreign.port(), next = settings.drawPort](const std::set<int>& excluded) {
@@ -372,14 +372,14 @@ TEST_F(LocalModelClientTests, NeitherAProxyNorAForeignListenerEverSeesARequest) 
 
     EXPECT_EQ(foreign.requestCount(), 0u);
     ASSERT_EQ(scenario.launches().size(), 1u);
-    EXPECT_NE(testing::argumentOf(scenario.launches()[0], "--port"), std::to_string(foreign.port()));
+    EXPECT_NE(test::argumentOf(scenario.launches()[0], "--port"), std::to_string(foreign.port()));
     EXPECT_EQ(scenario.chats().size(), 1u);
 }
 
 TEST_F(LocalModelClientTests, AvailabilityFollowsTheProgramAndTheModelFile) {
     StandInScenario scenario;
     const auto environment = scenario.environment();
-    LocalModelClient& model = client(testing::testSettings(environment, scenario.folder() / "data"));
+    LocalModelClient& model = client(test::testSettings(environment, scenario.folder() / "data"));
 
     (*environment)["NUDGERLY_MODEL_PATH"] = (scenario.folder() / "absent.gguf").string();
     EXPECT_EQ(model.availability(), ModelAvailability::missing());
@@ -404,7 +404,7 @@ TEST_F(LocalModelClientTests, InstalledPacksAreTrustedByReceiptButHashedBeforeLa
     const auto environment = scenario.environment();
     environment->clear();
     const fs::path data = scenario.folder() / "data";
-    auto settings = testing::testSettings(environment, data);
+    auto settings = test::testSettings(environment, data);
     settings.runtimeFolder = scenario.folder() / "lib";
     settings.resourceFolder = scenario.folder() / "share";
     fs::create_directories(*settings.runtimeFolder / "ModelRuntime");
@@ -445,7 +445,7 @@ TEST_F(LocalModelClientTests, InstalledPacksAreTrustedByReceiptButHashedBeforeLa
     const ModelPack defaultPack = packFor(ModelPack::nudgerlyDefault().identifier, contents);
     tamper(install(data, defaultPack, contents));
     const fs::path shipped = scenario.folder() / "share" / "Models" / "Qwen3-4B-Q4_K_M.gguf";
-    testing::writeTestFile(shipped, contents);
+    test::writeTestFile(shipped, contents);
     model.selectModelPack(defaultPack);
     EXPECT_EQ(model.ensureStarted({}).modelURL, shipped);
 }

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "classifier/LocalModelError.h"
+#include "localmodel/LocalModelError.h"
 
 // How an answer of the local model server other than 200 is reported.
 namespace nudgerly::LocalModelHTTPResponsePolicy {

@@ -1,4 +1,4 @@
-#include "classifier/LocalModelClient.h"
+#include "localmodel/LocalModelClient.h"
 
 #include <system_error>
 #include <thread>
@@ -6,14 +6,14 @@
 
 #include <unistd.h>
 
-#include "classifier/LocalChatRequest.h"
-#include "classifier/LocalChatResponse.h"
-#include "classifier/LocalModelError.h"
-#include "classifier/LocalModelHTTPResponsePolicy.h"
-#include "classifier/LocalModelPromptPolicy.h"
-#include "classifier/LocalServerLaunchPolicy.h"
 #include "core/CancelledError.h"
 #include "core/Sleep.h"
+#include "localmodel/LocalChatRequest.h"
+#include "localmodel/LocalChatResponse.h"
+#include "localmodel/LocalModelError.h"
+#include "localmodel/LocalModelHTTPResponsePolicy.h"
+#include "localmodel/LocalModelPromptPolicy.h"
+#include "localmodel/LocalServerLaunchPolicy.h"
 #include "modelpacks/ModelVerification.h"
 #include "platform/FileManager.h"
 #include "platform/LoopbackPort.h"

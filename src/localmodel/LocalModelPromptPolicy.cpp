@@ -1,4 +1,4 @@
-#include "classifier/LocalModelPromptPolicy.h"
+#include "localmodel/LocalModelPromptPolicy.h"
 
 #include <algorithm>
 #include <functional>
@@ -7,10 +7,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "classifier/LocalModelError.h"
 #include "core/JsonCoding.h"
 #include "core/JsonWriter.h"
 #include "core/Text.h"
+#include "localmodel/LocalModelError.h"
 
 namespace nudgerly::LocalModelPromptPolicy {
 namespace {
