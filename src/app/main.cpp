@@ -15,11 +15,9 @@
 #include "core/MainQueue.h"
 #include "modelpacks/ModelCatalog.h"
 #include "modelpacks/ModelSelectionStore.h"
-#include "platform/AppInfo.h"
-#include "platform/FileSettingsStore.h"
 #include "review/MessageAge.h"
 #include "review/RefreshProgress.h"
-#include "storage/AppFiles.h"
+#include "storage/AppEnvironment.h"
 
 namespace {
 
@@ -66,12 +64,12 @@ int main() {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     ManualMainQueue mainQueue;
-    FileSettingsStore settings(AppFiles::settingsFile());
-    const ModelPack pack = ModelSelectionStore::selectedPack(ModelCatalog::nudgerly(), settings);
-    ConversationClassifier classifier(pack, mainQueue);
+    const AppEnvironment environment = AppEnvironment::forProcess();
+    const ModelPack pack = ModelSelectionStore::selectedPack(ModelCatalog::nudgerly(), *environment.settings);
+    ConversationClassifier classifier(pack, environment.dataDirectory, mainQueue);
     const bool localAI = classifier.modelAvailability() == ModelAvailability::bundled();
 
-    std::cout << "Nudgerly " << AppInfo::main().string("CFBundleShortVersionString").value_or("") << " \u2014 "
+    std::cout << "Nudgerly " << environment.info.string("CFBundleShortVersionString").value_or("") << " \u2014 "
               << (localAI ? "Local AI (" + pack.displayName + ")" : std::string("Basic Mode")) << "\n"
               << "Showing built-in demo conversations.\n";
 

@@ -106,8 +106,11 @@ ConversationClassifier::ConversationClassifier(std::shared_ptr<LocalModelService
                                                Clock now)
     : localModel_(std::move(localModel)), mainQueue_(mainQueue), now_(std::move(now)) {}
 
-ConversationClassifier::ConversationClassifier(const ModelPack& modelPack, MainQueue& mainQueue)
-    : ConversationClassifier(std::make_shared<LocalModelClient>(modelPack), mainQueue) {}
+ConversationClassifier::ConversationClassifier(const ModelPack& modelPack, const std::filesystem::path& dataFolder,
+                                               MainQueue& mainQueue)
+    : ConversationClassifier(
+          std::make_shared<LocalModelClient>(modelPack, LocalModelClientSettings{.dataFolder = dataFolder}),
+          mainQueue) {}
 
 void ConversationClassifier::reportProgress(const ProgressCallback& onProgress, int64_t completed, int64_t total,
                                             std::stop_token stop) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -29,8 +30,8 @@ public:
 
     ConversationClassifier(std::shared_ptr<LocalModelService> localModel, MainQueue& mainQueue,
                            Clock now = &Date::now);
-    // A classifier with its own local model client for the pack.
-    ConversationClassifier(const ModelPack& modelPack, MainQueue& mainQueue);
+    // A classifier with its own local model client for the pack, finding model packs in `dataFolder`.
+    ConversationClassifier(const ModelPack& modelPack, const std::filesystem::path& dataFolder, MainQueue& mainQueue);
 
     // Blocks the calling worker thread for the whole run. A stop request ends the loop at the next
     // check and returns the snapshot of the conversations finished so far.

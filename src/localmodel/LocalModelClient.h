@@ -42,7 +42,7 @@ public:
         std::filesystem::path modelURL;
     };
 
-    explicit LocalModelClient(ModelPack modelPack, LocalModelClientSettings settings = {});
+    LocalModelClient(ModelPack modelPack, LocalModelClientSettings settings);
     LocalModelClient(const LocalModelClient&) = delete;
     LocalModelClient& operator=(const LocalModelClient&) = delete;
 

@@ -4,7 +4,6 @@
 
 #include "localmodel/LocalServerLaunchPolicy.h"
 #include "platform/InstallLocations.h"
-#include "storage/AppFiles.h"
 
 namespace nudgerly {
 
@@ -14,10 +13,6 @@ std::optional<std::string> LocalModelClientSettings::processEnvironment(const st
         return std::nullopt;
     }
     return std::string(value);
-}
-
-std::filesystem::path LocalModelClientSettings::defaultDataFolder() {
-    return AppFiles::directory();
 }
 
 std::optional<std::filesystem::path> LocalModelClientSettings::defaultRuntimeFolder() {

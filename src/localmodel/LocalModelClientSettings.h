@@ -18,8 +18,8 @@ namespace nudgerly {
 struct LocalModelClientSettings {
     // Reads one variable of the environment ("NUDGERLY_MODEL_PATH", "NUDGERLY_LLAMA_SERVER").
     std::function<std::optional<std::string>(const std::string&)> environment = processEnvironment;
-    // The data folder holding "ModelPacks".
-    std::filesystem::path dataFolder = defaultDataFolder();
+    // The data folder holding "ModelPacks" (the environment's data directory).
+    std::filesystem::path dataFolder;
     // Holds "ModelRuntime/llama-server"; absent when the program has no such folder.
     std::optional<std::filesystem::path> runtimeFolder = defaultRuntimeFolder();
     // Holds "Models/Qwen3-4B-Q4_K_M.gguf", the default pack shipped with the program.
@@ -49,7 +49,6 @@ struct LocalModelClientSettings {
     int killWaits = 10;
 
     static std::optional<std::string> processEnvironment(const std::string& name);
-    static std::filesystem::path defaultDataFolder();
     static std::optional<std::filesystem::path> defaultRuntimeFolder();
     static std::optional<std::filesystem::path> defaultResourceFolder();
     static int defaultDrawPort(const std::set<int>& excluding);

@@ -7,17 +7,6 @@
 #include "platform/InstallLocations.h"
 
 namespace nudgerly {
-namespace {
-
-AppInfo loadMain() {
-    const auto folder = InstallLocations::programFolder();
-    if (!folder) {
-        return AppInfo(AppInfo::compiledDefaults());
-    }
-    return AppInfo::withOverlay(*folder / "info.json");
-}
-
-}  // namespace
 
 AppInfo::AppInfo(nlohmann::json dictionary) {
     if (dictionary.is_object()) {
@@ -58,9 +47,12 @@ AppInfo AppInfo::withOverlay(const std::filesystem::path& overlayFile) {
     return AppInfo(std::move(values));
 }
 
-const AppInfo& AppInfo::main() {
-    static const AppInfo info = loadMain();
-    return info;
+AppInfo AppInfo::installed() {
+    const auto folder = InstallLocations::programFolder();
+    if (!folder) {
+        return AppInfo(compiledDefaults());
+    }
+    return withOverlay(*folder / "info.json");
 }
 
 std::optional<nlohmann::json> AppInfo::value(std::string_view key) const {

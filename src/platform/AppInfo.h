@@ -27,9 +27,9 @@ public:
     // file, or one that is not a JSON object, leaves the built-in values alone.
     static AppInfo withOverlay(const std::filesystem::path& overlayFile);
 
-    // The process's dictionary: the built-in values overlaid by "info.json" in the program's folder.
-    // Read once, on first use, from any thread.
-    static const AppInfo& main();
+    // The installed program's dictionary: the built-in values overlaid by "info.json" in the program's
+    // folder, read now.
+    static AppInfo installed();
 
     const nlohmann::json& dictionary() const { return dictionary_; }
     bool empty() const { return dictionary_.empty(); }

@@ -5,8 +5,6 @@
 
 #include "core/FileSystemError.h"
 #include "core/Files.h"
-#include "platform/UserFolders.h"
-#include "storage/PersistenceConfiguration.h"
 
 namespace nudgerly::AppFiles {
 namespace {
@@ -27,23 +25,20 @@ void throwIfFailed(const std::error_code& error, const std::string& context) {
 
 }  // namespace
 
-const fs::path& directory() {
-    static const fs::path folder = UserFolders::dataHome() / PersistenceConfiguration::applicationSupportDirectoryName();
-    return folder;
+fs::path directory(const fs::path& dataHome, const PersistenceConfiguration::Values& names) {
+    return dataHome / names.applicationSupportDirectoryName;
 }
 
-const fs::path& configurationDirectory() {
-    static const fs::path folder =
-        UserFolders::configHome() / PersistenceConfiguration::applicationSupportDirectoryName();
-    return folder;
+fs::path configurationDirectory(const fs::path& configHome, const PersistenceConfiguration::Values& names) {
+    return configHome / names.applicationSupportDirectoryName;
 }
 
-fs::path settingsFile() {
-    return configurationDirectory() / "settings.json";
+fs::path settingsFile(const fs::path& configurationDirectory) {
+    return configurationDirectory / "settings.json";
 }
 
-fs::path secretsDirectory() {
-    return configurationDirectory() / "secrets";
+fs::path secretsDirectory(const fs::path& configurationDirectory) {
+    return configurationDirectory / "secrets";
 }
 
 void prepare(const fs::path& folder) {

@@ -1,26 +1,16 @@
 #pragma once
 
-#include <optional>
-#include <string>
-#include <string_view>
+#include <filesystem>
 
 #include "platform/SecretStore.h"
+#include "storage/PersistenceConfiguration.h"
 
-// The one secret item of the application (the Gmail tokens, account "gmail-oauth-tokens"), kept in
-// the secret store under the build's service name.
+// The application's secret items (the Gmail tokens, account "gmail-oauth-tokens") live in a secret
+// store under the build's keychain service name; loading reads absent for any failure, saving
+// replaces the item atomically and throws FileSystemError, removing ignores failures.
 namespace nudgerly::KeychainStore {
 
-// The store for this process: the secrets folder and the build's service name, fixed on first use.
-const SecretStore& store();
-
-// The item's data; absent for any failure.
-std::optional<std::string> load(std::string_view account);
-
-// Replaces the item's data atomically: when saving fails, the previous data stay. Throws
-// FileSystemError.
-void save(std::string_view data, std::string_view account);
-
-// Deletes the item; a failure, or no item, is ignored. (Named `remove` as `delete` is a keyword.)
-void remove(std::string_view account);
+// The build's store: the service folder named after `names.keychainService` under `secretsDirectory`.
+SecretStore store(const std::filesystem::path& secretsDirectory, const PersistenceConfiguration::Values& names);
 
 }  // namespace nudgerly::KeychainStore

@@ -49,9 +49,4 @@ Values compute(const AppInfo& info) {
     };
 }
 
-const Values& current() {
-    static const Values values = compute(AppInfo::main());
-    return values;
-}
-
 }  // namespace nudgerly::PersistenceConfiguration

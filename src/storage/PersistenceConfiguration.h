@@ -31,11 +31,4 @@ std::string infoValue(const AppInfo& info, std::string_view key, std::string def
 // The names for a given information dictionary (its bundle identifier and overrides).
 Values compute(const AppInfo& info);
 
-// The names of this process, from `AppInfo::main()`: computed once, on first use, from any thread.
-const Values& current();
-
-inline const std::optional<std::string>& nonProductionSuffix() { return current().nonProductionSuffix; }
-inline const std::string& applicationSupportDirectoryName() { return current().applicationSupportDirectoryName; }
-inline const std::string& keychainService() { return current().keychainService; }
-
 }  // namespace nudgerly::PersistenceConfiguration

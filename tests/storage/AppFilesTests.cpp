@@ -5,7 +5,6 @@
 
 #include "core/FileSystemError.h"
 #include "storage/AppFiles.h"
-#include "storage/PersistenceConfiguration.h"
 #include "support/TempDir.h"
 #include "support/TestEnvironment.h"
 
@@ -14,8 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::writeTestFile;
-
-const fs::path& isolatedHome = test::isolateUserFolders();
 
 std::set<std::string> namesIn(const fs::path& folder) {
     std::set<std::string> names;
@@ -32,15 +29,10 @@ void fillDataFolder(const fs::path& folder) {
     writeTestFile(folder / "Other" / "nested", "x");
 }
 
-TEST(AppFilesTests, FoldersArePrivateAndApartForDataAndSettings) {
-    const std::string name = PersistenceConfiguration::applicationSupportDirectoryName();
-    EXPECT_EQ(AppFiles::directory(), isolatedHome / "data" / name);
-    EXPECT_EQ(AppFiles::settingsFile(), isolatedHome / "config" / name / "settings.json");
-    EXPECT_FALSE(fs::exists(AppFiles::directory()));  // computing it creates nothing
-
-    AppFiles::prepare();
-    EXPECT_EQ(test::fileMode(AppFiles::directory()), 0700u);
+TEST(AppFilesTests, PreparedFoldersArePrivate) {
     test::TempDir dir;
+    AppFiles::prepare(dir / "data" / "Nudgerly");
+    EXPECT_EQ(test::fileMode(dir / "data" / "Nudgerly"), 0700u);
     fs::create_directories(dir / "loose");
     fs::permissions(dir / "loose", fs::perms::all);
     AppFiles::prepare(dir / "loose");

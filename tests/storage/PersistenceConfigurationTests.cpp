@@ -21,7 +21,6 @@ TEST(PersistenceConfigurationTests, NamesFollowTheBundleIdentifier) {
                               "com.nudgerly.local.com.example.dev-build"}));
     // One "-" per character, whatever its length in bytes.
     EXPECT_EQ(Config::nonProductionSuffix("com.é😀/x_y"), "com.---x_y");
-    EXPECT_EQ(Config::current(), Config::compute(AppInfo::main()));
 }
 
 TEST(PersistenceConfigurationTests, OverridesAreTrimmedNonBlankText) {

@@ -6,8 +6,8 @@
 #include "core/FileSystemError.h"
 #include "core/Files.h"
 #include "core/JsonWriter.h"
+#include "storage/AppEnvironment.h"
 #include "storage/AppFiles.h"
-#include "storage/KeychainStore.h"
 #include "storage/SnapshotStore.h"
 #include "support/TempDir.h"
 #include "support/TestEnvironment.h"
@@ -16,8 +16,6 @@ namespace nudgerly {
 namespace {
 
 namespace fs = std::filesystem;
-
-const fs::path& isolatedHome = test::isolateUserFolders();
 
 const Date wholeSecond = Date::fromUnix(1772357400);  // 2026-03-01T09:30:00Z
 
@@ -88,20 +86,22 @@ TEST(SnapshotStoreTests, AFailedSaveKeepsThePreviousFile) {
 }
 
 TEST(KeychainStoreTests, SaveTwiceLoadAndRemoveInThePrivateSecretsFolder) {
+    test::TempDir root;
+    const AppEnvironment environment = AppEnvironment::underRoot(root.path());
+    const SecretStore& secrets = environment.secrets;
     const std::string account = "gmail-oauth-tokens";
-    KeychainStore::save(R"({"access_token":"one"})", account);
-    KeychainStore::save(R"({"access_token":"two"})", account);
-    EXPECT_EQ(KeychainStore::load(account), R"({"access_token":"two"})");
+    secrets.save(R"({"access_token":"one"})", account);
+    secrets.save(R"({"access_token":"two"})", account);
+    EXPECT_EQ(secrets.load(account), R"({"access_token":"two"})");
 
-    const fs::path folder = KeychainStore::store().folder();
-    EXPECT_EQ(folder.parent_path(), AppFiles::secretsDirectory());
-    EXPECT_TRUE(folder.string().starts_with((isolatedHome / "config").string()));
+    const fs::path folder = secrets.folder();
+    EXPECT_EQ(folder, AppFiles::secretsDirectory(environment.configurationDirectory) /
+                          SecretStore::fileName(environment.names.keychainService));
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
-    EXPECT_EQ(test::fileMode(AppFiles::configurationDirectory()), 0700u);
+    EXPECT_EQ(test::fileMode(environment.configurationDirectory), 0700u);
 
-    KeychainStore::remove(account);
-    EXPECT_EQ(KeychainStore::load(account), std::nullopt);
-    EXPECT_NO_THROW(KeychainStore::remove(account));
+    secrets.remove(account);
+    EXPECT_EQ(secrets.load(account), std::nullopt);
 }
 
 }  // namespace

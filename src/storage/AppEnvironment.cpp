@@ -1,0 +1,35 @@
+#include "storage/AppEnvironment.h"
+
+#include "platform/FileSettingsStore.h"
+#include "platform/UserFolders.h"
+#include "storage/AppFiles.h"
+#include "storage/KeychainStore.h"
+
+namespace nudgerly {
+
+AppEnvironment AppEnvironment::forProcess() {
+    return withHomes(AppInfo::installed(), UserFolders::dataHome(), UserFolders::configHome());
+}
+
+AppEnvironment AppEnvironment::withHomes(AppInfo info, const std::filesystem::path& dataHome,
+                                         const std::filesystem::path& configHome) {
+    PersistenceConfiguration::Values names = PersistenceConfiguration::compute(info);
+    std::filesystem::path data = AppFiles::directory(dataHome, names);
+    std::filesystem::path configuration = AppFiles::configurationDirectory(configHome, names);
+    auto settings = std::make_shared<FileSettingsStore>(AppFiles::settingsFile(configuration));
+    SecretStore secrets = KeychainStore::store(AppFiles::secretsDirectory(configuration), names);
+    return {
+        .info = std::move(info),
+        .names = std::move(names),
+        .dataDirectory = std::move(data),
+        .configurationDirectory = std::move(configuration),
+        .settings = std::move(settings),
+        .secrets = std::move(secrets),
+    };
+}
+
+AppEnvironment AppEnvironment::underRoot(const std::filesystem::path& root, AppInfo info) {
+    return withHomes(std::move(info), root / "data", root / "config");
+}
+
+}  // namespace nudgerly
