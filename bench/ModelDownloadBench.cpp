@@ -16,7 +16,6 @@
 
 #include <stdlib.h>
 
-#include "core/DetachedThreads.h"
 #include "core/MainQueue.h"
 #include "core/Sha256.h"
 #include "modelpacks/ModelDownloadManager.h"
@@ -78,7 +77,6 @@ double timeManager(const ModelPack& pack, const fs::path& root, const std::strin
         }
         manager.remove();
     }
-    DetachedThreads::waitUntilAllEnded(std::chrono::seconds(10));
     return elapsed;
 }
 

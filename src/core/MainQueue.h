@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cassert>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -22,6 +23,11 @@ public:
     virtual void postAfter(std::chrono::milliseconds delay, std::function<void()> work) = 0;
     virtual bool isMainThread() const = 0;
 };
+
+// Stops a debug build at once when main-thread-only code runs on another thread.
+inline void assertMainThread([[maybe_unused]] const MainQueue& queue) {
+    assert(queue.isMainThread() && "main-thread-only code called from another thread");
+}
 
 // Runs `work` on the main thread and blocks the calling worker until it has run, or until `stop` is
 // requested (then it returns false at once; the work may still run later, so it must only capture what

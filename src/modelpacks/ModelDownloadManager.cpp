@@ -7,7 +7,6 @@
 #include <system_error>
 
 #include "core/CancelledError.h"
-#include "core/DetachedThreads.h"
 #include "core/Files.h"
 #include "modelpacks/ModelDownloadError.h"
 #include "modelpacks/ModelVerification.h"
@@ -62,14 +61,17 @@ bool hasBytes(const std::optional<std::string>& data) {
 
 ModelDownloadManager::ModelDownloadManager(ModelPack pack, fs::path rootDirectory, DownloadConfiguration sessionConfiguration,
                                            std::shared_ptr<const FileManager> fileManager, MainQueue& mainQueue,
-                                           std::shared_ptr<DownloadTransport> transport)
+                                           std::shared_ptr<DownloadTransport> transport,
+                                           std::shared_ptr<BackgroundExecutor> executor)
     : pack_(std::move(pack)),
       rootDirectory_(std::move(rootDirectory)),
       sessionConfiguration_(std::move(sessionConfiguration)),
       fileManager_(fileManager ? std::move(fileManager) : std::make_shared<SystemFileManager>()),
       mainQueue_(mainQueue),
-      transport_(transport ? std::move(transport) : std::make_shared<CurlDownloadTransport>()),
+      executor_(executor ? std::move(executor) : std::make_shared<ThreadPoolExecutor>()),
+      transport_(transport ? std::move(transport) : std::make_shared<CurlDownloadTransport>(executor_)),
       self_(std::make_shared<ModelDownloadManager*>(this)) {
+    assertMainThread(mainQueue_);
     const std::string folderName = ModelPack::isSafePathComponent(pack_.identifier) ? pack_.identifier : "invalid-model-pack";
     const std::string fileName = ModelPack::isSafePathComponent(pack_.filename) ? pack_.filename : "invalid-model.gguf";
     const fs::path packs = rootDirectory_ / "ModelPacks";
@@ -83,6 +85,7 @@ ModelDownloadManager::ModelDownloadManager(ModelPack pack, fs::path rootDirector
 }
 
 ModelDownloadManager::~ModelDownloadManager() {
+    assertMainThread(mainQueue_);
     self_.reset();
     if (activeDelegate_) {
         activeDelegate_->deactivate();
@@ -93,18 +96,23 @@ ModelDownloadManager::~ModelDownloadManager() {
     if (verificationStop_) {
         verificationStop_->request_stop();
     }
+    // Every worker has ended before the files, the pack and the queue it used go.
+    executor_->stop();
 }
 
 ModelDownloadManager::ObserverID ModelDownloadManager::observe(StateObserver observer) {
+    assertMainThread(mainQueue_);
     observers_.emplace_back(++lastObserverID_, std::move(observer));
     return lastObserverID_;
 }
 
 void ModelDownloadManager::removeObserver(ObserverID id) {
+    assertMainThread(mainQueue_);
     std::erase_if(observers_, [id](const auto& entry) { return entry.first == id; });
 }
 
 void ModelDownloadManager::publish(ModelDownloadState state) {
+    assertMainThread(mainQueue_);
     state_ = state;
     // A copy: an observer may subscribe or unsubscribe while being told.
     const auto observers = observers_;
@@ -170,6 +178,7 @@ ModelDownloadState ModelDownloadManager::currentDiskState() const {
 // MARK: - Transfers
 
 void ModelDownloadManager::beginDownload(bool useResumeData) {
+    assertMainThread(mainQueue_);
     // A begin during verification would delete the file being hashed.
     if (activeTask_ || verificationID_) {
         return;
@@ -287,6 +296,7 @@ void ModelDownloadManager::verifyFreeSpace(int64_t resumedBytes) const {
 }
 
 void ModelDownloadManager::pause() {
+    assertMainThread(mainQueue_);
     if (operationIntent_ != OperationIntent::download || !activeOperationID_ || !activeTask_) {
         return;
     }
@@ -438,6 +448,7 @@ void ModelDownloadManager::stopActiveOperation() {
 }
 
 void ModelDownloadManager::cancel() {
+    assertMainThread(mainQueue_);
     stopActiveOperation();
     ModelDownloadState next;
     try {
@@ -451,6 +462,7 @@ void ModelDownloadManager::cancel() {
 }
 
 void ModelDownloadManager::remove() {
+    assertMainThread(mainQueue_);
     stopActiveOperation();
     try {
         const fs::path packFolder = installedModelURL_.parent_path();
@@ -476,6 +488,7 @@ void ModelDownloadManager::removeDownloadArtifacts() {
 }
 
 void ModelDownloadManager::removeResumeArtifacts() {
+    assertMainThread(mainQueue_);
     if (!fileManager_->fileExists(resumeDataURL_)) {
         return;
     }
@@ -527,6 +540,7 @@ void ModelDownloadManager::removeIgnoringErrors(const fs::path& path) const {
 // MARK: - Verification and install
 
 void ModelDownloadManager::verifyAndInstallStagedFile(bool usedResumeData) {
+    assertMainThread(mainQueue_);
     const ModelDownloadOperationID verificationID = ++lastID_;
     verificationID_ = verificationID;
     startHashing(stagingURL_, [verificationID, usedResumeData](ModelDownloadManager& self, std::exception_ptr error) {
@@ -545,10 +559,11 @@ void ModelDownloadManager::startHashing(const fs::path& file, Continuation then)
         });
     };
     try {
-        verificationStop_ = DetachedThreads::start([file, pack = pack_, report](std::stop_token stop) {
+        verificationStop_ = executor_->submit("model verification", [file, pack = pack_, files = fileManager_, report](
+                                                                          std::stop_token stop) {
             std::exception_ptr error;
             try {
-                ModelVerification::verifyFile(file, pack, SystemFileManager(), stop);
+                ModelVerification::verifyFile(file, pack, *files, stop);
             } catch (const CancelledError&) {
                 return;
             } catch (...) {

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/BackgroundExecutor.h"
 #include "core/MainQueue.h"
 #include "modelpacks/ModelDownloadDelegate.h"
 #include "modelpacks/ModelDownloadEvent.h"
@@ -24,9 +25,10 @@ namespace nudgerly {
 // The life of one model pack on disk: download with pause and resume, free-space check, verification
 // and install, cancel and removal, published as one ModelDownloadState.
 //
-// Lives on the main thread and is touched only there. Transfers run on their own threads and reach
-// the manager through the main queue; hashing runs on a worker thread. Late news from an abandoned
-// transfer or verification carries an id that is no longer current and is dropped.
+// Lives on the main thread and is touched only there (debug builds check). Transfers and hashing run
+// on the manager's background executor and reach the manager through the main queue; the manager
+// stops and joins them when it goes, so none of them outlives it. Late news from an abandoned transfer
+// or verification carries an id that is no longer current and is dropped.
 //
 // Below `rootDirectory` (the data folder):
 //   ModelPacks/<identifier>/<filename>                 the installed model
@@ -42,11 +44,14 @@ public:
     using ObserverID = uint64_t;
 
     // The initial state comes from what is on disk: installed, paused (resume data stored), failed or
-    // missing; never downloading or verifying. A null file manager means the real disk.
+    // missing; never downloading or verifying. A null file manager means the real disk. A null
+    // executor means workers of the manager's own; a given one becomes the manager's, which stops it
+    // when it goes. The default transport runs its transfers on that executor too.
     ModelDownloadManager(ModelPack pack, std::filesystem::path rootDirectory, DownloadConfiguration sessionConfiguration,
                          std::shared_ptr<const FileManager> fileManager, MainQueue& mainQueue,
-                         std::shared_ptr<DownloadTransport> transport = nullptr);
-    // Stops a running transfer and hashing without waiting for either.
+                         std::shared_ptr<DownloadTransport> transport = nullptr,
+                         std::shared_ptr<BackgroundExecutor> executor = nullptr);
+    // Stops a running transfer and hashing, and waits (about a second at most) until both have ended.
     ~ModelDownloadManager();
     ModelDownloadManager(const ModelDownloadManager&) = delete;
     ModelDownloadManager& operator=(const ModelDownloadManager&) = delete;
@@ -125,6 +130,7 @@ private:
     const DownloadConfiguration sessionConfiguration_;
     const std::shared_ptr<const FileManager> fileManager_;
     MainQueue& mainQueue_;
+    const std::shared_ptr<BackgroundExecutor> executor_;
     const std::shared_ptr<DownloadTransport> transport_;
     std::filesystem::path installedModelURL_;
     std::filesystem::path verificationReceiptURL_;

@@ -15,7 +15,6 @@
 #include <unistd.h>
 
 #include "core/CancelledError.h"
-#include "core/DetachedThreads.h"
 #include "core/FileSystemError.h"
 #include "core/Files.h"
 #include "core/SecureRandom.h"
@@ -172,13 +171,14 @@ private:
 
 class CurlTransfer : public DownloadTransfer, public std::enable_shared_from_this<CurlTransfer> {
 public:
-    CurlTransfer(DownloadConfiguration configuration, std::shared_ptr<DownloadTransferDelegate> delegate,
-                 std::optional<std::string> originalUrl, std::optional<std::string> currentUrl,
-                 std::optional<DownloadResumeData> resume)
+    CurlTransfer(std::weak_ptr<BackgroundExecutor> executor, DownloadConfiguration configuration,
+                 std::shared_ptr<DownloadTransferDelegate> delegate, std::optional<std::string> originalUrl,
+                 std::optional<std::string> currentUrl, std::optional<DownloadResumeData> resume)
         : configuration(std::move(configuration)),
           delegate(std::move(delegate)),
           original(std::move(originalUrl)),
           resume(std::move(resume)),
+          executor_(std::move(executor)),
           current_(std::move(currentUrl)) {}
 
     std::optional<std::string> originalUrl() const override { return original; }
@@ -193,8 +193,15 @@ public:
         if (started_ || finished_) {
             return;
         }
+        // Only the transport holds its executor for good: a transfer must not keep it alive from a job.
+        const auto executor = executor_.lock();
+        if (!executor) {
+            finished_ = true;
+            return;
+        }
         started_ = true;
-        stop_ = DetachedThreads::start([self = shared_from_this()](std::stop_token stop) { self->run(stop); });
+        stop_ = executor->submit("download transfer",
+                                 [self = shared_from_this()](std::stop_token stop) { self->run(stop); });
     }
 
     void cancel() override {
@@ -273,6 +280,7 @@ private:
         delegate->transferDidComplete(outcome);
     }
 
+    const std::weak_ptr<BackgroundExecutor> executor_;
     mutable std::mutex mutex_;
     std::optional<std::string> current_;
     bool started_ = false;
@@ -638,10 +646,13 @@ DownloadOutcome TransferRun::stopped() {
 
 }  // namespace
 
+CurlDownloadTransport::CurlDownloadTransport(std::shared_ptr<BackgroundExecutor> executor)
+    : executor_(executor ? std::move(executor) : std::make_shared<ThreadPoolExecutor>()) {}
+
 std::shared_ptr<DownloadTransfer> CurlDownloadTransport::transferWithUrl(const std::string& url,
                                                                          const DownloadConfiguration& configuration,
                                                                          std::shared_ptr<DownloadTransferDelegate> delegate) {
-    return std::make_shared<CurlTransfer>(configuration, std::move(delegate), url, url, std::nullopt);
+    return std::make_shared<CurlTransfer>(executor_, configuration, std::move(delegate), url, url, std::nullopt);
 }
 
 std::shared_ptr<DownloadTransfer> CurlDownloadTransport::transferWithResumeData(
@@ -649,11 +660,11 @@ std::shared_ptr<DownloadTransfer> CurlDownloadTransport::transferWithResumeData(
     std::shared_ptr<DownloadTransferDelegate> delegate) {
     auto resume = DownloadResumeData::decode(resumeData);
     if (!resume) {
-        return std::make_shared<CurlTransfer>(configuration, std::move(delegate), std::nullopt, std::nullopt, std::nullopt);
+        return std::make_shared<CurlTransfer>(executor_, configuration, std::move(delegate), std::nullopt, std::nullopt, std::nullopt);
     }
     auto original = resume->originalUrl;
     auto current = resume->currentUrl;
-    return std::make_shared<CurlTransfer>(configuration, std::move(delegate), std::move(original), std::move(current),
+    return std::make_shared<CurlTransfer>(executor_, configuration, std::move(delegate), std::move(original), std::move(current),
                                           std::move(resume));
 }
 

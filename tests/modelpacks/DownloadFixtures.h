@@ -13,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include "core/DetachedThreads.h"
 #include "core/FileSystemError.h"
 #include "core/MainQueue.h"
 #include "core/Sha256.h"
@@ -128,12 +127,11 @@ inline ModelPack packFor(const std::string& contents, const std::string& url = "
 }
 
 // A manager on a manual main queue, with every published state recorded. Members are destroyed in
-// reverse: the manager first, then (once its threads ended) the files and the queue.
+// reverse: the manager first (its workers end with it), then the files and the queue.
 class DownloadManagerTest : public ::testing::Test {
 protected:
     void TearDown() override {
         manager.reset();
-        EXPECT_TRUE(DetachedThreads::waitUntilAllEnded(std::chrono::seconds(5)));
         queue.drain();
     }
 

@@ -1,5 +1,8 @@
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <semaphore>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -321,10 +324,55 @@ TEST_F(DownloadManagerTest, DestroyedManagerStopsItsTransferAndItsHashing) {
     ASSERT_EQ(manager->state(), State::verifying());
     const auto stopped = std::chrono::steady_clock::now();
     manager.reset();
-    EXPECT_TRUE(DetachedThreads::waitUntilAllEnded(5s));
     EXPECT_LT(std::chrono::steady_clock::now() - stopped, 500ms);
     queue.drain();
 }
+
+// Reads of file attributes off the test's thread take a while and note when they are done.
+class SlowWorkerFileManager : public TestFileManager {
+public:
+    FileAttributes attributesOfItem(const std::filesystem::path& path) const override {
+        if (std::this_thread::get_id() != testThread_) {
+            entered.release();
+            std::this_thread::sleep_for(200ms);
+            left = true;
+        }
+        return TestFileManager::attributesOfItem(path);
+    }
+
+    mutable std::binary_semaphore entered{0};
+    mutable std::atomic<bool> left{false};
+
+private:
+    const std::thread::id testThread_ = std::this_thread::get_id();
+};
+
+TEST(DownloadManagerLifetimeTests, AManagerGoneMidVerificationLeavesNoWorkerBehind) {
+    TempDir dir;
+    const auto files = std::make_shared<SlowWorkerFileManager>();
+    auto queue = std::make_unique<ManualMainQueue>();
+    const auto transport = std::make_shared<FakeTransport>();
+    auto manager = std::make_unique<ModelDownloadManager>(packFor(contents), dir.path(), DownloadConfiguration{}, files,
+                                                          *queue, transport);
+    manager->beginDownload(false);
+    transport->last().finish(contents);
+    queue->drain();
+    ASSERT_EQ(manager->state(), State::verifying());
+    ASSERT_TRUE(files->entered.try_acquire_for(5s));
+
+    manager.reset();
+    EXPECT_TRUE(files->left);  // the hash worker ended before the manager did
+    EXPECT_EQ(queue->drain(), 0);
+    queue.reset();  // a worker posting now would touch freed memory
+}
+
+#ifndef NDEBUG
+TEST_F(DownloadManagerTest, ACallFromAnotherThreadStopsADebugBuild) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto& m = make(packFor(contents));
+    EXPECT_DEATH(std::thread([&] { m.cancel(); }).join(), "main-thread-only");
+}
+#endif
 
 }  // namespace
 }  // namespace nudgerly::test

@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include "core/DetachedThreads.h"
 #include "core/Files.h"
 #include "platform/CurlDownloadTransport.h"
 #include "platform/DownloadResumeData.h"
@@ -84,8 +83,6 @@ private:
 
 class DownloadTransferTests : public ::testing::Test {
 protected:
-    void TearDown() override { EXPECT_TRUE(DetachedThreads::waitUntilAllEnded(5s)); }
-
     DownloadConfiguration configuration() const {
         return {.temporaryDirectory = dir / "transfers", .caFile = server.caFile()};
     }
@@ -111,7 +108,7 @@ protected:
 
     test::TempDir dir;
     PackFileServer server{sampleContents()};
-    CurlDownloadTransport transport;
+    CurlDownloadTransport transport;  // last: its workers end before the server and the folder go
 };
 
 TEST_F(DownloadTransferTests, DownloadsIntoAPrivateTemporaryFileAndHandsItOver) {
