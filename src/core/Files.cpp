@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "core/FileSystemError.h"
+#include "core/UniqueFd.h"
 
 namespace nudgerly {
 namespace {
@@ -16,27 +17,6 @@ namespace {
 std::string quoted(const std::filesystem::path& path) {
     return "\u201C" + path.filename().string() + "\u201D";
 }
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-private:
-    int fd_;
-};
 
 }  // namespace
 
@@ -47,7 +27,7 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
 
-    Descriptor fd(::mkostemp(name.data(), O_CLOEXEC));
+    UniqueFd fd(::mkostemp(name.data(), O_CLOEXEC));
     if (fd.get() < 0) {
         throw FileSystemError(context, errno);
     }
@@ -74,14 +54,14 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
     if (::fsync(fd.get()) != 0) {
         fail(errno);
     }
-    if (::close(fd.release()) != 0) {
-        fail(errno);
+    if (const int error = fd.close(); error != 0) {
+        fail(error);
     }
     if (::rename(temporary.c_str(), path.c_str()) != 0) {
         fail(errno);
     }
     // Make the rename itself durable; a failure here cannot undo the write, so it is not reported.
-    Descriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (directory.get() >= 0) {
         ::fsync(directory.get());
     }
@@ -89,7 +69,7 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
 
 std::string readFile(const std::filesystem::path& path) {
     const std::string context = "Couldn't read " + quoted(path);
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) {
         throw FileSystemError(context, errno);
     }

@@ -7,7 +7,6 @@
 #include <system_error>
 
 #include "core/CancelledError.h"
-#include "core/Files.h"
 #include "modelpacks/ModelDownloadError.h"
 #include "modelpacks/ModelVerification.h"
 #include "platform/CurlDownloadTransport.h"
@@ -195,7 +194,7 @@ void ModelDownloadManager::beginDownload(bool useResumeData) {
         std::optional<std::string> resumeData;
         if (useResumeData) {
             try {
-                resumeData = readFile(resumeDataURL_);
+                resumeData = fileManager_->contents(resumeDataURL_);
             } catch (const std::exception&) {
                 // unreadable or missing: start afresh
             }
@@ -332,7 +331,7 @@ void ModelDownloadManager::finishPause(ModelDownloadOperationID operationID, con
 
 void ModelDownloadManager::storeResumeDataAndPause(const std::string& resumeData) {
     try {
-        writeFileAtomically(resumeDataURL_, resumeData);
+        fileManager_->writeAtomically(resumeDataURL_, resumeData);
     } catch (const std::exception& error) {
         finishOperation(ModelDownloadState::failed(ModelVerification::message(error)));
         return;
@@ -492,7 +491,7 @@ void ModelDownloadManager::removeResumeArtifacts() {
     if (!fileManager_->fileExists(resumeDataURL_)) {
         return;
     }
-    const auto names = temporaryFileNamesIn(readFile(resumeDataURL_));
+    const auto names = temporaryFileNamesIn(fileManager_->contents(resumeDataURL_));
     if (names.size() == 1) {
         const fs::path folder = standardised(temporaryDirectory_);
         const fs::path candidate = standardised(folder / *names.begin());
@@ -510,21 +509,22 @@ void ModelDownloadManager::removeTemporaryFilesNoResumeDataNames() {
     std::set<std::string> named;
     if (fileManager_->fileExists(resumeDataURL_)) {
         try {
-            named = temporaryFileNamesIn(readFile(resumeDataURL_));
+            named = temporaryFileNamesIn(fileManager_->contents(resumeDataURL_));
         } catch (const std::exception&) {
             return;  // cannot tell which file is still wanted
         }
     }
-    std::vector<fs::path> unnamed;
-    std::error_code error;
-    for (fs::directory_iterator entry(temporaryDirectory_, error), end; !error && entry != end; entry.increment(error)) {
-        const std::string name = entry->path().filename().string();
-        if (isTemporaryDownloadFileName(name) && !named.contains(name)) {
-            unnamed.push_back(entry->path());
-        }
+    std::vector<fs::path> entries;
+    try {
+        entries = fileManager_->contentsOfDirectory(temporaryDirectory_);
+    } catch (const std::exception&) {
+        return;  // no folder yet, or it cannot be listed: nothing to tidy now
     }
-    for (const auto& path : unnamed) {
-        removeIgnoringErrors(path);
+    for (const auto& path : entries) {
+        const std::string name = path.filename().string();
+        if (isTemporaryDownloadFileName(name) && !named.contains(name)) {
+            removeIgnoringErrors(path);
+        }
     }
 }
 

@@ -7,12 +7,10 @@
 #include <system_error>
 #include <vector>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include "core/CancelledError.h"
 #include "core/FileSystemError.h"
-#include "core/Files.h"
 #include "core/Sha256.h"
 #include "core/Text.h"
 #include "core/UserFacingError.h"
@@ -37,22 +35,13 @@ PropertyList::Microseconds wholeMicroseconds(FileTime time) {
     return std::chrono::floor<std::chrono::microseconds>(time);
 }
 
-struct DescriptorCloser {
-    int fd;
-    ~DescriptorCloser() { ::close(fd); }  // a failed close cannot spoil a read-only check
-};
-
-std::string hashFile(const fs::path& file, std::stop_token stop) {
+std::string hashFile(const fs::path& file, const FileManager& fileManager, std::stop_token stop) {
     const std::string context = "Couldn't read \u201C" + file.filename().string() + "\u201D";
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        throw FileSystemError(context, errno);
-    }
-    const DescriptorCloser closer{fd};
+    const UniqueFd fd = fileManager.openForReading(file);
     std::vector<char> chunk(chunkSize);
     Sha256 hasher;
     for (;;) {
-        const ssize_t count = ::read(fd, chunk.data(), chunk.size());
+        const ssize_t count = ::read(fd.get(), chunk.data(), chunk.size());
         if (count < 0) {
             if (errno == EINTR) {
                 continue;
@@ -80,7 +69,7 @@ void verifyFile(const fs::path& file, const ModelPack& pack, const FileManager& 
     if (attributes->size != pack.byteCount) {
         throw ModelDownloadError::incompleteDownload(pack.byteCount, attributes->size);
     }
-    if (hashFile(file, stop) != text::lowercased(pack.sha256)) {
+    if (hashFile(file, fileManager, stop) != text::lowercased(pack.sha256)) {
         throw ModelDownloadError::checksumMismatch();
     }
 }
@@ -88,7 +77,7 @@ void verifyFile(const fs::path& file, const ModelPack& pack, const FileManager& 
 bool hasVerifiedInstall(const fs::path& modelFile, const fs::path& receiptFile, const ModelPack& pack,
                         const FileManager& fileManager) noexcept {
     try {
-        const auto receipt = ModelVerificationReceipt::fromPropertyList(readFile(receiptFile));
+        const auto receipt = ModelVerificationReceipt::fromPropertyList(fileManager.contents(receiptFile));
         const auto attributes = attributesIfReadable(fileManager, modelFile);
         // The time is compared in whole microseconds on both sides, as it was recorded: an untouched
         // file always matches, and any touch moves it to another microsecond.
@@ -122,7 +111,7 @@ void recordVerifiedFile(const fs::path& modelFile, const fs::path& receiptFile, 
     } catch (const UserFacingError&) {
         throw failure;  // a modification time outside the years a receipt can hold
     }
-    writeFileAtomically(receiptFile, bytes);
+    fileManager.writeAtomically(receiptFile, bytes);
 }
 
 std::string message(const std::exception& error) {

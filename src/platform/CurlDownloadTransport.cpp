@@ -18,6 +18,7 @@
 #include "core/FileSystemError.h"
 #include "core/Files.h"
 #include "core/SecureRandom.h"
+#include "core/UniqueFd.h"
 #include "platform/DownloadResumeData.h"
 #include "platform/HttpClient.h"
 
@@ -155,7 +156,7 @@ private:
     Interruption interruption_ = Interruption::none;
     bool writingBody_ = false;
 
-    int fd_ = -1;
+    UniqueFd fd_;
     std::string fileName_;
     std::string fileError_;
     std::string validator_;  // of the bytes in the file
@@ -296,11 +297,7 @@ TransferRun::TransferRun(CurlTransfer& transfer, std::stop_token stop)
       stop_(std::move(stop)),
       deadline_(Clock::now() + transfer.configuration.resourceTimeout) {}
 
-TransferRun::~TransferRun() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
-}
+TransferRun::~TransferRun() = default;
 
 DownloadOutcome TransferRun::run() {
     ensureCurlInitialised();
@@ -371,7 +368,7 @@ CURLcode TransferRun::perform(CURL* curl, const std::string& url) {
     lastDownloaded_ = 0;
     std::unique_ptr<curl_slist, CurlDeleter> headers;
     const auto addHeader = [&](const std::string& line) { headers.reset(curl_slist_append(headers.release(), line.c_str())); };
-    if (fd_ >= 0 && bytesHeld_ > 0 && !validator_.empty()) {
+    if (fd_.valid() && bytesHeld_ > 0 && !validator_.empty()) {
         addHeader("Range: bytes=" + std::to_string(bytesHeld_) + "-");
         addHeader("If-Range: " + validator_);
     }
@@ -434,11 +431,11 @@ bool TransferRun::headersEnded() {
     const auto length = parseCount(response_.header("Content-Length").value_or(""));
     if (status == 206) {
         const auto range = parseContentRange(response_.header("Content-Range").value_or(""));
-        if (!range || range->start != (fd_ >= 0 ? bytesHeld_ : 0)) {
+        if (!range || range->start != (fd_.valid() ? bytesHeld_ : 0)) {
             interruption_ = Interruption::wrongRange;
             return false;
         }
-        if (!startBody(fd_ < 0)) {
+        if (!startBody(!fd_.valid())) {
             return false;
         }
         // The server's numbers are not trusted to add up: a sum past the largest count is unknown.
@@ -463,10 +460,10 @@ bool TransferRun::startBody(bool fromStart) {
     validator_ = validatorOf(response_);
     bytesHeld_ = 0;
     buffer_.clear();
-    if (fd_ < 0) {
+    if (!fd_.valid()) {
         return createFile();
     }
-    if (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0) {
+    if (::ftruncate(fd_.get(), 0) != 0 || ::lseek(fd_.get(), 0, SEEK_SET) != 0) {
         fileError_ = FileSystemError("Couldn't write \u201C" + fileName_ + "\u201D", errno).what();
         interruption_ = Interruption::fileFailed;
         return false;
@@ -497,7 +494,7 @@ bool TransferRun::write(const char* data, std::size_t size) {
 bool TransferRun::flush() {
     std::size_t done = 0;
     while (done < buffer_.size()) {
-        const ssize_t written = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+        const ssize_t written = ::write(fd_.get(), buffer_.data() + done, buffer_.size() - done);
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
@@ -545,16 +542,15 @@ void TransferRun::reportProgress(bool force) {
 
 bool TransferRun::openKeptFile(const std::string& name) {
     const fs::path path = configuration_.temporaryDirectory / name;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW));
     struct stat info{};
-    if (fd < 0) {
+    if (!fd) {
         return false;
     }
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::lseek(fd, 0, SEEK_END) != info.st_size) {
-        ::close(fd);
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || ::lseek(fd.get(), 0, SEEK_END) != info.st_size) {
         return false;
     }
-    fd_ = fd;
+    fd_ = std::move(fd);
     fileName_ = name;
     bytesHeld_ = static_cast<int64_t>(info.st_size);
     return true;
@@ -571,9 +567,9 @@ bool TransferRun::createFile() {
     for (int attempt = 0; attempt < 8; ++attempt) {
         const std::string name = randomTemporaryFileName();
         const fs::path path = configuration_.temporaryDirectory / name;
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd >= 0) {
-            fd_ = fd;
+        UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+        if (fd) {
+            fd_ = std::move(fd);
             fileName_ = name;
             return true;
         }
@@ -590,10 +586,7 @@ bool TransferRun::createFile() {
 }
 
 void TransferRun::discardFile() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    fd_.reset();
     if (!fileName_.empty()) {
         ::unlink((configuration_.temporaryDirectory / fileName_).c_str());
     }
@@ -602,12 +595,11 @@ void TransferRun::discardFile() {
 // Makes the partial file durable and describes it; without a validator or after a failed write the
 // bytes cannot be trusted later, so the file goes.
 std::optional<std::string> TransferRun::keepFileForResume() {
-    if (fd_ < 0 || validator_.empty() || !flush() || ::fdatasync(fd_) != 0) {
+    if (!fd_.valid() || validator_.empty() || !flush() || ::fdatasync(fd_.get()) != 0) {
         discardFile();
         return std::nullopt;
     }
-    ::close(fd_);
-    fd_ = -1;
+    fd_.reset();
     return DownloadResumeData{*transfer_.original, transfer_.currentUrl().value_or(*transfer_.original), fileName_,
                               validator_}
         .encoded();
@@ -617,8 +609,7 @@ DownloadOutcome TransferRun::finishedBody() {
     if (!flush()) {
         return failed(fileError_, false);
     }
-    ::close(fd_);
-    fd_ = -1;
+    fd_.reset();
     const fs::path path = configuration_.temporaryDirectory / fileName_;
     transfer_.delegate->transferDidFinishDownloading(path);
     ::unlink(path.c_str());  // unless the delegate moved it away

@@ -86,6 +86,35 @@ fs::path SystemFileManager::temporaryDirectory() const {
     return error ? fs::path("/tmp") : folder;
 }
 
+std::vector<fs::path> SystemFileManager::contentsOfDirectory(const fs::path& path) const {
+    const std::string context = "Couldn't list " + quoted(path);
+    std::error_code error;
+    std::vector<fs::path> entries;
+    for (fs::directory_iterator entry(path, error), end; !error && entry != end; entry.increment(error)) {
+        entries.push_back(entry->path());
+    }
+    if (error) {
+        throw FileSystemError(context, error.value());
+    }
+    return entries;
+}
+
+std::string SystemFileManager::contents(const fs::path& path) const {
+    return readFile(path);
+}
+
+UniqueFd SystemFileManager::openForReading(const fs::path& path) const {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
+        throw FileSystemError("Couldn't read " + quoted(path), errno);
+    }
+    return fd;
+}
+
+void SystemFileManager::writeAtomically(const fs::path& path, std::string_view bytes) const {
+    writeFileAtomically(path, bytes);
+}
+
 void SystemFileManager::createDirectories(const fs::path& path) const {
     createPrivateDirectories(path);
 }

@@ -4,6 +4,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/UniqueFd.h"
 
 namespace nudgerly {
 
@@ -33,6 +38,15 @@ public:
     virtual std::optional<int64_t> availableCapacity(const std::filesystem::path& path) const = 0;
     // Where the system keeps temporary files.
     virtual std::filesystem::path temporaryDirectory() const = 0;
+    // The paths of a folder's entries, in no particular order.
+    virtual std::vector<std::filesystem::path> contentsOfDirectory(const std::filesystem::path& path) const = 0;
+
+    // The whole file.
+    virtual std::string contents(const std::filesystem::path& path) const = 0;
+    // The file opened for reading, for files too large to read whole.
+    virtual UniqueFd openForReading(const std::filesystem::path& path) const = 0;
+    // Writes a private file (0600) atomically: readers see the old bytes or the new, never a part.
+    virtual void writeAtomically(const std::filesystem::path& path, std::string_view bytes) const = 0;
 
     // Creates the folder and its missing parents (private to the user).
     virtual void createDirectories(const std::filesystem::path& path) const = 0;
@@ -51,6 +65,11 @@ public:
     FileAttributes attributesOfItem(const std::filesystem::path& path) const override;
     std::optional<int64_t> availableCapacity(const std::filesystem::path& path) const override;
     std::filesystem::path temporaryDirectory() const override;
+    std::vector<std::filesystem::path> contentsOfDirectory(const std::filesystem::path& path) const override;
+
+    std::string contents(const std::filesystem::path& path) const override;
+    UniqueFd openForReading(const std::filesystem::path& path) const override;
+    void writeAtomically(const std::filesystem::path& path, std::string_view bytes) const override;
 
     void createDirectories(const std::filesystem::path& path) const override;
     void removeItem(const std::filesystem::path& path) const override;

@@ -93,7 +93,8 @@ public:
     std::vector<std::shared_ptr<FakeTransfer>> made;
 };
 
-// The real disk, with as much free space as the test says and a removal or move that can be made to fail.
+// The real disk, with as much free space as the test says and a removal, move or write that can be made
+// to fail.
 class TestFileManager : public SystemFileManager {
 public:
     std::optional<int64_t> availableCapacity(const std::filesystem::path&) const override { return available; }
@@ -110,9 +111,17 @@ public:
         SystemFileManager::moveItem(source, destination);
     }
 
+    void writeAtomically(const std::filesystem::path& path, std::string_view bytes) const override {
+        if (failWriting) {
+            throw FileSystemError("Couldn't save \u201C" + path.filename().string() + "\u201D", ENOSPC);
+        }
+        SystemFileManager::writeAtomically(path, bytes);
+    }
+
     std::optional<int64_t> available = std::numeric_limits<int64_t>::max();
     std::filesystem::path failRemoving;
     bool failMoving = false;
+    bool failWriting = false;
 };
 
 // A made-up pack for exactly these bytes.

@@ -151,6 +151,16 @@ TEST_F(DownloadManagerTest, PausesIntoStoredResumeDataAndResumesFromIt) {
     queue.drain();
     EXPECT_EQ(m.state(), State::verifying());
     EXPECT_TRUE(settle(Kind::installed));
+
+    // Resume data that cannot be stored: the download fails instead of pausing into nothing.
+    m.remove();
+    m.beginDownload(false);
+    auto fifth = transport->made.back();
+    m.pause();
+    files->failWriting = true;
+    fifth->pauseAnswer(data);
+    queue.drain();
+    EXPECT_EQ(m.state(), State::failed("Couldn't save \u201Ctest-pack.resumeData\u201D: There isn't enough free space on the disk."));
 }
 
 TEST_F(DownloadManagerTest, UnusableResumeDataLeadsToOneFreshStart) {

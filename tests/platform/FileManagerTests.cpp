@@ -1,14 +1,17 @@
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/FileSystemError.h"
 #include "core/Files.h"
 #include "platform/FileManager.h"
 #include "support/TempDir.h"
+#include "support/TestEnvironment.h"
 
 namespace nudgerly {
 namespace {
@@ -44,6 +47,26 @@ TEST(FileManagerTests, ReadsSizesAndExactTimes) {
               "Couldn't read the attributes of \u201Cabsent\u201D: The file or folder doesn't exist.");
     EXPECT_EQ(failureOf([&] { files.availableCapacity(dir / "absent"); }),
               "Couldn't check the free space for \u201Cabsent\u201D: The file or folder doesn't exist.");
+}
+
+TEST(FileManagerTests, ReadsListsAndWritesFilesPrivately) {
+    test::TempDir dir;
+    const SystemFileManager files;
+    files.writeAtomically(dir / "resume", "bytes");
+    files.writeAtomically(dir / "resume", "newer bytes");
+    EXPECT_EQ(files.contents(dir / "resume"), "newer bytes");
+    EXPECT_EQ(test::fileMode(dir / "resume"), 0600u);
+    EXPECT_EQ(files.contentsOfDirectory(dir.path()), std::vector<fs::path>{dir / "resume"});
+
+    char first = 0;
+    const UniqueFd fd = files.openForReading(dir / "resume");
+    ASSERT_EQ(::read(fd.get(), &first, 1), 1);
+    EXPECT_EQ(first, 'n');
+
+    EXPECT_EQ(failureOf([&] { files.openForReading(dir / "absent"); }),
+              "Couldn't read \u201Cabsent\u201D: The file or folder doesn't exist.");
+    EXPECT_EQ(failureOf([&] { files.contentsOfDirectory(dir / "absent"); }),
+              "Couldn't list \u201Cabsent\u201D: The file or folder doesn't exist.");
 }
 
 TEST(FileManagerTests, MovesReplacesAndRemovesWithoutClobbering) {
