@@ -1,0 +1,141 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/Clock.h"
+#include "core/MainQueue.h"
+#include "platform/LocalCalendar.h"
+#include "review/LookbackWindow.h"
+#include "review/QueueCompletionScope.h"
+#include "review/QueueSort.h"
+#include "review/RefreshProgress.h"
+#include "review/ReviewItem.h"
+#include "review/ReviewSource.h"
+#include "review/ReviewStatus.h"
+#include "state/SnapshotMemo.h"
+#include "state/PublishedState.h"
+#include "state/StatePublisher.h"
+
+namespace nudgerly {
+
+// The state object as the window sees it: the published state with its observation, every derived
+// member the screens read, the few fields the screens write directly, and every operation they
+// call. The state object and the tests' fake both implement it; the derived members are computed
+// here, from the published state and the clock, so both answer alike. Main thread only.
+class AppStateView {
+public:
+    AppStateView(MainQueue& mainQueue, const Clock& clock);
+    virtual ~AppStateView();
+    AppStateView(const AppStateView&) = delete;
+    AppStateView& operator=(const AppStateView&) = delete;
+
+    // ---- Published state ----
+    const PublishedState& state() const { return publisher_.state(); }
+    // The observer hears, once per main-queue turn, which fields were written in it.
+    [[nodiscard]] ObservationToken observe(StatePublisher::Observer observer) {
+        return publisher_.observe(std::move(observer));
+    }
+
+    // ---- Derived members, computed afresh on every read ----
+    // A source is refreshing or local data are being deleted.
+    bool isRefreshing() const;
+    // Gmail is neither refreshing nor being deleted with the local data.
+    bool canConnectGmailDuringCurrentActivity() const;
+    std::vector<ReviewItem> sourceScopedItems() const;
+    std::vector<ReviewItem> visibleItems() const;
+    std::optional<ReviewItem> selectedItem() const;
+    // Open items of one source or (none) both, before the status filter, search and scope.
+    int64_t openQueueCount(std::optional<ReviewSource> source) const;
+    int64_t completedQueueCount() const;
+    std::vector<RefreshProgress> visibleRefreshProgresses() const;
+    bool isRefreshingCurrentView() const;
+    bool canRefreshCurrentView() const;
+    std::string rangeSummary() const;
+    // "Refresh All", "Refresh Messages" or "Refresh Gmail".
+    std::string refreshLabel() const;
+    // When the source's saved queue was made: "Never refreshed", "Today at 3:15 PM", ...
+    std::string lastRefreshLabel(ReviewSource source) const;
+    // Whether the model pack picker is enabled.
+    bool canSelectModelPack() const;
+
+    // ---- Fields the screens write directly ----
+    void setSection(Section section) { publisher_.setSection(section); }
+    void setStatusFilter(std::optional<ReviewStatus> status) { publisher_.setStatusFilter(status); }
+    void setSearch(std::string search) { publisher_.setSearch(std::move(search)); }
+    void setSelectedItemID(std::optional<std::string> id) { publisher_.setSelectedItemID(std::move(id)); }
+    // The alert was closed.
+    void dismissError() { publisher_.setErrorMessage(std::nullopt); }
+
+    // ---- Queue view ----
+    virtual void showQueue(std::optional<ReviewSource> source, QueueCompletionScope completion) = 0;
+    virtual void reconcileSelection() = 0;
+    virtual void setLookback(LookbackWindow window) = 0;
+    virtual void setQueueSort(QueueSort sort) = 0;
+    virtual void setContactsOnly(bool on) = 0;
+    virtual void refreshCurrentView() = 0;
+    virtual void refresh(ReviewSource source, int64_t requestedDays) = 0;
+    virtual void refreshAll(int64_t requestedDays) = 0;
+
+    // ---- Permissions and activation ----
+    virtual void requestContacts() = 0;
+    virtual void reconcileContactsPermission(bool showError) = 0;
+    // The main window's scene became active: reconcile Contacts access.
+    virtual void appDidBecomeActive() = 0;
+    // The application became active: re-read Full Disk Access, then drop deleted messages.
+    virtual void applicationDidBecomeActive() = 0;
+    virtual void recheckMessagesPermission() = 0;
+    virtual void openContactsSettings() = 0;
+    virtual void openFullDiskAccess() = 0;
+
+    // ---- Items ----
+    virtual void toggleCompleted(const ReviewItem& item) = 0;
+    virtual void copyDraft(const ReviewItem& item) = 0;
+    virtual void open(const ReviewItem& item) = 0;
+
+    // ---- Gmail ----
+    virtual void connectGmail() = 0;
+    virtual void cancelGmailAuthorization() = 0;
+    virtual void disconnectGmail() = 0;
+
+    // ---- Local data ----
+    virtual void deleteLocalData() = 0;
+
+    // ---- Local AI model ----
+    virtual void startModelDownload() = 0;
+    virtual void continueInBasicMode() = 0;
+    virtual void retryModelDownload() = 0;
+    virtual void cancelModelDownload() = 0;
+    virtual void pauseModelDownload() = 0;
+    virtual void resumeModelDownload() = 0;
+    virtual void removeLocalModel() = 0;
+    virtual void selectModelPack(std::string_view identifier) = 0;
+
+    // ---- Shutdown ----
+    // Stops all work and, without waiting, the model server (the main window went away).
+    virtual void shutdown() = 0;
+    // The same for quitting: `finished` runs on the main thread once the model server is stopped and
+    // running work has ended or its bound has passed.
+    virtual void shutdownForTermination(std::function<void()> finished) = 0;
+
+protected:
+    StatePublisher& publisher() { return publisher_; }
+    const Clock& clock() const { return clock_; }
+    MainQueue& mainQueue() { return mainQueue_; }
+    // The cut-off of the lookback for the current moment.
+    Date cutoff() const;
+
+private:
+    MainQueue& mainQueue_;
+    const Clock& clock_;
+    StatePublisher publisher_;
+    // Calendar arithmetic and formatting in the user's zone; it remembers nothing the state depends on.
+    mutable LocalCalendar calendar_;
+    mutable SnapshotMemo memo_;
+};
+
+}  // namespace nudgerly

@@ -1,0 +1,114 @@
+#include "support/VirtualMainQueue.h"
+
+#include <algorithm>
+#include <optional>
+#include <utility>
+
+namespace nudgerly::test {
+
+VirtualMainQueue::VirtualMainQueue(Date start)
+    : start_(start), steadyStart_(std::chrono::steady_clock::now()), mainThread_(std::this_thread::get_id()) {}
+
+void VirtualMainQueue::post(std::function<void()> work) { postAfter(std::chrono::milliseconds(0), std::move(work)); }
+
+void VirtualMainQueue::postAfter(std::chrono::milliseconds delay, std::function<void()> work) {
+    {
+        std::lock_guard lock(mutex_);
+        entries_.push_back({elapsed_ + std::max(delay, std::chrono::milliseconds(0)), nextOrder_++, std::move(work)});
+    }
+    posted_.notify_all();
+}
+
+bool VirtualMainQueue::isMainThread() const { return std::this_thread::get_id() == mainThread_; }
+
+Date VirtualMainQueue::now() const {
+    std::lock_guard lock(mutex_);
+    return start_.addingSeconds(std::chrono::duration<double>(elapsed_).count());
+}
+
+std::chrono::steady_clock::time_point VirtualMainQueue::steadyNow() const {
+    std::lock_guard lock(mutex_);
+    return steadyStart_ + elapsed_;
+}
+
+bool VirtualMainQueue::popDueAt(std::chrono::milliseconds time, std::function<void()>& work) {
+    std::lock_guard lock(mutex_);
+    auto best = entries_.end();
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+        if (it->due <= time &&
+            (best == entries_.end() || it->due < best->due || (it->due == best->due && it->order < best->order))) {
+            best = it;
+        }
+    }
+    if (best == entries_.end()) {
+        return false;
+    }
+    elapsed_ = std::max(elapsed_, best->due);
+    work = std::move(best->work);
+    entries_.erase(best);
+    return true;
+}
+
+int VirtualMainQueue::drain() {
+    std::chrono::milliseconds time;
+    {
+        std::lock_guard lock(mutex_);
+        time = elapsed_;
+    }
+    int ran = 0;
+    std::function<void()> work;
+    while (popDueAt(time, work)) {
+        std::exchange(work, {})();
+        ++ran;
+    }
+    return ran;
+}
+
+void VirtualMainQueue::advance(std::chrono::milliseconds duration) {
+    std::chrono::milliseconds target;
+    {
+        std::lock_guard lock(mutex_);
+        target = elapsed_ + duration;
+    }
+    std::function<void()> work;
+    while (popDueAt(target, work)) {
+        std::exchange(work, {})();
+    }
+    std::lock_guard lock(mutex_);
+    elapsed_ = target;
+}
+
+bool VirtualMainQueue::runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        drain();
+        if (done()) {
+            return true;
+        }
+        std::unique_lock lock(mutex_);
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        const bool somethingDue = std::ranges::any_of(entries_, [&](const Entry& e) { return e.due <= elapsed_; });
+        if (!somethingDue) {
+            // Woken by a post; every 10 ms at least to look at `done` again.
+            posted_.wait_for(lock, std::chrono::milliseconds(10));
+        }
+    }
+}
+
+std::size_t VirtualMainQueue::pendingCount() const {
+    std::lock_guard lock(mutex_);
+    return entries_.size();
+}
+
+void VirtualMainQueue::discardPending() {
+    std::vector<Entry> dropped;
+    {
+        std::lock_guard lock(mutex_);
+        dropped.swap(entries_);
+    }
+    // Destroyed outside the lock: the work's captures may post again as they go.
+}
+
+}  // namespace nudgerly::test
