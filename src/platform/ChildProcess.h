@@ -18,16 +18,24 @@ public:
     using UserFacingError::UserFacingError;
 };
 
-// A child program started with posix_spawn: standard input and the environment inherited, standard
-// output and error sent to /dev/null, every other descriptor closed, signal handling reset to the
+struct ChildProcessOptions {
+    // The child is killed (SIGKILL) when this program ends in any way, a crash included. The kernel ties
+    // this to the launching thread: the child is also killed when that thread ends, so launch such
+    // children from a thread that lives as long as they should.
+    bool dieWithParent = false;
+};
+
+// A child program: standard input and the environment inherited, standard output and error sent to
+// /dev/null, every other descriptor closed, signal dispositions and the signal mask reset to the
 // defaults. The object is the process's identity (compare pointers). It reaps the child itself and
 // sends signals only while the child is unreaped, so a recycled process id is never signalled.
-// Destroying the object does not stop the child, but a child still running then is reaped in the
-// background when it ends. Safe to use from any thread.
+// Destroying the object does not stop the child; a child still running then is reaped at a later
+// launch or destruction of any child process after it has ended. Safe to use from any thread.
 class ChildProcess {
 public:
     // Throws ChildProcessLaunchError when the program cannot be started.
-    static std::shared_ptr<ChildProcess> launch(const std::string& executable, const std::vector<std::string>& arguments);
+    static std::shared_ptr<ChildProcess> launch(const std::string& executable, const std::vector<std::string>& arguments,
+                                                ChildProcessOptions options = {});
 
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
@@ -46,10 +54,10 @@ public:
     std::optional<int> waitStatus();
 
 private:
-    explicit ChildProcess(pid_t pid) : pid_(pid) {}
+    ChildProcess() = default;
     bool reapLocked(bool block);
 
-    const pid_t pid_;
+    pid_t pid_ = 0;
     std::mutex mutex_;
     std::optional<int> status_;
 };

@@ -1,6 +1,8 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -13,6 +15,7 @@
 namespace nudgerly {
 namespace {
 
+namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 TEST(ChildProcessTests, RunsAProgramAndReapsIt) {
@@ -60,18 +63,62 @@ TEST(ChildProcessTests, SignalsEscalateUntilTheChildIsGone) {
     EXPECT_TRUE(WIFSIGNALED(*child->waitStatus()));
 }
 
-TEST(ChildProcessTests, AChildOutlivingItsObjectIsStillReaped) {
+std::size_t threadCount() {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator("/proc/self/task"), {}));
+}
+
+// 'Z' for a zombie, 0 when the process is gone.
+char processState(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat;
+    std::getline(in, stat);
+    const auto close = stat.rfind(')');
+    return close == std::string::npos || close + 2 >= stat.size() ? 0 : stat[close + 2];
+}
+
+bool eventuallyGone(pid_t pid, bool zombieCounts) {
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    for (;;) {
+        const char state = processState(pid);
+        if (state == 0 || (zombieCounts && state == 'Z')) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+}
+
+TEST(ChildProcessTests, AChildOutlivingItsObjectIsReapedLaterWithoutAThread) {
     pid_t pid = 0;
     {
         auto child = ChildProcess::launch("/bin/sh", {"-c", "sleep 0.2"});
         pid = child->pid();
+        const std::size_t threads = threadCount();
+        child.reset();
+        EXPECT_EQ(threadCount(), threads);
     }
-    // Once it ends nothing of it is left, not even a zombie (which would still take signal 0).
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (::kill(pid, 0) == 0 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(eventuallyGone(pid, true));
+    // A later launch reaps it: nothing of it is left, not even a zombie.
+    EXPECT_TRUE(ChildProcess::launch("/bin/true", {})->waitForExit(5s));
+    EXPECT_TRUE(eventuallyGone(pid, false));
+}
+
+TEST(ChildProcessTests, AChildMeantToDieWithTheProgramDiesWhenItCrashes) {
+    test::TempDir dir;
+    const fs::path pidFile = dir / "pid";
+    const auto launcher = ChildProcess::launch(NUDGERLY_CRASHING_LAUNCHER, {pidFile.string(), "/bin/sleep", "30"});
+    ASSERT_TRUE(launcher->waitForExit(10s));
+    ASSERT_TRUE(WIFSIGNALED(*launcher->waitStatus()));
+    pid_t orphan = 0;
+    std::ifstream(pidFile) >> orphan;
+    ASSERT_GT(orphan, 0);
+    const bool gone = eventuallyGone(orphan, true);
+    if (!gone) {
+        ::kill(orphan, SIGKILL);
     }
-    EXPECT_NE(::kill(pid, 0), 0);
+    EXPECT_TRUE(gone) << "the child outlived the crashed program";
 }
 
 TEST(ChildProcessTests, AMissingProgramIsALaunchError) {
