@@ -24,8 +24,8 @@ public:
     explicit InstantModel(ModelAvailability availability) : availability_(std::move(availability)) {}
     ModelAvailability availability() const override { return availability_; }
     ModelPack activeModelPack() const override { return ModelPack::nudgerlyDefault(); }
-    void selectModelPack(const ModelPack&) override {}
-    void shutdown() override {}
+    std::shared_future<void> selectModelPack(const ModelPack&) override { return done(); }
+    std::shared_future<void> requestShutdown() override { return done(); }
     Classification classify(const Conversation& conversation, std::stop_token) override {
         return HeuristicClassifier::classify(conversation);
     }

@@ -3,6 +3,7 @@
 // prints the queue.
 #include <atomic>
 #include <csignal>
+#include <exception>
 #include <iostream>
 #include <optional>
 #include <pthread.h>
@@ -84,19 +85,26 @@ int main() {
     const Date now = Date::now();
     const ConversationBatch batch = DemoConversations::batch(now);
     std::optional<SnapshotClassificationResult> result;
+    std::exception_ptr failure;
     const bool interactive = ::isatty(STDOUT_FILENO) != 0;
-    std::atomic<bool> finished{false};  // `result` itself is read only after the join
+    std::atomic<bool> finished{false};  // `result` and `failure` are read only after the join
     std::jthread worker([&] {
-        result = classifier.makeSnapshotWithReport(
-            batch, std::nullopt,
-            [interactive](int64_t completed, int64_t total) {
-                if (!interactive) {
-                    return;
-                }
-                const RefreshProgress progress{ReviewSource::messages, "Reviewing conversations", completed, total};
-                std::cout << "\r" << progress.detail << " \u00B7 " << progress.countLabel().value_or("") << std::flush;
-            },
-            stop.get_token());
+        // An exception escaping the worker would end the program before the server is stopped.
+        try {
+            result = classifier.makeSnapshotWithReport(
+                batch, std::nullopt,
+                [interactive](int64_t completed, int64_t total) {
+                    if (!interactive) {
+                        return;
+                    }
+                    const RefreshProgress progress{ReviewSource::messages, "Reviewing conversations", completed, total};
+                    std::cout << "\r" << progress.detail << " \u00B7 " << progress.countLabel().value_or("")
+                              << std::flush;
+                },
+                stop.get_token());
+        } catch (...) {
+            failure = std::current_exception();
+        }
         finished = true;
     });
     // The run always ends (a stop request ends it early), so the main loop runs until it has.
@@ -105,7 +113,18 @@ int main() {
     if (interactive) {
         std::cout << "\n";
     }
-    classifier.shutdown();
+    // The program's last step: waiting here for the server to stop keeps nothing else waiting.
+    classifier.requestShutdown().wait();
+    if (failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception& error) {
+            std::cerr << "Nudgerly stopped: " << error.what() << "\n";
+        } catch (...) {
+            std::cerr << "Nudgerly stopped after an unexpected error.\n";
+        }
+        return 1;
+    }
     if (stop.stop_requested()) {
         return 130;
     }

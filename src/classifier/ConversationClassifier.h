@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 #include <stop_token>
@@ -41,8 +42,9 @@ public:
 
     LocalModelService& localModel() { return *localModel_; }
     ModelAvailability modelAvailability() const { return localModel_->availability(); }
-    void shutdown() { localModel_->shutdown(); }
-    void selectModelPack(const ModelPack& pack) { localModel_->selectModelPack(pack); }
+    // Both return at once; the result is ready once the model server is gone.
+    std::shared_future<void> requestShutdown() { return localModel_->requestShutdown(); }
+    std::shared_future<void> selectModelPack(const ModelPack& pack) { return localModel_->selectModelPack(pack); }
 
 private:
     struct Run;

@@ -77,6 +77,22 @@ void stopAtOnce(ChildProcess& process) {
 LocalModelClient::LocalModelClient(ModelPack modelPack, LocalModelClientSettings settings)
     : settings_(std::move(settings)), activeModelPack_(std::move(modelPack)) {}
 
+LocalModelClient::~LocalModelClient() {
+    requestShutdown();
+    // A running escalation hurries on to SIGKILL; one that never got a worker is dropped and done here.
+    supervisor_.stop();
+    std::shared_ptr<ChildProcess> left;
+    {
+        std::lock_guard lock(mutex_);
+        left = std::exchange(stopping_, nullptr);
+    }
+    if (left) {
+        std::stop_source hurry;
+        hurry.request_stop();
+        escalate(*left, hurry.get_token());
+    }
+}
+
 // Locating the program and the model
 
 std::optional<fs::path> LocalModelClient::serverURL() const {
@@ -150,17 +166,17 @@ ModelPack LocalModelClient::activeModelPack() const {
     return activeModelPack_;
 }
 
-void LocalModelClient::selectModelPack(const ModelPack& pack) {
+std::shared_future<void> LocalModelClient::selectModelPack(const ModelPack& pack) {
     {
         std::lock_guard lock(mutex_);
         if (activeModelPack_ == pack) {
-            return;
+            return done();
         }
         // Changed before the shutdown, not after it: a start that read the old pack is ended by the
         // shutdown's new lifecycle, and no start can read the old pack once the shutdown is over.
         activeModelPack_ = pack;
     }
-    shutdown();
+    return requestShutdown();
 }
 
 // Ownership
@@ -318,7 +334,7 @@ std::optional<LocalModelClient::OwnedServer> LocalModelClient::launchAndWait(int
 }
 
 LocalModelClient::OwnedServer LocalModelClient::launch(const fs::path& program, const fs::path& model,
-                                                       std::set<int>& triedPorts) const {
+                                                       std::set<int>& triedPorts) {
     // A port where another program already listens would hand it our health checks and, worse, the
     // conversations: draw again.
     int port = 0;
@@ -333,11 +349,29 @@ LocalModelClient::OwnedServer LocalModelClient::launch(const fs::path& program, 
         }
     }
     const std::string key = LocalServerLaunchPolicy::randomAPIKey();
+    // Launched by the supervisor, whose worker outlives every caller's: the server dies with the
+    // thread that launched it.
+    auto launched = std::make_shared<std::promise<std::shared_ptr<ChildProcess>>>();
+    auto process = launched->get_future();
     try {
-        auto process = ChildProcess::launch(program.string(), LocalServerLaunchPolicy::arguments(model, port, key));
-        return OwnedServer{.process = std::move(process), .port = port, .apiKey = key, .modelURL = model};
+        supervisor_.submit("llama-server launch", [launched, program = program.string(),
+                                               arguments = LocalServerLaunchPolicy::arguments(model, port, key)](
+                                                  std::stop_token) {
+        try {
+            launched->set_value(ChildProcess::launch(program, arguments, {.dieWithParent = true}));
+        } catch (...) {
+            launched->set_exception(std::current_exception());
+        }
+    });
+    } catch (const std::system_error&) {
+        throw LocalModelError(Kind::launchFailed);  // no worker to launch it
+    }
+    try {
+        return OwnedServer{.process = process.get(), .port = port, .apiKey = key, .modelURL = model};
     } catch (const ChildProcessLaunchError&) {
         throw LocalModelError(Kind::launchFailed);
+    } catch (const std::future_error&) {
+        throw CancelledError();  // the client is going away
     }
 }
 
@@ -383,43 +417,68 @@ bool LocalModelClient::healthy(const OwnedServer& server, std::stop_token stop) 
 
 // Stopping
 
-void LocalModelClient::shutdown() {
-    std::optional<OwnedServer> server;
+std::shared_future<void> LocalModelClient::requestShutdown() {
+    auto finished = std::make_shared<std::promise<void>>();
+    std::shared_ptr<ChildProcess> process;
+    std::shared_future<void> result;
     {
-        std::unique_lock lock(mutex_);
+        std::lock_guard lock(mutex_);
         if (shutdownInProgress_) {
-            shutdownFinished_.wait(lock, [this] { return !shutdownInProgress_; });
-            return;
+            return shutdownFinished_;
         }
         shutdownInProgress_ = true;
         ++lifecycleGeneration_;
         // Taken before the first wait, so requests in flight already see the server gone.
-        server = std::exchange(ownedServer_, std::nullopt);
-    }
-    if (server) {
-        ChildProcess& process = *server->process;
-        // These waits ignore stop requests: a quitting program still stops its server.
-        const auto waitForExit = [&](int polls) {
-            for (int i = 0; i < polls && process.isRunning(); ++i) {
-                std::this_thread::sleep_for(settings_.shutdownPollInterval);
-            }
-        };
-        process.terminate();
-        waitForExit(settings_.terminateWaits);
-        if (process.isRunning()) {
-            process.interrupt();
-            waitForExit(settings_.interruptWaits);
+        if (ownedServer_) {
+            process = ownedServer_->process;
+            ownedServer_.reset();
         }
-        if (process.isRunning()) {
-            process.kill();
-            waitForExit(settings_.killWaits);
-        }
+        stopping_ = process;
+        shutdownFinished_ = finished->get_future().share();
+        result = shutdownFinished_;
     }
+    if (!process) {
+        finishShutdown(*finished);
+        return result;
+    }
+    const auto escalation = [this, process, finished](std::stop_token hurry) {
+        escalate(*process, hurry);
+        finishShutdown(*finished);
+    };
+    try {
+        supervisor_.submit("llama-server shutdown", escalation);
+    } catch (const std::system_error&) {
+        escalation({});  // no worker to be had: the caller waits instead
+    }
+    return result;
+}
+
+void LocalModelClient::escalate(ChildProcess& process, std::stop_token hurry) const {
+    // Only a client that is going away hurries; a quitting program still stops its server in order.
+    const auto waitForExit = [&](int polls, bool hurried) {
+        for (int i = 0; i < polls && process.isRunning() && !(hurried && hurry.stop_requested()); ++i) {
+            std::this_thread::sleep_for(settings_.shutdownPollInterval);
+        }
+    };
+    process.terminate();
+    waitForExit(settings_.terminateWaits, true);
+    if (process.isRunning()) {
+        process.interrupt();
+        waitForExit(settings_.interruptWaits, true);
+    }
+    if (process.isRunning()) {
+        process.kill();
+        waitForExit(settings_.killWaits, false);
+    }
+}
+
+void LocalModelClient::finishShutdown(std::promise<void>& finished) {
     {
         std::lock_guard lock(mutex_);
         shutdownInProgress_ = false;
+        stopping_.reset();
     }
-    shutdownFinished_.notify_all();
+    finished.set_value();
 }
 
 // Chat

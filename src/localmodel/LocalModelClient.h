@@ -1,8 +1,8 @@
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -10,6 +10,7 @@
 #include <stop_token>
 #include <string>
 
+#include "core/BackgroundExecutor.h"
 #include "localmodel/LocalModelClientSettings.h"
 #include "localmodel/LocalModelService.h"
 #include "modelpacks/ModelPack.h"
@@ -30,7 +31,10 @@ namespace nudgerly {
 // process object's identity) and that no shutdown has started a new lifecycle meanwhile. Blocking
 // calls throw CancelledError when their stop token is requested.
 //
-// Destroying the client does not stop the server: the owner calls shutdown() first.
+// The server is launched, and stopped, by the client's own supervisor worker, and dies with that
+// worker: when the client goes, and when the program ends in any way, a crash included. The owner
+// still asks for a shutdown first where it can, so that the server gets its orderly escalation;
+// destroying the client otherwise cuts the escalation short to SIGKILL.
 class LocalModelClient : public LocalModelService {
 public:
     // A server this client started. Two records denote the same server exactly when they hold the
@@ -43,6 +47,7 @@ public:
     };
 
     LocalModelClient(ModelPack modelPack, LocalModelClientSettings settings);
+    ~LocalModelClient() override;
     LocalModelClient(const LocalModelClient&) = delete;
     LocalModelClient& operator=(const LocalModelClient&) = delete;
 
@@ -52,13 +57,14 @@ public:
     // A copy of the pack the next start loads.
     ModelPack activeModelPack() const override;
     // Makes `pack` the active one; when it differs in any field, the running server is shut down, so
-    // that the next start loads the new pack.
-    void selectModelPack(const ModelPack& pack) override;
+    // that the next start loads the new pack. Returns at once.
+    std::shared_future<void> selectModelPack(const ModelPack& pack) override;
 
-    // Stops the owned server: SIGTERM, then SIGINT, then SIGKILL, each followed by a short wait. Every
-    // start in progress then fails with CancelledError. A shutdown that finds another one running only
-    // waits for it. Never throws and cannot be cancelled.
-    void shutdown() override;
+    // Stops the owned server on the supervisor: SIGTERM, then SIGINT, then SIGKILL, each followed by a
+    // short wait. Returns at once; every start in progress then fails with CancelledError, and so does
+    // every new start until the result is ready. A request while a shutdown runs only gets that
+    // shutdown's result. Never throws and cannot be cancelled.
+    std::shared_future<void> requestShutdown() override;
 
     // The running, healthy server, started when there is none. Throws LocalModelError (missingBundle,
     // launchFailed, startupTimedOut) or CancelledError.
@@ -97,7 +103,10 @@ private:
     std::optional<OwnedServer> adoptOwnedServer(int64_t startGeneration, std::stop_token stop);
     std::optional<OwnedServer> launchAndWait(int64_t startGeneration, std::stop_token stop);
     OwnedServer launch(const std::filesystem::path& program, const std::filesystem::path& model,
-                       std::set<int>& triedPorts) const;
+                       std::set<int>& triedPorts);
+    // TERM, INT, KILL with the configured waits; a stop request cuts the waits short.
+    void escalate(ChildProcess& process, std::stop_token hurry) const;
+    void finishShutdown(std::promise<void>& finished);
 
     std::optional<std::filesystem::path> serverURL() const;
     std::optional<std::filesystem::path> modelCandidateURL(const ModelPack& pack) const;
@@ -113,11 +122,17 @@ private:
     const LocalModelClientSettings settings_;
 
     mutable std::mutex mutex_;
-    std::condition_variable shutdownFinished_;
     std::optional<OwnedServer> ownedServer_;
     ModelPack activeModelPack_;
     int64_t lifecycleGeneration_ = 0;
     bool shutdownInProgress_ = false;
+    // While a shutdown runs: its result, and the process it stops.
+    std::shared_future<void> shutdownFinished_;
+    std::shared_ptr<ChildProcess> stopping_;
+
+    // Launches and shutdowns run here. Its workers live until it stops, and a server dies with the
+    // worker that launched it.
+    ThreadPoolExecutor supervisor_;
 };
 
 }  // namespace nudgerly

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <future>
 #include <stop_token>
 
 #include "modelpacks/ModelPack.h"
@@ -19,10 +20,15 @@ public:
 
     virtual ModelAvailability availability() const = 0;
     virtual ModelPack activeModelPack() const = 0;
-    // Makes `pack` the active one; a different pack stops the running server first.
-    virtual void selectModelPack(const ModelPack& pack) = 0;
-    // Stops the server; never throws.
-    virtual void shutdown() = 0;
+    // Makes `pack` the active one; a different pack stops the running server, as `requestShutdown`
+    // does, so that the next start loads the new pack. Returns at once; the result is ready once the
+    // old server is gone (at once for the same pack).
+    virtual std::shared_future<void> selectModelPack(const ModelPack& pack) = 0;
+    // Stops the server without waiting for it: the result is ready once no owned server is left
+    // running. Never throws. The main thread asks this way and never waits.
+    virtual std::shared_future<void> requestShutdown() = 0;
+    // Stops the server and waits until it is gone: for workers and a program's last step.
+    void shutdown() { requestShutdown().wait(); }
 
     // The full classification, with its own restart and compact retries.
     virtual Classification classify(const Conversation& conversation, std::stop_token stop) = 0;
@@ -33,6 +39,13 @@ public:
     // One latest-turn attempt after an answer the caller could not use.
     virtual Classification retryInvalidLatestTurnClassification(const Conversation& conversation,
                                                                 std::stop_token stop) = 0;
+
+    // A result that is ready already, for a shutdown with nothing to stop.
+    static std::shared_future<void> done() {
+        std::promise<void> finished;
+        finished.set_value();
+        return finished.get_future().share();
+    }
 };
 
 }  // namespace nudgerly

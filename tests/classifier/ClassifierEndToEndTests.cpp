@@ -91,6 +91,26 @@ TEST_F(ClassifierEndToEndTests, ALocalModelServerClassifiesABatchAndTheCacheSpar
     EXPECT_EQ(second.snapshot.items, first.snapshot.items);
 }
 
+TEST_F(ClassifierEndToEndTests, DestroyingTheClassifierStopsTheServerOfItsClient) {
+    StandInScenario scenario(json::array(), json::array({answer("reply", "Tell them about the venue")}));
+    auto classifier = std::make_unique<ConversationClassifier>(
+        std::make_shared<LocalModelClient>(ModelPack::nudgerlyLarge(),
+                                           test::testSettings(scenario.environment(), scenario.folder() / "data")),
+        mainQueue);
+    const ConversationBatch batch{.generatedAt = Date{790'003'600},
+                                  .lookbackDays = 7,
+                                  .conversations = {conversation("venue", "We picked the venue downtown")}};
+    EXPECT_EQ(run(*classifier, batch, std::nullopt).snapshot.items.size(), 1u);
+    ASSERT_EQ(test::remainingStandIns().size(), 1u);
+
+    classifier.reset();
+    const auto deadline = std::chrono::steady_clock::now() + 2s;
+    while (!test::remainingStandIns().empty() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(test::remainingStandIns().empty());
+}
+
 TEST_F(ClassifierEndToEndTests, BasicModeClassifiesWithoutAnyServer) {
     StandInScenario scenario;
     auto environment = scenario.environment();

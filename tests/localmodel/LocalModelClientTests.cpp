@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <functional>
+#include <future>
 #include <regex>
 #include <set>
 #include <thread>
@@ -251,6 +252,42 @@ TEST_F(LocalModelClientTests, ShutdownEscalatesToKillAndASecondShutdownOnlyWaits
     EXPECT_NE(model.ensureStarted({}).process, server.process);
 }
 
+TEST_F(LocalModelClientTests, TheCallerOnlyAsksForAShutdownAndNeverWaitsThroughIt) {
+    StandInScenario scenario(json::parse(R"([{"ignoreSignals": true}])"));
+    LocalModelClient& model = client(scenario);
+    const auto server = model.ensureStarted({});
+    ModelPack other = model.activeModelPack();
+    other.displayName += " (other)";
+
+    const auto asked = Clock::now();
+    const std::shared_future<void> stopped = model.selectModelPack(other);
+    EXPECT_LT(Clock::now() - asked, 100ms);
+    EXPECT_EQ(stopped.wait_for(0s), std::future_status::timeout);
+    EXPECT_EQ(model.requestShutdown().wait_for(0s), std::future_status::timeout);  // the same shutdown
+    stopped.wait();
+    EXPECT_GE(Clock::now() - asked, 300ms);  // the escalation ran its course elsewhere
+    EXPECT_FALSE(server.process->isRunning());
+    EXPECT_EQ(scenario.signals(0), "TERM\nINT\n");
+    EXPECT_EQ(model.requestShutdown().wait_for(0s), std::future_status::ready);  // nothing left to stop
+}
+
+TEST_F(LocalModelClientTests, DestroyingTheClientStopsItsServer) {
+    StandInScenario scenario(json::parse(R"([{"ignoreSignals": true}])"));
+    auto settings = test::testSettings(scenario.environment(), scenario.folder() / "data");
+    auto running = std::make_unique<LocalModelClient>(ModelPack::nudgerlyLarge(), settings);
+    const auto first = running->ensureStarted({});
+    auto stopping = std::make_unique<LocalModelClient>(ModelPack::nudgerlyLarge(), settings);
+    const auto second = stopping->ensureStarted({});
+    stopping->requestShutdown();  // gone before its escalation is over
+
+    const auto destroyed = Clock::now();
+    running.reset();
+    stopping.reset();
+    EXPECT_LT(Clock::now() - destroyed, 1s);  // cut short to SIGKILL
+    EXPECT_TRUE(first.process->waitForExit(1s));
+    EXPECT_TRUE(second.process->waitForExit(1s));
+}
+
 TEST_F(LocalModelClientTests, AShutdownOrAStopDuringStartUpEndsTheStart) {
     // A shutdown while the start waits for health: the start gives up and adopts nothing.
     StandInScenario loading(json::parse(R"([{"healthStatus": 503}])"));
@@ -422,10 +459,10 @@ TEST_F(LocalModelClientTests, InstalledPacksAreTrustedByReceiptButHashedBeforeLa
     EXPECT_EQ(server.modelURL, firstFile);
 
     // Choosing the same pack keeps the server; another pack stops it and is loaded next time.
-    model.selectModelPack(first);
+    model.selectModelPack(first).wait();
     EXPECT_TRUE(server.process->isRunning());
-    model.selectModelPack(second);
-    EXPECT_TRUE(server.process->waitForExit(5s));
+    model.selectModelPack(second).wait();
+    EXPECT_FALSE(server.process->isRunning());
     EXPECT_EQ(model.activeModelPack(), second);
     EXPECT_EQ(model.ensureStarted({}).modelURL, secondFile);
     model.shutdown();

@@ -33,14 +33,16 @@ ModelPack ScriptedLocalModel::activeModelPack() const {
     return pack_;
 }
 
-void ScriptedLocalModel::selectModelPack(const ModelPack& pack) {
+std::shared_future<void> ScriptedLocalModel::selectModelPack(const ModelPack& pack) {
     std::lock_guard lock(mutex_);
     pack_ = pack;
+    return done();
 }
 
-void ScriptedLocalModel::shutdown() {
+std::shared_future<void> ScriptedLocalModel::requestShutdown() {
     std::lock_guard lock(mutex_);
     ++shutdowns_;
+    return done();
 }
 
 Classification ScriptedLocalModel::answer(Call call, const Conversation& conversation, std::stop_token stop) {

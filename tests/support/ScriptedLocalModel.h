@@ -21,8 +21,8 @@ public:
 
     ModelAvailability availability() const override;
     ModelPack activeModelPack() const override;
-    void selectModelPack(const ModelPack& pack) override;
-    void shutdown() override;
+    std::shared_future<void> selectModelPack(const ModelPack& pack) override;
+    std::shared_future<void> requestShutdown() override;
 
     Classification classify(const Conversation& conversation, std::stop_token stop) override;
     Classification classifyLatestTurn(const Conversation& conversation, std::stop_token stop) override;
