@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the optimised and the sanitizer presets and runs every test under
-# both. Usage: scripts/test.sh
+# both, then gives every fuzz target a short run (NUDGERLY_FUZZ_SECONDS, default 10 s each).
+# Usage: scripts/test.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,4 +18,7 @@ for preset in default asan; do
   echo "== ${preset}: tests =="
   ctest --preset "$preset" || status=$?
 done
+
+echo "== fuzz: short run of every target =="
+scripts/fuzz.sh "${NUDGERLY_FUZZ_SECONDS:-10}" || status=$?
 exit "$status"

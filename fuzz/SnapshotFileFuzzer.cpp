@@ -1,0 +1,33 @@
+// The snapshot file as read at start: any bytes either decode or throw JsonDecodingError, and a
+// snapshot that decodes writes back to bytes that read back to the same snapshot.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "core/JsonCoding.h"
+#include "core/JsonWriter.h"
+#include "storage/SnapshotStore.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace nudgerly;
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    ReviewSnapshot snapshot;
+    try {
+        snapshot = SnapshotStore::decode(bytes);
+    } catch (const JsonDecodingError&) {
+        return 0;
+    }
+    std::string written;
+    try {
+        written = SnapshotStore::encode(snapshot);
+    } catch (const JsonEncodingError&) {
+        return 0;  // a value that reads but cannot be written is refused at save, not lost silently
+    }
+    const std::string rewritten = SnapshotStore::encode(SnapshotStore::decode(written));
+    if (rewritten != written) {
+        std::abort();
+    }
+    return 0;
+}
