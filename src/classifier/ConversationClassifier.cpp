@@ -125,7 +125,13 @@ SnapshotClassificationResult ConversationClassifier::makeSnapshotWithReport(cons
                                                                             const std::optional<ReviewSnapshot>& previous,
                                                                             ProgressCallback onProgress,
                                                                             std::stop_token stop) {
-    SnapshotRunGate::Hold hold(gate_);
+    SnapshotRunGate::Hold hold(gate_, stop);
+    if (!hold.held()) {
+        // Stopped while another run went first: nothing was finished. The held calendar belongs to
+        // the running run, so this one dates its window with its own.
+        LocalCalendar calendar;
+        return {makeSnapshot(batch, {}, {}, calendar), ModelRunReport{}};
+    }
 
     Run run;
     run.availability = localModel_->availability();
@@ -199,12 +205,18 @@ SnapshotClassificationResult ConversationClassifier::makeSnapshotWithReport(cons
 
     memo_.finishRun();
 
+    return {makeSnapshot(batch, std::move(items), std::move(cache), calendar),
+            ModelRunReport{run.usedLocalModel, run.issue, run.diagnosticCode}};
+}
+
+ReviewSnapshot ConversationClassifier::makeSnapshot(const ConversationBatch& batch, std::vector<ReviewItem> items,
+                                                    std::vector<CachedConversationClassification> cache,
+                                                    LocalCalendar& calendar) {
     std::stable_sort(items.begin(), items.end(), [](const ReviewItem& a, const ReviewItem& b) {
         return statusRank(a.status) < statusRank(b.status);
     });
-
     const auto itemCount = static_cast<int64_t>(items.size());
-    ReviewSnapshot snapshot{
+    return {
         .generatedAt = batch.generatedAt,
         .windowStart = windowStart(calendar, batch).value_or(batch.generatedAt),
         .windowEnd = batch.generatedAt,
@@ -215,7 +227,6 @@ SnapshotClassificationResult ConversationClassifier::makeSnapshotWithReport(cons
         .items = std::move(items),
         .classificationCache = std::move(cache),
     };
-    return {std::move(snapshot), ModelRunReport{run.usedLocalModel, run.issue, run.diagnosticCode}};
 }
 
 ReviewItem ConversationClassifier::makeItem(const Conversation& conversation, const Classification& classification,

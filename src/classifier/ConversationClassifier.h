@@ -34,8 +34,8 @@ public:
     // A classifier with its own local model client for the pack, finding model packs in `dataFolder`.
     ConversationClassifier(const ModelPack& modelPack, const std::filesystem::path& dataFolder, MainQueue& mainQueue);
 
-    // Blocks the calling worker thread for the whole run. A stop request ends the loop at the next
-    // check and returns the snapshot of the conversations finished so far.
+    // Blocks the calling worker thread for the whole run. A stop request ends the wait for an earlier
+    // run or the loop at the next check, and returns the snapshot of the conversations finished so far.
     SnapshotClassificationResult makeSnapshotWithReport(const ConversationBatch& batch,
                                                         const std::optional<ReviewSnapshot>& previous,
                                                         ProgressCallback onProgress, std::stop_token stop);
@@ -54,6 +54,9 @@ private:
     std::optional<Outcome> classifyWithModel(const Conversation& conversation, Run& run, std::stop_token stop);
     Outcome adjudicateLatestTurn(const Conversation& conversation, const Classification& primary, Run& run,
                                  std::stop_token stop);
+    // The snapshot of the items and cache entries a run gathered, items sorted by status.
+    static ReviewSnapshot makeSnapshot(const ConversationBatch& batch, std::vector<ReviewItem> items,
+                                       std::vector<CachedConversationClassification> cache, LocalCalendar& calendar);
     // The queue item of a conversation whose classification asks for attention (it has a message).
     ReviewItem makeItem(const Conversation& conversation, const Classification& classification,
                         ConversationMemo::Derived* derived, LocalCalendar& calendar);

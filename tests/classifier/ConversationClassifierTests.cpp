@@ -270,6 +270,87 @@ TEST_F(ClassifierTest, AFailureWhileBuildingOneItemSkipsOnlyThatConversation) {
     EXPECT_EQ(result.snapshot.windowStart, generated);
 }
 
+TEST_F(ClassifierTest, ARunStoppedWhileWaitingForAnotherEndsAtOnceAndTheNextGoesOn) {
+    std::atomic<bool> slowStarted{false};
+    std::atomic<bool> letSlowFinish{false};
+    auto model = std::make_shared<ScriptedLocalModel>([&](Call, const Conversation& c, std::stop_token) {
+        if (c.id == "slow") {
+            slowStarted = true;
+            while (!letSlowFinish) {
+                std::this_thread::sleep_for(1ms);
+            }
+        }
+        return owed(ReviewStatus::reply);
+    });
+    ConversationClassifier classifier(model, mainQueue);
+    std::optional<SnapshotClassificationResult> stopped, next;
+    std::atomic<bool> firstDone{false}, stoppedDone{false}, nextDone{false};
+    std::stop_source stopWaiting;
+
+    std::jthread first([&] {
+        classifier.makeSnapshotWithReport(batchOf({quiet("slow")}), std::nullopt, {}, {});
+        firstDone = true;
+    });
+    ASSERT_TRUE(mainQueue.runUntil([&] { return slowStarted.load(); }, 5s));
+    std::jthread waiting([&] {
+        stopped = classifier.makeSnapshotWithReport(batchOf({quiet("stopped")}, 3), std::nullopt, {},
+                                                    stopWaiting.get_token());
+        stoppedDone = true;
+    });
+    std::jthread behind([&] {
+        next = classifier.makeSnapshotWithReport(batchOf({quiet("next")}), std::nullopt, {}, {});
+        nextDone = true;
+    });
+    std::this_thread::sleep_for(50ms);  // both are (most likely) in line by now
+    stopWaiting.request_stop();
+    EXPECT_TRUE(mainQueue.runUntil([&] { return stoppedDone.load(); }, 5s)) << "the stopped run kept waiting";
+    EXPECT_FALSE(firstDone);
+
+    letSlowFinish = true;
+    ASSERT_TRUE(mainQueue.runUntil([&] { return firstDone && nextDone; }, 10s));
+    first.join();
+    waiting.join();
+    behind.join();
+    EXPECT_TRUE(stopped->snapshot.items.empty());
+    EXPECT_EQ(stopped->snapshot.clearedCount, 3);
+    EXPECT_EQ(stopped->report, ModelRunReport{});
+    EXPECT_EQ(itemIDs(next->snapshot), std::vector<std::string>{"next"});
+    EXPECT_EQ(model->calls(), (std::vector<std::string>{"classify:slow", "classify:next"}));
+}
+
+TEST(SnapshotRunGateTests, AStoppedWaiterLeavesTheLine) {
+    SnapshotRunGate gate;
+    ASSERT_TRUE(gate.acquire());
+    std::stop_source stopFirst;
+    std::atomic<int> firstAcquired{-1};
+    std::atomic<bool> secondAcquired{false};
+    std::jthread first([&] { firstAcquired = gate.acquire(stopFirst.get_token()) ? 1 : 0; });
+    while (gate.waitingCount() < 1) {
+        std::this_thread::yield();
+    }
+    std::jthread second([&] {
+        secondAcquired = gate.acquire();
+        gate.release();
+    });
+    while (gate.waitingCount() < 2) {
+        std::this_thread::yield();
+    }
+    stopFirst.request_stop();
+    first.join();
+    EXPECT_EQ(firstAcquired, 0);
+    EXPECT_EQ(gate.waitingCount(), 1u);
+
+    gate.release();
+    second.join();
+    EXPECT_TRUE(secondAcquired);
+    // Nobody holds the gate now; a stop that came before the call does not take it.
+    std::stop_source stopped;
+    stopped.request_stop();
+    EXPECT_FALSE(gate.acquire(stopped.get_token()));
+    EXPECT_TRUE(gate.acquire());
+    gate.release();
+}
+
 TEST(SnapshotRunGateTests, ServesWaitersInArrivalOrder) {
     SnapshotRunGate gate;
     gate.acquire();
