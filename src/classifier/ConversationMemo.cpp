@@ -1,47 +1,75 @@
 #include "classifier/ConversationMemo.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 namespace nudgerly {
 namespace {
 
-// Dates are compared bit for bit: 0 and -0 encode differently.
-bool sameDate(Date a, Date b) {
+// Whether two values encode alike. Dates are compared bit for bit: 0 and -0 encode differently.
+template <typename T>
+bool sameCoded(const T& a, const T& b);
+
+bool sameValue(Date a, Date b) {
     return std::bit_cast<uint64_t>(a.secondsSinceReferenceDate) == std::bit_cast<uint64_t>(b.secondsSinceReferenceDate);
 }
 
-bool sameCodedContent(const Conversation& a, const Conversation& b) {
-    if (a.id != b.id || a.source != b.source || a.person != b.person || a.target != b.target ||
-        a.subject != b.subject || a.openURL != b.openURL || a.isKnownContact != b.isKnownContact ||
-        a.messages.size() != b.messages.size()) {
-        return false;
+template <typename T>
+bool sameValue(const T& a, const T& b) {
+    if constexpr (HasCodedFields<T>) {
+        return sameCoded(a, b);
+    } else {
+        return a == b;
     }
-    for (std::size_t i = 0; i < a.messages.size(); ++i) {
-        const auto& x = a.messages[i];
-        const auto& y = b.messages[i];
-        if (x.fromMe != y.fromMe || !sameDate(x.date, y.date) || x.text != y.text) {
-            return false;
-        }
-    }
-    return true;
 }
 
-Conversation codedFields(const Conversation& conversation) {
-    Conversation coded{
-        .id = conversation.id,
-        .source = conversation.source,
-        .person = conversation.person,
-        .target = conversation.target,
-        .subject = conversation.subject,
-        .openURL = conversation.openURL,
-        .isKnownContact = conversation.isKnownContact,
-    };
-    coded.messages.reserve(conversation.messages.size());
-    for (const auto& message : conversation.messages) {
-        coded.messages.push_back({.fromMe = message.fromMe, .text = message.text, .date = message.date});
+template <typename T>
+bool sameValue(const std::optional<T>& a, const std::optional<T>& b) {
+    return a.has_value() == b.has_value() && (!a || sameValue(*a, *b));
+}
+
+template <typename T>
+bool sameValue(const std::vector<T>& a, const std::vector<T>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const T& x, const T& y) { return sameValue(x, y); });
+}
+
+template <typename T>
+bool sameCoded(const T& a, const T& b) {
+    return allCodedFields<T>([&](const auto& field) { return sameValue(a.*field.member, b.*field.member); });
+}
+
+// A copy of only what is coded; the rest stays default.
+template <typename T>
+T codedCopy(const T& value);
+
+template <typename T>
+T codedValue(const T& value) {
+    if constexpr (HasCodedFields<T>) {
+        return codedCopy(value);
+    } else {
+        return value;
     }
-    return coded;
+}
+
+template <typename T>
+std::vector<T> codedValue(const std::vector<T>& values) {
+    std::vector<T> copy;
+    copy.reserve(values.size());
+    for (const T& value : values) {
+        copy.push_back(codedValue(value));
+    }
+    return copy;
+}
+
+template <typename T>
+T codedCopy(const T& value) {
+    T copy{};
+    forEachCodedField<T>([&](const auto& field) { copy.*field.member = codedValue(value.*field.member); });
+    return copy;
 }
 
 }  // namespace
@@ -52,7 +80,7 @@ ConversationMemo::Derived* ConversationMemo::reuse(const Conversation& conversat
         return nullptr;
     }
     const auto entry = source->second.find(conversation.id);
-    if (entry == source->second.end() || !sameCodedContent(entry->second.coded, conversation)) {
+    if (entry == source->second.end() || !sameCoded(entry->second.coded, conversation)) {
         return nullptr;
     }
     // The entry's node moves over whole: an unchanged refresh copies and allocates nothing.
@@ -64,7 +92,7 @@ ConversationMemo::Derived* ConversationMemo::reuse(const Conversation& conversat
 
 ConversationMemo::Derived* ConversationMemo::remember(const Conversation& conversation, std::string fingerprint) {
     auto [kept, inserted] = next_[conversation.source].insert_or_assign(
-        conversation.id, Entry{codedFields(conversation), Derived{std::move(fingerprint), std::nullopt, std::nullopt}});
+        conversation.id, Entry{codedCopy(conversation), Derived{std::move(fingerprint), std::nullopt, std::nullopt}});
     return &kept->second.derived;
 }
 

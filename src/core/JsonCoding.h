@@ -6,10 +6,12 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "core/CodedField.h"
 #include "core/Date.h"
 #include "core/RawEnum.h"
 
@@ -177,6 +179,44 @@ void setOptional(nlohmann::json& object, const std::string& key, const std::opti
     if (value) {
         object[key] = write(*value, coding);
     }
+}
+
+template <typename T>
+struct IsOptional : std::false_type {};
+template <typename T>
+struct IsOptional<std::optional<T>> : std::true_type {};
+
+// The JSON object of a value from its table of coded fields; absent optionals are left out.
+template <HasCodedFields T>
+nlohmann::json writeFields(const T& value, const JsonCoding& coding) {
+    nlohmann::json j = nlohmann::json::object();
+    forEachCodedField<T>([&](const auto& field) {
+        const auto& member = value.*field.member;
+        if constexpr (IsOptional<std::remove_cvref_t<decltype(member)>>::value) {
+            setOptional(j, field.key, member, coding);
+        } else {
+            set(j, field.key, member, coding);
+        }
+    });
+    return j;
+}
+
+// A value read from a JSON object through its table of coded fields; members outside the table keep
+// their defaults. Optional members may be missing or null, the others are required.
+template <HasCodedFields T>
+T readFields(const nlohmann::json& value, const JsonCoding& coding) {
+    const auto& j = object(value);
+    T result{};
+    forEachCodedField<T>([&](const auto& field) {
+        auto& member = result.*field.member;
+        using Member = std::remove_cvref_t<decltype(member)>;
+        if constexpr (IsOptional<Member>::value) {
+            member = optional<typename Member::value_type>(j, field.key, coding);
+        } else {
+            member = required<Member>(j, field.key, coding);
+        }
+    });
+    return result;
 }
 
 }  // namespace Json

@@ -2,10 +2,12 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "core/CodedField.h"
 #include "core/JsonCoding.h"
 #include "review/ConversationMessage.h"
 #include "review/ReviewSource.h"
@@ -22,6 +24,21 @@ struct Conversation {
     std::vector<ConversationMessage> messages;  // oldest first
     std::optional<std::string> openURL;  // opens the conversation in its own application
     std::optional<bool> isKnownContact;
+
+    // The coded fields: the JSON form, the classification fingerprint and the classifier's memo of
+    // unchanged conversations all follow this one table.
+    static constexpr auto codedFields() {
+        return std::tuple{
+            CodedField{"id", &Conversation::id},
+            CodedField{"source", &Conversation::source},
+            CodedField{"person", &Conversation::person},
+            CodedField{"target", &Conversation::target},
+            CodedField{"subject", &Conversation::subject},
+            CodedField{"messages", &Conversation::messages},
+            CodedField{"openURL", &Conversation::openURL},
+            CodedField{"isKnownContact", &Conversation::isKnownContact},
+        };
+    }
 
     nlohmann::json toJson(const JsonCoding& coding = {}) const;
     static Conversation fromJson(const nlohmann::json& value, const JsonCoding& coding = {});

@@ -3,20 +3,11 @@
 namespace nudgerly {
 
 nlohmann::json ConversationMessage::toJson(const JsonCoding& coding) const {
-    nlohmann::json j = nlohmann::json::object();
-    Json::set(j, "fromMe", fromMe, coding);
-    Json::set(j, "text", text, coding);
-    Json::set(j, "date", date, coding);
-    return j;
+    return Json::writeFields(*this, coding);
 }
 
 ConversationMessage ConversationMessage::fromJson(const nlohmann::json& value, const JsonCoding& coding) {
-    const auto& j = Json::object(value);
-    return {
-        .fromMe = Json::required<bool>(j, "fromMe", coding),
-        .text = Json::required<std::string>(j, "text", coding),
-        .date = Json::required<Date>(j, "date", coding),
-    };
+    return Json::readFields<ConversationMessage>(value, coding);
 }
 
 }  // namespace nudgerly

@@ -3,9 +3,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include <nlohmann/json.hpp>
 
+#include "core/CodedField.h"
 #include "core/Date.h"
 #include "core/JsonCoding.h"
 #include "review/MessageLinkPreview.h"
@@ -23,6 +25,14 @@ struct ConversationMessage {
     std::optional<int64_t> senderKey;         // numeric key of the sending handle within the source
     std::optional<std::string> senderIdentifier;  // phone number or e-mail address
     std::optional<int64_t> messageID;         // the source's row number
+
+    static constexpr auto codedFields() {
+        return std::tuple{
+            CodedField{"fromMe", &ConversationMessage::fromMe},
+            CodedField{"text", &ConversationMessage::text},
+            CodedField{"date", &ConversationMessage::date},
+        };
+    }
 
     nlohmann::json toJson(const JsonCoding& coding = {}) const;
     static ConversationMessage fromJson(const nlohmann::json& value, const JsonCoding& coding = {});

@@ -1,5 +1,9 @@
 #include <cmath>
 #include <functional>
+#include <limits>
+#include <set>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -8,6 +12,8 @@
 
 namespace nudgerly {
 namespace {
+
+using nlohmann::json;
 
 Conversation sample() {
     return {.id = "c1",
@@ -30,37 +36,107 @@ bool remembered(const Conversation& changed) {
     return memo.reuse(changed) != nullptr;
 }
 
-// Whatever the fingerprint or the completion key encodes must be noticed, down to a date's last bit;
-// what both leave out must not cost a new fingerprint.
-TEST(ConversationMemoTests, NoticesEveryChangeTheFingerprintWouldSee) {
+// Replacement values for one JSON value: every leaf gets a few, an enumeration's string one of the
+// known raw values; whatever does not decode is dropped later.
+std::vector<json> alternatives(const json& value) {
+    switch (value.type()) {
+        case json::value_t::boolean: return {!value.get<bool>()};
+        case json::value_t::number_integer:
+        case json::value_t::number_unsigned:
+        case json::value_t::number_float: {
+            const double x = value.get<double>();
+            return {std::nextafter(x, std::numeric_limits<double>::infinity()), -x};  // -x: 0 becomes -0
+        }
+        case json::value_t::string: return {value.get<std::string>() + "x", "messages", "gmail"};
+        default: return {};
+    }
+}
+
+struct Change {
+    std::string path;
+    json encoded;
+};
+
+// Every single change to the coded form: each leaf replaced, each member left out, each array one
+// element shorter and one longer.
+void collectChanges(const json& root, const json::json_pointer& at, std::vector<Change>& changes,
+                    std::set<std::string>& leaves) {
+    const json& value = root[at];
+    const auto replaced = [&](const json& by) {
+        json changed = root;
+        changed[at] = by;
+        changes.push_back({at.to_string(), std::move(changed)});
+    };
+    if (value.is_object()) {
+        for (const auto& [key, member] : value.items()) {
+            json without = root;
+            without[at].erase(key);
+            changes.push_back({(at / key).to_string(), std::move(without)});
+            collectChanges(root, at / key, changes, leaves);
+        }
+    } else if (value.is_array()) {
+        json shorter = value, longer = value;
+        shorter.erase(shorter.end() - 1);
+        longer.push_back(value.back());
+        replaced(shorter);
+        replaced(longer);
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            collectChanges(root, at / i, changes, leaves);
+        }
+    } else {
+        leaves.insert(at.to_string());
+        for (const json& by : alternatives(value)) {
+            replaced(by);
+        }
+    }
+}
+
+// The changes are found by walking the conversation's own encoding, so a field added to the coding is
+// covered here without being named: whatever the fingerprint sees, the memo must notice, down to a
+// date's last bit and its sign.
+TEST(ConversationMemoTests, NoticesEveryChangeOfEveryCodedField) {
     EXPECT_TRUE(remembered(sample()));
 
-    const std::vector<std::function<void(Conversation&)>> codedChanges = {
-        [](Conversation& c) { c.person = "Dana B."; },
-        [](Conversation& c) { c.target.reset(); },
-        [](Conversation& c) { c.subject = "Lunch?"; },
-        [](Conversation& c) { c.openURL.reset(); },
-        [](Conversation& c) { c.isKnownContact = false; },
-        [](Conversation& c) { c.isKnownContact.reset(); },
-        [](Conversation& c) { c.messages[0].fromMe = true; },
-        [](Conversation& c) { c.messages[0].text = "Free on Friday!"; },
-        [](Conversation& c) { c.messages[1].date.secondsSinceReferenceDate = std::nextafter(100.5, 200.0); },
-        [](Conversation& c) { c.messages[0].date = Date{-0.0}; },  // the same instant, but another completion key
-        [](Conversation& c) { c.messages.pop_back(); },
-        [](Conversation& c) { c.messages.push_back(c.messages.back()); },
-        [](Conversation& c) { c.source = ReviewSource::messages; },
-        [](Conversation& c) { c.id = "c2"; },
-    };
-    for (std::size_t i = 0; i < codedChanges.size(); ++i) {
-        Conversation changed = sample();
-        codedChanges[i](changed);
-        EXPECT_FALSE(remembered(changed)) << "change " << i;
-    }
+    // Walked in the fingerprint's own coding, where every tried value is a change the hash sees.
+    const JsonCoding coding{DateCoding::unixSeconds};
+    const json encoded = sample().toJson(coding);
+    std::vector<Change> changes;
+    std::set<std::string> leaves;
+    collectChanges(encoded, json::json_pointer(), changes, leaves);
 
+    const std::string original = ClassificationCachePolicy::fingerprint(sample());
+    std::set<std::string> covered;
+    for (const Change& change : changes) {
+        Conversation changed;
+        try {
+            changed = Conversation::fromJson(change.encoded, coding);
+        } catch (const JsonDecodingError&) {
+            continue;  // not a conversation any more (a required member gone, an unknown source)
+        }
+        if (ClassificationCachePolicy::fingerprint(changed) == original) {
+            continue;
+        }
+        covered.insert(change.path);
+        EXPECT_FALSE(remembered(changed)) << change.path << " changed to " << change.encoded.dump();
+    }
+    for (const std::string& leaf : leaves) {
+        EXPECT_TRUE(covered.contains(leaf)) << "no change tried for " << leaf;
+    }
+    EXPECT_TRUE(covered.contains("/messages/1/date"));
+    EXPECT_TRUE(covered.contains("/isKnownContact"));
+
+    // The same instant, but the completion key the memo also keeps encodes it differently.
+    Conversation negativeZero = sample();
+    negativeZero.messages[0].date = Date{-0.0};
+    EXPECT_FALSE(remembered(negativeZero));
+}
+
+TEST(ConversationMemoTests, WhatTheCodingLeavesOutCostsNoNewFingerprint) {
     Conversation shownDifferently = sample();
     shownDifferently.messages[0].displayText = "Free on Friday? (merged)";
     shownDifferently.messages[0].linkPreview = MessageLinkPreview{std::nullopt, "example.com", "https://example.com", std::nullopt};
     shownDifferently.messages[0].senderKey = 7;
+    shownDifferently.messages[0].senderIdentifier = "+15551234567";
     shownDifferently.messages[0].messageID = 42;
     EXPECT_TRUE(remembered(shownDifferently));
     EXPECT_EQ(ClassificationCachePolicy::fingerprint(shownDifferently), ClassificationCachePolicy::fingerprint(sample()));
