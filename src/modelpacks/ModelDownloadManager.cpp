@@ -491,7 +491,13 @@ void ModelDownloadManager::removeResumeArtifacts() {
     if (!fileManager_->fileExists(resumeDataURL_)) {
         return;
     }
-    const auto names = temporaryFileNamesIn(fileManager_->contents(resumeDataURL_));
+    // Resume data that cannot be read names no file of ours; it goes all the same, or every later
+    // begin, cancel and removal would stumble over it.
+    std::set<std::string> names;
+    try {
+        names = temporaryFileNamesIn(fileManager_->contents(resumeDataURL_));
+    } catch (const std::exception&) {
+    }
     if (names.size() == 1) {
         const fs::path folder = standardised(temporaryDirectory_);
         const fs::path candidate = standardised(folder / *names.begin());

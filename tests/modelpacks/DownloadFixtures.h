@@ -93,8 +93,8 @@ public:
     std::vector<std::shared_ptr<FakeTransfer>> made;
 };
 
-// The real disk, with as much free space as the test says and a removal, move or write that can be made
-// to fail.
+// The real disk, with as much free space as the test says and a removal, move, read or write that can
+// be made to fail.
 class TestFileManager : public SystemFileManager {
 public:
     std::optional<int64_t> availableCapacity(const std::filesystem::path&) const override { return available; }
@@ -111,6 +111,12 @@ public:
         SystemFileManager::moveItem(source, destination);
     }
 
+    std::string contents(const std::filesystem::path& path) const override {
+        if (path == failReading) {
+            throw FileSystemError("Couldn't read \u201C" + path.filename().string() + "\u201D", EIO);
+        }
+        return SystemFileManager::contents(path);
+    }
     void writeAtomically(const std::filesystem::path& path, std::string_view bytes) const override {
         if (failWriting) {
             throw FileSystemError("Couldn't save \u201C" + path.filename().string() + "\u201D", ENOSPC);
@@ -120,6 +126,7 @@ public:
 
     std::optional<int64_t> available = std::numeric_limits<int64_t>::max();
     std::filesystem::path failRemoving;
+    std::filesystem::path failReading;
     bool failMoving = false;
     bool failWriting = false;
 };

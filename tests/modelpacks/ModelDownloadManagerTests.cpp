@@ -281,6 +281,31 @@ TEST_F(DownloadManagerTest, CancelAndRemoveFollowTheDisk) {
     EXPECT_EQ(m.state(), State::failed("Couldn't remove \u201Ctest-pack\u201D: Permission was denied."));
 }
 
+TEST_F(DownloadManagerTest, UnreadableResumeDataIsRemovedAndPinsNothing) {
+    auto& m = make(packFor(contents));
+    const auto unreadable = [&] {
+        writeTestFile(m.resumeDataURL(), resumeData("CFNetworkDownload_u1.tmp"));
+        writeTestFile(m.temporaryDirectory() / "CFNetworkDownload_u1.tmp", "part");
+        files->failReading = m.resumeDataURL();
+    };
+    unreadable();
+    m.beginDownload(false);
+    EXPECT_EQ(m.state().kind, Kind::downloading);
+    EXPECT_FALSE(fs::exists(m.resumeDataURL()));
+    // Unreadable, it named no file: the partial body went as one nothing names.
+    EXPECT_TRUE(fs::is_empty(m.temporaryDirectory()));
+
+    unreadable();
+    m.cancel();
+    EXPECT_EQ(m.state(), State::missing());
+    EXPECT_FALSE(fs::exists(m.resumeDataURL()));
+
+    unreadable();
+    EXPECT_NO_THROW(m.remove());
+    EXPECT_EQ(m.state(), State::missing());
+    EXPECT_FALSE(fs::exists(m.resumeDataURL()));
+}
+
 TEST_F(DownloadManagerTest, LeftoverPartialFilesNeverPinTheManagerOrTheDisk) {
     auto& m = make(packFor(contents));
     const auto partial = [&](const std::string& name) { return m.temporaryDirectory() / name; };
