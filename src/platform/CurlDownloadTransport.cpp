@@ -19,6 +19,7 @@
 #include "core/Files.h"
 #include "core/SecureRandom.h"
 #include "core/UniqueFd.h"
+#include "platform/CurlHeaderList.h"
 #include "platform/DownloadResumeData.h"
 #include "platform/HttpClient.h"
 
@@ -40,7 +41,6 @@ constexpr const char* tooManyRedirects = "The download was redirected too many t
 struct CurlDeleter {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
     void operator()(CURLU* handle) const { curl_url_cleanup(handle); }
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 
 std::string randomTemporaryFileName() {
@@ -366,11 +366,12 @@ CURLcode TransferRun::perform(CURL* curl, const std::string& url) {
     interruption_ = Interruption::none;
     lastActivity_ = Clock::now();
     lastDownloaded_ = 0;
-    std::unique_ptr<curl_slist, CurlDeleter> headers;
-    const auto addHeader = [&](const std::string& line) { headers.reset(curl_slist_append(headers.release(), line.c_str())); };
+    CurlHeaderList headers;
     if (fd_.valid() && bytesHeld_ > 0 && !validator_.empty()) {
-        addHeader("Range: bytes=" + std::to_string(bytesHeld_) + "-");
-        addHeader("If-Range: " + validator_);
+        if (!appendHeader(headers, "Range: bytes=" + std::to_string(bytesHeld_) + "-") ||
+            !appendHeader(headers, "If-Range: " + validator_)) {
+            return CURLE_OUT_OF_MEMORY;
+        }
     }
     const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
 

@@ -9,6 +9,7 @@
 #include <curl/curl.h>
 
 #include "core/CancelledError.h"
+#include "platform/CurlHeaderList.h"
 
 namespace nudgerly {
 namespace {
@@ -134,12 +135,15 @@ HttpResponse CurlHttpClient::send(const HttpRequest& request, std::stop_token st
     exchange.limit = request.maxResponseBytes;
     exchange.stop = stop;
 
-    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr, curl_slist_free_all);
+    CurlHeaderList headers;
+    bool complete = true;
     for (const auto& [name, value] : request.headers) {
-        headers.reset(curl_slist_append(headers.release(), (name + ": " + value).c_str()));
+        complete = complete && appendHeader(headers, name + ": " + value);
     }
     // curl would otherwise add "Expect: 100-continue" to larger bodies and wait for it.
-    headers.reset(curl_slist_append(headers.release(), "Expect:"));
+    if (!complete || !appendHeader(headers, "Expect:")) {
+        throw HttpError(HttpError::Kind::other, "The request failed.");
+    }
 
     CURL* h = curl.get();
     curl_easy_setopt(h, CURLOPT_URL, request.url.c_str());

@@ -1,12 +1,32 @@
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
 
+#include <curl/curl.h>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include "core/CancelledError.h"
 #include "platform/HttpClient.h"
 #include "support/LoopbackHttpServer.h"
+
+// libcurl's header-list append, made to fail on the test's say-so (as it does when memory runs out).
+namespace {
+std::atomic<int> appendsBeforeFailure{-1};  // -1: never fail
+}  // namespace
+
+extern "C" curl_slist* curl_slist_append(curl_slist* list, const char* line) {
+    using Append = curl_slist* (*)(curl_slist*, const char*);
+    static const auto real = reinterpret_cast<Append>(::dlsym(RTLD_NEXT, "curl_slist_append"));
+    if (appendsBeforeFailure.load() == 0) {
+        return nullptr;
+    }
+    if (appendsBeforeFailure.load() > 0) {
+        --appendsBeforeFailure;
+    }
+    return real(list, line);
+}
 
 namespace nudgerly {
 namespace {
@@ -45,6 +65,23 @@ TEST(HttpClientTests, SendsMethodHeadersAndBodyAndReturnsAnyStatus) {
     EXPECT_EQ(response.body, R"(POST {"a":1} Bearer k)");
     EXPECT_EQ(response.header("x-reply"), "yes");
     EXPECT_EQ(client.send({.url = server.baseUrl() + "/missing"}, {}).status, 404);
+}
+
+TEST(HttpClientTests, AHeaderThatCannotBeAddedFailsTheRequestInsteadOfDroppingTheOthers) {
+    std::atomic<int> received{0};
+    LoopbackHttpServer server([&](const TestHttpRequest&, ResponseWriter& writer) {
+        ++received;
+        writer.respond(200, "ok");
+    });
+    for (const int failingAppend : {0, 1, 2}) {  // the first, a middle one, the closing "Expect:"
+        appendsBeforeFailure = failingAppend;
+        EXPECT_EQ(failureKind({.url = server.baseUrl() + "/",
+                               .headers = {{"Authorization", "Bearer k"}, {"X-Other", "1"}}}),
+                  HttpError::Kind::other)
+            << failingAppend;
+        appendsBeforeFailure = -1;
+    }
+    EXPECT_EQ(received, 0);  // under the sanitizer, no list is left behind either
 }
 
 TEST(HttpClientTests, CapsTheAnswerAndReportsBrokenTransfers) {
