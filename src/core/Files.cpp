@@ -1,6 +1,8 @@
 #include "core/Files.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -8,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/CancelledError.h"
 #include "core/FileSystemError.h"
 #include "core/UniqueFd.h"
 
@@ -68,27 +71,47 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
 }
 
 std::string readFile(const std::filesystem::path& path) {
-    const std::string context = "Couldn't read " + quoted(path);
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) {
-        throw FileSystemError(context, errno);
-    }
     std::string contents;
+    readFileInPieces(path, std::numeric_limits<uint64_t>::max(), [&](std::string_view piece) { contents.append(piece); });
+    return contents;
+}
+
+PiecewiseRead readFileInPieces(const std::filesystem::path& path, uint64_t limit,
+                               const std::function<void(std::string_view)>& consume, std::stop_token stop,
+                               const std::string& context) {
+    const std::string sentence = context.empty() ? "Couldn't read " + quoted(path) : context;
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (fd.get() < 0) {
+        throw FileSystemError(sentence, errno);
+    }
+    struct stat info{};
+    if (::fstat(fd.get(), &info) != 0) {
+        throw FileSystemError(sentence, errno);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        throw FileSystemError(sentence, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+    }
+    PiecewiseRead outcome{.fileSize = static_cast<uint64_t>(info.st_size)};
     char buffer[64 * 1024];
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    while (outcome.bytesRead < limit) {
+        if (stop.stop_requested()) {
+            throw CancelledError();
+        }
+        const auto wanted = static_cast<std::size_t>(std::min<uint64_t>(sizeof buffer, limit - outcome.bytesRead));
+        const ssize_t n = ::read(fd.get(), buffer, wanted);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            throw FileSystemError(context, errno);
+            throw FileSystemError(sentence, errno);
         }
         if (n == 0) {
             break;
         }
-        contents.append(buffer, static_cast<std::size_t>(n));
+        outcome.bytesRead += static_cast<uint64_t>(n);
+        consume(std::string_view(buffer, static_cast<std::size_t>(n)));
     }
-    return contents;
+    return outcome;
 }
 
 void createPrivateDirectories(const std::filesystem::path& path, mode_t mode) {

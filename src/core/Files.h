@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -14,8 +17,23 @@ namespace nudgerly {
 // a FileSystemError is thrown.
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, mode_t mode = 0600);
 
-// The whole file; throws FileSystemError when it cannot be read.
+// The whole file; throws FileSystemError when it cannot be read or is not a regular file.
 std::string readFile(const std::filesystem::path& path);
+
+struct PiecewiseRead {
+    uint64_t bytesRead = 0;
+    uint64_t fileSize = 0;  // as the file reported when it was opened
+    bool cutShort() const { return bytesRead < fileSize; }
+};
+
+// Hands a regular file's bytes to `consume` in pieces, at most `limit` bytes in all, so that a large
+// file never sits in memory whole. The file is opened without blocking, so a pipe given the file's name
+// cannot stall the reader. Throws FileSystemError, told as "<context>: <reason>." ("Couldn't read
+// “<name>”" when `context` is empty), when the file cannot be opened or read or is not a regular file;
+// CancelledError when `stop` is requested.
+PiecewiseRead readFileInPieces(const std::filesystem::path& path, uint64_t limit,
+                               const std::function<void(std::string_view)>& consume, std::stop_token stop = {},
+                               const std::string& context = {});
 
 // Creates the folder and any missing parents with `mode`, and tightens an existing folder to it.
 // Throws FileSystemError.

@@ -50,6 +50,23 @@ bool Regex::matchesWhole(std::string_view utf8) const {
     return U_SUCCESS(status) && found;
 }
 
+std::optional<icu::UnicodeString> Regex::firstMatchGroup(const icu::UnicodeString& text, int32_t group) const {
+    const auto m = matcher(text);
+    if (!m) {
+        return std::nullopt;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    if (!m->find(status) || U_FAILURE(status)) {
+        return std::nullopt;
+    }
+    const int32_t start = m->start(group, status);
+    const int32_t end = m->end(group, status);
+    if (U_FAILURE(status) || start < 0) {
+        return std::nullopt;
+    }
+    return icu::UnicodeString(text, start, end - start);
+}
+
 std::vector<Regex::Match> Regex::matches(const icu::UnicodeString& text) const {
     std::vector<Match> result;
     const auto m = matcher(text);

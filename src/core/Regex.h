@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,10 @@ public:
 
     // True when the pattern matches the whole text (not just a part, and not up to a trailing newline).
     bool matchesWhole(std::string_view utf8) const;
+
+    // The text captured by `group` in the first match; absent when nothing matches, the group took no
+    // part in the match, or the engine fails.
+    std::optional<icu::UnicodeString> firstMatchGroup(const icu::UnicodeString& text, int32_t group) const;
 
     // All non-overlapping matches, in order. Empty on a runtime failure.
     std::vector<Match> matches(const icu::UnicodeString& text) const;

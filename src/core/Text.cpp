@@ -5,6 +5,7 @@
 
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
+#include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/utext.h>
 #include <unicode/utf8.h>
@@ -121,6 +122,28 @@ std::string lowercased(std::string_view utf8) {
     icu::UnicodeString s = toUnicode(utf8);
     s.toLower(icu::Locale::getRoot());
     return toUtf8(s);
+}
+
+std::string caseAndDiacriticFolded(std::string_view utf8) {
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);
+    if (U_FAILURE(status) || nfd == nullptr) {
+        throw std::runtime_error("ICU could not load its decomposition data");
+    }
+    const icu::UnicodeString decomposed = nfd->normalize(toUnicode(utf8), status);
+    if (U_FAILURE(status)) {
+        throw std::runtime_error("ICU could not decompose a text");
+    }
+    icu::UnicodeString kept;
+    for (int32_t i = 0; i < decomposed.length();) {
+        const UChar32 c = decomposed.char32At(i);
+        if (u_charType(c) != U_NON_SPACING_MARK) {
+            kept.append(c);
+        }
+        i += U16_LENGTH(c);
+    }
+    kept.foldCase(U_FOLD_CASE_DEFAULT);
+    return toUtf8(kept);
 }
 
 std::string trimmed(std::string_view utf8) {

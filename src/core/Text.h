@@ -24,6 +24,10 @@ std::string toUtf8(const icu::UnicodeString& text);
 // Root-locale lowercasing (the same for every user, whatever their language settings).
 std::string lowercased(std::string_view utf8);
 
+// Text folded for comparisons that ignore case and accents, the same for every user: canonical
+// decomposition, nonspacing marks dropped, Unicode default case folding ("José" and "JOSE" fold alike).
+std::string caseAndDiacriticFolded(std::string_view utf8);
+
 // Removes characters with the Unicode White_Space property (spaces, tabs, line breaks, no-break
 // spaces, ...) from both ends.
 std::string trimmed(std::string_view utf8);

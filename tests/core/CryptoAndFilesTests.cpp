@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "core/Base64.h"
+#include "core/CancelledError.h"
 #include "core/FileSystemError.h"
 #include "core/Files.h"
 #include "core/SecureRandom.h"
@@ -93,6 +94,39 @@ TEST(FilesTests, ReadErrorsAreEnglishSentences) {
         EXPECT_STREQ(error.what(), "Couldn't read \u201Cmissing.json\u201D: The file or folder doesn't exist.");
         EXPECT_EQ(error.errorNumber(), ENOENT);
     }
+}
+
+TEST(FilesTests, ReadsInPiecesUpToALimitWithoutBlockingOnPipes) {
+    test::TempDir folder;
+    const std::string bytes(150 * 1024, 'x');
+    test::writeTestFile(folder / "big", bytes);
+    std::string seen;
+    int pieces = 0;
+    const auto collect = [&](std::string_view piece) {
+        seen.append(piece);
+        ++pieces;
+    };
+    PiecewiseRead read = readFileInPieces(folder / "big", 1 << 30, collect);
+    EXPECT_EQ(seen, bytes);
+    EXPECT_GT(pieces, 1);
+    EXPECT_FALSE(read.cutShort());
+
+    seen.clear();
+    read = readFileInPieces(folder / "big", 1000, collect);
+    EXPECT_EQ(seen.size(), 1000u);
+    EXPECT_TRUE(read.cutShort());
+    EXPECT_EQ(read.fileSize, bytes.size());
+
+    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
+    try {
+        readFileInPieces(folder / "pipe", 10, collect, {}, "Couldn't read the pipe");
+        FAIL() << "a pipe is not a file";
+    } catch (const FileSystemError& error) {
+        EXPECT_EQ(std::string(error.what()).rfind("Couldn't read the pipe: ", 0), 0u) << error.what();
+    }
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_THROW(readFileInPieces(folder / "big", 10, collect, stop.get_token()), CancelledError);
 }
 
 TEST(FilesTests, CreatesPrivateFoldersAndTightensExistingOnes) {

@@ -40,6 +40,13 @@ TEST(TextTests, CountsAndCutsUserPerceivedCharacters) {
     EXPECT_EQ(text::graphemeBoundaries(""), (std::vector<std::size_t>{0}));
 }
 
+TEST(TextTests, FoldsCaseAndAccentsAlikeForEveryone) {
+    EXPECT_EQ(text::caseAndDiacriticFolded("JOSÉ"), "jose");
+    EXPECT_EQ(text::caseAndDiacriticFolded("Jose\u0301"), "jose");  // already decomposed
+    EXPECT_EQ(text::caseAndDiacriticFolded("İstanbul Straße Ǆ"), "istanbul strasse ǆ");
+    EXPECT_EQ(text::caseAndDiacriticFolded("Łódź"), "łodz");  // a stroke is part of the letter, not a mark
+}
+
 TEST(RegexTests, SearchesWithIcuSemantics) {
     const Regex word(R"(\bterms (?:of service|of use)\b)", Regex::caseInsensitive);
     EXPECT_TRUE(word.search("Our Terms of Service changed"));
@@ -48,6 +55,13 @@ TEST(RegexTests, SearchesWithIcuSemantics) {
     EXPECT_TRUE(apostrophe.search("We’ve updated"));
     EXPECT_TRUE(apostrophe.search("we've updated"));
     EXPECT_FALSE(Regex("^abc$").search("xabc"));
+}
+
+TEST(RegexTests, GivesTheFirstMatchsGroup) {
+    const Regex addressed(R"(^(?:hey\s+)?(\p{L}+)\s*[:,]|(never))");
+    EXPECT_EQ(addressed.firstMatchGroup(text::toUnicode("hey Zoë: hi, Sam:"), 1), text::toUnicode("Zoë"));
+    EXPECT_EQ(addressed.firstMatchGroup(text::toUnicode("Sam: x"), 2), std::nullopt);  // took no part
+    EXPECT_EQ(addressed.firstMatchGroup(text::toUnicode("no address"), 1), std::nullopt);
 }
 
 TEST(RegexTests, WholeMatchRejectsATrailingNewline) {
