@@ -1,0 +1,95 @@
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/VCardParser.h"
+
+namespace nudgerly {
+namespace {
+
+TEST(VCardParserTests, ReadsThreePointZeroWithFoldingGroupsParametersAndEscapes) {
+    const std::string card =
+        "BEGIN:VCARD\r\n"
+        "VERSION:3.0\r\n"
+        "N:O\\'Brien-Lee;Ann\\, Marie;;Dr.;\r\n"
+        "FN:Dr. Ann Marie O'Brien-Lee\r\n"
+        "ORG:Acme\\; Sons;Sales\r\n"
+        "item1.TEL;TYPE=\"cell,voice\";X-NOTE=\"a:b\":+1 (555)\r\n"
+        "  010-0199\r\n"
+        "item1.X-ABLabel:mobile\r\n"
+        "EMAIL;type=INTERNET;type=pref: Ann@Example.com \r\n"
+        "NOTE:line one\\nline two\r\n"
+        "UID:6b1f-42\r\n"
+        "END:VCARD\r\n";
+    const auto result = VCardParser::parse(card);
+    ASSERT_EQ(result.contacts.size(), 1u);
+    EXPECT_EQ(result.skippedCards, 0u);
+    const Contact& contact = result.contacts[0];
+    EXPECT_EQ(contact.familyName, "O'Brien-Lee");
+    EXPECT_EQ(contact.givenName, "Ann, Marie");
+    EXPECT_EQ(contact.organizationName, "Acme; Sons");
+    EXPECT_EQ(contact.contactType, ContactType::person);
+    // A folded line loses the line break and exactly one blank.
+    EXPECT_EQ(contact.phoneNumbers, (std::vector<std::string>{"+1 (555) 010-0199"}));
+    EXPECT_EQ(contact.emailAddresses, (std::vector<std::string>{" Ann@Example.com "}));
+    EXPECT_EQ(contact.identifier, "6b1f-42");
+}
+
+TEST(VCardParserTests, ReadsFourPointZeroOrganisationsAndTelephoneAddresses) {
+    const std::string cards =
+        "BEGIN:VCARD\nVERSION:4.0\nKIND:org\nFN:City Dental\nORG:City Dental\n"
+        "TEL;VALUE=uri;TYPE=work:tel:+1-555-010-0100;ext=12\nUID:urn:uuid:11\nEND:VCARD\n"
+        "BEGIN:VCARD\nVERSION:3.0\nN:;;;;\nFN:Pizza Place\nORG:Pizza Place\nX-ABSHOWAS:COMPANY\nEND:VCARD\n"
+        // N empty and FN not the organisation: FN names the person.
+        "begin:vcard\nversion:4.0\nfn:Sam Two\norg:Acme\nend:vcard\n"
+        // An empty telephone or address line holds nothing.
+        "BEGIN:VCARD\nVERSION:3.0\nN:Doe;Jo\nTEL:\nEMAIL:\nEND:VCARD";
+    const auto result = VCardParser::parse(cards);
+    ASSERT_EQ(result.contacts.size(), 4u);
+    EXPECT_EQ(result.contacts[0].contactType, ContactType::organization);
+    EXPECT_EQ(result.contacts[0].givenName, "");  // FN only repeats the organisation
+    EXPECT_EQ(result.contacts[0].phoneNumbers, (std::vector<std::string>{"+1-555-010-0100"}));
+    EXPECT_EQ(result.contacts[0].identifier, "urn:uuid:11");
+    EXPECT_EQ(result.contacts[1].contactType, ContactType::organization);
+    EXPECT_EQ(result.contacts[1].organizationName, "Pizza Place");
+    EXPECT_EQ(result.contacts[2].givenName, "Sam Two");
+    EXPECT_EQ(result.contacts[2].contactType, ContactType::person);
+    EXPECT_TRUE(result.contacts[3].phoneNumbers.empty());
+    EXPECT_TRUE(result.contacts[3].emailAddresses.empty());
+}
+
+TEST(VCardParserTests, SkipsMalformedCardsAndOverlongLinesButKeepsTheRest) {
+    const std::string photo(100 * 1024, 'A');
+    const std::string cards =
+        "stray text before any card\n"
+        "BEGIN:VCARD\nN:Never;Ended\n"                     // no END before the next BEGIN
+        "BEGIN:VCARD\nN:Lee;Kim\nPHOTO;ENCODING=b:" + photo + "\n " + photo + "\nTEL:555 0101\nno colon here\nEND:VCARD\n"
+        "END:VCARD\n"                                       // an END with no card
+        "BEGIN:VCARD\nN:Cut;Off\nTEL:1\n";                  // the input ends inside a card
+    const auto result = VCardParser::parse(cards);
+    ASSERT_EQ(result.contacts.size(), 1u);
+    EXPECT_EQ(result.skippedCards, 2u);
+    EXPECT_EQ(result.contacts[0].givenName, "Kim");
+    EXPECT_EQ(result.contacts[0].phoneNumbers, (std::vector<std::string>{"555 0101"}));
+}
+
+TEST(VCardParserTests, PiecesOfAnySizeReadTheSameAndTextBecomesValidUtf8) {
+    const std::string cards =
+        "BEGIN:VCARD\r\nN:Mu\xffller;J\xC3\xBCrgen\r\nTEL:+49 30\r\n 1234\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nFN:Zo\xC3\xAB\r\nEND:VCARD\r\n";
+    const auto whole = VCardParser::parse(cards);
+    ASSERT_EQ(whole.contacts.size(), 2u);
+    EXPECT_EQ(whole.contacts[0].familyName, "Mu\uFFFDller");
+    EXPECT_EQ(whole.contacts[0].givenName, "J\u00FCrgen");
+    EXPECT_EQ(whole.contacts[1].givenName, "Zo\u00EB");
+
+    VCardParser parser;
+    for (const char byte : cards) {
+        parser.feed(std::string_view(&byte, 1));
+    }
+    parser.finish();
+    EXPECT_EQ(parser.takeContacts(), whole.contacts);
+}
+
+}  // namespace
+}  // namespace nudgerly
