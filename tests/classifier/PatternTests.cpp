@@ -14,6 +14,7 @@
 #include "classifier/QuestionSurfacePolicy.h"
 #include "classifier/RichLinkGuardrail.h"
 #include "classifier/TransactionalShippingPolicy.h"
+#include "sources/messages/GroupConversationPolicy.h"
 
 namespace nudgerly {
 namespace {
@@ -30,6 +31,7 @@ TEST(ClassifierPatternTests, EveryRulePatternCompilesWithIcu) {
         {"HeuristicClassifier", HeuristicClassifier::patterns},
         {"ClassificationPolicy", ClassificationPolicy::patterns},
         {"PriorityPolicy", PriorityPolicy::patterns},
+        {"GroupConversationPolicy", GroupConversationPolicy::patterns},
     };
     std::size_t compiled = 0;
     for (const auto& [rule, patterns] : rules) {
@@ -39,7 +41,7 @@ TEST(ClassifierPatternTests, EveryRulePatternCompilesWithIcu) {
             ADD_FAILURE() << rule << ": " << error.what();
         }
     }
-    EXPECT_EQ(compiled, 40u);
+    EXPECT_EQ(compiled, 43u);
 }
 
 TEST(ClassifierPatternTests, QuotedPatternsKeepTheirStatedLengths) {
@@ -47,6 +49,8 @@ TEST(ClassifierPatternTests, QuotedPatternsKeepTheirStatedLengths) {
     EXPECT_EQ(PriorityPolicy::patterns().at(0)->pattern().size(), 176u);
     EXPECT_EQ(QuestionSurfacePolicy::patterns().at(2)->pattern().size(), 18u);
     EXPECT_EQ(AcknowledgedCommitmentGuardrail::patterns().at(1)->pattern().size(), 10u);
+    EXPECT_EQ(GroupConversationPolicy::patterns().at(0)->pattern(), "^\\s*(?:hey\\s+|hi\\s+)?([\\p{L}][\\p{L}'’.-]*)\\s*[:,]");
+    EXPECT_EQ(GroupConversationPolicy::patterns().at(1)->pattern().size(), 177u);
 }
 
 }  // namespace
