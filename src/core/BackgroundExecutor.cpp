@@ -37,7 +37,7 @@ std::stop_source ThreadPoolExecutor::submit(std::string label, Job job) {
             workers_.pop_back();
             // Busy workers will get to the job; with none at all it would wait for good.
             if (workers_.empty()) {
-                Entry refused = std::move(queue_.back());
+                QueuedJob refused = std::move(queue_.back());
                 queue_.pop_back();
                 lock.unlock();
                 throw;
@@ -58,7 +58,7 @@ void ThreadPoolExecutor::work(Worker& worker) {
         if (stopping_) {
             return;
         }
-        Entry entry = std::move(queue_.front());
+        QueuedJob entry = std::move(queue_.front());
         queue_.pop_front();
         worker.current = entry.stop;
         worker.label = entry.label;
@@ -81,7 +81,7 @@ void ThreadPoolExecutor::work(Worker& worker) {
 }
 
 bool ThreadPoolExecutor::stop(std::chrono::milliseconds bound) {
-    std::deque<Entry> dropped;
+    std::deque<QueuedJob> dropped;
     bool ended = false;
     {
         std::unique_lock lock(mutex_);
@@ -93,7 +93,7 @@ bool ThreadPoolExecutor::stop(std::chrono::milliseconds bound) {
             }
         }
         jobQueued_.notify_all();
-        for (Entry& entry : dropped) {
+        for (QueuedJob& entry : dropped) {
             entry.stop.request_stop();
         }
         ended = jobEnded_.wait_for(lock, bound, [&] { return runningJobs_ == 0; });
@@ -132,20 +132,20 @@ std::stop_source ManualBackgroundExecutor::submit(std::string label, Job job) {
 }
 
 bool ManualBackgroundExecutor::stop(std::chrono::milliseconds) {
-    std::deque<Entry> dropped;
+    std::deque<QueuedJob> dropped;
     {
         std::lock_guard lock(mutex_);
         stopped_ = true;
         dropped.swap(queue_);
     }
-    for (Entry& entry : dropped) {
+    for (QueuedJob& entry : dropped) {
         entry.stop.request_stop();
     }
     return true;
 }
 
 bool ManualBackgroundExecutor::runNext() {
-    Entry entry;
+    QueuedJob entry;
     {
         std::lock_guard lock(mutex_);
         if (queue_.empty()) {
@@ -174,7 +174,7 @@ std::size_t ManualBackgroundExecutor::pending() const {
 std::vector<std::string> ManualBackgroundExecutor::pendingLabels() const {
     std::lock_guard lock(mutex_);
     std::vector<std::string> labels;
-    for (const Entry& entry : queue_) {
+    for (const QueuedJob& entry : queue_) {
         labels.push_back(entry.label);
     }
     return labels;

@@ -34,10 +34,18 @@ public:
     // Asks every job to stop, drops the queued ones and waits up to `bound` for the running ones to end;
     // true when none runs any more. Later submissions are refused.
     virtual bool stop(std::chrono::milliseconds bound = defaultStopBound) = 0;
+
+protected:
+    struct QueuedJob {
+        std::string label;
+        Job job;
+        std::stop_source stop;
+    };
 };
 
 // Runs jobs on worker threads it owns: an idle worker takes the next job and another worker starts
-// when all are busy, so a long transfer never holds up a short read. An exception that escapes a job is
+// when all are busy, so a long transfer never holds up a short read. Workers live until the executor
+// stops (a child process tied to the thread that launched it relies on this). An exception that escapes a job is
 // written to stderr with the job's label and goes no further: jobs report their own outcomes.
 //
 // The destructor stops the executor and joins every worker; a job that ignores its token beyond the
@@ -54,11 +62,6 @@ public:
     bool stop(std::chrono::milliseconds bound = defaultStopBound) override;
 
 private:
-    struct Entry {
-        std::string label;
-        Job job;
-        std::stop_source stop;
-    };
     struct Worker {
         std::thread thread;
         // The job this worker runs, when it runs one.
@@ -72,7 +75,7 @@ private:
     std::mutex mutex_;
     std::condition_variable jobQueued_;
     std::condition_variable jobEnded_;
-    std::deque<Entry> queue_;
+    std::deque<QueuedJob> queue_;
     std::list<Worker> workers_;  // stable addresses: each thread holds its own entry
     std::size_t idleWorkers_ = 0;
     std::size_t runningJobs_ = 0;
@@ -95,14 +98,8 @@ public:
     std::vector<std::string> pendingLabels() const;
 
 private:
-    struct Entry {
-        std::string label;
-        Job job;
-        std::stop_source stop;
-    };
-
     mutable std::mutex mutex_;
-    std::deque<Entry> queue_;
+    std::deque<QueuedJob> queue_;
     bool stopped_ = false;
 };
 

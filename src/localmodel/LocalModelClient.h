@@ -78,7 +78,8 @@ public:
     // A single compact-prompt attempt after an answer the caller could not use.
     Classification retryInvalidClassification(const Conversation& conversation, std::stop_token stop) override;
     // A single latest-turn attempt after an answer the caller could not use.
-    Classification retryInvalidLatestTurnClassification(const Conversation& conversation, std::stop_token stop) override;
+    Classification retryInvalidLatestTurnClassification(const Conversation& conversation,
+                                                        std::stop_token stop) override;
 
     // One chat exchange with `server`. Throws LocalModelError: serverUnavailable when the server is no
     // longer the owned, running one (before or after the exchange), the transfer fails or it answers

@@ -557,7 +557,8 @@ void ModelDownloadManager::verifyAndInstallStagedFile(bool usedResumeData) {
 // Hashes on a worker thread (minutes for a large pack) and brings the outcome back to the main thread.
 void ModelDownloadManager::startHashing(const fs::path& file, Continuation then) {
     // The outcome goes to the main thread, where it is dropped once the manager is gone.
-    const auto report = [queue = &mainQueue_, weakSelf = std::weak_ptr(self_), then = std::move(then)](std::exception_ptr error) {
+    const auto report = [queue = &mainQueue_, weakSelf = std::weak_ptr(self_),
+                         then = std::move(then)](std::exception_ptr error) {
         queue->post([weakSelf, then, error] {
             if (const auto self = weakSelf.lock()) {
                 then(**self, error);
@@ -565,8 +566,7 @@ void ModelDownloadManager::startHashing(const fs::path& file, Continuation then)
         });
     };
     try {
-        verificationStop_ = executor_->submit("model verification", [file, pack = pack_, files = fileManager_, report](
-                                                                          std::stop_token stop) {
+        const auto hash = [file, pack = pack_, files = fileManager_, report](std::stop_token stop) {
             std::exception_ptr error;
             try {
                 ModelVerification::verifyFile(file, pack, *files, stop);
@@ -579,7 +579,8 @@ void ModelDownloadManager::startHashing(const fs::path& file, Continuation then)
                 return;  // abandoned: nobody waits for the outcome
             }
             report(error);
-        });
+        };
+        verificationStop_ = executor_->submit("model verification", hash);
     } catch (...) {
         // No thread for the hashing: the check fails like any other, so the manager does not wait
         // in `verifying` for good.

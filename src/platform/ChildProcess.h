@@ -34,7 +34,8 @@ struct ChildProcessOptions {
 class ChildProcess {
 public:
     // Throws ChildProcessLaunchError when the program cannot be started.
-    static std::shared_ptr<ChildProcess> launch(const std::string& executable, const std::vector<std::string>& arguments,
+    static std::shared_ptr<ChildProcess> launch(const std::string& executable,
+                                                const std::vector<std::string>& arguments,
                                                 ChildProcessOptions options = {});
 
     ~ChildProcess();

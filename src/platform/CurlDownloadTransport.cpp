@@ -652,12 +652,13 @@ std::shared_ptr<DownloadTransfer> CurlDownloadTransport::transferWithResumeData(
     std::shared_ptr<DownloadTransferDelegate> delegate) {
     auto resume = DownloadResumeData::decode(resumeData);
     if (!resume) {
-        return std::make_shared<CurlTransfer>(executor_, configuration, std::move(delegate), std::nullopt, std::nullopt, std::nullopt);
+        return std::make_shared<CurlTransfer>(executor_, configuration, std::move(delegate), std::nullopt, std::nullopt,
+                                              std::nullopt);
     }
     auto original = resume->originalUrl;
     auto current = resume->currentUrl;
-    return std::make_shared<CurlTransfer>(executor_, configuration, std::move(delegate), std::move(original), std::move(current),
-                                          std::move(resume));
+    return std::make_shared<CurlTransfer>(executor_, configuration, std::move(delegate), std::move(original),
+                                          std::move(current), std::move(resume));
 }
 
 }  // namespace nudgerly

@@ -125,8 +125,8 @@ TEST(BackgroundExecutorTests, ManualExecutorRunsJobsOnlyWhenAsked) {
         order.push_back("first");
         executor.submit("nested", [&](std::stop_token) { order.push_back("nested"); });
     });
-    const std::stop_source second =
-        executor.submit("second", [&](std::stop_token stop) { order.push_back(stop.stop_requested() ? "stopped" : "second"); });
+    const std::stop_source second = executor.submit(
+        "second", [&](std::stop_token stop) { order.push_back(stop.stop_requested() ? "stopped" : "second"); });
     EXPECT_EQ(executor.pendingLabels(), (std::vector<std::string>{"first", "second"}));
     EXPECT_TRUE(order.empty());
 

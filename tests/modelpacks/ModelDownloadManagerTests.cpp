@@ -160,7 +160,9 @@ TEST_F(DownloadManagerTest, PausesIntoStoredResumeDataAndResumesFromIt) {
     files->failWriting = true;
     fifth->pauseAnswer(data);
     queue.drain();
-    EXPECT_EQ(m.state(), State::failed("Couldn't save \u201Ctest-pack.resumeData\u201D: There isn't enough free space on the disk."));
+    EXPECT_EQ(
+        m.state(),
+        State::failed("Couldn't save \u201Ctest-pack.resumeData\u201D: There isn't enough free space on the disk."));
 }
 
 TEST_F(DownloadManagerTest, UnusableResumeDataLeadsToOneFreshStart) {
