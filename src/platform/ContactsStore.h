@@ -22,6 +22,11 @@ enum class ContactsAuthorizationStatus : int {
     limited = 4,  // only the contacts the user picked
 };
 
+// The contacts may be read with full or limited access only.
+inline bool allowsReading(ContactsAuthorizationStatus status) {
+    return status == ContactsAuthorizationStatus::authorized || status == ContactsAuthorizationStatus::limited;
+}
+
 // What one read of the address book gave: every contact read, and a plain sentence for each part that
 // could not be read (the contacts are then those read before and after it).
 struct ContactsFetchResult {

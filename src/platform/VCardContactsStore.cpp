@@ -27,10 +27,6 @@ constexpr uint64_t largestDecisionFile = 1024 * 1024;
 // trusted later on size and times alone.
 constexpr int64_t settlingNanoseconds = 2'000'000'000;
 
-bool allowsReading(ContactsAuthorizationStatus status) {
-    return status == ContactsAuthorizationStatus::authorized || status == ContactsAuthorizationStatus::limited;
-}
-
 int64_t nanoseconds(const timespec& time) {
     return static_cast<int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
 }

@@ -3,14 +3,6 @@
 #include "core/CancelledError.h"
 
 namespace nudgerly::test {
-namespace {
-
-bool allowsReading(ContactsAuthorizationStatus status) {
-    return status == ContactsAuthorizationStatus::authorized || status == ContactsAuthorizationStatus::limited;
-}
-
-}  // namespace
-
 void FakeContactsStore::setStatus(ContactsAuthorizationStatus status) {
     std::lock_guard lock(mutex_);
     status_ = status;
