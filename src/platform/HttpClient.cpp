@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
 
 #include "core/CancelledError.h"
@@ -110,7 +111,10 @@ bool isLoopbackUrl(const std::string& url) {
     }
     const std::string hostName(host);
     curl_free(host);
-    return hostName == "localhost" || hostName == "[::1]" || hostName.starts_with("127.");
+    // Only an address in 127.0.0.0/8 itself: a name such as "127.0.0.1.example.com" resolves anywhere.
+    in_addr address{};
+    return hostName == "localhost" || hostName == "[::1]" ||
+           (hostName.starts_with("127.") && ::inet_pton(AF_INET, hostName.c_str(), &address) == 1);
 }
 
 std::optional<std::string> HttpResponse::header(std::string_view name) const {

@@ -145,6 +145,8 @@ TEST(HttpClientTests, LoopbackRequestsIgnoreProxiesFromTheEnvironment) {
     EXPECT_EQ(response.body, "direct");
     EXPECT_TRUE(isLoopbackUrl("http://localhost:80/x"));
     EXPECT_FALSE(isLoopbackUrl("https://example.com/127.0.0.1"));
+    EXPECT_TRUE(isLoopbackUrl("http://127.0.0.1:8080/x"));
+    EXPECT_FALSE(isLoopbackUrl("http://127.0.0.1.example.com/x"));
 }
 
 }  // namespace
