@@ -86,14 +86,14 @@ std::optional<std::string> stringValue(plist_t node) {
     if (node == nullptr || plist_get_node_type(node) != PLIST_STRING) {
         return std::nullopt;
     }
-    char* value = nullptr;
-    plist_get_string_val(node, &value);
+    // By pointer and length: libplist's copying getter aborts on a string with a NUL inside, which a
+    // hostile file can hold.
+    uint64_t length = 0;
+    const char* value = plist_get_string_ptr(node, &length);
     if (value == nullptr) {
         return std::nullopt;
     }
-    std::string result(value);
-    std::free(value);
-    return result;
+    return std::string(value, length);
 }
 
 std::optional<int64_t> integerValue(plist_t node) {
@@ -103,6 +103,15 @@ std::optional<int64_t> integerValue(plist_t node) {
     uint64_t value = 0;
     plist_get_uint_val(node, &value);
     return static_cast<int64_t>(value);
+}
+
+std::optional<uint64_t> uidValue(plist_t node) {
+    if (node == nullptr || plist_get_node_type(node) != PLIST_UID) {
+        return std::nullopt;
+    }
+    uint64_t value = 0;
+    plist_get_uid_val(node, &value);
+    return value;
 }
 
 void forEachEntry(plist_t dictionary, const std::function<void(const std::string& key, plist_t value)>& visit) {

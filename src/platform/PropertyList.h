@@ -41,6 +41,9 @@ std::optional<std::string> stringValue(plist_t node);
 // Integers are stored as 64-bit two's complement.
 std::optional<int64_t> integerValue(plist_t node);
 
+// The index a keyed archive's reference node (a "UID") points at.
+std::optional<uint64_t> uidValue(plist_t node);
+
 // Calls `visit` for each key and value of a dictionary node, in stored order; nothing for other nodes.
 void forEachEntry(plist_t dictionary, const std::function<void(const std::string& key, plist_t value)>& visit);
 

@@ -61,6 +61,24 @@ std::optional<Url> Url::parse(std::string_view text) {
     return url;
 }
 
+std::optional<Url> Url::resolved(std::string_view reference) const {
+    if (reference.find('\0') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    UrlHandle handle(curl_url());
+    if (!handle) {
+        return std::nullopt;
+    }
+    // Setting a second URL on a handle that holds one resolves it against the first.
+    const std::string owned(reference);
+    if (curl_url_set(handle.get(), CURLUPART_URL, text_.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK ||
+        curl_url_set(handle.get(), CURLUPART_URL, owned.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) {
+        return std::nullopt;
+    }
+    const auto text = part(handle.get(), CURLUPART_URL);
+    return text ? parse(*text) : std::nullopt;
+}
+
 bool Url::isSecure() const {
     return scheme_ == "https" && host_.has_value() && !user_.has_value() && !password_.has_value();
 }

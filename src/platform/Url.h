@@ -23,6 +23,11 @@ public:
     const std::optional<std::string>& user() const { return user_; }
     const std::optional<std::string>& password() const { return password_; }
 
+    // The reference (absolute, or relative such as "../b?q" or "//host/x") resolved against this URL
+    // the way a browser resolves a link on this page. Absent when the result is not a URL as parse()
+    // accepts it.
+    std::optional<Url> resolved(std::string_view reference) const;
+
     // HTTPS, with a host and without credentials: the only kind of address a download may use.
     bool isSecure() const;
 

@@ -33,6 +33,24 @@ TEST(UrlTests, TakesAddressesApart) {
     }
 }
 
+TEST(UrlTests, ResolvesReferencesAgainstABase) {
+    const auto base = Url::parse("https://example.com/a/b/c?x=1#f");
+    ASSERT_TRUE(base.has_value());
+    const auto resolved = [&](std::string_view reference) {
+        const auto url = base->resolved(reference);
+        return url ? url->string() : std::string("none");
+    };
+    EXPECT_EQ(resolved("d"), "https://example.com/a/b/d");
+    EXPECT_EQ(resolved("../d?q#top"), "https://example.com/a/d?q#top");
+    EXPECT_EQ(resolved("/root"), "https://example.com/root");
+    EXPECT_EQ(resolved("//other.example/x"), "https://other.example/x");
+    EXPECT_EQ(resolved("http://absolute.example/"), "http://absolute.example/");
+    EXPECT_EQ(base->resolved("http://absolute.example/")->host(), "absolute.example");
+    // What parse() refuses, resolution does not let through.
+    EXPECT_EQ(resolved("mailto:someone@example.com"), "none");
+    EXPECT_EQ(resolved(std::string_view("x\0y", 3)), "none");
+}
+
 TEST(PropertyListTests, DatesKeepWholeMicrosecondsExactly) {
     using namespace std::chrono;
     // libplist reads dates back with the microseconds cut off, which loses one for many values;
