@@ -1,0 +1,94 @@
+#include "sources/messages/MessagePayloads.h"
+
+#include "core/Files.h"
+#include "core/Text.h"
+#include "sources/messages/ImageHeader.h"
+#include "sources/messages/RichLinkArchive.h"
+#include "sources/messages/SqliteStatement.h"
+#include "sources/messages/TypedStreamReader.h"
+
+namespace nudgerly::MessagePayloads {
+namespace {
+
+// Largest file first, then the newer row.
+constexpr std::string_view attachmentQuery =
+    "SELECT a.filename\n"
+    "FROM message_attachment_join maj\n"
+    "JOIN attachment a ON a.ROWID=maj.attachment_id\n"
+    "WHERE maj.message_id=? AND a.filename IS NOT NULL\n"
+    "ORDER BY a.total_bytes DESC,a.ROWID DESC";
+
+// Smaller images are icons rather than previews.
+constexpr int64_t minimumWidth = 240;
+constexpr int64_t minimumHeight = 120;
+
+std::optional<std::filesystem::path> expandedPath(const std::string& fileName, const std::filesystem::path& home) {
+    std::filesystem::path path;
+    if (fileName == "~") {
+        path = home;
+    } else if (fileName.starts_with("~/")) {
+        path = home / fileName.substr(2);
+    } else {
+        path = fileName;
+    }
+    // A relative name would be looked up wherever the program happens to run.
+    if (!path.is_absolute()) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+}  // namespace
+
+std::string decodedText(std::string_view text, std::string_view attributedBody) {
+    if (!text.empty()) {
+        return text::makeValidUtf8(text);
+    }
+    if (attributedBody.empty()) {
+        return {};
+    }
+    return TypedStreamReader::rootText(attributedBody).value_or("");
+}
+
+std::optional<MessageLinkPreview> linkPreview(std::string_view balloonBundleID, std::string_view payloadData) {
+    if (balloonBundleID != urlBalloonProvider || payloadData.empty()) {
+        return std::nullopt;
+    }
+    return RichLinkArchive::preview(payloadData);
+}
+
+std::optional<MessageLinkPreview> linkPreview(sqlite3* database, int64_t messageID, std::string_view balloonBundleID,
+                                              std::string_view payloadData, const std::filesystem::path& home) {
+    auto preview = linkPreview(balloonBundleID, payloadData);
+    if (preview) {
+        preview->imagePath = cachedPreviewImagePath(database, messageID, home);
+    }
+    return preview;
+}
+
+std::optional<std::string> cachedPreviewImagePath(sqlite3* database, int64_t messageID,
+                                                  const std::filesystem::path& home) {
+    auto statement = SqliteStatement::prepare(database, attachmentQuery);
+    if (!statement || !statement->bind(1, messageID)) {
+        return std::nullopt;
+    }
+    std::optional<std::string> best;
+    int64_t bestArea = 0;
+    while (statement->step() == SQLITE_ROW) {
+        const auto path = expandedPath(statement->text(0), home);
+        const auto header = path ? readRegularFilePrefix(*path, ImageHeader::bytesNeeded) : std::nullopt;
+        const auto size = header ? ImageHeader::pixelSize(*header) : std::nullopt;
+        if (!size || size->width < minimumWidth || size->height < minimumHeight) {
+            continue;
+        }
+        // Both sides are below 2^32, so the area fits.
+        const int64_t area = size->width * size->height;
+        if (!best || area > bestArea) {
+            best = path->string();
+            bestArea = area;
+        }
+    }
+    return best;
+}
+
+}  // namespace nudgerly::MessagePayloads

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <sqlite3.h>
+
+#include "review/MessageLinkPreview.h"
+
+// What a row of the Messages database carries beyond its plain columns: the words of a message kept
+// only in its archived attributed body, and the preview of a shared link with its cached image. The
+// bytes come from a database copied from another machine; nothing here throws: what cannot be read
+// gives empty text or no preview.
+namespace nudgerly::MessagePayloads {
+
+// The balloon that marks a message as a shared link with a rich preview.
+inline constexpr std::string_view urlBalloonProvider = "com.apple.messages.URLBalloonProvider";
+
+// The `text` column when it is not empty (NULL reads as empty), else the string archived in
+// `attributedBody`; empty when neither holds words. Always valid UTF-8.
+std::string decodedText(std::string_view text, std::string_view attributedBody);
+
+// The link preview of a message whose balloon is exactly the URL balloon, read from its
+// `payload_data`; without an image path.
+std::optional<MessageLinkPreview> linkPreview(std::string_view balloonBundleID, std::string_view payloadData);
+
+// The same with the image path filled in from the message's attachments.
+std::optional<MessageLinkPreview> linkPreview(sqlite3* database, int64_t messageID, std::string_view balloonBundleID,
+                                              std::string_view payloadData, const std::filesystem::path& home);
+
+// The path of the message's attachment best suited as a preview image: among the image files at
+// least 240 pixels wide and 120 high, the one with the largest area, the larger file on a tie. A
+// leading "~" in a file name stands for `home`; names that are not absolute paths then are skipped.
+// Files are recognised by their first bytes; only regular files are opened, and only their headers
+// are read.
+std::optional<std::string> cachedPreviewImagePath(sqlite3* database, int64_t messageID,
+                                                  const std::filesystem::path& home);
+
+}  // namespace nudgerly::MessagePayloads
