@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <type_traits>
 
 #include "core/Text.h"
 
@@ -65,21 +66,18 @@ TypedStreamWriter& TypedStreamWriter::unsignedInteger(uint64_t value) {
     return *this;
 }
 
-TypedStreamWriter& TypedStreamWriter::floatValue(float value) {
-    if (isWholeInteger(value)) {
-        return integer(static_cast<int32_t>(value));
-    }
-    bytes_.push_back(tagFloatingPoint);
-    appendLittleEndian(bytes_, std::bit_cast<uint32_t>(value), 4);
-    return *this;
-}
+TypedStreamWriter& TypedStreamWriter::floatValue(float value) { return floatingPoint(value); }
 
-TypedStreamWriter& TypedStreamWriter::doubleValue(double value) {
+TypedStreamWriter& TypedStreamWriter::doubleValue(double value) { return floatingPoint(value); }
+
+template <typename Floating>
+TypedStreamWriter& TypedStreamWriter::floatingPoint(Floating value) {
     if (isWholeInteger(value)) {
         return integer(static_cast<int32_t>(value));
     }
     bytes_.push_back(tagFloatingPoint);
-    appendLittleEndian(bytes_, std::bit_cast<uint64_t>(value), 8);
+    using Bits = std::conditional_t<sizeof(Floating) == 4, uint32_t, uint64_t>;
+    appendLittleEndian(bytes_, std::bit_cast<Bits>(value), sizeof(Floating));
     return *this;
 }
 

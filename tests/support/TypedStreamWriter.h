@@ -48,6 +48,9 @@ public:
     const std::string& bytes() const { return bytes_; }
 
 private:
+    template <typename Floating>
+    TypedStreamWriter& floatingPoint(Floating value);
+
     std::string bytes_;
     std::map<std::string, std::size_t, std::less<>> sharedStrings_;
     std::map<std::string, std::size_t, std::less<>> classes_;

@@ -2,6 +2,7 @@
 
 #include <set>
 #include <string>
+#include <utility>
 
 #include "core/Text.h"
 #include "platform/Url.h"
@@ -41,25 +42,37 @@ public:
     }
 
 private:
-    std::optional<std::string> stringValue(plist_t field) const {
+    // What a field holds: a string (in place, or referred to), or else the object it refers to
+    // (null for none).
+    struct Resolved {
+        std::optional<std::string> string;
+        plist_t object = nullptr;
+    };
+
+    Resolved resolve(plist_t field) const {
         if (field == nullptr) {
-            return std::nullopt;
+            return {};
         }
         if (auto direct = PropertyList::stringValue(field)) {
-            return direct;
+            return {.string = std::move(direct)};
         }
         const plist_t object = referenced(field);
-        if (object == nullptr) {
-            return std::nullopt;
-        }
         if (auto plain = PropertyList::stringValue(object)) {
-            return plain;
+            return {.string = std::move(plain)};
         }
-        const auto className = archive_.className(object);
+        return {.object = object};
+    }
+
+    std::optional<std::string> stringValue(plist_t field) const {
+        Resolved resolved = resolve(field);
+        if (resolved.string || resolved.object == nullptr) {
+            return std::move(resolved.string);
+        }
+        const auto className = archive_.className(resolved.object);
         if (className != "NSString" && className != "NSMutableString") {
             throw Malformed{};
         }
-        auto characters = PropertyList::stringValue(archive_.field(object, "NS.string"));
+        auto characters = PropertyList::stringValue(archive_.field(resolved.object, "NS.string"));
         if (!characters) {
             throw Malformed{};
         }
@@ -67,19 +80,11 @@ private:
     }
 
     std::optional<std::string> urlValue(plist_t field, std::set<plist_t>& visited) const {
-        if (field == nullptr) {
-            return std::nullopt;
+        Resolved resolved = resolve(field);
+        if (resolved.string || resolved.object == nullptr) {
+            return std::move(resolved.string);
         }
-        if (auto direct = PropertyList::stringValue(field)) {
-            return direct;
-        }
-        const plist_t object = referenced(field);
-        if (object == nullptr) {
-            return std::nullopt;
-        }
-        if (auto plain = PropertyList::stringValue(object)) {
-            return plain;
-        }
+        const plist_t object = resolved.object;
         if (archive_.className(object) != "NSURL" || !visited.insert(object).second ||
             visited.size() > maximumUrlChain) {
             throw Malformed{};
@@ -93,11 +98,11 @@ private:
             return relative;
         }
         const auto base = Url::parse(*baseText);
-        const auto resolved = base ? base->resolved(*relative) : std::nullopt;
-        if (!resolved) {
+        const auto resolvedUrl = base ? base->resolved(*relative) : std::nullopt;
+        if (!resolvedUrl) {
             throw Malformed{};
         }
-        return resolved->string();
+        return resolvedUrl->string();
     }
 
     const KeyedArchive& archive_;

@@ -130,21 +130,13 @@ std::optional<std::string> TypedStreamReader::readRootText() {
         if (rootTypes.empty() || rootTypes.front().code != '@') {
             return std::nullopt;
         }
-        const int8_t head = readHead();
-        if (head != tagNew) {
+        if (readHead() != tagNew) {
             return std::nullopt;  // a nil root, or a reference with nothing to refer to
         }
-        const std::size_t root = entries_.size();
-        entries_.emplace_back(ObjectEntry{});
-        const auto rootClass = readClass(readHead());
-        if (!rootClass) {
-            throw Malformed{};
-        }
-        objectEntry(root).classEntry = *rootClass;
-
+        const std::size_t root = readNewObject();
         if (isString(root)) {
             readObjectContents(root, 1, true);
-        } else if (classChainHas(*rootClass, "NSAttributedString", "NSMutableAttributedString")) {
+        } else if (classChainHas(objectEntry(root).classEntry, "NSAttributedString", "NSMutableAttributedString")) {
             readAttributedStringText(root);
         }
         const auto& text = objectEntry(root).text;
@@ -315,6 +307,12 @@ std::optional<std::size_t> TypedStreamReader::readObject(int8_t head, int depth,
     if (depth > maximumDepth) {
         throw Malformed{};
     }
+    const std::size_t object = readNewObject();
+    readObjectContents(object, depth + 1, stopAtText);
+    return object;
+}
+
+std::size_t TypedStreamReader::readNewObject() {
     // The object takes its place in the table before its class, as the writer numbered them.
     const std::size_t object = entries_.size();
     entries_.emplace_back(ObjectEntry{});
@@ -323,7 +321,6 @@ std::optional<std::size_t> TypedStreamReader::readObject(int8_t head, int depth,
         throw Malformed{};
     }
     objectEntry(object).classEntry = *objectClass;
-    readObjectContents(object, depth + 1, stopAtText);
     return object;
 }
 

@@ -57,6 +57,8 @@ private:
     std::vector<Type> readEncoding(int8_t head);
     std::optional<std::size_t> readClass(int8_t head);
     std::optional<std::size_t> readObject(int8_t head, int depth, bool stopAtText);
+    // The class of an object whose new-object tag was just read; returns the object's entry.
+    std::size_t readNewObject();
     void readObjectContents(std::size_t object, int depth, bool stopAtText);
     void readCString(int8_t head);
     void readFloat(int8_t head, std::size_t size);
