@@ -1,5 +1,8 @@
 #include "sources/messages/MessagePayloads.h"
 
+#include <sys/stat.h>
+
+#include "core/FileSystemError.h"
 #include "core/Files.h"
 #include "core/Text.h"
 #include "sources/messages/ImageHeader.h"
@@ -36,6 +39,25 @@ std::optional<std::filesystem::path> expandedPath(const std::string& fileName, c
         return std::nullopt;
     }
     return path;
+}
+
+// The first bytes of a regular file, enough for its image header. Looking before opening keeps FIFOs
+// and devices from ever being opened (opening some has effects); the reader checks again what it
+// opened, and opens without blocking.
+std::optional<std::string> imageHeader(const std::filesystem::path& path) {
+    struct stat info{};
+    // A NUL would cut the path short and name another file.
+    if (path.native().find('\0') != std::string::npos || ::stat(path.c_str(), &info) != 0 ||
+        !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    std::string header;
+    try {
+        readFileInPieces(path, ImageHeader::bytesNeeded, [&](std::string_view piece) { header.append(piece); });
+    } catch (const FileSystemError&) {
+        return std::nullopt;
+    }
+    return header;
 }
 
 }  // namespace
@@ -76,7 +98,7 @@ std::optional<std::string> cachedPreviewImagePath(sqlite3* database, int64_t mes
     int64_t bestArea = 0;
     while (statement->step() == SQLITE_ROW) {
         const auto path = expandedPath(statement->text(0), home);
-        const auto header = path ? readRegularFilePrefix(*path, ImageHeader::bytesNeeded) : std::nullopt;
+        const auto header = path ? imageHeader(*path) : std::nullopt;
         const auto size = header ? ImageHeader::pixelSize(*header) : std::nullopt;
         if (!size || size->width < minimumWidth || size->height < minimumHeight) {
             continue;
