@@ -17,6 +17,10 @@ struct CodedField {
     Value Owner::*member;
 };
 
+// Spelled out because clang 14 (the fuzz build) does not deduce aggregate template arguments.
+template <typename Owner, typename Value>
+CodedField(const char*, Value Owner::*) -> CodedField<Owner, Value>;
+
 template <typename T>
 concept HasCodedFields = requires { T::codedFields(); };
 

@@ -7,6 +7,9 @@ namespace nudgerly {
 namespace detail {
 
 struct TaskScopeCore {
+    // Spelled out because clang 14 (the fuzz build) cannot make_shared an aggregate.
+    TaskScopeCore(MainQueue& queue, BackgroundExecutor& jobs) : mainQueue(queue), executor(jobs) {}
+
     MainQueue& mainQueue;
     BackgroundExecutor& executor;
     std::map<uint64_t, std::shared_ptr<TaskState>> running;

@@ -69,7 +69,8 @@ StatePublisher::~StatePublisher() = default;
 
 ObservationToken StatePublisher::observe(Observer observer) {
     const uint64_t id = ++registry_->lastID;
-    registry_->entries.push_back(std::make_shared<ObservationToken::Registry::Entry>(id, std::move(observer)));
+    using Entry = ObservationToken::Registry::Entry;
+    registry_->entries.push_back(std::make_shared<Entry>(Entry{id, std::move(observer)}));
     return ObservationToken(registry_, id);
 }
 
