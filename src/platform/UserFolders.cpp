@@ -2,10 +2,8 @@
 
 #include <cstdlib>
 #include <optional>
-#include <vector>
 
-#include <pwd.h>
-#include <unistd.h>
+#include "platform/UserAccount.h"
 
 namespace nudgerly::UserFolders {
 namespace {
@@ -24,15 +22,11 @@ std::optional<std::filesystem::path> absoluteFromEnvironment(const char* name) {
 }
 
 std::optional<std::filesystem::path> accountHome() {
-    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr ||
-        found->pw_dir == nullptr) {
+    const auto account = UserAccount::current();
+    if (!account) {
         return std::nullopt;
     }
-    std::filesystem::path path(found->pw_dir);
+    std::filesystem::path path(account->home);
     if (!path.is_absolute()) {
         return std::nullopt;
     }

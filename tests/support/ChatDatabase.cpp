@@ -85,6 +85,8 @@ ChatDatabase::ChatDatabase(const std::filesystem::path& path) {
         throw std::runtime_error("chat.db could not be created: " + message);
     }
     try {
+        // A generated file need not survive a power cut; without a sync per statement it is written at once.
+        execute("PRAGMA synchronous=OFF");
         execute(chatDatabaseSchema);
     } catch (...) {
         sqlite3_close(database_);

@@ -21,6 +21,11 @@ bool SqliteStatement::bind(int parameter, int64_t value) {
     return sqlite3_bind_int64(statement_.get(), parameter, value) == SQLITE_OK;
 }
 
+void SqliteStatement::reset() {
+    sqlite3_reset(statement_.get());
+    sqlite3_clear_bindings(statement_.get());
+}
+
 int SqliteStatement::step() { return sqlite3_step(statement_.get()); }
 
 std::string SqliteStatement::text(int column) const {

@@ -17,6 +17,8 @@ public:
     static std::optional<SqliteStatement> prepare(sqlite3* database, std::string_view sql);
 
     bool bind(int parameter, int64_t value);
+    // Back to before the first step, with every parameter unbound, to run it again.
+    void reset();
     // SQLITE_ROW, SQLITE_DONE or an error code.
     int step();
 

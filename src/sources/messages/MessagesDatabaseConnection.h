@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <stop_token>
+#include <string_view>
+
+#include <sqlite3.h>
+
+#include "sources/messages/SqliteStatement.h"
+
+namespace nudgerly {
+
+// A read-only connection to the Messages database for the length of one call, closed when it goes
+// away (after the statements made on it, which must not outlive it). A requested stop interrupts
+// whatever statement runs, through SQLite's progress handler, so even a long query ends within
+// moments. While Messages itself writes to the file, a read waits for it up to about two seconds.
+class MessagesDatabaseConnection {
+public:
+    // Opens the file with SQLITE_OPEN_READONLY and nothing else. Throws MessagesReaderError
+    // (fullDiskAccessRequired) when it cannot be opened, CancelledError when `stop` is requested.
+    MessagesDatabaseConnection(const std::filesystem::path& path, std::stop_token stop);
+    ~MessagesDatabaseConnection();
+    MessagesDatabaseConnection(const MessagesDatabaseConnection&) = delete;
+    MessagesDatabaseConnection& operator=(const MessagesDatabaseConnection&) = delete;
+
+    sqlite3* handle() const { return database_; }
+
+    // Throws what `fail` throws when the text does not compile.
+    SqliteStatement prepare(std::string_view sql) const;
+
+    // The first column of the first row as an integer; 0 when the statement fails or has no row.
+    // Throws CancelledError when the failure was a requested stop.
+    int64_t scalar(std::string_view sql) const;
+
+    // Throws CancelledError when a stop was requested.
+    void throwIfStopped() const;
+
+    // After a failed call: CancelledError when a stop was requested (the call was interrupted),
+    // otherwise MessagesReaderError (queryFailed) with SQLite's message.
+    [[noreturn]] void fail() const;
+
+private:
+    static int progress(void* connection);
+    static int busy(void* connection, int attempts);
+
+    sqlite3* database_ = nullptr;
+    std::stop_token stop_;
+};
+
+}  // namespace nudgerly

@@ -1,0 +1,47 @@
+#include "support/DemoHome.h"
+
+#include <stdexcept>
+
+#include "core/Files.h"
+#include "platform/ContactsAccessDecision.h"
+#include "platform/VCardContactsStore.h"
+#include "storage/AppEnvironment.h"
+#include "support/VCardWriter.h"
+
+namespace nudgerly::test {
+
+DemoHome layOutDemoHome(const std::filesystem::path& folder, const std::string& userFirstName, uint64_t seed, Date now) {
+    const std::filesystem::path home = std::filesystem::absolute(folder);
+    if (std::filesystem::exists(home) && !std::filesystem::is_empty(home)) {
+        throw std::runtime_error(home.string() + " is not empty; the demo home needs a new folder.");
+    }
+    DemoHome demo{
+        .home = home,
+        .dataHome = home / ".local" / "share",
+        .configHome = home / ".config",
+        .database = home / "Library" / "Messages" / "chat.db",
+    };
+    demo.contactsFolder = VCardContactsStore::contactsFolderIn(demo.dataHome);
+    const AppEnvironment environment =
+        AppEnvironment::withHomes(AppInfo(AppInfo::compiledDefaults()), demo.dataHome, demo.configHome);
+    demo.accessDecision = environment.configurationDirectory / ContactsAccessDecision::fileName;
+
+    std::filesystem::create_directories(demo.database.parent_path());
+    MessagesDatabaseBuilder builder(demo.database, MessagesDatabaseBuilder::Journal::rollback, now);
+    demo.contents = generateBulk(builder, {.seed = seed,
+                                           .chats = 36,
+                                           .messages = 480,
+                                           .days = 30,
+                                           .cardShare = 0.7,
+                                           .userFirstName = userFirstName,
+                                           .previewFiles = BulkOptions::PreviewFiles::pictures,
+                                           .home = home});
+    builder.close();
+    writeVCards(demo.contactsFolder, demo.contents.contacts);
+    createPrivateDirectories(environment.configurationDirectory);
+    writeFileAtomically(demo.accessDecision,
+                        ContactsAccessDecision{.status = ContactsAuthorizationStatus::authorized}.encoded());
+    return demo;
+}
+
+}  // namespace nudgerly::test
