@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "core/Text.h"
+#include "sources/messages/MessagePayloads.h"
 #include "support/ImageHeaders.h"
 #include "support/KeyedArchiveWriter.h"
 #include "support/PngImage.h"
@@ -22,8 +23,6 @@ namespace {
 
 using std::chrono::seconds;
 using namespace std::string_view_literals;
-
-constexpr std::string_view urlBalloon = "com.apple.messages.URLBalloonProvider";
 
 constexpr std::array givenNames = {
     "Maria"sv, "James"sv, "Priya"sv, "Daniel"sv, "Sofia"sv, "Liam"sv, "Chen"sv, "Olivia"sv, "Mateo"sv, "Aisha"sv,
@@ -402,7 +401,7 @@ private:
     void link(MessageSpec& message) {
         const SharedLink& shared = pick(sharedLinks);
         message.text = std::string(shared.url);
-        message.balloonBundleID = std::string(urlBalloon);
+        message.balloonBundleID = std::string(MessagePayloads::urlBalloonProvider);
         message.payloadData = richLinkArchive({.url = ArchivedUrl{.relative = std::string(shared.url)},
                                                .title = std::string(shared.title)});
         pendingPreview_ = true;

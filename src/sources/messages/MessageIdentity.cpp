@@ -27,8 +27,7 @@ std::string MessageIdentity::conversationID() const {
 }
 
 std::optional<MessageIdentity> MessageIdentity::parse(std::string_view conversationID) {
-    // Split at "-", empty pieces dropped: a negative row id's sign is a separator too, so its piece
-    // count no longer fits and it is not read.
+    // Split at "-", empty pieces dropped (so a doubled "-" reads like one).
     std::vector<std::string_view> pieces;
     std::size_t start = 0;
     while (start <= conversationID.size()) {

@@ -15,8 +15,8 @@ struct MessageIdentity {
 
     std::string conversationID() const;
 
-    // The pair named by an identifier of that form (the row ids as decimal numbers with an optional
-    // sign; "-" runs count as one separator); absent for anything else.
+    // The pair named by an identifier of that form (the row ids as decimal numbers, a plus sign
+    // allowed; a run of "-" counts as one); absent for anything else.
     static std::optional<MessageIdentity> parse(std::string_view conversationID);
 
     friend bool operator==(const MessageIdentity&, const MessageIdentity&) = default;

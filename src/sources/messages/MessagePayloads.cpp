@@ -13,14 +13,6 @@
 namespace nudgerly::MessagePayloads {
 namespace {
 
-// Largest file first, then the newer row.
-constexpr std::string_view attachmentQuery =
-    "SELECT a.filename\n"
-    "FROM message_attachment_join maj\n"
-    "JOIN attachment a ON a.ROWID=maj.attachment_id\n"
-    "WHERE maj.message_id=? AND a.filename IS NOT NULL\n"
-    "ORDER BY a.total_bytes DESC,a.ROWID DESC";
-
 // Smaller images are icons rather than previews.
 constexpr int64_t minimumWidth = 240;
 constexpr int64_t minimumHeight = 120;
@@ -90,7 +82,7 @@ std::optional<MessageLinkPreview> linkPreview(sqlite3* database, int64_t message
 
 std::optional<std::string> cachedPreviewImagePath(sqlite3* database, int64_t messageID,
                                                   const std::filesystem::path& home) {
-    auto statement = SqliteStatement::prepare(database, attachmentQuery);
+    auto statement = SqliteStatement::prepare(database, previewAttachmentQuery);
     if (!statement || !statement->bind(1, messageID)) {
         return std::nullopt;
     }

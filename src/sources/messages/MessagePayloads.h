@@ -23,6 +23,15 @@ inline constexpr std::string_view urlBalloonProvider = "com.apple.messages.URLBa
 // `attributedBody`; empty when neither holds words. Always valid UTF-8.
 std::string decodedText(std::string_view text, std::string_view attributedBody);
 
+// The attachments of a message (parameter 1) that may hold its preview picture: their file names,
+// largest file first, then the newer row.
+inline constexpr std::string_view previewAttachmentQuery =
+    "SELECT a.filename\n"
+    "FROM message_attachment_join maj\n"
+    "JOIN attachment a ON a.ROWID=maj.attachment_id\n"
+    "WHERE maj.message_id=? AND a.filename IS NOT NULL\n"
+    "ORDER BY a.total_bytes DESC,a.ROWID DESC";
+
 // The link preview of a message whose balloon is exactly the URL balloon, read from its
 // `payload_data`; without an image path.
 std::optional<MessageLinkPreview> linkPreview(std::string_view balloonBundleID, std::string_view payloadData);

@@ -35,6 +35,7 @@ MessagesDatabaseConnection::~MessagesDatabaseConnection() {
 }
 
 SqliteStatement MessagesDatabaseConnection::prepare(std::string_view sql) const {
+    throwIfStopped();
     auto statement = SqliteStatement::prepare(database_, sql);
     if (!statement) {
         fail();

@@ -26,7 +26,7 @@ public:
 
     sqlite3* handle() const { return database_; }
 
-    // Throws what `fail` throws when the text does not compile.
+    // Throws CancelledError once a stop is requested, and what `fail` throws when the text does not compile.
     SqliteStatement prepare(std::string_view sql) const;
 
     // The first column of the first row as an integer; 0 when the statement fails or has no row.

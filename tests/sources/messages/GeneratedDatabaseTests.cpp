@@ -1,0 +1,187 @@
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include "core/Files.h"
+#include "platform/UserFolders.h"
+#include "platform/VCardContactsStore.h"
+#include "sources/messages/MessagesDatabasePath.h"
+#include "sources/messages/MessagesReader.h"
+#include "storage/AppEnvironment.h"
+#include "support/DemoHome.h"
+#include "support/FakeContactsStore.h"
+#include "support/MessagesBulkGenerator.h"
+#include "support/TempDir.h"
+#include "support/TestEnvironment.h"
+
+namespace nudgerly {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path& isolatedHome = test::isolateUserFolders();
+
+// HOME and the XDG folders pointed at a demo home while this lives; then back to the test program's.
+class PointedAt {
+public:
+    explicit PointedAt(const test::DemoHome& demo) {
+        set(demo.home, demo.dataHome, demo.configHome);
+    }
+    ~PointedAt() { set(isolatedHome, isolatedHome / "data", isolatedHome / "config"); }
+
+private:
+    static void set(const fs::path& home, const fs::path& data, const fs::path& config) {
+        ::setenv("HOME", home.c_str(), 1);
+        ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    }
+};
+
+// Single numbers read from a generated file, by the queries that name them.
+std::map<std::string, int64_t> tally(const fs::path& path, const std::map<std::string, std::string>& queries) {
+    sqlite3* database = nullptr;
+    sqlite3_open_v2(path.c_str(), &database, SQLITE_OPEN_READONLY, nullptr);
+    std::map<std::string, int64_t> counts;
+    for (const auto& [name, sql] : queries) {
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(database, sql.c_str(), -1, &statement, nullptr);
+        counts[name] = sqlite3_step(statement) == SQLITE_ROW ? sqlite3_column_int64(statement, 0) : -1;
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(database);
+    return counts;
+}
+
+TEST(GeneratedDatabaseTests, BulkConversationsAreReproducibleAndHoldEveryKindOfRow) {
+    test::TempDir folder;
+    const Date now = Date::now();
+    const test::BulkOptions options{.seed = 7, .chats = 300, .messages = 6000, .days = 60};
+    const auto generate = [&](const fs::path& path) {
+        test::MessagesDatabaseBuilder builder(path, test::MessagesDatabaseBuilder::Journal::rollback, now);
+        auto contents = test::generateBulk(builder, options);
+        builder.close();
+        return contents;
+    };
+    const test::BulkContents contents = generate(folder / "a.db");
+    generate(folder / "b.db");
+
+    const std::string dump = "SELECT count(*) FROM message a JOIN b.message m ON m.ROWID=a.ROWID AND m.guid=a.guid "
+                             "AND m.date=a.date AND m.text IS a.text AND m.attributedBody IS a.attributedBody "
+                             "AND m.handle_id=a.handle_id";
+    const auto counts = tally(folder / "a.db", {
+        {"same", "SELECT 0"},  // filled below, with the second file attached
+        {"messages", "SELECT count(*) FROM message"},
+        {"chats", "SELECT count(*) FROM chat"},
+        {"bodyOnly", "SELECT count(*) FROM message WHERE text IS NULL AND attributedBody IS NOT NULL"},
+        {"tapbacks", "SELECT count(*) FROM message WHERE associated_message_type BETWEEN 2000 AND 2005"},
+        {"events", "SELECT count(*) FROM message WHERE item_type!=0"},
+        {"system", "SELECT count(*) FROM message WHERE is_system_message=1"},
+        {"spam", "SELECT count(*) FROM message WHERE is_spam=1"},
+        {"links", "SELECT count(*) FROM message WHERE balloon_bundle_id='com.apple.messages.URLBalloonProvider' "
+                  "AND payload_data IS NOT NULL"},
+        {"pictures", "SELECT count(*) FROM message WHERE text LIKE '%\uFFFC%'"},
+        {"long", "SELECT count(*) FROM message WHERE length(text)>1500"},
+        {"attachments", "SELECT count(*) FROM message_attachment_join"},
+        {"filtered", "SELECT count(*) FROM chat WHERE is_filtered=1"},
+        {"recovered", "SELECT count(*) FROM chat WHERE is_recovered=1"},
+        {"deleting", "SELECT count(*) FROM chat WHERE is_deleting_incoming_messages=1"},
+        {"namedGroups", "SELECT count(*) FROM chat WHERE style=43 AND display_name IS NOT NULL"},
+        {"unnamedGroups", "SELECT count(*) FROM chat WHERE style=43 AND display_name IS NULL"},
+        {"tombstones", "SELECT count(*) FROM deleted_messages d JOIN message m ON m.guid=d.guid"},
+        {"recoverable", "SELECT count(*) FROM chat_recoverable_message_join"},
+        {"smsfp", "SELECT count(*) FROM handle WHERE id LIKE '%(smsfp)'"},
+        {"tooOld", "SELECT count(*) FROM message WHERE date < " +
+                       std::to_string(test::chatDatabaseDate(now.addingSeconds(-60 * 86400.0)))},
+        {"future", "SELECT count(*) FROM message WHERE date > " + std::to_string(test::chatDatabaseDate(now))},
+        {"unjoined", "SELECT count(*) FROM message WHERE ROWID NOT IN (SELECT message_id FROM chat_message_join)"},
+    });
+    EXPECT_EQ(counts.at("messages"), 6000);
+    EXPECT_EQ(contents.messages, 6000);
+    EXPECT_EQ(counts.at("chats"), 300);
+    for (const char* kind : {"bodyOnly", "tapbacks", "events", "system", "spam", "links", "pictures", "long",
+                             "attachments", "filtered", "recovered", "deleting", "namedGroups", "unnamedGroups",
+                             "tombstones", "recoverable", "smsfp"}) {
+        EXPECT_GT(counts.at(kind), 0) << kind;
+    }
+    EXPECT_EQ(counts.at("links"), contents.linkPreviews);
+    EXPECT_EQ(counts.at("tooOld"), 0);
+    EXPECT_EQ(counts.at("future"), 0);
+    EXPECT_EQ(counts.at("unjoined"), 0);
+    EXPECT_GT(contents.contacts.size(), 50u);
+
+    // The same seed writes the same rows.
+    sqlite3* database = nullptr;
+    ASSERT_EQ(sqlite3_open((folder / "a.db").c_str(), &database), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(database, ("ATTACH '" + (folder / "b.db").string() + "' AS b").c_str(), nullptr, nullptr,
+                           nullptr), SQLITE_OK);
+    sqlite3_stmt* statement = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(database, dump.c_str(), -1, &statement, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int64(statement, 0), 6000);
+    sqlite3_finalize(statement);
+    sqlite3_close(database);
+
+    // And the reader makes conversations of it, named from the address book where it can.
+    ManualMainQueue mainQueue;
+    auto contacts = std::make_shared<test::FakeContactsStore>(mainQueue);
+    contacts->setContacts(contents.contacts);
+    const ConversationBatch batch = MessagesReader(contacts, "Alex", folder / "a.db").scan(90, {});
+    EXPECT_GT(batch.conversations.size(), 30u);
+    EXPECT_LT(batch.conversations.size(), static_cast<std::size_t>(batch.inboundEndingCount));
+    int known = 0;
+    for (const Conversation& conversation : batch.conversations) {
+        EXPECT_FALSE(conversation.messages.empty());
+        EXPECT_FALSE(conversation.messages.back().fromMe);
+        known += conversation.isKnownContact.value_or(false) ? 1 : 0;
+    }
+    EXPECT_GT(known, 0);
+}
+
+TEST(GeneratedDatabaseTests, TheDemoHomeIsWhatTheProgramFindsWhenPointedAtIt) {
+    test::TempDir folder;
+    test::writeTestFile(folder / "taken" / "notes.txt", "mine");
+    EXPECT_THROW(test::layOutDemoHome(folder / "taken", "Alex"), std::runtime_error);
+    EXPECT_EQ(readFile(folder / "taken" / "notes.txt"), "mine");
+
+    const test::DemoHome demo = test::layOutDemoHome(folder / "home", "Alex");
+    {
+        // With HOME and the XDG folders pointed at it, the program's own lookups land on its files.
+        const PointedAt pointed(demo);
+        EXPECT_EQ(messagesDatabasePath(), demo.database);
+        EXPECT_EQ(AppEnvironment::forProcess().configurationDirectory / "contacts-access.json", demo.accessDecision);
+        EXPECT_EQ(VCardContactsStore::contactsFolderIn(UserFolders::dataHome()), demo.contactsFolder);
+    }
+
+    ManualMainQueue mainQueue;
+    auto store = std::make_shared<VCardContactsStore>(demo.contactsFolder, demo.accessDecision.parent_path(), mainQueue);
+    EXPECT_EQ(store->authorizationStatus(), ContactsAuthorizationStatus::authorized);
+    EXPECT_EQ(store->fetchContacts({}).contacts.size(), demo.contents.contacts.size());
+    EXPECT_GE(demo.contents.chats, 24);
+
+    ConversationBatch batch;
+    {
+        const PointedAt pointed(demo);  // preview pictures are named from "~"
+        batch = MessagesReader(store, "Alex", demo.database).scan(30, {});
+    }
+    EXPECT_GE(batch.conversations.size(), 8u);
+    int known = 0;
+    int previews = 0;
+    for (const Conversation& conversation : batch.conversations) {
+        known += conversation.isKnownContact.value_or(false) ? 1 : 0;
+        for (const ConversationMessage& message : conversation.messages) {
+            if (message.linkPreview && message.linkPreview->imagePath) {
+                EXPECT_TRUE(fs::exists(*message.linkPreview->imagePath));
+                ++previews;
+            }
+        }
+    }
+    EXPECT_GT(known, 0);
+    EXPECT_GT(previews, 0);
+}
+
+}  // namespace
+}  // namespace nudgerly
