@@ -9,6 +9,7 @@ packages=(
   libicu-dev nlohmann-json3-dev libsqlite3-dev libcurl4-openssl-dev libssl-dev libplist-dev
   openssl
   curl  # the download benchmark compares against the command-line client
+  sqlite3  # the Messages scan benchmark compares against the command-line shell
   clang libclang-rt-14-dev  # the fuzz preset: libFuzzer and the sanitizer runtimes
 )
 
