@@ -42,7 +42,7 @@ constexpr int64_t totalMessages = 1'000'000;
 constexpr int64_t totalChats = 10'000;
 constexpr int spreadDays = 120;
 constexpr LookbackWindow window = LookbackWindow::ninety;
-constexpr std::string_view stamp = "seed 1, 1000000 messages, 10000 chats, 120 days, v1";
+constexpr std::string_view stamp = "seed 1, 1000000 messages, 10000 chats, 120 days, v2";
 
 struct Layout {
     fs::path root;

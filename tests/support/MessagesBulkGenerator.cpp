@@ -375,7 +375,7 @@ private:
                                          std::to_string(between(1000, 9999)) + ".HEIC",
                                 between(900000, 3500000));
             }
-            if (i != last && chance(0.007)) {
+            if (i != last && chance(tombstoneShare())) {
                 builder_.tombstone(row);
             } else if (i != last && chance(0.007)) {
                 builder_.markRecoverable(chat, row);
@@ -383,6 +383,12 @@ private:
             previousText = spoken.value_or("a message");
             previousGuid = builder_.lastGuid();
         }
+    }
+
+    // Messages drops a tombstone once the deletion has synced, so only a few dozen wait at any time,
+    // however long the history. The list has no index on guid: its length weighs on every read.
+    double tombstoneShare() const {
+        return std::min(0.007, 60.0 / static_cast<double>(std::max<int64_t>(options_.messages, 1)));
     }
 
     std::string words(bool fromMe, bool group, const std::vector<Person>& members, const Person& sender) {
