@@ -40,12 +40,16 @@ nlohmann::json parseJson(std::string_view text);
 
 namespace Json {
 
-// A coded type T provides `nlohmann::json toJson(const JsonCoding&) const` and
-// `static T fromJson(const nlohmann::json&, const JsonCoding&)`.
+// A decodable type T provides `static T fromJson(const nlohmann::json&, const JsonCoding&)`; a coded
+// type also `nlohmann::json toJson(const JsonCoding&) const`.
 template <typename T>
-concept Coded = requires(const T& value, const nlohmann::json& j, const JsonCoding& coding) {
-    { value.toJson(coding) } -> std::convertible_to<nlohmann::json>;
+concept Decodable = requires(const nlohmann::json& j, const JsonCoding& coding) {
     { T::fromJson(j, coding) } -> std::same_as<T>;
+};
+
+template <typename T>
+concept Coded = Decodable<T> && requires(const T& value, const JsonCoding& coding) {
+    { value.toJson(coding) } -> std::convertible_to<nlohmann::json>;
 };
 
 // Readers of single values with strict types: a bool is only true/false, an integer is a number with
@@ -108,7 +112,7 @@ T read(const nlohmann::json& value, const JsonCoding& coding) {
         }
         return result;
     } else {
-        static_assert(Coded<T>, "no JSON reader for this type");
+        static_assert(Decodable<T>, "no JSON reader for this type");
         return T::fromJson(value, coding);
     }
 }

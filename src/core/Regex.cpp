@@ -1,10 +1,27 @@
 #include "core/Regex.h"
 
+#include <algorithm>
+#include <climits>
 #include <stdexcept>
 
 #include "core/Text.h"
 
 namespace nudgerly {
+namespace {
+
+// ICU counts its match time in ticks of 10,000 engine steps (roughly half a millisecond). Linear
+// patterns over ordinary text need well under one step per character; the budget allows four, plus a
+// floor for short texts, and stops quadratic and worse backtracking after a fraction of a second.
+constexpr int64_t budgetStepsPerUnit = 4;
+constexpr int64_t stepsPerTick = 10'000;
+constexpr int64_t minimumBudgetTicks = 50;
+
+int32_t budgetTicks(const icu::UnicodeString& text) {
+    const int64_t ticks = minimumBudgetTicks + static_cast<int64_t>(text.length()) * budgetStepsPerUnit / stepsPerTick;
+    return static_cast<int32_t>(std::min<int64_t>(ticks, INT32_MAX));
+}
+
+}  // namespace
 
 Regex::Regex(std::string_view pattern, uint32_t options) : pattern_(pattern) {
     UErrorCode status = U_ZERO_ERROR;
@@ -105,6 +122,54 @@ icu::UnicodeString Regex::replacingAll(const icu::UnicodeString& text, const icu
         return text;
     }
     return result;
+}
+
+std::unique_ptr<icu::RegexMatcher> Regex::budgetedMatcher(const icu::UnicodeString& text) const {
+    auto m = matcher(text);
+    if (!m) {
+        return nullptr;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    m->setTimeLimit(budgetTicks(text), status);
+    return U_SUCCESS(status) ? std::move(m) : nullptr;
+}
+
+std::optional<icu::UnicodeString> Regex::replacingAllWithinBudget(const icu::UnicodeString& text,
+                                                                  const icu::UnicodeString& replacement) const {
+    const auto m = budgetedMatcher(text);
+    if (!m) {
+        return std::nullopt;
+    }
+    // ICU's own replaceAll stops quietly when the time limit trips; this loop sees the failure.
+    UErrorCode status = U_ZERO_ERROR;
+    icu::UnicodeString result;
+    while (m->find(status) && U_SUCCESS(status)) {
+        m->appendReplacement(result, replacement, status);
+        if (U_FAILURE(status)) {
+            return std::nullopt;
+        }
+    }
+    if (U_FAILURE(status)) {
+        return std::nullopt;
+    }
+    m->appendTail(result);
+    return result;
+}
+
+std::optional<Regex::Match> Regex::firstMatchWithinBudget(const icu::UnicodeString& text) const {
+    const auto m = budgetedMatcher(text);
+    if (!m) {
+        return std::nullopt;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    if (!m->find(status) || U_FAILURE(status)) {
+        return std::nullopt;
+    }
+    const Match match{m->start(status), m->end(status)};
+    if (U_FAILURE(status)) {
+        return std::nullopt;
+    }
+    return match;
 }
 
 }  // namespace nudgerly

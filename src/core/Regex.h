@@ -58,10 +58,19 @@ public:
         return replacingAll(std::string_view(utf8), std::string_view(replacement));
     }
 
+    // Text from outside can make some patterns backtrack for a very long time. These variants give the
+    // engine a work budget in proportion to the text's length (ICU's match time limit, counted over the
+    // whole operation) and come back absent when it runs out or the engine fails otherwise.
+    std::optional<icu::UnicodeString> replacingAllWithinBudget(const icu::UnicodeString& text,
+                                                               const icu::UnicodeString& replacement) const;
+    // The first match; absent when there is none or the budget runs out.
+    std::optional<Match> firstMatchWithinBudget(const icu::UnicodeString& text) const;
+
     const std::string& pattern() const { return pattern_; }
 
 private:
     std::unique_ptr<icu::RegexMatcher> matcher(const icu::UnicodeString& text) const;
+    std::unique_ptr<icu::RegexMatcher> budgetedMatcher(const icu::UnicodeString& text) const;
 
     std::string pattern_;
     std::unique_ptr<icu::RegexPattern> compiled_;

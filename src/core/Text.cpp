@@ -1,5 +1,6 @@
 #include "core/Text.h"
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 
@@ -70,6 +71,11 @@ icu::BreakIterator& characterBreaks() {
 }
 
 }  // namespace
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
 
 bool isValidUtf8(std::string_view bytes) {
     std::size_t bad = 0;

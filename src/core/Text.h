@@ -28,6 +28,10 @@ std::string lowercased(std::string_view utf8);
 // decomposition, nonspacing marks dropped, Unicode default case folding ("José" and "JOSE" fold alike).
 std::string caseAndDiacriticFolded(std::string_view utf8);
 
+// Equality of ASCII letters without regard to case, for protocol names (headers, MIME types); other
+// bytes must match exactly.
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 // Removes characters with the Unicode White_Space property (spaces, tabs, line breaks, no-break
 // spaces, ...) from both ends.
 std::string trimmed(std::string_view utf8);

@@ -1,7 +1,6 @@
 #include "platform/HttpClient.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -10,6 +9,7 @@
 #include <curl/curl.h>
 
 #include "core/CancelledError.h"
+#include "core/Text.h"
 #include "platform/CurlHeaderList.h"
 
 namespace nudgerly {
@@ -43,12 +43,6 @@ int onProgress(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return static_cast<Exchange*>(context)->stop.stop_requested() ? 1 : 0;
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 }  // namespace
 
 HttpError transportError(int curlCode) {
@@ -63,6 +57,7 @@ HttpError transportError(int curlCode) {
         case CURLE_GOT_NOTHING:
         case CURLE_PARTIAL_FILE: return {Kind::connectionLost, "The network connection was lost."};
         case CURLE_SSL_CONNECT_ERROR:
+            return {Kind::secureConnectionFailed, "A secure connection to the server could not be made."};
         case CURLE_PEER_FAILED_VERIFICATION:
         case CURLE_SSL_CERTPROBLEM:
         case CURLE_SSL_CACERT_BADFILE: return {Kind::insecureConnection, "A secure connection to the server could not be made."};
@@ -119,7 +114,7 @@ bool isLoopbackUrl(const std::string& url) {
 
 std::optional<std::string> HttpResponse::header(std::string_view name) const {
     for (const auto& [key, value] : headers) {
-        if (equalsIgnoringCase(key, name)) {
+        if (text::equalsIgnoringAsciiCase(key, name)) {
             return value;
         }
     }

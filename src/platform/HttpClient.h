@@ -39,7 +39,15 @@ struct HttpResponse {
 // A request that got no complete HTTP answer. what() is a short English sentence.
 class HttpError : public UserFacingError {
 public:
-    enum class Kind { timedOut, cannotConnect, connectionLost, responseTooLarge, insecureConnection, other };
+    enum class Kind {
+        timedOut,
+        cannotConnect,         // the host could not be resolved or refused the connection
+        connectionLost,
+        responseTooLarge,
+        secureConnectionFailed,  // the TLS handshake broke off; often passing, unlike a refused certificate
+        insecureConnection,      // the server's certificate (or our trust settings) failed verification
+        other,
+    };
 
     HttpError(Kind kind, const std::string& sentence) : UserFacingError(sentence), kind_(kind) {}
     Kind kind() const { return kind_; }

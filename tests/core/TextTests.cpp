@@ -75,6 +75,9 @@ TEST(RegexTests, ReplacesAndReportsMatches) {
     const Regex spaces(R"(\s+)");
     EXPECT_EQ(spaces.replacingAll("a  b\n\tc", " "), "a b c");
     EXPECT_EQ(Regex("(\\w+)@").replacingAll("me@x", "<$1>"), "<me>x");
+    EXPECT_TRUE(text::equalsIgnoringAsciiCase("Content-TYPE", "content-type"));
+    EXPECT_FALSE(text::equalsIgnoringAsciiCase("\u00C9", "\u00E9"));
+    EXPECT_FALSE(text::equalsIgnoringAsciiCase("abc", "ab"));
     const auto matches = Regex("o").matches(text::toUnicode("foo"));
     ASSERT_EQ(matches.size(), 2u);
     EXPECT_EQ(matches[0], (Regex::Match{1, 2}));
@@ -85,6 +88,24 @@ TEST(RegexTests, BadPatternsThrowAndRuntimeFailuresReadAsNoMatch) {
     // Catastrophic nesting exhausts ICU's backtracking stack on a long input; that is "no match".
     const Regex pathological("^(a|aa|a?)*+b");
     EXPECT_NO_THROW(pathological.search(std::string(100000, 'a')));
+}
+
+TEST(RegexTests, BudgetedOperationsGiveUpOnRunawayBacktracking) {
+    const Regex lazyToClose(R"((?s)<(a|b)>.*?</\1>)");
+    const icu::UnicodeString ordinary = text::toUnicode("x<a>1</a>y<b>2</b>z");
+    EXPECT_EQ(lazyToClose.replacingAllWithinBudget(ordinary, icu::UnicodeString(u"[$1]")), text::toUnicode("x[a]y[b]z"));
+    EXPECT_EQ(lazyToClose.firstMatchWithinBudget(ordinary), (Regex::Match{1, 9}));
+    EXPECT_EQ(lazyToClose.firstMatchWithinBudget(text::toUnicode("none")), std::nullopt);
+
+    // Every unclosed "<a>" scans to the end: quadratic, so the budget runs out where ICU's own
+    // replaceAll would stop quietly part-way.
+    std::string unclosed;
+    for (int i = 0; i < 20000; ++i) {
+        unclosed += "<a>";
+    }
+    const icu::UnicodeString hostile = text::toUnicode(unclosed + "<b>1</b>");
+    EXPECT_EQ(lazyToClose.replacingAllWithinBudget(hostile, icu::UnicodeString()), std::nullopt);
+    EXPECT_EQ(Regex("[a-z]+@").firstMatchWithinBudget(text::toUnicode(std::string(100000, 'a'))), std::nullopt);
 }
 
 TEST(RegexTests, OnePatternServesManyThreads) {

@@ -1,11 +1,16 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <string_view>
 #include <thread>
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "core/CancelledError.h"
 #include "platform/HttpClient.h"
@@ -131,6 +136,27 @@ TEST(HttpClientTests, RefusedConnectionsAndUntrustedCertificatesFail) {
     LoopbackHttpServer secure([](const TestHttpRequest&, ResponseWriter& w) { w.respond(200, "secret"); }, true);
     EXPECT_EQ(CurlHttpClient().send({.url = secure.baseUrl(), .caFile = secure.caFile()}, {}).body, "secret");
     EXPECT_EQ(failureKind({.url = secure.baseUrl()}), HttpError::Kind::insecureConnection);
+
+    // A server that answers in plain text breaks the handshake off: a different failure, which may pass.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{.sin_family = AF_INET, .sin_port = 0, .sin_addr = {htonl(INADDR_LOOPBACK)}};
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    std::jthread plain([listener] {
+        const int client = ::accept(listener, nullptr, nullptr);
+        if (client >= 0) {
+            constexpr std::string_view answer = "HTTP/1.1 400 Bad Request\r\nConnection: close\r\n\r\n";
+            [[maybe_unused]] const auto written = ::write(client, answer.data(), answer.size());
+            ::close(client);
+        }
+    });
+    EXPECT_EQ(failureKind({.url = "https://127.0.0.1:" + std::to_string(ntohs(address.sin_port))}),
+              HttpError::Kind::secureConnectionFailed);
+    ::shutdown(listener, SHUT_RDWR);  // wakes the accept should the client never have come
+    plain.join();
+    ::close(listener);
 }
 
 TEST(HttpClientTests, LoopbackRequestsIgnoreProxiesFromTheEnvironment) {
