@@ -1,0 +1,83 @@
+#include "sources/gmail/OAuthClientFile.h"
+
+#include <cstdint>
+#include <system_error>
+#include <vector>
+
+#include "core/Files.h"
+
+namespace nudgerly {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A client file is a few hundred bytes; anything far larger is not one, and is not read whole.
+constexpr std::uintmax_t largestClientFile = 1 << 20;
+
+struct Wrapper {
+    std::optional<OAuthClient> installed;
+    std::optional<OAuthClient> web;
+
+    static Wrapper fromJson(const nlohmann::json& value) {
+        const auto& object = Json::object(value);
+        return {.installed = Json::optional<OAuthClient>(object, "installed"),
+                .web = Json::optional<OAuthClient>(object, "web")};
+    }
+};
+
+std::optional<OAuthClient> clientInFile(const fs::path& path) {
+    std::error_code error;
+    if (!fs::is_regular_file(path, error) || fs::file_size(path, error) > largestClientFile || error) {
+        return std::nullopt;
+    }
+    try {
+        return OAuthClientFile::fromJson(parseJson(readFile(path))).client();
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+}  // namespace
+
+OAuthClientFile OAuthClientFile::fromJson(const nlohmann::json& value) {
+    try {
+        const Wrapper wrapper = Wrapper::fromJson(value);
+        if (wrapper.installed || wrapper.web) {
+            return {.installed = wrapper.installed, .web = wrapper.web};
+        }
+    } catch (const JsonDecodingError&) {
+        // Not a wrapper; the top level may be the client itself.
+    }
+    try {
+        return {.direct = OAuthClient::fromJson(value)};
+    } catch (const JsonDecodingError&) {
+        return {};
+    }
+}
+
+std::optional<OAuthClient> OAuthClientFile::client() const {
+    if (installed) {
+        return installed;
+    }
+    if (web) {
+        return web;
+    }
+    return direct;
+}
+
+std::optional<OAuthClient> OAuthClientFile::loadClient(const std::optional<fs::path>& resourceFolder,
+                                                       const fs::path& dataFolder) {
+    std::vector<fs::path> candidates;
+    if (resourceFolder) {
+        candidates.push_back(*resourceFolder / resourceFileName);
+    }
+    candidates.push_back(dataFolder / dataFileName);
+    for (const auto& candidate : candidates) {
+        if (auto client = clientInFile(candidate)) {
+            return client;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace nudgerly
