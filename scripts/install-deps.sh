@@ -7,6 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libicu-dev nlohmann-json3-dev libsqlite3-dev libcurl4-openssl-dev libssl-dev libplist-dev
+  libxml2-dev  # mail bodies: HTML to text
   openssl
   curl  # the download benchmark compares against the command-line client
   sqlite3  # the Messages scan benchmark compares against the command-line shell

@@ -1,0 +1,238 @@
+#include "platform/HtmlText.h"
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+#include <libxml/HTMLparser.h>
+#include <libxml/parser.h>
+
+namespace nudgerly::HtmlText {
+namespace {
+
+// What layout makes of an element, by name (the reader gives names in lower case).
+enum ElementRole : unsigned {
+    hidden = 1,           // content never shown
+    block = 2,            // on lines of its own
+    paragraph = 4,        // and followed by an empty line
+    keepsWhitespace = 8,  // text laid out as written
+    cell = 16,            // separated from the next cell by a tab
+};
+
+unsigned roleOf(std::string_view name) {
+    static const std::unordered_map<std::string_view, unsigned> roles = [] {
+        std::unordered_map<std::string_view, unsigned> table;
+        for (const std::string_view name : {"script", "style", "head", "title", "noscript", "template"}) {
+            table[name] = hidden;
+        }
+        // Elements a browser lays out as blocks by default.
+        for (const std::string_view name :
+             {"address", "article", "aside", "blockquote", "body", "caption", "center", "dd", "details", "dialog",
+              "dir", "div", "dl", "dt", "fieldset", "figcaption", "figure", "footer", "form", "h1", "h2", "h3",
+              "h4", "h5", "h6", "header", "hgroup", "hr", "html", "legend", "li", "main", "menu", "nav", "ol",
+              "section", "summary", "table", "tbody", "tfoot", "thead", "tr", "ul"}) {
+            table[name] = block;
+        }
+        table["p"] = block | paragraph;
+        for (const std::string_view name : {"pre", "listing", "plaintext", "xmp"}) {
+            table[name] = block | keepsWhitespace;
+        }
+        table["textarea"] = keepsWhitespace;
+        table["td"] = cell;
+        table["th"] = cell;
+        return table;
+    }();
+    const auto found = roles.find(name);
+    return found == roles.end() ? 0 : found->second;
+}
+
+// Collects text with the line breaks and spaces that layout would put between the pieces. Breaks and
+// separators are held back until visible text follows, so none pile up at the ends or around
+// whitespace-only nodes.
+class TextBuilder {
+public:
+    void requireLineBreaks(int count) { pendingBreaks_ = std::max(pendingBreaks_, count); }
+    void separateWith(char separator) {
+        if (separator == '\t' || pendingSeparator_ == 0) {
+            pendingSeparator_ = separator;
+        }
+    }
+
+    void lineBreak() {
+        flushBreaks();
+        out_ += '\n';
+        pendingSeparator_ = 0;
+    }
+
+    void collapsedText(std::string_view text) {
+        constexpr std::string_view whitespace = " \t\n\r\f";
+        for (std::size_t i = 0; i < text.size();) {
+            const std::size_t word = text.find_first_not_of(whitespace, i);
+            if (word != i) {
+                separateWith(' ');
+            }
+            if (word == std::string_view::npos) {
+                break;
+            }
+            const std::size_t end = std::min(text.find_first_of(whitespace, word), text.size());
+            beforeVisibleText();
+            out_.append(text.substr(word, end - word));
+            i = end;
+        }
+    }
+
+    void preformattedText(std::string_view text) {
+        if (text.empty()) {
+            return;
+        }
+        beforeVisibleText();
+        out_.append(text);
+    }
+
+    std::string take() { return std::move(out_); }
+
+private:
+    void flushBreaks() {
+        if (pendingBreaks_ > 0 && !out_.empty()) {
+            out_.append(static_cast<std::size_t>(pendingBreaks_), '\n');
+            pendingSeparator_ = 0;
+        }
+        pendingBreaks_ = 0;
+    }
+
+    void beforeVisibleText() {
+        flushBreaks();
+        if (pendingSeparator_ != 0 && !out_.empty() && out_.back() != '\n') {
+            out_ += pendingSeparator_;
+        }
+        pendingSeparator_ = 0;
+    }
+
+    std::string out_;
+    int pendingBreaks_ = 0;
+    char pendingSeparator_ = 0;
+};
+
+// Follows the reader's element events, which are the elements of the tree it would build (implied
+// and auto-closed ones included), without building the tree: reading stays fast and flat however
+// deeply a document nests.
+class Walker {
+public:
+    void startElement(std::string_view name) {
+        const unsigned role = roleOf(name);
+        if (hidden_ > 0 || (role & hidden) != 0) {
+            ++hidden_;
+            return;
+        }
+        if (name == "br") {
+            builder_.lineBreak();
+        } else if ((role & block) != 0) {
+            builder_.requireLineBreaks((role & paragraph) != 0 ? 2 : 1);
+        }
+        if ((role & keepsWhitespace) != 0) {
+            ++preformatted_;
+        }
+    }
+
+    void endElement(std::string_view name) {
+        if (hidden_ > 0) {
+            --hidden_;
+            return;
+        }
+        const unsigned role = roleOf(name);
+        if ((role & block) != 0) {
+            builder_.requireLineBreaks((role & paragraph) != 0 ? 2 : 1);
+        } else if ((role & cell) != 0) {
+            builder_.separateWith('\t');
+        }
+        if ((role & keepsWhitespace) != 0 && preformatted_ > 0) {
+            --preformatted_;
+        }
+    }
+
+    void characters(std::string_view text) {
+        if (hidden_ > 0) {
+            return;
+        }
+        if (preformatted_ > 0) {
+            builder_.preformattedText(text);
+        } else {
+            builder_.collapsedText(text);
+        }
+    }
+
+    std::string take() { return builder_.take(); }
+
+private:
+    TextBuilder builder_;
+    int hidden_ = 0;  // depth inside an element whose content is not shown
+    int preformatted_ = 0;
+};
+
+Walker& walkerOf(void* context) {
+    return *static_cast<Walker*>(static_cast<xmlParserCtxt*>(context)->_private);
+}
+
+std::string_view view(const xmlChar* text) {
+    return text == nullptr ? std::string_view() : reinterpret_cast<const char*>(text);
+}
+
+void onStartElement(void* context, const xmlChar* name, const xmlChar**) {
+    walkerOf(context).startElement(view(name));
+}
+
+void onEndElement(void* context, const xmlChar* name) {
+    walkerOf(context).endElement(view(name));
+}
+
+void onCharacters(void* context, const xmlChar* text, int length) {
+    walkerOf(context).characters(std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length)));
+}
+
+struct ParserFreer {
+    void operator()(xmlParserCtxt* parser) const { htmlFreeParserCtxt(parser); }
+};
+
+}  // namespace
+
+std::string_view readPart(std::string_view html) {
+    if (html.size() <= largestDocument) {
+        return html;
+    }
+    std::size_t end = largestDocument;
+    while (end > 0 && (static_cast<unsigned char>(html[end]) & 0xC0) == 0x80) {
+        --end;  // do not cut a character in two
+    }
+    return html.substr(0, end);
+}
+
+std::optional<std::string> visibleText(std::string_view html) {
+    static std::once_flag initialised;
+    std::call_once(initialised, [] { xmlInitParser(); });
+
+    const std::string_view input = readPart(html);
+    // The encoding is fixed to UTF-8: a <meta> naming another one must not change how text is read.
+    constexpr int options = HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
+                            HTML_PARSE_IGNORE_ENC | HTML_PARSE_NOIMPLIED;
+    const std::unique_ptr<xmlParserCtxt, ParserFreer> parser(htmlNewParserCtxt());
+    if (!parser || parser->sax == nullptr) {
+        return std::nullopt;
+    }
+    // Only the events that carry text and structure; no tree, no document.
+    *parser->sax = htmlSAXHandler{};
+    parser->sax->startElement = onStartElement;
+    parser->sax->endElement = onEndElement;
+    parser->sax->characters = onCharacters;
+    parser->sax->ignorableWhitespace = onCharacters;
+    parser->sax->cdataBlock = onCharacters;
+    Walker walker;
+    parser->_private = &walker;
+    xmlDoc* document = htmlCtxtReadMemory(parser.get(), input.data(), static_cast<int>(input.size()), nullptr, "UTF-8", options);
+    if (document != nullptr) {
+        xmlFreeDoc(document);  // not expected without tree events, but never leaked
+    }
+    return walker.take();
+}
+
+}  // namespace nudgerly::HtmlText
