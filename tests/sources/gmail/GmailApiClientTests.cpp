@@ -248,6 +248,29 @@ TEST(GmailApiClientTests, AStopEndsAWaitOrASlowAnswerWithinASecond) {
     api.stop();
 }
 
+TEST(GmailApiClientTests, ConcurrentCallsOverlapAndShareNothing) {
+    ApiFixture fixture;
+    std::vector<std::jthread> callers;
+    std::atomic<int> fetched{0};
+    for (int i = 0; i < 6; ++i) {
+        const std::string id = "t" + std::to_string(i);
+        fixture.api.addThread(id, test::GmailFixtures::thread(id, {{}}));
+        fixture.api.script(GmailApiClient::threadPath(id), {{.status = 503, .delay = 300ms}});
+    }
+    for (int i = 0; i < 6; ++i) {
+        callers.emplace_back([&, i] {
+            const std::string id = "t" + std::to_string(i);
+            if (fixture.client.api<GmailThread>(GmailApiClient::threadPath(id), {}, "token-1", {}).id == id) {
+                ++fetched;
+            }
+        });
+    }
+    callers.clear();
+    EXPECT_EQ(fetched.load(), 6);
+    EXPECT_EQ(fixture.api.mostInFlight(), 6);
+    EXPECT_EQ(fixture.sleeps.waits.size(), 6u);
+}
+
 TEST(GmailRetryPolicyTests, OnlyPassingTransportFailuresAreRetried) {
     using Kind = HttpError::Kind;
     for (const Kind kind : {Kind::timedOut, Kind::cannotConnect, Kind::connectionLost, Kind::secureConnectionFailed}) {
