@@ -7,14 +7,7 @@
 namespace nudgerly {
 namespace {
 
-char asciiUpper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return asciiUpper(x) == asciiUpper(y); });
-}
+using text::equalsIgnoringAsciiCase;
 
 bool startsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && equalsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
