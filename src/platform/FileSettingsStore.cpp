@@ -22,36 +22,36 @@ std::string fileNameTimestamp() {
 }  // namespace
 
 FileSettingsStore::FileSettingsStore(std::filesystem::path file) : file_(std::move(file)) {
-    load();
+    state_ = load({});
 }
 
-void FileSettingsStore::load() {
+FileSettingsStore::FileState FileSettingsStore::load(const std::set<std::string, std::less<>>& changedSince) {
     std::string bytes;
     try {
         bytes = readFile(file_);
     } catch (const FileSystemError& error) {
-        if (error.errorNumber() != ENOENT) {
-            setAside();
-        }
-        return;
+        // Only a file that is not there may be written afresh; one that exists but could not be read
+        // this time still holds the user's settings.
+        return error.errorNumber() == ENOENT ? FileState::writable : FileState::unreadable;
     }
     nlohmann::json stored;
     try {
         stored = parseJson(bytes);
     } catch (const JsonDecodingError&) {
-        setAside();
-        return;
+        return setAside();
     }
     if (!stored.is_object()) {
-        setAside();
-        return;
+        return setAside();
     }
     for (auto& [key, value] : stored.items()) {
-        memory_.set(key, std::move(value));
+        if (!changedSince.contains(key)) {
+            memory_.set(key, std::move(value));
+        }
     }
+    return FileState::writable;
 }
 
-void FileSettingsStore::setAside() {
+FileSettingsStore::FileState FileSettingsStore::setAside() {
     const std::string base = file_.filename().string() + ".corrupt-" + fileNameTimestamp();
     std::filesystem::path aside = file_.parent_path() / base;
     std::error_code error;
@@ -59,8 +59,9 @@ void FileSettingsStore::setAside() {
         aside = file_.parent_path() / (base + "-" + std::to_string(attempt));
     }
     if (std::filesystem::exists(aside, error) || std::rename(file_.c_str(), aside.c_str()) != 0) {
-        writable_ = false;
+        return FileState::keptDamaged;
     }
+    return FileState::writable;
 }
 
 std::optional<nlohmann::json> FileSettingsStore::value(std::string_view key) const {
@@ -68,23 +69,32 @@ std::optional<nlohmann::json> FileSettingsStore::value(std::string_view key) con
 }
 
 void FileSettingsStore::set(std::string_view key, nlohmann::json value) {
+    std::lock_guard writing(writeMutex_);
     memory_.set(key, std::move(value));
-    persist();
+    persist(key);
 }
 
 void FileSettingsStore::remove(std::string_view key) {
+    std::lock_guard writing(writeMutex_);
     memory_.remove(key);
-    persist();
+    persist(key);
 }
 
-void FileSettingsStore::persist() {
-    std::lock_guard writing(writeMutex_);
-    if (!writable_) {
+void FileSettingsStore::persist(std::string_view key) {
+    if (state_ == FileState::unreadable) {
+        changedWhileUnreadable_.emplace(key);
+        state_ = load(changedWhileUnreadable_);
+        if (state_ == FileState::unreadable) {
+            return;
+        }
+        changedWhileUnreadable_.clear();
+    }
+    if (state_ != FileState::writable) {
         return;
     }
     nlohmann::json object = nlohmann::json::object();
-    for (auto& [key, value] : memory_.allValues()) {
-        object[key] = std::move(value);
+    for (auto& [name, value] : memory_.allValues()) {
+        object[name] = std::move(value);
     }
     // The library's printer never fails (a non-finite number becomes null, broken UTF-8 is replaced),
     // so one odd value cannot stop every later save.

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -13,9 +14,11 @@
 namespace nudgerly {
 
 // The user defaults kept in one JSON object file. The file is read once when the store is made; every
-// change is written back whole and atomically (folder 0700, file 0600). A file that cannot be read as
-// a JSON object is renamed aside to "<name>.corrupt-<time>" and the store starts empty, so a damaged
-// file is kept for inspection and never overwritten. Safe to use from any thread.
+// change is written back whole and atomically (folder 0700, file 0600). A file that reads but is not a
+// JSON object is renamed aside to "<name>.corrupt-<time>" and the store starts empty, so a damaged
+// file is kept for inspection and never overwritten. A file that cannot be read at all (too many open files, an I/O error, no permission) is left alone: the store
+// serves defaults and writes nothing until a later change finds the file readable again, when the
+// file's values are taken up under the changes made meanwhile. Safe to use from any thread.
 class FileSettingsStore : public SettingsStore {
 public:
     explicit FileSettingsStore(std::filesystem::path file);
@@ -27,17 +30,24 @@ public:
     const std::filesystem::path& file() const { return file_; }
 
 private:
-    void load();
-    void setAside();
-    void persist();
+    enum class FileState {
+        writable,
+        unreadable,  // could not be read; read again before any write
+        keptDamaged,  // damaged and could not be moved aside; never written
+    };
+
+    // Reads the file into memory, leaving alone the keys in `changedSince`, and says what became of it.
+    FileState load(const std::set<std::string, std::less<>>& changedSince);
+    FileState setAside();
+    // Called with writeMutex_ held after `key` changed in memory.
+    void persist(std::string_view key);
 
     const std::filesystem::path file_;
     InMemorySettingsStore memory_;
-    // False when a damaged file could not be moved aside: changes then stay in memory rather than
-    // replace it. Set only while the store is made.
-    bool writable_ = true;
-    // Serialises writes so that the file always ends with the latest values; readers never wait on it.
+    // Serialises changes so that the file always ends with the latest values; readers never wait on it.
     std::mutex writeMutex_;
+    FileState state_;                                         // guarded by writeMutex_
+    std::set<std::string, std::less<>> changedWhileUnreadable_;  // guarded by writeMutex_
 };
 
 }  // namespace nudgerly

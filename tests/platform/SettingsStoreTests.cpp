@@ -1,8 +1,12 @@
 #include <limits>
+#include <optional>
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "core/Files.h"
 #include "platform/FileSettingsStore.h"
@@ -54,7 +58,7 @@ TEST(FileSettingsStoreTests, KeepsValuesAcrossInstancesInPrivateFiles) {
 }
 
 TEST(FileSettingsStoreTests, SetsADamagedFileAsideAndStartsEmpty) {
-    for (const std::string damaged : {"not json {", "[1, 2]", ""}) {
+    for (const std::string& damaged : {std::string("not json {"), std::string("[1, 2]"), std::string()}) {
         test::TempDir dir;
         test::writeTestFile(dir / "settings.json", damaged);
         FileSettingsStore store(dir / "settings.json");
@@ -67,10 +71,68 @@ TEST(FileSettingsStoreTests, SetsADamagedFileAsideAndStartsEmpty) {
                 aside.push_back(entry.path());
             }
         }
-        ASSERT_EQ(aside.size(), 1u) << damaged;
+        ASSERT_EQ(aside.size(), 1u) << damaged.substr(0, 20);
         EXPECT_EQ(readFile(aside.front()), damaged);
         EXPECT_EQ(FileSettingsStore(dir / "settings.json").string("queue-sort"), "oldest");
     }
+}
+
+// Lowers the limit of open files to those open now, so that the next open fails with EMFILE.
+class NoFreeDescriptors {
+public:
+    NoFreeDescriptors() {
+        ::getrlimit(RLIMIT_NOFILE, &saved_);
+        const int lowestFree = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        ::close(lowestFree);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = static_cast<rlim_t>(lowestFree);
+        ::setrlimit(RLIMIT_NOFILE, &lowered);
+    }
+    ~NoFreeDescriptors() { ::setrlimit(RLIMIT_NOFILE, &saved_); }
+    NoFreeDescriptors(const NoFreeDescriptors&) = delete;
+    NoFreeDescriptors& operator=(const NoFreeDescriptors&) = delete;
+
+private:
+    rlimit saved_{};
+};
+
+std::vector<std::string> entryNames(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    return names;
+}
+
+TEST(FileSettingsStoreTests, AFileThatCannotBeReadIsKeptAndTakenUpOnceItReads) {
+    test::TempDir dir;
+    const fs::path file = dir / "settings.json";
+    test::writeTestFile(file, R"({"queue-sort": "oldest", "lookback-days-gmail": 30})");
+    std::optional<FileSettingsStore> store;
+    {
+        const NoFreeDescriptors exhausted;
+        store.emplace(file);
+    }
+    EXPECT_EQ(store->value("queue-sort"), std::nullopt);  // defaults meanwhile
+    EXPECT_EQ(entryNames(dir.path()), std::vector<std::string>{"settings.json"});
+
+    // The next change finds the file readable: its values come back under the change.
+    store->setInteger("lookback-days-gmail", 7);
+    EXPECT_EQ(store->string("queue-sort"), "oldest");
+    FileSettingsStore reopened(file);
+    EXPECT_EQ(reopened.string("queue-sort"), "oldest");
+    EXPECT_EQ(reopened.integer("lookback-days-gmail"), 7);
+
+    // A file that never reads (here a folder in its place) is neither moved nor replaced; changes
+    // stay in memory.
+    test::TempDir other;
+    fs::create_directory(other / "settings.json");
+    FileSettingsStore blocked(other / "settings.json");
+    blocked.setString("queue-sort", "newest");
+    blocked.remove("lookback-days-gmail");
+    EXPECT_EQ(blocked.string("queue-sort"), "newest");
+    EXPECT_TRUE(fs::is_directory(other / "settings.json"));
+    EXPECT_EQ(entryNames(other.path()), std::vector<std::string>{"settings.json"});
 }
 
 TEST(FileSettingsStoreTests, ChangesFromManyThreadsAllReachTheFile) {
