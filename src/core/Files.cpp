@@ -70,9 +70,14 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
     }
 }
 
-std::string readFile(const std::filesystem::path& path) {
+std::string readFile(const std::filesystem::path& path, std::size_t maxBytes) {
     std::string contents;
-    readFileInPieces(path, std::numeric_limits<uint64_t>::max(), [&](std::string_view piece) { contents.append(piece); });
+    // One byte past the cap tells a file that holds more from one that holds exactly as much.
+    const uint64_t limit = maxBytes < std::numeric_limits<uint64_t>::max() ? uint64_t{maxBytes} + 1 : maxBytes;
+    readFileInPieces(path, limit, [&](std::string_view piece) { contents.append(piece); });
+    if (contents.size() > maxBytes) {
+        throw FileSystemError("Couldn't read " + quoted(path), EFBIG);
+    }
     return contents;
 }
 

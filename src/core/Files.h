@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -17,8 +19,10 @@ namespace nudgerly {
 // a FileSystemError is thrown.
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, mode_t mode = 0600);
 
-// The whole file; throws FileSystemError when it cannot be read or is not a regular file.
-std::string readFile(const std::filesystem::path& path);
+// The whole file; throws FileSystemError when it cannot be read or is not a regular file, or (EFBIG)
+// when it holds more than `maxBytes`, which is never read whole.
+std::string readFile(const std::filesystem::path& path,
+                     std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
 
 struct PiecewiseRead {
     uint64_t bytesRead = 0;

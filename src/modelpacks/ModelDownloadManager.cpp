@@ -36,7 +36,7 @@ fs::path standardised(const fs::path& path) {
 
 std::set<std::string> temporaryFileNamesIn(std::string_view resumeData) {
     std::set<std::string> names;
-    if (const auto root = PropertyList::parse(resumeData)) {
+    if (const auto root = PropertyList::parse(resumeData, {.maxBytes = DownloadResumeData::maximumSize})) {
         ModelVerification::collectTemporaryDownloadFileNames(root.get(), names);
     }
     return names;
@@ -194,7 +194,7 @@ void ModelDownloadManager::beginDownload(bool useResumeData) {
         std::optional<std::string> resumeData;
         if (useResumeData) {
             try {
-                resumeData = fileManager_->contents(resumeDataURL_);
+                resumeData = fileManager_->contents(resumeDataURL_, DownloadResumeData::maximumSize);
             } catch (const std::exception&) {
                 // unreadable or missing: start afresh
             }
@@ -495,7 +495,7 @@ void ModelDownloadManager::removeResumeArtifacts() {
     // begin, cancel and removal would stumble over it.
     std::set<std::string> names;
     try {
-        names = temporaryFileNamesIn(fileManager_->contents(resumeDataURL_));
+        names = temporaryFileNamesIn(fileManager_->contents(resumeDataURL_, DownloadResumeData::maximumSize));
     } catch (const std::exception&) {
     }
     if (names.size() == 1) {
@@ -515,7 +515,7 @@ void ModelDownloadManager::removeTemporaryFilesNoResumeDataNames() {
     std::set<std::string> named;
     if (fileManager_->fileExists(resumeDataURL_)) {
         try {
-            named = temporaryFileNamesIn(fileManager_->contents(resumeDataURL_));
+            named = temporaryFileNamesIn(fileManager_->contents(resumeDataURL_, DownloadResumeData::maximumSize));
         } catch (const std::exception&) {
             return;  // cannot tell which file is still wanted
         }

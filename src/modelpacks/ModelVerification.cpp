@@ -77,7 +77,8 @@ void verifyFile(const fs::path& file, const ModelPack& pack, const FileManager& 
 bool hasVerifiedInstall(const fs::path& modelFile, const fs::path& receiptFile, const ModelPack& pack,
                         const FileManager& fileManager) noexcept {
     try {
-        const auto receipt = ModelVerificationReceipt::fromPropertyList(fileManager.contents(receiptFile));
+        const auto receipt = ModelVerificationReceipt::fromPropertyList(
+            fileManager.contents(receiptFile, ModelVerificationReceipt::maximumSize));
         const auto attributes = attributesIfReadable(fileManager, modelFile);
         // The time is compared in whole microseconds on both sides, as it was recorded: an untouched
         // file always matches, and any touch moves it to another microsecond.

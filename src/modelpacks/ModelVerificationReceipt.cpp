@@ -19,7 +19,7 @@ std::string ModelVerificationReceipt::binaryPropertyList() const {
 }
 
 std::optional<ModelVerificationReceipt> ModelVerificationReceipt::fromPropertyList(std::string_view bytes) {
-    const PropertyList::Node root = PropertyList::parse(bytes);
+    const PropertyList::Node root = PropertyList::parse(bytes, {.maxBytes = maximumSize});
     if (!root || plist_get_node_type(root.get()) != PLIST_DICT) {
         return std::nullopt;
     }

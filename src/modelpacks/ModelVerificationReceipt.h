@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -13,6 +14,9 @@ namespace nudgerly {
 // modification time instead of hashing it again. Stored as a binary property list with the keys
 // "identifier", "filename", "byteCount", "sha256" and "modificationDate".
 struct ModelVerificationReceipt {
+    // A receipt is a few hundred bytes; a larger file is damaged and is not read or parsed.
+    static constexpr std::size_t maximumSize = 64 * 1024;
+
     std::string identifier;
     std::string filename;
     int64_t byteCount = 0;

@@ -1,5 +1,7 @@
 #include "platform/DownloadResumeData.h"
 
+#include <algorithm>
+
 #include "core/Regex.h"
 #include "platform/PropertyList.h"
 
@@ -29,11 +31,20 @@ std::string DownloadResumeData::encoded() const {
 }
 
 std::optional<DownloadResumeData> DownloadResumeData::decode(std::string_view bytes) {
-    const auto root = PropertyList::parse(bytes);
+    const auto root = PropertyList::parse(bytes, {.maxBytes = maximumSize});
     if (!root || plist_get_node_type(root.get()) != PLIST_DICT) {
         return std::nullopt;
     }
-    const auto field = [&](const char* key) { return PropertyList::stringValue(plist_dict_get_item(root.get(), key)); };
+    // Text with control characters is damage, never a real address or validator: it would be cut at
+    // the first NUL when written again, and a line break would end the request header it goes into.
+    const auto field = [&](const char* key) -> std::optional<std::string> {
+        auto text = PropertyList::stringValue(plist_dict_get_item(root.get(), key));
+        const auto isControl = [](unsigned char c) { return c < 0x20 || c == 0x7F; };
+        if (text && std::ranges::any_of(*text, isControl)) {
+            return std::nullopt;
+        }
+        return text;
+    };
     auto originalUrl = field(originalUrlKey);
     auto currentUrl = field(currentUrlKey);
     auto temporaryFileName = field(temporaryFileKey);

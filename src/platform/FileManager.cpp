@@ -99,8 +99,8 @@ std::vector<fs::path> SystemFileManager::contentsOfDirectory(const fs::path& pat
     return entries;
 }
 
-std::string SystemFileManager::contents(const fs::path& path) const {
-    return readFile(path);
+std::string SystemFileManager::contents(const fs::path& path, std::size_t maxBytes) const {
+    return readFile(path, maxBytes);
 }
 
 UniqueFd SystemFileManager::openForReading(const fs::path& path) const {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,8 +43,9 @@ public:
     // The paths of a folder's entries, in no particular order.
     virtual std::vector<std::filesystem::path> contentsOfDirectory(const std::filesystem::path& path) const = 0;
 
-    // The whole file.
-    virtual std::string contents(const std::filesystem::path& path) const = 0;
+    // The whole file; a file of more than `maxBytes` is not read and throws FileSystemError (EFBIG).
+    virtual std::string contents(const std::filesystem::path& path,
+                                 std::size_t maxBytes = std::numeric_limits<std::size_t>::max()) const = 0;
     // The file opened for reading, for files too large to read whole.
     virtual UniqueFd openForReading(const std::filesystem::path& path) const = 0;
     // Writes a private file (0600) atomically: readers see the old bytes or the new, never a part.
@@ -67,7 +70,8 @@ public:
     std::filesystem::path temporaryDirectory() const override;
     std::vector<std::filesystem::path> contentsOfDirectory(const std::filesystem::path& path) const override;
 
-    std::string contents(const std::filesystem::path& path) const override;
+    std::string contents(const std::filesystem::path& path,
+                         std::size_t maxBytes = std::numeric_limits<std::size_t>::max()) const override;
     UniqueFd openForReading(const std::filesystem::path& path) const override;
     void writeAtomically(const std::filesystem::path& path, std::string_view bytes) const override;
 

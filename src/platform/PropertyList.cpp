@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "core/Text.h"
 #include "core/UserFacingError.h"
 
 namespace nudgerly::PropertyList {
@@ -31,8 +32,9 @@ Node dateFromReferenceMicroseconds(int64_t sinceReference) {
 
 }  // namespace
 
-Node parse(std::string_view bytes) {
-    if (bytes.empty() || bytes.size() > std::numeric_limits<uint32_t>::max()) {
+Node parse(std::string_view bytes, const PropertyListLimits& limits) {
+    if (bytes.empty() || bytes.size() > std::numeric_limits<uint32_t>::max() ||
+        !fitsPropertyListLimits(bytes, limits)) {
         return nullptr;
     }
     plist_t root = nullptr;
@@ -93,7 +95,7 @@ std::optional<std::string> stringValue(plist_t node) {
     if (value == nullptr) {
         return std::nullopt;
     }
-    return std::string(value, length);
+    return text::makeValidUtf8(std::string_view(value, length));
 }
 
 std::optional<int64_t> integerValue(plist_t node) {
@@ -132,7 +134,7 @@ void forEachEntry(plist_t dictionary, const std::function<void(const std::string
         if (value == nullptr) {
             break;
         }
-        visit(key ? std::string(key) : std::string(), value);
+        visit(key ? text::makeValidUtf8(key) : std::string(), value);
     }
 }
 

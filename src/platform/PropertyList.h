@@ -11,6 +11,8 @@
 
 #include <plist/plist.h>
 
+#include "platform/PropertyListLimits.h"
+
 // Small helpers over libplist: owned nodes, parsing and binary encoding, and typed reads that say
 // "absent" instead of guessing when a node has another type.
 namespace nudgerly::PropertyList {
@@ -22,8 +24,9 @@ using Node = std::unique_ptr<std::remove_pointer_t<plist_t>, NodeDeleter>;
 
 using Microseconds = std::chrono::sys_time<std::chrono::microseconds>;
 
-// A binary or XML property list; null when the bytes are neither.
-Node parse(std::string_view bytes);
+// A binary or XML property list; null when the bytes are neither, or go past the limits (checked
+// before libplist parses anything). Every key of a tree parsed here reads safely.
+Node parse(std::string_view bytes, const PropertyListLimits& limits = {});
 
 // The binary form ("bplist00..."). Throws UserFacingError when libplist cannot encode the tree.
 std::string toBinary(plist_t root);
@@ -37,6 +40,7 @@ Node makeDate(Microseconds time);
 // other nodes and other dates.
 std::optional<Microseconds> dateValue(plist_t node);
 
+// The whole string, NUL characters included, as valid UTF-8 (a list may hold any bytes).
 std::optional<std::string> stringValue(plist_t node);
 // Integers are stored as 64-bit two's complement.
 std::optional<int64_t> integerValue(plist_t node);
@@ -44,7 +48,9 @@ std::optional<int64_t> integerValue(plist_t node);
 // The index a keyed archive's reference node (a "UID") points at.
 std::optional<uint64_t> uidValue(plist_t node);
 
-// Calls `visit` for each key and value of a dictionary node, in stored order; nothing for other nodes.
+// Calls `visit` for each key (as valid UTF-8) and value of a dictionary node, in stored order; nothing
+// for other nodes.
+// The dictionary must come from parse or from this program: libplist aborts on a key holding NUL.
 void forEachEntry(plist_t dictionary, const std::function<void(const std::string& key, plist_t value)>& visit);
 
 }  // namespace nudgerly::PropertyList

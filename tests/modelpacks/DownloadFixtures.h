@@ -111,11 +111,12 @@ public:
         SystemFileManager::moveItem(source, destination);
     }
 
-    std::string contents(const std::filesystem::path& path) const override {
+    std::string contents(const std::filesystem::path& path,
+                         std::size_t maxBytes = std::numeric_limits<std::size_t>::max()) const override {
         if (path == failReading) {
             throw FileSystemError("Couldn't read \u201C" + path.filename().string() + "\u201D", EIO);
         }
-        return SystemFileManager::contents(path);
+        return SystemFileManager::contents(path, maxBytes);
     }
     void writeAtomically(const std::filesystem::path& path, std::string_view bytes) const override {
         if (failWriting) {

@@ -15,6 +15,7 @@
 #include "modelpacks/ModelVerification.h"
 #include "modelpacks/ModelVerificationReceipt.h"
 #include "platform/PropertyList.h"
+#include "support/BinaryPropertyList.h"
 #include "support/TempDir.h"
 
 namespace nudgerly {
@@ -155,6 +156,50 @@ TEST(TemporaryDownloadNamesTests, CollectsOnlyBareTemporaryNamesFromAnyDepth) {
     collectTemporaryDownloadFileNames(parsed.get(), names);
     EXPECT_EQ(names, (std::set<std::string>{"CFNetworkDownload_ab12.tmp", "CFNetworkDownload_Key9.tmp",
                                              "CFNetworkDownload_deep7.tmp"}));
+}
+
+TEST(ReceiptTests, ADamagedOrOversizedReceiptIsNoInstall) {
+    test::TempDir dir;
+    SystemFileManager files;
+    const fs::path model = dir / "model.gguf";
+    const fs::path receipt = dir / std::string(receiptFileName);
+    test::writeTestFile(model, "weights");
+    const ModelPack pack = packFor("weights");
+    recordVerifiedFile(model, receipt, pack, files);
+    ASSERT_TRUE(hasVerifiedInstall(model, receipt, pack, files));
+
+    // The receipt written object by object, so that its identifier can be UTF-16 text holding NUL:
+    // libplist's own string reader would end the program on it, at every launch.
+    setModificationTime(model, 1'760'000'000, 0);
+    const auto receiptWith = [&](bool nulInIdentifier) {
+        test::BinaryPropertyList list;
+        const std::u16string identifier(pack.identifier.begin(), pack.identifier.end());
+        list.dictionary({{1, 2}, {3, 4}, {5, 6}, {7, 8}, {9, 10}});
+        list.ascii("identifier");
+        list.utf16(nulInIdentifier ? identifier + u'\0' : identifier);
+        list.ascii("filename");
+        list.ascii(pack.filename);
+        list.ascii("byteCount");
+        list.integer(7);
+        list.ascii("sha256");
+        list.ascii(pack.sha256);
+        list.ascii("modificationDate");
+        list.date(1'760'000'000.0 - 978'307'200.0);
+        return list.bytes(0);
+    };
+    writeFileAtomically(receipt, receiptWith(false));
+    EXPECT_TRUE(hasVerifiedInstall(model, receipt, pack, files));
+    writeFileAtomically(receipt, receiptWith(true));
+    EXPECT_FALSE(hasVerifiedInstall(model, receipt, pack, files));
+    recordVerifiedFile(model, receipt, pack, files);
+    const PropertyList::Node good = PropertyList::parse(readFile(receipt));
+
+    // A valid receipt padded past the size any receipt has is not read.
+    const PropertyList::Node padded(plist_copy(good.get()));
+    const std::string padding(ModelVerificationReceipt::maximumSize, 'x');
+    plist_dict_set_item(padded.get(), "padding", plist_new_data(padding.data(), padding.size()));
+    writeFileAtomically(receipt, PropertyList::toBinary(padded.get()));
+    EXPECT_FALSE(hasVerifiedInstall(model, receipt, pack, files));
 }
 
 TEST(ErrorMessageTests, ShowsSentencesNeverLibraryText) {
