@@ -37,6 +37,9 @@ struct JsonCoding {
 
 // Parses JSON text; malformed text (including invalid UTF-8 inside strings) is a JsonDecodingError.
 nlohmann::json parseJson(std::string_view text);
+// The same, refusing text whose arrays and objects nest more than `maxDepth` levels: copying or
+// writing a value recurses once per level, so a deep enough value would overflow the stack.
+nlohmann::json parseJson(std::string_view text, int maxDepth);
 
 namespace Json {
 

@@ -134,28 +134,34 @@ void collectTemporaryDownloadFileNames(plist_t value, std::set<std::string>& nam
             names.insert(text);
         }
     };
-    if (value == nullptr) {
-        return;
-    }
-    switch (plist_get_node_type(value)) {
-        case PLIST_STRING:
-            if (const auto text = PropertyList::stringValue(value)) {
-                consider(*text);
-            }
-            break;
-        case PLIST_ARRAY:
-            for (uint32_t index = 0; index < plist_array_get_size(value); ++index) {
-                collectTemporaryDownloadFileNames(plist_array_get_item(value, index), names);
-            }
-            break;
-        case PLIST_DICT:
-            PropertyList::forEachEntry(value, [&](const std::string& key, plist_t entry) {
-                consider(key);
-                collectTemporaryDownloadFileNames(entry, names);
-            });
-            break;
-        default:
-            break;
+    // A list of nodes still to look at rather than recursion: nesting depth costs no stack.
+    std::vector<plist_t> pending{value};
+    while (!pending.empty()) {
+        const plist_t node = pending.back();
+        pending.pop_back();
+        if (node == nullptr) {
+            continue;
+        }
+        switch (plist_get_node_type(node)) {
+            case PLIST_STRING:
+                if (const auto text = PropertyList::stringValue(node)) {
+                    consider(*text);
+                }
+                break;
+            case PLIST_ARRAY:
+                for (uint32_t index = 0; index < plist_array_get_size(node); ++index) {
+                    pending.push_back(plist_array_get_item(node, index));
+                }
+                break;
+            case PLIST_DICT:
+                PropertyList::forEachEntry(node, [&](const std::string& key, plist_t entry) {
+                    consider(key);
+                    pending.push_back(entry);
+                });
+                break;
+            default:
+                break;
+        }
     }
 }
 

@@ -36,7 +36,7 @@ FileSettingsStore::FileState FileSettingsStore::load(const std::set<std::string,
     }
     nlohmann::json stored;
     try {
-        stored = parseJson(bytes);
+        stored = parseJson(bytes, maximumDepth);
     } catch (const JsonDecodingError&) {
         return setAside();
     }

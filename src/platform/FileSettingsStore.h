@@ -15,8 +15,9 @@ namespace nudgerly {
 
 // The user defaults kept in one JSON object file. The file is read once when the store is made; every
 // change is written back whole and atomically (folder 0700, file 0600). A file that reads but is not a
-// JSON object is renamed aside to "<name>.corrupt-<time>" and the store starts empty, so a damaged
-// file is kept for inspection and never overwritten. A file that cannot be read at all (too many open files, an I/O error, no permission) is left alone: the store
+// JSON object (or nests deeper than settings ever do) is renamed aside to "<name>.corrupt-<time>" and
+// the store starts empty, so a damaged file is kept for inspection and never overwritten. A file that
+// cannot be read at all (too many open files, an I/O error, no permission) is left alone: the store
 // serves defaults and writes nothing until a later change finds the file readable again, when the
 // file's values are taken up under the changes made meanwhile. Safe to use from any thread.
 class FileSettingsStore : public SettingsStore {
@@ -28,6 +29,9 @@ public:
     void remove(std::string_view key) override;
 
     const std::filesystem::path& file() const { return file_; }
+
+    // Deeper values are taken for damage; settings nest two or three levels.
+    static constexpr int maximumDepth = 64;
 
 private:
     enum class FileState {

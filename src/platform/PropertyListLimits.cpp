@@ -1,7 +1,9 @@
 #include "platform/PropertyListLimits.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace nudgerly {
@@ -129,16 +131,16 @@ private:
     uint64_t offsetTable_ = 0;
 };
 
-// Walks the tree as libplist would build it, shared objects once per reference.
+// Walks the tree as libplist would build it, shared objects once per reference, without recursion.
 bool binaryFits(std::string_view bytes, const PropertyListLimits& limits) {
     BinaryList list(bytes);
     if (!list.readTrailer()) {
         return false;
     }
-    std::vector<uint64_t> pending{list.topObject()};
+    std::vector<std::pair<uint64_t, std::size_t>> pending{{list.topObject(), 1}};
     std::size_t nodes = 1;
     while (!pending.empty()) {
-        const uint64_t index = pending.back();
+        const auto [index, depth] = pending.back();
         pending.pop_back();
         const auto object = list.header(index);
         if (!object) {
@@ -146,6 +148,9 @@ bool binaryFits(std::string_view bytes, const PropertyListLimits& limits) {
         }
         if (object->kind != kindArray && object->kind != kindSet && object->kind != kindDictionary) {
             continue;
+        }
+        if (depth > limits.maxDepth) {
+            return false;
         }
         const bool isDictionary = object->kind == kindDictionary;
         const uint64_t references = isDictionary ? 2 * object->count : object->count;
@@ -165,7 +170,7 @@ bool binaryFits(std::string_view bytes, const PropertyListLimits& limits) {
                     return false;
                 }
             } else {
-                pending.push_back(*child);
+                pending.emplace_back(*child, depth + 1);
             }
         }
     }
@@ -185,7 +190,7 @@ bool startsWithNulReference(std::string_view text) {
     return at > digits && at < text.size() && text[at] == ';';
 }
 
-// Counts elements tag by tag. Comments, processing
+// Counts elements and the nesting of arrays and dictionaries tag by tag. Comments, processing
 // instructions, declarations and character data sections are skipped whole; text is not looked at
 // beyond its character references.
 bool xmlFits(std::string_view bytes, const PropertyListLimits& limits) {
@@ -196,6 +201,7 @@ bool xmlFits(std::string_view bytes, const PropertyListLimits& limits) {
         const std::size_t found = bytes.find(end, from);
         return found == std::string_view::npos ? found : found + end.size();
     };
+    std::size_t depth = 0;
     std::size_t nodes = 0;
     std::size_t at = 0;
     while ((at = bytes.find_first_of("<&", at)) != std::string_view::npos) {
@@ -224,8 +230,20 @@ bool xmlFits(std::string_view bytes, const PropertyListLimits& limits) {
             if (tagEnd == std::string_view::npos) {
                 return false;
             }
-            if (!closing && ++nodes > limits.maxNodes) {
-                return false;
+            const std::size_t nameEnd = std::min(bytes.find_first_of(" \t\r\n/>", nameStart), tagEnd);
+            const std::string_view name = bytes.substr(nameStart, nameEnd - nameStart);
+            const bool container = name == "array" || name == "dict";
+            if (closing) {
+                if (container && depth > 0) {
+                    --depth;
+                }
+            } else {
+                if (++nodes > limits.maxNodes) {
+                    return false;
+                }
+                if (container && bytes[tagEnd - 1] != '/' && ++depth > limits.maxDepth) {
+                    return false;
+                }
             }
             at = tagEnd + 1;
         }

@@ -5,12 +5,15 @@
 
 namespace nudgerly {
 
-// How much untrusted property-list bytes may ask of libplist. Its parser copies an object once for
-// every reference to it (so a few bytes can expand without bound, or forever round a cycle), and its
-// string readers abort the process on a dictionary key holding NUL; so bytes are measured against
-// these limits, and checked for such keys, before libplist sees them.
+// How much untrusted property-list bytes may ask of libplist. Its parsers recurse once per level,
+// copy an object once for every reference to it (so a few bytes can expand without bound, or round a
+// cycle until the stack runs out), and its string readers abort the process on a dictionary key
+// holding NUL; so bytes are measured against these limits, and checked for such keys, before libplist
+// sees them.
 struct PropertyListLimits {
     std::size_t maxBytes = 16 * 1024 * 1024;
+    // Levels of arrays and dictionaries, the outermost counting as one.
+    std::size_t maxDepth = 512;
     // Nodes of the parsed tree, keys included, with every reference to a shared object counted.
     std::size_t maxNodes = 250'000;
 

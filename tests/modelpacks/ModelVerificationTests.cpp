@@ -158,6 +158,26 @@ TEST(TemporaryDownloadNamesTests, CollectsOnlyBareTemporaryNamesFromAnyDepth) {
                                              "CFNetworkDownload_deep7.tmp"}));
 }
 
+TEST(TemporaryDownloadNamesTests, SearchesAnyDepthWithoutRecursion) {
+    // Deeper than any stack would bear one call per level; libplist itself frees it without trouble.
+    const PropertyList::Node root(plist_new_dict());
+    plist_t level = root.get();
+    for (int depth = 0; depth < 100'000; ++depth) {
+        plist_t inner = depth % 2 == 0 ? plist_new_array() : plist_new_dict();
+        if (plist_get_node_type(level) == PLIST_DICT) {
+            plist_dict_set_item(level, "next", inner);
+        } else {
+            plist_array_append_item(level, inner);
+        }
+        level = inner;
+    }
+    plist_dict_set_item(level, "CFNetworkDownload_bottom1.tmp", plist_new_string("CFNetworkDownload_bottom2.tmp"));
+
+    std::set<std::string> names;
+    collectTemporaryDownloadFileNames(root.get(), names);
+    EXPECT_EQ(names, (std::set<std::string>{"CFNetworkDownload_bottom1.tmp", "CFNetworkDownload_bottom2.tmp"}));
+}
+
 TEST(ReceiptTests, ADamagedOrOversizedReceiptIsNoInstall) {
     test::TempDir dir;
     SystemFileManager files;

@@ -14,10 +14,31 @@ namespace {
 using namespace std::string_literals;
 using test::BinaryPropertyList;
 
+// A list of `depth` arrays, each holding the next; the innermost is empty.
+std::string nestedArrays(std::size_t depth) {
+    BinaryPropertyList list;
+    for (std::size_t level = 1; level < depth; ++level) {
+        list.array({level});
+    }
+    list.array({});
+    return list.bytes(0);
+}
+
 std::string xmlList(std::string_view body) {
     return R"(<?xml version="1.0" encoding="UTF-8"?>
 <!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
 <plist version="1.0">)" + std::string(body) + "</plist>\n";
+}
+
+std::string nestedXmlArrays(std::size_t depth) {
+    std::string body;
+    for (std::size_t i = 0; i < depth; ++i) {
+        body += "<array>";
+    }
+    for (std::size_t i = 0; i < depth; ++i) {
+        body += "</array>";
+    }
+    return xmlList(body);
 }
 
 TEST(PropertyListLimitsTests, TextHoldingNulReadsWholeAndNulKeysAreRefused) {
@@ -66,6 +87,45 @@ TEST(PropertyListLimitsTests, TextHoldingNulReadsWholeAndNulKeysAreRefused) {
     DownloadResumeData injected = good;
     injected.validator = "\"etag\"\r\nRange: bytes=0-";
     EXPECT_EQ(DownloadResumeData::decode(injected.encoded()), std::nullopt);
+}
+
+TEST(PropertyListLimitsTests, DeepExpandingCyclicOrBrokenListsAreRefusedBeforeParsing) {
+    const PropertyListLimits limits;
+    EXPECT_TRUE(PropertyList::parse(nestedArrays(limits.maxDepth)));
+    EXPECT_FALSE(PropertyList::parse(nestedArrays(limits.maxDepth + 1)));
+    EXPECT_FALSE(PropertyList::parse(nestedArrays(100'000)));
+    EXPECT_TRUE(PropertyList::parse(nestedXmlArrays(limits.maxDepth)));
+    EXPECT_FALSE(PropertyList::parse(nestedXmlArrays(limits.maxDepth + 1)));
+    EXPECT_FALSE(PropertyList::parse(nestedXmlArrays(100'000)));
+    // Comments and self-closed containers do not count as levels.
+    EXPECT_TRUE(PropertyList::parse(xmlList("<array><!-- <array><array> --><array/><dict/></array>")));
+    EXPECT_TRUE(fitsPropertyListLimits(xmlList("<array><array></array></array>"), {.maxDepth = 2}));
+    EXPECT_FALSE(fitsPropertyListLimits(xmlList("<array><array ></array></array>"), {.maxDepth = 1}));
+
+    // Each array holds the next one twice: 41 small objects that libplist would copy into 2^41 - 1 nodes.
+    BinaryPropertyList doubling;
+    for (std::size_t level = 1; level <= 40; ++level) {
+        doubling.array({level, level});
+    }
+    doubling.integer(1);
+    EXPECT_FALSE(PropertyList::parse(doubling.bytes(0)));
+    EXPECT_TRUE(fitsPropertyListLimits(doubling.bytes(35), {.maxNodes = 63}));
+    EXPECT_FALSE(fitsPropertyListLimits(doubling.bytes(35), {.maxNodes = 62}));
+
+    BinaryPropertyList cycle;
+    cycle.array({0});
+    EXPECT_FALSE(PropertyList::parse(cycle.bytes(0)));
+
+    BinaryPropertyList dangling;
+    dangling.array({5});
+    EXPECT_FALSE(PropertyList::parse(dangling.bytes(0)));
+    std::string truncated = nestedArrays(3);
+    EXPECT_FALSE(PropertyList::parse(truncated.substr(0, truncated.size() - 1)));
+    truncated[truncated.size() - 9] = '\x7F';  // the offset table lies past the end
+    EXPECT_FALSE(PropertyList::parse(truncated));
+
+    EXPECT_TRUE(fitsPropertyListLimits(nestedArrays(3), {.maxBytes = nestedArrays(3).size()}));
+    EXPECT_FALSE(fitsPropertyListLimits(nestedArrays(3), {.maxBytes = nestedArrays(3).size() - 1}));
 }
 
 }  // namespace
