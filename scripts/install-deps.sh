@@ -12,6 +12,8 @@ packages=(
   curl  # the download benchmark compares against the command-line client
   sqlite3  # the Messages scan benchmark compares against the command-line shell
   clang libclang-rt-14-dev  # the fuzz preset: libFuzzer and the sanitizer runtimes
+  libsecret-1-dev  # secrets in the desktop keyring (Secret Service)
+  gnome-keyring dbus-daemon  # the keyring tests: a private Secret Service on a private bus (dbus-run-session)
 )
 
 missing=()

@@ -8,7 +8,10 @@
 namespace nudgerly {
 
 AppEnvironment AppEnvironment::forProcess() {
-    return withHomes(AppInfo::installed(), UserFolders::dataHome(), UserFolders::configHome());
+    AppEnvironment environment = withHomes(AppInfo::installed(), UserFolders::dataHome(), UserFolders::configHome());
+    environment.secrets =
+        KeychainStore::store(AppFiles::secretsDirectory(environment.configurationDirectory), environment.names);
+    return environment;
 }
 
 AppEnvironment AppEnvironment::withHomes(AppInfo info, const std::filesystem::path& dataHome,
@@ -17,7 +20,7 @@ AppEnvironment AppEnvironment::withHomes(AppInfo info, const std::filesystem::pa
     std::filesystem::path data = AppFiles::directory(dataHome, names);
     std::filesystem::path configuration = AppFiles::configurationDirectory(configHome, names);
     auto settings = std::make_shared<FileSettingsStore>(AppFiles::settingsFile(configuration));
-    SecretStore secrets = KeychainStore::store(AppFiles::secretsDirectory(configuration), names);
+    SecretStore secrets = KeychainStore::fileStore(AppFiles::secretsDirectory(configuration), names);
     return {
         .info = std::move(info),
         .names = std::move(names),

@@ -22,7 +22,9 @@ namespace nudgerly {
 //                                       until AppFiles::prepare(environment.dataDirectory)
 //   environment.configurationDirectory  settings and secrets; kept when local data is deleted
 //   *environment.settings               the user defaults ("settings.json" in the configuration folder)
-//   environment.secrets                 the keychain items ("secrets/<keychain service>/<account>")
+//   environment.secrets                 the keychain items: the desktop keyring under the keychain
+//                                       service, or "secrets/<keychain service>/<account>" files where
+//                                       no keyring answers; blocking, so called from workers only
 // Hand a class the one part it needs (a folder, the settings, the secrets) rather than the whole.
 struct AppEnvironment {
     AppInfo info;
@@ -35,7 +37,8 @@ struct AppEnvironment {
     // The running program's: the installed information dictionary and the user's XDG folders.
     static AppEnvironment forProcess();
 
-    // `info`'s names under the given data and configuration homes, with settings kept in a file there.
+    // `info`'s names under the given data and configuration homes, with settings kept in a file there
+    // and secrets in files there too: only the process's own environment reaches the desktop keyring.
     static AppEnvironment withHomes(AppInfo info, const std::filesystem::path& dataHome,
                                     const std::filesystem::path& configHome);
 

@@ -1,10 +1,13 @@
-#include <set>
-#include <string>
+#include <chrono>
+#include <future>
+#include <thread>
 
 #include <gtest/gtest.h>
 
+#include "core/CancelledError.h"
 #include "core/FileSystemError.h"
 #include "platform/SecretStore.h"
+#include "support/ScriptedKeyring.h"
 #include "support/TempDir.h"
 #include "support/TestEnvironment.h"
 
@@ -12,67 +15,189 @@ namespace nudgerly {
 namespace {
 
 namespace fs = std::filesystem;
+using Call = test::ScriptedKeyring::Call;
 
-std::ptrdiff_t entryCount(const fs::path& folder) {
-    return std::distance(fs::directory_iterator(folder), fs::directory_iterator());
+const std::string account = "gmail-oauth-tokens";
+
+class SecretStoreTests : public ::testing::Test {
+protected:
+    fs::path fileOf(const std::string& name) const { return files.folder() / SecretFileStore::fileName(name); }
+    fs::path marker() const { return files.folder() / SecretStore::removalMarkerName(account); }
+
+    test::TempDir dir;
+    SecretFileStore files{dir / "secrets", "com.nudgerly.local"};
+    std::shared_ptr<test::ScriptedKeyring> keyring = std::make_shared<test::ScriptedKeyring>();
+    SecretStore store{files, keyring};
+};
+
+TEST_F(SecretStoreTests, WithoutAKeyringSecretsLiveInFilesAlone) {
+    const SecretStore filesOnly(dir / "secrets", "com.nudgerly.local");
+    filesOnly.save("one", account);
+    filesOnly.save("two", account);
+    EXPECT_EQ(filesOnly.load(account), "two");
+    EXPECT_EQ(test::fileMode(fileOf(account)), 0600u);
+    filesOnly.remove(account);
+    EXPECT_EQ(filesOnly.load(account), std::nullopt);
+    EXPECT_TRUE(fs::is_empty(files.folder()));  // no removal marker without a keyring to finish it
 }
 
-TEST(SecretStoreTests, ReplacesInPrivateFilesAndTightensLooseFolders) {
-    test::TempDir dir;
-    const fs::path root = dir / "secrets";
-    fs::create_directories(root);
-    fs::permissions(root, fs::perms::all);
-    const SecretStore store(root, "com.nudgerly.local");
-    EXPECT_EQ(store.load("gmail-oauth-tokens"), std::nullopt);
+TEST_F(SecretStoreTests, ALoadMovesTheNewerFileIntoTheKeyringOnlyOnceItReadsBack) {
+    files.save("newest", account);
+    keyring->putItem(account, "older");
+    std::optional<bool> fileDuringReadBack;
+    keyring->setHook([&](Call call, const std::string&, std::stop_token) {
+        if (call == Call::load) {
+            fileDuringReadBack = fs::exists(fileOf(account));
+        }
+    });
+    EXPECT_EQ(store.load(account), "newest");
+    EXPECT_EQ(keyring->item(account), "newest");
+    EXPECT_EQ(fileDuringReadBack, true);
+    EXPECT_FALSE(fs::exists(fileOf(account)));
+    EXPECT_EQ(keyring->calls(), (std::vector<std::string>{"save:" + account, "load:" + account}));
+    keyring->setHook({});
 
-    store.save("first", "gmail-oauth-tokens");
-    store.save(std::string("second\0", 7), "gmail-oauth-tokens");
-    EXPECT_EQ(store.load("gmail-oauth-tokens"), std::string("second\0", 7));
-    EXPECT_EQ(entryCount(store.folder()), 1);
-    EXPECT_EQ(test::fileMode(root), 0700u);
-    EXPECT_EQ(test::fileMode(store.folder()), 0700u);
-    EXPECT_EQ(test::fileMode(store.folder() / "gmail-oauth-tokens"), 0600u);
+    // Whatever goes wrong on the way, the file stays and is still the answer.
+    files.save("kept", account);
+    keyring->corruptReads("garbled");
+    EXPECT_EQ(store.load(account), "kept");
+    EXPECT_TRUE(fs::exists(fileOf(account)));
+    keyring->corruptReads(std::nullopt);
+    keyring->failCalls({Call::save});
+    EXPECT_EQ(store.load(account), "kept");
+    keyring->failCalls({});
+    keyring->setReachable(false);
+    EXPECT_EQ(store.load(account), "kept");
+    EXPECT_EQ(files.load(account), "kept");
 
-    store.remove("gmail-oauth-tokens");
-    EXPECT_EQ(store.load("gmail-oauth-tokens"), std::nullopt);
-    EXPECT_NO_THROW(store.remove("gmail-oauth-tokens"));
+    // Once the keyring answers again the move completes, and later loads come from the keyring.
+    keyring->setReachable(true);
+    EXPECT_EQ(store.load(account), "kept");
+    EXPECT_FALSE(fs::exists(fileOf(account)));
+    EXPECT_EQ(store.load(account), "kept");
 }
 
-TEST(SecretStoreTests, AFailedSaveKeepsThePreviousSecret) {
-    test::TempDir dir;
-    const SecretStore store(dir / "secrets", "service");
-    store.save("old tokens", "gmail-oauth-tokens");
+TEST_F(SecretStoreTests, SavesGoToTheKeyringAndToAFileOnlyWhenItCannotTakeThem) {
+    store.save("one", account);
+    EXPECT_EQ(keyring->item(account), "one");
+    EXPECT_FALSE(fs::exists(files.folder()));
+
+    files.save("stale", account);
+    store.save("two", account);
+    EXPECT_EQ(keyring->item(account), "two");
+    EXPECT_FALSE(fs::exists(fileOf(account)));  // an older file would otherwise pass for the newest copy
+
+    keyring->setReachable(false);
+    store.save("three", account);
+    EXPECT_EQ(files.load(account), "three");
+    EXPECT_EQ(test::fileMode(fileOf(account)), 0600u);
+    EXPECT_EQ(store.load(account), "three");
+
+    keyring->setReachable(true);
+    keyring->failCalls({Call::save});
+    store.save("four", account);
+    EXPECT_EQ(files.load(account), "four");
+    EXPECT_EQ(keyring->item(account), "two");
+    keyring->failCalls({});
+    EXPECT_EQ(store.load(account), "four");
+    EXPECT_EQ(keyring->item(account), "four");
+}
+
+TEST_F(SecretStoreTests, ASaveFailsOnlyWhenBothStoresDoAndThenKeepsThePreviousSecret) {
+    keyring->setReachable(false);
+    store.save("old tokens", account);
     {
         test::FileSizeLimit limit(16);
-        EXPECT_THROW(store.save(std::string(4096, 'n'), "gmail-oauth-tokens"), FileSystemError);
+        EXPECT_THROW(store.save(std::string(4096, 'n'), account), FileSystemError);
     }
-    EXPECT_EQ(store.load("gmail-oauth-tokens"), "old tokens");
-    EXPECT_EQ(entryCount(store.folder()), 1);  // no temporary file left behind
+    EXPECT_EQ(store.load(account), "old tokens");
+
+    keyring->setReachable(true);
+    EXPECT_EQ(store.load(account), "old tokens");  // moved into the keyring
+    keyring->failCalls({Call::save});
+    {
+        test::FileSizeLimit limit(16);
+        EXPECT_THROW(store.save(std::string(4096, 'n'), account), FileSystemError);
+    }
+    keyring->failCalls({});
+    EXPECT_EQ(store.load(account), "old tokens");
 }
 
-TEST(SecretStoreTests, NamesNeverReachOutsideTheirFolder) {
-    test::TempDir dir;
-    const fs::path root = dir / "box" / "secrets";
-    const SecretStore store(root, "../../escaped/service");
-    EXPECT_EQ(store.folder().parent_path(), root);
+TEST_F(SecretStoreTests, ARemovalThatMissedTheKeyringIsFinishedBeforeAnythingElse) {
+    keyring->putItem(account, "tokens");
+    files.save("file tokens", account);
+    keyring->setReachable(false);
+    store.remove(account);
+    EXPECT_FALSE(fs::exists(fileOf(account)));
+    EXPECT_TRUE(fs::exists(marker()));
+    EXPECT_EQ(store.load(account), std::nullopt);
 
-    const std::string accounts[] = {"../../../outside", "/etc/passwd", ".", "..", "", ".hidden", "a/b", "a%2Fb",
-                                    std::string(300, 'x'), std::string("nul\0byte", 8)};
-    for (const auto& account : accounts) {
-        store.save("value of " + account, account);
-    }
-    std::set<fs::path> files;
-    for (const auto& account : accounts) {
-        EXPECT_EQ(store.load(account), "value of " + account) << account;
-    }
-    // Each secret is its own plain file directly in the service folder, and nothing else was made.
-    for (const auto& entry : fs::recursive_directory_iterator(dir.path())) {
-        if (entry.is_regular_file()) {
-            EXPECT_EQ(entry.path().parent_path(), store.folder());
-            files.insert(entry.path());
+    // Back, but still unable to delete: its stale item is never served.
+    keyring->setReachable(true);
+    keyring->failCalls({Call::remove});
+    EXPECT_EQ(store.load(account), std::nullopt);
+    EXPECT_EQ(keyring->item(account), "tokens");
+    EXPECT_TRUE(fs::exists(marker()));
+
+    keyring->failCalls({});
+    EXPECT_EQ(store.load(account), std::nullopt);
+    EXPECT_EQ(keyring->item(account), std::nullopt);
+    EXPECT_FALSE(fs::exists(marker()));
+
+    // A save made after a missed removal deletes the old item first, then stores the new one.
+    keyring->putItem(account, "tokens");
+    keyring->setReachable(false);
+    store.remove(account);
+    keyring->setReachable(true);
+    store.save("new tokens", account);
+    EXPECT_EQ(keyring->calls().back(), "save:" + account);
+    EXPECT_EQ(keyring->calls()[keyring->calls().size() - 2], "remove:" + account);
+    EXPECT_EQ(store.load(account), "new tokens");
+    EXPECT_FALSE(fs::exists(marker()));
+}
+
+TEST_F(SecretStoreTests, AStopIsPassedOnAndNeverTakenForAFailingKeyring) {
+    keyring->setHook([](Call call, const std::string&, std::stop_token) {
+        if (call != Call::load) {
+            throw CancelledError();
         }
-    }
-    EXPECT_EQ(files.size(), std::size(accounts));
+    });
+    EXPECT_THROW(store.save("tokens", account), CancelledError);
+    EXPECT_EQ(files.load(account), std::nullopt);
+
+    keyring->putItem(account, "tokens");
+    EXPECT_THROW(store.remove(account), CancelledError);
+    EXPECT_TRUE(fs::exists(marker()));  // the item may still be there, so it is removed later
+    keyring->setHook({});
+    EXPECT_EQ(store.load(account), std::nullopt);
+    EXPECT_EQ(keyring->item(account), std::nullopt);
+}
+
+TEST_F(SecretStoreTests, CopiesTakeTurnsAndAWaitingCallerLeavesWhenStopped) {
+    std::promise<void> entered;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    keyring->setHook([&, released](Call call, const std::string&, std::stop_token) {
+        if (call == Call::save) {
+            entered.set_value();
+            released.wait();
+        }
+    });
+    std::thread saver([this] { store.save("tokens", account); });
+    entered.get_future().wait();
+
+    const SecretStore copy = store;
+    std::stop_source stop;
+    auto waiting = std::async(std::launch::async, [&] { return copy.load(account, stop.get_token()); });
+    EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+    stop.request_stop();
+    ASSERT_EQ(waiting.wait_for(std::chrono::seconds(1)), std::future_status::ready);
+    EXPECT_THROW(waiting.get(), CancelledError);
+
+    release.set_value();
+    saver.join();
+    EXPECT_EQ(keyring->calls(), std::vector<std::string>{"save:" + account});
+    EXPECT_EQ(copy.load(account), "tokens");
 }
 
 }  // namespace

@@ -94,9 +94,8 @@ TEST(KeychainStoreTests, SaveTwiceLoadAndRemoveInThePrivateSecretsFolder) {
     secrets.save(R"({"access_token":"two"})", account);
     EXPECT_EQ(secrets.load(account), R"({"access_token":"two"})");
 
-    const fs::path folder = secrets.folder();
-    EXPECT_EQ(folder, AppFiles::secretsDirectory(environment.configurationDirectory) /
-                          SecretStore::fileName(environment.names.keychainService));
+    const fs::path folder = AppFiles::secretsDirectory(environment.configurationDirectory) /
+                            SecretFileStore::fileName(environment.names.keychainService);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
     EXPECT_EQ(test::fileMode(environment.configurationDirectory), 0700u);
 

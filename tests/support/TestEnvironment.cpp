@@ -16,6 +16,9 @@ const std::filesystem::path& isolateUserFolders() {
         ::setenv("HOME", home.path().c_str(), 1);
         ::setenv("XDG_DATA_HOME", (home.path() / "data").c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (home.path() / "config").c_str(), 1);
+        // No session bus either, so no test reaches the user's desktop keyring.
+        ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        ::setenv("XDG_RUNTIME_DIR", (home.path() / "runtime").c_str(), 1);
         return true;
     }();
     (void)redirected;

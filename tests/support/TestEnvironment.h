@@ -8,8 +8,9 @@
 // Process-level set-ups for tests: private user folders and file size limits.
 namespace nudgerly::test {
 
-// Points HOME, XDG_DATA_HOME and XDG_CONFIG_HOME of this test process at a private temporary folder
-// (removed at exit), so that nothing a test runs can reach the user's real files. Call it from a
+// Points HOME, XDG_DATA_HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR of this test process at a private
+// temporary folder (removed at exit) and forgets the session bus, so that nothing a test runs can reach
+// the user's real files or desktop keyring. Call it from a
 // namespace-scope initialiser of the test program, before any test runs; returns that folder.
 const std::filesystem::path& isolateUserFolders();
 
