@@ -113,9 +113,11 @@ protected:
         EXPECT_TRUE(alone) << "This case changes the session or its keyring: run it alone (CTest runs each case in its own process).";
         return alone;
     }
-    // Points this process at another bus.
-    static void useOwnBus(const test::PrivateBus& own) {
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", own.address().c_str(), 1);
+    // Points this process at another bus, by its address or by the socket "bus" in the runtime folder.
+    static void useOwnBus(const test::PrivateBus& own) { ::setenv("DBUS_SESSION_BUS_ADDRESS", own.address().c_str(), 1); }
+    static void useOwnBusThroughRuntimeFolder(const fs::path& runtimeFolder) {
+        ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        ::setenv("XDG_RUNTIME_DIR", runtimeFolder.c_str(), 1);
     }
 
     fs::path fileOf(const std::string& name) const { return files.folder() / SecretFileStore::fileName(name); }
@@ -231,6 +233,7 @@ TEST_F(KeyringTests, ABusWithoutASecretServiceMeansPrivateFiles) {
     ASSERT_TRUE(runsAlone());
     const test::PrivateBus bus(dir / "bus", std::nullopt);
     useOwnBus(bus);
+    EXPECT_THROW(keyring->load(account, {}), KeyringError);  // nothing answers
     store.save("tokens", account);
     EXPECT_EQ(store.load(account), "tokens");
     EXPECT_EQ(files.load(account), "tokens");
@@ -251,8 +254,9 @@ TEST_F(KeyringTests, ADaemonThatRefusesFallsBackOnSaveAndLosesNothing) {
                                 " XDG_RUNTIME_DIR=" + (daemonHome / "runtime").string() + " " +
                                 test::executableOnPath("gnome-keyring-daemon").string() +
                                 " --start --foreground --components=secrets";
-    const test::PrivateBus bus(dir / "bus", command);
-    useOwnBus(bus);
+    const test::PrivateBus bus(dir / "runtime", command);
+    useOwnBusThroughRuntimeFolder(dir / "runtime");
+    EXPECT_EQ(keyring->load(account, {}), std::nullopt);  // it answers: nothing there
 
     files.save("previous", account);
     EXPECT_EQ(store.load(account), "previous");
@@ -260,7 +264,7 @@ TEST_F(KeyringTests, ADaemonThatRefusesFallsBackOnSaveAndLosesNothing) {
     store.save("tokens", account);
     EXPECT_EQ(files.load(account), "tokens");
     EXPECT_EQ(store.load(account), "tokens");
-    EXPECT_THROW(keyring->save("tokens", account, {}), KeyringError);  // it was asked, and refused
+    EXPECT_THROW(keyring->save("tokens", account, {}), KeyringError);  // asked, and refused
 }
 
 TEST_F(KeyringTests, TheProcessEnvironmentKeepsItsSecretsInTheKeyring) {
