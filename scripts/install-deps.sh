@@ -14,6 +14,7 @@ packages=(
   clang libclang-rt-14-dev  # the fuzz preset: libFuzzer and the sanitizer runtimes
   libsecret-1-dev  # secrets in the desktop keyring (Secret Service)
   gnome-keyring dbus-daemon  # the keyring tests: a private Secret Service on a private bus (dbus-run-session)
+  qt6-base-dev qt6-svg-dev adwaita-icon-theme fonts-dejavu-core  # the window
 )
 
 missing=()

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QColor>
+#include <QPalette>
+
+#include "ui/kit/Tone.h"
+
+// The window's one look: the Fusion style with a fixed light palette, DejaVu Sans, the text styles
+// of TextStyle.h, the named colours and the two button emphases.
+namespace nudgerly::Look {
+
+// Applies the style, palette, font and symbol theme to the application. Call once, after the
+// QApplication exists and before any window is built.
+void apply();
+
+// The fixed light palette (also for widgets built before `apply`, such as in tests).
+QPalette palette();
+
+// A named colour.
+QColor color(Tone tone);
+// `color` at `opacity` (0 to 1), as the descriptions' "colour at opacity 0.08" backgrounds.
+QColor withOpacity(QColor color, double opacity);
+
+// Surfaces that are not tones.
+QColor separator();
+QColor controlBackground();
+QColor windowBackground();
+// The bars' material (activity bar, action bar).
+QColor barMaterial();
+
+// The main action of a place: accent fill, white text.
+void setProminent(QAbstractButton& button, bool prominent = true);
+// A button that deletes or discards: red text.
+void setDestructive(QAbstractButton& button, bool destructive = true);
+
+}  // namespace nudgerly::Look
