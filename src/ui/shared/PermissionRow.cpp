@@ -1,0 +1,96 @@
+#include "ui/shared/PermissionRow.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "ui/kit/Look.h"
+#include "ui/kit/PlainText.h"
+#include "ui/kit/SymbolLabel.h"
+#include "ui/kit/Symbols.h"
+#include "ui/kit/SymbolView.h"
+#include "ui/kit/TextStyle.h"
+#include "ui/kit/WrapLabel.h"
+
+namespace nudgerly {
+namespace {
+
+// Runs the action the row holds when the button is pressed. It is copied first: the action may apply a
+// new spec to this row, which replaces the one running.
+void runAction(const std::function<void()>& held) {
+    if (const std::function<void()> action = held) {
+        action();
+    }
+}
+
+}  // namespace
+
+PermissionRow::PermissionRow(PermissionRowSpec spec, QWidget* parent) : QWidget(parent) {
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 14, 0, 14);
+    row->setSpacing(14);
+
+    icon_ = new SymbolView({}, Tone::secondary, Symbols::sizeForText(metricsOf(TextStyle::title2).pixelSize), this);
+    icon_->setObjectName(QStringLiteral("icon"));
+    icon_->setFrameSize(QSize(34, 34));
+    row->addWidget(icon_, 0, Qt::AlignVCenter);
+
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(3);
+    step_ = new WrapLabel(TextStyle::caption, Tone::secondary, this);
+    step_->setObjectName(QStringLiteral("stepLabel"));
+    step_->setTextStyle(TextStyle::caption, FontWeight::semibold);
+    texts->addWidget(step_);
+    auto* titleLine = new QHBoxLayout;
+    titleLine->setSpacing(7);
+    title_ = new WrapLabel(TextStyle::headline, Tone::primary, this);
+    title_->setObjectName(QStringLiteral("titleLabel"));
+    title_->setSizePolicy(QSizePolicy::Maximum, title_->sizePolicy().verticalPolicy());
+    readiness_ = new SymbolLabel({}, TextStyle::caption, Tone::orange, SymbolLabel::Lines::one, this);
+    readiness_->setObjectName(QStringLiteral("readinessLabel"));
+    titleLine->addWidget(title_, 0, Qt::AlignVCenter);
+    titleLine->addWidget(readiness_, 0, Qt::AlignVCenter);
+    titleLine->addStretch(1);
+    texts->addLayout(titleLine);
+    detail_ = new WrapLabel(TextStyle::subheadline, Tone::secondary, this);
+    detail_->setObjectName(QStringLiteral("detailLabel"));
+    texts->addWidget(detail_);
+    row->addLayout(texts, 1);
+    row->addSpacing(16);
+
+    secondary_ = new QPushButton(this);
+    secondary_->setObjectName(QStringLiteral("secondaryButton"));
+    primary_ = new QPushButton(this);
+    primary_->setObjectName(QStringLiteral("primaryButton"));
+    Look::setProminent(*primary_);
+    row->addWidget(secondary_, 0, Qt::AlignVCenter);
+    row->addWidget(primary_, 0, Qt::AlignVCenter);
+    connect(secondary_, &QPushButton::clicked, this, [this] { runAction(spec_.secondary); });
+    connect(primary_, &QPushButton::clicked, this, [this] { runAction(spec_.primary); });
+
+    apply(std::move(spec));
+}
+
+void PermissionRow::apply(PermissionRowSpec spec) {
+    spec_ = std::move(spec);
+
+    icon_->setSymbol(spec_.icon);
+    icon_->setTone(spec_.connected ? Tone::green : Tone::secondary);
+    step_->setText(spec_.stepLabel ? qtText(*spec_.stepLabel) : QString());
+    step_->setVisible(spec_.stepLabel.has_value());
+    title_->setText(qtText(spec_.title));
+    readiness_->setSymbol(spec_.connected ? "checkmark.circle.fill" : "exclamationmark.circle");
+    readiness_->setTone(spec_.connected ? Tone::green : Tone::orange);
+    readiness_->setText(spec_.connected ? QStringLiteral("Ready") : QStringLiteral("Needs setup"));
+    detail_->setText(qtText(spec_.detail));
+
+    const bool showsSecondary = spec_.secondaryTitle && spec_.secondary;
+    secondary_->setText(showsSecondary ? buttonText(qtText(*spec_.secondaryTitle)) : QString());
+    secondary_->setVisible(showsSecondary);
+    const bool showsPrimary = spec_.primaryTitle && spec_.primary;
+    primary_->setText(showsPrimary ? buttonText(qtText(*spec_.primaryTitle)) : QString());
+    primary_->setVisible(showsPrimary);
+    primary_->setEnabled(spec_.primaryEnabled);
+}
+
+}  // namespace nudgerly

@@ -1,0 +1,187 @@
+#include "ui/shared/QueueRowPainter.h"
+
+#include <algorithm>
+
+#include <QFontMetrics>
+#include <QPainterPath>
+
+#include "ui/kit/ElidedText.h"
+#include "ui/kit/Look.h"
+#include "ui/kit/PlainText.h"
+#include "ui/kit/Symbols.h"
+#include "ui/kit/TextStyle.h"
+
+namespace nudgerly {
+namespace {
+
+constexpr int rowPadding = 4;
+constexpr int iconSpacing = 10;
+constexpr int lineSpacing = 3;
+constexpr int personSpacing = 6;  // the least room between the name and the date
+constexpr int statusSpacing = 6;
+constexpr int iconSide = 26;
+
+// A small capsule or rounded rectangle of text on its own colour.
+struct BadgeStyle {
+    QFont font;
+    int horizontalPadding;
+    int verticalPadding;
+    qreal radius;  // negative: a capsule
+    double fillOpacity;
+};
+
+BadgeStyle statusStyle() { return {fontOfSize(9, FontWeight::bold), 5, 2, 3, 0.1}; }
+BadgeStyle ageStyle() { return {fontOfSize(9, FontWeight::semibold), 6, 2, -1, 0.1}; }
+
+QSize badgeSize(const BadgeStyle& style, const BadgePresentation& badge) {
+    const QFontMetrics metrics(style.font);
+    return {idealWidth(qtText(badge.text), style.font) + 2 * style.horizontalPadding,
+            metrics.height() + 2 * style.verticalPadding};
+}
+
+void paintBadge(QPainter& painter, QPoint topLeft, const BadgeStyle& style, const BadgePresentation& badge) {
+    const QRect box(topLeft, badgeSize(style, badge));
+    const QColor colour = Look::color(badge.tone);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal radius = style.radius < 0 ? box.height() / 2.0 : style.radius;
+    QPainterPath path;
+    path.addRoundedRect(QRectF(box), radius, radius);
+    painter.fillPath(path, Look::withOpacity(colour, style.fillOpacity));
+    painter.setPen(colour);
+    painter.setFont(style.font);
+    const QFontMetrics metrics(style.font);
+    painter.drawText(QPoint(box.left() + style.horizontalPadding, box.top() + style.verticalPadding + metrics.ascent()),
+                     qtText(badge.text));
+    painter.restore();
+}
+
+QFont personFont() { return fontFor(TextStyle::body, FontWeight::semibold); }
+QFont summaryFont() { return fontFor(TextStyle::subheadline); }
+QFont verdictFont() { return fontFor(TextStyle::caption); }
+QFont dateFont() { return fontFor(TextStyle::caption2); }
+
+}  // namespace
+
+namespace SourceIcon {
+
+QSize size() { return {iconSide, iconSide}; }
+
+void paint(QPainter& painter, QPoint topLeft, const RowPresentation& row) {
+    const QRect box(topLeft, size());
+    const QColor colour = Look::color(row.sourceTone);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(QRectF(box), 6, 6);
+    painter.fillPath(path, Look::withOpacity(colour, 0.11));
+    const int glyph = Symbols::sizeForText(metricsOf(TextStyle::caption).pixelSize);
+    const QPixmap symbol = Symbols::tinted(row.sourceSymbol, colour, glyph, painter.device()->devicePixelRatioF());
+    const QRect target(QPoint(0, 0), QSize(glyph, glyph));
+    painter.drawPixmap(target.translated(box.center() - target.center()), symbol);
+    painter.restore();
+}
+
+}  // namespace SourceIcon
+
+namespace StatusBadge {
+QSize size(const BadgePresentation& badge) { return badgeSize(statusStyle(), badge); }
+void paint(QPainter& painter, QPoint topLeft, const BadgePresentation& badge) {
+    paintBadge(painter, topLeft, statusStyle(), badge);
+}
+}  // namespace StatusBadge
+
+namespace AgeBadge {
+QSize size(const BadgePresentation& badge) { return badgeSize(ageStyle(), badge); }
+void paint(QPainter& painter, QPoint topLeft, const BadgePresentation& badge) {
+    paintBadge(painter, topLeft, ageStyle(), badge);
+}
+}  // namespace AgeBadge
+
+namespace QueueConversationRow {
+
+Geometry layout(const RowPresentation& row, const QRect& rect) {
+    Geometry geometry;
+    geometry.icon = QRect(QPoint(rect.left(), rect.top() + rowPadding), SourceIcon::size());
+    const int left = geometry.icon.right() + 1 + iconSpacing;
+    const int width = std::max(rect.right() + 1 - left, 1);
+    int y = rect.top() + rowPadding;
+
+    // First line: the name and, at the trailing edge, the age badge or date, sharing a baseline.
+    const QFontMetrics person(personFont());
+    QSize dateSize;
+    int dateAscent = 0;
+    if (row.age) {
+        dateSize = AgeBadge::size(*row.age);
+        dateAscent = ageStyle().verticalPadding + QFontMetrics(ageStyle().font).ascent();
+    } else {
+        const QFontMetrics date(dateFont());
+        dateSize = QSize(idealWidth(qtText(row.date), dateFont()), date.height());
+        dateAscent = date.ascent();
+    }
+    dateSize.setWidth(std::min(dateSize.width(), width));
+    const int ascent = std::max(person.ascent(), dateAscent);
+    const int descent = std::max(person.height() - person.ascent(), dateSize.height() - dateAscent);
+    geometry.person = QRect(left, y + ascent - person.ascent(),
+                            std::max(width - dateSize.width() - personSpacing, 0), person.height());
+    geometry.date = QRect(QPoint(left + width - dateSize.width(), y + ascent - dateAscent), dateSize);
+    y += ascent + descent;
+
+    // Second line: the summary, at most two lines.
+    const int summaryLines = static_cast<int>(elideText(qtText(row.summary), summaryFont(), width, 2).lines.size());
+    if (summaryLines > 0) {
+        y += lineSpacing;
+        geometry.summary = QRect(left, y, width, linesHeight(summaryFont(), summaryLines));
+        y += geometry.summary.height();
+    }
+
+    // Third line: the status badge, then the verdict, centred on one another.
+    y += lineSpacing;
+    const QFontMetrics verdict(verdictFont());
+    const QSize statusSize = row.status ? StatusBadge::size(*row.status) : QSize();
+    const int lineHeight = std::max(statusSize.height(), verdict.height());
+    int x = left;
+    if (row.status) {
+        geometry.status = QRect(QPoint(x, y + (lineHeight - statusSize.height()) / 2), statusSize);
+        x += statusSize.width() + statusSpacing;
+    }
+    geometry.verdict = QRect(x, y + (lineHeight - verdict.height()) / 2, std::max(left + width - x, 0), verdict.height());
+    y += lineHeight;
+
+    geometry.height = std::max(y, geometry.icon.bottom() + 1) + rowPadding - rect.top();
+    return geometry;
+}
+
+int height(const RowPresentation& row, int width) { return layout(row, QRect(0, 0, width, 0)).height; }
+
+void paint(QPainter& painter, const QRect& rect, const RowPresentation& row) {
+    const Geometry geometry = layout(row, rect);
+    painter.save();
+    SourceIcon::paint(painter, geometry.icon.topLeft(), row);
+
+    painter.setPen(Look::color(Tone::primary));
+    drawLines(painter, geometry.person, personFont(),
+              elideText(qtText(row.person), personFont(), geometry.person.width(), 1).lines);
+    if (row.age) {
+        AgeBadge::paint(painter, geometry.date.topLeft(), *row.age);
+    } else {
+        painter.setPen(Look::color(Tone::tertiary));
+        drawLines(painter, geometry.date, dateFont(), elideText(qtText(row.date), dateFont(), geometry.date.width(), 1).lines);
+    }
+    if (!geometry.summary.isEmpty()) {
+        painter.setPen(Look::color(Tone::primary));
+        drawLines(painter, geometry.summary, summaryFont(),
+                  elideText(qtText(row.summary), summaryFont(), geometry.summary.width(), 2).lines);
+    }
+    if (row.status) {
+        StatusBadge::paint(painter, geometry.status.topLeft(), *row.status);
+    }
+    painter.setPen(Look::color(Tone::secondary));
+    drawLines(painter, geometry.verdict, verdictFont(),
+              elideText(qtText(row.verdict), verdictFont(), geometry.verdict.width(), 1).lines);
+    painter.restore();
+}
+
+}  // namespace QueueConversationRow
+
+}  // namespace nudgerly
