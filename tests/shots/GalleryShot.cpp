@@ -1,5 +1,6 @@
 #include <vector>
 
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -7,7 +8,11 @@
 #include "Shot.h"
 #include "support/StateFixtures.h"
 #include "ui/kit/Divider.h"
+#include "ui/kit/ElidedLabel.h"
 #include "ui/kit/Look.h"
+#include "ui/kit/PlainText.h"
+#include "ui/kit/Symbols.h"
+#include "ui/kit/SymbolView.h"
 #include "ui/shared/PageHeader.h"
 #include "ui/shared/PermissionRow.h"
 #include "ui/shared/PrivacyRow.h"
@@ -49,6 +54,24 @@ private:
     std::vector<RowPresentation> rows_;
 };
 
+// The views one under another, a divider between each two, in a column `width` wide (any width for 0).
+QWidget* divided(const std::vector<QWidget*>& views, int width = 0) {
+    auto* column = new QWidget;
+    auto* stack = new QVBoxLayout(column);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(0);
+    for (QWidget* view : views) {
+        if (stack->count() > 0) {
+            stack->addWidget(new Divider);
+        }
+        stack->addWidget(view);
+    }
+    if (width > 0) {
+        column->setFixedWidth(width);
+    }
+    return column;
+}
+
 QWidget* rowsPreview() {
     const Date now = fixtureNow();
     std::vector<RowPresentation> rows;
@@ -62,66 +85,48 @@ QWidget* rowsPreview() {
 }
 
 QWidget* banners() {
-    auto* column = new QWidget;
-    auto* stack = new QVBoxLayout(column);
-    stack->setContentsMargins(0, 0, 0, 0);
-    stack->setSpacing(0);
-    const std::vector<RefreshProgress> progresses{
-        {.source = ReviewSource::messages, .detail = "Classifying conversations", .completed = 12, .total = 40},
-        {.source = ReviewSource::gmail, .detail = "Fetching inbox threads"},
-        {.source = ReviewSource::messages, .detail = "Nothing to count yet", .completed = 0, .total = 0},
-        {.source = ReviewSource::gmail, .detail = "More done than planned", .completed = 45, .total = 40},
-    };
-    for (const RefreshProgress& progress : progresses) {
-        stack->addWidget(new RefreshBanner(progress));
-        stack->addWidget(new Divider);
+    std::vector<QWidget*> views;
+    for (const RefreshProgress& progress : std::vector<RefreshProgress>{
+             {.source = ReviewSource::messages, .detail = "Classifying conversations", .completed = 12, .total = 40},
+             {.source = ReviewSource::gmail, .detail = "Fetching inbox threads"},
+             {.source = ReviewSource::messages, .detail = "Nothing to count yet", .completed = 0, .total = 0},
+             {.source = ReviewSource::gmail, .detail = "More done than planned", .completed = 45, .total = 40},
+         }) {
+        views.push_back(new RefreshBanner(progress));
     }
-    column->setFixedWidth(440);
-    return column;
+    return divided(views, 440);
 }
 
 QWidget* permissionRows() {
-    auto* column = new QWidget;
-    auto* stack = new QVBoxLayout(column);
-    stack->setContentsMargins(0, 0, 0, 0);
-    stack->setSpacing(0);
     const auto nothing = [] {};
-    stack->addWidget(new PermissionRow({.icon = "person.crop.circle", .title = "Contacts",
-                                        .detail = "Required contact access is available.", .connected = true,
-                                        .stepLabel = "Contacts access \u00B7 Required"}));
-    stack->addWidget(new Divider);
-    stack->addWidget(new PermissionRow({.icon = "message.fill", .title = "Messages",
-                                        .detail = "macOS requires you to enable Full Disk Access in System Settings.",
-                                        .primaryTitle = "Open Settings", .primary = nothing,
-                                        .secondaryTitle = "Check again", .secondary = nothing}));
-    stack->addWidget(new Divider);
-    stack->addWidget(new PermissionRow({.icon = "envelope.fill", .title = "Gmail",
-                                        .detail = "Grant Contacts access before connecting Gmail.",
-                                        .primaryTitle = "Connect Gmail", .primary = nothing, .primaryEnabled = false}));
-    stack->addWidget(new Divider);
-    stack->addWidget(new PermissionRow(
-        {.icon = "arrow.triangle.2.circlepath", .title = "Software updates",
-         .detail = "Version 1.0.0 (1) \u00B7 Automatic updates are on \u00B7 Checks daily. This row's detail goes on "
-                   "for a while so that it wraps onto a second and a third line and makes the row taller, while the "
-                   "icon and the button stay centred.",
-         .connected = true, .primaryTitle = "Check Now", .primary = nothing}));
-    return column;
+    return divided({
+        new PermissionRow({.icon = "person.crop.circle", .title = "Contacts",
+                           .detail = "Required contact access is available.", .connected = true,
+                           .stepLabel = "Contacts access \u00B7 Required"}),
+        new PermissionRow({.icon = "message.fill", .title = "Messages",
+                           .detail = "macOS requires you to enable Full Disk Access in System Settings.",
+                           .primaryTitle = "Open Settings", .primary = nothing,
+                           .secondaryTitle = "Check again", .secondary = nothing}),
+        new PermissionRow({.icon = "envelope.fill", .title = "Gmail",
+                           .detail = "Grant Contacts access before connecting Gmail.",
+                           .primaryTitle = "Connect Gmail", .primary = nothing, .primaryEnabled = false}),
+        new PermissionRow(
+            {.icon = "arrow.triangle.2.circlepath", .title = "Software updates",
+             .detail = "Version 1.0.0 (1) \u00B7 Automatic updates are on \u00B7 Checks daily. This row's detail goes on "
+                       "for a while so that it wraps onto a second and a third line and makes the row taller, while "
+                       "the icon and the button stay centred.",
+             .connected = true, .primaryTitle = "Check Now", .primary = nothing}),
+    });
 }
 
 QWidget* privacyRows() {
-    auto* column = new QWidget;
-    auto* stack = new QVBoxLayout(column);
-    stack->setContentsMargins(0, 0, 0, 0);
-    stack->setSpacing(0);
-    stack->addWidget(new PrivacyRow("lock.fill", "Messages stay on this Mac",
-                                    "Message content is read from the local Messages database and never uploaded."));
-    stack->addWidget(new Divider);
-    stack->addWidget(new PrivacyRow(
-        "cpu", "Classification runs locally",
-        "Nudgerly can download your selected 2.50 GB or 5.03 GB model over HTTPS, but conversation content never goes "
-        "to the download host or an internet inference service."));
-    column->setFixedWidth(440);
-    return column;
+    return divided(
+        {new PrivacyRow("lock.fill", "Messages stay on this Mac",
+                        "Message content is read from the local Messages database and never uploaded."),
+         new PrivacyRow("cpu", "Classification runs locally",
+                        "Nudgerly can download your selected 2.50 GB or 5.03 GB model over HTTPS, but conversation "
+                        "content never goes to the download host or an internet inference service.")},
+        440);
 }
 
 QWidget* statusLines() {
@@ -138,6 +143,28 @@ QWidget* statusLines() {
     return column;
 }
 
+// Every symbol of the table with its name, in the primary tone.
+QWidget* symbols() {
+    auto* grid = new QWidget;
+    auto* cells = new QGridLayout(grid);
+    cells->setContentsMargins(0, 0, 0, 0);
+    cells->setHorizontalSpacing(6);
+    cells->setVerticalSpacing(6);
+    constexpr int columns = 3;
+    int index = 0;
+    for (const Symbols::SymbolSource& symbol : Symbols::table()) {
+        auto* cell = new QHBoxLayout;
+        cell->setSpacing(6);
+        cell->addWidget(new SymbolView(symbol.name, Tone::primary, 20));
+        auto* name = new ElidedLabel(TextStyle::caption2, Tone::secondary);
+        name->setText(qtText(symbol.name));
+        cell->addWidget(name, 1);
+        cells->addLayout(cell, index / columns, index % columns);
+        ++index;
+    }
+    return grid;
+}
+
 void addSection(QVBoxLayout& stack, const QString& title, QWidget* content) {
     stack.addWidget(new SectionLabel(title));
     stack.addWidget(content);
@@ -147,7 +174,7 @@ void addSection(QVBoxLayout& stack, const QString& title, QWidget* content) {
 }  // namespace nudgerly::test
 
 NUDGERLY_SHOT(gallery, "The small shared views: queue rows, refresh banners, permission and privacy rows, "
-                       "sidebar status lines") {
+                       "sidebar status lines, and every symbol") {
     using namespace nudgerly;
     using namespace nudgerly::test;
     QWidget gallery;
@@ -165,6 +192,7 @@ NUDGERLY_SHOT(gallery, "The small shared views: queue rows, refresh banners, per
     addSection(*right, "Permission rows", permissionRows());
     addSection(*right, "Privacy rows", privacyRows());
     addSection(*right, "Sidebar status lines", statusLines());
+    addSection(*right, "Symbols", symbols());
     right->addStretch(1);
     columns->addLayout(left);
     columns->addLayout(right, 1);

@@ -45,7 +45,7 @@ QLayoutItem* FirstFitLayout::takeAt(int index) {
 
 int FirstFitLayout::count() const { return static_cast<int>(items_.size()); }
 
-int FirstFitLayout::idealWidth(const Arrangement& arrangement) const {
+int FirstFitLayout::widthOf(const Arrangement& arrangement, QSize (QLayoutItem::*measure)() const) const {
     int widest = 0;
     for (const Row& row : arrangement) {
         int width = 0;
@@ -53,7 +53,7 @@ int FirstFitLayout::idealWidth(const Arrangement& arrangement) const {
         for (const int index : row) {
             const QLayoutItem* item = itemAt(index);
             if (item && !item->isEmpty()) {
-                width += item->sizeHint().width();
+                width += (item->*measure)().width();
                 ++shown;
             }
         }
@@ -120,7 +120,7 @@ int FirstFitLayout::arrangementForWidth(int width) const {
     const QMargins margins = contentsMargins();
     const int inner = width - margins.left() - margins.right();
     for (std::size_t i = 0; i < arrangements_.size(); ++i) {
-        if (idealWidth(arrangements_[i]) <= inner) {
+        if (widthOf(arrangements_[i], &QLayoutItem::sizeHint) <= inner) {
             return static_cast<int>(i);
         }
     }
@@ -132,7 +132,7 @@ QSize FirstFitLayout::sizeHint() const {
     if (arrangements_.empty()) {
         return {margins.left() + margins.right(), margins.top() + margins.bottom()};
     }
-    const int width = idealWidth(arrangements_.front());
+    const int width = widthOf(arrangements_.front(), &QLayoutItem::sizeHint);
     return {width + margins.left() + margins.right(),
             heightOf(arrangements_.front(), width) + margins.top() + margins.bottom()};
 }
@@ -143,19 +143,7 @@ QSize FirstFitLayout::minimumSize() const {
         return {margins.left() + margins.right(), margins.top() + margins.bottom()};
     }
     // The last arrangement, each item at its minimum.
-    int widest = 0;
-    for (const Row& row : arrangements_.back()) {
-        int width = 0;
-        int shown = 0;
-        for (const int index : row) {
-            const QLayoutItem* item = itemAt(index);
-            if (item && !item->isEmpty()) {
-                width += item->minimumSize().width();
-                ++shown;
-            }
-        }
-        widest = std::max(widest, width + horizontalSpacing_ * std::max(shown - 1, 0));
-    }
+    const int widest = widthOf(arrangements_.back(), &QLayoutItem::minimumSize);
     return {widest + margins.left() + margins.right(),
             heightOf(arrangements_.back(), widest) + margins.top() + margins.bottom()};
 }

@@ -48,7 +48,8 @@ public:
     void setGeometry(const QRect& rect) override;
 
 private:
-    int idealWidth(const Arrangement& arrangement) const;
+    // The widest row, its items measured by `measure` (ideal or minimum size).
+    int widthOf(const Arrangement& arrangement, QSize (QLayoutItem::*measure)() const) const;
     int heightOf(const Arrangement& arrangement, int innerWidth) const;
     // Places the items (when `apply`) and returns the height used.
     int place(const Arrangement& arrangement, const QRect& area, bool apply) const;

@@ -4,6 +4,7 @@
 
 #include "ui/kit/Look.h"
 #include "ui/kit/Symbols.h"
+#include "ui/kit/TextStyle.h"
 #include "ui/kit/WidgetProperties.h"
 
 namespace nudgerly {
@@ -12,6 +13,13 @@ SymbolView::SymbolView(std::string_view symbol, Tone tone, int glyphSize, QWidge
     setSymbol(symbol);
     setTone(tone);
     setGlyphSize(glyphSize);
+}
+
+SymbolView* SymbolView::cardIcon(std::string_view symbol, Tone tone, QWidget* parent) {
+    auto* icon = new SymbolView(symbol, tone, Symbols::sizeForText(metricsOf(TextStyle::title2).pixelSize), parent);
+    icon->setObjectName(QStringLiteral("icon"));
+    icon->setFrameSize(QSize(34, 34));
+    return icon;
 }
 
 void SymbolView::setSymbol(std::string_view symbol) {

@@ -18,6 +18,10 @@ public:
     explicit SymbolView(std::string_view symbol = {}, Tone tone = Tone::primary, int glyphSize = 16,
                         QWidget* parent = nullptr);
 
+    // The symbol that opens a card or row of a full page: title-2 size, centred in a 34 × 34 frame,
+    // named "icon".
+    static SymbolView* cardIcon(std::string_view symbol, Tone tone, QWidget* parent);
+
     void setSymbol(std::string_view symbol);
     const std::string& symbol() const { return symbol_; }
     void setTone(Tone tone);

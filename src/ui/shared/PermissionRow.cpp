@@ -7,7 +7,6 @@
 #include "ui/kit/Look.h"
 #include "ui/kit/PlainText.h"
 #include "ui/kit/SymbolLabel.h"
-#include "ui/kit/Symbols.h"
 #include "ui/kit/SymbolView.h"
 #include "ui/kit/TextStyle.h"
 #include "ui/kit/WrapLabel.h"
@@ -30,9 +29,7 @@ PermissionRow::PermissionRow(PermissionRowSpec spec, QWidget* parent) : QWidget(
     row->setContentsMargins(0, 14, 0, 14);
     row->setSpacing(14);
 
-    icon_ = new SymbolView({}, Tone::secondary, Symbols::sizeForText(metricsOf(TextStyle::title2).pixelSize), this);
-    icon_->setObjectName(QStringLiteral("icon"));
-    icon_->setFrameSize(QSize(34, 34));
+    icon_ = SymbolView::cardIcon({}, Tone::secondary, this);
     row->addWidget(icon_, 0, Qt::AlignVCenter);
 
     auto* texts = new QVBoxLayout;

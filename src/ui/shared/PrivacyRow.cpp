@@ -3,7 +3,6 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "ui/kit/Symbols.h"
 #include "ui/kit/SymbolView.h"
 #include "ui/kit/TextStyle.h"
 #include "ui/kit/WrapLabel.h"
@@ -15,9 +14,7 @@ PrivacyRow::PrivacyRow(std::string_view icon, const QString& title, const QStrin
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 14, 0, 14);
     row->setSpacing(14);
-    icon_ = new SymbolView(icon, Tone::secondary, Symbols::sizeForText(metricsOf(TextStyle::title2).pixelSize), this);
-    icon_->setObjectName(QStringLiteral("icon"));
-    icon_->setFrameSize(QSize(34, 34));
+    icon_ = SymbolView::cardIcon(icon, Tone::secondary, this);
     row->addWidget(icon_, 0, Qt::AlignTop);
 
     auto* texts = new QVBoxLayout;
