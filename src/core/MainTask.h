@@ -28,7 +28,8 @@
 //     });
 //
 // Write `co_await` as a whole statement, take coroutine parameters by value and hold weak_ptrs across
-// suspensions. A body's captures live as long as its frame.
+// suspensions. A body's captures live as long as its frame. Never write a lambda that captures values
+// with destructors inside a co_await expression: g++ 12 destroys it twice (name it first).
 namespace nudgerly {
 
 class TaskHandle;
@@ -311,10 +312,19 @@ private:
 // Runs `job(stopToken)` on the task's executor and resumes the task on the main thread with its value
 // or exception. The token is requested when the task is cancelled or the executor stops; jobs honour
 // it within about a second. A task already cancelled throws CancelledError without starting the job.
+//
+// A job whose captures have destructors must be a named object: g++ 12 destroys a capturing lambda
+// written inside a co_await expression twice. So write
+//     auto scan = [reader, days](std::stop_token stop) { return reader->scan(days, stop); };
+//     const auto batch = co_await offMain(task, "Messages scan", scan);
+// Lambdas that capture only references and plain values may be written in place.
 template <typename Job>
-auto offMain(TaskHandle task, std::string label, Job job) {
-    using T = std::invoke_result_t<Job&, std::stop_token>;
-    return OffMainAwaiter<T>(std::move(task), std::move(label), std::move(job));
+auto offMain(TaskHandle task, std::string label, Job&& job) {
+    using Callable = std::remove_cvref_t<Job>;
+    static_assert(std::is_lvalue_reference_v<Job> || std::is_trivially_destructible_v<Callable>,
+                  "Name a job that captures values with destructors before co_await (see offMain).");
+    using T = std::invoke_result_t<Callable&, std::stop_token>;
+    return OffMainAwaiter<T>(std::move(task), std::move(label), Callable(std::forward<Job>(job)));
 }
 
 class SleepAwaiter {

@@ -17,6 +17,7 @@
 #include "review/ReviewItem.h"
 #include "review/ReviewSource.h"
 #include "review/ReviewStatus.h"
+#include "services/FeedbackDiagnostics.h"
 #include "state/SnapshotMemo.h"
 #include "state/PublishedState.h"
 #include "state/StatePublisher.h"
@@ -62,6 +63,8 @@ public:
     std::string lastRefreshLabel(ReviewSource source) const;
     // Whether the model pack picker is enabled.
     bool canSelectModelPack() const;
+    // The technical details a feedback report may carry.
+    virtual FeedbackDiagnostics feedbackDiagnostics() const = 0;
 
     // ---- Fields the screens write directly ----
     void setSection(Section section) { publisher_.setSection(section); }

@@ -11,6 +11,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "modelpacks/ModelDownloadEvent.h"
 #include "modelpacks/ModelDownloadState.h"
 #include "modelpacks/ModelPack.h"
 #include "review/GmailConnectionStatus.h"
@@ -22,18 +23,11 @@
 #include "review/ReviewSnapshot.h"
 #include "review/ReviewSource.h"
 #include "review/ReviewStatus.h"
-#include "state/PermissionStates.h"
+#include "sources/messages/ContactsPermission.h"
+#include "sources/messages/MessagesPermission.h"
 #include "state/Section.h"
 
 namespace nudgerly {
-
-// Byte counts of the current or paused model download.
-struct ModelDownloadProgress {
-    int64_t receivedBytes = 0;
-    int64_t totalBytes = 0;
-
-    friend bool operator==(const ModelDownloadProgress&, const ModelDownloadProgress&) = default;
-};
 
 // Snapshots are replaced whole and never edited, so the window and workers can share them.
 using SnapshotMap = std::map<ReviewSource, std::shared_ptr<const ReviewSnapshot>>;
@@ -56,7 +50,7 @@ struct PublishedState {
     ModelAvailability modelAvailability = ModelAvailability::missing();
     ModelPack selectedModelPack;
     ModelDownloadState modelDownloadState;
-    std::optional<ModelDownloadProgress> modelDownloadProgress;
+    std::optional<ModelDownloadProgress> modelDownloadProgress;  // byte counts of the current or paused download
     bool needsModelChoice = false;
     std::optional<std::string> modelRuntimeIssue;
     std::optional<std::string> modelRuntimeDiagnosticCode;

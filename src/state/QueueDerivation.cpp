@@ -30,7 +30,7 @@ bool passesContactsOnly(const ReviewItem& item, const PublishedState& state) {
 std::vector<const ReviewItem*> queueBaseItems(const PublishedState& state, Date cutoff, SnapshotMemo& memo,
                                               std::string_view query = {}) {
     std::vector<const ReviewItem*> items;
-    if (!isUsable(state.contactsPermission)) {
+    if (!allowsReadingContacts(state.contactsPermission)) {
         return items;
     }
     for (const ReviewSource source : bothSources) {

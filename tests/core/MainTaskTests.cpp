@@ -77,6 +77,18 @@ TEST_F(MainTaskTest, TheStartIsPostedAndValuesAndErrorsCrossToTheWorkerAndBack) 
     EXPECT_TRUE(errors.empty());
 }
 
+TEST_F(MainTaskTest, ANamedJobKeepsWhatItCapturesExactlyAsLongAsItIsNeeded) {
+    auto shared = std::make_shared<std::string>("captured");
+    scope->spawn([shared](TaskHandle self) -> MainTask {
+        const auto read = [shared](std::stop_token) { return *shared + " and read"; };
+        const std::string text = co_await offMain(self, "read", read);
+        *shared = text;
+    });
+    settle();
+    EXPECT_EQ(*shared, "captured and read");
+    EXPECT_EQ(shared.use_count(), 1);  // every copy released, none released twice
+}
+
 TEST_F(MainTaskTest, ACancelStopsTheJobAndEndsTheTaskQuietly) {
     bool jobSawStop = false;
     bool reachedTheEnd = false;

@@ -17,6 +17,9 @@ public:
     StatePublisher& published() { return publisher(); }
 
     std::vector<std::string> calls;
+    FeedbackDiagnostics diagnostics;  // what feedbackDiagnostics() gives
+
+    FeedbackDiagnostics feedbackDiagnostics() const override { return diagnostics; }
 
     void showQueue(std::optional<ReviewSource> source, QueueCompletionScope completion) override;
     void reconcileSelection() override { record("reconcileSelection()"); }

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <memory>
+
+#include "core/BackgroundExecutor.h"
+#include "core/Clock.h"
+#include "core/MainQueue.h"
+#include "platform/ContactsAccessPrompt.h"
+#include "state/AppState.h"
+#include "state/Clipboard.h"
+#include "storage/AppEnvironment.h"
+
+namespace nudgerly {
+
+// The program's state object with the real parts behind every seam: the vCard Contacts store, the
+// Messages permission probe, the classifier and download manager of a pack, and the worker threads.
+// The window passes in its main queue, its clipboard and the dialog that asks for Contacts access.
+// The Messages reader, the Gmail service and the opener are stand-ins until those parts are built
+// (see AppStandIns.h). Main thread only.
+class AppComposition {
+public:
+    AppComposition(const AppEnvironment& environment, MainQueue& mainQueue, std::shared_ptr<Clipboard> clipboard,
+                   std::shared_ptr<ContactsAccessPrompt> contactsPrompt);
+    // Destroys the state object, then stops the workers (waiting within a bound for running jobs).
+    ~AppComposition();
+    AppComposition(const AppComposition&) = delete;
+    AppComposition& operator=(const AppComposition&) = delete;
+
+    AppState& state() { return *state_; }
+
+private:
+    SystemClock clock_;
+    ThreadPoolExecutor executor_;
+    std::unique_ptr<AppState> state_;
+};
+
+}  // namespace nudgerly

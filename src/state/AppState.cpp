@@ -1,0 +1,164 @@
+#include "state/AppState.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "core/RawEnum.h"
+#include "modelpacks/ModelSelectionStore.h"
+#include "state/AppStateSettings.h"
+#include "storage/SnapshotStore.h"
+
+namespace nudgerly {
+
+namespace {
+
+// Contacts notifications that change nothing visible are ignored this long after start-up.
+constexpr std::chrono::seconds contactsLaunchGracePeriod{5};
+
+}  // namespace
+
+AppState::AppState(AppStateDependencies dependencies)
+    : AppStateView(dependencies.mainQueue, dependencies.clock),
+      dependencies_(std::move(dependencies)),
+      settings_(*dependencies_.settings),
+      messagesReader_(dependencies_.messages),
+      gmail_(dependencies_.gmail),
+      tasks_(dependencies_.mainQueue, dependencies_.executor) {
+    publisher().setMessagesPermission(dependencies_.messagesPermission());
+    publisher().setContactsPermission(currentContactsPermission());
+    contactsLaunchNotificationDeadline_ = clock().steadyNow() + contactsLaunchGracePeriod;
+    loadModelChoice();
+    loadSettings();
+    loadSavedQueues();
+    if (!contactsAccessIsUsable() || state().needsModelChoice) {
+        publisher().setSection(Section::accounts);
+    }
+}
+
+AppState::~AppState() { stopObservingModelDownloadManager(); }
+
+void AppState::loadModelChoice() {
+    const ModelCatalog& catalog = dependencies_.catalog;
+    const bool storedSelectionIsValid = ModelSelectionStore::hasValidStoredSelection(catalog, settings_);
+    const ModelPack pack = ModelSelectionStore::selectedPack(catalog, settings_);
+    ModelSelectionStore::persist(pack, settings_);
+
+    modelDownloadManager_ = dependencies_.makeDownloadManager(pack);
+    publisher().setModelPacks(catalog.packs);
+    publisher().setSelectedModelPack(pack);
+    classifier_ = dependencies_.makeClassifier(pack);
+    publisher().setModelDownloadState(modelDownloadManager_->state());
+
+    // A version stored beside a pack the catalogue no longer has belongs to an older choice.
+    const auto storedVersion = storedSelectionIsValid ? settings_.string(AppStateSettings::modelChoiceVersion)
+                                                      : std::nullopt;
+    const bool choiceMadeForThisCatalogue = storedVersion == AppStateSettings::currentModelChoiceVersion;
+    const bool installed = state().modelDownloadState.kind == ModelDownloadState::Kind::installed;
+    publisher().setNeedsModelChoice(!choiceMadeForThisCatalogue && !installed);
+    if (!state().needsModelChoice && !choiceMadeForThisCatalogue) {
+        settings_.setString(AppStateSettings::modelChoiceVersion, AppStateSettings::currentModelChoiceVersion);
+    }
+}
+
+void AppState::loadSettings() {
+    using namespace AppStateSettings;
+    const LookbackWindow base = storedLookback(settings_, lookbackDays).value_or(LookbackWindow::seven);
+    publisher().setRefreshLookbacks({
+        .combined = storedLookback(settings_, lookbackDaysCombined).value_or(base),
+        .messages = storedLookback(settings_, lookbackDaysMessages).value_or(base),
+        .gmail = storedLookback(settings_, lookbackDaysGmail).value_or(base),
+    });
+    if (const auto sortName = settings_.string(AppStateSettings::queueSort)) {
+        if (const auto sort = fromRaw<QueueSort>(*sortName)) {
+            publisher().setQueueSort(*sort);
+        }
+    }
+    publisher().setContactsOnly(settings_.boolean(AppStateSettings::contactsOnly));
+    const auto completed = settings_.stringArray(completedItems).value_or(std::vector<std::string>{});
+    publisher().setCompleted({completed.begin(), completed.end()});
+}
+
+void AppState::loadSavedQueues() {
+    const bool usable = contactsAccessIsUsable();
+    const auto currentToken = usable ? dependencies_.contacts->currentHistoryToken() : std::nullopt;
+    const auto storedToken = settings_.data(AppStateSettings::messagesContactsHistoryToken);
+
+    // The Messages queue names people as the Contacts data did when it was built: it is only used
+    // while those data are the current ones.
+    auto messages = SnapshotStore::load(snapshotFile(ReviewSource::messages));
+    if (messages && usable && (!currentToken || storedToken == currentToken)) {
+        publisher().setSnapshot(ReviewSource::messages, std::make_shared<const ReviewSnapshot>(std::move(*messages)));
+        removeDeletedMessagesFromSavedQueue();
+    } else {
+        invalidateMessagesSnapshot();
+        pendingMessagesRebuild_ = usable;
+    }
+    if (auto gmail = SnapshotStore::load(snapshotFile(ReviewSource::gmail))) {
+        publisher().setSnapshot(ReviewSource::gmail, std::make_shared<const ReviewSnapshot>(std::move(*gmail)));
+    }
+}
+
+void AppState::start() {
+    contactsStoreObserver_ = dependencies_.contacts->subscribe([this] { contactsStoreDidChange(std::nullopt); });
+    observeModelDownloadManager(*modelDownloadManager_);
+    tasks_.spawn([this](TaskHandle task) { return startUpTask(std::move(task)); });
+}
+
+MainTask AppState::startUpTask(TaskHandle task) {
+    const auto loadGmailStatus = [gmail = gmail_](std::stop_token stop) { return gmail->loadStoredStatus(stop); };
+    const GmailConnectionStatus status = co_await offMain(task, "Gmail stored status", loadGmailStatus);
+    publisher().setGmailStatus(status);
+
+    const auto readAvailability = [classifier = classifier_](std::stop_token) { return classifier->modelAvailability(); };
+    const ModelAvailability availability = co_await offMain(task, "Local AI availability", readAvailability);
+    publisher().setModelAvailability(availability);
+
+    const bool nothingToRead = state().messagesPermission == MessagesPermission::denied && !state().gmailStatus.connected;
+    if (!contactsAccessIsUsable() || state().needsModelChoice || nothingToRead) {
+        publisher().setSection(Section::accounts);
+    }
+    schedulePendingMessagesRebuild();
+}
+
+void AppState::observeModelDownloadManager(ModelDownloadManager& manager) {
+    stopObservingModelDownloadManager();
+    // The manager calls its observers with each later state, on the main thread, as it happens.
+    modelDownloadObserver_ = manager.observe([this](const ModelDownloadState& next) { modelDownloadStateDidChange(next); });
+}
+
+void AppState::stopObservingModelDownloadManager() {
+    if (modelDownloadObserver_ && modelDownloadManager_) {
+        modelDownloadManager_->removeObserver(*modelDownloadObserver_);
+    }
+    modelDownloadObserver_.reset();
+}
+
+ContactsPermission AppState::currentContactsPermission() const {
+    return contactsPermission(dependencies_.contacts->authorizationStatus());
+}
+
+bool AppState::contactsAccessIsUsable() const { return allowsReadingContacts(state().contactsPermission); }
+
+std::filesystem::path AppState::snapshotFile(ReviewSource source) const {
+    return dependencies_.dataDirectory /
+           (source == ReviewSource::messages ? "messages-snapshot.json" : "gmail-snapshot.json");
+}
+
+void AppState::reconcileSelection() {
+    const auto items = visibleItems();
+    const auto& selected = state().selectedItemID;
+    if (selected && std::ranges::any_of(items, [&](const ReviewItem& item) { return item.id == *selected; })) {
+        return;
+    }
+    publisher().setSelectedItemID(items.empty() ? std::nullopt : std::optional(items.front().id));
+}
+
+void AppState::invalidateMessagesSnapshot() {
+    publisher().removeSnapshot(ReviewSource::messages);
+    settings_.remove(AppStateSettings::messagesContactsHistoryToken);
+    std::error_code ignored;  // a file that is already gone is what was wanted
+    std::filesystem::remove(snapshotFile(ReviewSource::messages), ignored);
+    reconcileSelection();
+}
+
+}  // namespace nudgerly

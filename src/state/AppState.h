@@ -1,0 +1,173 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "classifier/ConversationClassifier.h"
+#include "classifier/ModelRunReport.h"
+#include "core/MainTask.h"
+#include "modelpacks/ModelDownloadManager.h"
+#include "platform/ContactsChangeObservers.h"
+#include "state/AppStateDependencies.h"
+#include "state/AppStateView.h"
+#include "state/OperationContext.h"
+
+namespace nudgerly {
+
+// The one state object of the application: it loads the settings and the saved queues at start, runs
+// the refresh of each source, derives the queue and carries out every user action. The window reads
+// it through AppStateView. Lives on the main thread and is touched only there.
+//
+// Built in two steps: the constructor loads everything (nothing in it reports an error), `start()`
+// subscribes to Contacts and download changes and starts the task that reads the Gmail status and
+// whether Local AI can run. Long operations are tasks of its own scope, destroyed with it.
+class AppState final : public AppStateView {
+public:
+    using Section = nudgerly::Section;
+    using OperationContext = nudgerly::OperationContext;
+    using SourceRefreshResult = nudgerly::SourceRefreshResult;
+
+    explicit AppState(AppStateDependencies dependencies);
+    ~AppState() override;
+
+    void start();
+
+    // ---- What the window calls (AppStateView) ----
+    FeedbackDiagnostics feedbackDiagnostics() const override;
+
+    void showQueue(std::optional<ReviewSource> source, QueueCompletionScope completion) override;
+    void reconcileSelection() override;
+    void setLookback(LookbackWindow window) override;
+    void setQueueSort(QueueSort sort) override;
+    void setContactsOnly(bool on) override;
+    void refreshCurrentView() override;
+    void refresh(ReviewSource source, int64_t requestedDays) override;
+    void refreshAll(int64_t requestedDays) override;
+
+    void requestContacts() override;
+    void reconcileContactsPermission(bool showError) override;
+    void appDidBecomeActive() override;
+    void applicationDidBecomeActive() override;
+    void recheckMessagesPermission() override;
+    void openContactsSettings() override;
+    void openFullDiskAccess() override;
+
+    void toggleCompleted(const ReviewItem& item) override;
+    void copyDraft(const ReviewItem& item) override;
+    void open(const ReviewItem& item) override;
+
+    void connectGmail() override;
+    void cancelGmailAuthorization() override;
+    void disconnectGmail() override;
+
+    void deleteLocalData() override;
+
+    void startModelDownload() override;
+    void continueInBasicMode() override;
+    void retryModelDownload() override;
+    void cancelModelDownload() override;
+    void pauseModelDownload() override;
+    void resumeModelDownload() override;
+    void removeLocalModel() override;
+    void selectModelPack(std::string_view identifier) override;
+
+    void shutdown() override;
+    void shutdownForTermination(std::function<void()> finished) override;
+
+    // ---- Refresh runs ----
+    void startRefresh(ReviewSource source, int64_t requestedDays);
+    OperationContext beginOperation(ReviewSource source, int64_t requestedDays);
+    MainAsync<SourceRefreshResult> refreshMessages(TaskHandle task, OperationContext context);
+    MainAsync<SourceRefreshResult> refreshGmail(TaskHandle task, OperationContext context);
+    bool operationGenerationIsCurrent(const OperationContext& context) const;
+    bool operationIsCurrent(const OperationContext& context, bool requiresCurrentContactsSnapshot,
+                            const TaskHandle& task) const;
+    // Throws CancelledError when the run no longer counts, and the Contacts access error without access.
+    void validateContactsAccess(const OperationContext& context, bool requiresCurrentContactsSnapshot,
+                                const TaskHandle& task);
+    void setRefreshIssue(std::optional<std::string> issue, ReviewSource source);
+    void migrateCompletedItems(const ReviewSnapshot* previous, const ReviewSnapshot& refreshed);
+    void apply(const ModelRunReport& report, ReviewSource source);
+    void routeToModelChoiceIfNeeded();
+    std::string refreshedLabel(ReviewSource source);
+    void cancelRefresh(ReviewSource source);
+
+    // ---- Contacts changes, the pending rebuild and pruning ----
+    void contactsStoreDidChange(std::optional<std::string> activity);
+    // Forgets the saved Messages queue: the published one, its history token and its file.
+    void invalidateMessagesSnapshot();
+    void schedulePendingMessagesRebuild();
+    void removeDeletedMessagesFromSavedQueue();
+
+    // ---- What the tests read of the plain state ----
+    bool pendingMessagesRebuild() const { return pendingMessagesRebuild_; }
+    int64_t contactsRevision() const { return contactsRevision_; }
+    std::chrono::steady_clock::time_point contactsLaunchNotificationDeadline() const {
+        return contactsLaunchNotificationDeadline_;
+    }
+    const ModelDownloadManager& modelDownloadManager() const { return *modelDownloadManager_; }
+    ConversationClassifier& classifier() { return *classifier_; }
+
+private:
+    // ---- Start-up ----
+    void loadModelChoice();
+    void loadSettings();
+    void loadSavedQueues();
+    void observeModelDownloadManager(ModelDownloadManager& manager);
+    void stopObservingModelDownloadManager();
+    MainTask startUpTask(TaskHandle task);
+    // Contacts access as the store says now, mapped for the window.
+    ContactsPermission currentContactsPermission() const;
+    bool contactsAccessIsUsable() const;
+    std::filesystem::path snapshotFile(ReviewSource source) const;
+
+    // ---- Gates and helpers of the queue operations ----
+    bool requireModelChoice();
+    bool requireContactsAccess();
+    void ensureLookbackCoverageForCurrentView();
+    std::string feedbackModelState() const;
+    std::string feedbackRefreshState() const;
+
+    // ---- Permissions ----
+    MainAsync<> requestContactsAccess(TaskHandle task);
+
+    // ---- Shutdown ----
+    void prepareForShutdown();
+    void cancelAllRefreshes();
+
+    // ---- Gmail and the model ----
+    void cancelGmailAuthorizationTask();
+    void completeModelChoice();
+    void modelDownloadStateDidChange(const ModelDownloadState& state);
+
+    AppStateDependencies dependencies_;
+    SettingsStore& settings_;
+
+    // The services the state object owns (its plain stored properties).
+    std::shared_ptr<MessagesSource> messagesReader_;
+    std::shared_ptr<GmailSource> gmail_;
+    std::shared_ptr<ConversationClassifier> classifier_;
+    std::unique_ptr<ModelDownloadManager> modelDownloadManager_;
+    ContactsChangeSubscription contactsStoreObserver_;
+    std::optional<ModelDownloadManager::ObserverID> modelDownloadObserver_;
+    TaskHandle contactsRebuildTask_;
+    std::map<ReviewSource, TaskHandle> refreshTasks_;
+    TaskHandle gmailAuthorizationTask_;
+    std::map<ReviewSource, int64_t> refreshGenerations_;
+    int64_t contactsRevision_ = 0;
+    std::chrono::steady_clock::time_point contactsLaunchNotificationDeadline_;
+    bool pendingMessagesRebuild_ = false;
+    int64_t modelSelectionGeneration_ = 0;
+    std::map<ReviewSource, ModelRunReport> modelRunReports_;
+    std::map<ReviewSource, std::string> sourceRefreshIssues_;
+
+    // Last, so that it goes first: no task frame outlives the members it uses.
+    TaskScope tasks_;
+};
+
+}  // namespace nudgerly

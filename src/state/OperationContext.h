@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "review/ReviewSource.h"
+
+namespace nudgerly {
+
+// The ticket of one refresh run: every later step of the run, and its progress callbacks, compare it
+// with the state object to learn whether the run still counts.
+struct OperationContext {
+    ReviewSource source = ReviewSource::messages;
+    int64_t requestedDays = 0;   // days of the lookback to read
+    int64_t generation = 0;      // the source's generation number taken for this run
+    int64_t contactsRevision = 0;  // the Contacts revision when the run began
+    std::optional<std::string> contactsHistoryToken;  // the Contacts store's token then; none when it gave none
+
+    friend bool operator==(const OperationContext&, const OperationContext&) = default;
+};
+
+// What a successful source read hands back to its refresh run.
+struct SourceRefreshResult {
+    std::optional<std::string> sourceWarning;  // the reader's warning about its batch; never for Messages
+    std::optional<std::string> modelIssue;     // the model run report's issue after a fallback
+
+    // Both texts present, the source's first, one line each; none when neither is.
+    std::optional<std::string> userWarning() const {
+        if (sourceWarning && modelIssue) {
+            return *sourceWarning + "\n" + *modelIssue;
+        }
+        return sourceWarning ? sourceWarning : modelIssue;
+    }
+
+    friend bool operator==(const SourceRefreshResult&, const SourceRefreshResult&) = default;
+};
+
+}  // namespace nudgerly

@@ -1,0 +1,236 @@
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "core/RawEnum.h"
+#include "modelpacks/ModelSelectionStore.h"
+#include "state/AppStateSettings.h"
+#include "support/AppStateHarness.h"
+
+namespace nudgerly {
+namespace {
+
+using test::AppStateHarness;
+using Status = ContactsAuthorizationStatus;
+namespace Keys = AppStateSettings;
+
+ReviewSnapshot savedQueue(std::string itemID) {
+    ReviewSnapshot snapshot;
+    snapshot.generatedAt = Date::fromUnix(1'773'100'000);
+    snapshot.windowStart = snapshot.generatedAt.addingSeconds(-7 * 86'400.0);
+    snapshot.windowEnd = snapshot.generatedAt;
+    ReviewItem item;
+    item.id = std::move(itemID);
+    item.person = "Ann";
+    item.isKnownContact = true;
+    snapshot.items.push_back(item);
+    return snapshot;
+}
+
+class AppStateStartUpTest : public ::testing::Test {
+protected:
+    AppStateHarness harness;
+
+    // The state a returning user left: a model choice made, Contacts granted, both queues saved with
+    // the current Contacts history token.
+    void returningUser() {
+        harness.settings->setString(ModelSelectionStore::selectedPackKey, defaultPack().identifier);
+        harness.settings->setString(Keys::modelChoiceVersion, Keys::currentModelChoiceVersion);
+        harness.contacts->setHistoryToken("token-1");
+        harness.settings->setData(Keys::messagesContactsHistoryToken, "token-1");
+        harness.saveSnapshot(ReviewSource::messages, savedQueue("m1"));
+        harness.saveSnapshot(ReviewSource::gmail, savedQueue("g1"));
+    }
+
+    const ModelPack& defaultPack() const { return harness.catalog.packs[0]; }
+    bool messagesFileExists() const { return std::filesystem::exists(harness.snapshotFile(ReviewSource::messages)); }
+};
+
+TEST_F(AppStateStartUpTest, AFirstLaunchAsksForAModelChoiceAndKeepsEveryDefault) {
+    harness.contacts->setStatus(Status::notDetermined);
+    AppState& app = harness.build();
+    const PublishedState& state = app.state();
+    EXPECT_EQ(state.refreshLookbacks, (RefreshLookbacks{}));
+    EXPECT_EQ(state.queueSort, QueueSort::priority);
+    EXPECT_FALSE(state.contactsOnly);
+    EXPECT_TRUE(state.completed.empty());
+    EXPECT_TRUE(state.needsModelChoice);
+    EXPECT_EQ(state.section, Section::accounts);
+    EXPECT_EQ(state.activity, "Ready");
+    EXPECT_FALSE(state.errorMessage);
+    EXPECT_EQ(state.contactsPermission, ContactsPermission::notDetermined);
+    EXPECT_EQ(state.selectedModelPack, defaultPack());
+    EXPECT_EQ(state.modelPacks, harness.catalog.packs);
+    EXPECT_EQ(state.modelDownloadState, ModelDownloadState::missing());
+    EXPECT_FALSE(harness.settings->value(Keys::modelChoiceVersion));
+    EXPECT_EQ(harness.settings->string(ModelSelectionStore::selectedPackKey), defaultPack().identifier);  // always written
+    EXPECT_FALSE(app.pendingMessagesRebuild());  // never asked: nothing to rebuild yet
+}
+
+TEST_F(AppStateStartUpTest, LookbacksFallBackToTheOlderSingleSettingOneByOne) {
+    harness.settings->setInteger(Keys::lookbackDays, 30);
+    harness.settings->setInteger(Keys::lookbackDaysGmail, 5);  // not a lookback window
+    harness.settings->setString(Keys::lookbackDaysMessages, "90");
+    EXPECT_EQ(harness.build().state().refreshLookbacks,
+              (RefreshLookbacks{.combined = LookbackWindow::thirty, .messages = LookbackWindow::ninety,
+                                .gmail = LookbackWindow::thirty}));
+
+    harness.settings->setBool(Keys::lookbackDays, true);  // reads as 1 day: no window, so seven
+    EXPECT_EQ(harness.build().state().refreshLookbacks.combined, LookbackWindow::seven);
+    harness.settings->setInteger(Keys::lookbackDaysCombined, 1LL << 40);
+    EXPECT_EQ(harness.build().state().refreshLookbacks.combined, LookbackWindow::seven);
+}
+
+TEST_F(AppStateStartUpTest, TheSortContactsOnlyAndCompletedMarksAreRestored) {
+    harness.settings->setString(Keys::queueSort, "newest");
+    harness.settings->setBool(Keys::contactsOnly, true);
+    harness.settings->setStringArray(Keys::completedItems, {"completion-v1:aa", "m7"});
+    const PublishedState& state = harness.build().state();
+    EXPECT_EQ(state.queueSort, QueueSort::newest);
+    EXPECT_TRUE(state.contactsOnly);
+    EXPECT_EQ(state.completed, (std::unordered_set<std::string>{"completion-v1:aa", "m7"}));
+
+    harness.settings->setString(Keys::queueSort, "alphabetical");
+    EXPECT_EQ(harness.build().state().queueSort, QueueSort::priority);
+}
+
+TEST_F(AppStateStartUpTest, AnInstalledPackCompletesTheChoiceAndAStaleVersionDoesNot) {
+    harness.install(harness.catalog.packs[0]);
+    AppState& installed = harness.build();
+    EXPECT_FALSE(installed.state().needsModelChoice);
+    EXPECT_EQ(installed.state().modelDownloadState, ModelDownloadState::installed());
+    EXPECT_EQ(harness.settings->string(Keys::modelChoiceVersion), Keys::currentModelChoiceVersion);
+
+    // The version stands beside a pack the catalogue no longer has: the choice was for another
+    // catalogue. The default pack is selected instead, and it is not installed here.
+    std::filesystem::remove_all(harness.dataDirectory / "ModelPacks");
+    harness.settings->setString(ModelSelectionStore::selectedPackKey, "retired-pack");
+    AppState& stale = harness.build();
+    EXPECT_TRUE(stale.state().needsModelChoice);
+    EXPECT_EQ(stale.state().selectedModelPack, defaultPack());
+    EXPECT_EQ(harness.settings->string(ModelSelectionStore::selectedPackKey), defaultPack().identifier);
+
+    // The same with the default pack installed: the install makes the choice.
+    harness.install(harness.catalog.packs[0]);
+    harness.settings->setString(ModelSelectionStore::selectedPackKey, "retired-pack");
+    EXPECT_FALSE(harness.build().state().needsModelChoice);
+}
+
+TEST_F(AppStateStartUpTest, ASavedMessagesQueueIsUsedOnlyWithTheContactsDataItWasBuiltWith) {
+    returningUser();
+    harness.contacts->setStatus(Status::limited);
+    AppState& matching = harness.build();
+    ASSERT_TRUE(matching.state().snapshot(ReviewSource::messages));
+    EXPECT_EQ(matching.state().snapshot(ReviewSource::messages)->items[0].id, "m1");
+    EXPECT_EQ(matching.state().section, Section::queue);
+    EXPECT_FALSE(matching.pendingMessagesRebuild());
+
+    // A store that keeps no history token cannot tell: the saved queue is used whatever is stored.
+    harness.contacts->setHistoryToken(std::nullopt);
+    harness.settings->setData(Keys::messagesContactsHistoryToken, "something else");
+    EXPECT_TRUE(harness.build().state().snapshot(ReviewSource::messages));
+
+    // The Contacts data moved on: the saved queue, its token and its file go, and a rebuild is due.
+    harness.contacts->setHistoryToken("token-2");
+    AppState& moved = harness.build();
+    EXPECT_FALSE(moved.state().snapshot(ReviewSource::messages));
+    EXPECT_TRUE(moved.state().snapshot(ReviewSource::gmail));
+    EXPECT_FALSE(harness.settings->value(Keys::messagesContactsHistoryToken));
+    EXPECT_FALSE(messagesFileExists());
+    EXPECT_TRUE(moved.pendingMessagesRebuild());
+}
+
+TEST_F(AppStateStartUpTest, WithoutContactsAccessTheMessagesQueueGoesButTheGmailQueueStays) {
+    returningUser();
+    harness.contacts->setStatus(Status::notDetermined);
+    AppState& app = harness.build();
+    EXPECT_FALSE(app.state().snapshot(ReviewSource::messages));
+    EXPECT_FALSE(messagesFileExists());
+    EXPECT_FALSE(app.pendingMessagesRebuild());
+    EXPECT_EQ(app.state().section, Section::accounts);
+    ASSERT_TRUE(app.state().snapshot(ReviewSource::gmail));
+    EXPECT_EQ(app.state().snapshot(ReviewSource::gmail)->items[0].id, "g1");
+}
+
+TEST_F(AppStateStartUpTest, AMissingOrDamagedMessagesFileMeansARebuildWhileContactsAccessIsUsable) {
+    returningUser();
+    test::writeTestFile(harness.snapshotFile(ReviewSource::messages), "{\"items\": [");
+    test::writeTestFile(harness.snapshotFile(ReviewSource::gmail), "not json at all");
+    AppState& app = harness.build();
+    EXPECT_FALSE(app.state().snapshot(ReviewSource::messages));
+    EXPECT_FALSE(app.state().snapshot(ReviewSource::gmail));
+    EXPECT_TRUE(app.pendingMessagesRebuild());
+    EXPECT_FALSE(app.state().errorMessage);  // unreadable files count as absent, without a message
+    EXPECT_EQ(app.state().activity, "Ready");
+}
+
+TEST_F(AppStateStartUpTest, TheStartTaskReadsGmailAndLocalAIThenRoutesToTheAccountsPage) {
+    returningUser();
+    harness.messagesPermission = MessagesPermission::denied;
+    harness.gmail->setStatus({.configured = true});
+    AppState& app = harness.build();
+    EXPECT_EQ(app.state().section, Section::queue);
+    EXPECT_EQ(app.state().messagesPermission, MessagesPermission::denied);
+    app.start();
+    EXPECT_EQ(app.state().gmailStatus, GmailConnectionStatus{});  // nothing read yet
+    harness.settle();
+    EXPECT_EQ(app.state().gmailStatus, (GmailConnectionStatus{.configured = true}));
+    EXPECT_EQ(app.state().modelAvailability, ModelAvailability::missing());
+    EXPECT_EQ(app.state().section, Section::accounts);  // nothing can be read: no Full Disk Access, no Gmail
+
+    harness.gmail->setStatus({.configured = true, .connected = true, .email = "ann@example.com"});
+    harness.localModel->setAvailability(ModelAvailability::bundled());
+    AppState& connected = harness.buildAndStart();
+    EXPECT_EQ(connected.state().gmailStatus.email, "ann@example.com");
+    EXPECT_EQ(connected.state().modelAvailability, ModelAvailability::bundled());
+    EXPECT_EQ(connected.state().section, Section::queue);
+}
+
+TEST_F(AppStateStartUpTest, TheContactsGracePeriodRunsFiveSecondsOnTheSteadyClockFromCreation) {
+    harness.queue.advance(std::chrono::seconds(42));
+    AppState& app = harness.build();
+    EXPECT_EQ(app.contactsLaunchNotificationDeadline(), harness.queue.steadyNow() + std::chrono::seconds(5));
+}
+
+TEST_F(AppStateStartUpTest, ForgettingTheMessagesQueueMovesTheSelectionToWhatIsStillVisible) {
+    returningUser();
+    AppState& app = harness.build();
+    app.setSelectedItemID("m1");
+    app.invalidateMessagesSnapshot();
+    EXPECT_EQ(app.state().selectedItemID, "g1");
+    EXPECT_FALSE(messagesFileExists());
+    app.invalidateMessagesSnapshot();  // no file left: nothing to report
+    EXPECT_EQ(app.state().selectedItemID, "g1");
+
+    app.setSelectedItemID("g1");
+    app.reconcileSelection();
+    EXPECT_EQ(app.state().selectedItemID, "g1");
+    app.setSearch("nobody has this");
+    app.reconcileSelection();
+    EXPECT_FALSE(app.state().selectedItemID);
+}
+
+TEST_F(AppStateStartUpTest, TheWindowHearsStartUpsChangesInOneNotification) {
+    returningUser();
+    AppState& app = harness.build();
+    std::vector<StateFieldSet> heard;
+    const auto token = app.observe([&](const StateFieldSet& changed) { heard.push_back(changed); });
+    app.start();
+    harness.settle();
+    ASSERT_FALSE(heard.empty());
+    EXPECT_TRUE(heard.front().contains(StateField::snapshots));  // the loaded queues
+    EXPECT_TRUE(std::ranges::any_of(heard, [](const auto& set) { return set.contains(StateField::gmailStatus); }));
+}
+
+TEST(SourceRefreshResultTests, TheUserWarningJoinsTheSourcesWarningAndTheModelIssue) {
+    EXPECT_EQ((SourceRefreshResult{}.userWarning()), std::nullopt);
+    EXPECT_EQ((SourceRefreshResult{.sourceWarning = "2 threads failed"}.userWarning()), "2 threads failed");
+    EXPECT_EQ((SourceRefreshResult{.modelIssue = "Local AI stopped"}.userWarning()), "Local AI stopped");
+    EXPECT_EQ((SourceRefreshResult{.sourceWarning = "2 threads failed", .modelIssue = "Local AI stopped"}.userWarning()),
+              "2 threads failed\nLocal AI stopped");
+}
+
+}  // namespace
+}  // namespace nudgerly

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "state/Clipboard.h"
+#include "state/GmailSource.h"
+#include "state/MessagesSource.h"
+#include "state/SystemOpener.h"
+
+namespace nudgerly::test {
+
+// The Messages reader, scripted by the test. Calls arrive on workers and are logged as "scan(7)",
+// "requestContacts()" and "removingDeletedMessages(<item count>)". Safe from any thread; set the
+// scripts before the state object uses it.
+class FakeMessagesSource : public MessagesSource {
+public:
+    std::function<ConversationBatch(int64_t days, std::stop_token stop)> onScan;  // default: an empty batch
+    std::function<bool(std::stop_token stop)> onRequestContacts;                // default: true
+    // Default: the snapshot unchanged.
+    std::function<ReviewSnapshot(const ReviewSnapshot& snapshot, std::stop_token stop)> onRemovingDeletedMessages;
+
+    ConversationBatch scan(int64_t days, std::stop_token stop) override;
+    bool requestContacts(std::stop_token stop) override;
+    ReviewSnapshot removingDeletedMessages(const ReviewSnapshot& snapshot, std::stop_token stop) override;
+
+    std::vector<std::string> calls() const;
+
+private:
+    void record(std::string call);
+
+    mutable std::mutex mutex_;
+    std::vector<std::string> calls_;
+};
+
+// The Gmail service, scripted by the test. Calls are logged as "loadStoredStatus()", "status()",
+// "refresh(7)", "connect()", "disconnect()" and "reloadClientConfiguration()". Safe from any thread.
+class FakeGmailSource : public GmailSource {
+public:
+    // What the service reports; `disconnect` clears `connected` and the address.
+    void setStatus(GmailConnectionStatus status);
+
+    std::function<ConversationBatch(int64_t days, const Progress& onProgress, std::stop_token stop)> onRefresh;
+    // Default: the status with `connected` set and the address "person@example.com".
+    std::function<GmailConnectionStatus(std::stop_token stop)> onConnect;
+
+    GmailConnectionStatus loadStoredStatus(std::stop_token stop) override;
+    GmailConnectionStatus status() const override;
+    ConversationBatch refresh(int64_t days, Progress onProgress, std::stop_token stop) override;
+    GmailConnectionStatus connect(std::stop_token stop) override;
+    void disconnect() override;
+    void reloadClientConfiguration() override;
+
+    std::vector<std::string> calls() const;
+
+private:
+    void record(std::string call) const;
+
+    mutable std::mutex mutex_;
+    GmailConnectionStatus status_;
+    mutable std::vector<std::string> calls_;
+};
+
+class FakeClipboard : public Clipboard {
+public:
+    void setText(const std::string& text) override { texts.push_back(text); }
+    std::vector<std::string> texts;  // every text put on the clipboard, in order
+};
+
+class FakeSystemOpener : public SystemOpener {
+public:
+    void openLink(const std::string& url) override { opened.push_back(url); }
+    void openFolder(const std::filesystem::path& folder) override { opened.push_back(folder.string()); }
+    std::vector<std::string> opened;  // links and folders, in order
+};
+
+}  // namespace nudgerly::test
