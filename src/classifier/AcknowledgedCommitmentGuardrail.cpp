@@ -9,16 +9,6 @@ namespace {
 
 constexpr std::size_t excerptCharacters = 220;
 
-const Regex& curlyQuoted() {
-    static const Regex pattern(R"(“[^”]*”)");
-    return pattern;
-}
-
-const Regex& straightQuoted() {
-    static const Regex pattern(R"(\"[^\"]*\")");
-    return pattern;
-}
-
 const Regex& waiting() {
     static const Regex pattern(
         R"(\b(?:(?:i['’]?ll|i will|we['’]?ll|we will) (?:be )?wait(?:ing)? for|(?:i['’]?m|i am|we['’]?re|we are|still) waiting for)\b)",
@@ -43,10 +33,10 @@ const Regex& resolution() {
 }  // namespace
 
 std::string removingQuotedSegments(std::string_view text) {
+    using ClassifierText::QuotedPassages;
     using ClassifierText::removingQuotedPassages;
-    icu::UnicodeString result = removingQuotedPassages(curlyQuoted(), text::toUnicode(text), u'”');
-    result = removingQuotedPassages(straightQuoted(), result, u'"');
-    return text::toUtf8(result);
+    const std::string withoutCurly = removingQuotedPassages(text::makeValidUtf8(text), "\u201C", "\u201D", QuotedPassages::all);
+    return removingQuotedPassages(withoutCurly, "\"", "\"", QuotedPassages::all);
 }
 
 std::string excerpt(std::string_view text) {
@@ -77,7 +67,7 @@ std::optional<Classification> classifyIfCertain(const Conversation& conversation
 }
 
 std::vector<const Regex*> patterns() {
-    return {&curlyQuoted(), &straightQuoted(), &waiting(), &attribution(), &resolution()};
+    return {&waiting(), &attribution(), &resolution()};
 }
 
 }  // namespace nudgerly::AcknowledgedCommitmentGuardrail

@@ -23,11 +23,16 @@ std::string limitedToCharacters(std::string_view text, std::size_t maximum);
 // Every run of white space becomes one space, and the ends are trimmed.
 std::string collapsingWhitespace(std::string_view text);
 
-// Removes every match of `quotedPassage`, a pattern whose matches all end with `closingQuote`. The
-// search stops at the last closing quote: nothing after it can match, and letting the engine try
-// would cost cubic time on texts full of unclosed quotes.
-icu::UnicodeString removingQuotedPassages(const Regex& quotedPassage, const icu::UnicodeString& text,
-                                          char16_t closingQuote);
+// Which quoted passages go.
+enum class QuotedPassages { all, holdingAQuestion };
+
+// Removes every passage that starts at an `open` quote and runs to the first `close` quote after it,
+// all of them or only those holding a "?": what a leftmost search for the pattern open[^close]*close
+// (or open[^close]*\?[^close]*close) removes, found in one pass instead of by backtracking, which
+// costs quadratic time on texts with many opening quotes. `text` must be valid UTF-8; `open` and
+// `close` are one character each, and may be the same (a straight quote then closes and opens).
+std::string removingQuotedPassages(std::string_view text, std::string_view open, std::string_view close,
+                                   QuotedPassages which);
 
 // The compiled expressions used here, for the test that checks every rule's patterns compile.
 std::vector<const Regex*> patterns();

@@ -2,9 +2,6 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
-
-#include "core/Regex.h"
 
 // Removes quoted questions from a text, so that a question mark inside a quotation (a headline, a
 // forwarded remark, pasted material) is not read as a question put to the user. Every "?" test of
@@ -12,10 +9,8 @@
 namespace nudgerly::QuestionSurfacePolicy {
 
 // Drops passages in curly double, curly single and straight double quotes that hold a "?", in that
-// order. Passages without a question mark and single straight quotes are left alone.
+// order. Passages without a question mark and single straight quotes are left alone. Invalid UTF-8 in
+// a text with a "?" comes back as U+FFFD.
 std::string removingQuotedQuestions(std::string_view text);
-
-// The compiled expressions used here, for the test that checks every rule's patterns compile.
-std::vector<const Regex*> patterns();
 
 }  // namespace nudgerly::QuestionSurfacePolicy
