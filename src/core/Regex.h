@@ -34,8 +34,8 @@ public:
     // program, so that is a programming error caught by the tests.
     explicit Regex(std::string_view pattern, uint32_t options = 0);
 
-    // True when the pattern matches anywhere in the text. A runtime failure of the engine (for example
-    // its backtracking stack running out) counts as no match.
+    // True when the pattern matches anywhere in the text. A runtime failure of the engine (its
+    // backtracking stack running out, or a search running past its step limit) counts as no match.
     bool search(std::string_view utf8) const;
     bool search(const icu::UnicodeString& text) const;
     bool search(const char* utf8) const { return search(std::string_view(utf8)); }
