@@ -70,6 +70,35 @@ icu::BreakIterator& characterBreaks() {
     return *iterator;
 }
 
+bool isContinuationByte(char byte) {
+    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
+
+// The character break iterator set on `utf8` for one call; positions are byte offsets.
+class CharacterBreaksOver {
+public:
+    explicit CharacterBreaksOver(std::string_view utf8) : breaks_(characterBreaks()) {
+        UErrorCode status = U_ZERO_ERROR;
+        utext_.reset(utext_openUTF8(nullptr, utf8.data(), static_cast<int64_t>(utf8.size()), &status));
+        breaks_.setText(utext_.get(), status);
+        if (U_FAILURE(status)) {
+            throw std::runtime_error("ICU could not split a text into characters");
+        }
+    }
+    ~CharacterBreaksOver() {
+        static const icu::UnicodeString nothing;
+        breaks_.setText(nothing);  // drop the iterator's reference to this text before it goes away
+    }
+    CharacterBreaksOver(const CharacterBreaksOver&) = delete;
+    CharacterBreaksOver& operator=(const CharacterBreaksOver&) = delete;
+
+    icu::BreakIterator* operator->() { return &breaks_; }
+
+private:
+    icu::BreakIterator& breaks_;
+    std::unique_ptr<UText, decltype(&utext_close)> utext_{nullptr, &utext_close};
+};
+
 }  // namespace
 
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
@@ -196,22 +225,35 @@ std::size_t graphemeCount(std::string_view utf8) {
 
 bool fitsInGraphemes(std::string_view utf8, std::size_t maximum) {
     // Every character takes at least one byte.
-    return utf8.size() <= maximum || graphemeCount(utf8) <= maximum;
+    if (utf8.size() <= maximum) {
+        return true;
+    }
+    const std::string valid = makeValidUtf8(utf8);
+    CharacterBreaksOver breaks(valid);
+    std::size_t count = 0;
+    for (int32_t p = breaks->next(); p != icu::BreakIterator::DONE; p = breaks->next()) {
+        if (++count > maximum) {
+            return false;  // no need to count the rest of a long text
+        }
+    }
+    return true;
 }
 
 std::string graphemePrefix(std::string_view utf8, std::size_t count) {
-    const icu::UnicodeString s = toUnicode(utf8);
-    icu::BreakIterator& breaks = characterBreaks();
-    breaks.setText(s);
-    int32_t end = 0;
+    const std::string valid = makeValidUtf8(utf8);
+    if (count == 0 || valid.empty()) {
+        return {};
+    }
+    CharacterBreaksOver breaks(valid);
+    std::size_t end = 0;
     for (std::size_t taken = 0; taken < count; ++taken) {
-        const int32_t p = breaks.next();
+        const int32_t p = breaks->next();
         if (p == icu::BreakIterator::DONE) {
             break;
         }
-        end = p;
+        end = static_cast<std::size_t>(p);
     }
-    return toUtf8(s.tempSubString(0, end));
+    return valid.substr(0, end);
 }
 
 std::vector<std::size_t> graphemeBoundaries(std::string_view utf8) {
@@ -219,21 +261,49 @@ std::vector<std::size_t> graphemeBoundaries(std::string_view utf8) {
     if (utf8.empty()) {
         return boundaries;
     }
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<UText, decltype(&utext_close)> utext(
-        utext_openUTF8(nullptr, utf8.data(), static_cast<int64_t>(utf8.size()), &status), &utext_close);
-    icu::BreakIterator& breaks = characterBreaks();
-    breaks.setText(utext.get(), status);
-    if (U_FAILURE(status)) {
-        throw std::runtime_error("ICU could not split a text into characters");
-    }
-    // Over UTF-8 text the iterator's positions are byte offsets.
-    for (int32_t p = breaks.next(); p != icu::BreakIterator::DONE; p = breaks.next()) {
+    CharacterBreaksOver breaks(utf8);
+    for (int32_t p = breaks->next(); p != icu::BreakIterator::DONE; p = breaks->next()) {
         boundaries.push_back(static_cast<std::size_t>(p));
     }
-    static const icu::UnicodeString nothing;
-    breaks.setText(nothing);  // drop the iterator's reference to this text before it goes away
     return boundaries;
+}
+
+std::size_t graphemeBoundaryAtOrBefore(std::string_view utf8, std::size_t offset) {
+    if (offset >= utf8.size()) {
+        return utf8.size();
+    }
+    while (offset > 0 && isContinuationByte(utf8[offset])) {
+        --offset;  // no character boundary inside a code point
+    }
+    if (offset == 0) {
+        return 0;
+    }
+    CharacterBreaksOver breaks(utf8);
+    const auto at = static_cast<int32_t>(offset);
+    if (breaks->isBoundary(at)) {
+        return offset;
+    }
+    const int32_t before = breaks->preceding(at);
+    return before == icu::BreakIterator::DONE ? 0 : static_cast<std::size_t>(before);
+}
+
+std::size_t graphemeBoundaryAtOrAfter(std::string_view utf8, std::size_t offset) {
+    if (offset == 0) {
+        return 0;
+    }
+    while (offset < utf8.size() && isContinuationByte(utf8[offset])) {
+        ++offset;
+    }
+    if (offset >= utf8.size()) {
+        return utf8.size();
+    }
+    CharacterBreaksOver breaks(utf8);
+    const auto at = static_cast<int32_t>(offset);
+    if (breaks->isBoundary(at)) {
+        return offset;
+    }
+    const int32_t after = breaks->following(at);
+    return after == icu::BreakIterator::DONE ? utf8.size() : static_cast<std::size_t>(after);
 }
 
 }  // namespace nudgerly::text

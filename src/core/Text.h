@@ -50,4 +50,10 @@ std::string graphemePrefix(std::string_view utf8, std::size_t count);
 // for cutting UTF-8 text by bytes without splitting a character.
 std::vector<std::size_t> graphemeBoundaries(std::string_view utf8);
 
+// The last boundary between user-perceived characters at or before byte `offset`, and the first at or
+// after it (0 and the text's size count as boundaries). Only the characters around the offset are
+// read, so cutting a window off a long text costs the window, not the text. `utf8` must be valid.
+std::size_t graphemeBoundaryAtOrBefore(std::string_view utf8, std::size_t offset);
+std::size_t graphemeBoundaryAtOrAfter(std::string_view utf8, std::size_t offset);
+
 }  // namespace nudgerly::text

@@ -125,16 +125,34 @@ constexpr std::size_t latestTurnMessage = 1800;
 constexpr std::size_t minimumCut = 128;
 
 // The longest run of whole characters from the start with at most `limit` bytes.
-std::string_view prefix(std::string_view text, const std::vector<std::size_t>& boundaries, std::size_t limit) {
-    const auto end = std::upper_bound(boundaries.begin(), boundaries.end(), limit);
-    return text.substr(0, *std::prev(end));
+std::string_view prefix(std::string_view text, std::size_t limit) {
+    return text.substr(0, text::graphemeBoundaryAtOrBefore(text, limit));
 }
 
 // The longest run of whole characters at the end with at most `limit` bytes.
-std::string_view suffix(std::string_view text, const std::vector<std::size_t>& boundaries, std::size_t limit) {
-    const std::size_t earliestStart = text.size() > limit ? text.size() - limit : 0;
-    const auto start = std::lower_bound(boundaries.begin(), boundaries.end(), earliestStart);
-    return text.substr(*start);
+std::string_view suffix(std::string_view text, std::size_t limit) {
+    return text.substr(text::graphemeBoundaryAtOrAfter(text, text.size() > limit ? text.size() - limit : 0));
+}
+
+// `boundedText` of a text already made valid. Only the head and tail windows are split into
+// characters, so the rounds of trimming a long message never walk the whole of it.
+std::string boundedValidText(std::string_view text, std::size_t n) {
+    if (n < 1) {
+        return {};
+    }
+    if (text.size() <= n) {
+        return std::string(text);
+    }
+    if (n < 8) {
+        return std::string(prefix(text, n));
+    }
+    // The head gets the smaller half when the room left beside the marker is odd.
+    const std::size_t head = (n - trimMarker.size()) / 2;
+    const std::size_t tail = n - trimMarker.size() - head;
+    std::string result(prefix(text, head));
+    result += trimMarker;
+    result += suffix(text, tail);
+    return result;
 }
 
 json isoDate(Date date) {
@@ -184,26 +202,8 @@ std::size_t inputUTF8ByteCount(std::string_view prompt) {
     return systemPrompt.size() + prompt.size();
 }
 
-std::string boundedText(std::string_view rawText, std::size_t maximumUTF8Bytes) {
-    const std::size_t n = maximumUTF8Bytes;
-    if (n < 1) {
-        return {};
-    }
-    const std::string text = text::makeValidUtf8(rawText);
-    if (text.size() <= n) {
-        return text;
-    }
-    const std::vector<std::size_t> boundaries = text::graphemeBoundaries(text);
-    if (n < 8) {
-        return std::string(prefix(text, boundaries, n));
-    }
-    // The head gets the smaller half when the room left beside the marker is odd.
-    const std::size_t head = (n - trimMarker.size()) / 2;
-    const std::size_t tail = n - trimMarker.size() - head;
-    std::string result(prefix(text, boundaries, head));
-    result += trimMarker;
-    result += suffix(text, boundaries, tail);
-    return result;
+std::string boundedText(std::string_view text, std::size_t maximumUTF8Bytes) {
+    return boundedValidText(text::makeValidUtf8(text), maximumUTF8Bytes);
 }
 
 std::string classificationPrompt(const Conversation& conversation, bool compact) {
@@ -238,7 +238,7 @@ std::string classificationPrompt(const Conversation& conversation, bool compact)
     json messages;
     std::string prompt = fitLatestMessage(
         std::min(budget.latestMessage, latestText.size()), budget.total, [&](std::size_t allowance) {
-            messages = json::array({messagePayload(latest.fromMe, latestDate, boundedText(latestText, allowance))});
+            messages = json::array({messagePayload(latest.fromMe, latestDate, boundedValidText(latestText, allowance))});
             return render(messages);
         });
 
@@ -255,7 +255,7 @@ std::string classificationPrompt(const Conversation& conversation, bool compact)
         const json date = isoDate(message.date);
         std::size_t allowance = std::min(budget.olderMessage, messageText.size());
         while (true) {
-            json candidate = json::array({messagePayload(message.fromMe, date, boundedText(messageText, allowance))});
+            json candidate = json::array({messagePayload(message.fromMe, date, boundedValidText(messageText, allowance))});
             candidate.insert(candidate.end(), messages.begin(), messages.end());
             std::string candidatePrompt = render(candidate);
             if (fits(candidatePrompt, budget.total)) {
@@ -282,7 +282,7 @@ std::string latestTurnPrompt(const Conversation& conversation) {
     const std::string latestText = text::makeValidUtf8(conversation.messages.back().text);
     return fitLatestMessage(std::min(latestTurnMessage, latestText.size()), latestTurnTotal,
                             [&](std::size_t allowance) {
-                                payload["text"] = boundedText(latestText, allowance);
+                                payload["text"] = boundedValidText(latestText, allowance);
                                 std::string prompt(latestTurnInstructionText);
                                 prompt += JsonWriter::write(payload);
                                 return prompt;

@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -45,6 +47,32 @@ TEST(TextTests, FoldsCaseAndAccentsAlikeForEveryone) {
     EXPECT_EQ(text::caseAndDiacriticFolded("Jose\u0301"), "jose");  // already decomposed
     EXPECT_EQ(text::caseAndDiacriticFolded("İstanbul Straße Ǆ"), "istanbul strasse ǆ");
     EXPECT_EQ(text::caseAndDiacriticFolded("Łódź"), "łodz");  // a stroke is part of the letter, not a mark
+}
+
+TEST(TextTests, BoundaryLookupsAgreeWithSplittingTheWholeText) {
+    // Characters whose boundaries need context: flags (pairs of regional indicators), joined emoji,
+    // skin tones, combining marks, Hangul syllables from jamo, CR LF, and plain letters.
+    const std::vector<std::string> pieces{
+        "\U0001F1EB", "\U0001F1F7", "\U0001F468", "\u200D", "\U0001F3FD", "\u0301", "\u1100",
+        "\u1161", "\u11A8", "\r", "\n", "a", "\u00E9", " "};
+    std::mt19937 random(7);
+    std::uniform_int_distribution<std::size_t> piece(0, pieces.size() - 1);
+    std::uniform_int_distribution<int> length(0, 30);
+    for (int n = 0; n < 3000; ++n) {
+        std::string text;
+        for (int k = length(random); k > 0; --k) {
+            text += pieces[piece(random)];
+        }
+        const std::vector<std::size_t> boundaries = text::graphemeBoundaries(text);
+        for (std::size_t offset = 0; offset <= text.size() + 1; ++offset) {
+            const auto after = std::lower_bound(boundaries.begin(), boundaries.end(), offset);
+            const std::size_t expectedAfter = after == boundaries.end() ? text.size() : *after;
+            const std::size_t expectedBefore =
+                *std::prev(std::upper_bound(boundaries.begin(), boundaries.end(), offset));
+            ASSERT_EQ(text::graphemeBoundaryAtOrBefore(text, offset), expectedBefore) << text << " at " << offset;
+            ASSERT_EQ(text::graphemeBoundaryAtOrAfter(text, offset), expectedAfter) << text << " at " << offset;
+        }
+    }
 }
 
 TEST(RegexTests, SearchesWithIcuSemantics) {
