@@ -63,17 +63,18 @@ void newline(std::string& out, Style style, int depth) {
     }
 }
 
-void writeValue(std::string& out, const nlohmann::json& value, Style style, int depth) {
+template <typename Json>
+void writeValue(std::string& out, const Json& value, Style style, int depth) {
     using Type = nlohmann::json::value_t;
     switch (value.type()) {
         case Type::null: out += "null"; break;
-        case Type::boolean: out += value.get<bool>() ? "true" : "false"; break;
-        case Type::number_integer: appendInteger(out, value.get<int64_t>()); break;
-        case Type::number_unsigned: appendInteger(out, value.get<uint64_t>()); break;
-        case Type::number_float: out += formatDouble(value.get<double>()); break;
-        case Type::string: appendEscaped(out, value.get_ref<const std::string&>()); break;
+        case Type::boolean: out += value.template get<bool>() ? "true" : "false"; break;
+        case Type::number_integer: appendInteger(out, value.template get<int64_t>()); break;
+        case Type::number_unsigned: appendInteger(out, value.template get<uint64_t>()); break;
+        case Type::number_float: out += formatDouble(value.template get<double>()); break;
+        case Type::string: appendEscaped(out, value.template get_ref<const std::string&>()); break;
         case Type::array: {
-            const auto& array = value.get_ref<const nlohmann::json::array_t&>();
+            const auto& array = value.template get_ref<const typename Json::array_t&>();
             if (array.empty()) {
                 out += "[]";
                 break;
@@ -93,9 +94,9 @@ void writeValue(std::string& out, const nlohmann::json& value, Style style, int 
             break;
         }
         case Type::object: {
-            // nlohmann's object is a std::map<std::string, ...>: its order is the byte order of the
-            // keys, which is the sorted-keys order we need.
-            const auto& object = value.get_ref<const nlohmann::json::object_t&>();
+            // nlohmann::json's object is a std::map<std::string, ...>: its order is the byte order of
+            // the keys, which is the sorted-keys order we need. An ordered_json keeps insertion order.
+            const auto& object = value.template get_ref<const typename Json::object_t&>();
             if (object.empty()) {
                 out += "{}";
                 break;
@@ -190,6 +191,12 @@ std::string formatDouble(double value) {
 }
 
 std::string write(const nlohmann::json& value, Style style) {
+    std::string out;
+    writeValue(out, value, style, 0);
+    return out;
+}
+
+std::string write(const nlohmann::ordered_json& value, Style style) {
     std::string out;
     writeValue(out, value, style, 0);
     return out;

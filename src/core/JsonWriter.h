@@ -22,6 +22,9 @@ namespace JsonWriter {
 enum class Style { compact, pretty };
 
 std::string write(const nlohmann::json& value, Style style = Style::compact);
+// The same, with object members in the order they were inserted, for peers that read meaning into
+// the order.
+std::string write(const nlohmann::ordered_json& value, Style style = Style::compact);
 
 // The text form of one double as the writer prints it (shortest round-trip digits, exponent form
 // outside [1e-4, 2^53]). Throws JsonEncodingError for NaN and infinities.

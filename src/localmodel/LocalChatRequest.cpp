@@ -8,7 +8,7 @@
 namespace nudgerly {
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 LocalChatRequest::Property plain(std::string type) {
     return {.type = std::move(type), .enumValues = std::nullopt, .items = std::nullopt};
@@ -67,11 +67,20 @@ LocalChatRequest::LocalChatRequest(std::string prompt)
       },
       responseFormat{.jsonSchema = {.schema = classificationSchema()}} {}
 
-json LocalChatRequest::toJson() const {
+nlohmann::ordered_json LocalChatRequest::toJson() const {
     const JSONSchema& schema = responseFormat.jsonSchema.schema;
+    // The server has the model write the properties in the order listed, so they follow `required`:
+    // whether anything is owed comes first, confidence and draft after it.
     json properties = json::object();
+    for (const std::string& name : schema.required) {
+        if (const auto found = schema.properties.find(name); found != schema.properties.end()) {
+            properties[name] = propertyJson(found->second);
+        }
+    }
     for (const auto& [name, property] : schema.properties) {
-        properties[name] = propertyJson(property);
+        if (!properties.contains(name)) {
+            properties[name] = propertyJson(property);
+        }
     }
     return json{
         {"model", model},

@@ -53,7 +53,8 @@ struct LocalChatRequest {
 
     explicit LocalChatRequest(std::string prompt);
 
-    nlohmann::json toJson() const;
+    // Members in the order given here; the schema's properties in the order of `required`.
+    nlohmann::ordered_json toJson() const;
     // The request body. Never throws: invalid UTF-8 in the prompt is sent as U+FFFD.
     std::string body() const;
 };

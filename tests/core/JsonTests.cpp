@@ -24,7 +24,7 @@ TEST(JsonWriterTests, WritesInvalidUtf8AsReplacementCharacters) {
     EXPECT_EQ(JsonWriter::write(object), "{\"k\xEF\xBF\xBD\":1}");
 }
 
-TEST(JsonWriterTests, SortsKeysByUtf8Bytes) {
+TEST(JsonWriterTests, SortsKeysByUtf8BytesUnlessTheOrderIsKept) {
     json object;
     object["b"] = 1;
     object["a"] = 2;
@@ -32,6 +32,11 @@ TEST(JsonWriterTests, SortsKeysByUtf8Bytes) {
     object["é"] = 4;
     object["z"] = 5;
     EXPECT_EQ(JsonWriter::write(object), "{\"B\":3,\"a\":2,\"b\":1,\"z\":5,\"é\":4}");
+
+    nlohmann::ordered_json ordered;
+    ordered["b"] = {{"z", "a/b"}, {"a", 0.5}};
+    ordered["a"] = json::array({1, 2});
+    EXPECT_EQ(JsonWriter::write(ordered), "{\"b\":{\"z\":\"a\\/b\",\"a\":0.5},\"a\":[1,2]}");
 }
 
 TEST(JsonWriterTests, FormatsNumbersAsShortestRoundTrip) {

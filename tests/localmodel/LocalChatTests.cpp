@@ -1,4 +1,5 @@
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -50,6 +51,16 @@ TEST(LocalChatTests, RequestBodyCarriesPromptSettingsAndSchema) {
     const std::string body = LocalChatRequest(prompt).body();
     EXPECT_EQ(parseJson(body), expected);
     EXPECT_TRUE(parseJson(body)["temperature"].is_number_integer());  // 0, not 0.0
+
+    // The model writes the properties in the order they are listed: first whether anything is owed,
+    // then how sure it is and what to say, never a draft before the decision.
+    const auto ordered = nlohmann::ordered_json::parse(body);
+    const auto& schema = ordered["response_format"]["json_schema"]["schema"];
+    std::vector<std::string> propertyOrder;
+    for (const auto& [name, property] : schema["properties"].items()) {
+        propertyOrder.push_back(name);
+    }
+    EXPECT_EQ(propertyOrder, schema["required"].get<std::vector<std::string>>());
 
     // A prompt with invalid UTF-8 still makes a readable body.
     const std::string invalid = LocalChatRequest("bad \xff byte").body();
