@@ -10,6 +10,7 @@
 #include "classifier/LatestTurnPolicy.h"
 #include "classifier/PriorityPolicy.h"
 #include "core/CancelledError.h"
+#include "core/JsonWriter.h"
 #include "localmodel/LocalModelClient.h"
 #include "localmodel/LocalModelDiagnosticPolicy.h"
 #include "localmodel/LocalModelError.h"
@@ -297,6 +298,10 @@ std::optional<ConversationClassifier::Outcome> ConversationClassifier::classifyW
         }
         // The client was shut down under the run (a model change, quitting): not a model failure.
         return std::nullopt;
+    } catch (const JsonEncodingError&) {
+        // This conversation has no prompt form (a date beyond what the prompt can write): a fault of
+        // its data, not of the model, so the others still go to the model and nothing is reported.
+        return std::nullopt;
     } catch (...) {
         run.noteModelIssue(std::current_exception());
         return std::nullopt;
@@ -328,6 +333,8 @@ ConversationClassifier::Outcome ConversationClassifier::adjudicateLatestTurn(con
         if (stop.stop_requested()) {
             throw RunStopped{};
         }
+        return {primary, false};
+    } catch (const JsonEncodingError&) {
         return {primary, false};
     } catch (...) {
         run.noteModelIssue(std::current_exception());

@@ -111,6 +111,34 @@ TEST_F(ClassifierEndToEndTests, DestroyingTheClassifierStopsTheServerOfItsClient
     EXPECT_TRUE(test::remainingStandIns().empty());
 }
 
+TEST_F(ClassifierEndToEndTests, AConversationThatCannotBePutIntoAPromptFallsBackAlone) {
+    StandInScenario scenario(json::array(), json::array({answer("reply", "Tell them about the venue")}));
+    model = std::make_shared<LocalModelClient>(ModelPack::nudgerlyLarge(),
+                                               test::testSettings(scenario.environment(), scenario.folder() / "data"));
+    ConversationClassifier classifier(model, mainQueue);
+    // A date in the year 12,000 (a broken clock, a damaged database) has no prompt form.
+    Conversation farFuture = conversation("far", "Can you send me the report by Friday?");
+    farFuture.messages[0].date = Date{400'000'000'000};
+    const ConversationBatch batch{
+        .generatedAt = Date{790'003'600},
+        .lookbackDays = 7,
+        .inboundEndingCount = 2,
+        .conversations = {farFuture, conversation("venue", "We picked the venue downtown")},
+    };
+
+    const auto result = run(classifier, batch, std::nullopt);
+    EXPECT_EQ(scenario.chats().size(), 1u);  // the model still serves the next conversation
+    EXPECT_TRUE(result.report.usedLocalModel);
+    EXPECT_EQ(result.report.issue, std::nullopt);
+    EXPECT_EQ(result.report.diagnosticCode, std::nullopt);
+    ASSERT_EQ(result.snapshot.items.size(), 2u);
+    EXPECT_EQ(result.snapshot.items[0].id, "far");  // Basic Mode's answer
+    EXPECT_EQ(result.snapshot.items[1].id, "venue");
+    EXPECT_EQ(result.snapshot.items[1].summary, "Tell them about the venue");
+    ASSERT_EQ(result.snapshot.classificationCache->size(), 1u);  // Basic Mode's answer is not kept
+    EXPECT_EQ(result.snapshot.classificationCache->at(0).conversationID, "venue");
+}
+
 TEST_F(ClassifierEndToEndTests, BasicModeClassifiesWithoutAnyServer) {
     StandInScenario scenario;
     auto environment = scenario.environment();
