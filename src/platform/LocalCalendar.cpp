@@ -10,6 +10,7 @@
 #include <unicode/timezone.h>
 
 #include "core/Text.h"
+#include "platform/SystemTimeZone.h"
 
 namespace nudgerly {
 
@@ -38,10 +39,13 @@ struct LocalCalendar::State {
 };
 
 bool LocalCalendar::isCurrent() const {
+    SystemTimeZone::followChanges();
     return state_->identity == currentIdentity();
 }
 
-LocalCalendar::LocalCalendar() : state_(std::make_unique<State>()) {
+LocalCalendar::LocalCalendar() {
+    SystemTimeZone::followChanges();
+    state_ = std::make_unique<State>();
     UErrorCode status = U_ZERO_ERROR;
     state_->calendar.reset(icu::Calendar::createInstance(icu::Locale::getDefault(), status));
     if (U_FAILURE(status)) {

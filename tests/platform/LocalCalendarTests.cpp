@@ -1,9 +1,17 @@
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
 
 #include <gtest/gtest.h>
 #include <unicode/locid.h>
+#include <unicode/timezone.h>
 
+#include "core/Text.h"
 #include "platform/LocalCalendar.h"
+#include "platform/SystemTimeZone.h"
+#include "support/TempDir.h"
 
 namespace nudgerly {
 namespace {
@@ -30,6 +38,50 @@ TEST(LocalCalendarTests, NoticesAChangedLocale) {
     EXPECT_EQ(LocalCalendar().format(*Iso8601::parse("2026-03-10T19:00:00Z"), "MMM"), "M\u00E4rz");
     icu::Locale::setDefault(previous, status);
     EXPECT_TRUE(calendar.isCurrent());
+}
+
+std::string defaultZone() {
+    std::unique_ptr<icu::TimeZone> zone(icu::TimeZone::createDefault());
+    icu::UnicodeString id;
+    zone->getID(id);
+    return text::toUtf8(id);
+}
+
+// The zone is the process's: each test that moves it puts the pinned one back.
+class ZoneChangeTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        setenv("TZ", "America/Los_Angeles", 1);
+        SystemTimeZone::followChanges();
+        EXPECT_EQ(defaultZone(), "America/Los_Angeles");
+    }
+};
+
+TEST_F(ZoneChangeTest, ACalendarNoticesAChangedTimeZone) {
+    LocalCalendar calendar;
+    const Date noon = *Iso8601::parse("2026-03-10T19:00:00Z");
+    setenv("TZ", "Europe/Berlin", 1);
+    EXPECT_FALSE(calendar.isCurrent());
+    EXPECT_EQ(LocalCalendar().format(noon, "MMM d \u00B7 h:mm a"), "Mar 10 \u00B7 8:00 PM");
+    setenv("TZ", "America/Los_Angeles", 1);
+    EXPECT_TRUE(calendar.isCurrent());
+    EXPECT_EQ(calendar.format(noon, "h:mm a"), "12:00 PM");
+}
+
+TEST_F(ZoneChangeTest, WithoutTZTheSystemZoneFileIsFollowed) {
+    test::TempDir dir;
+    const auto zoneFile = dir / "localtime";
+    unsetenv("TZ");
+    // The system's settings replace the link; the zone is named by the link's target.
+    std::filesystem::create_symlink("/usr/share/zoneinfo/Asia/Tokyo", zoneFile);
+    SystemTimeZone::followChanges(zoneFile);
+    EXPECT_EQ(defaultZone(), "Asia/Tokyo");
+    std::filesystem::remove(zoneFile);
+    std::filesystem::create_symlink("../usr/share/zoneinfo/posix/Europe/Lisbon", zoneFile);
+    SystemTimeZone::followChanges(zoneFile);
+    EXPECT_EQ(defaultZone(), "Europe/Lisbon");
+    SystemTimeZone::followChanges(zoneFile);  // nothing changed: nothing to do
+    EXPECT_EQ(defaultZone(), "Europe/Lisbon");
 }
 
 }  // namespace
