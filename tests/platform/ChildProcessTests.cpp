@@ -1,6 +1,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -36,18 +37,27 @@ TEST(ChildProcessTests, ClosesInheritedDescriptorsAndSilencesOutput) {
     for (int i = 0; i < 4; ++i) {
         leaked.push_back(::open("/dev/null", O_RDONLY));
     }
-    // Lists the child's open descriptors; 0, 1, 2 and the one ls itself opens are expected.
-    auto child = ChildProcess::launch("/bin/sh", {"-c", "ls /proc/self/fd > " + report.string() + "; echo noise"});
+    // Lists the child's open descriptors (0, 1, 2 and the one ls itself opens are expected), and where
+    // the shell's own output goes.
+    const auto output = dir / "output";
+    const std::string script =
+        "ls /proc/self/fd > " + report.string() + "; echo \"$(readlink /proc/$$/fd/1)\" > " + output.string();
+    auto child = ChildProcess::launch("/bin/sh", {"-c", script});
     ASSERT_TRUE(child->waitForExit(5s));
-    std::ifstream in(report);
-    int count = 0;
-    for (std::string line; std::getline(in, line);) {
-        ++count;
-    }
     for (const int fd : leaked) {
         ::close(fd);
     }
-    EXPECT_LE(count, 4);
+    std::ifstream in(report);
+    std::set<std::string> listed;
+    for (std::string line; std::getline(in, line);) {
+        listed.insert(line);
+    }
+    EXPECT_TRUE(listed.contains("0") && listed.contains("1") && listed.contains("2")) << "no listing was made";
+    EXPECT_LE(listed.size(), 4u);
+    std::ifstream shellOutput(output);
+    std::string target;
+    std::getline(shellOutput, target);
+    EXPECT_EQ(target, "/dev/null");
 }
 
 TEST(ChildProcessTests, SignalsEscalateUntilTheChildIsGone) {
