@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cassert>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -68,6 +69,7 @@ private:
     std::condition_variable changed_;
     std::vector<Entry> entries_;
     unsigned long long nextOrder_ = 0;
+    std::atomic<unsigned long long> posted_{0};  // read without the lock, to notice new work early
     std::thread::id mainThread_;
 };
 
