@@ -39,7 +39,9 @@ public:
     Classification classify(const Conversation& conversation, std::stop_token) override {
         return HeuristicClassifier::classify(conversation);
     }
-    Classification classifyLatestTurn(const Conversation& c, std::stop_token stop) override { return classify(c, stop); }
+    Classification classifyLatestTurn(const Conversation& c, std::stop_token stop) override {
+        return classify(c, stop);
+    }
     Classification retryInvalidClassification(const Conversation& c, std::stop_token stop) override {
         return classify(c, stop);
     }
@@ -79,7 +81,9 @@ private:
 };
 
 ConversationBatch batch() {
-    return {.generatedAt = Date{790'000'000}, .lookbackDays = 30, .conversations = bench::makeConversations(conversationCount)};
+    return {.generatedAt = Date{790'000'000},
+            .lookbackDays = 30,
+            .conversations = bench::makeConversations(conversationCount)};
 }
 
 // Seconds per run of each benchmark, for the ratios printed at the end.
@@ -128,7 +132,8 @@ void fullyCachedRun(benchmark::State& state) {
     Clock::duration total{};
     for (auto _ : state) {
         const auto started = Clock::now();
-        benchmark::DoNotOptimize(classifier.makeSnapshotWithReport(conversations, previous, progress(withProgress), {}));
+        benchmark::DoNotOptimize(
+            classifier.makeSnapshotWithReport(conversations, previous, progress(withProgress), {}));
         total += Clock::now() - started;
     }
     record(state, withProgress ? "cached with progress" : "cached", total);

@@ -52,8 +52,8 @@ constexpr int randomTexts = 2'000'000;
 // breaks, characters of two and four bytes, and broken UTF-8 (a cut-off quote, stray bytes, which may
 // also join into a quote).
 constexpr std::array<std::string_view, 16> pieces{
-    "\u201C", "\u201D", "\u2018", "\u2019", "\"", "'", "?", "?", "a", "Zq", " ", "\n", "\u00E9", "\U0001F602",
-    "\xE2\x80", "\x9D",
+    "\u201C", "\u201D", "\u2018", "\u2019", "\"",     "'",          "?",        "?",
+    "a",      "Zq",     " ",      "\n",     "\u00E9", "\U0001F602", "\xE2\x80", "\x9D",
 };
 
 TEST(QuotedPassageTests, OnePassRemovalsAgreeWithThePatternsOnRandomTexts) {
