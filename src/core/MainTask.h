@@ -232,6 +232,10 @@ struct Hop {
 // it), the task still resumes, with CancelledError.
 template <typename T>
 struct DroppedJobGuard {
+    explicit DroppedJobGuard(std::shared_ptr<Hop<T>> h) : hop(std::move(h)) {}
+    DroppedJobGuard(const DroppedJobGuard&) = delete;
+    DroppedJobGuard& operator=(const DroppedJobGuard&) = delete;
+
     std::shared_ptr<Hop<T>> hop;
     ~DroppedJobGuard() {
         if (!hop->delivered.load()) {
