@@ -1,9 +1,35 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the program and runs it. Usage: scripts/run.sh
+# Installs what is missing, builds the program and runs it.
+#   scripts/run.sh          on your own data: your Messages database, contacts and settings
+#   scripts/run.sh --demo   on a made-up home, laid out afresh under build/default/demo-home
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+demo=false
+case "${1:-}" in
+  --demo) demo=true ;;
+  "") ;;
+  *) echo "Usage: scripts/run.sh [--demo]" >&2; exit 2 ;;
+esac
+
 scripts/install-deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default --target nudgerly
-exec build/default/bin/nudgerly "$@"
+if ! $demo; then
+  cmake --build --preset default --target nudgerly
+  exec build/default/bin/nudgerly
+fi
+
+cmake --build --preset default --target nudgerly nudgerly_demo_home
+home="$PWD/build/default/demo-home"
+rm -rf "$home"  # made afresh each time, so the conversations are always recent
+variables=()
+while IFS= read -r line; do
+  variables+=("$line")
+done < <(build/default/tests/nudgerly-demo-home "$home")
+# Everything the program keeps stays in the demo home: its folders, and its secrets too, as the
+# session's keyring is out of reach (the program then keeps them in files there).
+exec env "${variables[@]}" \
+  XDG_CACHE_HOME="$home/.cache" XDG_STATE_HOME="$home/.local/state" \
+  DBUS_SESSION_BUS_ADDRESS="unix:path=$home/no-session-bus" \
+  NUDGERLY_MESSAGES_DATABASE="$home/Library/Messages/chat.db" \
+  build/default/bin/nudgerly

@@ -1,133 +1,68 @@
-// Nudgerly's program. The window is not built yet, so this classifies the built-in demo conversations
-// with the engine (Local AI when `llama-server` and a model are installed, Basic Mode otherwise) and
-// prints the queue.
-#include <atomic>
-#include <csignal>
-#include <exception>
-#include <iostream>
-#include <optional>
-#include <pthread.h>
-#include <stop_token>
-#include <thread>
-#include <unistd.h>
+// Nudgerly's program: the state object with its real parts, and the window over it. It takes no options.
+#include <memory>
 
-#include "app/DemoConversations.h"
-#include "classifier/ConversationClassifier.h"
-#include "core/MainQueue.h"
-#include "modelpacks/ModelCatalog.h"
-#include "modelpacks/ModelSelectionStore.h"
-#include "review/MessageAge.h"
-#include "review/RefreshProgress.h"
+#include <QApplication>
+
+#include "app/AppComposition.h"
+#include "core/BackgroundExecutor.h"
+#include "platform/HttpClient.h"
+#include "services/FeedbackClient.h"
+#include "services/InstallationReporter.h"
+#include "services/PackageManagerUpdater.h"
+#include "services/UpdateController.h"
 #include "storage/AppEnvironment.h"
+#include "ui/kit/Look.h"
+#include "ui/kit/QtMainQueue.h"
+#include "ui/kit/StateBridge.h"
+#include "ui/shell/ActivationWatcher.h"
+#include "ui/shell/ContactsAccessDialog.h"
+#include "ui/shell/MainWindow.h"
+#include "ui/shell/QtClipboard.h"
+#include "ui/shell/TerminationController.h"
 
-namespace {
+int main(int argc, char** argv) {
+    using namespace nudgerly;
 
-using namespace nudgerly;
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Nudgerly"));
+    QApplication::setDesktopFileName(QStringLiteral("nudgerly"));
+    // The program ends through the termination controller, after its shutdown, never by a window going.
+    QApplication::setQuitOnLastWindowClosed(false);
+    Look::apply();
 
-const char* statusName(ReviewStatus status) {
-    switch (status) {
-        case ReviewStatus::reply: return "Reply";
-        case ReviewStatus::action: return "Take action";
-        case ReviewStatus::nudgerly: return "Optional";
-    }
-    return "";
-}
-
-const char* sourceName(ReviewSource source) {
-    return source == ReviewSource::messages ? "Messages" : "Gmail";
-}
-
-void printQueue(const SnapshotClassificationResult& result, Date now) {
-    const auto& items = result.snapshot.items;
-    std::cout << "\n" << items.size() << (items.size() == 1 ? " conversation needs" : " conversations need")
-              << " attention:\n";
-    for (const ReviewItem& item : items) {
-        std::cout << "\n  " << statusName(item.status) << " \u00B7 " << item.person << " (" << sourceName(item.source)
-                  << ") \u00B7 " << (item.timestamp ? MessageAge::label(*item.timestamp, now) : item.date) << "\n"
-                  << "    " << item.summary << "\n";
-        if (item.draft) {
-            std::cout << "    Suggested reply: " << *item.draft << "\n";
-        }
-    }
-    if (result.report.issue) {
-        std::cout << "\n" << *result.report.issue << "\n";
-    }
-}
-
-}  // namespace
-
-int main() {
-    // Ctrl-C and termination are taken by one thread, so that a running model server is always stopped.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-
-    ManualMainQueue mainQueue;
     const AppEnvironment environment = AppEnvironment::forProcess();
-    const ModelPack pack = ModelSelectionStore::selectedPack(ModelCatalog::nudgerly(), *environment.settings);
-    ConversationClassifier classifier(pack, environment.dataDirectory, mainQueue);
-    const bool localAI = classifier.modelAvailability() == ModelAvailability::bundled();
+    QtMainQueue mainQueue;
+    ThreadPoolExecutor windowWork;  // the window's own jobs: feedback reports and the install event
+    auto contactsPrompt = std::make_shared<ContactsAccessDialog>(mainQueue);
+    AppComposition composition(environment, mainQueue, std::make_shared<QtClipboard>(), contactsPrompt);
+    AppState& state = composition.state();
 
-    std::cout << "Nudgerly " << environment.info.string("CFBundleShortVersionString").value_or("") << " \u2014 "
-              << (localAI ? "Local AI (" + pack.displayName + ")" : std::string("Basic Mode")) << "\n"
-              << "Showing built-in demo conversations.\n";
+    UpdateController updates(environment.info,
+                             std::make_unique<PackageManagerUpdater>(UpdateController::versionLabel(environment.info)));
+    auto http = std::make_shared<CurlHttpClient>();
+    InstallationReporter installReporter(environment.info, environment.settings, http);
 
-    std::stop_source stop;
-    std::jthread signalWatcher([&](std::stop_token finished) {
-        std::stop_callback wake(finished, [] { ::kill(::getpid(), SIGTERM); });
-        int received = 0;
-        sigwait(&signals, &received);
-        stop.request_stop();
+    StateBridge bridge(state);
+    TerminationController termination(state);
+    termination.watchSignals();
+    MainWindow window(bridge, {
+                                  .updates = updates,
+                                  .requestQuit = [&termination] { termination.requestQuit(); },
+                                  .feedback = {std::make_shared<FeedbackClient>(environment.info, http), windowWork,
+                                               mainQueue},
+                              });
+    contactsPrompt->setWindow(&window);
+    ActivationWatcher activation(state);
+    QObject::connect(&window, &MainWindow::firstShown, &window, [&windowWork, &installReporter] {
+        windowWork.submit("Install event", [&installReporter](std::stop_token stop) {
+            installReporter.reportIfNeeded(stop);
+        });
     });
 
-    const Date now = Date::now();
-    const ConversationBatch batch = DemoConversations::batch(now);
-    std::optional<SnapshotClassificationResult> result;
-    std::exception_ptr failure;
-    const bool interactive = ::isatty(STDOUT_FILENO) != 0;
-    std::atomic<bool> finished{false};  // `result` and `failure` are read only after the join
-    std::jthread worker([&] {
-        // An exception escaping the worker would end the program before the server is stopped.
-        try {
-            result = classifier.makeSnapshotWithReport(
-                batch, std::nullopt,
-                [interactive](int64_t completed, int64_t total) {
-                    if (!interactive) {
-                        return;
-                    }
-                    const RefreshProgress progress{ReviewSource::messages, "Reviewing conversations", completed, total};
-                    std::cout << "\r" << progress.detail << " \u00B7 " << progress.countLabel().value_or("")
-                              << std::flush;
-                },
-                stop.get_token());
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        finished = true;
-    });
-    // The run always ends (a stop request ends it early), so the main loop runs until it has.
-    mainQueue.runUntil([&] { return finished.load(); }, std::chrono::hours(24));
-    worker.join();
-    if (interactive) {
-        std::cout << "\n";
-    }
-    // The program's last step: waiting here for the server to stop keeps nothing else waiting.
-    classifier.requestShutdown().wait();
-    if (failure) {
-        try {
-            std::rethrow_exception(failure);
-        } catch (const std::exception& error) {
-            std::cerr << "Nudgerly stopped: " << error.what() << "\n";
-        } catch (...) {
-            std::cerr << "Nudgerly stopped after an unexpected error.\n";
-        }
-        return 1;
-    }
-    if (stop.stop_requested()) {
-        return 130;
-    }
-    printQueue(*result, now);
-    return 0;
+    state.start();
+    window.show();
+    const int status = QApplication::exec();
+    // Nothing the window started may outlive what it uses.
+    windowWork.stop();
+    return status;
 }

@@ -1,0 +1,54 @@
+// The main window on a few named states, and the privacy and feedback pages in it.
+#include <QPlainTextEdit>
+
+#include "Shot.h"
+#include "core/BackgroundExecutor.h"
+#include "services/FeedbackSender.h"
+#include "services/UpdateController.h"
+#include "support/ScreenFixture.h"
+#include "ui/kit/StateBridge.h"
+#include "ui/shell/MainWindow.h"
+
+namespace nudgerly::test {
+namespace {
+
+class NoUpdater final : public Updater {
+public:
+    void start() override {}
+    std::optional<std::string> checkForUpdates() override { return std::nullopt; }
+};
+
+class NoSender final : public FeedbackSender {
+public:
+    FeedbackReceipt submit(const FeedbackSubmission&, std::stop_token) const override { return {}; }
+};
+
+void saveWindow(ShotContext& context, std::string_view fixture, Section section, const QString& name,
+                const std::function<void(MainWindow&)>& prepare = {}) {
+    ScreenFixture screen(fixture);
+    StateBridge bridge(screen.state);
+    UpdateController updates(AppInfo(AppInfo::compiledDefaults()), std::make_unique<NoUpdater>());
+    ManualBackgroundExecutor executor;
+    MainWindow window(bridge, {.updates = updates,
+                               .requestQuit = [] {},
+                               .feedback = {std::make_shared<NoSender>(), executor, screen.mainQueue}});
+    screen.state.published().setSection(section);
+    if (prepare) {
+        prepare(window);
+    }
+    context.save(window, name, window.minimumSizeHint());
+}
+
+}  // namespace
+
+NUDGERLY_SHOT(window, "The main window: sidebar on each state of Local AI, the privacy and feedback pages") {
+    saveWindow(context, "ready", Section::queue, "window-ready");
+    saveWindow(context, "downloading", Section::accounts, "window-downloading");
+    saveWindow(context, "basicMode", Section::privacy, "window-privacy");
+    saveWindow(context, "ready", Section::feedback, "window-feedback", [](MainWindow& window) {
+        window.page(Section::feedback).findChild<QPlainTextEdit*>("feedbackEditor")->setPlainText(
+            "The queue kept a conversation I had already answered.");
+    });
+}
+
+}  // namespace nudgerly::test
