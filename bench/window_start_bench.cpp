@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include <QApplication>
@@ -19,11 +20,12 @@
 #include "core/BackgroundExecutor.h"
 #include "core/Files.h"
 #include "platform/ContactsAccessDecision.h"
+#include "platform/VCardContactsStore.h"
 #include "services/FeedbackSender.h"
 #include "services/PackageManagerUpdater.h"
 #include "services/UpdateController.h"
+#include "state/AppStateSettings.h"
 #include "storage/SnapshotStore.h"
-#include "support/TempDir.h"
 #include "ui/kit/Look.h"
 #include "ui/kit/QtMainQueue.h"
 #include "ui/kit/StateBridge.h"
@@ -109,8 +111,13 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication application(argc, argv);
     Look::apply();
-    test::TempDir root;
-    const AppEnvironment environment = AppEnvironment::underRoot(root.path());
+    char folder[] = "/tmp/nudgerly-window-bench-XXXXXX";
+    if (!mkdtemp(folder)) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const std::filesystem::path root(folder);
+    const AppEnvironment environment = AppEnvironment::underRoot(root);
     const Date now = Date::now();
     SnapshotStore::save(snapshot(ReviewSource::messages, now), environment.dataDirectory / "messages-snapshot.json");
     SnapshotStore::save(snapshot(ReviewSource::gmail, now), environment.dataDirectory / "gmail-snapshot.json");
@@ -119,16 +126,26 @@ int main(int argc, char** argv) {
                         ContactsAccessDecision{.status = ContactsAuthorizationStatus::authorized}.encoded());
 
     QtMainQueue queue;
+    {
+        // The saved Messages queue is used only under the Contacts data it was made with.
+        const VCardContactsStore contacts(VCardContactsStore::contactsFolderIn(environment.dataDirectory.parent_path()),
+                                          environment.configurationDirectory, queue);
+        if (const auto token = contacts.currentHistoryToken()) {
+            environment.settings->setData(AppStateSettings::messagesContactsHistoryToken, *token);
+        }
+    }
     std::size_t loaded = 0;
     oneRound(environment, queue, &loaded);  // warm-up: fonts, icons and the style's caches
     if (loaded != 2) {
         std::fprintf(stderr, "Only %zu of the 2 saved queues were loaded.\n", loaded);
+        std::filesystem::remove_all(root);
         return 1;
     }
     std::vector<double> times;
     for (int i = 0; i < rounds; ++i) {
         times.push_back(oneRound(environment, queue));
     }
+    std::filesystem::remove_all(root);
     std::sort(times.begin(), times.end());
     std::printf("state object to first paint, 2 x %d items: median %.1f ms, slowest %.1f ms (%d rounds; target 300 ms)\n",
                 itemsPerSnapshot, times[times.size() / 2], times.back(), rounds);

@@ -1,5 +1,7 @@
 #include <csignal>
 #include <functional>
+#include <future>
+#include <thread>
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -21,6 +23,7 @@
 #include "ui/kit/StateBridge.h"
 #include "ui/shared/SidebarStatusLine.h"
 #include "ui/shell/ActivationWatcher.h"
+#include "ui/shell/ContactsAccessDialog.h"
 #include "ui/shell/AppSidebar.h"
 #include "ui/shell/ErrorAlert.h"
 #include "ui/shell/MainWindow.h"
@@ -422,6 +425,43 @@ private slots:
         ActivationWatcher started(activeAlready.state, Qt::ApplicationActive);
         started.applicationStateChanged(Qt::ApplicationActive);
         QCOMPARE(activeAlready.state.calls.size(), 2u);
+    }
+
+    void theContactsQuestionWaitsForTheUsersAnswer() {
+        QtMainQueue queue;
+        QWidget window;
+        ContactsAccessDialog prompt(queue);
+        prompt.setWindow(&window);
+        // The answer, or nothing when no question was put.
+        const auto ask = [&](const QString& answer) -> std::optional<bool> {
+            std::stop_source stop;
+            auto allowed = std::async(std::launch::async, [&] { return prompt.askForContactsAccess(stop.get_token()); });
+            ConfirmDialog* dialog = nullptr;
+            (void)QTest::qWaitFor([&] { return (dialog = window.findChild<ConfirmDialog*>()) != nullptr; });
+            if (!dialog) {
+                stop.request_stop();
+                allowed.get();
+                return std::nullopt;
+            }
+            if (answer.isEmpty()) {
+                QTest::keyClick(dialog, Qt::Key_Escape);
+            } else {
+                dialog->buttonTitled(answer)->click();
+            }
+            const bool result = allowed.get();
+            delete dialog;
+            return result;
+        };
+        QVERIFY(ask("Allow") == std::optional(true));
+        QVERIFY(ask("Don\u2019t Allow") == std::optional(false));
+        QVERIFY(ask(QString()) == std::optional(false));  // closed without an answer
+
+        // A stop ends the wait without an answer.
+        std::stop_source stop;
+        auto allowed = std::async(std::launch::async, [&] { return prompt.askForContactsAccess(stop.get_token()); });
+        QTRY_VERIFY(window.findChild<ConfirmDialog*>());
+        stop.request_stop();
+        QVERIFY(!allowed.get());
     }
 };
 

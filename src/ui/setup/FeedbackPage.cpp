@@ -82,19 +82,15 @@ QComboBox* picker(const char* name, const std::pair<Enum, const char*> (&choices
 }  // namespace
 
 FeedbackPage::FeedbackPage(StateBridge& bridge, Services services, QWidget* parent)
-    : QWidget(parent), bridge_(bridge), services_(std::move(services)), reportID_(newReportID()) {
+    : PageFrame(24, parent), bridge_(bridge), services_(std::move(services)), reportID_(newReportID()) {
     setObjectName(QStringLiteral("feedbackPage"));
     setWindowTitle(QStringLiteral("Feedback"));
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    auto* frame = new PageFrame(24, this);
-    outer->addWidget(frame);
 
-    frame->addBlock(new PageHeader(
+    addBlock(new PageHeader(
         QStringLiteral("Send feedback"),
-        QStringLiteral("Report a problem or idea without sending your Messages or Gmail content."), frame));
+        QStringLiteral("Report a problem or idea without sending your Messages or Gmail content."), this));
 
-    receiptBanner_ = new RoundedBox(frame);
+    receiptBanner_ = new RoundedBox(this);
     receiptBanner_->setObjectName(QStringLiteral("receiptBanner"));
     receiptBanner_->setFill(Tone::green, 0.08);
     receiptBanner_->setCornerRadius(8);
@@ -105,9 +101,9 @@ FeedbackPage::FeedbackPage(StateBridge& bridge, Services services, QWidget* pare
     receiptLabel_->setTextStyle(TextStyle::subheadline, FontWeight::semibold);
     bannerRow->setContentsMargins(0, 0, 0, 0);
     bannerRow->addWidget(receiptLabel_);
-    frame->addBlock(receiptBanner_);
+    addBlock(receiptBanner_);
 
-    QWidget* what = section(frame);
+    QWidget* what = section(this);
     what->layout()->addWidget(new SectionLabel(QStringLiteral("What should we know?"), what));
     auto* pickers = new QHBoxLayout;
     pickers->setSpacing(12);
@@ -134,9 +130,9 @@ FeedbackPage::FeedbackPage(StateBridge& bridge, Services services, QWidget* pare
     editor_->setTabChangesFocus(true);
     editorLayout->addWidget(editor_);
     what->layout()->addWidget(field(QStringLiteral("Feedback \u00B7 Required"), editorBox, what));
-    frame->addBlock(what);
+    addBlock(what);
 
-    QWidget* diagnostics = section(frame);
+    QWidget* diagnostics = section(this);
     diagnostics->layout()->addWidget(new SectionLabel(QStringLiteral("Safe diagnostics"), diagnostics));
     includeDiagnostics_ = new QCheckBox(QStringLiteral("Include technical details"), diagnostics);
     includeDiagnostics_->setObjectName(QStringLiteral("includeDiagnosticsToggle"));
@@ -147,9 +143,9 @@ FeedbackPage::FeedbackPage(StateBridge& bridge, Services services, QWidget* pare
         "This includes app and macOS versions, selected model, permission states, refresh state, and queue "
         "counts. It never includes names, account addresses, message text, drafts, OAuth tokens, or passwords."));
     diagnostics->layout()->addWidget(diagnosticsNote);
-    frame->addBlock(diagnostics);
+    addBlock(diagnostics);
 
-    QWidget* sending = section(frame);
+    QWidget* sending = section(this);
     auto* privacyNote = new WrapLabel(TextStyle::caption, Tone::secondary, sending);
     privacyNote->setText(QStringLiteral(
         "By sending, you confirm this report does not include private conversation content, passwords, or tokens."));
@@ -171,7 +167,7 @@ FeedbackPage::FeedbackPage(StateBridge& bridge, Services services, QWidget* pare
     actions->addStretch(1);
     actions->addWidget(reviewNote);
     static_cast<QVBoxLayout*>(sending->layout())->addLayout(actions);
-    frame->addBlock(sending);
+    addBlock(sending);
 
     connect(editor_, &QPlainTextEdit::textChanged, this, [this] {
         submissionError_.reset();  // a new text deserves a new verdict; a receipt stays

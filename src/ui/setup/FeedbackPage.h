@@ -7,6 +7,8 @@
 
 #include <QWidget>
 
+#include "ui/kit/PageFrame.h"
+
 #include "services/FeedbackReceipt.h"
 
 class QCheckBox;
@@ -29,7 +31,7 @@ class SymbolLabel;
 // ("sendFeedbackButton"), the receipt ("receiptBanner") and a status line ("statusLine"). The report
 // goes out on a worker; its answer comes back on the main thread to this page only while it exists.
 // The window keeps one page for its life, so a draft, a receipt or a send in flight survive a page switch.
-class FeedbackPage : public QWidget {
+class FeedbackPage : public PageFrame {
     Q_OBJECT
 
 public:

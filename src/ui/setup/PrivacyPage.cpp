@@ -48,19 +48,15 @@ QVBoxLayout* captionedBlock(const QString& caption, QWidget* block) {
 
 }  // namespace
 
-PrivacyPage::PrivacyPage(StateBridge& bridge, QWidget* parent) : QWidget(parent), bridge_(bridge) {
+PrivacyPage::PrivacyPage(StateBridge& bridge, QWidget* parent) : PageFrame(28, parent), bridge_(bridge) {
     setObjectName(QStringLiteral("privacyPage"));
     setWindowTitle(QStringLiteral("Privacy"));
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    auto* frame = new PageFrame(28, this);
-    outer->addWidget(frame);
 
-    frame->addBlock(new PageHeader(
+    addBlock(new PageHeader(
         QStringLiteral("Privacy"),
-        QStringLiteral("Nudgerly is designed to review communication without taking control of your accounts."), frame));
+        QStringLiteral("Nudgerly is designed to review communication without taking control of your accounts."), this));
 
-    auto* handling = new QWidget(frame);
+    auto* handling = new QWidget(this);
     QVBoxLayout* rows = captionedBlock(QStringLiteral("Data handling"), handling);
     for (const PrivacyStatement& statement : statements) {
         if (&statement != &statements[0]) {
@@ -69,9 +65,9 @@ PrivacyPage::PrivacyPage(StateBridge& bridge, QWidget* parent) : QWidget(parent)
         rows->addWidget(new PrivacyRow(statement.symbol, QString::fromUtf8(statement.title),
                                        QString::fromUtf8(statement.detail), handling));
     }
-    frame->addBlock(handling);
+    addBlock(handling);
 
-    auto* localData = new QWidget(frame);
+    auto* localData = new QWidget(this);
     QVBoxLayout* deletion = captionedBlock(QStringLiteral("Local data"), localData);
     deletion->addWidget(new Divider(Qt::Horizontal, localData));
     auto* line = new QHBoxLayout;
@@ -92,7 +88,7 @@ PrivacyPage::PrivacyPage(StateBridge& bridge, QWidget* parent) : QWidget(parent)
     Look::setDestructive(*deleteButton_);
     line->addWidget(deleteButton_, 0, Qt::AlignVCenter);
     deletion->addLayout(line);
-    frame->addBlock(localData);
+    addBlock(localData);
 
     connect(deleteButton_, &QPushButton::clicked, this, [this] { confirmDeletion(); });
     connect(&bridge_, &StateBridge::changed, this, [this] { sync(); });

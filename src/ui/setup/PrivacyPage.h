@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "ui/kit/PageFrame.h"
+
 class QPushButton;
 
 namespace nudgerly {
@@ -13,7 +15,7 @@ class StateBridge;
 // The privacy page: how message content is treated, and the deletion of the saved local data
 // ("deleteLocalDataButton", disabled while anything refreshes or data are being deleted), which asks for
 // confirmation first.
-class PrivacyPage : public QWidget {
+class PrivacyPage : public PageFrame {
     Q_OBJECT
 
 public:

@@ -41,6 +41,7 @@ void ErrorAlert::open(const QString& message) {
     }
     dialog_ = ConfirmDialog::present(&window_, QStringLiteral("Nudgerly"), message, std::move(buttons));
     connect(dialog_, &QDialog::finished, this, [this, &state] {
+        dialog_.clear();  // it deletes itself; the next message opens a new one
         if (!closingForState_) {
             state.dismissError();
         }
