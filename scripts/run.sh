@@ -22,13 +22,12 @@ fi
 cmake --build --preset default --target nudgerly nudgerly_demo_home
 home="$PWD/build/default/demo-home"
 rm -rf "$home"  # made afresh each time, so the conversations are always recent
-variables=()
-while IFS= read -r line; do
-  variables+=("$line")
-done < <(build/default/tests/nudgerly-demo-home "$home")
+# Stops here if the home cannot be made, so the program never starts on your own data by mistake.
+output=$(env -u NUDGERLY_MODEL_PATH -u NUDGERLY_LLAMA_SERVER build/default/tests/nudgerly-demo-home "$home")
+mapfile -t variables <<<"$output"
 # Everything the program keeps stays in the demo home: its folders, and its secrets too, as the
-# session's keyring is out of reach (the program then keeps them in files there).
-exec env "${variables[@]}" \
+# session's keyring is out of reach (the program then keeps them in files there). Basic Mode: no model.
+exec env -u NUDGERLY_MODEL_PATH -u NUDGERLY_LLAMA_SERVER "${variables[@]}" \
   XDG_CACHE_HOME="$home/.cache" XDG_STATE_HOME="$home/.local/state" \
   DBUS_SESSION_BUS_ADDRESS="unix:path=$home/no-session-bus" \
   NUDGERLY_MESSAGES_DATABASE="$home/Library/Messages/chat.db" \

@@ -1,5 +1,6 @@
-// Lays out a home folder of made-up Messages conversations, contacts and contacts access, then prints
-// the environment that points the program at it:
+// Lays out a home folder of made-up Messages conversations, contacts and contacts access, chooses Basic
+// Mode, leaves Gmail out and saves the queue of one Messages refresh, then prints the environment that
+// points the program at it:
 //
 //   env $(nudgerly-demo-home /tmp/nudgerly-demo) build/default/bin/nudgerly
 #include <exception>
@@ -8,6 +9,7 @@
 #include "platform/UserAccount.h"
 #include "sources/messages/MessagesText.h"
 #include "support/DemoHome.h"
+#include "support/DemoQueue.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -26,8 +28,9 @@ int main(int argc, char** argv) {
         std::cout << "HOME=" << demo.home.string() << "\n"
                   << "XDG_DATA_HOME=" << demo.dataHome.string() << "\n"
                   << "XDG_CONFIG_HOME=" << demo.configHome.string() << "\n";
+        const std::size_t queued = nudgerly::test::saveDemoQueue(demo, firstName);
         std::cerr << demo.contents.chats << " conversations, " << demo.contents.messages << " messages, "
-                  << demo.contents.contacts.size() << " contacts.\n";
+                  << demo.contents.contacts.size() << " contacts; " << queued << " in the queue.\n";
     } catch (const std::exception& error) {
         std::cerr << "The demo home could not be made: " << error.what() << "\n";
         return 1;

@@ -1,0 +1,79 @@
+#include <cstdlib>
+
+#include <QListView>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "UiTest.h"
+#include "app/AppComposition.h"
+#include "core/BackgroundExecutor.h"
+#include "services/FeedbackSender.h"
+#include "services/PackageManagerUpdater.h"
+#include "services/UpdateController.h"
+#include "support/DemoQueue.h"
+#include "support/ScreenFixture.h"
+#include "ui/kit/StateBridge.h"
+#include "ui/shell/AppSidebar.h"
+#include "ui/shell/MainWindow.h"
+#include "ui/shell/QtClipboard.h"
+#include "ui/shell/Sidebar.h"
+
+namespace nudgerly::test {
+namespace {
+
+class NoSender final : public FeedbackSender {
+public:
+    FeedbackReceipt submit(const FeedbackSubmission&, std::stop_token) const override { return {}; }
+};
+
+}  // namespace
+
+// The program's own parts, as main puts them together, started offscreen on a demo home.
+class DemoStartTests : public QObject {
+    Q_OBJECT
+
+private slots:
+    void theWindowOpensOnTheDemoQueue() {
+        QTemporaryDir root;
+        const DemoHome demo = layOutDemoHome(root.filePath("home").toStdString(), "Alex");
+        QVERIFY(saveDemoQueue(demo, "Alex") > 0);
+        setenv("NUDGERLY_MESSAGES_DATABASE", demo.database.c_str(), 1);
+
+        const AppEnvironment environment =
+            AppEnvironment::withHomes(AppInfo(AppInfo::compiledDefaults()), demo.dataHome, demo.configHome);
+        QtMainQueue queue;
+        ManualBackgroundExecutor windowWork;
+        {
+            AppComposition composition(environment, queue, std::make_shared<QtClipboard>(), nullptr);
+            AppState& state = composition.state();
+            StateBridge bridge(state);
+            UpdateController updates(environment.info, std::make_unique<PackageManagerUpdater>("Nudgerly"));
+            MainWindow window(bridge, {.updates = updates,
+                                       .requestQuit = [] {},
+                                       .feedback = {std::make_shared<NoSender>(), windowWork, queue}});
+            bool startTaskDone = false;
+            const auto observation = state.observe([&](const StateFieldSet& changed) {
+                startTaskDone = startTaskDone || changed.contains(StateField::modelAvailability);
+            });
+            state.start();
+            window.show();
+            QTRY_VERIFY_WITH_TIMEOUT(startTaskDone, 20000);
+            QCoreApplication::processEvents();  // the page the start task chose
+
+            QCOMPARE(state.state().section, Section::queue);
+            QCOMPARE(window.findChild<QStackedWidget*>("pages")->currentWidget(), &window.page(Section::queue));
+            QVERIFY(state.openQueueCount(ReviewSource::messages) > 0);
+            QCOMPARE(window.sidebar().list().currentIndex().row(),
+                     window.sidebar().rowOf(SidebarDestination::queueAll));
+            QCOMPARE(AppSidebar::localAIStatus(state.state()).value, "Basic mode");
+        }
+        unsetenv("NUDGERLY_MESSAGES_DATABASE");
+    }
+};
+
+NUDGERLY_UI_TEST(DemoStartTests);
+
+}  // namespace nudgerly::test
+
+#include "DemoStartTests.moc"
