@@ -34,6 +34,17 @@ bool hasWrittenAuthority(std::string_view text) {
     return rest.size() > 2 && rest.starts_with("//") && rest[2] != '/';
 }
 
+// What follows the first "?" up to any "#", as written (curl hands back escapes in lower case); no "?"
+// can come earlier, as it would end the authority or the path.
+std::optional<std::string> writtenQuery(const std::string& text) {
+    const std::string beforeFragment = text.substr(0, text.find('#'));
+    const auto question = beforeFragment.find('?');
+    if (question == std::string::npos || question + 1 == beforeFragment.size()) {
+        return std::nullopt;
+    }
+    return beforeFragment.substr(question + 1);
+}
+
 }  // namespace
 
 std::optional<Url> Url::parse(std::string_view text) {
@@ -46,7 +57,9 @@ std::optional<Url> Url::parse(std::string_view text) {
         return std::nullopt;
     }
     const std::string owned(text);
-    if (curl_url_set(handle.get(), CURLUPART_URL, owned.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) {
+    // The path as written: a callback's path is compared with what was sent, not a normalised form.
+    if (curl_url_set(handle.get(), CURLUPART_URL, owned.c_str(), CURLU_NON_SUPPORT_SCHEME | CURLU_PATH_AS_IS) !=
+        CURLUE_OK) {
         return std::nullopt;
     }
     Url url;
@@ -58,6 +71,8 @@ std::optional<Url> Url::parse(std::string_view text) {
     }
     url.user_ = part(handle.get(), CURLUPART_USER);
     url.password_ = part(handle.get(), CURLUPART_PASSWORD);
+    url.path_ = part(handle.get(), CURLUPART_PATH).value_or("/");
+    url.query_ = writtenQuery(owned);
     return url;
 }
 
@@ -79,6 +94,25 @@ std::optional<Url> Url::resolved(std::string_view reference) const {
     return text ? parse(*text) : std::nullopt;
 }
 
+std::optional<Url> Url::withQuery(std::string_view encodedQuery) const {
+    // Spliced into the text as written: curl would rewrite the escapes of what it hands back.
+    const auto fragmentStart = text_.find('#');
+    const std::string fragment = fragmentStart == std::string::npos ? "" : text_.substr(fragmentStart);
+    const std::string beforeFragment = text_.substr(0, fragmentStart);
+    std::string text = beforeFragment.substr(0, beforeFragment.find('?'));
+    if (!encodedQuery.empty()) {
+        text += '?';
+        text += encodedQuery;
+    }
+    text += fragment;
+    auto url = parse(text);
+    // A query holding "#" would cut itself short and make the rest a fragment.
+    if (!url || url->query().value_or("") != encodedQuery) {
+        return std::nullopt;
+    }
+    return url;
+}
+
 bool Url::isSecure() const {
     return scheme_ == "https" && host_.has_value() && !user_.has_value() && !password_.has_value();
 }
@@ -86,6 +120,11 @@ bool Url::isSecure() const {
 bool isSecureAddress(std::string_view text) {
     const auto url = Url::parse(text);
     return url && url->isSecure();
+}
+
+bool isWebAddress(std::string_view text) {
+    const auto url = Url::parse(text);
+    return url && (url->scheme() == "http" || url->scheme() == "https") && url->host();
 }
 
 }  // namespace nudgerly

@@ -51,6 +51,28 @@ TEST(UrlTests, ResolvesReferencesAgainstABase) {
     EXPECT_EQ(resolved(std::string_view("x\0y", 3)), "none");
 }
 
+TEST(UrlTests, KeepsPathAndQueryAsWrittenAndReplacesTheQuery) {
+    const auto url = Url::parse("https://accounts.example.com/o/../oauth2/a%2Fb?x=1&x=2#frag");
+    ASSERT_TRUE(url.has_value());
+    EXPECT_EQ(url->path(), "/o/../oauth2/a%2Fb");
+    EXPECT_EQ(url->query(), "x=1&x=2");
+    EXPECT_EQ(Url::parse("http://127.0.0.1:5/cb?")->query(), std::nullopt);
+    EXPECT_EQ(Url::parse("http://127.0.0.1:5")->path(), "/");
+
+    const auto replaced = url->withQuery("client_id=a%2Bb&state=s");
+    ASSERT_TRUE(replaced.has_value());
+    EXPECT_EQ(replaced->string(), "https://accounts.example.com/o/../oauth2/a%2Fb?client_id=a%2Bb&state=s#frag");
+    EXPECT_EQ(Url::parse("https://example.com/auth")->withQuery("")->string(), "https://example.com/auth");
+    EXPECT_FALSE(url->withQuery(std::string_view("a=\0b", 4)).has_value());
+    EXPECT_FALSE(url->withQuery("a=b#c").has_value());
+
+    EXPECT_TRUE(isWebAddress("http://127.0.0.1:8080/token"));
+    EXPECT_TRUE(isWebAddress("https://oauth2.example.com/token"));
+    for (const auto* other : {"file:///etc/passwd", "javascript:alert(1)", "mailto:a@example.com", "https:///x", ""}) {
+        EXPECT_FALSE(isWebAddress(other)) << other;
+    }
+}
+
 TEST(PropertyListTests, DatesKeepWholeMicrosecondsExactly) {
     using namespace std::chrono;
     // libplist reads dates back with the microseconds cut off, which loses one for many values;
