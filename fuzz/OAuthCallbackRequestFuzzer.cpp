@@ -1,0 +1,31 @@
+// Whatever reaches the loopback callback port: any bytes either are a callback request or are not,
+// and a callback's query reads into items and a verdict without fault. A request that is accepted
+// really asks for the callback path, and its verdict never grants with a state that was not sent.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "sources/gmail/OAuthCallback.h"
+#include "sources/gmail/OAuthCallbackRequest.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace nudgerly;
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    OAuthCallbackRequest::hasCompleteHead(bytes);
+    OAuthCallback::queryItems(bytes);
+    const auto callback = OAuthCallbackRequest::callbackAddress(bytes);
+    if (!callback) {
+        return 0;
+    }
+    if (callback->path() != OAuthCallbackRequest::callbackPath) {
+        std::abort();
+    }
+    const auto verdict = OAuthCallback::judge(*callback, "expected-state");
+    const auto query = OAuthCallback::queryDictionary(*callback);
+    if (verdict.kind == OAuthCallback::Verdict::Kind::grant && query.at("state") != "expected-state") {
+        std::abort();
+    }
+    OAuthCallback::completesSignIn(*callback, "expected-state");
+    return 0;
+}

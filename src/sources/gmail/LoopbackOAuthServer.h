@@ -1,0 +1,92 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/UniqueFd.h"
+#include "platform/Url.h"
+
+namespace nudgerly {
+
+// The tiny web server that receives the browser's redirect at the end of the Gmail sign-in. It listens
+// on 127.0.0.1 only, at a port the system picks, answers every request with a small page and closes
+// the connection, and hands the first callback request to the one waiting caller. The first outcome
+// wins: one callback or one error, never both; after either it stops listening, while connections
+// already open are still answered.
+//
+// One thread of its own polls the listener, the connections and a wake-up descriptor. Connections idle
+// for `idleConnectionLimit` are closed unanswered, at most `connectionLimit` are open at once (more
+// are closed as they arrive), and destroying the server closes everything and joins the thread.
+class LoopbackOAuthServer {
+public:
+    static constexpr std::chrono::seconds idleConnectionLimit{10};
+    static constexpr std::size_t connectionLimit = 16;
+
+    // Binds the listener. `expectedState` is the state the sign-in waits for: only a callback that
+    // grants access with it gets the "Gmail connected" page; the waiting caller judges the rest.
+    // Throws GmailError::loopbackFailed when no listener can be had.
+    explicit LoopbackOAuthServer(std::string expectedState,
+                                 std::chrono::milliseconds idleLimit = idleConnectionLimit);
+    ~LoopbackOAuthServer();
+    LoopbackOAuthServer(const LoopbackOAuthServer&) = delete;
+    LoopbackOAuthServer& operator=(const LoopbackOAuthServer&) = delete;
+
+    // Starts serving and returns the redirect address, "http://127.0.0.1:<port>/oauth/callback".
+    // Throws the error that already ended the server, if one did.
+    std::string start();
+
+    // The address of the first callback request, also when it came before this call. Throws
+    // GmailError::loopbackTimedOut when none came within `timeout` (at once when it is not positive),
+    // CancelledError when `stop` is requested first, the error that ended the server, and
+    // GmailError::loopbackFailed for a second wait or a wait after the callback was handed out.
+    Url waitForCallback(std::chrono::milliseconds timeout, std::stop_token stop);
+
+    uint16_t port() const { return port_; }
+
+private:
+    struct Connection {
+        UniqueFd fd;
+        std::string received;
+        std::string answer;  // being sent once the request was judged
+        std::size_t sent = 0;
+        std::chrono::steady_clock::time_point lastActivity;
+        bool closed = false;
+    };
+
+    void serve();
+    void acceptConnections();
+    void readFrom(Connection& connection);
+    void answer(Connection& connection, std::string bytes);
+    void sendTo(Connection& connection);
+    void complete(Url callback);
+    void fail(std::exception_ptr error);
+    void wake();
+
+    const std::string expectedState_;
+    const std::chrono::milliseconds idleLimit_;
+    uint16_t port_ = 0;  // set while the listener is made
+    UniqueFd listener_;  // touched by the serving thread only, once it runs
+    UniqueFd wake_;      // an eventfd: stop, or close the listener
+    std::vector<Connection> connections_;  // serving thread only
+
+    std::mutex mutex_;
+    std::condition_variable_any changed_;
+    std::optional<Url> pendingCallback_;
+    bool callbackCompleted_ = false;
+    bool waiting_ = false;
+    std::exception_ptr terminalError_;
+    bool closeListener_ = false;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+}  // namespace nudgerly
