@@ -96,6 +96,11 @@ int FakeGmailApi::mostInFlight() const {
     return mostInFlight_;
 }
 
+std::vector<std::string> FakeGmailApi::events() const {
+    std::lock_guard lock(mutex_);
+    return events_;
+}
+
 FakeGmailAnswer FakeGmailApi::answerFor(const TestHttpRequest& request) {
     std::lock_guard lock(mutex_);
     std::string path = request.path();
@@ -129,22 +134,28 @@ FakeGmailAnswer FakeGmailApi::answerFor(const TestHttpRequest& request) {
 }
 
 void FakeGmailApi::serve(const TestHttpRequest& request, ResponseWriter& writer) {
+    const std::string path = request.path().substr(std::min(request.path().size(), std::string_view(basePath).size()));
     {
         std::lock_guard lock(mutex_);
         mostInFlight_ = std::max(mostInFlight_, ++inFlight_);
+        events_.push_back("begin " + path);
     }
     const FakeGmailAnswer answer = answerFor(request);
     const auto until = std::chrono::steady_clock::now() + answer.delay;
     while (std::chrono::steady_clock::now() < until && !server_.isStopping()) {
         std::this_thread::sleep_for(5ms);
     }
+    {
+        // Logged before the answer leaves, so a client that reacts to it always comes after.
+        std::lock_guard lock(mutex_);
+        events_.push_back("end " + path);
+        --inFlight_;
+    }
     if (answer.drop) {
         writer.drop();
     } else {
         writer.respond(answer.status, answer.body, answer.headers);
     }
-    std::lock_guard lock(mutex_);
-    --inFlight_;
 }
 
 }  // namespace nudgerly::test

@@ -55,6 +55,9 @@ public:
     std::size_t requestCount() const { return server_.requestCount(); }
     // The most requests that were being answered at one time.
     int mostInFlight() const;
+    // "begin <path>" when a request arrives and "end <path>" just before its answer goes out, in order
+    // (paths below the base, thread ids as sent).
+    std::vector<std::string> events() const;
     void stop() { server_.stop(); }
 
     static constexpr const char* basePath = "/gmail/v1";
@@ -71,6 +74,7 @@ private:
     std::map<std::string, std::deque<FakeGmailAnswer>> scripts_;
     int inFlight_ = 0;
     int mostInFlight_ = 0;
+    std::vector<std::string> events_;
     LoopbackHttpServer server_;  // last: it stops before the rest goes away
 };
 
