@@ -19,4 +19,9 @@ struct RawEnumTable<ReviewSource> {
     };
 };
 
+// The source's name in the window's texts: "Messages" or "Gmail".
+constexpr std::string_view displayName(ReviewSource source) {
+    return source == ReviewSource::messages ? "Messages" : "Gmail";
+}
+
 }  // namespace nudgerly

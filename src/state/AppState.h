@@ -114,6 +114,25 @@ public:
     ConversationClassifier& classifier() { return *classifier_; }
 
 private:
+    // ---- Refresh runs ----
+    class ContactsAccessError;
+    // The run of one refresh, from the source read to its clean-up.
+    MainTask refreshRun(TaskHandle task, OperationContext context);
+    // Shows the run's progress line, while its generation is current.
+    void updateProgress(const OperationContext& context, std::string detail);
+    // Shows the progress a worker reports, on the main thread, while the run is current.
+    GmailSource::Progress progressWriter(const TaskHandle& task, const OperationContext& context,
+                                         bool requiresCurrentContactsSnapshot);
+    // Classifies the batch on a worker and checks the run again. The previous queue entries of the
+    // conversations the batch could not read are kept.
+    MainAsync<SnapshotClassificationResult> classify(TaskHandle task, OperationContext context,
+                                                     bool requiresCurrentContactsSnapshot, ConversationBatch batch,
+                                                     std::shared_ptr<const ReviewSnapshot> previous);
+    // Saves the run's snapshot, carries the completion marks over and publishes it. Throws when saving fails.
+    void saveAndPublish(const OperationContext& context, const ReviewSnapshot* previous, ReviewSnapshot snapshot);
+    // Writes the source's snapshot file atomically; a failure is a UserFacingError naming the file.
+    void writeSnapshot(const ReviewSnapshot& snapshot, ReviewSource source) const;
+
     // ---- Start-up ----
     void loadModelChoice();
     void loadSettings();

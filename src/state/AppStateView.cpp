@@ -1,6 +1,7 @@
 #include "state/AppStateView.h"
 
 #include "state/QueueDerivation.h"
+#include "state/RefreshTimeText.h"
 
 namespace nudgerly {
 
@@ -62,6 +63,14 @@ std::string AppStateView::refreshLabel() const {
         return "Refresh All";
     }
     return *state().sourceFilter == ReviewSource::messages ? "Refresh Messages" : "Refresh Gmail";
+}
+
+std::string AppStateView::lastRefreshLabel(ReviewSource source) const {
+    const ReviewSnapshot* snapshot = state().snapshot(source);
+    if (!snapshot) {
+        return "Never refreshed";
+    }
+    return RefreshTimeText::lastRefreshLabel(snapshot->generatedAt, clock_.now(), calendar_);
 }
 
 bool AppStateView::canSelectModelPack() const {

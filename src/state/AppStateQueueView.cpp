@@ -1,0 +1,171 @@
+// What the queue screens ask of the state object to change what the queue shows, and their refresh
+// requests. A request passes two gates first: a model choice made, and Contacts access.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "review/RefreshLaunchPolicy.h"
+#include "state/AppState.h"
+#include "state/AppStateSettings.h"
+#include "state/QueueDerivation.h"
+
+namespace nudgerly {
+
+bool AppState::requireModelChoice() {
+    const auto& s = state();
+    const char* refusal = s.isSwitchingModel || s.isRemovingModel ? "Finish the Local AI model operation first"
+                          : s.needsModelChoice                    ? "Choose Local AI or continue in Basic Mode"
+                                                                  : nullptr;
+    if (!refusal) {
+        return true;
+    }
+    publisher().setSection(Section::accounts);
+    publisher().setSelectedItemID(std::nullopt);
+    publisher().setActivity(refusal);
+    return false;
+}
+
+bool AppState::requireContactsAccess() {
+    reconcileContactsPermission(false);
+    if (contactsAccessIsUsable()) {
+        return true;
+    }
+    publisher().setSection(Section::accounts);
+    publisher().setSelectedItemID(std::nullopt);
+    publisher().setActivity("Contacts access is required");
+    publisher().setErrorMessage("Nudgerly requires Contacts access before it can review Messages or Gmail.");
+    return false;
+}
+
+void AppState::showQueue(std::optional<ReviewSource> source, QueueCompletionScope completion) {
+    if (!requireModelChoice() || !requireContactsAccess()) {
+        return;
+    }
+    publisher().setSection(Section::queue);
+    publisher().setSourceFilter(source);
+    publisher().setCompletionScope(completion);
+    reconcileSelection();
+    if (completion == QueueCompletionScope::open) {
+        ensureLookbackCoverageForCurrentView();
+    }
+}
+
+void AppState::setLookback(LookbackWindow window) {
+    RefreshLookbacks lookbacks = state().refreshLookbacks;
+    const auto filter = state().sourceFilter;
+    LookbackWindow& scoped = !filter                             ? lookbacks.combined
+                             : *filter == ReviewSource::messages ? lookbacks.messages
+                                                                 : lookbacks.gmail;
+    if (scoped == window) {
+        return;
+    }
+    scoped = window;
+    const std::string_view key = !filter                             ? AppStateSettings::lookbackDaysCombined
+                                 : *filter == ReviewSource::messages ? AppStateSettings::lookbackDaysMessages
+                                                                     : AppStateSettings::lookbackDaysGmail;
+    publisher().setRefreshLookbacks(lookbacks);
+    settings_.setInteger(key, toRaw(window));
+    ensureLookbackCoverageForCurrentView();
+}
+
+void AppState::ensureLookbackCoverageForCurrentView() {
+    const auto& s = state();
+    if (!s.sourceFilter && isRefreshingCurrentView()) {
+        return;
+    }
+    const int64_t days = toRaw(QueueDerivation::viewLookback(s));
+    std::vector<ReviewSource> targets;
+    for (const ReviewSource source : QueueDerivation::viewSources(s)) {
+        const ReviewSnapshot* snapshot = s.snapshot(source);
+        const bool isShort = !snapshot || QueueDerivation::savedDays(*snapshot) < days;
+        if (isShort && !s.refreshingSources.contains(source)) {
+            targets.push_back(source);
+        }
+    }
+    const std::string count = std::to_string(days);
+    if (targets.empty()) {
+        if (!isRefreshingCurrentView()) {
+            publisher().setActivity("Showing the last " + count + " days from saved history");
+        }
+    } else if (targets.size() == 2) {
+        publisher().setActivity("Expanding Messages and Gmail history to " + count + " days");
+        refreshAll(days);
+    } else {
+        publisher().setActivity("Expanding " + std::string(displayName(targets.front())) + " history to " + count +
+                                " days");
+        refresh(targets.front(), days);
+    }
+}
+
+void AppState::setQueueSort(QueueSort sort) {
+    publisher().setQueueSort(sort);
+    settings_.setString(AppStateSettings::queueSort, toRaw(sort));
+}
+
+void AppState::setContactsOnly(bool on) {
+    publisher().setContactsOnly(on);
+    settings_.setBool(AppStateSettings::contactsOnly, on);
+    const ReviewSnapshot* messages = state().snapshot(ReviewSource::messages);
+    // Queues saved before the known-contact flag existed lack it until Messages is read again.
+    if (on && messages &&
+        std::ranges::any_of(messages->items, [](const ReviewItem& item) { return !item.isKnownContact.has_value(); })) {
+        publisher().setActivity("Refresh Messages once to apply the Contacts-only filter");
+    }
+}
+
+void AppState::refreshCurrentView() {
+    const auto& s = state();
+    if (!s.sourceFilter) {
+        refreshAll(toRaw(s.refreshLookbacks.combined));
+    } else {
+        refresh(*s.sourceFilter, toRaw(QueueDerivation::viewLookback(s)));
+    }
+}
+
+void AppState::refresh(ReviewSource source, int64_t requestedDays) {
+    if (!requireModelChoice() || !requireContactsAccess()) {
+        return;
+    }
+    if (state().refreshingSources.contains(source)) {
+        return;  // a running refresh is neither restarted nor cancelled by another request
+    }
+    if (source == ReviewSource::gmail && !state().gmailStatus.connected) {
+        publisher().setSection(Section::accounts);
+        publisher().setErrorMessage("Connect Gmail before refreshing it.");
+        return;
+    }
+    if (source == ReviewSource::messages && state().messagesPermission != MessagesPermission::granted) {
+        publisher().setErrorMessage("Full Disk Access is required before Messages can be scanned.");
+        return;
+    }
+    startRefresh(source, requestedDays);
+}
+
+void AppState::refreshAll(int64_t requestedDays) {
+    if (!requireModelChoice() || !requireContactsAccess()) {
+        return;
+    }
+    const auto& s = state();
+    const bool messagesReady = s.messagesPermission == MessagesPermission::granted;
+    const bool gmailReady = s.gmailStatus.connected;
+    std::vector<ReviewSource> targets;
+    for (const ReviewSource source : RefreshLaunchPolicy::launchableTargets(std::nullopt, s.refreshingSources)) {
+        if (source == ReviewSource::messages ? messagesReady : gmailReady) {
+            targets.push_back(source);
+        }
+    }
+    if (targets.empty()) {
+        if (!messagesReady && !gmailReady) {
+            publisher().setSection(Section::accounts);
+            publisher().setActivity("Connect Messages or Gmail before refreshing");
+        }
+        return;
+    }
+    publisher().setActivity(targets.size() == 2 ? "Refreshing Messages and Gmail in parallel"
+                                                : "Refreshing " + std::string(displayName(targets.front())));
+    for (const ReviewSource source : targets) {
+        startRefresh(source, requestedDays);
+    }
+}
+
+}  // namespace nudgerly
