@@ -63,6 +63,8 @@ public:
     std::string lastRefreshLabel(ReviewSource source) const;
     // Whether the model pack picker is enabled.
     bool canSelectModelPack() const;
+    // The current moment of the state's clock, which ages on screen are measured against.
+    Date now() const { return clock_.now(); }
     // The technical details a feedback report may carry.
     virtual FeedbackDiagnostics feedbackDiagnostics() const = 0;
 

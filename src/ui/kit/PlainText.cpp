@@ -4,8 +4,10 @@
 
 namespace nudgerly {
 
-void setPlainToolTip(QWidget& widget, const QString& text) {
-    widget.setToolTip(text.isEmpty() ? QString() : Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal));
+QString plainToolTip(const QString& text) {
+    return text.isEmpty() ? QString() : Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
 }
+
+void setPlainToolTip(QWidget& widget, const QString& text) { widget.setToolTip(plainToolTip(text)); }
 
 }  // namespace nudgerly

@@ -6,13 +6,6 @@
 #include "ui/kit/Look.h"
 
 namespace nudgerly {
-namespace {
-
-constexpr int spokes = 12;
-constexpr int frameMilliseconds = 80;
-
-}  // namespace
-
 Spinner::Spinner(Size size, QWidget* parent) : QWidget(parent), diameter_(size == Size::small ? 16 : 20) {
     setFixedSize(sizeHint());
     setAccessibleName(QStringLiteral("In progress"));
@@ -20,23 +13,28 @@ Spinner::Spinner(Size size, QWidget* parent) : QWidget(parent), diameter_(size =
 
 QSize Spinner::sizeHint() const { return {diameter_, diameter_}; }
 
-void Spinner::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
+void Spinner::paintSpokes(QPainter& painter, QPointF centre, int diameter, int step, const QColor& color) {
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.translate(rect().center() + QPointF(0.5, 0.5));
-    const qreal outer = diameter_ / 2.0;
+    painter.translate(centre);
+    const qreal outer = diameter / 2.0;
     const qreal inner = outer * 0.5;
-    const QColor colour = Look::color(Tone::secondary);
-    for (int i = 0; i < spokes; ++i) {
+    for (int i = 0; i < frameCount; ++i) {
         // The leading spoke is darkest; the ones behind it fade.
-        const int age = (step_ - i + spokes) % spokes;
-        painter.setPen(QPen(Look::withOpacity(colour, 1.0 - age / static_cast<double>(spokes) * 0.85),
-                            diameter_ / 9.0, Qt::SolidLine, Qt::RoundCap));
+        const int age = (step - i + frameCount) % frameCount;
+        painter.setPen(QPen(Look::withOpacity(color, 1.0 - age / static_cast<double>(frameCount) * 0.85),
+                            diameter / 9.0, Qt::SolidLine, Qt::RoundCap));
         painter.save();
-        painter.rotate(i * 360.0 / spokes);
+        painter.rotate(i * 360.0 / frameCount);
         painter.drawLine(QPointF(0, -inner), QPointF(0, -outer + 1));
         painter.restore();
     }
+    painter.restore();
+}
+
+void Spinner::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    paintSpokes(painter, rect().center() + QPointF(0.5, 0.5), diameter_, step_, Look::color(Tone::secondary));
 }
 
 void Spinner::showEvent(QShowEvent* event) {
@@ -54,7 +52,7 @@ void Spinner::timerEvent(QTimerEvent* event) {
         QWidget::timerEvent(event);
         return;
     }
-    step_ = (step_ + 1) % spokes;
+    step_ = (step_ + 1) % frameCount;
     update();
 }
 

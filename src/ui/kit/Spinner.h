@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QBasicTimer>
+#include <QColor>
+#include <QPainter>
 #include <QWidget>
 
 namespace nudgerly {
@@ -16,6 +18,13 @@ public:
 
     QSize sizeHint() const override;
     bool isAnimating() const { return timer_.isActive(); }
+
+    // One frame of the spokes, `diameter` wide around `centre`, the leading one at `step` (0 to 11),
+    // for places that draw the indicator themselves, such as a button's icon.
+    static void paintSpokes(QPainter& painter, QPointF centre, int diameter, int step, const QColor& color);
+    // Milliseconds between two frames, and the number of frames of one turn.
+    static constexpr int frameMilliseconds = 80;
+    static constexpr int frameCount = 12;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

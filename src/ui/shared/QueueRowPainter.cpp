@@ -1,6 +1,8 @@
 #include "ui/shared/QueueRowPainter.h"
 
 #include <algorithm>
+#include <array>
+#include <optional>
 
 #include <QFontMetrics>
 #include <QPainterPath>
@@ -54,6 +56,81 @@ void paintBadge(QPainter& painter, QPoint topLeft, const BadgeStyle& style, cons
     painter.drawText(QPoint(box.left() + style.horizontalPadding, box.top() + style.verticalPadding + metrics.ascent()),
                      qtText(badge.text));
     painter.restore();
+}
+
+// The advances of the characters of simple scripts (Latin up to U+024F and the general punctuation
+// block, where shaping barely changes widths) in one font, to bound a text's width without shaping it.
+class AdvanceTable {
+public:
+    static constexpr char16_t latinEnd = 0x250;
+    static constexpr char16_t punctuationStart = 0x2000;
+    static constexpr char16_t punctuationEnd = 0x2070;
+
+    // The summed advances of `text`, or none when it holds a character outside the table.
+    static std::optional<qreal> width(const QString& text, const QFont& font) {
+        thread_local std::optional<AdvanceTable> table;
+        if (!table || table->fontKey_ != font.key()) {
+            table.emplace(font);
+        }
+        qreal sum = 0;
+        for (const QChar c : text) {
+            const char16_t code = c.unicode();
+            if (code < latinEnd) {
+                sum += table->latin_[code];
+            } else if (code >= punctuationStart && code < punctuationEnd) {
+                sum += table->punctuation_[code - punctuationStart];
+            } else {
+                return std::nullopt;
+            }
+        }
+        return sum;
+    }
+
+    explicit AdvanceTable(const QFont& font) : fontKey_(font.key()) {
+        const QFontMetricsF metrics(font);
+        for (char16_t code = 0; code < latinEnd; ++code) {
+            latin_[code] = metrics.horizontalAdvance(QChar(code));
+        }
+        for (char16_t code = punctuationStart; code < punctuationEnd; ++code) {
+            punctuation_[code - punctuationStart] = metrics.horizontalAdvance(QChar(code));
+        }
+    }
+
+private:
+    // The font by its key, not the font itself: a font kept until the thread ends would outlive the
+    // application's font cache.
+    QString fontKey_;
+    std::array<qreal, latinEnd> latin_{};
+    std::array<qreal, punctuationEnd - punctuationStart> punctuation_{};
+};
+
+// The lines the summary takes at `width`, at most two. A list measures every row, and shaping its text
+// is the costly part; unless the text holds a line break, its unbroken width tells one line from two,
+// and summed advances tell it without shaping unless the text ends close to the edge.
+int summaryLineCount(const QString& text, const QFont& font, int width) {
+    if (text.isEmpty()) {
+        return 0;
+    }
+    if (text.contains(QLatin1Char('\n'))) {
+        return static_cast<int>(elideText(text, font, width, 2).lines.size());
+    }
+    // Blanks at the end hang past the line's end and take no room.
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1).isSpace()) {
+        --end;
+    }
+    const QString line = text.first(end);
+    if (const std::optional<qreal> estimate = AdvanceTable::width(line, font)) {
+        // Kerning moves a line by a little; a margin keeps estimates near the edge out.
+        const qreal margin = 2 + width * 0.03;
+        if (*estimate <= width - margin) {
+            return 1;
+        }
+        if (*estimate >= width + margin) {
+            return 2;
+        }
+    }
+    return QFontMetricsF(font).horizontalAdvance(line) <= width ? 1 : 2;
 }
 
 QFont personFont() { return fontFor(TextStyle::body, FontWeight::semibold); }
@@ -128,10 +205,10 @@ Geometry layout(const RowPresentation& row, const QRect& rect) {
     y += ascent + descent;
 
     // Second line: the summary, at most two lines.
-    const int summaryLines = static_cast<int>(elideText(qtText(row.summary), summaryFont(), width, 2).lines.size());
-    if (summaryLines > 0) {
+    geometry.summaryLines = summaryLineCount(qtText(row.summary), summaryFont(), width);
+    if (geometry.summaryLines > 0) {
         y += lineSpacing;
-        geometry.summary = QRect(left, y, width, linesHeight(summaryFont(), summaryLines));
+        geometry.summary = QRect(left, y, width, linesHeight(summaryFont(), geometry.summaryLines));
         y += geometry.summary.height();
     }
 
@@ -154,6 +231,10 @@ Geometry layout(const RowPresentation& row, const QRect& rect) {
 
 int height(const RowPresentation& row, int width) { return layout(row, QRect(0, 0, width, 0)).height; }
 
+int summaryLines(const RowPresentation& row, int width) {
+    return summaryLineCount(qtText(row.summary), summaryFont(), std::max(width - iconSide - iconSpacing, 1));
+}
+
 void paint(QPainter& painter, const QRect& rect, const RowPresentation& row) {
     const Geometry geometry = layout(row, rect);
     painter.save();
@@ -171,7 +252,7 @@ void paint(QPainter& painter, const QRect& rect, const RowPresentation& row) {
     if (!geometry.summary.isEmpty()) {
         painter.setPen(Look::color(Tone::primary));
         drawLines(painter, geometry.summary, summaryFont(),
-                  elideText(qtText(row.summary), summaryFont(), geometry.summary.width(), 2).lines);
+                  elideText(qtText(row.summary), summaryFont(), geometry.summary.width(), geometry.summaryLines).lines);
     }
     if (row.status) {
         StatusBadge::paint(painter, geometry.status.topLeft(), *row.status);

@@ -35,6 +35,7 @@ struct Geometry {
     QRect person;
     QRect date;  // the age badge, or the plain date text; the date tooltip belongs here
     QRect summary;
+    int summaryLines = 0;  // 0 to 2
     QRect status;  // empty without a status badge
     QRect verdict;
     int height = 0;  // of the whole row
@@ -43,6 +44,9 @@ struct Geometry {
 Geometry layout(const RowPresentation& row, const QRect& rect);
 // The row's height at `width`.
 int height(const RowPresentation& row, int width);
+// The lines the summary takes in a row `width` wide, 0 to 2. A row's height follows from this and
+// from whether it has an age badge and a status badge, whatever its other texts.
+int summaryLines(const RowPresentation& row, int width);
 // Draws the row in `rect` (the delegate draws any selection behind it first).
 void paint(QPainter& painter, const QRect& rect, const RowPresentation& row);
 
