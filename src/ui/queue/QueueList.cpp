@@ -1,0 +1,87 @@
+#include "ui/queue/QueueList.h"
+
+#include <QLocale>
+
+#include "state/QueueDerivation.h"
+#include "ui/shared/ReviewDisplay.h"
+
+namespace nudgerly::QueueList {
+
+std::string_view sortName(QueueSort sort) {
+    switch (sort) {
+        case QueueSort::priority: return "Priority";
+        case QueueSort::newest: return "Newest first";
+        case QueueSort::oldest: return "Oldest first";
+        case QueueSort::type: return "Action type";
+    }
+    return "";
+}
+
+std::string lookbackName(LookbackWindow window) { return std::to_string(toRaw(window)) + " days"; }
+
+std::string_view queueTitle(const PublishedState& state) {
+    return state.completionScope == QueueCompletionScope::completed ? "Completed" : "Queue";
+}
+
+std::string_view queueSubtitle(const PublishedState& state) {
+    if (state.completionScope == QueueCompletionScope::completed) {
+        return "Conversations you cleared";
+    }
+    switch (state.queueSort) {
+        case QueueSort::priority: return "Highest priority first";
+        case QueueSort::newest: return "Newest conversations first";
+        case QueueSort::oldest: return "Stalest conversations first";
+        case QueueSort::type: return "Grouped by action type";
+    }
+    return "";
+}
+
+std::string lastRefreshSummary(const AppStateView& view) {
+    if (const auto source = view.state().sourceFilter) {
+        return "Last refreshed " + view.lastRefreshLabel(*source);
+    }
+    std::string summary;
+    for (const ReviewSource source : allCases<ReviewSource>()) {
+        if (!summary.empty()) {
+            summary += " \u00B7 ";
+        }
+        summary += std::string(ReviewDisplay::sourceName(source)) + " " + view.lastRefreshLabel(source);
+    }
+    return summary;
+}
+
+bool shouldGroupByStatus(const PublishedState& state) {
+    return !state.statusFilter && (state.queueSort == QueueSort::priority || state.queueSort == QueueSort::type);
+}
+
+std::vector<Section> groupedSections(const std::vector<ReviewItem>& items) {
+    std::vector<Section> sections;
+    for (const ReviewStatus status : allCases<ReviewStatus>()) {
+        Section section{.status = status};
+        for (const ReviewItem& item : items) {
+            if (item.status == status) {
+                section.items.push_back(item);
+            }
+        }
+        if (!section.items.empty()) {
+            sections.push_back(std::move(section));
+        }
+    }
+    return sections;
+}
+
+std::string_view contactsOnlyHelp(const PublishedState& state) {
+    return state.contactsPermission == ContactsPermission::limited
+               ? "Show Messages only when the latest sender is among the contacts shared with Nudgerly"
+               : "Show Messages only when the latest sender is in Contacts";
+}
+
+bool isCompleted(const PublishedState& state, const ReviewItem& item) {
+    return state.completed.contains(QueueDerivation::completionIdentity(item));
+}
+
+std::string localizedCount(int64_t count) {
+    return QLocale().toString(static_cast<qlonglong>(count)).toStdString();
+}
+
+}  // namespace nudgerly::QueueList
