@@ -293,4 +293,14 @@ PublishedState stateFixture(std::string_view name, Date now) {
     return found->make(now);
 }
 
+std::unordered_set<std::string> everyCompletionIdentity(const PublishedState& state) {
+    std::unordered_set<std::string> identities;
+    for (const auto& [source, snapshot] : state.snapshots) {
+        for (const ReviewItem& item : snapshot->items) {
+            identities.insert(item.completionKey.value_or(item.id));
+        }
+    }
+    return identities;
+}
+
 }  // namespace nudgerly::test

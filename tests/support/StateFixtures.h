@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "core/Clock.h"
@@ -49,5 +50,9 @@ struct StateFixture {
 const std::vector<StateFixture>& stateFixtures();
 // The named state; throws std::invalid_argument for an unknown name.
 PublishedState stateFixture(std::string_view name, Date now = fixtureNow());
+
+// The completion identities of every item in the state's snapshots: marking them all completed empties
+// the open queue.
+std::unordered_set<std::string> everyCompletionIdentity(const PublishedState& state);
 
 }  // namespace nudgerly::test

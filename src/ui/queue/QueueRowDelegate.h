@@ -1,0 +1,60 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <unordered_map>
+
+#include <QStyledItemDelegate>
+
+namespace nudgerly {
+
+class QueueListModel;
+struct QueueListRow;
+
+// Paints the queue list's rows: status headers, and items with the shared row painter on an inset,
+// rounded selection. Row heights are worked out here and kept per width until the row changes.
+class QueueRowDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+
+public:
+    // Follows `model`'s changes, measuring changed rows again.
+    explicit QueueRowDelegate(QueueListModel& model, QObject* parent = nullptr);
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    // The age badge's tooltip: the item's date text.
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
+
+    // The width a row's content gets in a view whose viewport is `viewportWidth` wide.
+    static int contentWidth(int viewportWidth);
+    // How many row heights were worked out, for tests of the cache.
+    int computedHeights() const { return computed_; }
+
+private:
+    // Measures changed rows again and has the view lay out anew when a height differs.
+    void remeasure(const QModelIndex& first, const QModelIndex& last);
+
+    // A row's height at `cachedWidth_`, with what it was measured from.
+    struct Measured {
+        std::string summary;
+        bool age = false;
+        bool status = false;
+        int height = 0;
+    };
+
+    int measure(const QueueListRow& row) const;
+    // The height of rows of one shape, laid out once per shape: with or without an age badge, with or
+    // without a status badge, and with 0 to 2 summary lines.
+    int heightOfShape(const QueueListRow& row, int summaryLines) const;
+
+    QueueListModel& model_;
+    mutable int cachedWidth_ = -1;
+    // By item id. Kept across new lists, so that a new order or filter of known items (every keystroke
+    // of a search) measures nothing again.
+    mutable std::unordered_map<std::string, Measured> heights_;
+    mutable std::array<int, 12> shapeHeights_{};  // 0: not laid out yet
+    mutable int computed_ = 0;
+};
+
+}  // namespace nudgerly
