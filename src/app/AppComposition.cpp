@@ -28,12 +28,20 @@ AppComposition::AppComposition(const AppEnvironment& environment, MainQueue& mai
         .makeClassifier = [dataDirectory, &mainQueue](const ModelPack& pack) {
             return std::make_shared<ConversationClassifier>(pack, dataDirectory, mainQueue);
         },
-        .makeDownloadManager = [dataDirectory, &mainQueue](const ModelPack& pack) {
-            return std::make_unique<ModelDownloadManager>(pack, dataDirectory, DownloadConfiguration{}, nullptr, mainQueue);
-        },
+        .makeDownloadManager = downloadManagerFactory(dataDirectory, mainQueue),
         .clipboard = std::move(clipboard),
         .opener = AppStandIns::systemOpener(),
     });
+}
+
+AppStateDependencies::DownloadManagerFactory AppComposition::downloadManagerFactory(std::filesystem::path dataDirectory,
+                                                                                    MainQueue& mainQueue,
+                                                                                    DownloadConfiguration configuration) {
+    // Without a transport of ours, a manager transfers over curl on workers of its own, which it stops
+    // when it goes.
+    return [dataDirectory = std::move(dataDirectory), &mainQueue, configuration = std::move(configuration)](const ModelPack& pack) {
+        return std::make_unique<ModelDownloadManager>(pack, dataDirectory, configuration, nullptr, mainQueue);
+    };
 }
 
 AppComposition::~AppComposition() {

@@ -27,6 +27,7 @@ public:
     ConversationBatch refresh(int64_t, Progress, std::stop_token) override { throw notAvailable(); }
     GmailConnectionStatus connect(std::stop_token) override { throw notAvailable(); }
     void disconnect() override {}
+    bool hasStoredTokens(std::stop_token) override { return false; }
     void reloadClientConfiguration() override {}
 
 private:

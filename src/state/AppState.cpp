@@ -6,6 +6,7 @@
 #include "core/RawEnum.h"
 #include "modelpacks/ModelSelectionStore.h"
 #include "state/AppStateSettings.h"
+#include "state/ModelServerJobs.h"
 #include "storage/SnapshotStore.h"
 
 namespace nudgerly {
@@ -109,7 +110,7 @@ MainTask AppState::startUpTask(TaskHandle task) {
     const GmailConnectionStatus status = co_await offMain(task, "Gmail stored status", loadGmailStatus);
     publisher().setGmailStatus(status);
 
-    const auto readAvailability = [classifier = classifier_](std::stop_token) { return classifier->modelAvailability(); };
+    const auto readAvailability = ModelServerJobs::readAvailability(classifier_);
     const ModelAvailability availability = co_await offMain(task, "Local AI availability", readAvailability);
     publisher().setModelAvailability(availability);
 

@@ -161,8 +161,18 @@ private:
 
     // ---- Gmail and the model ----
     void cancelGmailAuthorizationTask();
+    MainTask gmailAuthorizationRun(TaskHandle task, bool wasConnected);
+    MainTask gmailDisconnectRun(TaskHandle task);
+    MainTask deleteLocalDataRun(TaskHandle task);
+    // Whether a model operation holds the model; the model operations wait for it.
+    bool isChangingModel() const;
     void completeModelChoice();
     void modelDownloadStateDidChange(const ModelDownloadState& state);
+    MainTask removeLocalModelRun(TaskHandle task, ModelDownloadManager* manager, ModelPack pack);
+    MainTask modelSwitchRun(TaskHandle task, ModelPack pack, int64_t generation);
+    MainTask modelAvailabilityRecheck(TaskHandle task, int64_t generation);
+    // Forgets what the previous model reported about itself.
+    void clearModelRuntimeReports();
 
     AppStateDependencies dependencies_;
     SettingsStore& settings_;

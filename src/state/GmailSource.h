@@ -35,6 +35,9 @@ public:
     virtual GmailConnectionStatus connect(std::stop_token stop) = 0;
     // Forgets the tokens, in memory and stored. Never fails.
     virtual void disconnect() = 0;
+    // Whether the stored token item is still there, read from the store rather than memory: a removal
+    // that did not take leaves it.
+    virtual bool hasStoredTokens(std::stop_token stop) = 0;
     // Loads the OAuth client configuration again (after local data were deleted).
     virtual void reloadClientConfiguration() = 0;
 };

@@ -1,6 +1,6 @@
 // Operations of the state object that are declared with the rest of its interface but not built yet.
 // Each does nothing here (or gives an empty answer); it moves to the file of its own topic when it is
-// built: Contacts and permissions, item actions and shutdown, Gmail, local data and the Local AI model.
+// built: Contacts and permissions, item actions and shutdown.
 #include "state/AppState.h"
 
 namespace nudgerly {
@@ -35,29 +35,5 @@ void AppState::shutdownForTermination(std::function<void()> finished) {
         finished();
     }
 }
-
-// ---- Gmail ----
-
-void AppState::connectGmail() {}
-void AppState::cancelGmailAuthorization() {}
-void AppState::cancelGmailAuthorizationTask() {}
-void AppState::disconnectGmail() {}
-
-// ---- Local data ----
-
-void AppState::deleteLocalData() {}
-
-// ---- Local AI model ----
-
-void AppState::startModelDownload() {}
-void AppState::continueInBasicMode() {}
-void AppState::retryModelDownload() {}
-void AppState::cancelModelDownload() {}
-void AppState::pauseModelDownload() {}
-void AppState::resumeModelDownload() {}
-void AppState::removeLocalModel() {}
-void AppState::selectModelPack(std::string_view) {}
-void AppState::completeModelChoice() {}
-void AppState::modelDownloadStateDidChange(const ModelDownloadState&) {}
 
 }  // namespace nudgerly

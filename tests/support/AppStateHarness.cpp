@@ -52,8 +52,9 @@ AppState& AppStateHarness::build() {
         .makeClassifier = [this, model](const ModelPack&) {
             return std::make_shared<ConversationClassifier>(model, queue);
         },
-        .makeDownloadManager = [this](const ModelPack& pack) {
-            return std::make_unique<ModelDownloadManager>(pack, dataDirectory, DownloadConfiguration{}, nullptr, queue);
+        .makeDownloadManager = makeDownloadManager ? makeDownloadManager : [this](const ModelPack& pack) {
+            return std::make_unique<ModelDownloadManager>(pack, dataDirectory, DownloadConfiguration{}, downloadFiles,
+                                                          queue, downloadTransport);
         },
         .clipboard = clipboard,
         .opener = opener,

@@ -42,6 +42,11 @@ public:
     std::shared_ptr<FakeClipboard> clipboard = std::make_shared<FakeClipboard>();
     std::shared_ptr<FakeSystemOpener> opener = std::make_shared<FakeSystemOpener>();
     ModelCatalog catalog;  // the default pack first, then the large one
+    // How the state object makes its download managers; by default real ones over `downloadTransport`
+    // (null: the real network) and `downloadFiles` (null: the real disk).
+    AppStateDependencies::DownloadManagerFactory makeDownloadManager;
+    std::shared_ptr<DownloadTransport> downloadTransport;
+    std::shared_ptr<const FileManager> downloadFiles;
 
     // Makes the state object (its construction only); `start()` on it then starts it.
     AppState& build();

@@ -29,6 +29,7 @@ void FakeMessagesSource::record(std::string call) {
 
 void FakeGmailSource::setStatus(GmailConnectionStatus status) {
     std::lock_guard lock(mutex_);
+    storedTokens_ = status.connected;
     status_ = std::move(status);
 }
 
@@ -51,13 +52,20 @@ ConversationBatch FakeGmailSource::refresh(int64_t days, Progress onProgress, st
 
 GmailConnectionStatus FakeGmailSource::connect(std::stop_token stop) {
     record("connect()");
+    GmailConnectionStatus connected;
     if (onConnect) {
-        return onConnect(stop);
+        connected = onConnect(stop);
+    } else {
+        std::lock_guard lock(mutex_);
+        connected = status_;
+        connected.connected = true;
+        connected.email = "person@example.com";
     }
+    // Like the service, a sign-in that ends well holds and stores the new tokens.
     std::lock_guard lock(mutex_);
-    status_.connected = true;
-    status_.email = "person@example.com";
-    return status_;
+    status_ = connected;
+    storedTokens_ = true;
+    return connected;
 }
 
 void FakeGmailSource::disconnect() {
@@ -65,6 +73,13 @@ void FakeGmailSource::disconnect() {
     std::lock_guard lock(mutex_);
     status_.connected = false;
     status_.email.reset();
+    storedTokens_ = storedTokens_ && failTokenRemoval;
+}
+
+bool FakeGmailSource::hasStoredTokens(std::stop_token) {
+    record("hasStoredTokens()");
+    std::lock_guard lock(mutex_);
+    return storedTokens_;
 }
 
 void FakeGmailSource::reloadClientConfiguration() { record("reloadClientConfiguration()"); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -37,14 +38,18 @@ private:
 };
 
 // The Gmail service, scripted by the test. Calls are logged as "loadStoredStatus()", "status()",
-// "refresh(7)", "connect()", "disconnect()" and "reloadClientConfiguration()". Safe from any thread.
+// "refresh(7)", "connect()", "disconnect()", "hasStoredTokens()" and "reloadClientConfiguration()".
+// Safe from any thread.
 class FakeGmailSource : public GmailSource {
 public:
-    // What the service reports; `disconnect` clears `connected` and the address.
+    // What the service reports; `disconnect` clears `connected` and the address. A connected status
+    // has its token item stored, which `disconnect` removes unless `failTokenRemoval` is set.
     void setStatus(GmailConnectionStatus status);
+    std::atomic<bool> failTokenRemoval{false};
 
     std::function<ConversationBatch(int64_t days, const Progress& onProgress, std::stop_token stop)> onRefresh;
-    // Default: the status with `connected` set and the address "person@example.com".
+    // Default: the status with `connected` set and the address "person@example.com". What it returns
+    // becomes the service's status.
     std::function<GmailConnectionStatus(std::stop_token stop)> onConnect;
 
     GmailConnectionStatus loadStoredStatus(std::stop_token stop) override;
@@ -52,6 +57,7 @@ public:
     ConversationBatch refresh(int64_t days, Progress onProgress, std::stop_token stop) override;
     GmailConnectionStatus connect(std::stop_token stop) override;
     void disconnect() override;
+    bool hasStoredTokens(std::stop_token stop) override;
     void reloadClientConfiguration() override;
 
     std::vector<std::string> calls() const;
@@ -61,6 +67,7 @@ private:
 
     mutable std::mutex mutex_;
     GmailConnectionStatus status_;
+    bool storedTokens_ = false;
     mutable std::vector<std::string> calls_;
 };
 

@@ -1,0 +1,83 @@
+// Deleting local data: Gmail is disconnected, the model server stopped, the completion marks and run
+// reports forgotten and every file of the data folder but the model packs deleted; the settings stay.
+#include <exception>
+
+#include "state/AppState.h"
+#include "state/AppStateSettings.h"
+#include "state/ModelServerJobs.h"
+#include "storage/AppFiles.h"
+
+namespace nudgerly {
+
+void AppState::deleteLocalData() {
+    const PublishedState& s = state();
+    if (isRefreshing() || s.gmailAuthorizationInProgress || s.isDisconnectingGmail || isChangingModel()) {
+        publisher().setErrorMessage(
+            "Wait for the current refresh or Local AI model operation to finish before deleting local data.");
+        return;
+    }
+    contactsRebuildTask_.cancel();
+    contactsRebuildTask_ = {};
+    pendingMessagesRebuild_ = false;
+    publisher().setIsDeletingLocalData(true);
+    publisher().setErrorMessage(std::nullopt);
+    publisher().setActivity("Deleting local Nudgerly data");
+    tasks_.spawn([this](TaskHandle task) { return deleteLocalDataRun(std::move(task)); });
+}
+
+MainTask AppState::deleteLocalDataRun(TaskHandle task) {
+    // A removal that did not take leaves the token item behind, and the service cannot tell: look.
+    const auto disconnect = [gmail = gmail_](std::stop_token stop) {
+        gmail->disconnect();
+        return !gmail->hasStoredTokens(stop);
+    };
+    const bool tokensDeleted = co_await offMain(task, "Gmail disconnect", disconnect);
+    const auto shutdown = ModelServerJobs::stopServer(classifier_);
+    co_await offMain(task, "Local AI shutdown", shutdown);
+
+    clearModelRuntimeReports();
+    sourceRefreshIssues_.clear();
+    publisher().setCompleted({});
+    settings_.remove(AppStateSettings::completedItems);
+    publisher().setCompletionScope(QueueCompletionScope::open);
+
+    const auto deleteFiles = [folder = dependencies_.dataDirectory](std::stop_token) -> std::optional<std::string> {
+        try {
+            AppFiles::deleteLocalData(folder);
+            return std::nullopt;
+        } catch (const std::exception& error) {
+            return error.what();
+        }
+    };
+    const std::optional<std::string> filesError = co_await offMain(task, "Local data deletion", deleteFiles);
+
+    if (tokensDeleted && !filesError) {
+        publisher().setSnapshots({});
+        settings_.remove(AppStateSettings::messagesContactsHistoryToken);
+        publisher().setSelectedItemID(std::nullopt);
+        publisher().setSearch("");
+        publisher().setStatusFilter(std::nullopt);
+        publisher().setActivity("Local Nudgerly data deleted");
+    } else {
+        std::string reason = tokensDeleted ? "" : "The stored Gmail tokens could not be deleted.";
+        if (filesError) {
+            reason += (reason.empty() ? "" : " ") + *filesError;
+        }
+        publisher().setActivity("Some local data could not be deleted");
+        publisher().setErrorMessage("Nudgerly disconnected Gmail, but could not remove all cached data: " + reason);
+        reconcileSelection();
+    }
+
+    const auto reloadClient = [gmail = gmail_](std::stop_token) {
+        gmail->reloadClientConfiguration();
+        return gmail->status();
+    };
+    const GmailConnectionStatus status = co_await offMain(task, "Gmail client reload", reloadClient);
+    publisher().setGmailStatus(status);
+    contactsRebuildTask_.cancel();
+    contactsRebuildTask_ = {};
+    pendingMessagesRebuild_ = false;
+    publisher().setIsDeletingLocalData(false);
+}
+
+}  // namespace nudgerly
