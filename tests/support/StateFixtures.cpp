@@ -93,6 +93,15 @@ PublishedState withRefresh(PublishedState state) {
     return state;
 }
 
+// Maya's message with a shared link (its picture is the screenshot tool's to add) and a suggested reply.
+void withLinkAndReply(ReviewItem& item) {
+    item.context = "Can you grab the kids Thursday? I have a late meeting. Here's the pickup info:";
+    item.messageLinkPreview = MessageLinkPreview{.title = "After-school pickup schedule \u00B7 Spring term",
+                                                 .domain = "lincoln-elementary.example.org",
+                                                 .url = "https://lincoln-elementary.example.org/pickup"};
+    item.draft = "Yes, I can get them Thursday. What time is pickup?";
+}
+
 std::vector<StateFixture> makeFixtures() {
     return {
         {"firstRun", "A new machine: no model choice, Contacts not asked, no Full Disk Access", firstRun},
@@ -209,6 +218,26 @@ std::vector<StateFixture> makeFixtures() {
              state.activity = "Messages refresh failed";
              return state;
          }},
+        {"messagesDetail", "A Messages item selected: its message, a shared link and a suggested reply",
+         [](Date now) {
+             return withSelectedItem(ready(now), ReviewSource::messages, "messages-maya", withLinkAndReply);
+         }},
+        {"gmailDetail", "A Gmail item selected, with a suggested reply",
+         [](Date now) {
+             return withSelectedItem(ready(now), ReviewSource::gmail, "gmail-interview", [](ReviewItem& item) {
+                 item.context = "Hi Sam,\n\nThanks again for your interest in the role. Would Tuesday 2pm or "
+                                "Wednesday 10am work for a first interview? It will take about 45 minutes.\n\n"
+                                "Best,\nDana";
+                 item.draft = "Hi Dana, Tuesday at 2pm works well for me. Thanks!";
+             });
+         }},
+        {"nothingCompleted", "The completed view with nothing completed, so nothing selected",
+         [](Date now) {
+             PublishedState state = ready(now);
+             state.completionScope = QueueCompletionScope::completed;
+             state.completed.clear();
+             return state;
+         }},
         {"markup", "Items whose names and texts look like markup",
          [](Date now) {
              PublishedState state = setUp(now);
@@ -277,6 +306,21 @@ std::shared_ptr<const ReviewSnapshot> fixtureSnapshot(ReviewSource source, Date 
     snapshot->clearedCount = 4;
     snapshot->items = std::move(items);
     return snapshot;
+}
+
+PublishedState withSelectedItem(PublishedState state, ReviewSource source, std::string_view id,
+                                const std::function<void(ReviewItem&)>& change) {
+    auto snapshot = std::make_shared<ReviewSnapshot>(*state.snapshots.at(source));
+    if (change) {
+        for (ReviewItem& item : snapshot->items) {
+            if (item.id == id) {
+                change(item);
+            }
+        }
+    }
+    state.snapshots[source] = std::move(snapshot);
+    state.selectedItemID = std::string(id);
+    return state;
 }
 
 const std::vector<StateFixture>& stateFixtures() {

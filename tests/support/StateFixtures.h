@@ -40,6 +40,11 @@ std::vector<ReviewItem> markupItems(Date now);
 std::shared_ptr<const ReviewSnapshot> fixtureSnapshot(ReviewSource source, Date now,
                                                       std::vector<ReviewItem> items);
 
+// The state with the item `id` of `source` changed by `change` (a new snapshot; the old one is shared
+// and never edited) and selected.
+PublishedState withSelectedItem(PublishedState state, ReviewSource source, std::string_view id,
+                                const std::function<void(ReviewItem&)>& change = {});
+
 struct StateFixture {
     std::string name;
     std::string description;
