@@ -5,9 +5,9 @@
 
 #include "Shot.h"
 #include "support/ScreenFixture.h"
-#include "ui/detail/ConversationDetailPane.h"
 #include "ui/kit/Divider.h"
 #include "ui/shell/ActivityBar.h"
+#include "ui/shell/CommandCenterPage.h"
 
 namespace nudgerly::test {
 namespace {
@@ -36,7 +36,7 @@ std::string writePreviewPicture(const QTemporaryDir& folder) {
     return path.toStdString();
 }
 
-// The queue page's right half over the activity bar, as the window shows it.
+// The queue page over the activity bar, as the window's detail area shows it.
 void saveQueuePage(ShotContext& context, const PublishedState& state, const QString& name) {
     ScreenFixture screen;
     screen.state.published().replaceAll(state);
@@ -44,10 +44,10 @@ void saveQueuePage(ShotContext& context, const PublishedState& state, const QStr
     auto* stack = new QVBoxLayout(&page);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
-    stack->addWidget(new ConversationDetailPane(screen.state), 1);
+    stack->addWidget(new CommandCenterPage(screen.state), 1);
     stack->addWidget(new Divider);
     stack->addWidget(new ActivityBar(screen.state));
-    context.save(page, name, QSize(560, 650));
+    context.save(page, name, QSize(1000, 650));
 }
 
 }  // namespace

@@ -1,0 +1,69 @@
+#include "ui/shell/CommandCenterPage.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QHBoxLayout>
+#include <QResizeEvent>
+#include <QShowEvent>
+
+#include "ui/detail/ConversationDetailPane.h"
+#include "ui/kit/Divider.h"
+#include "ui/kit/StateBridge.h"
+
+namespace nudgerly {
+
+double listPaneWidth(double pageWidth) { return std::min(std::max(pageWidth * 0.44, 360.0), 500.0); }
+
+CommandCenterPage::CommandCenterPage(AppStateView& state, QWidget* parent) : QWidget(parent), state_(state) {
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    // TEMPORARY: an empty stand-in until the queue list pane is on main.
+    list_ = new QWidget(this);
+    list_->setObjectName(QStringLiteral("queueListPane"));
+    detail_ = new ConversationDetailPane(state_, {}, this);
+    row->addWidget(list_);
+    row->addWidget(new Divider(Qt::Vertical, this));
+    row->addWidget(detail_, 1);
+    list_->setFixedWidth(static_cast<int>(std::lround(listPaneWidth(width()))));
+
+    bridge_ = new StateBridge(state_, this);
+    connect(bridge_, &StateBridge::changed, this, &CommandCenterPage::followVisibleQueue);
+}
+
+void CommandCenterPage::resizeEvent(QResizeEvent* event) {
+    list_->setFixedWidth(static_cast<int>(std::lround(listPaneWidth(event->size().width()))));
+    QWidget::resizeEvent(event);
+}
+
+void CommandCenterPage::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (event->spontaneous()) {
+        return;  // the window came back from elsewhere; the page itself was not newly shown
+    }
+    shownIDs_ = visibleIDs();
+    state_.reconcileSelection();
+}
+
+std::vector<std::string> CommandCenterPage::visibleIDs() const {
+    std::vector<std::string> ids;
+    for (ReviewItem& item : state_.visibleItems()) {
+        ids.push_back(std::move(item.id));
+    }
+    return ids;
+}
+
+void CommandCenterPage::followVisibleQueue() {
+    if (!isVisible()) {
+        return;  // showing the page again reconciles
+    }
+    std::vector<std::string> ids = visibleIDs();
+    if (ids == shownIDs_) {
+        return;
+    }
+    shownIDs_ = std::move(ids);
+    state_.reconcileSelection();
+}
+
+}  // namespace nudgerly
