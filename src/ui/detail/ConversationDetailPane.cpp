@@ -1,7 +1,6 @@
 #include "ui/detail/ConversationDetailPane.h"
 
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -19,9 +18,9 @@
 #include "ui/kit/StateBridge.h"
 #include "ui/kit/SymbolLabel.h"
 #include "ui/kit/Symbols.h"
-#include "ui/kit/SymbolView.h"
 #include "ui/kit/WidgetProperties.h"
 #include "ui/kit/WrapLabel.h"
+#include "ui/queue/PanePlaceholder.h"
 #include "ui/shared/ReviewDisplay.h"
 
 namespace nudgerly {
@@ -42,38 +41,6 @@ QString messageSectionTitle(ReviewSource source) {
     return source == ReviewSource::messages ? QStringLiteral("Message") : QStringLiteral("Email");
 }
 
-// A stand-in for the shared pane placeholder: symbol and title over a description, at the top
-// leading corner, at most 380 wide.
-QWidget* placeholderView(WrapLabel*& title, QWidget* parent) {
-    auto* area = new QWidget(parent);
-    auto* outer = new QVBoxLayout(area);
-    outer->setContentsMargins(20, 20, 20, 20);
-    auto* column = new QWidget(area);
-    column->setMaximumWidth(380);
-    auto* stack = new QVBoxLayout(column);
-    stack->setContentsMargins(0, 0, 0, 0);
-    stack->setSpacing(10);
-    auto* line = new QHBoxLayout;
-    line->setSpacing(8);
-    auto* symbol = new SymbolView("text.bubble", Tone::secondary, Symbols::sizeForText(metricsOf(TextStyle::headline).pixelSize), column);
-    symbol->setObjectName(QStringLiteral("placeholderSymbol"));
-    title = new WrapLabel(TextStyle::headline, Tone::primary, column);
-    title->setObjectName(QStringLiteral("placeholderTitle"));
-    line->addWidget(symbol);
-    line->addWidget(title, 1);
-    stack->addLayout(line);
-    auto* description = new WrapLabel(TextStyle::subheadline, Tone::secondary, column);
-    description->setObjectName(QStringLiteral("placeholderDescription"));
-    description->setText(QStringLiteral("Choose a conversation from the queue to see the message and what needs attention."));
-    stack->addWidget(description);
-    auto* row = new QHBoxLayout;  // an aligned widget would get its one-line height, not its wrapped one
-    row->addWidget(column, 1);
-    row->addStretch(0);
-    outer->addLayout(row);
-    outer->addStretch(1);
-    return area;
-}
-
 }  // namespace
 
 ConversationDetailPane::ConversationDetailPane(AppStateView& state, PreviewImageLimits limits, QWidget* parent)
@@ -83,7 +50,7 @@ ConversationDetailPane::ConversationDetailPane(AppStateView& state, PreviewImage
     pane->setContentsMargins(0, 0, 0, 0);
     pane->setSpacing(0);
 
-    placeholder_ = placeholderView(placeholderTitle_, this);
+    placeholder_ = new PanePlaceholder(this);
     placeholder_->setObjectName(QStringLiteral("placeholder"));
     pane->addWidget(placeholder_);
 
@@ -223,7 +190,11 @@ void ConversationDetailPane::sync() {
     const std::optional<ReviewItem> item = state_.selectedItem();
     if (!item) {
         item_.reset();
-        placeholderTitle_->setText(placeholderTitle(state_.state().completionScope));
+        placeholder_->apply({
+            .title = placeholderTitle(state_.state().completionScope).toStdString(),
+            .symbol = "text.bubble",
+            .description = "Choose a conversation from the queue to see the message and what needs attention.",
+        });
         detail_->hide();
         placeholder_->show();
         return;

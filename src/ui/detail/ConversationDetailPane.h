@@ -17,6 +17,7 @@ class ConversationMessageBody;
 class DetailSection;
 class Divider;
 class ElidedLabel;
+class PanePlaceholder;
 class StateBridge;
 class SymbolLabel;
 class WrapLabel;
@@ -51,8 +52,7 @@ private:
     StateBridge* bridge_ = nullptr;
     std::optional<ReviewItem> item_;
 
-    QWidget* placeholder_ = nullptr;
-    WrapLabel* placeholderTitle_ = nullptr;
+    PanePlaceholder* placeholder_ = nullptr;
     QWidget* detail_ = nullptr;
     QScrollArea* scroll_ = nullptr;
     ElidedLabel* person_ = nullptr;

@@ -10,6 +10,7 @@
 #include "ui/detail/ConversationDetailPane.h"
 #include "ui/kit/Divider.h"
 #include "ui/kit/StateBridge.h"
+#include "ui/queue/QueueListPane.h"
 
 namespace nudgerly {
 
@@ -19,8 +20,7 @@ CommandCenterPage::CommandCenterPage(AppStateView& state, QWidget* parent) : QWi
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
-    // TEMPORARY: an empty stand-in until the queue list pane is on main.
-    list_ = new QWidget(this);
+    list_ = new QueueListPane(state_, this);
     list_->setObjectName(QStringLiteral("queueListPane"));
     detail_ = new ConversationDetailPane(state_, {}, this);
     row->addWidget(list_);
