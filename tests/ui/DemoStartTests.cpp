@@ -67,6 +67,9 @@ private slots:
             QCOMPARE(window.sidebar().list().currentIndex().row(),
                      window.sidebar().rowOf(SidebarDestination::queueAll));
             QCOMPARE(AppSidebar::localAIStatus(state.state()).value, "Basic mode");
+            const auto* queueList = window.findChild<QListView*>("queueList");
+            QVERIFY(queueList != nullptr);
+            QTRY_VERIFY(queueList->model() != nullptr && queueList->model()->rowCount() > 0);
         }
         unsetenv("NUDGERLY_MESSAGES_DATABASE");
     }

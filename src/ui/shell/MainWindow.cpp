@@ -11,23 +11,16 @@
 #include "ui/kit/Divider.h"
 #include "ui/kit/PlainText.h"
 #include "ui/kit/StateBridge.h"
+#include "ui/accounts/AccountsPage.h"
+#include "ui/accounts/GmailConnectionGuide.h"
 #include "ui/setup/PrivacyPage.h"
 #include "ui/shell/ErrorAlert.h"
-#include "ui/shell/PendingPage.h"
+#include "ui/shell/ActivityBar.h"
+#include "ui/shell/CommandCenterPage.h"
 #include "ui/shell/Sidebar.h"
 
 namespace nudgerly {
 namespace {
-
-QWidget* accountsPage(QWidget* parent) {
-    return new PendingPage(QStringLiteral("Accounts and permissions are not in this build yet."), parent);
-}
-
-QWidget* activityBar(QWidget* parent) {
-    auto* bar = new PendingPage(QString(), parent);
-    bar->setFixedHeight(30);
-    return bar;
-}
 
 QAction* menuAction(QMenu& menu, const QString& text, const QKeySequence& shortcut, const char* name) {
     QAction* action = menu.addAction(text);
@@ -60,13 +53,13 @@ MainWindow::MainWindow(StateBridge& bridge, MainWindowServices services, QWidget
     pages_ = new QStackedWidget(detail);
     pages_->setObjectName(QStringLiteral("pages"));
     // In the order of Section: queue, accounts, privacy, feedback.
-    pages_->addWidget(new PendingPage(QStringLiteral("The queue is not in this build yet."), pages_));
-    pages_->addWidget(accountsPage(pages_));
+    pages_->addWidget(new CommandCenterPage(bridge_.state(), pages_));
+    pages_->addWidget(new AccountsPage(bridge_.state(), services_.updates, pages_));
     pages_->addWidget(new PrivacyPage(bridge_, pages_));
     pages_->addWidget(new FeedbackPage(bridge_, services_.feedback, pages_));
     column->addWidget(pages_, 1);
     column->addWidget(new Divider(Qt::Horizontal, detail));
-    column->addWidget(activityBar(detail));
+    column->addWidget(new ActivityBar(bridge_.state(), detail));
     splitter->addWidget(detail);
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
@@ -119,7 +112,7 @@ void MainWindow::openSettings() {
         settingsWindow_->setFixedSize(settingsSize);
         auto* layout = new QVBoxLayout(settingsWindow_);
         layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(accountsPage(settingsWindow_));
+        layout->addWidget(new AccountsPage(bridge_.state(), services_.updates, settingsWindow_));
     }
     settingsWindow_->show();
     settingsWindow_->raise();
