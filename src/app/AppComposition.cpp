@@ -1,6 +1,7 @@
 #include "app/AppComposition.h"
 
 #include "app/AppStandIns.h"
+#include "app/MessagesReaderSource.h"
 #include "platform/VCardContactsStore.h"
 #include "sources/messages/MessagesPermission.h"
 
@@ -23,7 +24,7 @@ AppComposition::AppComposition(const AppEnvironment& environment, MainQueue& mai
         .catalog = ModelCatalog::nudgerly(),
         .contacts = contacts,
         .messagesPermission = [] { return currentMessagesPermission(); },
-        .messages = AppStandIns::messagesReader(contacts),
+        .messages = makeMessagesReaderSource(contacts),
         .gmail = AppStandIns::gmailService(),
         .makeClassifier = [dataDirectory, &mainQueue](const ModelPack& pack) {
             return std::make_shared<ConversationClassifier>(pack, dataDirectory, mainQueue);

@@ -1,24 +1,9 @@
 #include "app/AppStandIns.h"
 
 #include "core/UserFacingError.h"
-#include "sources/messages/MessagesContacts.h"
 
 namespace nudgerly::AppStandIns {
 namespace {
-
-class PendingMessagesReader final : public MessagesSource {
-public:
-    explicit PendingMessagesReader(std::shared_ptr<ContactsStore> contacts) : contacts_(std::move(contacts)) {}
-
-    ConversationBatch scan(int64_t, std::stop_token) override {
-        throw UserFacingError("This version of Nudgerly cannot read the Messages database yet.");
-    }
-    bool requestContacts(std::stop_token stop) override { return MessagesContacts::requestContacts(*contacts_, stop); }
-    ReviewSnapshot removingDeletedMessages(const ReviewSnapshot& snapshot, std::stop_token) override { return snapshot; }
-
-private:
-    std::shared_ptr<ContactsStore> contacts_;
-};
 
 class PendingGmailService final : public GmailSource {
 public:
@@ -43,10 +28,6 @@ public:
 };
 
 }  // namespace
-
-std::shared_ptr<MessagesSource> messagesReader(std::shared_ptr<ContactsStore> contacts) {
-    return std::make_shared<PendingMessagesReader>(std::move(contacts));
-}
 
 std::shared_ptr<GmailSource> gmailService() { return std::make_shared<PendingGmailService>(); }
 
