@@ -290,12 +290,12 @@ private:
                         members.push_back(std::move(member));
                     }
                 }
-                ChatSpec spec{.displayName = kind == Kind::namedGroup ? std::optional(std::string(pick(groupNames)))
+                ChatSpec details{.displayName = kind == Kind::namedGroup ? std::optional(std::string(pick(groupNames)))
                                                                       : std::nullopt};
                 for (const Person& member : members) {
-                    spec.handles.push_back(member.handle);
+                    details.handles.push_back(member.handle);
                 }
-                conversation(builder_.chat(spec), members, true, when);
+                conversation(builder_.chat(details), members, true, when);
                 break;
             }
             case Kind::business:

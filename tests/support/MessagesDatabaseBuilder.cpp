@@ -112,13 +112,13 @@ int64_t MessagesDatabaseBuilder::handle(std::string_view id, std::string_view se
     return row;
 }
 
-int64_t MessagesDatabaseBuilder::chat(const ChatSpec& spec) {
-    const bool group = spec.handles.size() >= 2;
-    const std::string identifier = spec.chatIdentifier.value_or(
-        group ? "chat" + std::to_string(208510367514400000 + ++groups_ * 7919) : (spec.handles.empty() ? "" : spec.handles[0]));
-    const std::optional<std::string> guidText = spec.service + (group ? ";+;" : ";-;") + identifier;
+int64_t MessagesDatabaseBuilder::chat(const ChatSpec& details) {
+    const bool group = details.handles.size() >= 2;
+    const std::string identifier = details.chatIdentifier.value_or(
+        group ? "chat" + std::to_string(208510367514400000 + ++groups_ * 7919) : (details.handles.empty() ? "" : details.handles[0]));
+    const std::optional<std::string> guidText = details.service + (group ? ";+;" : ";-;") + identifier;
     const std::optional<std::string> identifierText = identifier;
-    const std::optional<std::string> serviceText = spec.service;
+    const std::optional<std::string> serviceText = details.service;
     const std::optional<std::string> roomName = group ? std::optional(identifier) : std::nullopt;
     const std::optional<std::string> groupID = group ? std::optional(freshGuid()) : std::nullopt;
     Insert insert(database_->handle(),
@@ -126,41 +126,41 @@ int64_t MessagesDatabaseBuilder::chat(const ChatSpec& spec) {
                   "display_name, group_id, is_filtered, is_recovered, is_deleting_incoming_messages, "
                   "account_login) VALUES (?, ?, 3, 'E:', ?, ?, ?, ?, ?, ?, ?, ?, 'E:')");
     const int64_t row = insert.run({&guidText, int64_t{group ? 43 : 45}, &identifierText, &serviceText, &roomName,
-                                    &spec.displayName, &groupID, int64_t{spec.isFiltered},
-                                    int64_t{spec.isRecovered}, int64_t{spec.isDeletingIncomingMessages}});
-    for (const std::string& id : spec.handles) {
+                                    &details.displayName, &groupID, int64_t{details.isFiltered},
+                                    int64_t{details.isRecovered}, int64_t{details.isDeletingIncomingMessages}});
+    for (const std::string& id : details.handles) {
         database_->execute("INSERT INTO chat_handle_join (chat_id, handle_id) VALUES (" + std::to_string(row) + ", " +
-                           std::to_string(handle(id, spec.service)) + ")");
+                           std::to_string(handle(id, details.service)) + ")");
     }
     return row;
 }
 
-int64_t MessagesDatabaseBuilder::message(int64_t chat, const MessageSpec& spec) {
-    const std::optional<std::string> guidText = spec.guid ? *spec.guid : freshGuid();
-    const std::optional<std::string> serviceText = spec.service;
-    const int64_t date = chatDatabaseDate(now_.addingSeconds(-static_cast<double>(spec.ago.count())));
-    const int64_t handleRow = spec.handle.empty() ? 0 : handle(spec.handle, spec.service);
+int64_t MessagesDatabaseBuilder::message(int64_t chat, const MessageSpec& details) {
+    const std::optional<std::string> guidText = details.guid ? *details.guid : freshGuid();
+    const std::optional<std::string> serviceText = details.service;
+    const int64_t date = chatDatabaseDate(now_.addingSeconds(-static_cast<double>(details.ago.count())));
+    const int64_t handleRow = details.handle.empty() ? 0 : handle(details.handle, details.service);
     const int64_t row = insertMessage_->run({
         &guidText,
-        &spec.text,
-        Insert::Blob{spec.attributedBody},
+        &details.text,
+        Insert::Blob{details.attributedBody},
         handleRow,
         &serviceText,
         date,
-        int64_t{spec.fromMe ? 0 : date},  // date_read
+        int64_t{details.fromMe ? 0 : date},  // date_read
         date,                               // date_delivered
-        int64_t{spec.fromMe},
-        int64_t{!spec.fromMe},  // is_read
-        int64_t{spec.fromMe},   // is_sent
-        int64_t{spec.isSystemMessage},
-        spec.itemType,
-        &spec.groupTitle,
-        spec.groupActionType,
-        &spec.associatedMessageGuid,
-        spec.associatedMessageType,
-        &spec.balloonBundleID,
-        Insert::Blob{spec.payloadData},
-        int64_t{spec.isSpam},
+        int64_t{details.fromMe},
+        int64_t{!details.fromMe},  // is_read
+        int64_t{details.fromMe},   // is_sent
+        int64_t{details.isSystemMessage},
+        details.itemType,
+        &details.groupTitle,
+        details.groupActionType,
+        &details.associatedMessageGuid,
+        details.associatedMessageType,
+        &details.balloonBundleID,
+        Insert::Blob{details.payloadData},
+        int64_t{details.isSpam},
     });
     joinMessage_->run({chat, row, date});
     lastGuid_ = *guidText;

@@ -42,35 +42,35 @@ private slots:
         };
         for (const auto permission : {ContactsPermission::notDetermined, ContactsPermission::granted,
                                       ContactsPermission::limited, ContactsPermission::denied}) {
-            const PermissionRowSpec spec = row(permission);
-            QCOMPARE(text(spec.icon), "person.crop.circle");
-            QCOMPARE(text(spec.title), "Contacts");
-            QCOMPARE(text(spec.stepLabel), "Contacts access \u00B7 Required");
-            QVERIFY(spec.primaryEnabled);
+            const PermissionRowSpec details = row(permission);
+            QCOMPARE(text(details.icon), "person.crop.circle");
+            QCOMPARE(text(details.title), "Contacts");
+            QCOMPARE(text(details.stepLabel), "Contacts access \u00B7 Required");
+            QVERIFY(details.primaryEnabled);
         }
 
-        PermissionRowSpec spec = row(ContactsPermission::notDetermined);
-        QCOMPARE(text(spec.detail), "Required to identify people and filter unknown Messages senders.");
-        QVERIFY(!spec.connected);
-        QCOMPARE(text(spec.primaryTitle), "Allow Contacts");
-        QVERIFY(!spec.secondaryTitle);
-        QCOMPARE(press(screen, spec.primary), Calls{"requestContacts()"});
+        PermissionRowSpec details = row(ContactsPermission::notDetermined);
+        QCOMPARE(text(details.detail), "Required to identify people and filter unknown Messages senders.");
+        QVERIFY(!details.connected);
+        QCOMPARE(text(details.primaryTitle), "Allow Contacts");
+        QVERIFY(!details.secondaryTitle);
+        QCOMPARE(press(screen, details.primary), Calls{"requestContacts()"});
 
-        spec = row(ContactsPermission::granted);
-        QCOMPARE(text(spec.detail), "Required contact access is available.");
-        QVERIFY(spec.connected && !spec.primaryTitle && !spec.secondaryTitle);
+        details = row(ContactsPermission::granted);
+        QCOMPARE(text(details.detail), "Required contact access is available.");
+        QVERIFY(details.connected && !details.primaryTitle && !details.secondaryTitle);
 
-        spec = row(ContactsPermission::limited);
-        QCOMPARE(text(spec.detail), "Limited access is available. Unshared contacts are treated as unknown senders.");
-        QVERIFY(spec.connected && !spec.primaryTitle && !spec.secondaryTitle);
+        details = row(ContactsPermission::limited);
+        QCOMPARE(text(details.detail), "Limited access is available. Unshared contacts are treated as unknown senders.");
+        QVERIFY(details.connected && !details.primaryTitle && !details.secondaryTitle);
 
-        spec = row(ContactsPermission::denied);
-        QCOMPARE(text(spec.detail), "Required access was not granted. Enable Contacts to continue.");
-        QVERIFY(!spec.connected);
-        QCOMPARE(text(spec.primaryTitle), "Open Settings");
-        QCOMPARE(text(spec.secondaryTitle), "Check again");
-        QCOMPARE(press(screen, spec.primary), Calls{"openContactsSettings()"});
-        QCOMPARE(press(screen, spec.secondary), Calls{"reconcileContactsPermission(true)"});
+        details = row(ContactsPermission::denied);
+        QCOMPARE(text(details.detail), "Required access was not granted. Enable Contacts to continue.");
+        QVERIFY(!details.connected);
+        QCOMPARE(text(details.primaryTitle), "Open Settings");
+        QCOMPARE(text(details.secondaryTitle), "Check again");
+        QCOMPARE(press(screen, details.primary), Calls{"openContactsSettings()"});
+        QCOMPARE(press(screen, details.secondary), Calls{"reconcileContactsPermission(true)"});
     }
 
     void messagesRowFollowsFullDiskAccess() {
@@ -78,22 +78,22 @@ private slots:
         show(screen, "basicMode", [](PublishedState& state) {
             state.messagesPermission = MessagesPermission::denied;
         });
-        PermissionRowSpec spec = messagesRowSpec(screen.state);
-        QCOMPARE(text(spec.icon), "message.fill");
-        QCOMPARE(text(spec.detail), "macOS requires you to enable Full Disk Access in System Settings.");
-        QVERIFY(!spec.connected && spec.primaryEnabled && !spec.stepLabel);
-        QCOMPARE(press(screen, spec.primary), Calls{"openFullDiskAccess()"});
-        QCOMPARE(press(screen, spec.secondary), Calls{"recheckMessagesPermission()"});
+        PermissionRowSpec details = messagesRowSpec(screen.state);
+        QCOMPARE(text(details.icon), "message.fill");
+        QCOMPARE(text(details.detail), "macOS requires you to enable Full Disk Access in System Settings.");
+        QVERIFY(!details.connected && details.primaryEnabled && !details.stepLabel);
+        QCOMPARE(press(screen, details.primary), Calls{"openFullDiskAccess()"});
+        QCOMPARE(press(screen, details.secondary), Calls{"recheckMessagesPermission()"});
 
         show(screen, "basicMode", [](PublishedState& state) {
             state.refreshLookbacks = {LookbackWindow::three, LookbackWindow::sixty, LookbackWindow::ninety};
         });
-        spec = messagesRowSpec(screen.state);
-        QCOMPARE(text(spec.detail),
+        details = messagesRowSpec(screen.state);
+        QCOMPARE(text(details.detail),
                  "Full Disk Access is available \u00B7 " + text(screen.state.lastRefreshLabel(ReviewSource::messages)));
-        QVERIFY(spec.connected && spec.primaryEnabled && !spec.secondaryTitle);
-        QCOMPARE(text(spec.primaryTitle), "Refresh");
-        QCOMPARE(press(screen, spec.primary), Calls{"refresh(messages, 60)"});  // the Messages window's days
+        QVERIFY(details.connected && details.primaryEnabled && !details.secondaryTitle);
+        QCOMPARE(text(details.primaryTitle), "Refresh");
+        QCOMPARE(press(screen, details.primary), Calls{"refresh(messages, 60)"});  // the Messages window's days
     }
 
     void sourceRefreshFailsAtEachTestInTurn_data() {
@@ -126,10 +126,10 @@ private slots:
                 }
             });
             QCOMPARE(canRefreshSource(screen.state.state(), source), failing < 0);
-            const PermissionRowSpec spec =
+            const PermissionRowSpec details =
                 source == ReviewSource::messages ? messagesRowSpec(screen.state) : gmailRowSpec(screen.state, {});
-            QCOMPARE(text(spec.primaryTitle), "Refresh");
-            QCOMPARE(spec.primaryEnabled, failing < 0);
+            QCOMPARE(text(details.primaryTitle), "Refresh");
+            QCOMPARE(details.primaryEnabled, failing < 0);
         }
     }
 
@@ -152,61 +152,61 @@ private slots:
         };
 
         // 1. Connected wins over everything, with the address or a stand-in for it.
-        PermissionRowSpec spec = row([](PublishedState& state) {
+        PermissionRowSpec details = row([](PublishedState& state) {
             state.isDisconnectingGmail = true;
             state.gmailAuthorizationInProgress = true;
             state.refreshLookbacks.gmail = LookbackWindow::three;
         });
         const QString lastRefresh = text(screen.state.lastRefreshLabel(ReviewSource::gmail));
-        QCOMPARE(text(spec.icon), "envelope.fill");
-        QCOMPARE(text(spec.title), "Gmail");
-        QVERIFY(!spec.stepLabel);
-        QCOMPARE(text(spec.detail), "sam.rivera@example.com \u00B7 " + lastRefresh);
-        QVERIFY(spec.connected);
-        QCOMPARE(text(spec.primaryTitle), "Refresh");
-        QCOMPARE(text(spec.secondaryTitle), "Disconnect");
-        QCOMPARE(press(screen, spec.primary), Calls{"refresh(gmail, 3)"});
-        QCOMPARE(press(screen, spec.secondary), Calls{"disconnectGmail()"});
-        spec = row([](PublishedState& state) { state.gmailStatus.email.reset(); });
-        QCOMPARE(text(spec.detail), "Connected with read-only access \u00B7 " + lastRefresh);
+        QCOMPARE(text(details.icon), "envelope.fill");
+        QCOMPARE(text(details.title), "Gmail");
+        QVERIFY(!details.stepLabel);
+        QCOMPARE(text(details.detail), "sam.rivera@example.com \u00B7 " + lastRefresh);
+        QVERIFY(details.connected);
+        QCOMPARE(text(details.primaryTitle), "Refresh");
+        QCOMPARE(text(details.secondaryTitle), "Disconnect");
+        QCOMPARE(press(screen, details.primary), Calls{"refresh(gmail, 3)"});
+        QCOMPARE(press(screen, details.secondary), Calls{"disconnectGmail()"});
+        details = row([](PublishedState& state) { state.gmailStatus.email.reset(); });
+        QCOMPARE(text(details.detail), "Connected with read-only access \u00B7 " + lastRefresh);
 
         // 2. Disconnecting wins over signing in.
-        spec = row([](PublishedState& state) {
+        details = row([](PublishedState& state) {
             state.gmailStatus.connected = false;
             state.isDisconnectingGmail = true;
             state.gmailAuthorizationInProgress = true;
         });
-        QCOMPARE(text(spec.detail), "Removing Nudgerly's saved Gmail authorization.");
-        QVERIFY(!spec.connected && !spec.primaryTitle && !spec.secondaryTitle && spec.primaryEnabled);
+        QCOMPARE(text(details.detail), "Removing Nudgerly's saved Gmail authorization.");
+        QVERIFY(!details.connected && !details.primaryTitle && !details.secondaryTitle && details.primaryEnabled);
 
         // 3. Signing in.
-        spec = row([](PublishedState& state) {
+        details = row([](PublishedState& state) {
             state.gmailStatus.connected = false;
             state.gmailAuthorizationInProgress = true;
         });
-        QCOMPARE(text(spec.detail),
+        QCOMPARE(text(details.detail),
                  "Waiting for Google sign-in. If no browser window appeared, cancel this attempt and try again.");
-        QCOMPARE(text(spec.primaryTitle), "Cancel authorization");
-        QVERIFY(!spec.connected && spec.primaryEnabled && !spec.secondaryTitle);
+        QCOMPARE(text(details.primaryTitle), "Cancel authorization");
+        QVERIFY(!details.connected && details.primaryEnabled && !details.secondaryTitle);
 
         // 4. Configured: the guide opens, nothing else happens yet.
-        spec = row([](PublishedState& state) { state.gmailStatus.connected = false; });
-        QCOMPARE(text(spec.detail), "Ready to request read-only Gmail access.");
-        QCOMPARE(text(spec.primaryTitle), "Connect Gmail");
-        QVERIFY(!spec.connected && spec.primaryEnabled);
-        QCOMPARE(press(screen, spec.primary), Calls{});
+        details = row([](PublishedState& state) { state.gmailStatus.connected = false; });
+        QCOMPARE(text(details.detail), "Ready to request read-only Gmail access.");
+        QCOMPARE(text(details.primaryTitle), "Connect Gmail");
+        QVERIFY(!details.connected && details.primaryEnabled);
+        QCOMPARE(press(screen, details.primary), Calls{});
         QCOMPARE(guides, 1);
-        spec = row([](PublishedState& state) {
+        details = row([](PublishedState& state) {
             state.gmailStatus.connected = false;
             state.contactsPermission = ContactsPermission::notDetermined;
         });
-        QCOMPARE(text(spec.detail), "Grant Contacts access before connecting Gmail.");
-        QVERIFY(!spec.primaryEnabled);
+        QCOMPARE(text(details.detail), "Grant Contacts access before connecting Gmail.");
+        QVERIFY(!details.primaryEnabled);
 
         // 5. No client in this build.
-        spec = row([](PublishedState& state) { state.gmailStatus = {}; });
-        QCOMPARE(text(spec.detail), "Gmail is unavailable in this build. Install the latest Nudgerly build.");
-        QVERIFY(!spec.connected && !spec.primaryTitle && spec.primaryEnabled);
+        details = row([](PublishedState& state) { state.gmailStatus = {}; });
+        QCOMPARE(text(details.detail), "Gmail is unavailable in this build. Install the latest Nudgerly build.");
+        QVERIFY(!details.connected && !details.primaryTitle && details.primaryEnabled);
     }
 
     void connectFailsAtEachTestInTurn_data() {
@@ -240,34 +240,34 @@ private slots:
             }
         });
         QCOMPARE(canConnectGmail(screen.state), failing < 0);
-        const PermissionRowSpec spec = gmailRowSpec(screen.state, [] {});
-        QCOMPARE(text(spec.primaryTitle), "Connect Gmail");
-        QCOMPARE(spec.primaryEnabled, failing < 0);
+        const PermissionRowSpec details = gmailRowSpec(screen.state, [] {});
+        QCOMPARE(text(details.primaryTitle), "Connect Gmail");
+        QCOMPARE(details.primaryEnabled, failing < 0);
     }
 
     void cancelAuthorizationAsksTheStateOnceAndOnlyWhileSigningIn() {
         ScreenFixture screen("gmailAuthorizing");
-        const PermissionRowSpec spec = gmailRowSpec(screen.state, {});
-        QCOMPARE(press(screen, spec.primary), Calls{"cancelGmailAuthorization()"});
+        const PermissionRowSpec details = gmailRowSpec(screen.state, {});
+        QCOMPARE(press(screen, details.primary), Calls{"cancelGmailAuthorization()"});
         // The page leaves the status texts to the state object.
         QCOMPARE(text(screen.state.state().activity), "Waiting for Google sign-in");
         QVERIFY(!screen.state.state().errorMessage);
 
         // The sign-in ended on its own before the press: nothing to do.
         screen.state.published().setGmailAuthorizationInProgress(false);
-        QCOMPARE(press(screen, spec.primary), Calls{});
+        QCOMPARE(press(screen, details.primary), Calls{});
     }
 
     void updatesRowNamesTheVersionAndChecksOnRequest() {
         int checks = 0;
-        const PermissionRowSpec spec = updatesRowSpec("Nudgerly 1.4 (27)", [&checks] { ++checks; });
-        QCOMPARE(text(spec.icon), "arrow.triangle.2.circlepath");
-        QCOMPARE(text(spec.title), "Software updates");
-        QCOMPARE(text(spec.detail), "Nudgerly 1.4 (27) \u00B7 Automatic updates are on \u00B7 Checks daily");
-        QVERIFY(spec.connected && spec.primaryEnabled && !spec.secondaryTitle && !spec.stepLabel);
-        QCOMPARE(text(spec.primaryTitle), "Check Now");
-        spec.primary();
-        spec.primary();
+        const PermissionRowSpec details = updatesRowSpec("Nudgerly 1.4 (27)", [&checks] { ++checks; });
+        QCOMPARE(text(details.icon), "arrow.triangle.2.circlepath");
+        QCOMPARE(text(details.title), "Software updates");
+        QCOMPARE(text(details.detail), "Nudgerly 1.4 (27) \u00B7 Automatic updates are on \u00B7 Checks daily");
+        QVERIFY(details.connected && details.primaryEnabled && !details.secondaryTitle && !details.stepLabel);
+        QCOMPARE(text(details.primaryTitle), "Check Now");
+        details.primary();
+        details.primary();
         QCOMPARE(checks, 2);
     }
 };

@@ -23,8 +23,8 @@ private slots:
     void theFirstScanNoteShowsOnlyWhileTheViewsFirstRefreshRuns() {
         ScreenFixture fixture("firstScan");
         StatePublisher& published = fixture.state.published();
-        EmptyStateSpec spec = decideEmptyState(fixture.state);
-        QCOMPARE(spec, (EmptyStateSpec{.kind = EmptyStateKind::initialRefresh,
+        EmptyStateSpec details = decideEmptyState(fixture.state);
+        QCOMPARE(details, (EmptyStateSpec{.kind = EmptyStateKind::initialRefresh,
                                        .title = "Building your follow-up queue",
                                        .description = "Results will appear here as soon as the first scan finishes."}));
 
@@ -56,50 +56,50 @@ private slots:
 
         // Gmail, not connected: to the accounts page, and nothing else.
         published.setSourceFilter(ReviewSource::gmail);
-        EmptyStateSpec spec = decideEmptyState(fixture.state);
-        QCOMPARE(spec.kind, EmptyStateKind::unscanned);
-        QCOMPARE(spec.title, "Gmail hasn\u2019t been scanned");
-        QCOMPARE(spec.symbol, "envelope.badge");
-        QCOMPARE(spec.description, "Connect Gmail before running its first scan.");
-        QCOMPARE(spec.buttons, (std::vector<EmptyStateButton>{
+        EmptyStateSpec details = decideEmptyState(fixture.state);
+        QCOMPARE(details.kind, EmptyStateKind::unscanned);
+        QCOMPARE(details.title, "Gmail hasn\u2019t been scanned");
+        QCOMPARE(details.symbol, "envelope.badge");
+        QCOMPARE(details.description, "Connect Gmail before running its first scan.");
+        QCOMPARE(details.buttons, (std::vector<EmptyStateButton>{
                                    {.text = "Open Accounts", .prominent = true, .action = OpenAccounts{}}}));
-        performEmptyStateAction(spec.buttons[0].action, fixture.state);
+        performEmptyStateAction(details.buttons[0].action, fixture.state);
         QCOMPARE(fixture.state.state().section, Section::accounts);
         QVERIFY(fixture.state.calls.empty());
 
         // Gmail connected: a refresh over Gmail's own lookback, named in the text.
         published.setGmailStatus({.configured = true, .connected = true});
         published.setRefreshLookbacks({LookbackWindow::thirty, LookbackWindow::seven, LookbackWindow::sixty});
-        spec = decideEmptyState(fixture.state);
-        QCOMPARE(spec.description, "Run a 60 days refresh to create the first saved snapshot.");
-        QCOMPARE(spec.buttons, (std::vector<EmptyStateButton>{{.text = "Refresh Gmail", .prominent = true,
+        details = decideEmptyState(fixture.state);
+        QCOMPARE(details.description, "Run a 60 days refresh to create the first saved snapshot.");
+        QCOMPARE(details.buttons, (std::vector<EmptyStateButton>{{.text = "Refresh Gmail", .prominent = true,
                                                                .action = RefreshSource{ReviewSource::gmail, 60}}}));
 
         // Messages without Full Disk Access: open the settings, or check again.
         published.setSourceFilter(ReviewSource::messages);
         published.setSnapshots({});
         published.setMessagesPermission(MessagesPermission::denied);
-        spec = decideEmptyState(fixture.state);
-        QCOMPARE(spec.title, "Messages hasn\u2019t been scanned");
-        QCOMPARE(spec.symbol, "message.badge");
-        QCOMPARE(spec.description, "Grant Nudgerly Full Disk Access, then check the permission again.");
-        QCOMPARE(spec.buttons,
+        details = decideEmptyState(fixture.state);
+        QCOMPARE(details.title, "Messages hasn\u2019t been scanned");
+        QCOMPARE(details.symbol, "message.badge");
+        QCOMPARE(details.description, "Grant Nudgerly Full Disk Access, then check the permission again.");
+        QCOMPARE(details.buttons,
                  (std::vector<EmptyStateButton>{
                      {.text = "Open Full Disk Access", .prominent = true, .action = OpenFullDiskAccess{}},
                      {.text = "Check Again", .prominent = false, .action = CheckAgain{}}}));
-        for (const EmptyStateButton& button : spec.buttons) {
+        for (const EmptyStateButton& button : details.buttons) {
             performEmptyStateAction(button.action, fixture.state);
         }
         QCOMPARE(fixture.state.calls, (std::vector<std::string>{"openFullDiskAccess()", "recheckMessagesPermission()"}));
 
         // Messages readable: a 7-day refresh, disabled while Messages refreshes.
         published.setMessagesPermission(MessagesPermission::granted);
-        spec = decideEmptyState(fixture.state);
-        QCOMPARE(spec.description, "Run a 7 days refresh to create the first saved snapshot.");
-        QCOMPARE(spec.buttons, (std::vector<EmptyStateButton>{{.text = "Refresh Messages", .prominent = true,
+        details = decideEmptyState(fixture.state);
+        QCOMPARE(details.description, "Run a 7 days refresh to create the first saved snapshot.");
+        QCOMPARE(details.buttons, (std::vector<EmptyStateButton>{{.text = "Refresh Messages", .prominent = true,
                                                                .action = RefreshSource{ReviewSource::messages, 7}}}));
         fixture.state.calls.clear();
-        performEmptyStateAction(spec.buttons[0].action, fixture.state);
+        performEmptyStateAction(details.buttons[0].action, fixture.state);
         QCOMPARE(fixture.state.calls, std::vector<std::string>{"refresh(messages, 7)"});
         published.insertRefreshingSource(ReviewSource::messages);
         QVERIFY(!decideEmptyState(fixture.state).buttons[0].enabled);
@@ -116,29 +116,29 @@ private slots:
         ScreenFixture fixture("nothingScanned");
         StatePublisher& published = fixture.state.published();
         published.setRefreshLookbacks({LookbackWindow::ninety, LookbackWindow::seven, LookbackWindow::seven});
-        EmptyStateSpec spec = decideEmptyState(fixture.state);
-        QCOMPARE(spec.kind, EmptyStateKind::nothingScanned);
-        QCOMPARE(spec.title, "No conversations scanned yet");
-        QCOMPARE(spec.symbol, "tray");
-        QCOMPARE(spec.description, "Refresh your connected sources to create the first saved queue.");
-        QCOMPARE(spec.buttons, (std::vector<EmptyStateButton>{
+        EmptyStateSpec details = decideEmptyState(fixture.state);
+        QCOMPARE(details.kind, EmptyStateKind::nothingScanned);
+        QCOMPARE(details.title, "No conversations scanned yet");
+        QCOMPARE(details.symbol, "tray");
+        QCOMPARE(details.description, "Refresh your connected sources to create the first saved queue.");
+        QCOMPARE(details.buttons, (std::vector<EmptyStateButton>{
                                    {.text = "Refresh connected sources", .prominent = true, .action = RefreshAll{90}}}));
-        performEmptyStateAction(spec.buttons[0].action, fixture.state);
+        performEmptyStateAction(details.buttons[0].action, fixture.state);
         QCOMPARE(fixture.state.calls, std::vector<std::string>{"refreshAll(90)"});
 
         // Gmail alone is enough; a running refresh of either source disables the button.
         published.setMessagesPermission(MessagesPermission::denied);
         published.setGmailStatus({.configured = true, .connected = true});
         published.insertRefreshingSource(ReviewSource::gmail);
-        spec = decideEmptyState(fixture.state);
-        QCOMPARE(spec.description, "Refresh your connected sources to create the first saved queue.");
-        QVERIFY(!spec.buttons.at(0).enabled);
+        details = decideEmptyState(fixture.state);
+        QCOMPARE(details.description, "Refresh your connected sources to create the first saved queue.");
+        QVERIFY(!details.buttons.at(0).enabled);
 
         published.setRefreshingSources({});
         published.setGmailStatus({.configured = true, .connected = false});
-        spec = decideEmptyState(fixture.state);
-        QCOMPARE(spec.description, "Set up Messages or Gmail, then refresh to create the first saved queue.");
-        QCOMPARE(spec.buttons, (std::vector<EmptyStateButton>{
+        details = decideEmptyState(fixture.state);
+        QCOMPARE(details.description, "Set up Messages or Gmail, then refresh to create the first saved queue.");
+        QCOMPARE(details.buttons, (std::vector<EmptyStateButton>{
                                    {.text = "Open Accounts", .prominent = true, .action = OpenAccounts{}}}));
     }
 
@@ -184,7 +184,7 @@ private slots:
         QCOMPARE(pressed.size(), 1);
         QCOMPARE(pressed[0][0].value<EmptyStateAction>(), EmptyStateAction{OpenFullDiskAccess{}});
 
-        // The same widgets serve the next spec: the first button now runs the new action, the second hides.
+        // The same widgets serve the next details: the first button now runs the new action, the second hides.
         placeholder.apply({.title = "Gmail", .symbol = "envelope.badge",
                            .buttons = {{.text = "Refresh Gmail", .action = RefreshSource{ReviewSource::gmail, 7}}}});
         QCOMPARE(placeholder.findChildren<QPushButton*>(), buttons);

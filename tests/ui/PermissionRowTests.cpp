@@ -18,7 +18,7 @@ class PermissionRowTests : public QObject {
     Q_OBJECT
 
 private:
-    PermissionRowSpec spec(bool connected = false) {
+    PermissionRowSpec details(bool connected = false) {
         return {.icon = "message.fill", .title = "Messages", .detail = "Full Disk Access is available.",
                 .connected = connected,
                 .primaryTitle = "Refresh", .primary = [this] { ++primaryPresses; },
@@ -31,7 +31,7 @@ private slots:
     void init() { primaryPresses = secondaryPresses = 0; }
 
     void readinessFollowsConnectedAloneWhateverTheButtons() {
-        PermissionRow row(spec(true));
+        PermissionRow row(details(true));
         auto* readiness = row.findChild<SymbolLabel*>("readinessLabel");
         auto* icon = row.findChild<SymbolView*>("icon");
         QCOMPARE(readiness->text(), "Ready");
@@ -40,7 +40,7 @@ private slots:
         QCOMPARE(propertyOf(icon, "symbol"), "message.fill");
         QCOMPARE(propertyOf(icon, "tone"), "green");
 
-        PermissionRowSpec waiting = spec(false);
+        PermissionRowSpec waiting = details(false);
         waiting.primary = nullptr;
         waiting.secondary = nullptr;
         row.apply(waiting);
@@ -51,7 +51,7 @@ private slots:
     }
 
     void aButtonShowsOnlyWithBothItsTitleAndItsAction() {
-        PermissionRow row(spec());
+        PermissionRow row(details());
         auto* primary = row.findChild<QPushButton*>("primaryButton");
         auto* secondary = row.findChild<QPushButton*>("secondaryButton");
         QVERIFY(!primary->isHidden() && !secondary->isHidden());
@@ -59,20 +59,20 @@ private slots:
         QCOMPARE(secondary->text(), "Check again");
         QVERIFY(primary->property("prominent").toBool());
 
-        PermissionRowSpec noAction = spec();
+        PermissionRowSpec noAction = details();
         noAction.primary = nullptr;
         noAction.secondaryTitle.reset();
         row.apply(noAction);
         QVERIFY(primary->isHidden());  // not a disabled button: none at all
         QVERIFY(secondary->isHidden());
         // Hidden, not destroyed: the same widgets come back.
-        row.apply(spec());
+        row.apply(details());
         QCOMPARE(row.findChild<QPushButton*>("primaryButton"), primary);
         QVERIFY(!primary->isHidden() && !secondary->isHidden());
     }
 
     void primaryEnabledDisablesThePrimaryButtonOnly() {
-        PermissionRowSpec disabled = spec();
+        PermissionRowSpec disabled = details();
         disabled.primaryEnabled = false;
         PermissionRow row(disabled);
         auto* primary = row.findChild<QPushButton*>("primaryButton");
@@ -85,14 +85,14 @@ private slots:
     }
 
     void buttonsRunTheActionsOfTheLatestSpec() {
-        PermissionRow row(spec());
+        PermissionRow row(details());
         QTest::mouseClick(row.findChild<QPushButton*>("primaryButton"), Qt::LeftButton);
         QTest::mouseClick(row.findChild<QPushButton*>("secondaryButton"), Qt::LeftButton);
         QCOMPARE(primaryPresses, 1);
         QCOMPARE(secondaryPresses, 1);
 
         int replaced = 0;
-        PermissionRowSpec next = spec();
+        PermissionRowSpec next = details();
         next.primary = [&] { ++replaced; };
         row.apply(next);
         QTest::mouseClick(row.findChild<QPushButton*>("primaryButton"), Qt::LeftButton);
@@ -101,12 +101,12 @@ private slots:
     }
 
     void anActionMayReplaceTheRowItRunsIn() {
-        PermissionRow row(spec());
+        PermissionRow row(details());
         bool ran = false;
-        PermissionRowSpec selfReplacing = spec();
-        std::string captured = "captured text outlives the replaced spec";
+        PermissionRowSpec selfReplacing = details();
+        std::string captured = "captured text outlives the replaced details";
         selfReplacing.primary = [&row, &ran, this, captured] {
-            row.apply(spec(true));  // destroys the spec that holds this action
+            row.apply(details(true));  // destroys the content that holds this action
             ran = captured.size() > 10;
         };
         row.apply(selfReplacing);
@@ -116,21 +116,21 @@ private slots:
     }
 
     void theStepCaptionShowsOnlyWhenPresent() {
-        PermissionRowSpec withStep = spec();
+        PermissionRowSpec withStep = details();
         withStep.stepLabel = "Contacts access \u00B7 Required";
         PermissionRow row(withStep);
         auto* step = row.findChild<WrapLabel*>("stepLabel");
         QVERIFY(!step->isHidden());
         QCOMPARE(step->text(), QString::fromUtf8("Contacts access \u00B7 Required"));
-        row.apply(spec());
+        row.apply(details());
         QVERIFY(step->isHidden());
     }
 
     void aLongDetailWrapsAndMakesTheRowTaller() {
-        PermissionRow row(spec());
+        PermissionRow row(details());
         row.show();
         const int shortHeight = row.heightForWidth(600);
-        PermissionRowSpec longer = spec();
+        PermissionRowSpec longer = details();
         longer.detail = "Full Disk Access is available.";
         for (int i = 0; i < 6; ++i) {
             longer.detail += " another sentence that makes the detail long enough to wrap onto further lines.";
@@ -140,7 +140,7 @@ private slots:
     }
 
     void ampersandsInButtonTitlesStayAmpersands() {
-        PermissionRowSpec withAmpersand = spec();
+        PermissionRowSpec withAmpersand = details();
         withAmpersand.primaryTitle = "Save & Refresh";
         PermissionRow row(withAmpersand);
         auto* primary = row.findChild<QPushButton*>("primaryButton");

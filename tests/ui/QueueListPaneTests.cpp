@@ -101,7 +101,7 @@ private slots:
         QVERIFY(child<QListView>(pane, "queueList")->isHidden());
         auto* empty = child<PanePlaceholder>(pane, "emptyState");
         QVERIFY(!empty->isHidden());
-        QCOMPARE(empty->spec().kind, EmptyStateKind::nothingCompleted);
+        QCOMPARE(empty->details().kind, EmptyStateKind::nothingCompleted);
     }
 
     void controlsFollowTheSourceFilterAndRunningRefreshes() {

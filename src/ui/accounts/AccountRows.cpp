@@ -32,89 +32,89 @@ bool canConnectGmail(const AppStateView& state) {
 }
 
 PermissionRowSpec contactsRowSpec(AppStateView& state) {
-    PermissionRowSpec spec{.icon = "person.crop.circle",
+    PermissionRowSpec details{.icon = "person.crop.circle",
                            .title = "Contacts",
                            .primaryEnabled = true,
                            .stepLabel = "Contacts access \u00B7 Required"};
     switch (state.state().contactsPermission) {
         case ContactsPermission::notDetermined:
-            spec.detail = "Required to identify people and filter unknown Messages senders.";
-            spec.primaryTitle = "Allow Contacts";
-            spec.primary = [&state] { state.requestContacts(); };
+            details.detail = "Required to identify people and filter unknown Messages senders.";
+            details.primaryTitle = "Allow Contacts";
+            details.primary = [&state] { state.requestContacts(); };
             break;
         case ContactsPermission::granted:
-            spec.detail = "Required contact access is available.";
-            spec.connected = true;
+            details.detail = "Required contact access is available.";
+            details.connected = true;
             break;
         case ContactsPermission::limited:
-            spec.detail = "Limited access is available. Unshared contacts are treated as unknown senders.";
-            spec.connected = true;
+            details.detail = "Limited access is available. Unshared contacts are treated as unknown senders.";
+            details.connected = true;
             break;
         case ContactsPermission::denied:
-            spec.detail = "Required access was not granted. Enable Contacts to continue.";
-            spec.primaryTitle = "Open Settings";
-            spec.primary = [&state] { state.openContactsSettings(); };
-            spec.secondaryTitle = "Check again";
-            spec.secondary = [&state] { state.reconcileContactsPermission(true); };
+            details.detail = "Required access was not granted. Enable Contacts to continue.";
+            details.primaryTitle = "Open Settings";
+            details.primary = [&state] { state.openContactsSettings(); };
+            details.secondaryTitle = "Check again";
+            details.secondary = [&state] { state.reconcileContactsPermission(true); };
             break;
     }
-    return spec;
+    return details;
 }
 
 PermissionRowSpec messagesRowSpec(AppStateView& state) {
-    PermissionRowSpec spec{.icon = "message.fill", .title = "Messages", .primaryEnabled = true};
+    PermissionRowSpec details{.icon = "message.fill", .title = "Messages", .primaryEnabled = true};
     switch (state.state().messagesPermission) {
         case MessagesPermission::denied:
-            spec.detail = "macOS requires you to enable Full Disk Access in System Settings.";
-            spec.primaryTitle = "Open Settings";
-            spec.primary = [&state] { state.openFullDiskAccess(); };
-            spec.secondaryTitle = "Check again";
-            spec.secondary = [&state] { state.recheckMessagesPermission(); };
+            details.detail = "macOS requires you to enable Full Disk Access in System Settings.";
+            details.primaryTitle = "Open Settings";
+            details.primary = [&state] { state.openFullDiskAccess(); };
+            details.secondaryTitle = "Check again";
+            details.secondary = [&state] { state.recheckMessagesPermission(); };
             break;
         case MessagesPermission::granted:
-            spec.detail = "Full Disk Access is available \u00B7 " + state.lastRefreshLabel(ReviewSource::messages);
-            spec.connected = true;
-            spec.primaryTitle = "Refresh";
-            spec.primary = refreshAction(state, ReviewSource::messages);
-            spec.primaryEnabled = canRefreshSource(state.state(), ReviewSource::messages);
+            details.detail = "Full Disk Access is available \u00B7 " + state.lastRefreshLabel(ReviewSource::messages);
+            details.connected = true;
+            details.primaryTitle = "Refresh";
+            details.primary = refreshAction(state, ReviewSource::messages);
+            details.primaryEnabled = canRefreshSource(state.state(), ReviewSource::messages);
             break;
     }
-    return spec;
+    return details;
 }
 
 PermissionRowSpec gmailRowSpec(AppStateView& state, std::function<void()> openGuide) {
     const PublishedState& published = state.state();
-    PermissionRowSpec spec{.icon = "envelope.fill", .title = "Gmail", .primaryEnabled = true};
+    PermissionRowSpec details{.icon = "envelope.fill", .title = "Gmail", .primaryEnabled = true};
     if (published.gmailStatus.connected) {
-        spec.detail = published.gmailStatus.email.value_or("Connected with read-only access") + " \u00B7 " +
+        details.detail = published.gmailStatus.email.value_or("Connected with read-only access") + " \u00B7 " +
                       state.lastRefreshLabel(ReviewSource::gmail);
-        spec.connected = true;
-        spec.primaryTitle = "Refresh";
-        spec.primary = refreshAction(state, ReviewSource::gmail);
-        spec.secondaryTitle = "Disconnect";
-        spec.secondary = [&state] { state.disconnectGmail(); };
-        spec.primaryEnabled = canRefreshSource(published, ReviewSource::gmail);
+        details.connected = true;
+        details.primaryTitle = "Refresh";
+        details.primary = refreshAction(state, ReviewSource::gmail);
+        details.secondaryTitle = "Disconnect";
+        details.secondary = [&state] { state.disconnectGmail(); };
+        details.primaryEnabled = canRefreshSource(published, ReviewSource::gmail);
     } else if (published.isDisconnectingGmail) {
-        spec.detail = "Removing Nudgerly's saved Gmail authorization.";
+        details.detail = "Removing Nudgerly's saved Gmail authorization.";
     } else if (published.gmailAuthorizationInProgress) {
-        spec.detail = "Waiting for Google sign-in. If no browser window appeared, cancel this attempt and try again.";
-        spec.primaryTitle = "Cancel authorization";
+        details.detail = "Waiting for Google sign-in. If no browser window appeared, cancel this attempt and try again.";
+        details.primaryTitle = "Cancel authorization";
         // The sign-in may have ended on its own since this row was drawn; then there is nothing to stop.
-        spec.primary = [&state] {
+        details.primary = [&state] {
             if (state.state().gmailAuthorizationInProgress) {
                 state.cancelGmailAuthorization();
             }
         };
     } else if (published.gmailStatus.configured) {
-        spec.detail = contactsUsable(published) ? "Ready to request read-only Gmail access."
+        details.detail = contactsUsable(published) ? "Ready to request read-only Gmail access."
                                                 : "Grant Contacts access before connecting Gmail.";
-        spec.primaryTitle = "Connect Gmail";
-        spec.primary = std::move(openGuide);
-        spec.primaryEnabled = canConnectGmail(state);
+        details.primaryTitle = "Connect Gmail";
+        details.primary = std::move(openGuide);
+        details.primaryEnabled = canConnectGmail(state);
     } else {
-        spec.detail = "Gmail is unavailable in this build. Install the latest Nudgerly build.";
+        details.detail = "Gmail is unavailable in this build. Install the latest Nudgerly build.";
     }
-    return spec;
+    return details;
 }
 
 PermissionRowSpec updatesRowSpec(const std::string& versionLabel, std::function<void()> checkNow) {

@@ -189,12 +189,12 @@ void LocalAIModelRow::syncButtons() {
     while (QLayoutItem* rest = buttonLayout_->takeAt(0)) {
         delete rest;
     }
-    for (const ModelButton& spec : shown) {
-        QPushButton* button = buttons_.at(spec.action);
-        button->setText(buttonText(qtText(spec.text)));
-        Look::setProminent(*button, spec.style == ModelButton::Style::prominent);
-        Look::setDestructive(*button, spec.role == ModelButton::Role::destructive);
-        button->setEnabled(spec.enabled);
+    for (const ModelButton& details : shown) {
+        QPushButton* button = buttons_.at(details.action);
+        button->setText(buttonText(qtText(details.text)));
+        Look::setProminent(*button, details.style == ModelButton::Style::prominent);
+        Look::setDestructive(*button, details.role == ModelButton::Role::destructive);
+        button->setEnabled(details.enabled);
         buttonLayout_->addWidget(button);
         button->show();
     }

@@ -41,20 +41,20 @@ ConfirmDialog::ConfirmDialog(const QString& title, const QString& message, std::
     QPushButton* cancel = nullptr;
     QPushButton* firstPlain = nullptr;
     bool destructive = false;
-    for (ConfirmButton& spec : buttons) {
-        const bool first = spec.role == ConfirmButton::Role::none && !firstPlain;
-        QPushButton* button = addButton(nudgerly::buttonText(spec.title), messageBoxRole(spec.role, first));
-        if (spec.role == ConfirmButton::Role::cancel && !cancel) {
+    for (ConfirmButton& details : buttons) {
+        const bool first = details.role == ConfirmButton::Role::none && !firstPlain;
+        QPushButton* button = addButton(nudgerly::buttonText(details.title), messageBoxRole(details.role, first));
+        if (details.role == ConfirmButton::Role::cancel && !cancel) {
             cancel = button;
         }
         if (first) {
             firstPlain = button;
         }
-        if (spec.role == ConfirmButton::Role::destructive) {
+        if (details.role == ConfirmButton::Role::destructive) {
             Look::setDestructive(*button);
             destructive = true;
         }
-        buttons_.emplace_back(button, std::move(spec));
+        buttons_.emplace_back(button, std::move(details));
     }
     if (cancel) {
         setEscapeButton(cancel);
@@ -66,9 +66,9 @@ ConfirmDialog::ConfirmDialog(const QString& title, const QString& message, std::
     }
 
     connect(this, &QMessageBox::buttonClicked, this, [this](QAbstractButton* clicked) {
-        for (const auto& [button, spec] : buttons_) {
-            if (button == clicked && spec.role != ConfirmButton::Role::cancel && spec.action) {
-                spec.action();
+        for (const auto& [button, details] : buttons_) {
+            if (button == clicked && details.role != ConfirmButton::Role::cancel && details.action) {
+                details.action();
             }
         }
     });
@@ -84,8 +84,8 @@ ConfirmDialog* ConfirmDialog::present(QWidget* parent, const QString& title, con
 }
 
 QPushButton* ConfirmDialog::buttonTitled(const QString& title) const {
-    for (const auto& [button, spec] : buttons_) {
-        if (spec.title == title) {
+    for (const auto& [button, details] : buttons_) {
+        if (details.title == title) {
             return qobject_cast<QPushButton*>(button);
         }
     }

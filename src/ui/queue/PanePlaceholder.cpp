@@ -57,27 +57,27 @@ PanePlaceholder::PanePlaceholder(QWidget* parent) : QWidget(parent) {
     apply({});
 }
 
-void PanePlaceholder::apply(const EmptyStateSpec& spec) {
-    spec_ = spec;
-    const bool note = spec_.kind == EmptyStateKind::initialRefresh;
+void PanePlaceholder::apply(const EmptyStateSpec& details) {
+    details_ = details;
+    const bool note = details_.kind == EmptyStateKind::initialRefresh;
     stack_->setSpacing(note ? noteSpacing : placeholderSpacing);
     content_->setMaximumWidth(note ? QWIDGETSIZE_MAX : placeholderWidth);
 
-    symbol_->setSymbol(spec_.symbol);
-    symbol_->setVisible(!spec_.symbol.empty());
-    title_->setText(qtText(spec_.title));
-    title_->setAccessibleName(qtText(spec_.title));
-    description_->setText(qtText(spec_.description));
+    symbol_->setSymbol(details_.symbol);
+    symbol_->setVisible(!details_.symbol.empty());
+    title_->setText(qtText(details_.title));
+    title_->setAccessibleName(qtText(details_.title));
+    description_->setText(qtText(details_.description));
 
     auto* row = static_cast<QHBoxLayout*>(buttonRow_->layout());
-    while (buttons_.size() < spec_.buttons.size()) {
+    while (buttons_.size() < details_.buttons.size()) {
         const std::size_t index = buttons_.size();
         auto* button = new QPushButton(buttonRow_);
         row->insertWidget(static_cast<int>(index), button);
-        // The action is looked up at the press, so a reused button runs the current spec's action.
+        // The action is looked up at the press, so a reused button runs the action of the details now shown.
         connect(button, &QPushButton::clicked, this, [this, index] {
-            if (index < spec_.buttons.size()) {
-                const EmptyStateAction action = spec_.buttons[index].action;
+            if (index < details_.buttons.size()) {
+                const EmptyStateAction action = details_.buttons[index].action;
                 emit actionTriggered(action);
             }
         });
@@ -85,16 +85,16 @@ void PanePlaceholder::apply(const EmptyStateSpec& spec) {
     }
     for (std::size_t index = 0; index < buttons_.size(); ++index) {
         QPushButton& button = *buttons_[index];
-        const bool shown = index < spec_.buttons.size();
+        const bool shown = index < details_.buttons.size();
         button.setVisible(shown);
         if (shown) {
-            const EmptyStateButton& wanted = spec_.buttons[index];
+            const EmptyStateButton& wanted = details_.buttons[index];
             button.setText(buttonText(qtText(wanted.text)));
             button.setEnabled(wanted.enabled);
             Look::setProminent(button, wanted.prominent);
         }
     }
-    buttonRow_->setVisible(!spec_.buttons.empty());
+    buttonRow_->setVisible(!details_.buttons.empty());
 }
 
 }  // namespace nudgerly

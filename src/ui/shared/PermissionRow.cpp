@@ -15,7 +15,7 @@ namespace nudgerly {
 namespace {
 
 // Runs the action the row holds when the button is pressed. It is copied first: the action may apply a
-// new spec to this row, which replaces the one running.
+// new content to this row, which replaces the one running.
 void runAction(const std::function<void()>& held) {
     if (const std::function<void()> action = held) {
         action();
@@ -24,7 +24,7 @@ void runAction(const std::function<void()>& held) {
 
 }  // namespace
 
-PermissionRow::PermissionRow(PermissionRowSpec spec, QWidget* parent) : QWidget(parent) {
+PermissionRow::PermissionRow(PermissionRowSpec details, QWidget* parent) : QWidget(parent) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 14, 0, 14);
     row->setSpacing(14);
@@ -62,32 +62,32 @@ PermissionRow::PermissionRow(PermissionRowSpec spec, QWidget* parent) : QWidget(
     Look::setProminent(*primary_);
     row->addWidget(secondary_, 0, Qt::AlignVCenter);
     row->addWidget(primary_, 0, Qt::AlignVCenter);
-    connect(secondary_, &QPushButton::clicked, this, [this] { runAction(spec_.secondary); });
-    connect(primary_, &QPushButton::clicked, this, [this] { runAction(spec_.primary); });
+    connect(secondary_, &QPushButton::clicked, this, [this] { runAction(details_.secondary); });
+    connect(primary_, &QPushButton::clicked, this, [this] { runAction(details_.primary); });
 
-    apply(std::move(spec));
+    apply(std::move(details));
 }
 
-void PermissionRow::apply(PermissionRowSpec spec) {
-    spec_ = std::move(spec);
+void PermissionRow::apply(PermissionRowSpec details) {
+    details_ = std::move(details);
 
-    icon_->setSymbol(spec_.icon);
-    icon_->setTone(spec_.connected ? Tone::green : Tone::secondary);
-    step_->setText(spec_.stepLabel ? qtText(*spec_.stepLabel) : QString());
-    step_->setVisible(spec_.stepLabel.has_value());
-    title_->setText(qtText(spec_.title));
-    readiness_->setSymbol(spec_.connected ? "checkmark.circle.fill" : "exclamationmark.circle");
-    readiness_->setTone(spec_.connected ? Tone::green : Tone::orange);
-    readiness_->setText(spec_.connected ? QStringLiteral("Ready") : QStringLiteral("Needs setup"));
-    detail_->setText(qtText(spec_.detail));
+    icon_->setSymbol(details_.icon);
+    icon_->setTone(details_.connected ? Tone::green : Tone::secondary);
+    step_->setText(details_.stepLabel ? qtText(*details_.stepLabel) : QString());
+    step_->setVisible(details_.stepLabel.has_value());
+    title_->setText(qtText(details_.title));
+    readiness_->setSymbol(details_.connected ? "checkmark.circle.fill" : "exclamationmark.circle");
+    readiness_->setTone(details_.connected ? Tone::green : Tone::orange);
+    readiness_->setText(details_.connected ? QStringLiteral("Ready") : QStringLiteral("Needs setup"));
+    detail_->setText(qtText(details_.detail));
 
-    const bool showsSecondary = spec_.secondaryTitle && spec_.secondary;
-    secondary_->setText(showsSecondary ? buttonText(qtText(*spec_.secondaryTitle)) : QString());
+    const bool showsSecondary = details_.secondaryTitle && details_.secondary;
+    secondary_->setText(showsSecondary ? buttonText(qtText(*details_.secondaryTitle)) : QString());
     secondary_->setVisible(showsSecondary);
-    const bool showsPrimary = spec_.primaryTitle && spec_.primary;
-    primary_->setText(showsPrimary ? buttonText(qtText(*spec_.primaryTitle)) : QString());
+    const bool showsPrimary = details_.primaryTitle && details_.primary;
+    primary_->setText(showsPrimary ? buttonText(qtText(*details_.primaryTitle)) : QString());
     primary_->setVisible(showsPrimary);
-    primary_->setEnabled(spec_.primaryEnabled);
+    primary_->setEnabled(details_.primaryEnabled);
 }
 
 }  // namespace nudgerly

@@ -38,12 +38,12 @@ class PermissionRow : public QWidget {
     Q_OBJECT
 
 public:
-    explicit PermissionRow(PermissionRowSpec spec = {}, QWidget* parent = nullptr);
+    explicit PermissionRow(PermissionRowSpec details = {}, QWidget* parent = nullptr);
 
-    void apply(PermissionRowSpec spec);
+    void apply(PermissionRowSpec details);
 
 private:
-    PermissionRowSpec spec_;
+    PermissionRowSpec details_;
     SymbolView* icon_ = nullptr;
     WrapLabel* step_ = nullptr;
     WrapLabel* title_ = nullptr;

@@ -10,7 +10,7 @@
 
 namespace nudgerly {
 
-SidebarStatusLine::SidebarStatusLine(const SidebarStatusLineSpec& spec, QWidget* parent) : QWidget(parent) {
+SidebarStatusLine::SidebarStatusLine(const SidebarStatusLineSpec& details, QWidget* parent) : QWidget(parent) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(8);
@@ -35,13 +35,13 @@ SidebarStatusLine::SidebarStatusLine(const SidebarStatusLineSpec& spec, QWidget*
     texts->addWidget(value_);
     row->addLayout(texts, 1);
 
-    apply(spec);
+    apply(details);
 }
 
-void SidebarStatusLine::apply(const SidebarStatusLineSpec& spec) {
-    dot_->setFill(dotTone(spec.good, spec.neutral), 1.0);
-    label_->setText(qtText(spec.label));
-    value_->setText(qtText(spec.value));
+void SidebarStatusLine::apply(const SidebarStatusLineSpec& details) {
+    dot_->setFill(dotTone(details.good, details.neutral), 1.0);
+    label_->setText(qtText(details.label));
+    value_->setText(qtText(details.value));
 }
 
 Tone SidebarStatusLine::dotTone(bool good, bool neutral) {

@@ -27,9 +27,9 @@ class SidebarStatusLine : public QWidget {
     Q_OBJECT
 
 public:
-    explicit SidebarStatusLine(const SidebarStatusLineSpec& spec = {}, QWidget* parent = nullptr);
+    explicit SidebarStatusLine(const SidebarStatusLineSpec& details = {}, QWidget* parent = nullptr);
 
-    void apply(const SidebarStatusLineSpec& spec);
+    void apply(const SidebarStatusLineSpec& details);
 
     // Neutral wins over good: secondary; else good green; else orange.
     static Tone dotTone(bool good, bool neutral);

@@ -93,9 +93,9 @@ void Sidebar::sync() {
             item->setData(shown, countRole);
         }
     }
-    const auto specs = AppSidebar::statusLines(state);
+    const auto detailsList = AppSidebar::statusLines(state);
     for (std::size_t i = 0; i < statusLines_.size(); ++i) {
-        statusLines_[i]->apply(specs[i]);
+        statusLines_[i]->apply(detailsList[i]);
     }
     syncSelection();
 }

@@ -176,10 +176,10 @@ TEST_F(MessagesReaderTest, DeletedSpamFilteredAndNonTextRowsStayOut) {
     db_.received(chat, "+14155550101", "  \uFFFC \n ", 3h);  // only an attachment: no words
     db_.received(chat, "+14155550101", "\uFFFC\uFFFCsee   the\n\tphotos\uFFFC", 2h);
 
-    for (const test::ChatSpec& spec : {test::ChatSpec{.handles = {"+14155550102"}, .isFiltered = true},
+    for (const test::ChatSpec& details : {test::ChatSpec{.handles = {"+14155550102"}, .isFiltered = true},
                                  test::ChatSpec{.handles = {"+14155550103"}, .isRecovered = true},
                                  test::ChatSpec{.handles = {"+14155550104"}, .isDeletingIncomingMessages = true}}) {
-        db_.received(db_.chat(spec), spec.handles[0], "hidden", 1h);
+        db_.received(db_.chat(details), details.handles[0], "hidden", 1h);
     }
 
     const ConversationBatch batch = scan();
