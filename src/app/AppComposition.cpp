@@ -4,6 +4,7 @@
 #include "app/MessagesReaderSource.h"
 #include "platform/VCardContactsStore.h"
 #include "sources/messages/MessagesPermission.h"
+#include "state/DesktopOpener.h"
 
 namespace nudgerly {
 
@@ -31,7 +32,7 @@ AppComposition::AppComposition(const AppEnvironment& environment, MainQueue& mai
         },
         .makeDownloadManager = downloadManagerFactory(dataDirectory, mainQueue),
         .clipboard = std::move(clipboard),
-        .opener = AppStandIns::systemOpener(),
+        .opener = std::make_shared<DesktopOpener>(executor_),
     });
 }
 

@@ -21,16 +21,8 @@ private:
     }
 };
 
-class PendingSystemOpener final : public SystemOpener {
-public:
-    void openLink(const std::string&) override {}
-    void openFolder(const std::filesystem::path&) override {}
-};
-
 }  // namespace
 
 std::shared_ptr<GmailSource> gmailService() { return std::make_shared<PendingGmailService>(); }
-
-std::shared_ptr<SystemOpener> systemOpener() { return std::make_shared<PendingSystemOpener>(); }
 
 }  // namespace nudgerly::AppStandIns

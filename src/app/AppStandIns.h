@@ -3,7 +3,6 @@
 #include <memory>
 
 #include "state/GmailSource.h"
-#include "state/SystemOpener.h"
 
 // Stand-ins for the parts of the program that are not built yet, so that the state object can be
 // composed and run today. Each says plainly what it cannot do; replace it where AppComposition makes
@@ -12,8 +11,5 @@ namespace nudgerly::AppStandIns {
 
 // Until the Gmail service exists: no client is configured, so nothing connects.
 std::shared_ptr<GmailSource> gmailService();
-
-// Until the system opener exists: opens nothing.
-std::shared_ptr<SystemOpener> systemOpener();
 
 }  // namespace nudgerly::AppStandIns

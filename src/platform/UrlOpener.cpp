@@ -1,5 +1,6 @@
 #include "platform/UrlOpener.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
 #include <system_error>
@@ -21,7 +22,28 @@ bool isExecutableFile(const fs::path& path) {
     return fs::is_regular_file(path, error) && ::access(path.c_str(), X_OK) == 0;
 }
 
+bool hasControlCharacter(std::string_view text) {
+    return std::ranges::any_of(text, [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
+
 }  // namespace
+
+bool isOpenableLink(std::string_view link) {
+    if (hasControlCharacter(link)) {
+        return false;
+    }
+    const auto colon = link.find(':');
+    if (colon == std::string_view::npos) {
+        return false;
+    }
+    // Schemes ignore case, in ASCII only.
+    std::string scheme(link.substr(0, colon));
+    std::ranges::transform(scheme, scheme.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    if (scheme == "sms" || scheme == "mailto") {
+        return true;
+    }
+    return isWebAddress(link);
+}
 
 XdgUrlOpener::XdgUrlOpener(std::optional<fs::path> program, std::chrono::milliseconds settleTime)
     : program_(std::move(program)), settleTime_(settleTime) {}
@@ -46,16 +68,30 @@ std::optional<fs::path> XdgUrlOpener::findOnPath(const std::string& name) {
 }
 
 bool XdgUrlOpener::open(const std::string& address, std::stop_token stop) {
-    if (!isWebAddress(address)) {
+    return isWebAddress(address) && launch(address, stop);
+}
+
+bool XdgUrlOpener::openLink(const std::string& link, std::stop_token stop) {
+    return isOpenableLink(link) && launch(link, stop);
+}
+
+bool XdgUrlOpener::openFolder(const fs::path& folder, std::stop_token stop) {
+    std::error_code error;
+    // Absolute, so that the argument can never read as an option of xdg-open.
+    if (!folder.is_absolute() || !fs::is_directory(folder, error)) {
         return false;
     }
+    return launch(folder.lexically_normal().string(), stop);
+}
+
+bool XdgUrlOpener::launch(const std::string& argument, std::stop_token stop) {
     const auto program = program_ ? program_ : findOnPath("xdg-open");
     if (!program) {
         return false;
     }
     std::shared_ptr<ChildProcess> child;
     try {
-        child = ChildProcess::launch(program->string(), {address});
+        child = ChildProcess::launch(program->string(), {argument});
     } catch (const ChildProcessLaunchError&) {
         return false;
     }

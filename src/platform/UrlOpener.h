@@ -5,6 +5,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <string_view>
 
 namespace nudgerly {
 
@@ -18,6 +19,11 @@ public:
     // it off the main thread; throws CancelledError when `stop` is requested meanwhile.
     virtual bool open(const std::string& address, std::stop_token stop) = 0;
 };
+
+// Whether a conversation's link may be handed to the desktop: an "sms:" or "mailto:" link, or an http
+// or https address with a host, free of control characters. Links come from saved data, and the
+// desktop would start whatever program claims any other scheme.
+bool isOpenableLink(std::string_view link);
 
 // Opens addresses with "xdg-open", found on PATH and started with the address as its one argument
 // (never through a shell). xdg-open either hands the address on and exits, or runs the browser itself:
@@ -33,10 +39,21 @@ public:
 
     bool open(const std::string& address, std::stop_token stop) override;
 
+    // A conversation's link, in the application that handles its scheme. Links that isOpenableLink
+    // refuses are not opened (false) and start nothing. Blocks and throws as `open` does.
+    bool openLink(const std::string& link, std::stop_token stop);
+
+    // A folder the program names itself, in the file manager. Only an absolute path to an existing
+    // folder is opened; anything else is refused (false). Blocks and throws as `open` does.
+    bool openFolder(const std::filesystem::path& folder, std::stop_token stop);
+
     // The first executable file named `name` in the folders of $PATH; absent when there is none.
     static std::optional<std::filesystem::path> findOnPath(const std::string& name);
 
 private:
+    // Starts xdg-open with `argument` and waits for it to settle.
+    bool launch(const std::string& argument, std::stop_token stop);
+
     std::optional<std::filesystem::path> program_;
     std::chrono::milliseconds settleTime_;
 };

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -66,6 +67,37 @@ TEST_F(UrlOpenerTests, OpensWebAddressesOnly) {
         EXPECT_FALSE(urlOpener.open(address, {})) << address;
     }
     EXPECT_EQ(arguments(), "");
+}
+
+TEST(OpenableLinkTests, OnlyTheLinkSchemesOfConversationsAreOpenable) {
+    for (const auto* link : {"sms:+15550100", "SMS:+15550100", "sms:ann@example.com", "mailto:ann@example.com",
+                             "MailTo:ann@example.com?subject=Hi", "https://mail.google.com/mail/u/0/#inbox/18c2",
+                             "http://example.com/"}) {
+        EXPECT_TRUE(isOpenableLink(link)) << link;
+    }
+    for (const auto* link : {"file:///etc/passwd", "javascript:alert(1)", "smsto:+15550100", "ssh://host",
+                             "x-scheme-handler/sms:1", "imessage:+15550100", "https://", "https:/example.com",
+                             "https://exa mple.com/", "sms", "", ":sms", "-sms:+1", "sms:+1\nid", "mailto:a\x7F"}) {
+        EXPECT_FALSE(isOpenableLink(link)) << link;
+    }
+}
+
+TEST_F(UrlOpenerTests, LinksAndFoldersGoOverAsTheirOneArgumentAndOthersStartNothing) {
+    XdgUrlOpener urlOpener(opener("exit 0"));
+    const fs::path folder = root / "it's a \"folder\"; touch pwned";
+    fs::create_directories(folder);
+    EXPECT_TRUE(urlOpener.openLink("sms:+1 555 'x' \"y\"; touch pwned", {}));
+    EXPECT_TRUE(urlOpener.openFolder(root / "it's a \"folder\"; touch pwned" / "..", {}));
+    EXPECT_TRUE(urlOpener.openFolder(folder, {}));
+    EXPECT_EQ(arguments(), "sms:+1 555 'x' \"y\"; touch pwned\n" + root.path().string() + "/\n" + folder.string() + "\n");
+
+    EXPECT_FALSE(urlOpener.openLink("file:///etc/passwd", {}));
+    EXPECT_FALSE(urlOpener.openFolder("relative/folder", {}));
+    EXPECT_FALSE(urlOpener.openFolder(root / "missing", {}));
+    EXPECT_FALSE(urlOpener.open("sms:+15550100", {}));  // the browser's road takes web addresses only
+    const std::string recorded = arguments();
+    EXPECT_EQ(std::ranges::count(recorded, '\n'), 3);
+    EXPECT_FALSE(fs::exists(root / "pwned"));
 }
 
 TEST_F(UrlOpenerTests, AStopEndsTheWait) {
