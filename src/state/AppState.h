@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 
 #include "classifier/ConversationClassifier.h"
 #include "classifier/ModelRunReport.h"
@@ -155,9 +156,13 @@ private:
     // ---- Permissions ----
     MainAsync<> requestContactsAccess(TaskHandle task);
 
-    // ---- Shutdown ----
+    // ---- Item actions and shutdown ----
+    // Publishes the completion marks and stores them under "completed-items".
+    void storeCompleted(std::unordered_set<std::string> completed);
     void prepareForShutdown();
     void cancelAllRefreshes();
+    MainTask modelServerShutdownRun(TaskHandle task);
+    MainTask terminationRun(TaskHandle task, std::function<void()> finished);
 
     // ---- Gmail and the model ----
     void cancelGmailAuthorizationTask();

@@ -332,8 +332,7 @@ void AppState::migrateCompletedItems(const ReviewSnapshot* previous, const Revie
     if (migrated == completed) {
         return;
     }
-    publisher().setCompleted({migrated.begin(), migrated.end()});
-    settings_.setStringArray(AppStateSettings::completedItems, {migrated.begin(), migrated.end()});
+    storeCompleted({migrated.begin(), migrated.end()});
 }
 
 void AppState::apply(const ModelRunReport& report, ReviewSource source) {

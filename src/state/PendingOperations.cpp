@@ -22,18 +22,4 @@ void AppState::recheckMessagesPermission() {}
 void AppState::openContactsSettings() {}
 void AppState::openFullDiskAccess() {}
 
-// ---- Item actions and shutdown ----
-
-void AppState::toggleCompleted(const ReviewItem&) {}
-void AppState::copyDraft(const ReviewItem&) {}
-void AppState::open(const ReviewItem&) {}
-void AppState::prepareForShutdown() {}
-void AppState::cancelAllRefreshes() {}
-void AppState::shutdown() {}
-void AppState::shutdownForTermination(std::function<void()> finished) {
-    if (finished) {
-        finished();
-    }
-}
-
 }  // namespace nudgerly

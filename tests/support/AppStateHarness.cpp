@@ -39,7 +39,7 @@ AppState& AppStateHarness::build() {
     const auto model = localModel;
     AppStateDependencies dependencies{
         .mainQueue = queue,
-        .executor = executor,
+        .executor = workers ? *workers : static_cast<BackgroundExecutor&>(executor),
         .clock = queue,
         .settings = settings,
         .info = AppInfo(AppInfo::compiledDefaults()),

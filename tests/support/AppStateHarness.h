@@ -31,6 +31,9 @@ public:
 
     VirtualMainQueue queue;
     ManualBackgroundExecutor executor;
+    // When set, the state object's jobs run there instead (real worker threads, say); the test stops
+    // it after `destroy()`.
+    BackgroundExecutor* workers = nullptr;
     TempDir root;
     std::filesystem::path dataDirectory;
     std::shared_ptr<InMemorySettingsStore> settings = std::make_shared<InMemorySettingsStore>();
