@@ -196,6 +196,7 @@ private:
     int64_t contactsRevision_ = 0;
     std::chrono::steady_clock::time_point contactsLaunchNotificationDeadline_;
     bool pendingMessagesRebuild_ = false;
+    bool terminating_ = false;  // quitting has begun; no refresh starts any more
     int64_t modelSelectionGeneration_ = 0;
     std::map<ReviewSource, ModelRunReport> modelRunReports_;
     std::map<ReviewSource, std::string> sourceRefreshIssues_;

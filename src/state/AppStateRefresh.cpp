@@ -59,6 +59,9 @@ std::string reviewDetail(const ModelAvailability& availability) {
 }  // namespace
 
 void AppState::startRefresh(ReviewSource source, int64_t requestedDays) {
+    if (terminating_) {
+        return;  // the program is ending: nothing it would save may begin
+    }
     if (source == ReviewSource::messages) {
         pendingMessagesRebuild_ = false;
         contactsRebuildTask_.cancel();

@@ -43,6 +43,9 @@ MainTask AppState::modelServerShutdownRun(TaskHandle task) {
 }
 
 void AppState::shutdownForTermination(std::function<void()> finished) {
+    // The window stays while quitting waits: a refresh asked for meanwhile, or the start-up's pending
+    // rebuild, must not begin the work that was just stopped.
+    terminating_ = true;
     prepareForShutdown();
     tasks_.spawn([this, finished = std::move(finished)](TaskHandle task) {
         return terminationRun(std::move(task), finished);

@@ -165,6 +165,10 @@ TEST_F(ShutdownTest, QuittingReportsTheEndOnTheMainQueueOnceTheServerIsStopped) 
     app.shutdownForTermination([&] { ++finished; });
     harness.queue.drain();
     EXPECT_EQ(finished, 0);
+    // While the program waits to end, a refresh asked for in the window starts nothing.
+    app.refreshAll(7);
+    harness.queue.drain();
+    EXPECT_TRUE(state().refreshingSources.empty());
     EXPECT_EQ(harness.executor.pendingLabels(), std::vector<std::string>{"Model server shutdown"});
 
     harness.settle();
