@@ -12,6 +12,7 @@
 #include "classifier/ConversationClassifier.h"
 #include "classifier/ModelRunReport.h"
 #include "core/MainTask.h"
+#include "core/UserFacingError.h"
 #include "modelpacks/ModelDownloadManager.h"
 #include "platform/ContactsChangeObservers.h"
 #include "state/AppStateDependencies.h"
@@ -116,7 +117,13 @@ public:
 
 private:
     // ---- Refresh runs ----
-    class ContactsAccessError;
+    // A refresh or a Gmail sign-in needs Contacts access, and it is not there.
+    class ContactsAccessError : public UserFacingError {
+    public:
+        static constexpr const char* sentence =
+            "Nudgerly requires Contacts access before it can review Messages or Gmail.";
+        ContactsAccessError() : UserFacingError(sentence) {}
+    };
     // The run of one refresh, from the source read to its clean-up.
     MainTask refreshRun(TaskHandle task, OperationContext context);
     // Shows the run's progress line, while its generation is current.

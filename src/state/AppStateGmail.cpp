@@ -3,16 +3,10 @@
 #include <exception>
 
 #include "core/RawEnum.h"
-#include "core/UserFacingError.h"
+#include "core/CancelledError.h"
 #include "state/AppState.h"
 
 namespace nudgerly {
-
-namespace {
-
-const char* const contactsRequiredSentence = "Nudgerly requires Contacts access before it can review Messages or Gmail.";
-
-}  // namespace
 
 void AppState::connectGmail() {
     if (!requireModelChoice() || !requireContactsAccess()) {
@@ -61,7 +55,7 @@ MainTask AppState::gmailAuthorizationRun(TaskHandle task, bool wasConnected) {
             }
             // A reconnection keeps its new tokens, so the account shown must be the one they are for.
             publisher().setGmailStatus(gmail_->status());
-            throw UserFacingError(contactsRequiredSentence);
+            throw ContactsAccessError();
         }
     } catch (const CancelledError&) {
     } catch (const std::exception& error) {

@@ -33,7 +33,7 @@ bool AppState::requireContactsAccess() {
     publisher().setSection(Section::accounts);
     publisher().setSelectedItemID(std::nullopt);
     publisher().setActivity("Contacts access is required");
-    publisher().setErrorMessage("Nudgerly requires Contacts access before it can review Messages or Gmail.");
+    publisher().setErrorMessage(ContactsAccessError::sentence);
     return false;
 }
 
@@ -70,6 +70,9 @@ void AppState::setLookback(LookbackWindow window) {
 
 void AppState::ensureLookbackCoverageForCurrentView() {
     const auto& s = state();
+    if (s.isDeletingLocalData) {
+        return;  // no refresh may start, so announce none
+    }
     if (!s.sourceFilter && isRefreshingCurrentView()) {
         return;
     }
@@ -123,6 +126,9 @@ void AppState::refreshCurrentView() {
 }
 
 void AppState::refresh(ReviewSource source, int64_t requestedDays) {
+    if (state().isDeletingLocalData) {
+        return;  // a run's save would bring back a file the deletion removes
+    }
     if (!requireModelChoice() || !requireContactsAccess()) {
         return;
     }
@@ -142,6 +148,9 @@ void AppState::refresh(ReviewSource source, int64_t requestedDays) {
 }
 
 void AppState::refreshAll(int64_t requestedDays) {
+    if (state().isDeletingLocalData) {
+        return;  // a run's save would bring back a file the deletion removes
+    }
     if (!requireModelChoice() || !requireContactsAccess()) {
         return;
     }

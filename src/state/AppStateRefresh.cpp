@@ -17,13 +17,6 @@
 
 namespace nudgerly {
 
-// A refresh needs Contacts access, and it is not there.
-class AppState::ContactsAccessError : public UserFacingError {
-public:
-    ContactsAccessError()
-        : UserFacingError("Nudgerly requires Contacts access before it can review Messages or Gmail.") {}
-};
-
 namespace {
 
 std::string join(const std::vector<std::string>& lines) {

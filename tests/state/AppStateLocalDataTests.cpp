@@ -127,6 +127,10 @@ TEST_F(AppStateLocalDataTest, IsRefusedWhileAnotherLongOperationRuns) {
         return wasRefused;
     };
 
+    app.refresh(ReviewSource::messages, 7);
+    EXPECT_TRUE(refused());
+    app.connectGmail();
+    EXPECT_TRUE(refused());
     app.disconnectGmail();
     EXPECT_TRUE(refused());
     app.selectModelPack(harness.catalog.packs[1].identifier);
@@ -190,6 +194,24 @@ TEST_F(AppStateLocalDataTest, GmailTokensThatSurviveTheDisconnectAreAFailure) {
                                     "The stored Gmail tokens could not be deleted.");
     EXPECT_EQ(entriesOf(harness.dataDirectory), std::vector<std::string>{"ModelPacks"});  // the files still went
     EXPECT_FALSE(state().isDeletingLocalData);
+}
+
+TEST_F(AppStateLocalDataTest, NoRefreshStartsWhileTheDeletionRuns) {
+    AppState& app = start();
+    const auto scansBefore = harness.messages->calls().size();
+    app.deleteLocalData();
+    app.refresh(ReviewSource::messages, 7);
+    app.refresh(ReviewSource::gmail, 7);
+    app.refreshAll(7);
+    app.refreshCurrentView();
+    app.setLookback(LookbackWindow::ninety);  // a re-check that would expand the queue
+    EXPECT_TRUE(state().refreshingSources.empty());
+    EXPECT_EQ(state().activity, "Deleting local Nudgerly data");
+    harness.settle();
+    EXPECT_EQ(state().activity, "Local Nudgerly data deleted");
+    EXPECT_EQ(harness.messages->calls().size(), scansBefore);
+    EXPECT_FALSE(fs::exists(harness.snapshotFile(ReviewSource::messages)));
+    EXPECT_FALSE(fs::exists(harness.snapshotFile(ReviewSource::gmail)));
 }
 
 }  // namespace
