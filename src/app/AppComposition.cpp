@@ -1,7 +1,10 @@
 #include "app/AppComposition.h"
 
-#include "app/AppStandIns.h"
+#include "app/GmailServiceSource.h"
 #include "app/MessagesReaderSource.h"
+#include "platform/HttpClient.h"
+#include "platform/InstallLocations.h"
+#include "platform/UrlOpener.h"
 #include "platform/VCardContactsStore.h"
 #include "sources/messages/MessagesPermission.h"
 #include "state/DesktopOpener.h"
@@ -26,7 +29,15 @@ AppComposition::AppComposition(const AppEnvironment& environment, MainQueue& mai
         .contacts = contacts,
         .messagesPermission = [] { return currentMessagesPermission(); },
         .messages = makeMessagesReaderSource(contacts),
-        .gmail = AppStandIns::gmailService(),
+        .gmail = makeGmailServiceSource({
+            .resourceFolder = InstallLocations::resourceFolder(),
+            .dataDirectory = dataDirectory,
+            .secrets = environment.secrets,
+            .http = std::make_shared<CurlHttpClient>(),
+            .urlOpener = std::make_shared<XdgUrlOpener>(),
+            .mainQueue = mainQueue,
+            .clock = clock_,
+        }),
         .makeClassifier = [dataDirectory, &mainQueue](const ModelPack& pack) {
             return std::make_shared<ConversationClassifier>(pack, dataDirectory, mainQueue);
         },

@@ -15,7 +15,7 @@ namespace nudgerly {
 // The program's state object with the real parts behind every seam: the vCard Contacts store, the
 // Messages permission probe, the classifier and download manager of a pack, and the worker threads.
 // The window passes in its main queue, its clipboard and the dialog that asks for Contacts access.
-// The Gmail service is a stand-in until that part is built (see AppStandIns.h). Main thread only.
+// Main thread only.
 class AppComposition {
 public:
     AppComposition(const AppEnvironment& environment, MainQueue& mainQueue, std::shared_ptr<Clipboard> clipboard,

@@ -58,7 +58,8 @@ TEST_F(AppStateGmailTest, ASignInPublishesTheAccountAndRefreshesGmailWithItsLook
     EXPECT_FALSE(app.canSelectModelPack());
     harness.settle();
     EXPECT_FALSE(state().gmailAuthorizationInProgress);
-    EXPECT_EQ(state().gmailStatus, (GmailConnectionStatus{.configured = true, .connected = true, .email = "new@example.com"}));
+    EXPECT_EQ(state().gmailStatus,
+              (GmailConnectionStatus{.configured = true, .connected = true, .email = "new@example.com"}));
     EXPECT_EQ(callsOf("refresh(30)"), 1);
     EXPECT_FALSE(state().errorMessage);
 

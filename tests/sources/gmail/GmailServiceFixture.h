@@ -42,8 +42,8 @@ protected:
         gmail.setProfile("me@example.com");
     }
 
-    GmailService& makeService() {
-        service = std::make_unique<GmailService>(GmailServiceDependencies{
+    GmailServiceDependencies dependencies() {
+        return {
             .resourceFolder = std::nullopt,
             .dataDirectory = root / "data",
             .secrets = secrets,
@@ -55,7 +55,11 @@ protected:
             .callbackWait = callbackWait,
             .retrySleeper = [](std::chrono::milliseconds, std::stop_token) {},
             .randomBytes = randomBytes,
-        });
+        };
+    }
+
+    GmailService& makeService() {
+        service = std::make_unique<GmailService>(dependencies());
         return *service;
     }
 
