@@ -6,6 +6,7 @@
 #include "platform/InstallLocations.h"
 #include "platform/UrlOpener.h"
 #include "platform/VCardContactsStore.h"
+#include "sources/messages/MessagesDatabasePath.h"
 #include "sources/messages/MessagesPermission.h"
 #include "state/DesktopOpener.h"
 
@@ -44,6 +45,8 @@ AppComposition::AppComposition(const AppEnvironment& environment, MainQueue& mai
         .makeDownloadManager = downloadManagerFactory(dataDirectory, mainQueue),
         .clipboard = std::move(clipboard),
         .opener = std::make_shared<DesktopOpener>(executor_),
+        .contactsFolder = contacts->contactsFolder(),
+        .messagesDatabase = messagesDatabasePath(),
     });
 }
 

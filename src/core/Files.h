@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -42,5 +43,9 @@ PiecewiseRead readFileInPieces(const std::filesystem::path& path, uint64_t limit
 // Creates the folder and any missing parents with `mode`, and tightens an existing folder to it.
 // Throws FileSystemError.
 void createPrivateDirectories(const std::filesystem::path& path, mode_t mode = 0700);
+
+// The folder when it exists, else the closest folder above it that does; none when nothing on the path
+// exists (a relative path is not looked up beyond its first part).
+std::optional<std::filesystem::path> nearestExistingFolder(const std::filesystem::path& folder);
 
 }  // namespace nudgerly

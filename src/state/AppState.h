@@ -160,7 +160,17 @@ private:
     std::string feedbackModelState() const;
     std::string feedbackRefreshState() const;
 
-    // ---- Permissions ----
+    // ---- Contacts changes and permissions ----
+    // Whether a pending Messages rebuild may start now: everything its refresh request checks allows it.
+    bool messagesRebuildCanStart() const;
+    MainTask messagesRebuildRun(TaskHandle task);
+    // Publishes and saves the saved Messages queue without the messages deleted since, unless a newer
+    // queue took its place meanwhile.
+    MainTask deletedMessagesPruning(TaskHandle task, std::shared_ptr<const ReviewSnapshot> saved);
+    // Contacts access is gone: every refresh, the rebuild and the Gmail sign-in stop, and the accounts
+    // page shows; with `showAlert` also the alert that says where to allow it.
+    void stopWorkWithoutContactsAccess(bool showAlert);
+    bool alertIsAboutContactsAccess() const;
     MainAsync<> requestContactsAccess(TaskHandle task);
 
     // ---- Item actions and shutdown ----

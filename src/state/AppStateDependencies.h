@@ -44,6 +44,10 @@ struct AppStateDependencies {
     DownloadManagerFactory makeDownloadManager;
     std::shared_ptr<Clipboard> clipboard;
     std::shared_ptr<SystemOpener> opener;
+    // The folders the permission buttons show: where the address book's cards are kept, and the
+    // Messages database whose folder the user gives access to.
+    std::filesystem::path contactsFolder;
+    std::filesystem::path messagesDatabase;
 };
 
 }  // namespace nudgerly

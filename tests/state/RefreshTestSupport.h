@@ -71,4 +71,24 @@ inline void readyUser(AppStateHarness& harness) {
     harness.gmail->setStatus({.configured = true, .connected = true, .email = "me@example.com"});
 }
 
+// A ready user who comes back to both queues saved ("m1" in Messages, "g1" in Gmail), the Messages one
+// built with the current Contacts data.
+inline void returningUser(AppStateHarness& harness) {
+    readyUser(harness);
+    harness.settings->setData(AppStateSettings::messagesContactsHistoryToken, "token-1");
+    harness.saveSnapshot(ReviewSource::messages, savedQueue("m1"));
+    harness.saveSnapshot(ReviewSource::gmail, savedQueue("g1", ReviewSource::gmail));
+}
+
+// The Messages scans the reader was asked for, as "scan(<days>)".
+inline std::vector<std::string> scans(const FakeMessagesSource& messages) {
+    std::vector<std::string> found;
+    for (const std::string& call : messages.calls()) {
+        if (call.starts_with("scan(")) {
+            found.push_back(call);
+        }
+    }
+    return found;
+}
+
 }  // namespace nudgerly::test

@@ -26,6 +26,8 @@ ModelPack smallPack(std::string identifier, const std::string& contents) {
 AppStateHarness::AppStateHarness()
     : dataDirectory(root.path() / "data"),
       contacts(std::make_shared<FakeContactsStore>(queue)),
+      contactsFolder(root.path() / "home/.local/share/contacts"),
+      messagesDatabase(root.path() / "home/Library/Messages/chat.db"),
       localModel(std::make_shared<ScriptedLocalModel>([](auto, const Conversation&, std::stop_token) { return nothingOwed(); },
                                                       ModelAvailability::missing())),
       catalog{.defaultPackIdentifier = ModelPack::nudgerlyDefault().identifier,
@@ -45,7 +47,7 @@ AppState& AppStateHarness::build() {
         .info = AppInfo(AppInfo::compiledDefaults()),
         .dataDirectory = dataDirectory,
         .catalog = catalog,
-        .contacts = contacts,
+        .contacts = otherContactsStore ? otherContactsStore : contacts,
         .messagesPermission = [this] { return messagesPermission; },
         .messages = messages,
         .gmail = gmail,
@@ -58,6 +60,8 @@ AppState& AppStateHarness::build() {
         },
         .clipboard = clipboard,
         .opener = opener,
+        .contactsFolder = contactsFolder,
+        .messagesDatabase = messagesDatabase,
     };
     app_ = std::make_unique<AppState>(std::move(dependencies));
     return *app_;

@@ -38,6 +38,11 @@ public:
     std::filesystem::path dataDirectory;
     std::shared_ptr<InMemorySettingsStore> settings = std::make_shared<InMemorySettingsStore>();
     std::shared_ptr<FakeContactsStore> contacts;
+    // When set, the state object reads this store instead of `contacts` (the real one, say).
+    std::shared_ptr<ContactsStore> otherContactsStore;
+    // The folders the permission buttons show; neither exists until a test makes it.
+    std::filesystem::path contactsFolder;
+    std::filesystem::path messagesDatabase;
     MessagesPermission messagesPermission = MessagesPermission::granted;
     std::shared_ptr<FakeMessagesSource> messages = std::make_shared<FakeMessagesSource>();
     std::shared_ptr<FakeGmailSource> gmail = std::make_shared<FakeGmailSource>();
