@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "RefreshTestSupport.h"
+#include "ReturningUserTest.h"
 #include "core/Files.h"
 #include "core/UserFacingError.h"
 #include "platform/VCardContactsStore.h"
@@ -23,26 +23,7 @@ namespace Keys = AppStateSettings;
 
 const std::string rebuilding = "Rebuilding Messages with current Contacts access";
 
-class ContactsChangeTest : public ::testing::Test {
-protected:
-    AppStateHarness harness;
-
-    void SetUp() override { returningUser(harness); }
-
-    AppState& app() { return harness.app(); }
-    const PublishedState& state() { return harness.app().state(); }
-    // The store announces a change; the state object hears it on the main queue.
-    void contactsChange() {
-        harness.contacts->announceChange();
-        harness.queue.drain();
-    }
-    // Lets virtual time pass, running the jobs that fall due on the way.
-    void wait(std::chrono::milliseconds duration) {
-        harness.queue.advance(duration);
-        harness.settle();
-    }
-    void pastGracePeriod() { wait(5s); }
-};
+using ContactsChangeTest = ReturningUserTest;
 
 TEST_F(ContactsChangeTest, InTheGracePeriodAnUnchangedPermissionIsIgnoredOnlyWhileAMessagesQueueIsSaved) {
     harness.buildAndStart();

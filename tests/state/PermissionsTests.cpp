@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "RefreshTestSupport.h"
+#include "ReturningUserTest.h"
 #include "core/Files.h"
 #include "support/TestEnvironment.h"
 
@@ -27,18 +27,8 @@ const std::string allowInSettings =
     "Nudgerly requires Contacts access. Open System Settings \u2192 Privacy & Security \u2192 Contacts and enable "
     "Nudgerly.";
 
-class PermissionsTest : public ::testing::Test {
+class PermissionsTest : public ReturningUserTest {
 protected:
-    AppStateHarness harness;
-
-    void SetUp() override { returningUser(harness); }
-
-    AppState& app() { return harness.app(); }
-    const PublishedState& state() { return harness.app().state(); }
-    void wait(std::chrono::milliseconds duration) {
-        harness.queue.advance(duration);
-        harness.settle();
-    }
     // The reader's request goes to the Contacts store, which puts the question when it was never asked.
     void askTheStore() {
         harness.messages->onRequestContacts = [contacts = harness.contacts](std::stop_token stop) {
@@ -60,7 +50,7 @@ class AccessLostTest : public PermissionsTest, public ::testing::WithParamInterf
 
 TEST_P(AccessLostTest, StopsEveryRefreshDropsTheMessagesQueueKeepsGmailsAndSaysWhereToAllowIt) {
     harness.buildAndStart();
-    wait(5s);
+    pastGracePeriod();
     const std::string gmailBytes = readFile(harness.snapshotFile(ReviewSource::gmail));
     app().setSelectedItemID("g1");
     app().refreshAll(7);
@@ -118,7 +108,7 @@ TEST_F(PermissionsTest, AccessComingBackClearsOnlyAnAlertAboutContactsAccessAndR
     harness.gmail->setStatus({.configured = true});
     harness.contacts->setStatus(Status::denied);
     harness.buildAndStart();
-    wait(5s);
+    pastGracePeriod();
     app().refresh(ReviewSource::messages, 7);  // turned away
     ASSERT_EQ(state().errorMessage, "Nudgerly requires Contacts access before it can review Messages or Gmail.");
 
@@ -148,21 +138,19 @@ TEST_F(PermissionsTest, AccessComingBackClearsOnlyAnAlertAboutContactsAccessAndR
     app().reconcileContactsPermission(false);
     ASSERT_EQ(state().errorMessage, enableInSettings);
     harness.contacts->setStatus(Status::limited);
-    harness.contacts->announceChange();
-    harness.queue.drain();
+    contactsChange();
     EXPECT_FALSE(state().errorMessage);
     EXPECT_EQ(state().activity, "Limited Contacts access changed");
     wait(300ms);
     otherAlert();
-    harness.contacts->announceChange();
-    harness.queue.drain();
+    contactsChange();
     EXPECT_EQ(state().errorMessage, "Connect Gmail before refreshing it.");
     EXPECT_EQ(state().activity, "Contacts changed; rebuilding the Messages queue");
 }
 
 TEST_F(PermissionsTest, ActivationRevalidatesLimitedAccessThatStaysLimitedAndNothingElse) {
     harness.buildAndStart();
-    wait(5s);
+    pastGracePeriod();
     app().appDidBecomeActive();
     EXPECT_EQ(app().contactsRevision(), 0);
     EXPECT_TRUE(state().snapshot(ReviewSource::messages));
