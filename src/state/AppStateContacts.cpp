@@ -40,7 +40,7 @@ void AppState::contactsStoreDidChange(std::optional<std::string> activity) {
     }
     pendingMessagesRebuild_ = true;
     if (!activity) {
-        activity = permission == previous                ? "Contacts changed; rebuilding the Messages queue"
+        activity = permission == previous                      ? "Contacts changed; rebuilding the Messages queue"
                    : permission == ContactsPermission::limited ? "Limited Contacts access changed"
                                                                : "Contacts access changed";
     }

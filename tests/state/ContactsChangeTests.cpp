@@ -277,7 +277,8 @@ TEST(ContactsChangeWithTheRealStoreTest, EditingACardReachesTheStateObjectAndReb
     EXPECT_EQ(harness.settings->data(Keys::messagesContactsHistoryToken), store->currentHistoryToken());
     harness.queue.advance(5s);
 
-    writeVCards(cards, {{.identifier = "kim", .givenName = "Kimberly", .familyName = "Lee", .phoneNumbers = {"+15550101"}}});
+    writeVCards(cards,
+                {{.identifier = "kim", .givenName = "Kimberly", .familyName = "Lee", .phoneNumbers = {"+15550101"}}});
     ASSERT_TRUE(harness.queue.runUntil([&] { return app.contactsRevision() == 1; }, 10s));
     EXPECT_FALSE(app.state().snapshot(ReviewSource::messages));
     harness.queue.advance(300ms);

@@ -44,7 +44,9 @@ struct LosingAccess {
     std::function<void(AppStateHarness&)> notice;
 };
 
-void PrintTo(const LosingAccess& losing, std::ostream* out) { *out << losing.road; }
+void PrintTo(const LosingAccess& losing, std::ostream* out) {
+    *out << losing.road;
+}
 
 class AccessLostTest : public PermissionsTest, public ::testing::WithParamInterface<LosingAccess> {};
 
@@ -87,7 +89,8 @@ INSTANTIATE_TEST_SUITE_P(
                                        harness.contacts->announceChange();
                                        harness.queue.drain();
                                    }},
-                      LosingAccess{"reconcile", [](AppStateHarness& harness) { harness.app().reconcileContactsPermission(false); }},
+                      LosingAccess{"reconcile",
+                                   [](AppStateHarness& harness) { harness.app().reconcileContactsPermission(false); }},
                       LosingAccess{"activation", [](AppStateHarness& harness) { harness.app().appDidBecomeActive(); }}),
     [](const auto& info) { return info.param.road; });
 
@@ -280,21 +283,24 @@ TEST_F(PermissionsTest, TheSettingsButtonsOpenOurFoldersOrTheNearestOneThatExist
     harness.buildAndStart();
     app().openContactsSettings();
     app().openFullDiskAccess();
-    EXPECT_EQ(harness.opener->opened, (std::vector<std::string>{harness.root.path().string(), harness.root.path().string()}));
+    EXPECT_EQ(harness.opener->opened,
+              (std::vector<std::string>{harness.root.path().string(), harness.root.path().string()}));
 
     fs::create_directories(harness.contactsFolder);
     fs::create_directories(harness.messagesDatabase.parent_path().parent_path());
     harness.opener->opened.clear();
     app().openContactsSettings();
     app().openFullDiskAccess();
-    EXPECT_EQ(harness.opener->opened, (std::vector<std::string>{harness.contactsFolder.string(),
-                                                                harness.messagesDatabase.parent_path().parent_path().string()}));
+    EXPECT_EQ(harness.opener->opened,
+              (std::vector<std::string>{harness.contactsFolder.string(),
+                                        harness.messagesDatabase.parent_path().parent_path().string()}));
 
     // A file where the folder should be is not a folder.
     writeTestFile(harness.messagesDatabase.parent_path(), "not a folder");
     harness.opener->opened.clear();
     app().openFullDiskAccess();
-    EXPECT_EQ(harness.opener->opened, std::vector<std::string>{harness.messagesDatabase.parent_path().parent_path().string()});
+    EXPECT_EQ(harness.opener->opened,
+              std::vector<std::string>{harness.messagesDatabase.parent_path().parent_path().string()});
 }
 
 }  // namespace
