@@ -51,8 +51,8 @@ void AppState::contactsStoreDidChange(std::optional<std::string> activity) {
 
 bool AppState::messagesRebuildCanStart() const {
     const PublishedState& s = state();
-    return pendingMessagesRebuild_ && contactsAccessIsUsable() && !s.needsModelChoice && !isChangingModel() &&
-           !s.isDeletingLocalData && s.messagesPermission == MessagesPermission::granted &&
+    return pendingMessagesRebuild_ && !terminating_ && contactsAccessIsUsable() && !s.needsModelChoice &&
+           !isChangingModel() && !s.isDeletingLocalData && s.messagesPermission == MessagesPermission::granted &&
            !s.refreshingSources.contains(ReviewSource::messages);
 }
 

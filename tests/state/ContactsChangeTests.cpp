@@ -143,6 +143,16 @@ TEST_F(ContactsChangeTest, TheRebuildWaitsWhileSomethingStandsInItsWayAndRunsWhe
     wait(1s);
     EXPECT_EQ(scans(*harness.messages).size(), 2u);
     EXPECT_FALSE(app().pendingMessagesRebuild());
+
+    // Once quitting has begun, no rebuild is announced any more.
+    harness.buildAndStart();
+    pastGracePeriod();
+    const std::size_t scanned = scans(*harness.messages).size();
+    app().shutdownForTermination([] {});
+    contactsChange();
+    wait(1s);
+    EXPECT_NE(state().activity, rebuilding);
+    EXPECT_EQ(scans(*harness.messages).size(), scanned);
 }
 
 TEST_F(ContactsChangeTest, ARebuildThatFindsMessagesRefreshingLeavesItToThatRunsCleanUp) {
