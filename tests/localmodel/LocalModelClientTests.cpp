@@ -233,7 +233,8 @@ TEST_F(LocalModelClientTests, ShutdownEscalatesToKillAndASecondShutdownOnlyWaits
 
     const auto started = Clock::now();
     std::thread first([&] { model.shutdown(); });
-    std::this_thread::sleep_for(50ms);
+    // The first SIGTERM marks a shutdown under way, however late the thread got to run.
+    EXPECT_TRUE(eventually([&] { return !scenario.signals(0).empty(); }));
     // While it stops the server no start may launch another, which the shutdown would not stop.
     EXPECT_THROW(model.ensureStarted({}), CancelledError);
     EXPECT_EQ(scenario.launches().size(), 1u);
