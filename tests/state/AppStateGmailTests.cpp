@@ -152,6 +152,21 @@ TEST_F(AppStateGmailTest, AReconnectionKeepsItsNewTokensAndShowsTheirAccount) {
     EXPECT_EQ(state().gmailStatus, harness.gmail->status());
 }
 
+TEST_F(AppStateGmailTest, LosingContactsAccessWhileASignInWaitsEndsItWithoutAWordOfItsOwn) {
+    AppState& app = harness.buildAndStart();
+    app.connectGmail();
+    harness.queue.drain();
+    ASSERT_TRUE(state().gmailAuthorizationInProgress);
+    harness.contacts->setStatus(Status::denied);
+    app.reconcileContactsPermission(false);
+    harness.settle();
+    EXPECT_FALSE(state().gmailAuthorizationInProgress);
+    EXPECT_FALSE(harness.gmail->status().connected);
+    EXPECT_EQ(state().activity, "Contacts access is required");
+    EXPECT_EQ(state().errorMessage,
+              "Nudgerly requires Contacts access. Enable it in System Settings \u2192 Privacy & Security \u2192 Contacts.");
+}
+
 TEST_F(AppStateGmailTest, DisconnectingCancelsAWaitingSignInAndForgetsOnlyTheTokens) {
     harness.gmail->setStatus({.configured = true, .connected = true, .email = "old@example.com"});
     AppState& app = harness.buildAndStart();
