@@ -7,6 +7,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -86,7 +87,14 @@ public:
         return made.emplace_back(std::make_shared<FakeTransfer>(decoded ? std::optional(decoded->originalUrl) : std::nullopt,
                                                                 data, configuration, std::move(delegate)));
     }
-    FakeTransfer& last() { return *made.back(); }
+    // Throws when none was made, so that a download that never started fails its test instead of
+    // crashing the whole program (as it did once on a full disk).
+    FakeTransfer& last() {
+        if (made.empty()) {
+            throw std::logic_error("no transfer was made");
+        }
+        return *made.back();
+    }
 
     bool failStarts = false;
 
