@@ -19,7 +19,21 @@ for tool in dbus-run-session gnome-keyring-daemon; do
 done
 
 root=$(mktemp -d "${TMPDIR:-/tmp}/nudgerly-keyring.XXXXXX")
-trap 'rm -rf "$root" 2>/dev/null || true' EXIT
+# The daemon normally ends with its bus, but one was once seen outliving it, holding every descriptor
+# it inherited (a caller's lock among them). Whatever still runs with this folder in its environment
+# is ended before the folder goes.
+stop_leftovers() {
+  local environ pid
+  for environ in /proc/[0-9]*/environ; do
+    if tr '\0' '\n' <"$environ" 2>/dev/null | grep -qxF "NUDGERLY_PRIVATE_KEYRING=$root"; then
+      pid=${environ#/proc/}
+      pid=${pid%/environ}
+      [ "$pid" != "$$" ] && kill "$pid" 2>/dev/null || true
+    fi
+  done
+  rm -rf "$root" 2>/dev/null || true
+}
+trap stop_leftovers EXIT
 mkdir -m 700 "$root/home" "$root/data" "$root/config" "$root/cache" "$root/state" "$root/runtime"
 
 export HOME="$root/home"
