@@ -178,7 +178,8 @@ private:
     void storeCompleted(std::unordered_set<std::string> completed);
     void prepareForShutdown();
     void cancelAllRefreshes();
-    MainTask modelServerShutdownRun(TaskHandle task);
+    // Stops the classifier's model server on a worker and waits for it.
+    MainAsync<> stopModelServer(TaskHandle task);
     MainTask terminationRun(TaskHandle task, std::function<void()> finished);
 
     // ---- Gmail and the model ----

@@ -4,7 +4,6 @@
 
 #include "state/AppState.h"
 #include "state/AppStateSettings.h"
-#include "state/ModelServerJobs.h"
 #include "storage/AppFiles.h"
 
 namespace nudgerly {
@@ -32,8 +31,7 @@ MainTask AppState::deleteLocalDataRun(TaskHandle task) {
         return !gmail->hasStoredTokens(stop);
     };
     const bool tokensDeleted = co_await offMain(task, "Gmail disconnect", disconnect);
-    const auto shutdown = ModelServerJobs::stopServer(classifier_);
-    co_await offMain(task, "Local AI shutdown", shutdown);
+    co_await stopModelServer(task);
 
     clearModelRuntimeReports();
     sourceRefreshIssues_.clear();

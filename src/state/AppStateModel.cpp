@@ -105,8 +105,7 @@ void AppState::removeLocalModel() {
 
 // No switch runs while the removal does, so the manager stays the state object's throughout.
 MainTask AppState::removeLocalModelRun(TaskHandle task, ModelDownloadManager* manager, ModelPack pack) {
-    const auto shutdown = ModelServerJobs::stopServer(classifier_);
-    co_await offMain(task, "Local AI shutdown", shutdown);
+    co_await stopModelServer(task);
     try {
         manager->remove();
     } catch (const std::exception& error) {

@@ -34,10 +34,10 @@ void AppState::prepareForShutdown() {
 
 void AppState::shutdown() {
     prepareForShutdown();
-    tasks_.spawn([this](TaskHandle task) { return modelServerShutdownRun(std::move(task)); });
+    tasks_.spawn([this](TaskHandle task) -> MainTask { co_await stopModelServer(std::move(task)); });
 }
 
-MainTask AppState::modelServerShutdownRun(TaskHandle task) {
+MainAsync<> AppState::stopModelServer(TaskHandle task) {
     const auto stopServer = ModelServerJobs::stopServer(classifier_);
     co_await offMain(task, "Model server shutdown", stopServer);
 }
@@ -54,8 +54,7 @@ void AppState::shutdownForTermination(std::function<void()> finished) {
 
 MainTask AppState::terminationRun(TaskHandle task, std::function<void()> finished) {
     try {
-        const auto stopServer = ModelServerJobs::stopServer(classifier_);
-        co_await offMain(task, "Model server shutdown", stopServer);
+        co_await stopModelServer(task);
     } catch (const CancelledError&) {
         // The workers are stopping already; the classifier stops its server when it goes.
     }
