@@ -152,6 +152,10 @@ HttpResponse CurlHttpClient::send(const HttpRequest& request, std::stop_token st
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(request.timeout.count()));
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request.connectTimeout.count()));
+    if (request.stallTimeout) {
+        curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, std::max<long>(1, static_cast<long>(request.stallTimeout->count())));
+    }
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, onBody);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &exchange);
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, onHeader);

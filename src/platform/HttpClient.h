@@ -21,6 +21,10 @@ struct HttpRequest {
     // The whole exchange must finish within this time.
     std::chrono::milliseconds timeout{60'000};
     std::chrono::milliseconds connectTimeout{15'000};
+    // Fails as timed out once the answer has come in at under one byte a second for this long (a
+    // server that took the request and fell silent). None by default: some servers think a long
+    // time before their first byte.
+    std::optional<std::chrono::seconds> stallTimeout;
     // A larger answer fails with HttpError::Kind::responseTooLarge; 0 means no limit.
     std::size_t maxResponseBytes = 0;
     // A PEM file of certificates to trust instead of the system's (tests with a self-signed server).

@@ -55,6 +55,7 @@ std::string GmailApiClient::successfulBody(std::string_view path, const GmailQue
         .url = address(path, query),
         .headers = {{"Authorization", "Bearer " + accessToken}},
         .timeout = requestTimeout,
+        .stallTimeout = endpoint_.stallTimeout,
         .maxResponseBytes = largestAnswer,
         .caFile = endpoint_.caFile,
     };

@@ -25,6 +25,9 @@ struct GmailApiEndpoint {
     std::string baseAddress{defaultBaseAddress};
     // Certificates to trust instead of the system's; only tests against a loopback server set it.
     std::optional<std::string> caFile;
+    // An answer that comes in at under one byte a second for this long fails as timed out, and so is
+    // retried, instead of holding the call to its whole time-out; tests shorten it.
+    std::chrono::seconds stallTimeout{15};
 };
 
 // The Gmail REST API's read calls: an authorised GET with up to three attempts, waiting between them

@@ -12,6 +12,7 @@
 
 #include "core/CancelledError.h"
 #include "core/JsonCoding.h"
+#include "core/Sleep.h"
 #include "platform/HttpClient.h"
 #include "sources/gmail/GmailApiClient.h"
 #include "sources/gmail/GmailError.h"
@@ -197,6 +198,30 @@ TEST(GmailApiClientTests, TransientTransportFailuresAreRetried) {
         EXPECT_EQ(error.kind(), HttpError::Kind::cannotConnect);
     }
     EXPECT_EQ(sleeps.waits, (std::vector<std::chrono::milliseconds>{500ms, 1000ms}));
+}
+
+TEST(GmailApiClientTests, AServerThatFallsSilentFailsAtTheStallLimitAndIsRetried) {
+    FakeGmailApi api;
+    api.setProfile("me@example.com");
+    api.script("/users/me/profile", {{.delay = 60s}});  // takes the request and says nothing
+    RecordedSleeps sleeps;
+    auto endpoint = api.endpoint();
+    EXPECT_EQ(endpoint.stallTimeout, 15s);
+    endpoint.stallTimeout = 1s;
+    const GmailApiClient client(std::make_shared<CurlHttpClient>(), endpoint, sleeps.sleeper());
+
+    // A call held to the whole time-out is stopped long before it, failing the test in seconds.
+    std::stop_source guard;
+    std::jthread watchdog([&](std::stop_token callEnded) {
+        try {
+            sleepFor(10s, callEnded);
+            guard.request_stop();
+        } catch (const CancelledError&) {
+        }
+    });
+    EXPECT_EQ(client.api<GmailProfile>("/users/me/profile", {}, "t", guard.get_token()).emailAddress, "me@example.com");
+    EXPECT_EQ(sleeps.waits, (std::vector<std::chrono::milliseconds>{500ms}));  // a timed-out attempt
+    api.stop();
 }
 
 TEST(GmailApiClientTests, OverHttpsAnUntrustedCertificateFailsAtOnce) {
