@@ -5,43 +5,16 @@
 #include <stdexcept>
 #include <string_view>
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include "support/AcceptLoop.h"
+#include "support/LoopbackSockets.h"
 
 namespace nudgerly::test {
 namespace {
-
-int connectToLoopback(uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        return fd;
-    }
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    return -1;
-}
-
-bool sendAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (sent <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(sent));
-    }
-    return true;
-}
 
 // The port of "CONNECT host:port HTTP/1.1"; 0 when the line is not of that form.
 uint16_t connectPort(std::string_view head) {
@@ -63,17 +36,10 @@ uint16_t connectPort(std::string_view head) {
 }  // namespace
 
 ConnectProxy::ConnectProxy() {
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (listenFd_ < 0 || ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listenFd_, 16) != 0 || ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-        ::pipe2(stopPipe_, O_CLOEXEC) != 0) {
-        throw std::runtime_error("the test proxy cannot listen");
+    listenFd_ = listenOnLoopback(port_);
+    if (::pipe2(stopPipe_, O_CLOEXEC) != 0) {
+        throw std::runtime_error("the test proxy cannot make a pipe");
     }
-    port_ = ntohs(address.sin_port);
     acceptThread_ = std::thread([this] { acceptLoop(); });
 }
 

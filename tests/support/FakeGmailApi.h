@@ -39,6 +39,9 @@ public:
     // The base address and, over HTTPS, the certificate to trust: what GmailApiClient needs.
     GmailApiEndpoint endpoint() const;
     uint16_t port() const { return server_.port(); }
+    // Connections stay open between requests, as Google's do.
+    void keepConnectionsOpen() { server_.keepConnectionsOpen(); }
+    std::size_t tlsHandshakeCount() const { return server_.tlsHandshakeCount(); }
 
     void setAccessToken(std::string token);
     void setProfile(std::string emailAddress);

@@ -1,6 +1,7 @@
 #include "support/LoopbackHttpServer.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cctype>
 #include <cstring>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
@@ -70,6 +72,19 @@ public:
         ::close(fd_);
     }
     bool ok() const { return ok_; }
+    // Waits until bytes can be read; false when `stopFd` became readable first or the wait failed.
+    bool waitReadable(int stopFd) const {
+        if (ssl_ && SSL_pending(ssl_) > 0) {
+            return true;
+        }
+        pollfd fds[2] = {{fd_, POLLIN, 0}, {stopFd, POLLIN, 0}};
+        while (::poll(fds, 2, -1) < 0) {
+            if (errno != EINTR) {
+                return false;
+            }
+        }
+        return fds[1].revents == 0;
+    }
     long read(char* buffer, int size) {
         if (ssl_) {
             return SSL_read(ssl_, buffer, size);
@@ -108,7 +123,8 @@ private:
 
 class ConnectionWriter : public ResponseWriter {
 public:
-    explicit ConnectionWriter(Connection& connection) : connection_(connection) {}
+    // With `mayKeepOpen` an answer of known length leaves the connection open for the next request.
+    ConnectionWriter(Connection& connection, bool mayKeepOpen) : connection_(connection), keepOpen_(mayKeepOpen) {}
 
     void writeHead(int status, const std::vector<std::pair<std::string, std::string>>& headers,
                    std::optional<uint64_t> contentLength) override {
@@ -119,7 +135,8 @@ public:
         if (contentLength) {
             head += "Content-Length: " + std::to_string(*contentLength) + "\r\n";
         }
-        head += "Connection: close\r\n\r\n";
+        keepOpen_ = keepOpen_ && contentLength.has_value();
+        head += keepOpen_ ? "\r\n" : "Connection: close\r\n\r\n";
         headWritten_ = true;
         alive_ = connection_.writeAll(head);
     }
@@ -132,15 +149,17 @@ public:
         alive_ = false;
     }
     bool headWritten() const { return headWritten_; }
+    bool keptOpen() const { return keepOpen_ && alive_; }
 
 private:
     Connection& connection_;
+    bool keepOpen_;
     bool headWritten_ = false;
     bool alive_ = true;
 };
 
-std::optional<TestHttpRequest> readRequest(Connection& connection) {
-    std::string data;
+// Reads one request from `data` and the connection, leaving in `data` what came after it.
+std::optional<TestHttpRequest> readRequest(Connection& connection, std::string& data) {
     char buffer[16384];
     std::size_t headerEnd = std::string::npos;
     while ((headerEnd = data.find("\r\n\r\n")) == std::string::npos) {
@@ -170,16 +189,20 @@ std::optional<TestHttpRequest> readRequest(Connection& connection) {
         value.erase(0, value.find_first_not_of(' '));
         request.headers[lowercase(line.substr(0, colon))] = value;
     }
-    request.body = data.substr(headerEnd + 4);
     const auto length = request.header("content-length");
     const std::size_t wanted = length ? std::stoul(*length) : 0;
-    while (request.body.size() < wanted) {
+    const std::size_t bodyStart = headerEnd + 4;
+    while (data.size() - bodyStart < wanted) {
         const long n = connection.read(buffer, sizeof buffer);
         if (n <= 0) {
             return std::nullopt;
         }
-        request.body.append(buffer, static_cast<std::size_t>(n));
+        data.append(buffer, static_cast<std::size_t>(n));
     }
+    // Without a length, whatever arrived with the head counts as the body.
+    const std::size_t bodyLength = length ? wanted : data.size() - bodyStart;
+    request.body = data.substr(bodyStart, bodyLength);
+    data.erase(0, bodyStart + bodyLength);
     return request;
 }
 
@@ -320,22 +343,39 @@ void LoopbackHttpServer::acceptLoop() {
 }
 
 void LoopbackHttpServer::serve(int fd) {
+    if (keepAlive_) {
+        // Answers leave in one piece rather than waiting on the acknowledgement of their head.
+        const int on = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    }
     Connection connection(fd, tls_ ? tls_->context : nullptr);
     if (!connection.ok()) {
         return;
     }
-    const auto request = readRequest(connection);
-    if (!request) {
-        return;
+    if (tls_) {
+        ++tlsHandshakes_;
     }
-    {
-        std::lock_guard lock(mutex_);
-        requests_.push_back(*request);
-    }
-    ConnectionWriter writer(connection);
-    handler_(*request, writer);
-    if (!writer.headWritten()) {
-        writer.respond(500, "handler wrote nothing");
+    std::string received;
+    for (;;) {
+        if (keepAlive_ && received.empty() && !connection.waitReadable(stopPipe_[0])) {
+            return;
+        }
+        const auto request = readRequest(connection, received);
+        if (!request) {
+            return;
+        }
+        {
+            std::lock_guard lock(mutex_);
+            requests_.push_back(*request);
+        }
+        ConnectionWriter writer(connection, keepAlive_ && request->header("connection") != "close");
+        handler_(*request, writer);
+        if (!writer.headWritten()) {
+            writer.respond(500, "handler wrote nothing");
+        }
+        if (!writer.keptOpen()) {
+            return;
+        }
     }
 }
 

@@ -44,9 +44,9 @@ public:
 };
 
 // A small HTTP/1.1 server on 127.0.0.1 with a random port (or the given one), one thread per
-// connection, every response closing its connection. With `tls` it serves HTTPS with a self-signed
-// certificate made at start-up; `caFile()` names a PEM file that clients can trust. Throws
-// std::runtime_error when it cannot listen.
+// connection, every response closing its connection unless keepConnectionsOpen() was called. With
+// `tls` it serves HTTPS with a self-signed certificate made at start-up; `caFile()` names a PEM file
+// that clients can trust. Throws std::runtime_error when it cannot listen.
 class LoopbackHttpServer {
 public:
     using Handler = std::function<void(const TestHttpRequest&, ResponseWriter&)>;
@@ -59,6 +59,11 @@ public:
     uint16_t port() const { return port_; }
     std::string baseUrl() const;  // "http://127.0.0.1:<port>" or "https://..."
     const std::string& caFile() const { return caFile_; }
+    // From now on a response of known length leaves its connection open for the client's next
+    // request, as a real server's do.
+    void keepConnectionsOpen() { keepAlive_ = true; }
+    // The TLS handshakes completed so far: one per connection over HTTPS.
+    std::size_t tlsHandshakeCount() const { return tlsHandshakes_; }
 
     std::vector<TestHttpRequest> requests() const;
     std::size_t requestCount() const;
@@ -79,6 +84,8 @@ private:
     int stopPipe_[2] = {-1, -1};
     uint16_t port_ = 0;
     std::atomic<bool> stopping_{false};
+    std::atomic<bool> keepAlive_{false};
+    std::atomic<std::size_t> tlsHandshakes_{0};
     std::thread acceptThread_;
     mutable std::mutex mutex_;
     std::vector<std::thread> connections_;
