@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include <arpa/inet.h>
 #include <curl/curl.h>
@@ -43,7 +44,70 @@ int onProgress(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return static_cast<Exchange*>(context)->stop.stop_requested() ? 1 : 0;
 }
 
+struct EasyHandleDeleter {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+using EasyHandle = std::unique_ptr<CURL, EasyHandleDeleter>;
+
 }  // namespace
+
+// Idle easy handles, each with the connections it keeps open. libcurl cannot share one connection
+// cache between threads that transfer at the same time, so a request borrows a whole handle and its
+// connections with it; as many handles exist as requests ever ran at once.
+class CurlHttpClient::HandlePool {
+public:
+    // More idle handles than this are closed: a burst of requests leaves no lasting crowd of sockets.
+    static constexpr std::size_t keptHandles = 8;
+
+    // One handle for one request, back in the pool when the lease ends however the request ended (an
+    // aborted transfer has closed its connection). Null when libcurl could not make one.
+    class Lease {
+    public:
+        Lease(HandlePool& pool, EasyHandle handle) : pool_(pool), handle_(std::move(handle)) {}
+        ~Lease() {
+            if (handle_) {
+                pool_.giveBack(std::move(handle_));
+            }
+        }
+        Lease(const Lease&) = delete;
+        Lease& operator=(const Lease&) = delete;
+        CURL* get() const { return handle_.get(); }
+
+    private:
+        HandlePool& pool_;
+        EasyHandle handle_;
+    };
+
+    Lease lease() { return Lease(*this, take()); }
+
+private:
+    EasyHandle take() {
+        {
+            std::lock_guard lock(mutex_);
+            if (!idle_.empty()) {
+                EasyHandle handle = std::move(idle_.back());
+                idle_.pop_back();
+                curl_easy_reset(handle.get());  // every option back to its default; the connections stay
+                return handle;
+            }
+        }
+        return EasyHandle(curl_easy_init());
+    }
+
+    void giveBack(EasyHandle handle) {
+        std::lock_guard lock(mutex_);
+        if (idle_.size() < keptHandles) {
+            idle_.push_back(std::move(handle));
+        }
+    }
+
+    std::mutex mutex_;
+    std::vector<EasyHandle> idle_;
+};
+
+CurlHttpClient::CurlHttpClient() : handles_(std::make_unique<HandlePool>()) {}
+
+CurlHttpClient::~CurlHttpClient() = default;
 
 HttpError transportError(int curlCode) {
     using Kind = HttpError::Kind;
@@ -126,8 +190,8 @@ HttpResponse CurlHttpClient::send(const HttpRequest& request, std::stop_token st
     if (stop.stop_requested()) {
         throw CancelledError();
     }
-    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
-    if (!curl) {
+    const HandlePool::Lease curl = handles_->lease();
+    if (!curl.get()) {
         throw HttpError(HttpError::Kind::other, "The request failed.");
     }
     Exchange exchange;

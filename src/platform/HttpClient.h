@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -70,9 +71,20 @@ public:
     virtual HttpResponse send(const HttpRequest& request, std::stop_token stop) = 0;
 };
 
+// Requests to a host that answered before reuse its open connection, so that only the first pays the
+// TCP and TLS handshakes; concurrent requests each get a connection of their own.
 class CurlHttpClient : public HttpClient {
 public:
+    CurlHttpClient();
+    ~CurlHttpClient() override;
+    CurlHttpClient(const CurlHttpClient&) = delete;
+    CurlHttpClient& operator=(const CurlHttpClient&) = delete;
+
     HttpResponse send(const HttpRequest& request, std::stop_token stop) override;
+
+private:
+    class HandlePool;
+    std::unique_ptr<HandlePool> handles_;
 };
 
 // True for http(s) URLs whose host is 127.0.0.0/8, ::1 or "localhost".

@@ -1,8 +1,12 @@
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
+#include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include <arpa/inet.h>
 #include <curl/curl.h>
@@ -157,6 +161,42 @@ TEST(HttpClientTests, RefusedConnectionsAndUntrustedCertificatesFail) {
     ::shutdown(listener, SHUT_RDWR);  // wakes the accept should the client never have come
     plain.join();
     ::close(listener);
+}
+
+TEST(HttpClientTests, RequestsReuseOpenConnectionsAndConcurrentOnesGetTheirOwn) {
+    // Answers to "/together" wait until three requests are being answered at once.
+    std::mutex mutex;
+    std::condition_variable allThere;
+    int waiting = 0;
+    LoopbackHttpServer server(
+        [&](const TestHttpRequest& request, ResponseWriter& writer) {
+            if (request.path() == "/together") {
+                std::unique_lock lock(mutex);
+                ++waiting;
+                allThere.notify_all();
+                allThere.wait_for(lock, 5s, [&] { return waiting >= 3; });
+            }
+            writer.respond(200, request.path());
+        },
+        true);
+    server.keepConnectionsOpen();
+    CurlHttpClient client;
+    const auto get = [&](const std::string& path) {
+        return client.send({.url = server.baseUrl() + path, .caFile = server.caFile()}, {}).body;
+    };
+    EXPECT_EQ(get("/a"), "/a");
+    EXPECT_EQ(get("/b"), "/b");
+    EXPECT_EQ(server.tlsHandshakeCount(), 1u);
+    {
+        std::vector<std::jthread> callers;
+        for (int i = 0; i < 3; ++i) {
+            callers.emplace_back([&] { EXPECT_EQ(get("/together"), "/together"); });
+        }
+    }
+    EXPECT_EQ(waiting, 3);
+    EXPECT_EQ(server.tlsHandshakeCount(), 3u);
+    EXPECT_EQ(get("/c"), "/c");
+    EXPECT_EQ(server.tlsHandshakeCount(), 3u);
 }
 
 TEST(HttpClientTests, LoopbackRequestsIgnoreProxiesFromTheEnvironment) {
