@@ -2,15 +2,12 @@
 
 #include <charconv>
 #include <cstdlib>
-#include <stdexcept>
 #include <string_view>
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "support/AcceptLoop.h"
 #include "support/LoopbackSockets.h"
 
 namespace nudgerly::test {
@@ -35,35 +32,10 @@ uint16_t connectPort(std::string_view head) {
 
 }  // namespace
 
-ConnectProxy::ConnectProxy() {
-    listenFd_ = listenOnLoopback(port_);
-    if (::pipe2(stopPipe_, O_CLOEXEC) != 0) {
-        throw std::runtime_error("the test proxy cannot make a pipe");
-    }
-    acceptThread_ = std::thread([this] { acceptLoop(); });
-}
-
-ConnectProxy::~ConnectProxy() {
-    const char byte = 0;
-    [[maybe_unused]] const auto written = ::write(stopPipe_[1], &byte, 1);
-    acceptThread_.join();
-    for (auto& connection : connections_) {
-        connection.join();
-    }
-    ::close(listenFd_);
-    ::close(stopPipe_[0]);
-    ::close(stopPipe_[1]);
-}
+ConnectProxy::ConnectProxy() : listener_([this](int client) { tunnel(client); }) {}
 
 std::string ConnectProxy::url() const {
-    return "http://127.0.0.1:" + std::to_string(port_);
-}
-
-void ConnectProxy::acceptLoop() {
-    acceptUntilStopped(listenFd_, stopPipe_[0], [this](int client) {
-        std::lock_guard lock(mutex_);
-        connections_.emplace_back([this, client] { tunnel(client); });
-    });
+    return "http://127.0.0.1:" + std::to_string(listener_.port());
 }
 
 void ConnectProxy::tunnel(int client) {
@@ -89,7 +61,7 @@ void ConnectProxy::tunnel(int client) {
     const std::string early = head.substr(head.find("\r\n\r\n") + 4);
     bool open = sendAll(client, "HTTP/1.1 200 Connection established\r\n\r\n") && sendAll(upstream, early);
     while (open) {
-        pollfd fds[3] = {{client, POLLIN, 0}, {upstream, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
+        pollfd fds[3] = {{client, POLLIN, 0}, {upstream, POLLIN, 0}, {listener_.stopFd(), POLLIN, 0}};
         if (::poll(fds, 3, -1) < 0 || fds[2].revents != 0) {
             break;
         }

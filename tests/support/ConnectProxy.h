@@ -2,11 +2,12 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
+#include <utility>
 #include <vector>
+
+#include "support/LoopbackListener.h"
 
 namespace nudgerly::test {
 
@@ -16,24 +17,15 @@ namespace nudgerly::test {
 class ConnectProxy {
 public:
     ConnectProxy();
-    ~ConnectProxy();
-    ConnectProxy(const ConnectProxy&) = delete;
-    ConnectProxy& operator=(const ConnectProxy&) = delete;
 
     std::string url() const;  // "http://127.0.0.1:<port>"
     std::size_t tunnelCount() const { return tunnels_; }
 
 private:
-    void acceptLoop();
     void tunnel(int client);
 
-    int listenFd_ = -1;
-    int stopPipe_[2] = {-1, -1};
-    uint16_t port_ = 0;
     std::atomic<std::size_t> tunnels_{0};
-    std::thread acceptThread_;
-    std::mutex mutex_;
-    std::vector<std::thread> connections_;
+    LoopbackListener listener_;  // last: its threads stop before the rest goes
 };
 
 // Points libcurl's proxy variables at `proxyUrl` (and clears the exclusions) for the life of the

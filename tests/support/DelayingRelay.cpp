@@ -2,15 +2,15 @@
 
 #include <condition_variable>
 #include <deque>
-#include <stdexcept>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <tuple>
 
-#include <fcntl.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <unistd.h>
 
-#include "support/AcceptLoop.h"
 #include "support/LoopbackSockets.h"
 
 namespace nudgerly::test {
@@ -93,30 +93,11 @@ private:
 }  // namespace
 
 DelayingRelay::DelayingRelay(uint16_t targetPort, std::chrono::milliseconds delay)
-    : targetPort_(targetPort), delay_(delay) {
-    listenFd_ = listenOnLoopback(port_);
-    if (::pipe2(stopPipe_, O_CLOEXEC) != 0) {
-        throw std::runtime_error("the test relay cannot make a pipe");
-    }
-    acceptThread_ = std::thread([this] {
-        acceptUntilStopped(listenFd_, stopPipe_[0], [this](int client) {
-            std::lock_guard lock(mutex_);
-            connections_.emplace_back([this, client] { relay(client); });
-        });
-    });
-}
+    : targetPort_(targetPort), delay_(delay), listener_([this](int client) { relay(client); }) {}
 
 DelayingRelay::~DelayingRelay() {
     stopping_ = true;
-    const char byte = 0;
-    [[maybe_unused]] const auto written = ::write(stopPipe_[1], &byte, 1);
-    acceptThread_.join();
-    for (auto& connection : connections_) {
-        connection.join();
-    }
-    ::close(listenFd_);
-    ::close(stopPipe_[0]);
-    ::close(stopPipe_[1]);
+    listener_.stop();
 }
 
 void DelayingRelay::relay(int client) {
@@ -138,7 +119,7 @@ void DelayingRelay::relay(int client) {
         char buffer[65536];
         while ((clientOpen || serverOpen) && !stopping_) {
             pollfd fds[3] = {{clientOpen ? client : -1, POLLIN, 0}, {serverOpen ? server : -1, POLLIN, 0},
-                             {stopPipe_[0], POLLIN, 0}};
+                             {listener_.stopFd(), POLLIN, 0}};
             if (::poll(fds, 3, -1) < 0 || fds[2].revents != 0) {
                 break;
             }

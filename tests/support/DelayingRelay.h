@@ -3,9 +3,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <mutex>
-#include <thread>
-#include <vector>
+
+#include "support/LoopbackListener.h"
 
 namespace nudgerly::test {
 
@@ -19,20 +18,15 @@ public:
     DelayingRelay(const DelayingRelay&) = delete;
     DelayingRelay& operator=(const DelayingRelay&) = delete;
 
-    uint16_t port() const { return port_; }
+    uint16_t port() const { return listener_.port(); }
 
 private:
     void relay(int client);
 
     const uint16_t targetPort_;
     const std::chrono::milliseconds delay_;
-    int listenFd_ = -1;
-    int stopPipe_[2] = {-1, -1};
-    uint16_t port_ = 0;
-    std::atomic<bool> stopping_{false};
-    std::thread acceptThread_;
-    std::mutex mutex_;
-    std::vector<std::thread> connections_;
+    std::atomic<bool> stopping_{false};  // what is still held is not sent on
+    LoopbackListener listener_;          // last: its threads stop before the rest goes
 };
 
 }  // namespace nudgerly::test

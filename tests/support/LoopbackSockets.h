@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string_view>
 
 #include <arpa/inet.h>
@@ -11,25 +10,6 @@
 
 // Plain sockets on 127.0.0.1 for the tests' own relays and proxies.
 namespace nudgerly::test {
-
-// A socket listening on 127.0.0.1 at a port the system picks, which is stored in `port`. Throws
-// std::runtime_error when it cannot listen.
-inline int listenOnLoopback(uint16_t& port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        throw std::runtime_error("the test socket cannot listen");
-    }
-    port = ntohs(address.sin_port);
-    return fd;
-}
 
 // A connection to `port` on 127.0.0.1; -1 when it cannot be made.
 inline int connectToLoopback(uint16_t port) {
