@@ -71,6 +71,17 @@ bool showAt(QWidget& pane, int width, int height) {
 
 }  // namespace
 
+// Clicks the shown button of the pane's empty state that has this title; false when there is none.
+bool pressEmptyStateButton(const QWidget& pane, const QString& title) {
+    for (QPushButton* button : child<PanePlaceholder>(pane, "emptyState")->findChildren<QPushButton*>()) {
+        if (button->isVisible() && button->text() == title) {
+            QTest::mouseClick(button, Qt::LeftButton);
+            return true;
+        }
+    }
+    return false;
+}
+
 class QueueListPaneTests : public QObject {
     Q_OBJECT
 
@@ -102,6 +113,39 @@ private slots:
         auto* empty = child<PanePlaceholder>(pane, "emptyState");
         QVERIFY(!empty->isHidden());
         QCOMPARE(empty->details().kind, EmptyStateKind::nothingCompleted);
+    }
+
+    void everyEmptyStateButtonCallsItsOperation() {
+        ScreenFixture fixture("basicMode");
+        StatePublisher& published = fixture.state.published();
+        QueueListPane pane(fixture.state);
+        QVERIFY(showAt(pane, 420, 700));
+
+        published.setSourceFilter(ReviewSource::gmail);
+        settle();
+        QVERIFY(pressEmptyStateButton(pane, "Open Accounts"));
+        QCOMPARE(fixture.state.state().section, Section::accounts);
+        QVERIFY(fixture.state.calls.empty());
+
+        published.setSection(Section::queue);
+        published.setSourceFilter(ReviewSource::messages);
+        published.setSnapshots({});
+        published.setMessagesPermission(MessagesPermission::denied);
+        settle();
+        QVERIFY(pressEmptyStateButton(pane, "Open Full Disk Access"));
+        QVERIFY(pressEmptyStateButton(pane, "Check Again"));
+        published.setMessagesPermission(MessagesPermission::granted);
+        settle();
+        QVERIFY(pressEmptyStateButton(pane, "Refresh Messages"));
+        published.setSourceFilter(std::nullopt);
+        settle();
+        QVERIFY(pressEmptyStateButton(pane, "Refresh connected sources"));
+        const std::string combinedDays = std::to_string(toRaw(fixture.state.state().refreshLookbacks.combined));
+        QCOMPARE(fixture.state.calls,
+                 (std::vector<std::string>{"openFullDiskAccess()", "recheckMessagesPermission()",
+                                           "refresh(messages, " + std::to_string(toRaw(
+                                               fixture.state.state().refreshLookbacks.messages)) + ")",
+                                           "refreshAll(" + combinedDays + ")"}));
     }
 
     void controlsFollowTheSourceFilterAndRunningRefreshes() {

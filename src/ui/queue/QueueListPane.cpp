@@ -112,6 +112,8 @@ QueueListPane::QueueListPane(AppStateView& state, QWidget* parent) : QWidget(par
     stack->addWidget(list_, 1);
     emptyState_ = new PanePlaceholder(this);
     emptyState_->setObjectName(QStringLiteral("emptyState"));
+    connect(emptyState_, &PanePlaceholder::actionTriggered, this,
+            [this](const EmptyStateAction& action) { performEmptyStateAction(action, state_); });
     stack->addWidget(emptyState_, 1);
     connectList();
 
