@@ -411,14 +411,38 @@ private slots:
         QCOMPARE(delegate.computedHeights(), first + 1 + 60);
     }
 
-    void headersCannotBeSelected() {
+    void aHeaderClickLeavesTheSelectionAlone() {
         ScreenFixture fixture("ready");
         QueueListPane pane(fixture.state);
         QVERIFY(showAt(pane, 420, 700));
         auto* list = child<QListView>(pane, "queueList");
-        QVERIFY(pane.model().row(0).isHeader);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(pane.model().index(0)).center());
+        const QueueListModel& model = pane.model();
+        QVERIFY(model.row(0).isHeader);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(model.index(0)).center());
         QCOMPARE(fixture.state.state().selectedItemID, std::nullopt);
+
+        // A row chosen, then a status header clicked: the row stays chosen, here and in the state.
+        const QRect second = list->visualRect(model.index(2));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second.center());
+        const std::string chosen = model.row(2).item.id;
+        QCOMPARE(fixture.state.state().selectedItemID, chosen);
+        for (int row = 0; row < model.rowCount(); ++row) {
+            if (model.row(row).isHeader) {
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(model.index(row)).center());
+                settle();
+                QCOMPARE(fixture.state.state().selectedItemID, chosen);
+                QVERIFY(list->selectionModel()->isSelected(model.index(2)));
+            }
+        }
+
+        // The arrow keys pass over a header to the next row.
+        int header = 1;
+        while (!model.row(header).isHeader) {
+            ++header;
+        }
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(model.index(header - 1)).center());
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(fixture.state.state().selectedItemID, model.row(header + 1).item.id);
     }
 
     void aNarrowPaneStacksItsRows() {

@@ -113,7 +113,9 @@ Qt::ItemFlags QueueListModel::flags(const QModelIndex& index) const {
     if (!index.isValid() || index.row() >= rowCount()) {
         return Qt::NoItemFlags;
     }
-    return row(index.row()).isHeader ? Qt::ItemIsEnabled : Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    // A header takes no part in choosing: a click on it, or the arrow keys passing it, leave the chosen
+    // row as it is, since only rows choose.
+    return row(index.row()).isHeader ? Qt::NoItemFlags : Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
 }  // namespace nudgerly

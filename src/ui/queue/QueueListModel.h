@@ -27,7 +27,7 @@ struct QueueListRow {
 // The rows of the queue list, flat or grouped by status. A new list replaces the rows in place when
 // its rows are the same ones in the same order, telling the view only which rows changed, so the
 // selection and the scroll position stay; any other list resets the model. Header rows cannot be
-// selected. Main thread only.
+// selected or pressed. Main thread only.
 class QueueListModel : public QAbstractListModel {
     Q_OBJECT
 
