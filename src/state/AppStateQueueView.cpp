@@ -79,6 +79,11 @@ void AppState::ensureLookbackCoverageForCurrentView() {
     const int64_t days = toRaw(QueueDerivation::viewLookback(s));
     std::vector<ReviewSource> targets;
     for (const ReviewSource source : QueueDerivation::viewSources(s)) {
+        // Coming back to both sources must not ask for one the user never set up: that refusal would
+        // raise its alert every time. A source's own view still asks, and says what is missing.
+        if (!s.sourceFilter && !QueueDerivation::isSetUp(s, source)) {
+            continue;
+        }
         const ReviewSnapshot* snapshot = s.snapshot(source);
         const bool isShort = !snapshot || QueueDerivation::savedDays(*snapshot) < days;
         if (isShort && !s.refreshingSources.contains(source)) {
@@ -155,16 +160,15 @@ void AppState::refreshAll(int64_t requestedDays) {
         return;
     }
     const auto& s = state();
-    const bool messagesReady = s.messagesPermission == MessagesPermission::granted;
-    const bool gmailReady = s.gmailStatus.connected;
     std::vector<ReviewSource> targets;
     for (const ReviewSource source : RefreshLaunchPolicy::launchableTargets(std::nullopt, s.refreshingSources)) {
-        if (source == ReviewSource::messages ? messagesReady : gmailReady) {
+        if (QueueDerivation::isSetUp(s, source)) {
             targets.push_back(source);
         }
     }
     if (targets.empty()) {
-        if (!messagesReady && !gmailReady) {
+        if (!QueueDerivation::isSetUp(s, ReviewSource::messages) &&
+            !QueueDerivation::isSetUp(s, ReviewSource::gmail)) {
             publisher().setSection(Section::accounts);
             publisher().setActivity("Connect Messages or Gmail before refreshing");
         }

@@ -238,12 +238,14 @@ bool isRefreshingCurrentView(const PublishedState& state) {
     return std::ranges::any_of(viewSources(state), [&](ReviewSource s) { return state.refreshingSources.contains(s); });
 }
 
+bool isSetUp(const PublishedState& state, ReviewSource source) {
+    return source == ReviewSource::messages ? state.messagesPermission == MessagesPermission::granted
+                                            : state.gmailStatus.connected;
+}
+
 bool canRefreshCurrentView(const PublishedState& state) {
     const auto targets = RefreshLaunchPolicy::launchableTargets(state.sourceFilter, state.refreshingSources);
-    return std::ranges::any_of(targets, [&](ReviewSource source) {
-        return source == ReviewSource::messages ? state.messagesPermission == MessagesPermission::granted
-                                                : state.gmailStatus.connected;
-    });
+    return std::ranges::any_of(targets, [&](ReviewSource source) { return isSetUp(state, source); });
 }
 
 std::string rangeSummary(const PublishedState& state) {

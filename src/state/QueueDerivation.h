@@ -74,6 +74,8 @@ private:
 std::vector<RefreshProgress> visibleRefreshProgresses(const PublishedState& state);
 // Whether a source of the view is refreshing, whatever the completion scope.
 bool isRefreshingCurrentView(const PublishedState& state);
+// Messages can be read, or Gmail is connected: a refresh of the source has something to read.
+bool isSetUp(const PublishedState& state, ReviewSource source);
 // Whether a refresh of the view could start for at least one set-up source.
 bool canRefreshCurrentView(const PublishedState& state);
 // The header's line about the lookback window and the saved history.

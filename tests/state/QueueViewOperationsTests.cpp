@@ -197,6 +197,39 @@ TEST_F(QueueViewTest, TheCombinedViewExpandsBothSourcesOrWaitsForARunningOne) {
     EXPECT_EQ(state().refreshingSources, std::set{ReviewSource::gmail});
 }
 
+TEST_F(QueueViewTest, TheCombinedViewExpandsOnlyTheSourcesThatAreSetUp) {
+    harness.gmail->setStatus({.configured = true});
+    harness.saveSnapshot(ReviewSource::messages, savedQueue("m1", ReviewSource::messages, 7));
+    harness.settings->setData(Keys::messagesContactsHistoryToken, "token-1");
+    harness.buildAndStart();
+
+    // Gmail never connected is not short of anything: no alert, no trip to the accounts page.
+    app().showQueue(std::nullopt, QueueCompletionScope::open);
+    EXPECT_EQ(state().section, Section::queue);
+    EXPECT_EQ(state().errorMessage, std::nullopt);
+    EXPECT_EQ(state().activity, "Showing the last 7 days from saved history");
+    app().setLookback(LookbackWindow::thirty);
+    EXPECT_EQ(state().errorMessage, std::nullopt);
+    EXPECT_EQ(state().refreshingSources, std::set{ReviewSource::messages});
+    harness.settle();
+    EXPECT_EQ(reads(), std::vector<std::string>{"scan(30)"});
+
+    // Gmail's own view still asks for the connection.
+    app().showQueue(ReviewSource::gmail, QueueCompletionScope::open);
+    EXPECT_EQ(state().errorMessage, "Connect Gmail before refreshing it.");
+    EXPECT_EQ(state().section, Section::accounts);
+
+    // Nothing set up at all: the combined view stays, with nothing to expand.
+    harness.messagesPermission = MessagesPermission::denied;
+    app().recheckMessagesPermission();
+    app().dismissError();
+    app().showQueue(std::nullopt, QueueCompletionScope::open);
+    EXPECT_EQ(state().section, Section::queue);
+    EXPECT_EQ(state().errorMessage, std::nullopt);
+    harness.settle();
+    EXPECT_EQ(reads(), std::vector<std::string>{"scan(30)"});
+}
+
 TEST_F(QueueViewTest, ASourceViewWithoutFullDiskAccessKeepsTheExpandingTextAndRaisesTheAlert) {
     harness.messagesPermission = MessagesPermission::denied;
     harness.buildAndStart();

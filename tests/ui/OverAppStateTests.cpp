@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <stdexcept>
 
 #include <QListView>
@@ -7,10 +8,10 @@
 #include <QTest>
 
 #include "UiTest.h"
-#include "modelpacks/ModelSelectionStore.h"
 #include "services/FeedbackSender.h"
 #include "services/UpdateController.h"
 #include "state/AppStateSettings.h"
+#include "state/RefreshTestSupport.h"
 #include "support/AppStateHarness.h"
 #include "ui/kit/StateBridge.h"
 #include "ui/queue/PanePlaceholder.h"
@@ -32,12 +33,38 @@ public:
     FeedbackReceipt submit(const FeedbackSubmission&, std::stop_token) const override { return {}; }
 };
 
-// A user who chose Basic Mode and allowed Contacts; Full Disk Access and Gmail as the test sets them.
+// A user who chose Basic Mode and allowed Contacts and Full Disk Access, and never connected Gmail.
 void basicModeUser(AppStateHarness& harness) {
-    harness.settings->setString(ModelSelectionStore::selectedPackKey, harness.catalog.packs[0].identifier);
-    harness.settings->setString(AppStateSettings::modelChoiceVersion, AppStateSettings::currentModelChoiceVersion);
-    harness.contacts->setHistoryToken("token-1");
+    readyUser(harness);
+    harness.gmail->setStatus({.configured = true});
 }
+
+// The main window over the harness's state object, shown.
+struct Window {
+    explicit Window(AppState& state, MainQueue& queue)
+        : bridge(state),
+          window(bridge, {.updates = updates,
+                          .requestQuit = [] {},
+                          .feedback = {std::make_shared<NoSender>(), work, queue}}) {
+        window.show();
+    }
+
+    void click(SidebarDestination destination) {
+        QListView& list = window.sidebar().list();
+        const QModelIndex index = list.model()->index(window.sidebar().rowOf(destination), 0);
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualRect(index).center());
+    }
+    bool showsAnAlert() const {
+        const auto boxes = window.findChildren<QMessageBox*>();
+        return std::ranges::any_of(boxes, [](const QMessageBox* box) { return box->isVisible(); });
+    }
+    QWidget* shownPage() const { return window.findChild<QStackedWidget*>("pages")->currentWidget(); }
+
+    StateBridge bridge;
+    UpdateController updates{AppInfo(AppInfo::compiledDefaults()), std::make_unique<NoUpdates>()};
+    ManualBackgroundExecutor work;
+    MainWindow window;
+};
 
 int scans(const AppStateHarness& harness) {
     int count = 0;
@@ -66,6 +93,27 @@ class OverAppStateTests : public QObject {
     Q_OBJECT
 
 private slots:
+    void comingBackToAllWithoutGmailRaisesNoAlert() {
+        AppStateHarness harness;
+        basicModeUser(harness);
+        harness.settings->setData(AppStateSettings::messagesContactsHistoryToken, "token-1");
+        harness.saveSnapshot(ReviewSource::messages, savedQueue("m1"));
+        AppState& app = harness.buildAndStart();
+        Window shown(app, harness.queue);
+        QVERIFY(QTest::qWaitForWindowExposed(&shown.window));
+        harness.settle();
+
+        for (const SidebarDestination row :
+             {SidebarDestination::queueAll, SidebarDestination::queueCompleted, SidebarDestination::queueAll}) {
+            shown.click(row);
+            harness.settle();
+            QCOMPARE(app.state().errorMessage, std::nullopt);
+            QVERIFY(!shown.showsAnAlert());
+            QCOMPARE(shown.shownPage(), &shown.window.page(Section::queue));
+        }
+        QCOMPARE(app.visibleItems().size(), std::size_t{1});
+    }
+
     void theEmptyStateButtonsOfAFirstRunActOnTheState() {
         AppStateHarness harness;
         basicModeUser(harness);

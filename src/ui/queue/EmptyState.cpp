@@ -13,7 +13,7 @@ bool isScanned(const PublishedState& state, ReviewSource source) { return state.
 
 // Messages can be read or Gmail is connected: a refresh has something to read.
 bool hasUsableSource(const PublishedState& state) {
-    return state.messagesPermission == MessagesPermission::granted || state.gmailStatus.connected;
+    return QueueDerivation::isSetUp(state, ReviewSource::messages) || QueueDerivation::isSetUp(state, ReviewSource::gmail);
 }
 
 int64_t days(LookbackWindow window) { return toRaw(window); }
