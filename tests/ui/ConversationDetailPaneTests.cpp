@@ -78,10 +78,19 @@ private slots:
         QVERIFY(fixture.shows("replySection"));
         QCOMPARE(fixture.child<WrapLabel>("draftText")->text(), "Yes, I can get them Thursday. What time is pickup?");
 
-        // An empty reply still gets its box and its button; no reply gets neither.
-        fixture.select("ready", ReviewSource::messages, "messages-jordan", [](ReviewItem& item) { item.draft = ""; });
-        QVERIFY(fixture.shows("replySection"));
-        QVERIFY(fixture.shows("copyReplyButton"));
+        // An empty or blank reply still gets its box and its button, which has nothing to copy; no reply
+        // gets neither.
+        for (const char* blank : {"", " \n\t\u00A0"}) {
+            fixture.select("ready", ReviewSource::messages, "messages-jordan",
+                           [blank](ReviewItem& item) { item.draft = blank; });
+            QVERIFY(fixture.shows("replySection"));
+            QVERIFY(fixture.shows("copyReplyButton"));
+            QVERIFY(!fixture.button("copyReplyButton")->isEnabled());
+            QTest::mouseClick(fixture.button("copyReplyButton"), Qt::LeftButton);
+            QVERIFY(fixture.screen.state.calls.empty());
+        }
+        fixture.select("ready", ReviewSource::messages, "messages-jordan", [](ReviewItem& item) { item.draft = " ok "; });
+        QVERIFY(fixture.button("copyReplyButton")->isEnabled());
         fixture.select("ready", ReviewSource::messages, "messages-jordan");
         QVERIFY(!fixture.shows("replySection"));
         QVERIFY(!fixture.shows("copyReplyButton"));

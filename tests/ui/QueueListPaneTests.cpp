@@ -312,12 +312,15 @@ private slots:
         QCOMPARE(fixture.state.calls, (std::vector<std::string>{"open(" + item.id + ")", "copyDraft(" + item.id + ")",
                                                                 "toggleCompleted(" + item.id + ")"}));
 
-        // An empty suggestion still counts; no link disables opening.
-        item.draft = "";
-        item.openURL.reset();
-        menu = pane.buildRowContextMenu(item);
-        QVERIFY(menuAction(*menu, "copyDraftAction"));
-        QVERIFY(!menuAction(*menu, "openAction")->isEnabled());
+        // An empty or blank suggestion has nothing to copy; no link disables opening.
+        for (const char* blank : {"", " \n\u00A0"}) {
+            item.draft = blank;
+            item.openURL.reset();
+            menu = pane.buildRowContextMenu(item);
+            QVERIFY(!menuAction(*menu, "copyDraftAction"));
+            QCOMPARE(menuTexts(*menu).size(), std::size_t{3});
+            QVERIFY(!menuAction(*menu, "openAction")->isEnabled());
+        }
 
         // No suggestion: no copy entry. Completed by its id when it has no completion key.
         item.draft.reset();

@@ -229,6 +229,7 @@ void ConversationDetailPane::showItem(const ReviewItem& item) {
     open_->setText(buttonText(QStringLiteral("Open in ") + qtText(sourceName)));
     open_->setEnabled(item.openURL.has_value());
     copyReply_->setVisible(hasDraft);
+    copyReply_->setEnabled(ReviewDisplay::hasReplyToCopy(item));
     syncCompleteButton(item);
 }
 

@@ -389,7 +389,7 @@ std::unique_ptr<QMenu> QueueListPane::buildRowContextMenu(const ReviewItem& item
                                   "arrow.up.forward.app", "openAction");
     open->setEnabled(item.openURL.has_value());
     connect(open, &QAction::triggered, this, [this, item] { state_.open(item); });
-    if (item.draft) {
+    if (ReviewDisplay::hasReplyToCopy(item)) {
         QAction* copy = addMenuAction(*menu, QStringLiteral("Copy suggested reply"), "doc.on.doc", "copyDraftAction");
         connect(copy, &QAction::triggered, this, [this, item] { state_.copyDraft(item); });
     }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "core/Text.h"
+
 namespace nudgerly::ReviewDisplay {
 
 std::string_view sourceName(ReviewSource source) {
@@ -38,5 +40,7 @@ Tone statusTone(ReviewStatus status) {
     }
     return Tone::secondary;
 }
+
+bool hasReplyToCopy(const ReviewItem& item) { return item.draft && !text::isBlank(*item.draft); }
 
 }  // namespace nudgerly::ReviewDisplay

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "review/ReviewItem.h"
 #include "review/ReviewSource.h"
 #include "review/ReviewStatus.h"
 #include "ui/kit/Tone.h"
@@ -23,5 +24,8 @@ std::string_view statusName(ReviewStatus status);
 std::string statusCaption(ReviewStatus status);
 // Reply red, action blue, optional orange.
 Tone statusTone(ReviewStatus status);
+
+// Whether the item's suggested reply has words to copy: present, and not only white space.
+bool hasReplyToCopy(const ReviewItem& item);
 
 }  // namespace nudgerly::ReviewDisplay
