@@ -1,7 +1,9 @@
 #include <QComboBox>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTextLayout>
 
 #include "UiTest.h"
 #include "support/ScreenFixture.h"
@@ -72,6 +74,27 @@ ShownConfirmation shown(const ConfirmDialog& dialog) {
     }
     result.buttons.sort();
     return result;
+}
+
+// The lines of a shown label's text at its width, wrapped between words as a label wraps them; a line
+// wider than the label means a word that could only be broken.
+QStringList wrappedLines(const QLabel& label) {
+    QTextLayout layout(label.text(), label.font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    const int width = label.contentsRect().width();
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        lines << label.text().mid(line.textStart(), line.textLength());
+        if (line.naturalTextWidth() > width) {
+            lines << QStringLiteral("(too wide)");
+        }
+    }
+    layout.endLayout();
+    return lines;
 }
 
 }  // namespace
@@ -264,6 +287,38 @@ private slots:
         QTest::mouseClick(dialog->buttonTitled(confirm), Qt::LeftButton);
         QCOMPARE(screen.state.calls, Calls{call.toStdString()});
         QVERIFY(!dialog->isVisible());
+    }
+
+    void everyConfirmationIsWideEnoughToBreakNoWord_data() {
+        QTest::addColumn<QString>("fixture");
+        QTest::addColumn<QString>("button");
+        QTest::newRow("download") << "firstRun" << "downloadButton";
+        QTest::newRow("basic mode") << "firstRun" << "basicModeButton";
+        QTest::newRow("cancel download") << "paused" << "cancelDownloadButton";
+        QTest::newRow("remove model") << "ready" << "removeButton";
+    }
+
+    void everyConfirmationIsWideEnoughToBreakNoWord() {
+        QFETCH(QString, fixture);
+        QFETCH(QString, button);
+        ScreenFixture screen(fixture.toStdString());
+        QWidget window;
+        window.resize(1000, 700);
+        auto* row = new LocalAIModelRow(screen.state, &window);
+        window.show();
+        ConfirmDialog* dialog = ask(*row, button.toLatin1().constData());
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        QVERIFY2(dialog->width() >= 420, qPrintable(QString::number(dialog->width())));
+        for (const char* name : {"qt_msgbox_label", "qt_msgbox_informativelabel"}) {
+            const QStringList lines = wrappedLines(*dialog->findChild<QLabel*>(name));
+            QVERIFY2(!lines.contains("(too wide)"), qPrintable(lines.join('|')));
+            // Lines end between words, or after the slash or hyphen inside a name.
+            for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+                QVERIFY2(lines[i].endsWith(' ') || lines[i].endsWith('/') || lines[i].endsWith('-'),
+                         qPrintable(lines.join('|')));
+            }
+        }
+        dialog->close();
     }
 
     void anOpenConfirmationFollowsTheSelectedPack() {

@@ -208,9 +208,7 @@ void LocalAIModelRow::syncConfirmation() {
     }
     // A question left open follows the selected pack, so it never names one it would not act on.
     const ModelConfirmation texts = modelConfirmation(confirmationKind_, state_.state());
-    confirmation_->setWindowTitle(qtText(texts.title));
-    confirmation_->setText(qtText(texts.title));
-    confirmation_->setInformativeText(qtText(texts.message));
+    confirmation_->setTexts(qtText(texts.title), qtText(texts.message));
     if (confirmButton_) {
         confirmButton_->setText(buttonText(qtText(texts.confirmTitle)));
     }

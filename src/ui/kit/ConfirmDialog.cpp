@@ -1,7 +1,9 @@
 #include "ui/kit/ConfirmDialog.h"
 
+#include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpacerItem>
 
 #include "ui/kit/Look.h"
 #include "ui/kit/PlainText.h"
@@ -9,6 +11,9 @@
 
 namespace nudgerly {
 namespace {
+
+// Left to itself the box is as narrow as its buttons, and its message breaks names and words apart.
+constexpr int minimumDialogWidth = 420;
 
 QMessageBox::ButtonRole messageBoxRole(ConfirmButton::Role role, bool firstPlain) {
     switch (role) {
@@ -24,16 +29,9 @@ QMessageBox::ButtonRole messageBoxRole(ConfirmButton::Role role, bool firstPlain
 ConfirmDialog::ConfirmDialog(const QString& title, const QString& message, std::vector<ConfirmButton> buttons,
                              QWidget* parent)
     : QMessageBox(parent) {
-    setWindowTitle(title);
     setIcon(QMessageBox::NoIcon);
     setTextFormat(Qt::PlainText);
-    setText(title);
-    setInformativeText(message);
-    // The informative label is made on first use and left to guess its format: fix it to plain.
-    if (auto* informative = findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
-        informative->setTextFormat(Qt::PlainText);
-        informative->setOpenExternalLinks(false);
-    }
+    setTexts(title, message);
     if (auto* heading = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
         heading->setFont(fontFor(TextStyle::headline));
     }
@@ -72,6 +70,37 @@ ConfirmDialog::ConfirmDialog(const QString& title, const QString& message, std::
             }
         }
     });
+}
+
+void ConfirmDialog::setTexts(const QString& title, const QString& message) {
+    setWindowTitle(title);
+    setText(title);
+    setInformativeText(message);
+    // The informative label is made on first use and left to guess its format: fix it to plain.
+    if (auto* informative = findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+        informative->setTextFormat(Qt::PlainText);
+        informative->setOpenExternalLinks(false);
+    }
+    // The box takes its width from its layout's minimum, so a strut across its grid keeps it wide. A
+    // new informative text lays the box out in a new grid, which needs its own.
+    auto* grid = qobject_cast<QGridLayout*>(layout());
+    if (!grid) {
+        return;
+    }
+    const QMargins margins = grid->contentsMargins();
+    const int strutWidth = minimumDialogWidth - margins.left() - margins.right();
+    bool widened = false;
+    for (int index = 0; index < grid->count(); ++index) {
+        const QSpacerItem* spacer = grid->itemAt(index)->spacerItem();
+        widened = widened || (spacer && spacer->sizeHint().width() == strutWidth);
+    }
+    if (!widened) {
+        grid->addItem(new QSpacerItem(strutWidth, 0, QSizePolicy::Fixed, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+        if (isVisible()) {
+            setText(title);  // sizes the shown box again, now with the strut
+        }
+    }
 }
 
 ConfirmDialog* ConfirmDialog::present(QWidget* parent, const QString& title, const QString& message,

@@ -34,6 +34,10 @@ public:
     // The button with this title, or null.
     QPushButton* buttonTitled(const QString& title) const;
 
+    // Shows another title and message. The box stays at least 420 wide, so that its message wraps
+    // between words rather than inside names.
+    void setTexts(const QString& title, const QString& message);
+
 private:
     std::vector<std::pair<QAbstractButton*, ConfirmButton>> buttons_;
 };

@@ -20,7 +20,7 @@ void ErrorAlert::sync() {
     if (message && !dialog_) {
         open(qtText(*message));
     } else if (message) {
-        dialog_->setInformativeText(qtText(*message));
+        dialog_->setTexts(QStringLiteral("Nudgerly"), qtText(*message));
     } else if (dialog_) {
         // The message is gone already: closing must not clear a newer one.
         closingForState_ = true;
