@@ -2,7 +2,7 @@
 # benchmarks can use them as well as the tests.
 set(NUDGERLY_CHAT_FIXTURE_SOURCES
   ChatDatabase.cpp TypedStreamWriter.cpp KeyedArchiveWriter.cpp ImageHeaders.cpp PngImage.cpp
-  VCardWriter.cpp MessagesDatabaseBuilder.cpp MessagesBulkGenerator.cpp DemoHome.cpp
+  VCardWriter.cpp MessagesDatabaseBuilder.cpp MessagesBulkGenerator.cpp DemoShowcase.cpp DemoHome.cpp
   DemoQueue.cpp)
 list(TRANSFORM NUDGERLY_CHAT_FIXTURE_SOURCES PREPEND "${CMAKE_CURRENT_LIST_DIR}/")
 if(NOT TARGET nudgerly_chat_fixtures)

@@ -6,6 +6,7 @@
 #include "platform/ContactsAccessDecision.h"
 #include "platform/VCardContactsStore.h"
 #include "storage/AppEnvironment.h"
+#include "support/DemoShowcase.h"
 #include "support/VCardWriter.h"
 
 namespace nudgerly::test {
@@ -29,14 +30,19 @@ DemoHome layOutDemoHome(const std::filesystem::path& folder, const std::string& 
     std::filesystem::create_directories(demo.database.parent_path());
     MessagesDatabaseBuilder builder(demo.database, MessagesDatabaseBuilder::Journal::rollback, now);
     demo.contents = generateBulk(builder, {.seed = seed,
-                                           .chats = 36,
-                                           .messages = 480,
+                                           .chats = 24,
+                                           .messages = 320,
                                            .days = 30,
                                            .cardShare = 0.7,
                                            .userFirstName = userFirstName,
                                            .previewFiles = BulkOptions::PreviewFiles::pictures,
                                            .home = home});
+    const BulkContents showcase = DemoShowcase::add(builder, home, userFirstName);
     builder.close();
+    demo.contents.contacts.insert(demo.contents.contacts.end(), showcase.contacts.begin(), showcase.contacts.end());
+    demo.contents.chats += showcase.chats;
+    demo.contents.messages += showcase.messages;
+    demo.contents.linkPreviews += showcase.linkPreviews;
     writeVCards(demo.contactsFolder, demo.contents.contacts);
     createPrivateDirectories(environment.configurationDirectory);
     writeFileAtomically(demo.accessDecision,

@@ -1,5 +1,9 @@
 #include "support/DemoQueue.h"
 
+#include <cstdlib>
+#include <optional>
+#include <string>
+
 #include "classifier/ConversationClassifier.h"
 #include "core/MainQueue.h"
 #include "modelpacks/ModelCatalog.h"
@@ -9,8 +13,35 @@
 #include "state/AppStateSettings.h"
 #include "storage/AppEnvironment.h"
 #include "storage/SnapshotStore.h"
+#include "support/DemoShowcase.h"
 
 namespace nudgerly::test {
+namespace {
+
+// The reader finds link pictures from "~", which must be the demo's home while it reads.
+class HomePointedAt {
+public:
+    explicit HomePointedAt(const std::filesystem::path& home) {
+        if (const char* previous = std::getenv("HOME")) {
+            previous_ = previous;
+        }
+        setenv("HOME", home.c_str(), 1);
+    }
+    ~HomePointedAt() {
+        if (previous_) {
+            setenv("HOME", previous_->c_str(), 1);
+        } else {
+            unsetenv("HOME");
+        }
+    }
+    HomePointedAt(const HomePointedAt&) = delete;
+    HomePointedAt& operator=(const HomePointedAt&) = delete;
+
+private:
+    std::optional<std::string> previous_;
+};
+
+}  // namespace
 
 std::size_t saveDemoQueue(const DemoHome& demo, const std::string& userFirstName, int days) {
     const AppEnvironment environment =
@@ -28,12 +59,22 @@ std::size_t saveDemoQueue(const DemoHome& demo, const std::string& userFirstName
     auto contacts = std::make_shared<VCardContactsStore>(demo.contactsFolder, environment.configurationDirectory,
                                                          mainQueue);
     const MessagesReader reader(contacts, userFirstName, demo.database);
-    const ConversationBatch batch = reader.scan(days, {});
+    ConversationBatch batch;
+    {
+        const HomePointedAt pointed(demo.home);
+        batch = reader.scan(days, {});
+    }
     ConversationClassifier classifier(pack, environment.dataDirectory, mainQueue);
     const SnapshotClassificationResult result = classifier.makeSnapshotWithReport(batch, std::nullopt, {}, {});
     classifier.requestShutdown().wait();
 
     SnapshotStore::save(result.snapshot, environment.dataDirectory / "messages-snapshot.json");
+    // One conversation is already dealt with, so the completed view has something to show.
+    for (const ReviewItem& item : result.snapshot.items) {
+        if (item.person == DemoShowcase::donePerson) {
+            settings.setStringArray(AppStateSettings::completedItems, {item.completionKey.value_or(item.id)});
+        }
+    }
     // The saved queue names people as these contacts do; the program uses it while they stay so.
     if (const auto token = contacts->currentHistoryToken()) {
         settings.setData(AppStateSettings::messagesContactsHistoryToken, *token);

@@ -1,4 +1,6 @@
 #include <cstdlib>
+#include <filesystem>
+#include <set>
 
 #include <QListView>
 #include <QStackedWidget>
@@ -70,6 +72,22 @@ private slots:
             const auto* queueList = window.findChild<QListView*>("queueList");
             QVERIFY(queueList != nullptr);
             QTRY_VERIFY(queueList->model() != nullptr && queueList->model()->rowCount() > 0);
+
+            // The demo shows what the queue is for: each status, a shared link with its picture, a
+            // group that asks the user, and one conversation already done.
+            std::set<ReviewStatus> statuses;
+            bool linkWithPicture = false;
+            bool group = false;
+            for (const ReviewItem& item : state.visibleItems()) {
+                statuses.insert(item.status);
+                linkWithPicture = linkWithPicture || (item.messageLinkPreview && item.messageLinkPreview->imagePath &&
+                                                      std::filesystem::exists(*item.messageLinkPreview->imagePath));
+                group = group || !item.target;
+            }
+            QCOMPARE(statuses, (std::set{ReviewStatus::reply, ReviewStatus::action, ReviewStatus::nudgerly}));
+            QVERIFY(linkWithPicture);
+            QVERIFY(group);
+            QCOMPARE(state.completedQueueCount(), 1);
         }
         unsetenv("NUDGERLY_MESSAGES_DATABASE");
     }
