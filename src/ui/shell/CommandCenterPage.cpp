@@ -17,6 +17,7 @@ namespace nudgerly {
 double listPaneWidth(double pageWidth) { return std::min(std::max(pageWidth * 0.44, 360.0), 500.0); }
 
 CommandCenterPage::CommandCenterPage(AppStateView& state, QWidget* parent) : QWidget(parent), state_(state) {
+    setObjectName(QStringLiteral("commandCenterPage"));
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
