@@ -3,25 +3,14 @@
 
 #include "Shot.h"
 #include "core/BackgroundExecutor.h"
-#include "services/FeedbackSender.h"
 #include "services/UpdateController.h"
 #include "support/ScreenFixture.h"
+#include "support/WindowServiceStubs.h"
 #include "ui/kit/StateBridge.h"
 #include "ui/shell/MainWindow.h"
 
 namespace nudgerly::test {
 namespace {
-
-class NoUpdater final : public Updater {
-public:
-    void start() override {}
-    std::optional<std::string> checkForUpdates() override { return std::nullopt; }
-};
-
-class NoSender final : public FeedbackSender {
-public:
-    FeedbackReceipt submit(const FeedbackSubmission&, std::stop_token) const override { return {}; }
-};
 
 void saveWindow(ShotContext& context, std::string_view fixture, Section section, const QString& name,
                 const std::function<void(MainWindow&)>& prepare = {}) {

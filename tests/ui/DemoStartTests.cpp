@@ -10,11 +10,11 @@
 #include "UiTest.h"
 #include "app/AppComposition.h"
 #include "core/BackgroundExecutor.h"
-#include "services/FeedbackSender.h"
 #include "services/PackageManagerUpdater.h"
 #include "services/UpdateController.h"
 #include "support/DemoQueue.h"
 #include "support/ScreenFixture.h"
+#include "support/WindowServiceStubs.h"
 #include "ui/kit/StateBridge.h"
 #include "ui/shell/AppSidebar.h"
 #include "ui/shell/MainWindow.h"
@@ -22,14 +22,6 @@
 #include "ui/shell/Sidebar.h"
 
 namespace nudgerly::test {
-namespace {
-
-class NoSender final : public FeedbackSender {
-public:
-    FeedbackReceipt submit(const FeedbackSubmission&, std::stop_token) const override { return {}; }
-};
-
-}  // namespace
 
 // The program's own parts, as main puts them together, started offscreen on a demo home.
 class DemoStartTests : public QObject {

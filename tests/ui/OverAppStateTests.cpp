@@ -8,11 +8,11 @@
 #include <QTest>
 
 #include "UiTest.h"
-#include "services/FeedbackSender.h"
 #include "services/UpdateController.h"
 #include "state/AppStateSettings.h"
 #include "state/RefreshTestSupport.h"
 #include "support/AppStateHarness.h"
+#include "support/WindowServiceStubs.h"
 #include "ui/kit/StateBridge.h"
 #include "ui/queue/PanePlaceholder.h"
 #include "ui/queue/QueueListPane.h"
@@ -21,17 +21,6 @@
 
 namespace nudgerly::test {
 namespace {
-
-class NoUpdates final : public Updater {
-public:
-    void start() override {}
-    std::optional<std::string> checkForUpdates() override { return std::nullopt; }
-};
-
-class NoSender final : public FeedbackSender {
-public:
-    FeedbackReceipt submit(const FeedbackSubmission&, std::stop_token) const override { return {}; }
-};
 
 // A user who chose Basic Mode and allowed Contacts and Full Disk Access, and never connected Gmail.
 void basicModeUser(AppStateHarness& harness) {
@@ -61,7 +50,7 @@ struct Window {
     QWidget* shownPage() const { return window.findChild<QStackedWidget*>("pages")->currentWidget(); }
 
     StateBridge bridge;
-    UpdateController updates{AppInfo(AppInfo::compiledDefaults()), std::make_unique<NoUpdates>()};
+    UpdateController updates{AppInfo(AppInfo::compiledDefaults()), std::make_unique<NoUpdater>()};
     ManualBackgroundExecutor work;
     MainWindow window;
 };
