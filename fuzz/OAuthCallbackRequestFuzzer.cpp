@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const auto verdict = OAuthCallback::judge(*callback, "expected-state");
     const auto query = OAuthCallback::queryDictionary(*callback);
-    if (verdict.kind == OAuthCallback::Verdict::Kind::grant && query.at("state") != "expected-state") {
+    const bool answers = OAuthCallback::answersSignIn(*callback, "expected-state");
+    if (verdict.kind == OAuthCallback::Verdict::Kind::grant && (query.at("state") != "expected-state" || !answers)) {
         std::abort();
     }
     OAuthCallback::completesSignIn(*callback, "expected-state");

@@ -237,6 +237,12 @@ void LoopbackOAuthServer::readFrom(Connection& connection) {
             answer(connection, OAuthCallbackRequest::notFound());
             return;
         }
+        if (!OAuthCallback::answersSignIn(*callback, expectedState_)) {
+            // Any local program can reach the port, and an old tab may call back: the sign-in waits on
+            // for the answer that carries its state.
+            answer(connection, OAuthCallbackRequest::response("200 OK", OAuthCallbackRequest::notCompletedPage));
+            return;
+        }
         // The page is only the browser's; the waiting sign-in judges the callback itself.
         const bool signedIn = OAuthCallback::completesSignIn(*callback, expectedState_);
         answer(connection, OAuthCallbackRequest::response("200 OK", signedIn ? OAuthCallbackRequest::successPage

@@ -19,9 +19,10 @@ namespace nudgerly {
 
 // The tiny web server that receives the browser's redirect at the end of the Gmail sign-in. It listens
 // on 127.0.0.1 only, at a port the system picks, answers every request with a small page and closes
-// the connection, and hands the first callback request to the one waiting caller. The first outcome
-// wins: one callback or one error, never both; after either it stops listening, while connections
-// already open are still answered.
+// the connection, and hands the first callback request that carries the sign-in's state to the one
+// waiting caller; callbacks of another state get the "not completed" page and change nothing. The
+// first outcome wins: one callback or one error, never both; after either it stops listening, while
+// connections already open are still answered.
 //
 // One thread of its own polls the listener, the connections and a wake-up descriptor. Connections idle
 // for `idleConnectionLimit` are closed unanswered, at most `connectionLimit` are open at once (more
@@ -32,7 +33,8 @@ public:
     static constexpr std::size_t connectionLimit = 16;
 
     // Binds the listener. `expectedState` is the state the sign-in waits for: only a callback that
-    // grants access with it gets the "Gmail connected" page; the waiting caller judges the rest.
+    // carries it ends the wait, and only one that also grants access gets the "Gmail connected" page;
+    // the waiting caller judges the rest.
     // Throws GmailError::loopbackFailed when no listener can be had.
     explicit LoopbackOAuthServer(std::string expectedState,
                                  std::chrono::milliseconds idleLimit = idleConnectionLimit);
