@@ -15,7 +15,8 @@ namespace nudgerly {
 // An ICU regular expression compiled once and shareable between threads (the compiled pattern is
 // immutable; every search makes its own matcher). Semantics are ICU's defaults, which is also what
 // the original rules were written against: "\b" is the simple word boundary, "." stops at line ends,
-// "^"/"$" anchor the whole text unless `multiline` is given.
+// "^"/"$" anchor the whole text unless `multiline` is given, "$" also before a final line break ("\z"
+// is the very end).
 class Regex {
 public:
     enum Option : uint32_t {

@@ -455,20 +455,23 @@ std::shared_future<void> LocalModelClient::requestShutdown() {
 
 void LocalModelClient::escalate(ChildProcess& process, std::stop_token hurry) const {
     // Only a client that is going away hurries; a quitting program still stops its server in order.
-    const auto waitForExit = [&](int polls, bool hurried) {
-        for (int i = 0; i < polls && process.isRunning() && !(hurried && hurry.stop_requested()); ++i) {
+    const auto waitForExit = [&](int polls) {
+        for (int i = 0; i < polls && process.isRunning() && !hurry.stop_requested(); ++i) {
             std::this_thread::sleep_for(settings_.shutdownPollInterval);
         }
     };
     process.terminate();
-    waitForExit(settings_.terminateWaits, true);
+    waitForExit(settings_.terminateWaits);
     if (process.isRunning()) {
         process.interrupt();
-        waitForExit(settings_.interruptWaits, true);
+        waitForExit(settings_.interruptWaits);
     }
     if (process.isRunning()) {
         process.kill();
-        waitForExit(settings_.killWaits, false);
+    }
+    // A killed process cannot refuse to end, but a busy machine may take longer than any wait to end
+    // it: the shutdown is only done once it has been reaped.
+    while (!process.waitForExit(std::chrono::seconds(1))) {
     }
 }
 

@@ -60,10 +60,11 @@ public:
     // that the next start loads the new pack. Returns at once.
     std::shared_future<void> selectModelPack(const ModelPack& pack) override;
 
-    // Stops the owned server on the supervisor: SIGTERM, then SIGINT, then SIGKILL, each followed by a
-    // short wait. Returns at once; every start in progress then fails with CancelledError, and so does
-    // every new start until the result is ready. A request while a shutdown runs only gets that
-    // shutdown's result. Never throws and cannot be cancelled.
+    // Stops the owned server on the supervisor: SIGTERM, then SIGINT, each followed by a short wait,
+    // then SIGKILL; the result is ready once the process has ended and been reaped. Returns at once;
+    // every start in progress then fails with CancelledError, and so does every new start until the
+    // result is ready. A request while a shutdown runs only gets that shutdown's result. Never throws
+    // and cannot be cancelled.
     std::shared_future<void> requestShutdown() override;
 
     // The running, healthy server, started when there is none. Throws LocalModelError (missingBundle,
@@ -105,7 +106,8 @@ private:
     std::optional<OwnedServer> launchAndWait(int64_t startGeneration, std::stop_token stop);
     OwnedServer launch(const std::filesystem::path& program, const std::filesystem::path& model,
                        std::set<int>& triedPorts);
-    // TERM, INT, KILL with the configured waits; a stop request cuts the waits short.
+    // TERM and INT with the configured waits (a stop request cuts them short), then KILL; returns once
+    // the process has been reaped.
     void escalate(ChildProcess& process, std::stop_token hurry) const;
     void finishShutdown(std::promise<void>& finished);
 

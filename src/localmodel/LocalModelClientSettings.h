@@ -42,11 +42,11 @@ struct LocalModelClientSettings {
     std::chrono::milliseconds requestTimeout{60'000};
     std::size_t maxResponseBytes = 1024 * 1024;
 
-    // Shutdown: after SIGTERM, SIGINT and SIGKILL, up to this many polls `shutdownPollInterval` apart.
+    // Shutdown: after SIGTERM and SIGINT, up to this many polls `shutdownPollInterval` apart; after
+    // SIGKILL, until the process has ended.
     std::chrono::milliseconds shutdownPollInterval{25};
     int terminateWaits = 40;
     int interruptWaits = 20;
-    int killWaits = 10;
 
     static std::optional<std::string> processEnvironment(const std::string& name);
     static std::optional<std::filesystem::path> defaultRuntimeFolder();

@@ -11,7 +11,8 @@
 //
 // A launch: "exitCode" (exit at once with it), "exitAfterMs" (serve, then exit), "healthStatus"
 // (default 200), "healthyAfterMs" (503 before that), "ignoreSignals" (SIGTERM and SIGINT are written
-// to "signals-<launch>.log" and otherwise ignored).
+// to "signals-<launch>.log" and otherwise ignored), "ballastMiB" (memory filled at start, so that
+// the process takes a while to end even when killed).
 // An answer: "delayMs", "exit" (end the process instead of answering), "drop" (reset the connection),
 // "status" (default 200), then the body: "errorType" (an error envelope), "content" (a chat answer
 // whose message content is this text), "padBytes" (spaces appended to that content) or "body" (as is).
@@ -25,6 +26,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -34,6 +36,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
@@ -157,6 +160,15 @@ int main(int argc, char** argv) {
 
     if (behaviour.contains("exitCode")) {
         return behaviour["exitCode"].get<int>();
+    }
+    if (const std::size_t ballast = behaviour.value("ballastMiB", 0) * std::size_t{1024 * 1024}; ballast > 0) {
+        // Small pages, so that the end has many to give back.
+        void* memory = ::mmap(nullptr, ballast, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (memory == MAP_FAILED) {
+            return 4;
+        }
+        ::madvise(memory, ballast, MADV_NOHUGEPAGE);
+        std::memset(memory, 1, ballast);
     }
     if (behaviour.value("ignoreSignals", false)) {
         const auto log = records / ("signals-" + std::to_string(launch) + ".log");

@@ -95,7 +95,6 @@ bool FakeBrowser::open(const std::string& address, std::stop_token) {
     switch (behaviour.reply) {
         case Reply::grant: query = "code=" + PercentEncoding::encoded(behaviour.code) + "&state=" + state; break;
         case Reply::error: query = "error=" + PercentEncoding::encoded(behaviour.error) + "&state=" + state; break;
-        case Reply::wrongState: query = "code=" + PercentEncoding::encoded(behaviour.code) + "&state=not-the-state"; break;
         case Reply::query:
             query = behaviour.query;
             if (const auto at = query.find("{state}"); at != std::string::npos) {
@@ -107,9 +106,17 @@ bool FakeBrowser::open(const std::string& address, std::stop_token) {
     }
     lock.unlock();
     // The callback server answers on its own thread, so the page can be awaited here.
-    std::string page = rawExchange(portOf(redirect), "GET /oauth/callback?" + query +
-                                                         " HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: text/html\r\n\r\n");
+    const auto callBack = [&](const std::string& callbackQuery) {
+        return rawExchange(portOf(redirect), "GET /oauth/callback?" + callbackQuery +
+                                                 " HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: text/html\r\n\r\n");
+    };
+    std::vector<std::string> foreignPages;
+    for (const auto& foreign : behaviour.foreignCallbacks) {
+        foreignPages.push_back(callBack(foreign));
+    }
+    std::string page = callBack(query);
     lock.lock();
+    foreignPages_ = std::move(foreignPages);
     page_ = std::move(page);
     return true;
 }
@@ -132,6 +139,11 @@ std::vector<std::string> FakeBrowser::problems() const {
 std::string FakeBrowser::page() const {
     std::lock_guard lock(mutex_);
     return page_;
+}
+
+std::vector<std::string> FakeBrowser::foreignPages() const {
+    std::lock_guard lock(mutex_);
+    return foreignPages_;
 }
 
 }  // namespace nudgerly::test

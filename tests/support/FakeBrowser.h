@@ -18,7 +18,6 @@ public:
     enum class Reply {
         grant,       // "code" and the sign-in's state
         error,       // "error" and the sign-in's state
-        wrongState,  // "code" and another state
         query,       // `query` as given; "{state}" in it becomes the sign-in's state
         stayOpen,    // opens, and the user never finishes
         failToOpen,  // the desktop cannot open the page
@@ -28,6 +27,8 @@ public:
         std::string code = "4/0Adeu5BW-test-code";
         std::string error = "access_denied";
         std::string query;
+        // Callback queries another local program sends before the browser calls back.
+        std::vector<std::string> foreignCallbacks;
     };
 
     FakeBrowser();
@@ -44,6 +45,8 @@ public:
     std::vector<std::string> problems() const;
     // The callback server's whole answer to the last callback.
     std::string page() const;
+    // Its answers to the foreign callbacks of the last sign-in.
+    std::vector<std::string> foreignPages() const;
 
 private:
     mutable std::mutex mutex_;
@@ -52,6 +55,7 @@ private:
     std::map<std::string, std::string> items_;
     std::vector<std::string> problems_;
     std::string page_;
+    std::vector<std::string> foreignPages_;
 };
 
 }  // namespace nudgerly::test

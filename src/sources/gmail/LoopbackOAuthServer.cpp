@@ -50,8 +50,8 @@ bool isPassingAcceptError(int error) {
 
 }  // namespace
 
-LoopbackOAuthServer::LoopbackOAuthServer(std::string expectedState, std::chrono::milliseconds idleLimit)
-    : expectedState_(std::move(expectedState)), idleLimit_(idleLimit), listener_(loopbackListener(port_)) {
+LoopbackOAuthServer::LoopbackOAuthServer(std::string expectedState, LoopbackOAuthServerPatience patience)
+    : expectedState_(std::move(expectedState)), patience_(patience), listener_(loopbackListener(port_)) {
     wake_.reset(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
     if (!wake_) {
         throw GmailError::loopbackFailed();
@@ -148,15 +148,15 @@ void LoopbackOAuthServer::serve() {
         polled.clear();
         polled.push_back({.fd = wake_.get(), .events = POLLIN, .revents = 0});
         polled.push_back({.fd = listener_.get(), .events = POLLIN, .revents = 0});  // ignored once closed (-1)
-        auto nextIdleDeadline = SteadyClock::time_point::max();
+        auto nextDeadline = SteadyClock::time_point::max();
         for (const Connection& connection : connections_) {
             const short events = connection.answer.empty() ? POLLIN : POLLOUT;
             polled.push_back({.fd = connection.fd.get(), .events = events, .revents = 0});
-            nextIdleDeadline = std::min(nextIdleDeadline, connection.lastActivity + idleLimit_);
+            nextDeadline = std::min(nextDeadline, deadline(connection));
         }
         int timeoutMs = -1;
-        if (nextIdleDeadline != SteadyClock::time_point::max()) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(nextIdleDeadline - SteadyClock::now());
+        if (nextDeadline != SteadyClock::time_point::max()) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(nextDeadline - SteadyClock::now());
             timeoutMs = static_cast<int>(std::clamp<long long>(left.count(), 0, 60'000));
         }
         if (::poll(polled.data(), polled.size(), timeoutMs) < 0 && errno != EINTR) {
@@ -175,27 +175,47 @@ void LoopbackOAuthServer::serve() {
                 listener_.reset();
             }
         }
-        // Connections accepted now are polled from the next round on.
-        const std::size_t polledConnections = connections_.size();
-        if (listener_ && polled[1].revents != 0) {
-            acceptConnections();
-        }
+        // The open connections first, so that a flood of new ones cannot push out one that has spoken.
         const auto now = SteadyClock::now();
-        for (std::size_t index = 0; index < polledConnections; ++index) {
+        for (std::size_t index = 0; index < connections_.size(); ++index) {
             Connection& connection = connections_[index];
-            const short events = polled[index + 2].revents;
-            if (events != 0) {
+            if (polled[index + 2].revents != 0) {
                 if (connection.answer.empty()) {
                     readFrom(connection);
                 } else {
                     sendTo(connection);
                 }
-            } else if (now - connection.lastActivity >= idleLimit_) {
+            }
+            // Also while bytes trickle in: a request line that never ends holds its place otherwise.
+            if (!connection.closed && now >= deadline(connection)) {
                 connection.closed = true;
             }
         }
         std::erase_if(connections_, [](const Connection& connection) { return connection.closed; });
+        // Connections accepted now are polled from the next round on.
+        if (listener_ && polled[1].revents != 0) {
+            acceptConnections();
+        }
     }
+}
+
+SteadyClock::time_point LoopbackOAuthServer::deadline(const Connection& connection) const {
+    const auto idle = connection.lastActivity + patience_.idle;
+    if (connection.hasRequestLine || !connection.answer.empty()) {
+        return idle;
+    }
+    return std::min(idle, connection.accepted + patience_.requestLine);
+}
+
+bool LoopbackOAuthServer::dropOldestIdleConnection() {
+    // Accepted in order, so the first one reading is the oldest.
+    const auto oldest =
+        std::ranges::find_if(connections_, [](const Connection& connection) { return connection.answer.empty(); });
+    if (oldest == connections_.end()) {
+        return false;
+    }
+    connections_.erase(oldest);  // closed unanswered
+    return true;
 }
 
 void LoopbackOAuthServer::acceptConnections() {
@@ -213,10 +233,11 @@ void LoopbackOAuthServer::acceptConnections() {
             listener_.reset();
             return;
         }
-        if (connections_.size() >= connectionLimit) {
-            continue;  // closed as it goes out of scope
+        if (connections_.size() >= connectionLimit && !dropOldestIdleConnection()) {
+            continue;  // every place holds an answer on its way: closed as it goes out of scope
         }
-        connections_.push_back({.fd = std::move(accepted), .lastActivity = SteadyClock::now()});
+        const auto now = SteadyClock::now();
+        connections_.push_back({.fd = std::move(accepted), .accepted = now, .lastActivity = now});
     }
 }
 
@@ -230,11 +251,19 @@ void LoopbackOAuthServer::readFrom(Connection& connection) {
     connection.lastActivity = SteadyClock::now();
     if (count > 0) {
         connection.received.append(buffer.data(), static_cast<std::size_t>(count));
+        connection.hasRequestLine =
+            connection.hasRequestLine || OAuthCallbackRequest::hasRequestLine(connection.received);
     }
     if (OAuthCallbackRequest::hasCompleteHead(connection.received)) {
         auto callback = OAuthCallbackRequest::callbackAddress(connection.received);
         if (!callback) {
             answer(connection, OAuthCallbackRequest::notFound());
+            return;
+        }
+        if (!OAuthCallback::answersSignIn(*callback, expectedState_)) {
+            // Any local program can reach the port, and an old tab may call back: the sign-in waits on
+            // for the answer that carries its state.
+            answer(connection, OAuthCallbackRequest::response("200 OK", OAuthCallbackRequest::notCompletedPage));
             return;
         }
         // The page is only the browser's; the waiting sign-in judges the callback itself.

@@ -19,23 +19,32 @@ namespace nudgerly {
 
 // The tiny web server that receives the browser's redirect at the end of the Gmail sign-in. It listens
 // on 127.0.0.1 only, at a port the system picks, answers every request with a small page and closes
-// the connection, and hands the first callback request to the one waiting caller. The first outcome
-// wins: one callback or one error, never both; after either it stops listening, while connections
-// already open are still answered.
+// the connection, and hands the first callback request that carries the sign-in's state to the one
+// waiting caller; callbacks of another state get the "not completed" page and change nothing. The
+// first outcome wins: one callback or one error, never both; after either it stops listening, while
+// connections already open are still answered.
 //
-// One thread of its own polls the listener, the connections and a wake-up descriptor. Connections idle
-// for `idleConnectionLimit` are closed unanswered, at most `connectionLimit` are open at once (more
-// are closed as they arrive), and destroying the server closes everything and joins the thread.
+// How long the loopback callback server waits for a connection before giving it up unanswered.
+struct LoopbackOAuthServerPatience {
+    // Since the connection last sent or took bytes.
+    std::chrono::milliseconds idle{10'000};
+    // Since it was accepted, for its whole request line: a browser sends it at once.
+    std::chrono::milliseconds requestLine{2'000};
+};
+
+// One thread of its own polls the listener, the connections and a wake-up descriptor. Connections that
+// exhaust its patience are closed unanswered. At most `connectionLimit` are open at once: a new one
+// takes the place of the oldest still waiting for its request, so that idle connections of other
+// programs cannot lock the browser out. Destroying the server closes everything and joins the thread.
 class LoopbackOAuthServer {
 public:
-    static constexpr std::chrono::seconds idleConnectionLimit{10};
     static constexpr std::size_t connectionLimit = 16;
 
     // Binds the listener. `expectedState` is the state the sign-in waits for: only a callback that
-    // grants access with it gets the "Gmail connected" page; the waiting caller judges the rest.
+    // carries it ends the wait, and only one that also grants access gets the "Gmail connected" page;
+    // the waiting caller judges the rest.
     // Throws GmailError::loopbackFailed when no listener can be had.
-    explicit LoopbackOAuthServer(std::string expectedState,
-                                 std::chrono::milliseconds idleLimit = idleConnectionLimit);
+    explicit LoopbackOAuthServer(std::string expectedState, LoopbackOAuthServerPatience patience = {});
     ~LoopbackOAuthServer();
     LoopbackOAuthServer(const LoopbackOAuthServer&) = delete;
     LoopbackOAuthServer& operator=(const LoopbackOAuthServer&) = delete;
@@ -58,12 +67,18 @@ private:
         std::string received;
         std::string answer;  // being sent once the request was judged
         std::size_t sent = 0;
+        std::chrono::steady_clock::time_point accepted;
         std::chrono::steady_clock::time_point lastActivity;
+        bool hasRequestLine = false;
         bool closed = false;
     };
 
     void serve();
     void acceptConnections();
+    // When the connection is given up unless it has been answered.
+    std::chrono::steady_clock::time_point deadline(const Connection& connection) const;
+    // Closes the oldest connection still reading its request; false when every one is being answered.
+    bool dropOldestIdleConnection();
     void readFrom(Connection& connection);
     void answer(Connection& connection, std::string bytes);
     void sendTo(Connection& connection);
@@ -72,7 +87,7 @@ private:
     void wake();
 
     const std::string expectedState_;
-    const std::chrono::milliseconds idleLimit_;
+    const LoopbackOAuthServerPatience patience_;
     uint16_t port_ = 0;  // set while the listener is made
     UniqueFd listener_;  // touched by the serving thread only, once it runs
     UniqueFd wake_;      // an eventfd: stop, or close the listener

@@ -53,6 +53,12 @@ std::map<std::string, std::string> queryDictionary(const Url& callback) {
     return dictionary;
 }
 
+bool answersSignIn(const Url& callback, std::string_view expectedState) {
+    const auto query = queryDictionary(callback);
+    const auto state = query.find("state");
+    return state != query.end() && state->second == expectedState;
+}
+
 Verdict judge(const Url& callback, std::string_view expectedState) {
     if (repeatsAnAnswerItem(itemsOf(callback))) {
         return {};

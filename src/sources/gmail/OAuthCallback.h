@@ -20,6 +20,10 @@ std::vector<std::pair<std::string, std::string>> queryItems(std::string_view que
 // The callback's query items by name; the first of a repeated name counts. Empty without a query.
 std::map<std::string, std::string> queryDictionary(const Url& callback);
 
+// True when the callback's state (the first, if repeated) is `expectedState`: the identity provider's
+// answer to this sign-in, rather than another program's request or an old browser tab's.
+bool answersSignIn(const Url& callback, std::string_view expectedState);
+
 struct Verdict {
     enum class Kind {
         grant,     // the expected state and a code: `value` is the code

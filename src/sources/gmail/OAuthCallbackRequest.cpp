@@ -23,8 +23,13 @@ std::size_t lineBreakAt(std::string_view text, std::size_t index) {
     return 0;
 }
 
+struct Line {
+    std::string_view text;
+    bool ended = false;  // by a line break, not by the end of the text
+};
+
 // The first line that is not empty; absent when there is none.
-std::optional<std::string_view> firstLine(std::string_view text) {
+std::optional<Line> firstLine(std::string_view text) {
     std::size_t start = 0;
     for (std::size_t index = 0; index <= text.size(); ++index) {
         const std::size_t breakLength = index < text.size() ? lineBreakAt(text, index) : 1;
@@ -32,7 +37,7 @@ std::optional<std::string_view> firstLine(std::string_view text) {
             continue;
         }
         if (index > start) {
-            return text.substr(start, index - start);
+            return Line{.text = text.substr(start, index - start), .ended = index < text.size()};
         }
         index += breakLength - 1;
         start = index + 1;
@@ -60,6 +65,11 @@ bool hasCompleteHead(std::string_view bytes) {
     return bytes.find("\r\n\r\n") != std::string_view::npos || bytes.find("\n\n") != std::string_view::npos;
 }
 
+bool hasRequestLine(std::string_view bytes) {
+    const auto line = firstLine(bytes);
+    return line && line->ended;
+}
+
 std::optional<Url> callbackAddress(std::string_view request) {
     if (!text::isValidUtf8(request)) {
         return std::nullopt;
@@ -68,7 +78,7 @@ std::optional<Url> callbackAddress(std::string_view request) {
     if (!line) {
         return std::nullopt;
     }
-    const auto parts = blankSeparatedParts(*line);
+    const auto parts = blankSeparatedParts(line->text);
     if (parts.size() != 3 || parts[0] != "GET" || !parts[2].starts_with("HTTP/")) {
         return std::nullopt;
     }

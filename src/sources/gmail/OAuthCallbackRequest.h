@@ -24,6 +24,9 @@ inline constexpr std::string_view notCompletedPage =
 // True once the bytes hold the end of a request head: CR LF CR LF, or else LF LF, anywhere.
 bool hasCompleteHead(std::string_view bytes);
 
+// True once the first non-empty line has ended with a line break: the request line is all there.
+bool hasRequestLine(std::string_view bytes);
+
 // The address a request asks for when it is a request for the callback: the bytes are UTF-8, the
 // first non-empty line is "GET", a target and a version beginning "HTTP/" separated by blanks, and the
 // target's path is exactly the callback path. Absent for anything else.

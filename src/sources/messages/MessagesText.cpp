@@ -10,7 +10,8 @@ constexpr std::size_t longestText = 1500;
 constexpr std::string_view objectReplacement = "\xEF\xBF\xBC";  // U+FFFC
 
 const Regex& serviceSuffix() {
-    static const Regex pattern("\\(smsf[a-z]+\\)$");
+    // "\z", not "$": "$" also matches before a final line break, which would cut the middle of a handle.
+    static const Regex pattern("\\(smsf[a-z]+\\)\\z");
     return pattern;
 }
 

@@ -66,12 +66,8 @@ TEST_F(GmailConnectionTests, CallbacksThatDoNotGrantAccessFailWithTheirSentences
     };
     const std::vector<Case> cases = {
         {{.reply = FakeBrowser::Reply::error}, "Gmail authorization was not completed: access_denied"},
-        {{.reply = FakeBrowser::Reply::query, .query = "error=access_denied&state=other"},
-         "Gmail authorization was not completed: access_denied"},
-        {{.reply = FakeBrowser::Reply::wrongState}, "Google returned an invalid or expired authorization response."},
         {{.reply = FakeBrowser::Reply::query, .query = "state={state}"},
          "Google returned an invalid or expired authorization response."},
-        {{.reply = FakeBrowser::Reply::query, .query = ""}, "Google returned an invalid or expired authorization response."},
         {{.reply = FakeBrowser::Reply::query, .query = "code=a&code=b&state={state}"},
          "Google returned an invalid or expired authorization response."},
         {{.reply = FakeBrowser::Reply::failToOpen},
@@ -88,6 +84,20 @@ TEST_F(GmailConnectionTests, CallbacksThatDoNotGrantAccessFailWithTheirSentences
     EXPECT_TRUE(provider.requests().empty());
     EXPECT_FALSE(storedTokens());
     EXPECT_FALSE(gmailService.status().connected);
+}
+
+TEST_F(GmailConnectionTests, CallbacksOfAnotherStateCannotEndTheSignIn) {
+    const std::vector<std::string> foreign = {"code=planted&state=other", "error=access_denied&state=other",
+                                              "error=access_denied", ""};
+    browser->setBehaviour({.foreignCallbacks = foreign});
+    provider.script({FakeTokenAnswer::tokens("access-1", "refresh-1")});
+
+    EXPECT_TRUE(makeService().connect({}).connected);
+    EXPECT_EQ(provider.forms().at(0).at("code"), "4/0Adeu5BW-test-code");
+    for (const auto& page : browser->foreignPages()) {
+        EXPECT_NE(page.find("<h2>Gmail authorization was not completed</h2>"), std::string::npos);
+    }
+    EXPECT_EQ(browser->foreignPages().size(), foreign.size());
 }
 
 TEST_F(GmailConnectionTests, ClientProblemsAreReportedBeforeAnythingOpens) {

@@ -147,10 +147,8 @@ TEST_F(LoopbackOAuthServerTests, AnOversizedHeadIsRefusedWithoutReadingOn) {
 TEST_F(LoopbackOAuthServerTests, ShowsTheSuccessPageOnlyForAGrantWithTheExpectedState) {
     const std::vector<std::string> notCompleted = {
         "GET /oauth/callback?error=access_denied&state=expected-state HTTP/1.1\r\n\r\n",
-        "GET /oauth/callback?code=a&state=other HTTP/1.1\r\n\r\n",
         "GET /oauth/callback?code=a&state=expected-state&error=x HTTP/1.1\r\n\r\n",
         "GET /oauth/callback?code=a&code=b&state=expected-state HTTP/1.1\r\n\r\n",
-        "GET /oauth/callback HTTP/1.1\r\n\r\n",
     };
     for (const auto& request : notCompleted) {
         LoopbackOAuthServer fresh{state};
@@ -159,6 +157,17 @@ TEST_F(LoopbackOAuthServerTests, ShowsTheSuccessPageOnlyForAGrantWithTheExpected
         // Still the callback: the sign-in judges it.
         EXPECT_NO_THROW(fresh.waitForCallback(5s, {}));
     }
+}
+
+TEST_F(LoopbackOAuthServerTests, CallbacksOfAnotherStateGetTheNotCompletedPageAndChangeNothing) {
+    for (const std::string query : {"?code=planted&state=other", "?error=access_denied&state=Expected-state",
+                                    "?code=planted", "?state=other&state=expected-state&code=planted", ""}) {
+        EXPECT_TRUE(hasHeading(rawExchange(server.port(), "GET /oauth/callback" + query + " HTTP/1.1\r\n\r\n"),
+                               "Gmail authorization was not completed"))
+            << query;
+    }
+    EXPECT_TRUE(hasHeading(rawExchange(server.port(), grantRequest), "Gmail connected"));
+    EXPECT_EQ(OAuthCallback::queryDictionary(waitBriefly()).at("code"), "a");
 }
 
 TEST_F(LoopbackOAuthServerTests, AnEarlyCallbackIsReturnedAtOnceAndOnlyTheFirstCounts) {
@@ -202,7 +211,7 @@ TEST_F(LoopbackOAuthServerTests, AStopEndsTheWaitAtOnce) {
 }
 
 TEST(LoopbackOAuthServerConnections, IdleConnectionsAreClosedUnanswered) {
-    LoopbackOAuthServer server{state, 200ms};
+    LoopbackOAuthServer server{state, {.idle = 200ms}};
     server.start();
     RawConnection silent(server.port());
     RawConnection halfway(server.port());
@@ -215,25 +224,36 @@ TEST(LoopbackOAuthServerConnections, IdleConnectionsAreClosedUnanswered) {
     EXPECT_TRUE(hasHeading(rawExchange(server.port(), grantRequest), "Gmail connected"));
 }
 
-TEST(LoopbackOAuthServerConnections, RefusesConnectionsBeyondTheLimit) {
-    LoopbackOAuthServer server{state};
+TEST(LoopbackOAuthServerConnections, ARequestLineMustComeSoonEvenWhileBytesTrickle) {
+    const auto before = std::chrono::steady_clock::now();
+    LoopbackOAuthServer server{state, {.requestLine = 300ms}};
     server.start();
-    std::vector<std::unique_ptr<RawConnection>> open;
-    for (std::size_t index = 0; index < LoopbackOAuthServer::connectionLimit; ++index) {
-        open.push_back(std::make_unique<RawConnection>(server.port()));
+    RawConnection trickling(server.port());
+    RawConnection lined(server.port());
+    lined.send("GET /oauth/callback?code=a&state=expected-state HTTP/1.1\r\n");
+    bool closed = false;
+    while (!closed && std::chrono::steady_clock::now() - before < 3s) {
+        closed = !trickling.send("G") || trickling.closedWithin(50ms);
     }
-    std::this_thread::sleep_for(100ms);
-    RawConnection extra(server.port());
-    EXPECT_TRUE(extra.closedWithin(2s));
+    EXPECT_TRUE(closed);
+    EXPECT_GE(std::chrono::steady_clock::now() - before, 300ms);
+    // A request line in time leaves the rest of the head to the idle limit.
+    lined.send("Host: x\r\n\r\n");
+    EXPECT_TRUE(hasHeading(lined.receiveAll(), "Gmail connected"));
+}
 
-    // Once one is done, a new one is served.
-    open.front()->send("GET /favicon.ico HTTP/1.1\r\n\r\n");
-    EXPECT_EQ(open.front()->receiveAll(), notFound);
-    std::this_thread::sleep_for(100ms);
+TEST(LoopbackOAuthServerConnections, ANewConnectionTakesThePlaceOfTheOldestIdleOne) {
+    LoopbackOAuthServer server{state, {.requestLine = 10s}};
+    server.start();
+    std::vector<std::unique_ptr<RawConnection>> idle;
+    for (std::size_t index = 0; index < LoopbackOAuthServer::connectionLimit; ++index) {
+        idle.push_back(std::make_unique<RawConnection>(server.port()));
+    }
     EXPECT_TRUE(hasHeading(rawExchange(server.port(), grantRequest), "Gmail connected"));
-    // The ones still open are answered too.
-    open.back()->send("GET /x HTTP/1.1\r\n\r\n");
-    EXPECT_EQ(open.back()->receiveAll(), notFound);
+    EXPECT_TRUE(idle.front()->closedWithin(2s));
+    // The others keep their places.
+    idle.back()->send("GET /x HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(idle.back()->receiveAll(), notFound);
 }
 
 TEST(LoopbackOAuthServerConnections, GoingAwayClosesEveryConnection) {

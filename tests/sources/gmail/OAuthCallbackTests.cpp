@@ -53,7 +53,10 @@ TEST(OAuthCallbackRequestTests, FindsTheRequestLineAfterAnyLineBreak) {
                                                                    lineBreak + "Host: x" + lineBreak);
         ASSERT_TRUE(address.has_value());
         EXPECT_EQ(address->query(), "code=a");
+        EXPECT_FALSE(OAuthCallbackRequest::hasRequestLine(lineBreak + lineBreak + "GET /oauth/callback HTTP/1.1"));
+        EXPECT_TRUE(OAuthCallbackRequest::hasRequestLine(lineBreak + lineBreak + "GET /x HTTP/1.1" + lineBreak));
     }
+    EXPECT_FALSE(OAuthCallbackRequest::hasRequestLine("GET /x HTTP/1.1\xE2\x80"));  // a break not yet whole
     EXPECT_FALSE(OAuthCallbackRequest::callbackAddress("GET /oauth/callback\x85 HTTP/1.1\r\n"));  // not UTF-8
     EXPECT_FALSE(OAuthCallbackRequest::callbackAddress("GET http://evil/oauth/callback HTTP/1.1\r\n"));
     EXPECT_FALSE(OAuthCallbackRequest::callbackAddress("GET /OAUTH/callback HTTP/1.1\r\n"));

@@ -23,6 +23,8 @@ TEST(MessagesTextTests, ServiceSuffixesGoOnlyWhenLowerCaseAndAtTheEnd) {
     EXPECT_EQ(withoutServiceSuffix("+14155550101(smsf)"), "+14155550101(smsf)");  // one letter at least
     EXPECT_EQ(withoutServiceSuffix("(smsfp)+14155550101"), "(smsfp)+14155550101");
     EXPECT_EQ(withoutServiceSuffix("a(smsfp)(smsfq)"), "a(smsfp)");
+    // Before a final line break it is not at the end.
+    EXPECT_EQ(withoutServiceSuffix("+14155550101(smsfp)\n"), "+14155550101(smsfp)\n");
     EXPECT_EQ(withoutServiceSuffix(""), "");
 }
 
