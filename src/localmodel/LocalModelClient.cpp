@@ -517,6 +517,11 @@ Classification LocalModelClient::complete(const std::string& prompt, const Owned
     if (tooLarge) {
         throw LocalModelError(Kind::badResponse);
     }
+    // llama-server also answers 500 when it cannot parse what the model wrote; a server that still
+    // passes its health check is alive, and the fault is this answer's alone.
+    if (response.status == 500 && healthy(server, stop)) {
+        throw LocalModelError(Kind::badResponse);
+    }
     if (response.status != 200) {
         throw LocalModelHTTPResponsePolicy::error(static_cast<int>(response.status), response.body);
     }

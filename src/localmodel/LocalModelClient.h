@@ -83,8 +83,8 @@ public:
 
     // One chat exchange with `server`. Throws LocalModelError: serverUnavailable when the server is no
     // longer the owned, running one (before or after the exchange), the transfer fails or it answers
-    // 5xx; contextTooLarge or badResponse for other unusable answers (an answer over the size limit
-    // included). CancelledError when stopped.
+    // 5xx (a 500 only when its health check then fails too); contextTooLarge or badResponse for other
+    // unusable answers (an answer over the size limit included). CancelledError when stopped.
     Classification complete(const std::string& prompt, const OwnedServer& server, std::stop_token stop);
 
 private:

@@ -139,6 +139,31 @@ TEST_F(ClassifierEndToEndTests, AConversationThatCannotBePutIntoAPromptFallsBack
     EXPECT_EQ(result.snapshot.classificationCache->at(0).conversationID, "venue");
 }
 
+TEST_F(ClassifierEndToEndTests, AnAnswerTheServerCannotReadFallsBackForItsConversationAlone) {
+    // llama-server answers 500 when what the model wrote does not parse, and stays healthy.
+    const json unreadable = {{"status", 500}, {"errorType", "server_error"}};
+    StandInScenario scenario(json::array(),
+                             json::array({unreadable, unreadable, answer("reply", "Tell them about the venue")}));
+    model = std::make_shared<LocalModelClient>(ModelPack::nudgerlyLarge(),
+                                               test::testSettings(scenario.environment(), scenario.folder() / "data"));
+    ConversationClassifier classifier(model, mainQueue);
+    const ConversationBatch batch{
+        .generatedAt = Date{790'003'600},
+        .lookbackDays = 7,
+        .inboundEndingCount = 2,
+        .conversations = {conversation("thursday", "The meeting moved to Thursday"),
+                          conversation("venue", "We picked the venue downtown")},
+    };
+
+    const auto result = run(classifier, batch, std::nullopt);
+    EXPECT_EQ(scenario.launches().size(), 1u);  // never restarted
+    EXPECT_EQ(scenario.chats().size(), 3u);     // full and compact prompt, then the next conversation
+    EXPECT_TRUE(result.report.usedLocalModel);
+    EXPECT_EQ(result.report.diagnosticCode, "invalid_model_response");
+    ASSERT_EQ(result.snapshot.items.size(), 1u);  // Basic Mode lets the first one go
+    EXPECT_EQ(result.snapshot.items[0].summary, "Tell them about the venue");
+}
+
 TEST_F(ClassifierEndToEndTests, BasicModeClassifiesWithoutAnyServer) {
     StandInScenario scenario;
     auto environment = scenario.environment();
