@@ -161,6 +161,14 @@ ModelAvailability LocalModelClient::availability() const {
     return ModelAvailability::bundled();
 }
 
+std::optional<fs::path> LocalModelClient::environmentModelFile() const {
+    const auto path = settings_.environment(modelPathVariable);
+    if (!path || !fileExists(*path)) {
+        return std::nullopt;
+    }
+    return fs::path(*path);
+}
+
 ModelPack LocalModelClient::activeModelPack() const {
     std::lock_guard lock(mutex_);
     return activeModelPack_;

@@ -56,6 +56,8 @@ public:
     ModelAvailability availability() const override;
     // A copy of the pack the next start loads.
     ModelPack activeModelPack() const override;
+    // NUDGERLY_MODEL_PATH, when it names a file that exists: it is loaded whatever pack is active.
+    std::optional<std::filesystem::path> environmentModelFile() const override;
     // Makes `pack` the active one; when it differs in any field, the running server is shut down, so
     // that the next start loads the new pack. Returns at once.
     std::shared_future<void> selectModelPack(const ModelPack& pack) override;
