@@ -9,26 +9,11 @@
 #include <QScreen>
 #include <QTest>
 
-#include "core/BackgroundExecutor.h"
-#include "services/FeedbackSender.h"
-#include "services/UpdateController.h"
+#include "support/QuietWindow.h"
 #include "support/ScreenFixture.h"
-#include "ui/kit/StateBridge.h"
-#include "ui/shell/MainWindow.h"
 
 namespace nudgerly::test {
 namespace {
-
-class NoUpdater final : public Updater {
-public:
-    void start() override {}
-    std::optional<std::string> checkForUpdates() override { return std::nullopt; }
-};
-
-class NoSender final : public FeedbackSender {
-public:
-    FeedbackReceipt submit(const FeedbackSubmission&, std::stop_token) const override { return {}; }
-};
 
 // Relative luminance of a screen colour, as the contrast guidelines for text define it.
 double luminance(QRgb rgb) {
@@ -76,13 +61,8 @@ Measured measure(const QImage& button) {
 // The main window on the fake state object, drawn by the program's own style on the X server.
 struct ButtonContrastTests::ShownWindow {
     ScreenFixture screen;
-    StateBridge bridge{screen.state};
-    UpdateController updates{AppInfo(AppInfo::compiledDefaults()), std::make_unique<NoUpdater>()};
-    ManualBackgroundExecutor executor;
-    MainWindow window{bridge,
-                      {.updates = updates,
-                       .requestQuit = [] {},
-                       .feedback = {std::make_shared<NoSender>(), executor, screen.mainQueue}}};
+    QuietWindow quiet{screen.state, screen.mainQueue};
+    MainWindow& window = quiet.window;
 
     // The named state on the given page, with every change painted and sent to the server.
     void show(std::string_view fixture, Section section) {

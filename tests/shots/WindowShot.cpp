@@ -2,36 +2,17 @@
 #include <QPlainTextEdit>
 
 #include "Shot.h"
-#include "core/BackgroundExecutor.h"
-#include "services/FeedbackSender.h"
-#include "services/UpdateController.h"
+#include "support/QuietWindow.h"
 #include "support/ScreenFixture.h"
-#include "ui/kit/StateBridge.h"
-#include "ui/shell/MainWindow.h"
 
 namespace nudgerly::test {
 namespace {
 
-class NoUpdater final : public Updater {
-public:
-    void start() override {}
-    std::optional<std::string> checkForUpdates() override { return std::nullopt; }
-};
-
-class NoSender final : public FeedbackSender {
-public:
-    FeedbackReceipt submit(const FeedbackSubmission&, std::stop_token) const override { return {}; }
-};
-
 void saveWindow(ShotContext& context, std::string_view fixture, Section section, const QString& name,
                 const std::function<void(MainWindow&)>& prepare = {}) {
     ScreenFixture screen(fixture);
-    StateBridge bridge(screen.state);
-    UpdateController updates(AppInfo(AppInfo::compiledDefaults()), std::make_unique<NoUpdater>());
-    ManualBackgroundExecutor executor;
-    MainWindow window(bridge, {.updates = updates,
-                               .requestQuit = [] {},
-                               .feedback = {std::make_shared<NoSender>(), executor, screen.mainQueue}});
+    QuietWindow quiet(screen.state, screen.mainQueue);
+    MainWindow& window = quiet.window;
     screen.state.published().setSection(section);
     if (prepare) {
         prepare(window);

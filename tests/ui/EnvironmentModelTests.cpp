@@ -9,29 +9,19 @@
 
 #include "UiTest.h"
 #include "app/AppComposition.h"
-#include "core/BackgroundExecutor.h"
-#include "services/FeedbackSender.h"
-#include "services/PackageManagerUpdater.h"
-#include "services/UpdateController.h"
 #include "support/DemoHome.h"
+#include "support/QuietWindow.h"
 #include "ui/accounts/LocalAIModelRow.h"
 #include "ui/kit/ElidedLabel.h"
 #include "ui/kit/QtMainQueue.h"
-#include "ui/kit/StateBridge.h"
 #include "ui/kit/SymbolLabel.h"
 #include "ui/kit/WrapLabel.h"
 #include "ui/shared/SidebarStatusLine.h"
-#include "ui/shell/MainWindow.h"
 #include "ui/shell/QtClipboard.h"
 #include "ui/shell/Sidebar.h"
 
 namespace nudgerly::test {
 namespace {
-
-class NoSender final : public FeedbackSender {
-public:
-    FeedbackReceipt submit(const FeedbackSubmission&, std::stop_token) const override { return {}; }
-};
 
 // Environment variables set for one test and removed after it.
 struct ScopedVariables {
@@ -72,14 +62,10 @@ private slots:
         const AppEnvironment environment =
             AppEnvironment::withHomes(AppInfo(AppInfo::compiledDefaults()), demo.dataHome, demo.configHome);
         QtMainQueue queue;
-        ManualBackgroundExecutor windowWork;
         AppComposition composition(environment, queue, std::make_shared<QtClipboard>(), nullptr);
         AppState& state = composition.state();
-        StateBridge bridge(state);
-        UpdateController updates(environment.info, std::make_unique<PackageManagerUpdater>("Nudgerly"));
-        MainWindow window(bridge, {.updates = updates,
-                                   .requestQuit = [] {},
-                                   .feedback = {std::make_shared<NoSender>(), windowWork, queue}});
+        QuietWindow quiet(state, queue);
+        MainWindow& window = quiet.window;
         state.start();
         window.show();
         const auto* localAI = window.sidebar().findChild<SidebarStatusLine*>("localAIStatus");
