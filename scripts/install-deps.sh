@@ -15,7 +15,7 @@ packages=(
   libsecret-1-dev  # secrets in the desktop keyring (Secret Service)
   gnome-keyring dbus-daemon  # the keyring tests: a private Secret Service on a private bus (dbus-run-session)
   qt6-base-dev qt6-svg-dev adwaita-icon-theme fonts-dejavu-core  # the window
-  xvfb xdotool  # the start-up tests: the real program on a virtual display, clicked through it
+  xvfb xdotool  # the start-up and screen tests: the real program on a virtual display, clicked through it
 )
 
 missing=()

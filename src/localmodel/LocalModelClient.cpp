@@ -161,6 +161,14 @@ ModelAvailability LocalModelClient::availability() const {
     return ModelAvailability::bundled();
 }
 
+std::optional<fs::path> LocalModelClient::environmentModelFile() const {
+    const auto path = settings_.environment(modelPathVariable);
+    if (!path || !fileExists(*path)) {
+        return std::nullopt;
+    }
+    return fs::path(*path);
+}
+
 ModelPack LocalModelClient::activeModelPack() const {
     std::lock_guard lock(mutex_);
     return activeModelPack_;
@@ -518,6 +526,11 @@ Classification LocalModelClient::complete(const std::string& prompt, const Owned
         throw LocalModelError(Kind::serverUnavailable);
     }
     if (tooLarge) {
+        throw LocalModelError(Kind::badResponse);
+    }
+    // llama-server also answers 500 when it cannot parse what the model wrote; a server that still
+    // passes its health check is alive, and the fault is this answer's alone.
+    if (response.status == 500 && healthy(server, stop)) {
         throw LocalModelError(Kind::badResponse);
     }
     if (response.status != 200) {

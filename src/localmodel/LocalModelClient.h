@@ -56,6 +56,8 @@ public:
     ModelAvailability availability() const override;
     // A copy of the pack the next start loads.
     ModelPack activeModelPack() const override;
+    // NUDGERLY_MODEL_PATH, when it names a file that exists: it is loaded whatever pack is active.
+    std::optional<std::filesystem::path> environmentModelFile() const override;
     // Makes `pack` the active one; when it differs in any field, the running server is shut down, so
     // that the next start loads the new pack. Returns at once.
     std::shared_future<void> selectModelPack(const ModelPack& pack) override;
@@ -84,8 +86,8 @@ public:
 
     // One chat exchange with `server`. Throws LocalModelError: serverUnavailable when the server is no
     // longer the owned, running one (before or after the exchange), the transfer fails or it answers
-    // 5xx; contextTooLarge or badResponse for other unusable answers (an answer over the size limit
-    // included). CancelledError when stopped.
+    // 5xx (a 500 only when its health check then fails too); contextTooLarge or badResponse for other
+    // unusable answers (an answer over the size limit included). CancelledError when stopped.
     Classification complete(const std::string& prompt, const OwnedServer& server, std::stop_token stop);
 
 private:

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <filesystem>
 #include <future>
+#include <optional>
 #include <stop_token>
 
 #include "modelpacks/ModelPack.h"
@@ -20,6 +22,9 @@ public:
 
     virtual ModelAvailability availability() const = 0;
     virtual ModelPack activeModelPack() const = 0;
+    // The model file the environment names in place of any pack, when that file exists; a service
+    // that reads no environment has none.
+    virtual std::optional<std::filesystem::path> environmentModelFile() const { return std::nullopt; }
     // Makes `pack` the active one; a different pack stops the running server, as `requestShutdown`
     // does, so that the next start loads the new pack. Returns at once; the result is ready once the
     // old server is gone (at once for the same pack).

@@ -49,14 +49,22 @@ void AppState::loadModelChoice() {
     publisher().setSelectedModelPack(pack);
     classifier_ = dependencies_.makeClassifier(pack);
     publisher().setModelDownloadState(modelDownloadManager_->state());
+    const auto environmentModel = classifier_->localModel().environmentModelFile();
+    publisher().setEnvironmentModelFile(environmentModel ? std::optional(environmentModel->string()) : std::nullopt);
+    if (environmentModel) {
+        // Read at once (it only looks at files), so that the status never shows the model as unusable
+        // before the start-up task has asked.
+        publisher().setModelAvailability(classifier_->modelAvailability());
+    }
 
     // A version stored beside a pack the catalogue no longer has belongs to an older choice.
     const auto storedVersion = storedSelectionIsValid ? settings_.string(AppStateSettings::modelChoiceVersion)
                                                       : std::nullopt;
     const bool choiceMadeForThisCatalogue = storedVersion == AppStateSettings::currentModelChoiceVersion;
     const bool installed = state().modelDownloadState.kind == ModelDownloadState::Kind::installed;
-    publisher().setNeedsModelChoice(!choiceMadeForThisCatalogue && !installed);
-    if (!state().needsModelChoice && !choiceMadeForThisCatalogue) {
+    publisher().setNeedsModelChoice(!choiceMadeForThisCatalogue && !installed && !environmentModel);
+    // An installed pack settles the choice for good; the environment's model only while it is named.
+    if (installed && !choiceMadeForThisCatalogue) {
         settings_.setString(AppStateSettings::modelChoiceVersion, AppStateSettings::currentModelChoiceVersion);
     }
 }

@@ -4,6 +4,7 @@
 
 #include "services/WireValues.h"
 #include "state/AppState.h"
+#include "state/LocalModelStatus.h"
 
 namespace nudgerly {
 namespace {
@@ -54,13 +55,16 @@ FeedbackDiagnostics AppState::feedbackDiagnostics() const {
 
 std::string AppState::feedbackModelState() const {
     const auto& s = state();
+    if (LocalModelStatus::isInstalled(s)) {
+        return LocalModelStatus::hasFallenBack(s) ? "safe fallback used" : "installed";
+    }
     switch (s.modelDownloadState.kind) {
         case ModelDownloadState::Kind::downloading: return "downloading";
         case ModelDownloadState::Kind::failed: return "download failed";
         case ModelDownloadState::Kind::missing: return s.needsModelChoice ? "not selected" : "basic mode";
         case ModelDownloadState::Kind::paused: return "download paused";
         case ModelDownloadState::Kind::verifying: return "verifying";
-        case ModelDownloadState::Kind::installed: return s.modelRuntimeIssue ? "safe fallback used" : "installed";
+        case ModelDownloadState::Kind::installed: break;  // told above
     }
     return "not selected";
 }

@@ -206,7 +206,9 @@ void AppState::modelDownloadStateDidChange(const ModelDownloadState& next) {
         case Kind::missing:
             publisher().setModelDownloadProgress(std::nullopt);
             clearModelRuntimeReports();
-            publisher().setModelAvailability(ModelAvailability::missing());
+            if (!state().environmentModelFile) {  // the environment's model does not hang on a download
+                publisher().setModelAvailability(ModelAvailability::missing());
+            }
             if (state().needsModelChoice) {
                 publisher().setActivity("Install a model or explicitly choose Basic Mode to continue");
             } else {

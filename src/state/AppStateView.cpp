@@ -76,8 +76,10 @@ std::string AppStateView::lastRefreshLabel(ReviewSource source) const {
 bool AppStateView::canSelectModelPack() const {
     const auto& s = state();
     const auto download = s.modelDownloadState.kind;
-    return !isRefreshing() && !s.gmailAuthorizationInProgress && !s.isSwitchingModel && !s.isRemovingModel &&
-           download != ModelDownloadState::Kind::downloading && download != ModelDownloadState::Kind::verifying;
+    // The environment's model is loaded whatever pack is chosen.
+    return !s.environmentModelFile && !isRefreshing() && !s.gmailAuthorizationInProgress && !s.isSwitchingModel &&
+           !s.isRemovingModel && download != ModelDownloadState::Kind::downloading &&
+           download != ModelDownloadState::Kind::verifying;
 }
 
 }  // namespace nudgerly

@@ -61,7 +61,7 @@ public:
     std::string refreshLabel() const;
     // When the source's saved queue was made: "Never refreshed", "Today at 3:15 PM", ...
     std::string lastRefreshLabel(ReviewSource source) const;
-    // Whether the model pack picker is enabled.
+    // Whether the model pack picker is enabled (never while the environment names the model).
     bool canSelectModelPack() const;
     // The current moment of the state's clock, which ages on screen are measured against.
     Date now() const { return clock_.now(); }

@@ -54,6 +54,8 @@ struct PublishedState {
     bool needsModelChoice = false;
     std::optional<std::string> modelRuntimeIssue;
     std::optional<std::string> modelRuntimeDiagnosticCode;
+    // The model file NUDGERLY_MODEL_PATH names, when it exists: Local AI loads it in place of any pack.
+    std::optional<std::string> environmentModelFile;
     bool isSwitchingModel = false;
     bool isRemovingModel = false;
     bool gmailAuthorizationInProgress = false;
@@ -95,6 +97,7 @@ enum class StateField {
     needsModelChoice,
     modelRuntimeIssue,
     modelRuntimeDiagnosticCode,
+    environmentModelFile,
     isSwitchingModel,
     isRemovingModel,
     gmailAuthorizationInProgress,

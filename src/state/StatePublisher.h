@@ -68,6 +68,7 @@ public:
     void setNeedsModelChoice(bool value) { write(state_.needsModelChoice, value, StateField::needsModelChoice); }
     void setModelRuntimeIssue(std::optional<std::string> value) { write(state_.modelRuntimeIssue, std::move(value), StateField::modelRuntimeIssue); }
     void setModelRuntimeDiagnosticCode(std::optional<std::string> value) { write(state_.modelRuntimeDiagnosticCode, std::move(value), StateField::modelRuntimeDiagnosticCode); }
+    void setEnvironmentModelFile(std::optional<std::string> value) { write(state_.environmentModelFile, std::move(value), StateField::environmentModelFile); }
     void setIsSwitchingModel(bool value) { write(state_.isSwitchingModel, value, StateField::isSwitchingModel); }
     void setIsRemovingModel(bool value) { write(state_.isRemovingModel, value, StateField::isRemovingModel); }
     void setGmailAuthorizationInProgress(bool value) { write(state_.gmailAuthorizationInProgress, value, StateField::gmailAuthorizationInProgress); }

@@ -54,6 +54,13 @@ protected:
         return std::move(*result);
     }
 
+    // A client of the scenario's server, kept for the tear-down's shutdown.
+    std::shared_ptr<LocalModelClient> clientFor(const StandInScenario& scenario) {
+        model = std::make_shared<LocalModelClient>(ModelPack::nudgerlyLarge(),
+                                                   test::testSettings(scenario.environment(), scenario.folder() / "data"));
+        return model;
+    }
+
     ManualMainQueue mainQueue;
     std::shared_ptr<LocalModelClient> model;
 };
@@ -62,9 +69,7 @@ TEST_F(ClassifierEndToEndTests, ALocalModelServerClassifiesABatchAndTheCacheSpar
     StandInScenario scenario(json::array(), json::array({answer("nudgerly", "Maybe check in about Thursday"),
                                                          answer("reply", "Tell them about the venue"),
                                                          answer(nullptr, "")}));
-    model = std::make_shared<LocalModelClient>(ModelPack::nudgerlyLarge(),
-                                               test::testSettings(scenario.environment(), scenario.folder() / "data"));
-    ConversationClassifier classifier(model, mainQueue);
+    ConversationClassifier classifier(clientFor(scenario), mainQueue);
     const ConversationBatch batch{
         .generatedAt = Date{790'003'600},
         .lookbackDays = 7,
@@ -113,9 +118,7 @@ TEST_F(ClassifierEndToEndTests, DestroyingTheClassifierStopsTheServerOfItsClient
 
 TEST_F(ClassifierEndToEndTests, AConversationThatCannotBePutIntoAPromptFallsBackAlone) {
     StandInScenario scenario(json::array(), json::array({answer("reply", "Tell them about the venue")}));
-    model = std::make_shared<LocalModelClient>(ModelPack::nudgerlyLarge(),
-                                               test::testSettings(scenario.environment(), scenario.folder() / "data"));
-    ConversationClassifier classifier(model, mainQueue);
+    ConversationClassifier classifier(clientFor(scenario), mainQueue);
     // A date in the year 12,000 (a broken clock, a damaged database) has no prompt form.
     Conversation farFuture = conversation("far", "Can you send me the report by Friday?");
     farFuture.messages[0].date = Date{400'000'000'000};
@@ -137,6 +140,29 @@ TEST_F(ClassifierEndToEndTests, AConversationThatCannotBePutIntoAPromptFallsBack
     EXPECT_EQ(result.snapshot.items[1].summary, "Tell them about the venue");
     ASSERT_EQ(result.snapshot.classificationCache->size(), 1u);  // Basic Mode's answer is not kept
     EXPECT_EQ(result.snapshot.classificationCache->at(0).conversationID, "venue");
+}
+
+TEST_F(ClassifierEndToEndTests, AnAnswerTheServerCannotReadFallsBackForItsConversationAlone) {
+    // llama-server answers 500 when what the model wrote does not parse, and stays healthy.
+    const json unreadable = {{"status", 500}, {"errorType", "server_error"}};
+    StandInScenario scenario(json::array(),
+                             json::array({unreadable, unreadable, answer("reply", "Tell them about the venue")}));
+    ConversationClassifier classifier(clientFor(scenario), mainQueue);
+    const ConversationBatch batch{
+        .generatedAt = Date{790'003'600},
+        .lookbackDays = 7,
+        .inboundEndingCount = 2,
+        .conversations = {conversation("thursday", "The meeting moved to Thursday"),
+                          conversation("venue", "We picked the venue downtown")},
+    };
+
+    const auto result = run(classifier, batch, std::nullopt);
+    EXPECT_EQ(scenario.launches().size(), 1u);  // never restarted
+    EXPECT_EQ(scenario.chats().size(), 3u);     // full and compact prompt, then the next conversation
+    EXPECT_TRUE(result.report.usedLocalModel);
+    EXPECT_EQ(result.report.diagnosticCode, "invalid_model_response");
+    ASSERT_EQ(result.snapshot.items.size(), 1u);  // Basic Mode lets the first one go
+    EXPECT_EQ(result.snapshot.items[0].summary, "Tell them about the venue");
 }
 
 TEST_F(ClassifierEndToEndTests, BasicModeClassifiesWithoutAnyServer) {

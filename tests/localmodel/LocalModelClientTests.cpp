@@ -366,6 +366,20 @@ TEST_F(LocalModelClientTests, ClassifyFallsBackToTheCompactPromptAndRestartsOnce
     EXPECT_EQ(outcome.result, decided);
     EXPECT_EQ(outcome.launches, 2u);
 
+    // A 500 from a server that still passes its health check is an answer it could not read: the
+    // compact prompt on the same server. Once the health check fails too, the server is restarted.
+    const json unreadable = {{"status", 500}, {"errorType", "server_error"}};
+    outcome = exchange(json::array({unreadable, ok}));
+    EXPECT_EQ(outcome.result, decided);
+    EXPECT_EQ(outcome.prompts, (std::vector{fullPrompt, compactPrompt}));
+    EXPECT_EQ(outcome.launches, 1u);
+    json dying = unreadable;
+    dying["healthStatusAfter"] = 503;
+    outcome = exchange(json::array({dying, ok}));
+    EXPECT_EQ(outcome.result, decided);
+    EXPECT_EQ(outcome.prompts, (std::vector{fullPrompt, fullPrompt}));
+    EXPECT_EQ(outcome.launches, 2u);
+
     // The compact retry failing on the server restarts too: at most four requests.
     outcome = exchange(json::array({tooLarge, unavailable, tooLarge, unavailable}));
     EXPECT_EQ(outcome.failure, Kind::serverUnavailable);

@@ -112,7 +112,7 @@ QWidget* permissionRows() {
                            .primaryTitle = "Connect Gmail", .primary = nothing, .primaryEnabled = false}),
         new PermissionRow(
             {.icon = "arrow.triangle.2.circlepath", .title = "Software updates",
-             .detail = "Version 1.0.0 (1) \u00B7 Automatic updates are on \u00B7 Checks daily. This row's detail goes on "
+             .detail = "Version 1.0.0 (1) \u00B7 Updates come from your package manager. This row's detail goes on "
                        "for a while so that it wraps onto a second and a third line and makes the row taller, while "
                        "the icon and the button stay centred.",
              .connected = true, .primaryTitle = "Check Now", .primary = nothing}),

@@ -2,12 +2,8 @@
 #include <QPlainTextEdit>
 
 #include "Shot.h"
-#include "core/BackgroundExecutor.h"
-#include "services/UpdateController.h"
+#include "support/QuietWindow.h"
 #include "support/ScreenFixture.h"
-#include "support/WindowServiceStubs.h"
-#include "ui/kit/StateBridge.h"
-#include "ui/shell/MainWindow.h"
 
 namespace nudgerly::test {
 namespace {
@@ -15,12 +11,8 @@ namespace {
 void saveWindow(ShotContext& context, std::string_view fixture, Section section, const QString& name,
                 const std::function<void(MainWindow&)>& prepare = {}) {
     ScreenFixture screen(fixture);
-    StateBridge bridge(screen.state);
-    UpdateController updates(AppInfo(AppInfo::compiledDefaults()), std::make_unique<NoUpdater>());
-    ManualBackgroundExecutor executor;
-    MainWindow window(bridge, {.updates = updates,
-                               .requestQuit = [] {},
-                               .feedback = {std::make_shared<NoSender>(), executor, screen.mainQueue}});
+    QuietWindow quiet(screen.state, screen.mainQueue);
+    MainWindow& window = quiet.window;
     screen.state.published().setSection(section);
     if (prepare) {
         prepare(window);

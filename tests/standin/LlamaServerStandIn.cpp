@@ -14,14 +14,16 @@
 // to "signals-<launch>.log" and otherwise ignored), "ballastMiB" (memory filled at start, so that
 // the process takes a while to end even when killed).
 // An answer: "delayMs", "exit" (end the process instead of answering), "drop" (reset the connection),
-// "status" (default 200), then the body: "errorType" (an error envelope), "content" (a chat answer
-// whose message content is this text), "padBytes" (spaces appended to that content) or "body" (as is).
+// "healthStatusAfter" (what this launch's /health answers from then on), "status" (default 200), then
+// the body: "errorType" (an error envelope), "content" (a chat answer whose message content is this
+// text), "padBytes" (spaces appended to that content) or "body" (as is).
 //
 // The stand-in ends itself when the program that started it is gone.
 //
 // Records, numbered from 0 over all launches: "launch-<n>.json" {"pid", "arguments"},
 // "health-<n>.json" and "chat-<n>.json" {"launch", "authorization", "body"}.
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -51,6 +53,8 @@ using nudgerly::test::ResponseWriter;
 using nudgerly::test::TestHttpRequest;
 
 int signalLog = -1;
+// Set by an answer's "healthStatusAfter": what /health answers from then on; 0 while none did.
+std::atomic<int> healthStatusAfterAnswer = 0;
 
 void noteSignal(int signalNumber) {
     const char* line = signalNumber == SIGTERM ? "TERM\n" : "INT\n";
@@ -97,6 +101,9 @@ void answerChat(const json& answer, ResponseWriter& writer) {
     sleepMilliseconds(answer.value("delayMs", 0));
     if (answer.value("exit", false)) {
         ::_exit(0);
+    }
+    if (answer.contains("healthStatusAfter")) {
+        healthStatusAfterAnswer = answer["healthStatusAfter"].get<int>();
     }
     if (answer.value("drop", false)) {
         writer.drop();
@@ -205,6 +212,9 @@ int main(int argc, char** argv) {
         int status = behaviour.value("healthStatus", 200);
         if (elapsed < std::chrono::milliseconds(behaviour.value("healthyAfterMs", 0))) {
             status = 503;
+        }
+        if (healthStatusAfterAnswer != 0) {
+            status = healthStatusAfterAnswer;
         }
         writer.respond(status, status == 200 ? R"({"status":"ok"})"
                                              : R"({"error":{"code":503,"message":"Loading model","type":"unavailable_error"}})");

@@ -263,7 +263,7 @@ private slots:
         const PermissionRowSpec details = updatesRowSpec("Nudgerly 1.4 (27)", [&checks] { ++checks; });
         QCOMPARE(text(details.icon), "arrow.triangle.2.circlepath");
         QCOMPARE(text(details.title), "Software updates");
-        QCOMPARE(text(details.detail), "Nudgerly 1.4 (27) \u00B7 Automatic updates are on \u00B7 Checks daily");
+        QCOMPARE(text(details.detail), "Nudgerly 1.4 (27) \u00B7 Updates come from your package manager");
         QVERIFY(details.connected && details.primaryEnabled && !details.secondaryTitle && !details.stepLabel);
         QCOMPARE(text(details.primaryTitle), "Check Now");
         details.primary();

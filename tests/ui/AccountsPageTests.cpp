@@ -92,7 +92,7 @@ private slots:
         QCOMPARE(fixture.button("contactsRow", "primaryButton").text(), "Allow Contacts");
         QCOMPARE(fixture.detail("gmailRow"), "Grant Contacts access before connecting Gmail.");
         QVERIFY(!fixture.button("gmailRow", "primaryButton").isEnabled());
-        QCOMPARE(fixture.detail("updatesRow"), "Nudgerly 1.4 (27) \u00B7 Automatic updates are on \u00B7 Checks daily");
+        QCOMPARE(fixture.detail("updatesRow"), "Nudgerly 1.4 (27) \u00B7 Updates come from your package manager");
     }
 
     void rowsFollowTheStateInPlace() {

@@ -184,6 +184,26 @@ private slots:
         QCOMPARE(text(modelDetail(state)), detail);
     }
 
+    void aModelNamedByTheEnvironmentIsInUseWhateverTheDownload() {
+        PublishedState state = base(failed);
+        state.environmentModelFile = "/models/own.gguf";
+        state.modelAvailability = ModelAvailability::bundled();
+        const QString inUse = "Local AI uses /models/own.gguf, the model file NUDGERLY_MODEL_PATH names.";
+        QCOMPARE(text(modelStatus(state).label), "Installed");
+        QCOMPARE(modelDetailTone(state), Tone::secondary);
+        QCOMPARE(text(modelDetail(state)), inUse + " Refresh the queue when you want Local AI to review conversations.");
+        QCOMPARE(buttons(state), QStringList{"Refresh Queue/prominent"});
+        QCOMPARE(modelProgress(state), ModelProgress{});
+
+        QCOMPARE(text(modelDetail(withIssue(state))),
+                 inUse + " Local AI stopped responding. Refresh the queue to retry Local AI.");
+        // Without a server program to run it, nothing uses the model.
+        state.modelAvailability = ModelAvailability::missing();
+        QCOMPARE(text(modelStatus(state).label), "Basic fallback");
+        QCOMPARE(modelDetailTone(state), Tone::orange);
+        QVERIFY(text(modelDetail(state)).contains("NUDGERLY_LLAMA_SERVER"));
+    }
+
     void progressShowsBarsSpinnersOrNothing() {
         using enum ModelProgress::Kind;
         QCOMPARE(modelProgress(removing(base(downloading))),

@@ -8,12 +8,10 @@
 #include <QTest>
 
 #include "UiTest.h"
-#include "services/UpdateController.h"
 #include "state/AppStateSettings.h"
 #include "state/RefreshTestSupport.h"
 #include "support/AppStateHarness.h"
-#include "support/WindowServiceStubs.h"
-#include "ui/kit/StateBridge.h"
+#include "support/QuietWindow.h"
 #include "ui/queue/PanePlaceholder.h"
 #include "ui/queue/QueueListPane.h"
 #include "ui/shell/MainWindow.h"
@@ -30,13 +28,7 @@ void basicModeUser(AppStateHarness& harness) {
 
 // The main window over the harness's state object, shown.
 struct Window {
-    explicit Window(AppState& state, MainQueue& queue)
-        : bridge(state),
-          window(bridge, {.updates = updates,
-                          .requestQuit = [] {},
-                          .feedback = {std::make_shared<NoSender>(), work, queue}}) {
-        window.show();
-    }
+    explicit Window(AppState& state, MainQueue& queue) : quiet(state, queue) { window.show(); }
 
     void click(SidebarDestination destination) {
         QListView& list = window.sidebar().list();
@@ -49,10 +41,8 @@ struct Window {
     }
     QWidget* shownPage() const { return window.findChild<QStackedWidget*>("pages")->currentWidget(); }
 
-    StateBridge bridge;
-    UpdateController updates{AppInfo(AppInfo::compiledDefaults()), std::make_unique<NoUpdater>()};
-    ManualBackgroundExecutor work;
-    MainWindow window;
+    QuietWindow quiet;
+    MainWindow& window = quiet.window;
 };
 
 int scans(const AppStateHarness& harness) {

@@ -120,7 +120,7 @@ PermissionRowSpec gmailRowSpec(AppStateView& state, std::function<void()> openGu
 PermissionRowSpec updatesRowSpec(const std::string& versionLabel, std::function<void()> checkNow) {
     return {.icon = "arrow.triangle.2.circlepath",
             .title = "Software updates",
-            .detail = versionLabel + " \u00B7 Automatic updates are on \u00B7 Checks daily",
+            .detail = versionLabel + " \u00B7 Updates come from your package manager",
             .connected = true,
             .primaryTitle = "Check Now",
             .primary = std::move(checkNow),

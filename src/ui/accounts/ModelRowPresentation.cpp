@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "modelpacks/DecimalGigabytes.h"
+#include "state/LocalModelStatus.h"
 
 namespace nudgerly {
 namespace {
@@ -49,6 +50,29 @@ std::string groupedDecimal(double value, int digits) {
     return text;
 }
 
+// The card while NUDGERLY_MODEL_PATH names the model: it is in use whatever pack is selected.
+std::string environmentModelDetail(const PublishedState& state, const std::string& file) {
+    const std::string inUse = "Local AI uses " + file + ", the model file NUDGERLY_MODEL_PATH names.";
+    const std::string next = contactsNextDetail(state.contactsPermission);
+    if (state.modelRuntimeIssue) {
+        return inUse + " " + *state.modelRuntimeIssue + next + " Refresh the queue to retry Local AI.";
+    }
+    if (LocalModelStatus::hasFallenBack(state)) {
+        return inUse + " The llama-server program to run it was not found; set NUDGERLY_LLAMA_SERVER to it and "
+                       "open Nudgerly again." +
+               next;
+    }
+    if (contactsUsable(state)) {
+        return inUse + " Refresh the queue when you want Local AI to review conversations.";
+    }
+    return inUse + " Allow required Contacts access below to continue.";
+}
+
+ModelButton refreshQueueButton(const PublishedState& state, bool refreshing) {
+    return {"Refresh Queue", ModelButton::Style::prominent, ModelButton::Role::none,
+            !refreshing && contactsUsable(state), ModelAction::refreshQueue};
+}
+
 }  // namespace
 
 std::string formatByteCount(int64_t bytes) {
@@ -79,6 +103,12 @@ ModelStatus modelStatus(const PublishedState& state) {
     if (state.isSwitchingModel) {
         return {"Switching", "arrow.triangle.2.circlepath", Tone::accent};
     }
+    if (LocalModelStatus::isInstalled(state)) {
+        if (LocalModelStatus::hasFallenBack(state)) {
+            return {"Basic fallback", "exclamationmark.triangle.fill", Tone::orange};
+        }
+        return {"Installed", "checkmark.circle.fill", Tone::green};
+    }
     switch (state.modelDownloadState.kind) {
         case Kind::downloading: return {"Downloading", "arrow.down.circle.fill", Tone::accent};
         case Kind::failed: return {"Download failed", "exclamationmark.triangle.fill", Tone::red};
@@ -89,20 +119,16 @@ ModelStatus modelStatus(const PublishedState& state) {
             return {"Basic mode", "checkmark.circle", Tone::secondary};
         case Kind::paused: return {"Paused", "pause.circle.fill", Tone::orange};
         case Kind::verifying: return {"Verifying", "checkmark.shield", Tone::accent};
-        case Kind::installed:
-            if (state.modelRuntimeIssue) {
-                return {"Basic fallback", "exclamationmark.triangle.fill", Tone::orange};
-            }
-            return {"Installed", "checkmark.circle.fill", Tone::green};
+        case Kind::installed: break;  // told above
     }
     return {};
 }
 
 Tone modelDetailTone(const PublishedState& state) {
-    if (state.modelDownloadState.kind == Kind::failed) {
+    if (state.modelDownloadState.kind == Kind::failed && !state.environmentModelFile) {
         return Tone::red;
     }
-    return state.modelRuntimeIssue ? Tone::orange : Tone::secondary;
+    return LocalModelStatus::hasFallenBack(state) ? Tone::orange : Tone::secondary;
 }
 
 std::string modelDetail(const PublishedState& state) {
@@ -115,6 +141,9 @@ std::string modelDetail(const PublishedState& state) {
     }
     if (state.isSwitchingModel) {
         return "Switching the selected Local AI model.";
+    }
+    if (state.environmentModelFile) {
+        return environmentModelDetail(state, *state.environmentModelFile);
     }
     switch (download.kind) {
         case Kind::downloading:
@@ -179,6 +208,9 @@ ModelProgress modelProgress(const PublishedState& state) {
     if (state.isSwitchingModel) {
         return {.kind = spinner, .accessibleName = "Switching Local AI model"};
     }
+    if (state.environmentModelFile) {
+        return {};
+    }
     switch (download.kind) {
         case Kind::downloading:
             return {.kind = bar,
@@ -216,6 +248,9 @@ std::vector<ModelButton> modelButtons(const PublishedState& state, bool refreshi
             add("Use Basic Mode Instead\u2026", plain, Role::none, free, ModelAction::confirmBasicMode);
         }
     };
+    if (state.environmentModelFile) {
+        return {refreshQueueButton(state, refreshing)};  // nothing of the packs' applies to it
+    }
     switch (state.modelDownloadState.kind) {
         case Kind::missing:
             add("Download Selected Model\u2026", prominent, Role::none, free, ModelAction::confirmDownload);
@@ -237,7 +272,7 @@ std::vector<ModelButton> modelButtons(const PublishedState& state, bool refreshi
             add("Remove Selected Download\u2026", plain, Role::destructive, free, ModelAction::confirmRemove);
             break;
         case Kind::installed:
-            add("Refresh Queue", prominent, Role::none, !refreshing && contactsUsable(state), ModelAction::refreshQueue);
+            buttons.push_back(refreshQueueButton(state, refreshing));
             add("Remove Selected Model\u2026", plain, Role::destructive, !refreshing && free, ModelAction::confirmRemove);
             break;
     }

@@ -12,7 +12,8 @@
 // What the Local AI card shows, worked out afresh from the published state on every change: the
 // status line, the detail sentence, the progress indicator, the buttons and the texts of its
 // confirmations. Removal and switching take over the status, detail and progress; the buttons follow
-// the download state alone.
+// the download state alone. A model file named by the environment stands in for the download state:
+// it is in use whatever pack is selected.
 namespace nudgerly {
 
 struct ModelStatus {

@@ -81,6 +81,8 @@ void apply() {
     Symbols::install();
 }
 
+QColor prominentFill(bool enabled) { return enabled ? QColor(0x00, 0x62, 0xCC) : QColor(0x5F, 0x8A, 0xC9); }
+
 void setProminent(QAbstractButton& button, bool prominent) {
     button.setProperty(prominentProperty, prominent);
     button.update();

@@ -29,8 +29,11 @@ QColor windowBackground();
 // The bars' material (activity bar, action bar).
 QColor barMaterial();
 
-// The main action of a place: accent fill, white text.
+// The main action of a place: a dark accent fill, white text.
 void setProminent(QAbstractButton& button, bool prominent = true);
+// The fill of a prominent button. White text on it measures at least 4.5:1 while the button is enabled
+// and 3:1 while it is disabled, where it fades to a lighter, greyer blue.
+QColor prominentFill(bool enabled);
 // A button that deletes or discards: red text.
 void setDestructive(QAbstractButton& button, bool destructive = true);
 

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "state/AppStateView.h"
+#include "state/LocalModelStatus.h"
 
 namespace nudgerly::AppSidebar {
 
@@ -66,6 +67,12 @@ void select(AppStateView& state, SidebarDestination destination) {
 }
 
 LocalAIStatus localAIStatus(const PublishedState& state) {
+    if (LocalModelStatus::isInstalled(state)) {
+        if (LocalModelStatus::hasFallenBack(state)) {
+            return {"Basic fallback"};
+        }
+        return {.value = "Installed", .good = true};
+    }
     const ModelDownloadState& download = state.modelDownloadState;
     switch (download.kind) {
         case ModelDownloadState::Kind::downloading:
@@ -78,11 +85,7 @@ LocalAIStatus localAIStatus(const PublishedState& state) {
             return {.value = "Basic mode", .neutral = true};
         case ModelDownloadState::Kind::paused: return {"Download paused"};
         case ModelDownloadState::Kind::verifying: return {"Verifying download"};
-        case ModelDownloadState::Kind::installed:
-            if (state.modelRuntimeIssue) {
-                return {"Basic fallback"};
-            }
-            return {.value = "Installed", .good = true};
+        case ModelDownloadState::Kind::installed: break;  // told above
     }
     return {};
 }
