@@ -15,7 +15,7 @@ esac
 scripts/install-deps.sh
 cmake --preset default >/dev/null
 if ! $demo; then
-  cmake --build --preset default --target nudgerly
+  cmake --build --preset default --target nudgerly model_runtime  # the runtime: once per build folder
   exec build/default/bin/nudgerly
 fi
 
