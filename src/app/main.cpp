@@ -2,7 +2,9 @@
 #include <memory>
 
 #include <QApplication>
+#include <QIcon>
 
+#include "BuildSettings.h"
 #include "app/AppComposition.h"
 #include "core/BackgroundExecutor.h"
 #include "platform/HttpClient.h"
@@ -25,7 +27,9 @@ int main(int argc, char** argv) {
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Nudgerly"));
-    QApplication::setDesktopFileName(QStringLiteral("nudgerly"));
+    // The installed menu entry and icon carry this name, so the desktop matches the window to them.
+    QApplication::setDesktopFileName(QStringLiteral(NUDGERLY_APP_ID));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/nudgerly.svg")));
     // The program ends through the termination controller, after its shutdown, never by a window going.
     QApplication::setQuitOnLastWindowClosed(false);
     Look::apply();
