@@ -13,7 +13,8 @@
 namespace nudgerly {
 
 AppComposition::AppComposition(const AppEnvironment& environment, MainQueue& mainQueue,
-                               std::shared_ptr<Clipboard> clipboard, std::shared_ptr<ContactsAccessPrompt> contactsPrompt) {
+                               std::shared_ptr<Clipboard> clipboard, std::shared_ptr<ContactsAccessPrompt> contactsPrompt,
+                               const ModelCatalog& catalog) {
     const std::filesystem::path dataDirectory = environment.dataDirectory;
     // The data folder is the data home followed by the program's folder name; the cards live beside it.
     auto contacts = std::make_shared<VCardContactsStore>(
@@ -26,7 +27,7 @@ AppComposition::AppComposition(const AppEnvironment& environment, MainQueue& mai
         .settings = environment.settings,
         .info = environment.info,
         .dataDirectory = dataDirectory,
-        .catalog = ModelCatalog::nudgerly(),
+        .catalog = catalog,
         .contacts = contacts,
         .messagesPermission = [] { return currentMessagesPermission(); },
         .messages = makeMessagesReaderSource(contacts),

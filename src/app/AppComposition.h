@@ -5,6 +5,7 @@
 #include "core/BackgroundExecutor.h"
 #include "core/Clock.h"
 #include "core/MainQueue.h"
+#include "modelpacks/ModelCatalog.h"
 #include "platform/ContactsAccessPrompt.h"
 #include "state/AppState.h"
 #include "state/Clipboard.h"
@@ -14,12 +15,13 @@ namespace nudgerly {
 
 // The program's state object with the real parts behind every seam: the vCard Contacts store, the
 // Messages permission probe, the classifier and download manager of a pack, and the worker threads.
-// The window passes in its main queue, its clipboard and the dialog that asks for Contacts access.
-// Main thread only.
+// The window passes in its main queue, its clipboard and the dialog that asks for Contacts access; the
+// catalogue of model packs is the built-in one unless a test brings packs of its own. Main thread only.
 class AppComposition {
 public:
     AppComposition(const AppEnvironment& environment, MainQueue& mainQueue, std::shared_ptr<Clipboard> clipboard,
-                   std::shared_ptr<ContactsAccessPrompt> contactsPrompt);
+                   std::shared_ptr<ContactsAccessPrompt> contactsPrompt,
+                   const ModelCatalog& catalog = ModelCatalog::nudgerly());
     // Destroys the state object, then stops the workers (waiting within a bound for running jobs).
     ~AppComposition();
     AppComposition(const AppComposition&) = delete;

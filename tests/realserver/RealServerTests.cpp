@@ -1,0 +1,151 @@
+// Local AI end to end: the program's state object with its real parts (the Messages reader, the
+// classifier and its model client, which finds the model runtime beside the program as an installed one
+// does) against the real llama-server and a tiny model installed as a downloaded pack. The program is
+// built into a prefix of its own, <prefix>/bin, beside <prefix>/lib/nudgerly/ModelRuntime/llama-server.
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "app/AppComposition.h"
+#include "core/Files.h"
+#include "core/Sha256.h"
+#include "modelpacks/ModelCatalog.h"
+#include "modelpacks/ModelVerification.h"
+#include "platform/ContactsAccessDecision.h"
+#include "platform/FileManager.h"
+#include "support/FakeSources.h"
+#include "support/MessagesDatabaseBuilder.h"
+#include "support/TempDir.h"
+#include "support/TestEnvironment.h"
+
+namespace nudgerly {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+[[maybe_unused]] const fs::path& isolatedHome = test::isolateUserFolders();
+
+// Questions that no rule settles by itself, so that only the model can decide them.
+const std::vector<std::string> questions = {
+    "Could you bring the blue folder to dinner on Thursday?",
+    "Would you mind looking over my draft before I send it to the committee?",
+    "Can you pick up Mia from practice tomorrow afternoon?",
+};
+
+void writeConversations(const fs::path& database) {
+    fs::create_directories(database.parent_path());
+    test::MessagesDatabaseBuilder builder(database);
+    int minutes = 30;
+    for (std::size_t i = 0; i < questions.size(); ++i) {
+        const std::string handle = "+1555010" + std::to_string(i);
+        builder.received(builder.oneToOneChat(handle), handle, questions[i], std::chrono::minutes(minutes));
+        minutes += 30;
+    }
+    builder.close();
+}
+
+// The tiny model as a verified download of a pack that describes it.
+ModelPack installTinyModel(const fs::path& dataDirectory) {
+    ModelPack pack = ModelPack::nudgerlyDefault();  // the stored choice holds only built-in identifiers
+    pack.displayName = "Tiny test model";
+    pack.filename = "tiny-chat-model.gguf";
+    const std::string contents = readFile(NUDGERLY_TINY_MODEL);
+    pack.byteCount = static_cast<int64_t>(contents.size());
+    pack.sha256 = Sha256::hexDigest(contents);
+    const fs::path folder = dataDirectory / "ModelPacks" / pack.identifier;
+    fs::create_directories(folder);
+    writeFileAtomically(folder / pack.filename, contents);
+    const SystemFileManager files;
+    ModelVerification::recordVerifiedFile(folder / pack.filename, folder / ModelVerification::receiptFileName, pack,
+                                          files);
+    return pack;
+}
+
+// The processes this test program started that are called llama-server, exited but unreaped ones too.
+std::vector<pid_t> childServers() {
+    std::vector<pid_t> found;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        std::ifstream status(entry.path() / "status");
+        std::string line;
+        std::string command;
+        pid_t parent = 0;
+        while (std::getline(status, line)) {
+            if (line.rfind("Name:\t", 0) == 0) {
+                command = line.substr(6);
+            } else if (line.rfind("PPid:\t", 0) == 0) {
+                parent = std::stoi(line.substr(6));
+            }
+        }
+        if (parent == ::getpid() && command == "llama-server") {
+            found.push_back(std::stoi(name));
+        }
+    }
+    return found;
+}
+
+TEST(RealServerTests, EveryConversationOfARefreshIsDecidedByTheModelAndNoServerOutlivesQuitting) {
+    test::TempDir root;
+    const fs::path database = root.path() / "Messages" / "chat.db";
+    writeConversations(database);
+    setenv("NUDGERLY_MESSAGES_DATABASE", database.c_str(), 1);
+    const AppEnvironment environment = AppEnvironment::underRoot(root.path());
+    createPrivateDirectories(environment.configurationDirectory);
+    writeFileAtomically(environment.configurationDirectory / ContactsAccessDecision::fileName,
+                        ContactsAccessDecision{.status = ContactsAuthorizationStatus::authorized}.encoded());
+    const ModelPack pack = installTinyModel(environment.dataDirectory);
+
+    ManualMainQueue queue;
+    {
+        AppComposition composition(environment, queue, std::make_shared<test::FakeClipboard>(), nullptr,
+                                   ModelCatalog{.defaultPackIdentifier = pack.identifier, .packs = {pack}});
+        AppState& app = composition.state();
+        const PublishedState& state = app.state();
+        app.start();
+        // Local AI shows as installed: the downloaded pack and the runtime beside the program are found.
+        ASSERT_TRUE(queue.runUntil([&] { return state.modelAvailability == ModelAvailability::bundled(); }, 30s));
+        EXPECT_EQ(state.modelDownloadState.kind, ModelDownloadState::Kind::installed);
+        EXPECT_FALSE(state.needsModelChoice);
+
+        app.refresh(ReviewSource::messages, 7);
+        ASSERT_TRUE(queue.runUntil(
+            [&] { return state.refreshingSources.empty() && state.snapshot(ReviewSource::messages); }, 300s));
+        EXPECT_FALSE(state.modelRuntimeIssue) << *state.modelRuntimeIssue;
+        EXPECT_FALSE(state.errorMessage);
+
+        // Only the model's answers and the rules' are kept for reuse, Basic Mode's never; and no rule
+        // settles these questions. So one entry for each conversation means the model decided each.
+        const ReviewSnapshot& snapshot = *state.snapshot(ReviewSource::messages);
+        ASSERT_EQ(snapshot.activeConversations, static_cast<int64_t>(questions.size()));
+        const auto& cache = snapshot.classificationCache.value_or(std::vector<CachedConversationClassification>{});
+        const auto basicMode = static_cast<int64_t>(questions.size()) - static_cast<int64_t>(cache.size());
+        EXPECT_EQ(basicMode, 0) << "conversations decided by Basic Mode: " << basicMode;
+        // Each answer was read: every question asks for a reply, and the model's answers said so.
+        EXPECT_EQ(snapshot.items.size(), questions.size());
+        for (const auto& entry : cache) {
+            EXPECT_EQ(entry.engineSignature.rfind("local-model:" + pack.identifier + ":", 0), 0u)
+                << entry.engineSignature;
+        }
+        EXPECT_EQ(childServers().size(), 1u);  // the real one, still running between refreshes
+
+        bool quit = false;
+        app.shutdownForTermination([&] { quit = true; });
+        ASSERT_TRUE(queue.runUntil([&] { return quit; }, 30s));
+        EXPECT_TRUE(childServers().empty());
+    }
+    EXPECT_TRUE(childServers().empty());
+    unsetenv("NUDGERLY_MESSAGES_DATABASE");
+}
+
+}  // namespace
+}  // namespace nudgerly
