@@ -99,7 +99,8 @@ fi
 
 # Under the sanitizers their runtime must come first among the preloaded libraries.
 preload=$probe
-if runtime=$(ldd "$program" | awk '/libasan/ { print $3; exit }') && [ -n "$runtime" ]; then
+# awk reads ldd's whole output: leaving early could end ldd by SIGPIPE, which pipefail turns into a miss.
+if runtime=$(ldd "$program" | awk '/libasan/ && !found { print $3; found = 1 }') && [ -n "$runtime" ]; then
     preload="$runtime:$probe"
 fi
 env -u NUDGERLY_MODEL_PATH -u NUDGERLY_LLAMA_SERVER "${variables[@]}" \
