@@ -3,9 +3,10 @@
 #include <algorithm>
 
 #include "core/Base64.h"
+#include "core/Charset.h"
 #include "core/Text.h"
 #include "sources/gmail/GmailBodyFormatter.h"
-#include "sources/gmail/MailCharset.h"
+#include "sources/gmail/MimeHeader.h"
 
 namespace nudgerly::GmailBodies {
 namespace {
@@ -45,7 +46,7 @@ std::optional<std::string> decodedData(const GmailPayload& part) {
     if (!bytes) {
         return std::nullopt;
     }
-    return MailCharset::decodedText(*bytes, MailCharset::charsetParameter(part.header("Content-Type")));
+    return Charset::toUtf8(*bytes, MimeHeader::parameter(part.header("Content-Type"), "charset").value_or(""));
 }
 
 std::optional<std::string> bodyText(const GmailPayload& payload, std::string_view mimeType) {

@@ -10,8 +10,9 @@
 // Finding and decoding the text bodies of a message's MIME tree.
 namespace nudgerly::GmailBodies {
 
-// The part's own body data as text: base64url decoded, then read as UTF-8 or converted from the
-// character set its Content-Type names. Absent when there is no data or it does not decode.
+// The part's own body data as text: base64url decoded, then converted from the character set its
+// Content-Type names (bytes not valid there become U+FFFD). Absent when there is no data or it is not
+// base64url.
 std::optional<std::string> decodedData(const GmailPayload& part);
 
 // Depth first, a part before its children: the text of the first part of this MIME type (compared

@@ -5,7 +5,7 @@
 #include "core/JsonCoding.h"
 #include "sources/gmail/FromHeader.h"
 #include "sources/gmail/GmailBodies.h"
-#include "sources/gmail/MailCharset.h"
+#include "sources/gmail/MimeHeader.h"
 #include "support/GmailFixtures.h"
 
 namespace nudgerly {
@@ -17,10 +17,15 @@ GmailPayload payload(const nlohmann::json& json) {
     return GmailPayload::fromJson(json);
 }
 
-GmailPayload rawPart(const std::string& mimeType, const std::string& data, const std::string& contentType = "") {
+// A part whose body data is given as written, not encoded.
+nlohmann::json rawJsonPart(const std::string& mimeType, const std::string& data, const std::string& contentType = "") {
     nlohmann::json json = Fixtures::part(mimeType, "", contentType);
     json["body"]["data"] = data;
-    return payload(json);
+    return json;
+}
+
+GmailPayload rawPart(const std::string& mimeType, const std::string& data, const std::string& contentType = "") {
+    return payload(rawJsonPart(mimeType, data, contentType));
 }
 
 TEST(GmailBodiesTests, BodyDataIsUnpaddedBase64Url) {
@@ -35,27 +40,52 @@ TEST(GmailBodiesTests, BodyDataIsUnpaddedBase64Url) {
     EXPECT_EQ(GmailBodies::decodedData(payload(parseJson(R"({"headers":[],"body":{"size":0}})"))), std::nullopt);
 }
 
-TEST(GmailBodiesTests, PartsInOtherCharacterSetsAreConverted) {
-    const auto text = [](const std::string& bytes, const std::string& contentType) {
-        return GmailBodies::decodedData(payload(Fixtures::part("text/plain", bytes, contentType)));
+TEST(GmailBodiesTests, DeclaredCharacterSetsAreReadFirstAndBadBytesBecomeReplacementCharacters) {
+    struct Case {
+        std::string contentType;
+        std::string bytes;
+        std::string text;
     };
-    EXPECT_EQ(text("caf\xE9 cr\xE8me", "text/plain; charset=\"ISO-8859-1\""), "caf\u00E9 cr\u00E8me");
-    EXPECT_EQ(text("\x93quoted\x94 \x80" "5", "text/plain; format=flowed; CHARSET=windows-1252"),
-              "\u201Cquoted\u201D \u20AC5");
-    EXPECT_EQ(text("\xA4", "text/plain; charset=iso-8859-15"), "\u20AC");
-    EXPECT_EQ(text(std::string("H\0i\0", 4), "text/plain; charset=utf-16le"), "Hi");
-    // UTF-8 behaves as before: valid bytes are taken whatever the label, invalid ones skip the part.
-    EXPECT_EQ(text("caf\xC3\xA9", "text/plain; charset=iso-8859-1"), "caf\u00E9");
-    EXPECT_EQ(text("caf\xE9", "text/plain; charset=utf-8"), std::nullopt);
-    EXPECT_EQ(text("caf\xE9", "text/plain"), std::nullopt);
-    EXPECT_EQ(text("caf\xE9", ""), std::nullopt);
-    EXPECT_EQ(text("caf\xE9", "text/plain; charset=x-no-such-set"), std::nullopt);
-    EXPECT_EQ(text("\x81\x20", "text/plain; charset=shift_jis"), std::nullopt);  // not valid there either
+    const Case cases[] = {
+        // Seven-bit bytes pass for UTF-8, so only the label tells them apart.
+        {"text/plain; charset=ISO-2022-JP", "\x1b$B$9$_$^$;$s!#\x1b(B", "\u3059\u307F\u307E\u305B\u3093\u3002"},
+        {"text/plain; charset=\"Shift_JIS\"", "\x97\x5c\x92\xe8\x82\xf0\x8a\x6d\x94\x46", "\u4E88\u5B9A\u3092\u78BA\u8A8D"},
+        {"text/plain; charset=euc-kr", "\xbe\xc8\xb3\xe7\xc7\xcf\xbc\xbc\xbf\xe4", "\uC548\uB155\uD558\uC138\uC694"},
+        {"text/html; charset=big5", "\xc1\xc2\xc1\xc2\xa7\x41", "\u8B1D\u8B1D\u4F60"},
+        {"text/plain; charset=gb2312", "\xc4\xe3\xba\xc3\xca\xc0\xbd\xe7", "\u4F60\u597D\u4E16\u754C"},
+        // Valid UTF-8 by accident ("\u043B\u043B"), and a GBK character that mailers send under this label.
+        {"text/plain; charset=gb2312", "\xd0\xbb\xd0\xbb", "\u8C22\u8C22"},
+        {"text/plain; charset=gb2312", "\xd6\xec\xe9\x46\xbb\xf9", "\u6731\u9555\u57FA"},
+        {"text/plain; charset=EUC-KR", "\x8c\x63", "\uB620"},
+        {"text/plain; charset=windows-1251", "\xcf\xf0\xe8\xe2\xe5\xf2, \xec\xe8\xf0", "\u041F\u0440\u0438\u0432\u0435\u0442, \u043C\u0438\u0440"},
+        {"text/plain; charset=koi8-r", "\xf0\xd2\xc9\xd7\xc5\xd4, \xcd\xc9\xd2", "\u041F\u0440\u0438\u0432\u0435\u0442, \u043C\u0438\u0440"},
+        // Latin-1 labels carry windows-1252 punctuation.
+        {"text/plain; charset=\"ISO-8859-1\"", "\x93quoted\x94 \x80" "5 caf\xe9", "\u201Cquoted\u201D \u20AC" "5 caf\u00E9"},
+        {"text/plain; format=flowed; CHARSET=windows-1252", "\x85\x96", "\u2026\u2013"},
+        {"text/plain; charset=iso-8859-15", "\xA4", "\u20AC"},
+        {"text/plain; charset=utf-16le", std::string("H\0i\0", 4), "Hi"},
+        // Mislabelled UTF-8 still reads as UTF-8.
+        {"text/plain; charset=iso-8859-1", "caf\xc3\xa9", "caf\u00E9"},
+        {"text/plain; charset=iso-2022-jp", "caf\xc3\xa9", "caf\u00E9"},
+        // A bad sequence costs itself, not the part.
+        {"text/html; charset=utf-8", "Hello \xe2\x80 world", "Hello \uFFFD world"},
+        {"text/plain", "caf\xe9", "caf\uFFFD"},
+        {"text/plain; charset=us-ascii", "caf\xe9", "caf\uFFFD"},
+        {"text/plain; charset=x-no-such-set", "caf\xe9", "caf\uFFFD"},
+        {"text/plain; charset=shift_jis", "\x81\x20ok", "\uFFFD ok"},
+        {"text/plain; charset=iso-2022-jp", "\x1b$B$9\x1b(B \xff", "\u3059 \uFFFD"},
+    };
+    for (const Case& each : cases) {
+        EXPECT_EQ(GmailBodies::decodedData(payload(Fixtures::part("text/plain", each.bytes, each.contentType))), each.text)
+            << each.contentType;
+    }
 
-    EXPECT_EQ(MailCharset::charsetParameter("text/html;charset=us-ascii"), "us-ascii");
-    EXPECT_EQ(MailCharset::charsetParameter("text/html; name=\"a;b\"; charset = \"Big5\" "), "Big5");
-    EXPECT_EQ(MailCharset::charsetParameter("text/html; charset="), std::nullopt);
-    EXPECT_EQ(MailCharset::charsetParameter("text/html"), std::nullopt);
+    EXPECT_EQ(MimeHeader::parameter("text/html;charset=us-ascii", "charset"), "us-ascii");
+    EXPECT_EQ(MimeHeader::parameter("text/html; name=\"a;b\"; CHARSET = \"Big5\" ", "charset"), "Big5");
+    EXPECT_EQ(MimeHeader::parameter("attachment; filename=\"a \\\"b\\\".txt\"", "filename"), "a \"b\".txt");
+    EXPECT_EQ(MimeHeader::parameter("text/html; charset=", "charset"), std::nullopt);
+    EXPECT_EQ(MimeHeader::parameter("text/html", "charset"), std::nullopt);
+    EXPECT_EQ(MimeHeader::value(" Attachment ; filename=x"), "attachment");
 }
 
 TEST(GmailBodiesTests, PlainTextForClassificationAndHtmlForDisplay) {
@@ -70,13 +100,13 @@ TEST(GmailBodiesTests, PlainTextForClassificationAndHtmlForDisplay) {
         {Fixtures::part("image/png", "\x89PNG"),
          Fixtures::multipart("multipart/related", {Fixtures::multipart("multipart/alternative",
                                                                        {Fixtures::part("TEXT/PLAIN", "deep")})})}));
-    EXPECT_EQ(GmailBodies::bodyText(nested, "text/plain"), "deep");
+    EXPECT_EQ(GmailBodies::classificationBody(nested), (GmailBodyContent{"deep", false}));
     EXPECT_EQ(GmailBodies::preferredBody(nested), (GmailBodyContent{"deep", false}));
 
     // A part whose data does not decode is passed over for the next one.
     const auto skipping = payload(Fixtures::multipart(
-        "multipart/mixed", {Fixtures::part("text/plain", "\xFF\xFE"), Fixtures::part("text/plain", "second")}));
-    EXPECT_EQ(GmailBodies::bodyText(skipping, "text/plain"), "second");
+        "multipart/alternative", {rawJsonPart("text/plain", "SG*k"), Fixtures::part("text/plain", "second")}));
+    EXPECT_EQ(GmailBodies::classificationBody(skipping), (GmailBodyContent{"second", false}));
 
     // Neither type anywhere: the payload's own data, HTML only when the payload says so.
     EXPECT_EQ(GmailBodies::classificationBody(payload(Fixtures::part("text/calendar", "BEGIN:VEVENT"))),
