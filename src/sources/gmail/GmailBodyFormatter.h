@@ -10,9 +10,9 @@
 // classification and a display text that keeps paragraphs.
 namespace nudgerly::GmailBodyFormatter {
 
-// One line: tags of an HTML body become blanks, "&nbsp;" a blank, "&amp;" "&" (in that order, so an
-// escaped "&amp;nbsp;" stays "&nbsp;"), runs of whitespace one blank, and the ends are trimmed. No
-// other entity is decoded.
+// One line, runs of whitespace as one blank and the ends trimmed. An HTML body gives the text of
+// renderHTML, the same the detail pane shows. In plain text "&nbsp;" becomes a blank and "&amp;" "&"
+// (in that order, so an escaped "&amp;nbsp;" stays "&nbsp;"); no other entity is decoded.
 std::string classificationText(std::string_view text, bool isHTML);
 
 // The visible text of an HTML body, block elements and line breaks on lines of their own. Scripts,
