@@ -75,11 +75,13 @@ std::string strippedTags(std::string_view html) {
 
 std::string classificationText(std::string_view text, bool isHTML) {
     if (isHTML) {
-        return text::trimmed(whitespaceRun().replacingAll(renderHTML(text), " "));
+        return singleLine(renderHTML(text));
     }
-    std::string result = replacingEvery(text, "&nbsp;", " ");
-    result = replacingEvery(result, "&amp;", "&");
-    return text::trimmed(whitespaceRun().replacingAll(result, " "));
+    return singleLine(replacingEvery(replacingEvery(text, "&nbsp;", " "), "&amp;", "&"));
+}
+
+std::string singleLine(std::string_view text) {
+    return text::trimmed(whitespaceRun().replacingAll(text, " "));
 }
 
 std::string renderHTML(std::string_view body) {

@@ -15,6 +15,9 @@ namespace nudgerly::GmailBodyFormatter {
 // (in that order, so an escaped "&amp;nbsp;" stays "&nbsp;"); no other entity is decoded.
 std::string classificationText(std::string_view text, bool isHTML);
 
+// Runs of whitespace as one blank, the ends trimmed: the last step of classificationText.
+std::string singleLine(std::string_view text);
+
 // The visible text of an HTML body, block elements and line breaks on lines of their own. Scripts,
 // styles and embedded media are dropped first and nothing is ever fetched. When the body defeats the
 // clean-up patterns or the HTML reader, its tags are stripped instead.

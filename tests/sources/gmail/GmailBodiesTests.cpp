@@ -5,6 +5,7 @@
 #include "core/JsonCoding.h"
 #include "sources/gmail/FromHeader.h"
 #include "sources/gmail/GmailBodies.h"
+#include "sources/gmail/GmailThreadConversion.h"
 #include "sources/gmail/MimeHeader.h"
 #include "support/GmailFixtures.h"
 
@@ -112,6 +113,67 @@ TEST(GmailBodiesTests, PlainTextForClassificationAndHtmlForDisplay) {
     EXPECT_EQ(GmailBodies::classificationBody(payload(Fixtures::part("text/calendar", "BEGIN:VEVENT"))),
               (GmailBodyContent{"BEGIN:VEVENT", false}));
     EXPECT_EQ(GmailBodies::classificationBody(payload(Fixtures::multipart("multipart/mixed", {}))), std::nullopt);
+}
+
+nlohmann::json withHeader(nlohmann::json part, const std::string& name, const std::string& value) {
+    part["headers"].push_back({{"name", name}, {"value", value}});
+    return part;
+}
+
+TEST(GmailBodiesTests, MixedPartsJoinTheirInlineTextAndPlaceholdersGiveWayToHtml) {
+    const auto alternative = [](const std::string& plain, const std::string& html) {
+        return Fixtures::multipart("multipart/alternative", {Fixtures::part("text/plain", plain), Fixtures::part("text/html", html)});
+    };
+    struct Case {
+        nlohmann::json payload;
+        std::string text;
+        std::string displayText;
+    };
+    const Case cases[] = {
+        // A list footer after the body, in plain text beside an HTML body.
+        {Fixtures::multipart("multipart/mixed", {alternative("Body text", "<p>Body <b>text</b></p>"),
+                                                 Fixtures::part("text/plain", "-- \r\nList footer\r\n")}),
+         "Body text -- List footer", "Body text\n\n--\nList footer"},
+        // A body in two pieces around an image; attachments stay out.
+        {Fixtures::multipart("multipart/mixed",
+                             {Fixtures::part("text/plain", "Part one"),
+                              withHeader(Fixtures::part("image/png", "\x89PNG"), "Content-Disposition", "inline; filename=\"a.png\""),
+                              Fixtures::part("text/plain", "Part two"),
+                              withHeader(Fixtures::part("text/plain", "attached notes"), "Content-Disposition", "ATTACHMENT"),
+                              Fixtures::part("text/plain", "named file", "text/plain; name=\"log.txt\""),
+                              withHeader(Fixtures::part("text/html", "<p>inline file</p>"), "Content-Disposition",
+                                         "inline; filename*=UTF-8''r%C3%A9sum%C3%A9.html")}),
+         "Part one Part two", "Part one\n\nPart two"},
+        {Fixtures::multipart("multipart/mixed", {Fixtures::part("text/html", "<p>First</p>"), Fixtures::part("text/html", "<div>Second")}),
+         "First Second", "First\n\nSecond"},
+        // Placeholders for readers without HTML.
+        {alternative("This is an HTML email. Please use an HTML-capable email client to view it.", "<p>Your invoice is ready</p>"),
+         "Your invoice is ready", "Your invoice is ready"},
+        {alternative("Having trouble? View this email in your browser: https://news.example.com/v/8f2a1c9e7b3d4a5f6e7d8c9b0a1f2e3d"
+                     "?utm_source=newsletter&utm_medium=email&utm_campaign=weekly-digest-2024",
+                     "<p>Weekly digest</p>"),
+         "Weekly digest", "Weekly digest"},
+        {alternative("Your mail program does not support HTML.", "<p>Sale</p>"), "Sale", "Sale"},
+        {alternative(" \r\n", "<p>Only in HTML</p>"), "Only in HTML", "Only in HTML"},
+        // Short real mail keeps its plain text, and so does a placeholder whose HTML has no text.
+        {alternative("Sure, the HTML looks fine to me.", "<p>Sure, the HTML looks fine!</p>"), "Sure, the HTML looks fine to me.",
+         "Sure, the HTML looks fine!"},
+        {alternative("Can you open the browser link I sent?", "<p>Can you open it?</p>"), "Can you open the browser link I sent?",
+         "Can you open it?"},
+        {alternative("This email requires an HTML-capable mail reader.", "<img src=cid:banner>"),
+         "This email requires an HTML-capable mail reader.", "This email requires an HTML-capable mail reader."},
+        {alternative(std::string(150, 'x') + " Please view this message in a browser to see the pictures of the event we "
+                     "held last week and everything else we wrote about it.", "<p>Other</p>"),
+         std::string(150, 'x') + " Please view this message in a browser to see the pictures of the event we held last week and "
+                                 "everything else we wrote about it.", "Other"},
+    };
+    for (const Case& each : cases) {
+        const auto message =
+            GmailThreadConversion::message(GmailMessage::fromJson(Fixtures::message({.payload = each.payload})), "");
+        ASSERT_TRUE(message) << each.text;
+        EXPECT_EQ(message->text, each.text);
+        EXPECT_EQ(message->displayText, each.displayText) << each.text;
+    }
 }
 
 TEST(GmailBodiesTests, DisplayTextFallsBackToTheClassificationTextAndTheSnippet) {
