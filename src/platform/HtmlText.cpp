@@ -10,6 +10,8 @@
 #include <libxml/HTMLparser.h>
 #include <libxml/parser.h>
 
+#include "core/Text.h"
+
 namespace nudgerly::HtmlText {
 namespace {
 
@@ -125,14 +127,6 @@ struct Concealment {
     std::optional<bool> zeroFontSize;   // font size, inherited the same way
 };
 
-std::string_view trimmedBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n\f");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t\r\n\f") - first + 1);
-}
-
 // "0", "0px", ".0em", "0%": a length of zero in any unit.
 bool isZeroLength(std::string_view value) {
     const std::size_t unit = std::min(value.find_first_not_of("0."), value.size());
@@ -160,10 +154,10 @@ Concealment concealmentOf(std::string_view style) {
         if (colon == std::string_view::npos) {
             continue;
         }
-        const std::string_view property = trimmedBlanks(declaration.substr(0, colon));
-        std::string_view value = trimmedBlanks(declaration.substr(colon + 1));
+        const std::string_view property = text::trimmedAscii(declaration.substr(0, colon));
+        std::string_view value = text::trimmedAscii(declaration.substr(colon + 1));
         if (const std::size_t important = value.find('!'); important != std::string_view::npos) {
-            value = trimmedBlanks(value.substr(0, important));
+            value = text::trimmedAscii(value.substr(0, important));
         }
         if (value == "inherit") {
             continue;

@@ -7,6 +7,15 @@
 namespace nudgerly {
 namespace {
 
+std::vector<Contact> byteByByte(std::string_view cards) {
+    VCardParser parser;
+    for (const char byte : cards) {
+        parser.feed(std::string_view(&byte, 1));
+    }
+    parser.finish();
+    return parser.takeContacts();
+}
+
 TEST(VCardParserTests, ReadsThreePointZeroWithFoldingGroupsParametersAndEscapes) {
     const std::string card =
         "BEGIN:VCARD\r\n"
@@ -91,12 +100,7 @@ TEST(VCardParserTests, PhoneExportsDecodeQuotedPrintableAndCharacterSets) {
     EXPECT_EQ(result.contacts[4].givenName, "One");
     EXPECT_EQ(result.contacts[4].organizationName, "First Org");
 
-    VCardParser parser;
-    for (const char byte : cards) {
-        parser.feed(std::string_view(&byte, 1));
-    }
-    parser.finish();
-    EXPECT_EQ(parser.takeContacts(), result.contacts);
+    EXPECT_EQ(byteByByte(cards), result.contacts);
 }
 
 TEST(VCardParserTests, SkipsMalformedCardsAndOverlongLinesButKeepsTheRest) {
@@ -124,12 +128,7 @@ TEST(VCardParserTests, PiecesOfAnySizeReadTheSameAndTextBecomesValidUtf8) {
     EXPECT_EQ(whole.contacts[0].givenName, "J\u00FCrgen");
     EXPECT_EQ(whole.contacts[1].givenName, "Zo\u00EB");
 
-    VCardParser parser;
-    for (const char byte : cards) {
-        parser.feed(std::string_view(&byte, 1));
-    }
-    parser.finish();
-    EXPECT_EQ(parser.takeContacts(), whole.contacts);
+    EXPECT_EQ(byteByByte(cards), whole.contacts);
 }
 
 }  // namespace

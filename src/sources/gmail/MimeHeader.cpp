@@ -7,14 +7,6 @@
 namespace nudgerly::MimeHeader {
 namespace {
 
-std::string_view trimmedBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
 // The header split at semicolons outside quoted strings; the first piece is the value itself.
 std::vector<std::string_view> pieces(std::string_view header) {
     std::vector<std::string_view> out;
@@ -57,7 +49,7 @@ bool anyParameter(std::string_view header, Visit visit) {
         if (equals == std::string_view::npos) {
             continue;
         }
-        if (visit(trimmedBlanks(all[i].substr(0, equals)), trimmedBlanks(all[i].substr(equals + 1)))) {
+        if (visit(text::trimmedAscii(all[i].substr(0, equals)), text::trimmedAscii(all[i].substr(equals + 1)))) {
             return true;
         }
     }
@@ -67,7 +59,7 @@ bool anyParameter(std::string_view header, Visit visit) {
 }  // namespace
 
 std::string value(std::string_view header) {
-    return text::lowercased(trimmedBlanks(pieces(header).front()));
+    return text::lowercased(text::trimmedAscii(pieces(header).front()));
 }
 
 std::optional<std::string> parameter(std::string_view header, std::string_view name) {
