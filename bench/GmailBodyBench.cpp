@@ -1,10 +1,15 @@
 // Renders a realistic 1 MiB HTML mail (a newsletter: nested layout tables, inline styles, a style
-// sheet, many links and images) to the display text the detail pane shows.
+// sheet, many links and images) to the display text the detail pane shows, and turns the same mail,
+// HTML only, into the message the classifier and the detail pane read. The anchor beside them is libxml2 alone building its
+// tree of the same document: the floor under any reading of it.
 #include <string>
 
 #include <benchmark/benchmark.h>
+#include <libxml/HTMLparser.h>
 
+#include "core/Base64.h"
 #include "sources/gmail/GmailBodyFormatter.h"
+#include "sources/gmail/GmailThreadConversion.h"
 
 namespace {
 
@@ -65,6 +70,34 @@ void renderRealisticHtmlMail(benchmark::State& state) {
     state.counters["text_bytes"] = static_cast<double>(characters);
 }
 BENCHMARK(renderRealisticHtmlMail)->Arg(1 << 20)->Arg(64 << 10)->Unit(benchmark::kMillisecond);
+
+void convertHtmlOnlyMail(benchmark::State& state) {
+    const std::string html = realisticHtmlMail(static_cast<std::size_t>(state.range(0)));
+    const nudgerly::GmailMessage message{
+        .id = "m",
+        .internalDate = "1",
+        .payload = {.mimeType = "text/html",
+                    .headers = {{"Content-Type", "text/html; charset=utf-8"}},
+                    .body = nudgerly::GmailBody{nudgerly::Base64::encodeUrlSafe(html)}},
+    };
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(nudgerly::GmailThreadConversion::message(message, "me@example.com"));
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(html.size()));
+}
+BENCHMARK(convertHtmlOnlyMail)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+
+void anchorLibxml2Tree(benchmark::State& state) {
+    const std::string html = realisticHtmlMail(static_cast<std::size_t>(state.range(0)));
+    constexpr int options = HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING;
+    for (auto _ : state) {
+        xmlDoc* document = htmlReadMemory(html.data(), static_cast<int>(html.size()), nullptr, "UTF-8", options);
+        benchmark::DoNotOptimize(document);
+        xmlFreeDoc(document);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(html.size()));
+}
+BENCHMARK(anchorLibxml2Tree)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

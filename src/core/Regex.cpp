@@ -4,6 +4,8 @@
 #include <climits>
 #include <stdexcept>
 
+#include <unicode/uchar.h>
+
 #include "core/Text.h"
 
 namespace nudgerly {
@@ -147,11 +149,30 @@ std::optional<icu::UnicodeString> Regex::replacingAllWithinBudget(const icu::Uni
     if (!m) {
         return std::nullopt;
     }
+    // A replacement of literal text, or of the whole match ("$0") followed by literal text, is copied
+    // as it is: ICU would read the template again at every match, which costs more than the search on
+    // markup with many matches. Other templates go through ICU.
+    const bool wholeMatchFirst = replacement.startsWith(u"$0");
+    const icu::UnicodeString literal = wholeMatchFirst ? icu::UnicodeString(replacement, 2) : replacement;
+    const bool copied = literal.indexOf(u'$') < 0 && literal.indexOf(u'\\') < 0 &&
+                        !(wholeMatchFirst && !literal.isEmpty() && u_isdigit(literal.char32At(0)));  // "$01" is group 1
     // ICU's own replaceAll stops quietly when the time limit trips; this loop sees the failure.
     UErrorCode status = U_ZERO_ERROR;
-    icu::UnicodeString result;
+    icu::UnicodeString result(text.length() + 16, 0, 0);  // the capacity, so that appending rarely moves it
+    int32_t kept = 0;
     while (m->find(status) && U_SUCCESS(status)) {
-        m->appendReplacement(result, replacement, status);
+        if (!copied) {
+            m->appendReplacement(result, replacement, status);
+        } else {
+            const int32_t start = m->start(status);
+            const int32_t end = m->end(status);
+            result.append(text, kept, start - kept);
+            if (wholeMatchFirst) {
+                result.append(text, start, end - start);
+            }
+            result.append(literal);
+            kept = end;
+        }
         if (U_FAILURE(status)) {
             return std::nullopt;
         }
@@ -159,7 +180,11 @@ std::optional<icu::UnicodeString> Regex::replacingAllWithinBudget(const icu::Uni
     if (U_FAILURE(status)) {
         return std::nullopt;
     }
-    m->appendTail(result);
+    if (copied) {
+        result.append(text, kept, text.length() - kept);
+    } else {
+        m->appendTail(result);
+    }
     return result;
 }
 

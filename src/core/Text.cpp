@@ -101,6 +101,15 @@ private:
 
 }  // namespace
 
+std::string_view trimmedAscii(std::string_view text) {
+    constexpr std::string_view whitespace = " \t\n\v\f\r";
+    const auto first = text.find_first_not_of(whitespace);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(whitespace) - first + 1);
+}
+
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });

@@ -37,6 +37,10 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
 std::string trimmed(std::string_view utf8);
 bool isBlank(std::string_view utf8);
 
+// Removes ASCII whitespace (space, tab, line feed, vertical tab, form feed, carriage return) from both
+// ends, for protocol syntax (header values, style declarations); other bytes are left alone.
+std::string_view trimmedAscii(std::string_view text);
+
 // Number of user-perceived characters (extended grapheme clusters).
 std::size_t graphemeCount(std::string_view utf8);
 

@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <unordered_map>
+#include <vector>
 
 #include <libxml/HTMLparser.h>
 #include <libxml/parser.h>
+
+#include "core/Text.h"
 
 namespace nudgerly::HtmlText {
 namespace {
@@ -114,30 +118,125 @@ private:
     char pendingSeparator_ = 0;
 };
 
+// What an element's inline style and attributes do to the visibility of its text. Mail hides text
+// (a newsletter's preheader, tracking notes) with a handful of declarations; style sheets and classes
+// are not followed.
+struct Concealment {
+    bool removesContent = false;        // display:none, the hidden attribute, clipped to no height
+    std::optional<bool> invisible;      // visibility, inherited unless a descendant sets it again
+    std::optional<bool> zeroFontSize;   // font size, inherited the same way
+};
+
+// "0", "0px", ".0em", "0%": a length of zero in any unit.
+bool isZeroLength(std::string_view value) {
+    const std::size_t unit = std::min(value.find_first_not_of("0."), value.size());
+    const auto isUnit = [](char c) { return (c >= 'a' && c <= 'z') || c == '%'; };
+    return value.substr(0, unit).find('0') != std::string_view::npos && std::all_of(value.begin() + static_cast<std::ptrdiff_t>(unit), value.end(), isUnit);
+}
+
+// Sizes relative to the parent's keep a zero size zero.
+bool isRelativeFontSize(std::string_view value) {
+    return value.ends_with('%') || (value.ends_with("em") && !value.ends_with("rem")) || value.ends_with("ex") ||
+           value == "smaller" || value == "larger";
+}
+
+Concealment concealmentOf(std::string_view style) {
+    std::string lower(style);
+    std::ranges::transform(lower, lower.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    Concealment concealment;
+    bool noHeight = false;
+    bool clipped = false;
+    for (std::size_t start = 0; start <= lower.size();) {
+        const std::size_t end = std::min(lower.find(';', start), lower.size());
+        const std::string_view declaration = std::string_view(lower).substr(start, end - start);
+        start = end + 1;
+        const std::size_t colon = declaration.find(':');
+        if (colon == std::string_view::npos) {
+            continue;
+        }
+        const std::string_view property = text::trimmedAscii(declaration.substr(0, colon));
+        std::string_view value = text::trimmedAscii(declaration.substr(colon + 1));
+        if (const std::size_t important = value.find('!'); important != std::string_view::npos) {
+            value = text::trimmedAscii(value.substr(0, important));
+        }
+        if (value == "inherit") {
+            continue;
+        }
+        if (property == "display") {
+            concealment.removesContent = concealment.removesContent || value == "none";
+        } else if (property == "visibility") {
+            concealment.invisible = value == "hidden" || value == "collapse";
+        } else if (property == "font-size") {
+            if (isZeroLength(value)) {
+                concealment.zeroFontSize = true;
+            } else if (!isRelativeFontSize(value)) {
+                concealment.zeroFontSize = false;
+            }
+        } else if (property == "max-height") {
+            noHeight = isZeroLength(value);
+        } else if (property == "overflow") {
+            clipped = value == "hidden";
+        }
+    }
+    concealment.removesContent = concealment.removesContent || (noHeight && clipped);
+    return concealment;
+}
+
+Concealment concealmentOf(const xmlChar** attributes) {
+    Concealment concealment;
+    for (const xmlChar** attribute = attributes; attribute != nullptr && *attribute != nullptr; attribute += 2) {
+        const std::string_view name = reinterpret_cast<const char*>(attribute[0]);
+        if (name == "hidden") {
+            concealment.removesContent = true;
+        } else if (name == "style" && attribute[1] != nullptr) {
+            const Concealment styled = concealmentOf(reinterpret_cast<const char*>(attribute[1]));
+            concealment.removesContent = concealment.removesContent || styled.removesContent;
+            concealment.invisible = styled.invisible;
+            concealment.zeroFontSize = styled.zeroFontSize;
+        }
+    }
+    return concealment;
+}
+
 // Follows the reader's element events, which are the elements of the tree it would build (implied
 // and auto-closed ones included), without building the tree: reading stays fast and flat however
-// deeply a document nests.
+// deeply a document nests. A stack of small states stands for the open elements.
 class Walker {
 public:
-    void startElement(std::string_view name) {
+    void startElement(std::string_view name, const xmlChar** attributes) {
         const unsigned role = roleOf(name);
-        if (hidden_ > 0 || (role & hidden) != 0) {
-            ++hidden_;
+        const State parent = open_.empty() ? State{} : open_.back();
+        if (parent.removed || (role & hidden) != 0) {
+            open_.push_back(State{.removed = true});
+            return;
+        }
+        const Concealment concealment = attributes == nullptr ? Concealment{} : concealmentOf(attributes);
+        State state{
+            .removed = concealment.removesContent,
+            .invisible = concealment.invisible.value_or(parent.invisible),
+            .zeroFontSize = concealment.zeroFontSize.value_or(parent.zeroFontSize),
+            .preformatted = parent.preformatted || (role & keepsWhitespace) != 0,
+        };
+        open_.push_back(state);
+        if (state.removed) {
             return;
         }
         if (name == "br") {
-            builder_.lineBreak();
+            if (state.shows()) {
+                builder_.lineBreak();
+            }
         } else if ((role & block) != 0) {
             builder_.requireLineBreaks((role & paragraph) != 0 ? 2 : 1);
-        }
-        if ((role & keepsWhitespace) != 0) {
-            ++preformatted_;
         }
     }
 
     void endElement(std::string_view name) {
-        if (hidden_ > 0) {
-            --hidden_;
+        if (open_.empty()) {
+            return;
+        }
+        const bool removed = open_.back().removed;
+        open_.pop_back();
+        if (removed) {
             return;
         }
         const unsigned role = roleOf(name);
@@ -146,16 +245,14 @@ public:
         } else if ((role & cell) != 0) {
             builder_.separateWith('\t');
         }
-        if ((role & keepsWhitespace) != 0 && preformatted_ > 0) {
-            --preformatted_;
-        }
     }
 
     void characters(std::string_view text) {
-        if (hidden_ > 0) {
+        const State state = open_.empty() ? State{} : open_.back();
+        if (!state.shows()) {
             return;
         }
-        if (preformatted_ > 0) {
+        if (state.preformatted) {
             builder_.preformattedText(text);
         } else {
             builder_.collapsedText(text);
@@ -165,9 +262,17 @@ public:
     std::string take() { return builder_.take(); }
 
 private:
+    struct State {
+        bool removed = false;  // not laid out at all, nor anything inside
+        bool invisible = false;
+        bool zeroFontSize = false;
+        bool preformatted = false;
+
+        bool shows() const { return !removed && !invisible && !zeroFontSize; }
+    };
+
     TextBuilder builder_;
-    int hidden_ = 0;  // depth inside an element whose content is not shown
-    int preformatted_ = 0;
+    std::vector<State> open_;
 };
 
 Walker& walkerOf(void* context) {
@@ -178,8 +283,8 @@ std::string_view view(const xmlChar* text) {
     return text == nullptr ? std::string_view() : reinterpret_cast<const char*>(text);
 }
 
-void onStartElement(void* context, const xmlChar* name, const xmlChar**) {
-    walkerOf(context).startElement(view(name));
+void onStartElement(void* context, const xmlChar* name, const xmlChar** attributes) {
+    walkerOf(context).startElement(view(name), attributes);
 }
 
 void onEndElement(void* context, const xmlChar* name) {

@@ -10,12 +10,13 @@
 
 namespace nudgerly {
 
-// Reads vCard 3.0 and 4.0 text (also the common 2.1 subset) into contacts: folded lines are joined,
-// "group." prefixes and parameters skipped, backslash escapes undone. It takes N (FN when N is empty
-// and FN is not just the organisation), ORG, KIND:org or X-ABSHOWAS:COMPANY, TEL (with or without
-// "tel:"), EMAIL and UID, made valid UTF-8. Input may come in pieces of any size; memory stays bounded
-// by the longest line kept, so a large photo costs nothing. A card that ends early (another BEGIN, or
-// the end of the input before END) is skipped and counted.
+// Reads vCard 2.1, 3.0 and 4.0 text into contacts: folded lines are joined, any run of CR before LF
+// ends a line, "group." prefixes skipped, quoted-printable values (with their soft line breaks) and
+// CHARSET parameters decoded, other parameters skipped, backslash escapes undone. It takes the first
+// N (FN when N is empty and FN is not just the organisation), the first ORG, KIND:org or
+// X-ABSHOWAS:COMPANY, TEL (with or without "tel:"), EMAIL and UID, as valid UTF-8. Input may come in
+// pieces of any size; memory stays bounded by the longest line kept, so a large photo costs nothing.
+// A card that ends early (another BEGIN, or the end of the input before END) is skipped and counted.
 class VCardParser {
 public:
     // Lines longer than this (after unfolding) are skipped: no field the program reads is that long.
@@ -41,6 +42,9 @@ private:
     struct Card {
         Contact contact;
         std::string formattedName;
+        bool hasName = false;
+        bool hasFormattedName = false;
+        bool hasOrganization = false;
     };
 
     void endPhysicalLine();
@@ -52,6 +56,7 @@ private:
     std::string logical_;
     bool overlong_ = false;
     bool atLineStart_ = true;
+    bool softLineBreak_ = false;  // the line before ended in a quoted-printable soft line break
     bool inCard_ = false;
     Card card_;
     std::vector<Contact> contacts_;

@@ -132,6 +132,11 @@ TEST(RegexTests, BudgetedOperationsGiveUpOnRunawayBacktracking) {
     const Regex lazyToClose(R"((?s)<(a|b)>.*?</\1>)");
     const icu::UnicodeString ordinary = text::toUnicode("x<a>1</a>y<b>2</b>z");
     EXPECT_EQ(lazyToClose.replacingAllWithinBudget(ordinary, icu::UnicodeString(u"[$1]")), text::toUnicode("x[a]y[b]z"));
+    // Literal and whole-match templates are copied without ICU reading them; the result is the same.
+    for (const char16_t* replacement : {u"", u"-", u"$0<br>", u"$0", u"$01", u"$0\\$", u"$1$0"}) {
+        EXPECT_EQ(lazyToClose.replacingAllWithinBudget(ordinary, icu::UnicodeString(replacement)),
+                  lazyToClose.replacingAll(ordinary, icu::UnicodeString(replacement)));
+    }
     EXPECT_EQ(lazyToClose.firstMatchWithinBudget(ordinary), (Regex::Match{1, 9}));
     EXPECT_EQ(lazyToClose.firstMatchWithinBudget(text::toUnicode("none")), std::nullopt);
 

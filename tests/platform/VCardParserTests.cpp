@@ -7,6 +7,15 @@
 namespace nudgerly {
 namespace {
 
+std::vector<Contact> byteByByte(std::string_view cards) {
+    VCardParser parser;
+    for (const char byte : cards) {
+        parser.feed(std::string_view(&byte, 1));
+    }
+    parser.finish();
+    return parser.takeContacts();
+}
+
 TEST(VCardParserTests, ReadsThreePointZeroWithFoldingGroupsParametersAndEscapes) {
     const std::string card =
         "BEGIN:VCARD\r\n"
@@ -58,6 +67,42 @@ TEST(VCardParserTests, ReadsFourPointZeroOrganisationsAndTelephoneAddresses) {
     EXPECT_TRUE(result.contacts[3].emailAddresses.empty());
 }
 
+TEST(VCardParserTests, PhoneExportsDecodeQuotedPrintableAndCharacterSets) {
+    const std::string cards =
+        // 2.1 from a phone: quoted-printable UTF-8 with a soft line break, bare types, CR CR LF line ends.
+        "BEGIN:VCARD\r\r\nVERSION:2.1\r\r\n"
+        "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=C3=91=C3=BA=C3=B1ez;Jos=C3=A9=\r\r\n"
+        "=20Luis;;;\r\r\n"
+        "TEL;HOME;VOICE:+34 600 000 001\r\r\nEMAIL;INTERNET:jose@example.es\r\r\nEND:VCARD\r\r\n"
+        // 2.1 in a national character set, quoted-printable or raw; a trail byte that is a backslash.
+        "BEGIN:VCARD\nVERSION:2.1\nN;ENCODING=QUOTED-PRINTABLE;CHARSET=ISO-8859-1:M=FCller;J=FCrgen\n"
+        "ORG;CHARSET=SHIFT_JIS:\x83\x5c\x83\x6a\x81\x5b\nEND:VCARD\n"
+        // 3.0 and 4.0 written the same way; a bare QUOTED-PRINTABLE names the encoding.
+        "BEGIN:VCARD\nVERSION:3.0\nN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:=E5=B1=B1=E7=94=B0;=E5=A4=AA=E9=83=8E;;;\n"
+        "TEL;TYPE=CELL:555 0102\nEND:VCARD\n"
+        "BEGIN:VCARD\nVERSION:4.0\nFN;QUOTED-PRINTABLE:Zo=C3=AB =\nKr=C3=BCger =3D=\n\nEND:VCARD\n"
+        // A repeated N or ORG keeps the first.
+        "BEGIN:VCARD\nVERSION:3.0\nN:First;One\nORG:First Org\nN:Second;Two\nORG:Second Org\nEND:VCARD\n";
+    const auto result = VCardParser::parse(cards);
+    ASSERT_EQ(result.contacts.size(), 5u);
+    EXPECT_EQ(result.skippedCards, 0u);
+    EXPECT_EQ(result.contacts[0].familyName, "\u00D1\u00FA\u00F1ez");
+    EXPECT_EQ(result.contacts[0].givenName, "Jos\u00E9 Luis");
+    EXPECT_EQ(result.contacts[0].phoneNumbers, (std::vector<std::string>{"+34 600 000 001"}));
+    EXPECT_EQ(result.contacts[0].emailAddresses, (std::vector<std::string>{"jose@example.es"}));
+    EXPECT_EQ(result.contacts[1].familyName, "M\u00FCller");
+    EXPECT_EQ(result.contacts[1].givenName, "J\u00FCrgen");
+    EXPECT_EQ(result.contacts[1].organizationName, "\u30BD\u30CB\u30FC");
+    EXPECT_EQ(result.contacts[2].familyName, "\u5C71\u7530");
+    EXPECT_EQ(result.contacts[2].givenName, "\u592A\u90CE");
+    EXPECT_EQ(result.contacts[3].givenName, "Zo\u00EB Kr\u00FCger =");
+    EXPECT_EQ(result.contacts[4].familyName, "First");
+    EXPECT_EQ(result.contacts[4].givenName, "One");
+    EXPECT_EQ(result.contacts[4].organizationName, "First Org");
+
+    EXPECT_EQ(byteByByte(cards), result.contacts);
+}
+
 TEST(VCardParserTests, SkipsMalformedCardsAndOverlongLinesButKeepsTheRest) {
     const std::string photo(100 * 1024, 'A');
     const std::string cards =
@@ -83,12 +128,7 @@ TEST(VCardParserTests, PiecesOfAnySizeReadTheSameAndTextBecomesValidUtf8) {
     EXPECT_EQ(whole.contacts[0].givenName, "J\u00FCrgen");
     EXPECT_EQ(whole.contacts[1].givenName, "Zo\u00EB");
 
-    VCardParser parser;
-    for (const char byte : cards) {
-        parser.feed(std::string_view(&byte, 1));
-    }
-    parser.finish();
-    EXPECT_EQ(parser.takeContacts(), whole.contacts);
+    EXPECT_EQ(byteByByte(cards), whole.contacts);
 }
 
 }  // namespace

@@ -15,13 +15,13 @@ const Regex& whitespaceRun() {
     return pattern;
 }
 
-// Elements whose content is never text to read, then media that could be fetched, then inline
-// styling; removed in this order before the HTML is read.
-const std::array<Regex, 3>& removedMarkup() {
-    static const std::array<Regex, 3> patterns{
+// Elements whose content is never text to read, then media that could be fetched; removed in this
+// order before the HTML is read. Inline styles stay: the reader needs them to leave hidden text out,
+// and it never fetches what they name.
+const std::array<Regex, 2>& removedMarkup() {
+    static const std::array<Regex, 2> patterns{
         Regex(R"((?is)<(script|style|head|iframe|object|embed|svg)\b[^>]*>.*?</\1\s*>)"),
         Regex(R"((?is)<(img|video|audio|source|link)\b[^>]*>)"),
-        Regex(R"((?is)\s(?:style|background)\s*=\s*(?:"[^"]*"|'[^']*'|[^\s>]+))"),
     };
     return patterns;
 }
@@ -74,10 +74,14 @@ std::string strippedTags(std::string_view html) {
 }  // namespace
 
 std::string classificationText(std::string_view text, bool isHTML) {
-    std::string result = isHTML ? MarkupTags::replacingAll(text, " ") : std::string(text);
-    result = replacingEvery(result, "&nbsp;", " ");
-    result = replacingEvery(result, "&amp;", "&");
-    return text::trimmed(whitespaceRun().replacingAll(result, " "));
+    if (isHTML) {
+        return singleLine(renderHTML(text));
+    }
+    return singleLine(replacingEvery(replacingEvery(text, "&nbsp;", " "), "&amp;", "&"));
+}
+
+std::string singleLine(std::string_view text) {
+    return text::trimmed(whitespaceRun().replacingAll(text, " "));
 }
 
 std::string renderHTML(std::string_view body) {
@@ -126,7 +130,7 @@ std::string normalize(std::string_view text) {
 
 std::vector<const Regex*> patterns() {
     const auto& removed = removedMarkup();
-    return {&whitespaceRun(), &removed[0], &removed[1], &removed[2], &closingBlockTag(), &lineBreakTag()};
+    return {&whitespaceRun(), &removed[0], &removed[1], &closingBlockTag(), &lineBreakTag()};
 }
 
 }  // namespace nudgerly::GmailBodyFormatter

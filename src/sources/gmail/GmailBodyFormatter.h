@@ -10,10 +10,13 @@
 // classification and a display text that keeps paragraphs.
 namespace nudgerly::GmailBodyFormatter {
 
-// One line: tags of an HTML body become blanks, "&nbsp;" a blank, "&amp;" "&" (in that order, so an
-// escaped "&amp;nbsp;" stays "&nbsp;"), runs of whitespace one blank, and the ends are trimmed. No
-// other entity is decoded.
+// One line, runs of whitespace as one blank and the ends trimmed. An HTML body gives the text of
+// renderHTML, the same the detail pane shows. In plain text "&nbsp;" becomes a blank and "&amp;" "&"
+// (in that order, so an escaped "&amp;nbsp;" stays "&nbsp;"); no other entity is decoded.
 std::string classificationText(std::string_view text, bool isHTML);
+
+// Runs of whitespace as one blank, the ends trimmed: the last step of classificationText.
+std::string singleLine(std::string_view text);
 
 // The visible text of an HTML body, block elements and line breaks on lines of their own. Scripts,
 // styles and embedded media are dropped first and nothing is ever fetched. When the body defeats the

@@ -8,7 +8,6 @@
 #include "platform/Url.h"
 #include "sources/gmail/FromHeader.h"
 #include "sources/gmail/GmailBodies.h"
-#include "sources/gmail/GmailBodyFormatter.h"
 
 namespace nudgerly::GmailThreadConversion {
 
@@ -40,9 +39,7 @@ int64_t internalDateMilliseconds(std::string_view internalDate) {
 }
 
 std::optional<ConversationMessage> message(const GmailMessage& message, std::string_view accountEmail) {
-    const auto body = GmailBodies::classificationBody(message.payload);
-    const std::string text = body ? GmailBodyFormatter::classificationText(body->text, body->isHTML)
-                                  : GmailBodyFormatter::classificationText(message.snippet, false);
+    const auto [text, displayText] = GmailBodies::messageTexts(message);
     if (text.empty()) {
         return std::nullopt;
     }
@@ -53,7 +50,7 @@ std::optional<ConversationMessage> message(const GmailMessage& message, std::str
         .fromMe = sentByAccount || labelledSent,
         .text = text::graphemePrefix(text, classificationTextLimit),
         .date = Date::fromUnix(static_cast<double>(internalDateMilliseconds(message.internalDate)) / 1000.0),
-        .displayText = text::graphemePrefix(GmailBodies::displayBodyText(message), displayTextLimit),
+        .displayText = text::graphemePrefix(displayText, displayTextLimit),
     };
 }
 
