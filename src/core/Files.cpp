@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,11 +22,86 @@ std::string quoted(const std::filesystem::path& path) {
     return "\u201C" + path.filename().string() + "\u201D";
 }
 
+constexpr std::string_view temporaryInfix = ".tmp-";
+constexpr std::size_t temporarySuffixLength = 6;  // mkostemp's XXXXXX: letters and digits
+
+// Whether `entry` is the name of a temporary file that writeFileAtomically makes for `file` (for any
+// file when `file` is empty).
+bool isTemporaryName(std::string_view entry, std::string_view file) {
+    const std::size_t fixed = 1 + temporaryInfix.size() + temporarySuffixLength;
+    if (entry.size() <= fixed || entry.front() != '.') {
+        return false;
+    }
+    const std::string_view name = entry.substr(1, entry.size() - fixed);
+    const std::string_view infix = entry.substr(1 + name.size(), temporaryInfix.size());
+    const std::string_view suffix = entry.substr(entry.size() - temporarySuffixLength);
+    const auto isAlphanumeric = [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    };
+    return (file.empty() || name == file) && infix == temporaryInfix &&
+           std::all_of(suffix.begin(), suffix.end(), isAlphanumeric);
+}
+
+void removeTemporaries(const std::filesystem::path& folder, std::string_view file, std::chrono::seconds olderThan) {
+    // Looked at and removed relative to the open folder, so that a folder renamed meanwhile is not
+    // followed somewhere else.
+    const UniqueFd folderFd(::open(folder.empty() ? "." : folder.c_str(),
+                                   O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folderFd) {
+        return;
+    }
+    const int listingFd = ::dup(folderFd.get());
+    DIR* listing = listingFd >= 0 ? ::fdopendir(listingFd) : nullptr;
+    if (listing == nullptr) {
+        if (listingFd >= 0) {
+            ::close(listingFd);
+        }
+        return;
+    }
+    const auto now = std::chrono::system_clock::now();
+    std::vector<std::string> stale;
+    while (const dirent* entry = ::readdir(listing)) {
+        if (!isTemporaryName(entry->d_name, file)) {
+            continue;
+        }
+        struct stat info{};
+        if (::fstatat(folderFd.get(), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)) {
+            continue;
+        }
+        const auto modified = std::chrono::system_clock::time_point(
+            std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
+        if (now - modified >= olderThan) {
+            stale.emplace_back(entry->d_name);
+        }
+    }
+    ::closedir(listing);
+    for (const std::string& name : stale) {
+        ::unlinkat(folderFd.get(), name.c_str(), 0);
+    }
+}
+
+std::filesystem::path folderOf(const std::filesystem::path& path) {
+    return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+}
+
 }  // namespace
+
+void removeStaleTemporaries(const std::filesystem::path& file, std::chrono::seconds olderThan) {
+    const std::string name = file.filename().string();
+    if (!name.empty()) {
+        removeTemporaries(folderOf(file), name, olderThan);
+    }
+}
+
+void removeStaleTemporariesIn(const std::filesystem::path& folder, std::chrono::seconds olderThan) {
+    removeTemporaries(folder, {}, olderThan);
+}
 
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, mode_t mode) {
     const std::string context = "Couldn't save " + quoted(path);
-    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+    const std::filesystem::path folder = folderOf(path);
+    removeStaleTemporaries(path);
     std::string pattern = (folder / ("." + path.filename().string() + ".tmp-XXXXXX")).string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -15,10 +16,24 @@
 namespace nudgerly {
 
 // Writes the file so that readers see either the old or the new bytes, never a part: a temporary file
-// in the same folder, fsync, rename over the target, fsync of the folder. The file gets `mode`
-// (private by default). On any failure the temporary file is removed, the old file is untouched and
-// a FileSystemError is thrown.
+// ".<name>.tmp-XXXXXX" in the same folder, fsync, rename over the target, fsync of the folder. The file
+// gets `mode` (private by default). On any failure the temporary file is removed, the old file is
+// untouched and a FileSystemError is thrown. A writer stopped before its rename (killed, power lost)
+// leaves its temporary file behind: each write first removes the stale ones of its file.
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, mode_t mode = 0600);
+
+// A temporary file of writeFileAtomically this old was left by a writer that is gone: a live writer is
+// between two of its writes, or in its final fsync and rename, for far less.
+inline constexpr std::chrono::seconds staleTemporaryAge{3};
+
+// Removes the temporary files that writeFileAtomically left beside `file`: regular files named
+// ".<name>.tmp-" and six letters or digits, modified at least `olderThan` ago. Nothing else is touched,
+// and failures are ignored (a missing folder has none).
+void removeStaleTemporaries(const std::filesystem::path& file, std::chrono::seconds olderThan = staleTemporaryAge);
+
+// The same for the temporary files of every file in `folder`.
+void removeStaleTemporariesIn(const std::filesystem::path& folder,
+                              std::chrono::seconds olderThan = staleTemporaryAge);
 
 // The whole file; throws FileSystemError when it cannot be read or is not a regular file, or (EFBIG)
 // when it holds more than `maxBytes`, which is never read whole.

@@ -60,7 +60,10 @@ void SecretFileStore::save(std::string_view bytes, std::string_view account) con
 
 bool SecretFileStore::remove(std::string_view account) const {
     const std::filesystem::path file = folder_ / fileName(account);
-    return ::unlink(file.c_str()) == 0 || errno == ENOENT;
+    const bool removed = ::unlink(file.c_str()) == 0 || errno == ENOENT;
+    // A save stopped before its rename left a whole copy of the secret; however young, it goes too.
+    removeStaleTemporaries(file, std::chrono::seconds(0));
+    return removed;
 }
 
 }  // namespace nudgerly

@@ -23,7 +23,8 @@ public:
     // secret is then unchanged.
     void save(std::string_view bytes, std::string_view account) const;
 
-    // Forgets the account's secret. True when no secret file is left (a missing one is already forgotten).
+    // Forgets the account's secret, with the temporary copies of saves that were stopped before they
+    // ended. True when no secret file is left (a missing one is already forgotten).
     bool remove(std::string_view account) const;
 
     const std::filesystem::path& folder() const { return folder_; }

@@ -1,5 +1,6 @@
 #include "storage/AppEnvironment.h"
 
+#include "core/Files.h"
 #include "platform/FileSettingsStore.h"
 #include "platform/UserFolders.h"
 #include "storage/AppFiles.h"
@@ -19,6 +20,11 @@ AppEnvironment AppEnvironment::withHomes(AppInfo info, const std::filesystem::pa
     PersistenceConfiguration::Values names = PersistenceConfiguration::compute(info);
     std::filesystem::path data = AppFiles::directory(dataHome, names);
     std::filesystem::path configuration = AppFiles::configurationDirectory(configHome, names);
+    // Saves that a kill or a power loss stopped left their temporary files; none of them is read.
+    for (const auto& folder : {data, configuration,
+                               SecretFileStore(AppFiles::secretsDirectory(configuration), names.keychainService).folder()}) {
+        removeStaleTemporariesIn(folder);
+    }
     auto settings = std::make_shared<FileSettingsStore>(AppFiles::settingsFile(configuration));
     SecretStore secrets = KeychainStore::fileStore(AppFiles::secretsDirectory(configuration), names);
     return {

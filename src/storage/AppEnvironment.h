@@ -39,6 +39,7 @@ struct AppEnvironment {
 
     // `info`'s names under the given data and configuration homes, with settings kept in a file there
     // and secrets in files there too: only the process's own environment reaches the desktop keyring.
+    // The stale temporary files of interrupted saves are removed from the program's folders.
     static AppEnvironment withHomes(AppInfo info, const std::filesystem::path& dataHome,
                                     const std::filesystem::path& configHome);
 

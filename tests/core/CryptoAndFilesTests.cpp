@@ -1,4 +1,7 @@
+#include <algorithm>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -63,6 +66,45 @@ TEST(AtomicFileTests, WritesPrivateFilesAndReplacesWhole) {
     EXPECT_EQ(modeOf(file), 0600u);
     // Only the target remains: no temporary files left behind.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+std::vector<std::string> entryNames(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(AtomicFileTests, AWriteRemovesOnlyTheStaleTemporaryFilesOfItsOwnFile) {
+    using namespace std::chrono_literals;
+    test::TempDir dir;
+    // What killed writers of "state.json" and "other.json" left, and what merely looks like it.
+    for (const char* name : {".state.json.tmp-AbC123", ".other.json.tmp-Zz9y8X", ".state.json.tmp-Ab!123",
+                             ".state.json.tmp-AbC1234", "state.json.tmp-AbC123", ".state.json.tmp-young1"}) {
+        test::writeTestFile(dir / name, "copy");
+        if (std::string_view(name) != ".state.json.tmp-young1") {
+            test::backdate(dir / name, 1h);
+        }
+    }
+    fs::create_directory(dir / ".state.json.tmp-Folder");
+    fs::create_symlink(dir / "other.json", dir / ".state.json.tmp-Link01");
+    test::backdate(dir / ".state.json.tmp-Folder", 1h);
+
+    writeFileAtomically(dir / "state.json", "new");
+    EXPECT_EQ(entryNames(dir.path()),
+              (std::vector<std::string>{".other.json.tmp-Zz9y8X", ".state.json.tmp-Ab!123", ".state.json.tmp-AbC1234",
+                                        ".state.json.tmp-Folder", ".state.json.tmp-Link01", ".state.json.tmp-young1",
+                                        "state.json", "state.json.tmp-AbC123"}));
+
+    // Sweeping the folder takes every file's stale ones; a young one may still be written.
+    removeStaleTemporariesIn(dir.path());
+    EXPECT_EQ(entryNames(dir.path()),
+              (std::vector<std::string>{".state.json.tmp-Ab!123", ".state.json.tmp-AbC1234", ".state.json.tmp-Folder",
+                                        ".state.json.tmp-Link01", ".state.json.tmp-young1", "state.json",
+                                        "state.json.tmp-AbC123"}));
+    EXPECT_NO_THROW(removeStaleTemporariesIn(dir / "missing"));
 }
 
 TEST(AtomicFileTests, FailureKeepsTheOldFileAndLeavesNothingBehind) {

@@ -50,6 +50,24 @@ TEST(SecretFileStoreTests, AFailedSaveKeepsThePreviousSecret) {
     EXPECT_EQ(entryCount(store.folder()), 1);  // no temporary file left behind
 }
 
+TEST(SecretFileStoreTests, RemovingASecretRemovesTheCopiesThatStoppedSavesLeft) {
+    test::TempDir dir;
+    const SecretFileStore store(dir / "secrets", "service");
+    store.save("tokens", "gmail-oauth-tokens");
+    store.save("other", "other-account");
+    // Saves killed before their rename, one of them a moment ago.
+    test::writeTestFile(store.folder() / ".gmail-oauth-tokens.tmp-a1B2c3", "older tokens");
+    test::writeTestFile(store.folder() / ".gmail-oauth-tokens.tmp-d4E5f6", "old tokens");
+    test::backdate(store.folder() / ".gmail-oauth-tokens.tmp-a1B2c3", std::chrono::hours(1));
+
+    EXPECT_TRUE(store.remove("gmail-oauth-tokens"));
+    std::set<std::string> left;
+    for (const auto& entry : fs::directory_iterator(store.folder())) {
+        left.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(left, std::set<std::string>{"other-account"});
+}
+
 TEST(SecretFileStoreTests, NamesNeverReachOutsideTheirFolder) {
     test::TempDir dir;
     const fs::path root = dir / "box" / "secrets";

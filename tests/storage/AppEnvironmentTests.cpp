@@ -37,6 +37,28 @@ TEST(AppEnvironmentTests, TwoEnvironmentsSideBySideShareNothing) {
     EXPECT_TRUE(fs::exists(AppFiles::settingsFile(one.configurationDirectory)));
 }
 
+TEST(AppEnvironmentTests, StartingRemovesWhatStoppedSavesLeftInTheProgramsFolders) {
+    test::TempDir root;
+    const AppEnvironment first = AppEnvironment::underRoot(root.path());
+    first.settings->setString("queue-sort", "oldest");
+    first.secrets.save("tokens", "gmail-oauth-tokens");
+    const fs::path secretsFolder = AppFiles::secretsDirectory(first.configurationDirectory) / first.names.keychainService;
+    const std::vector<fs::path> leftovers = {first.dataDirectory / ".messages-snapshot.json.tmp-Ab12Cd",
+                                             first.configurationDirectory / ".settings.json.tmp-Ef34Gh",
+                                             secretsFolder / ".gmail-oauth-tokens.tmp-Ij56Kl"};
+    for (const fs::path& file : leftovers) {
+        test::writeTestFile(file, "a whole copy");
+        test::backdate(file, std::chrono::minutes(1));
+    }
+
+    const AppEnvironment again = AppEnvironment::underRoot(root.path());
+    for (const fs::path& file : leftovers) {
+        EXPECT_FALSE(fs::exists(file)) << file;
+    }
+    EXPECT_EQ(again.settings->string("queue-sort"), "oldest");
+    EXPECT_EQ(again.secrets.load("gmail-oauth-tokens"), "tokens");
+}
+
 TEST(AppEnvironmentTests, TheProcessEnvironmentFollowsTheUserFoldersWhenBuilt) {
     const AppEnvironment environment = AppEnvironment::forProcess();
     EXPECT_EQ(environment.info.dictionary(), AppInfo::installed().dictionary());

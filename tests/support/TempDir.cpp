@@ -33,4 +33,8 @@ void writeTestFile(const std::filesystem::path& path, const std::string& content
     }
 }
 
+void backdate(const std::filesystem::path& path, std::chrono::seconds age) {
+    std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - age);
+}
+
 }  // namespace nudgerly::test

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -22,5 +23,8 @@ private:
 
 // Writes a file (creating parent folders) for test set-up.
 void writeTestFile(const std::filesystem::path& path, const std::string& contents);
+
+// Sets the item's modification time `age` into the past, as if it had been written then.
+void backdate(const std::filesystem::path& path, std::chrono::seconds age);
 
 }  // namespace nudgerly::test
