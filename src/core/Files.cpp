@@ -146,40 +146,41 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
     }
 }
 
-std::string readFile(const std::filesystem::path& path, std::size_t maxBytes) {
-    std::string contents;
-    // One byte past the cap tells a file that holds more from one that holds exactly as much.
-    const uint64_t limit = maxBytes < std::numeric_limits<uint64_t>::max() ? uint64_t{maxBytes} + 1 : maxBytes;
-    readFileInPieces(path, limit, [&](std::string_view piece) { contents.append(piece); });
-    if (contents.size() > maxBytes) {
-        throw FileSystemError("Couldn't read " + quoted(path), EFBIG);
-    }
-    return contents;
-}
+namespace {
 
-PiecewiseRead readFileInPieces(const std::filesystem::path& path, uint64_t limit,
-                               const std::function<void(std::string_view)>& consume, std::stop_token stop,
-                               const std::string& context) {
-    const std::string sentence = context.empty() ? "Couldn't read " + quoted(path) : context;
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (fd.get() < 0) {
+struct OpenedFile {
+    UniqueFd fd;
+    uint64_t size = 0;
+};
+
+// The file opened for reading without blocking, so that a pipe given the file's name cannot stall the
+// reader; only a regular file is accepted.
+OpenedFile openRegularFile(const std::filesystem::path& path, const std::string& sentence, int extraFlags) {
+    OpenedFile opened{.fd = UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | extraFlags))};
+    if (!opened.fd) {
         throw FileSystemError(sentence, errno);
     }
     struct stat info{};
-    if (::fstat(fd.get(), &info) != 0) {
+    if (::fstat(opened.fd.get(), &info) != 0) {
         throw FileSystemError(sentence, errno);
     }
     if (!S_ISREG(info.st_mode)) {
         throw FileSystemError(sentence, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
     }
-    PiecewiseRead outcome{.fileSize = static_cast<uint64_t>(info.st_size)};
+    opened.size = static_cast<uint64_t>(info.st_size);
+    return opened;
+}
+
+PiecewiseRead readPieces(OpenedFile& file, uint64_t limit, const std::function<void(std::string_view)>& consume,
+                         const std::stop_token& stop, const std::string& sentence) {
+    PiecewiseRead outcome{.fileSize = file.size};
     char buffer[64 * 1024];
     while (outcome.bytesRead < limit) {
         if (stop.stop_requested()) {
             throw CancelledError();
         }
         const auto wanted = static_cast<std::size_t>(std::min<uint64_t>(sizeof buffer, limit - outcome.bytesRead));
-        const ssize_t n = ::read(fd.get(), buffer, wanted);
+        const ssize_t n = ::read(file.fd.get(), buffer, wanted);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -193,6 +194,38 @@ PiecewiseRead readFileInPieces(const std::filesystem::path& path, uint64_t limit
         consume(std::string_view(buffer, static_cast<std::size_t>(n)));
     }
     return outcome;
+}
+
+std::string readWhole(const std::filesystem::path& path, std::size_t maxBytes, const std::stop_token& stop,
+                      int extraFlags) {
+    const std::string sentence = "Couldn't read " + quoted(path);
+    OpenedFile file = openRegularFile(path, sentence, extraFlags);
+    if (file.size > maxBytes) {
+        throw FileSystemError(sentence, EFBIG);
+    }
+    std::string contents;
+    contents.reserve(static_cast<std::size_t>(file.size));
+    // One byte past the cap tells a file that grew beyond it from one that holds exactly as much.
+    const uint64_t limit = maxBytes < std::numeric_limits<uint64_t>::max() ? uint64_t{maxBytes} + 1 : maxBytes;
+    readPieces(file, limit, [&](std::string_view piece) { contents.append(piece); }, stop, sentence);
+    if (contents.size() > maxBytes) {
+        throw FileSystemError(sentence, EFBIG);
+    }
+    return contents;
+}
+
+}  // namespace
+
+std::string readFile(const std::filesystem::path& path, std::size_t maxBytes, std::stop_token stop) {
+    return readWhole(path, maxBytes, stop, 0);
+}
+
+PiecewiseRead readFileInPieces(const std::filesystem::path& path, uint64_t limit,
+                               const std::function<void(std::string_view)>& consume, std::stop_token stop,
+                               const std::string& context) {
+    const std::string sentence = context.empty() ? "Couldn't read " + quoted(path) : context;
+    OpenedFile file = openRegularFile(path, sentence, 0);
+    return readPieces(file, limit, consume, stop, sentence);
 }
 
 void createPrivateDirectories(const std::filesystem::path& path, mode_t mode) {

@@ -36,9 +36,11 @@ void removeStaleTemporariesIn(const std::filesystem::path& folder,
                               std::chrono::seconds olderThan = staleTemporaryAge);
 
 // The whole file; throws FileSystemError when it cannot be read or is not a regular file, or (EFBIG)
-// when it holds more than `maxBytes`, which is never read whole.
+// when it holds more than `maxBytes`: a file that is larger when opened is refused without reading it,
+// one that grows while read is read no further than that. `stop` is looked at between pieces
+// (CancelledError).
 std::string readFile(const std::filesystem::path& path,
-                     std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
+                     std::size_t maxBytes = std::numeric_limits<std::size_t>::max(), std::stop_token stop = {});
 
 struct PiecewiseRead {
     uint64_t bytesRead = 0;

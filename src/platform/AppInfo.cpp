@@ -7,6 +7,12 @@
 #include "platform/InstallLocations.h"
 
 namespace nudgerly {
+namespace {
+
+// The overlay names a handful of values; a larger file is not one and is not read.
+constexpr std::size_t largestOverlay = 1024 * 1024;
+
+}  // namespace
 
 AppInfo::AppInfo(nlohmann::json dictionary) {
     if (dictionary.is_object()) {
@@ -33,7 +39,7 @@ nlohmann::json AppInfo::compiledDefaults() {
 AppInfo AppInfo::withOverlay(const std::filesystem::path& overlayFile) {
     nlohmann::json values = compiledDefaults();
     try {
-        const nlohmann::json overlay = parseJson(readFile(overlayFile));
+        const nlohmann::json overlay = parseJson(readFile(overlayFile, largestOverlay));
         if (overlay.is_object()) {
             for (const auto& [key, value] : overlay.items()) {
                 values[key] = value;

@@ -24,7 +24,7 @@ public:
     static nlohmann::json compiledDefaults();
 
     // The built-in values with the members of the JSON object in `overlayFile` on top. A missing
-    // file, or one that is not a JSON object, leaves the built-in values alone.
+    // file, one that is not a JSON object, or one larger than 1 MiB, leaves the built-in values alone.
     static AppInfo withOverlay(const std::filesystem::path& overlayFile);
 
     // The installed program's dictionary: the built-in values overlaid by "info.json" in the program's

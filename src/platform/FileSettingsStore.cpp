@@ -28,8 +28,11 @@ FileSettingsStore::FileSettingsStore(std::filesystem::path file) : file_(std::mo
 FileSettingsStore::FileState FileSettingsStore::load(const std::set<std::string, std::less<>>& changedSince) {
     std::string bytes;
     try {
-        bytes = readFile(file_);
+        bytes = readFile(file_, maximumFileSize);
     } catch (const FileSystemError& error) {
+        if (error.errorNumber() == EFBIG) {
+            return setAside();
+        }
         // Only a file that is not there may be written afresh; one that exists but could not be read
         // this time still holds the user's settings.
         return error.errorNumber() == ENOENT ? FileState::writable : FileState::unreadable;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -15,7 +16,7 @@ namespace nudgerly {
 
 // The user defaults kept in one JSON object file. The file is read once when the store is made; every
 // change is written back whole and atomically (folder 0700, file 0600). A file that reads but is not a
-// JSON object (or nests deeper than settings ever do) is renamed aside to "<name>.corrupt-<time>" and
+// JSON object (or nests deeper than settings ever do, or is larger than they ever are) is renamed aside to "<name>.corrupt-<time>" and
 // the store starts empty, so a damaged file is kept for inspection and never overwritten. A file that
 // cannot be read at all (too many open files, an I/O error, no permission) is left alone: the store
 // serves defaults and writes nothing until a later change finds the file readable again, when the
@@ -32,6 +33,8 @@ public:
 
     // Deeper values are taken for damage; settings nest two or three levels.
     static constexpr int maximumDepth = 64;
+    // A larger file is taken for damage too: the settings of years fit in a few kilobytes.
+    static constexpr std::size_t maximumFileSize = 1024 * 1024;
 
 private:
     enum class FileState {

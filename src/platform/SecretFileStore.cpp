@@ -43,9 +43,9 @@ std::string SecretFileStore::fileName(std::string_view name) {
 SecretFileStore::SecretFileStore(std::filesystem::path root, std::string_view service)
     : root_(std::move(root)), folder_(root_ / fileName(service)) {}
 
-std::optional<std::string> SecretFileStore::load(std::string_view account) const {
+std::optional<std::string> SecretFileStore::load(std::string_view account, std::stop_token stop) const {
     try {
-        return readFile(folder_ / fileName(account));
+        return readFile(folder_ / fileName(account), largestSecret, stop);
     } catch (const FileSystemError&) {
         return std::nullopt;
     }

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -16,8 +17,13 @@ class SecretFileStore {
 public:
     SecretFileStore(std::filesystem::path root, std::string_view service);
 
-    // The stored bytes; absent when there is no secret or it cannot be read.
-    std::optional<std::string> load(std::string_view account) const;
+    // The stored bytes; absent when there is no secret or it cannot be read, and when the file is larger
+    // than any secret of ours (`largestSecret`), which is then not read. Throws CancelledError when
+    // `stop` is requested.
+    std::optional<std::string> load(std::string_view account, std::stop_token stop = {}) const;
+
+    // Tokens take a few kilobytes.
+    static constexpr std::size_t largestSecret = 64 * 1024;
 
     // Stores `bytes` for `account`, replacing any previous secret. Throws FileSystemError; the previous
     // secret is then unchanged.

@@ -89,7 +89,7 @@ SecretStore::SecretStore(SecretFileStore files, std::shared_ptr<const Keyring> k
 std::optional<std::string> SecretStore::load(std::string_view account, std::stop_token stop) const {
     const Shared::Turn turn(*shared_, stop);
     const Shared& shared = *shared_;
-    std::optional<std::string> file = shared.files.load(account);
+    std::optional<std::string> file = shared.files.load(account, stop);
     if (!shared.keyring) {
         return file;
     }

@@ -20,9 +20,9 @@ void save(const ReviewSnapshot& snapshot, const std::filesystem::path& file) {
     writeFileAtomically(file, encode(snapshot));
 }
 
-std::optional<ReviewSnapshot> load(const std::filesystem::path& file) {
+std::optional<ReviewSnapshot> load(const std::filesystem::path& file, std::stop_token stop) {
     try {
-        return decode(readFile(file));
+        return decode(readFile(file, maximumFileSize, stop));
     } catch (const FileSystemError&) {
         return std::nullopt;
     } catch (const JsonDecodingError&) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <filesystem>
+#include <cstddef>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -27,7 +29,11 @@ ReviewSnapshot decode(std::string_view bytes);
 // (FileSystemError or JsonEncodingError) and leaves the previous file as it was.
 void save(const ReviewSnapshot& snapshot, const std::filesystem::path& file);
 
-// The snapshot in `file`; absent when the file is missing, unreadable or does not decode.
-std::optional<ReviewSnapshot> load(const std::filesystem::path& file);
+// Far above the queue of years of mail and chats; a larger file is taken for damage and not read.
+inline constexpr std::size_t maximumFileSize = 256 * 1024 * 1024;
+
+// The snapshot in `file`; absent when the file is missing, unreadable, too large or does not decode.
+// Throws CancelledError when `stop` is requested while the file is read.
+std::optional<ReviewSnapshot> load(const std::filesystem::path& file, std::stop_token stop = {});
 
 }  // namespace nudgerly::SnapshotStore

@@ -13,6 +13,7 @@
 #include "core/SecureRandom.h"
 #include "core/Sha256.h"
 #include "support/TempDir.h"
+#include "support/TestEnvironment.h"
 
 namespace nudgerly {
 namespace {
@@ -138,6 +139,26 @@ TEST(FilesTests, ReadErrorsAreEnglishSentences) {
         EXPECT_STREQ(error.what(), "Couldn't read \u201Cmissing.json\u201D: The file or folder doesn't exist.");
         EXPECT_EQ(error.errorNumber(), ENOENT);
     }
+}
+
+TEST(FilesTests, AFileOverTheCapIsRefusedWithoutBeingReadAndAReadStops) {
+    test::TempDir dir;
+    test::makeSparseFile(dir / "huge", 2ull << 30);
+    const uint64_t before = test::bytesReadByThisProcess();
+    try {
+        readFile(dir / "huge", 1 << 20);
+        FAIL() << "a 2 GiB file is over a 1 MiB cap";
+    } catch (const FileSystemError& error) {
+        EXPECT_EQ(error.errorNumber(), EFBIG);
+        EXPECT_STREQ(error.what(), "Couldn't read \u201Chuge\u201D: The file is too large.");
+    }
+    EXPECT_LT(test::bytesReadByThisProcess() - before, 64u * 1024);
+
+    test::writeTestFile(dir / "exact", std::string(1000, 'x'));
+    EXPECT_EQ(readFile(dir / "exact", 1000).size(), 1000u);
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_THROW(readFile(dir / "exact", 1000, stop.get_token()), CancelledError);
 }
 
 TEST(FilesTests, ReadsInPiecesUpToALimitWithoutBlockingOnPipes) {

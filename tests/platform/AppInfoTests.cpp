@@ -13,6 +13,7 @@ TEST(AppInfoTests, AnOverlayReplacesKeysKeepingTheirTypesAndABrokenOneIsIgnored)
     test::writeTestFile(dir / "info.json", R"({"CFBundleVersion": 42, "NudgerlyKeychainService": " k "})");
     test::writeTestFile(dir / "broken.json", R"({"CFBundleVersion": )");
     test::writeTestFile(dir / "array.json", R"(["CFBundleVersion"])");
+    test::writeTestFile(dir / "huge.json", R"({"CFBundleVersion": ")" + std::string(1 << 20, '9') + "\"}");
     const json defaults = AppInfo::compiledDefaults();
 
     const AppInfo info = AppInfo::withOverlay(dir / "info.json");
@@ -21,7 +22,7 @@ TEST(AppInfoTests, AnOverlayReplacesKeysKeepingTheirTypesAndABrokenOneIsIgnored)
     EXPECT_EQ(info.string("NudgerlyKeychainService"), " k ");
     EXPECT_EQ(info.value("CFBundleIdentifier"), defaults["CFBundleIdentifier"]);
 
-    for (const char* name : {"missing.json", "broken.json", "array.json"}) {
+    for (const char* name : {"missing.json", "broken.json", "array.json", "huge.json"}) {
         EXPECT_EQ(AppInfo::withOverlay(dir / name).dictionary(), defaults) << name;
     }
     EXPECT_TRUE(AppInfo(json::array({"a"})).empty());

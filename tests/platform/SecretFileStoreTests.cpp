@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/CancelledError.h"
 #include "core/FileSystemError.h"
 #include "platform/SecretFileStore.h"
 #include "support/TempDir.h"
@@ -66,6 +67,21 @@ TEST(SecretFileStoreTests, RemovingASecretRemovesTheCopiesThatStoppedSavesLeft) 
         left.insert(entry.path().filename().string());
     }
     EXPECT_EQ(left, std::set<std::string>{"other-account"});
+}
+
+TEST(SecretFileStoreTests, AFileLargerThanAnySecretReadsAsNoneAndAReadStops) {
+    test::TempDir dir;
+    const SecretFileStore store(dir / "secrets", "service");
+    store.save(std::string(SecretFileStore::largestSecret, 't'), "gmail-oauth-tokens");
+    EXPECT_EQ(store.load("gmail-oauth-tokens")->size(), SecretFileStore::largestSecret);
+    store.save(std::string(SecretFileStore::largestSecret + 1, 't'), "gmail-oauth-tokens");
+    EXPECT_EQ(store.load("gmail-oauth-tokens"), std::nullopt);
+    EXPECT_TRUE(fs::exists(store.folder() / "gmail-oauth-tokens"));  // not ours to delete
+
+    store.save("tokens", "gmail-oauth-tokens");
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_THROW(store.load("gmail-oauth-tokens", stop.get_token()), CancelledError);
 }
 
 TEST(SecretFileStoreTests, NamesNeverReachOutsideTheirFolder) {

@@ -60,7 +60,9 @@ TEST(FileSettingsStoreTests, KeepsValuesAcrossInstancesInPrivateFiles) {
 TEST(FileSettingsStoreTests, SetsADamagedFileAsideAndStartsEmpty) {
     // Nesting this deep would overflow the stack at the first write, when the values are written out.
     const std::string deep = R"({"a": )" + std::string(100'000, '[') + std::string(100'000, ']') + "}";
-    for (const std::string& damaged : {std::string("not json {"), std::string("[1, 2]"), std::string(), deep}) {
+    // Larger than settings ever are, though it parses.
+    const std::string huge = R"({"queue-sort": "newest", "pad": ")" + std::string(FileSettingsStore::maximumFileSize, 'x') + "\"}";
+    for (const std::string& damaged : {std::string("not json {"), std::string("[1, 2]"), std::string(), deep, huge}) {
         test::TempDir dir;
         test::writeTestFile(dir / "settings.json", damaged);
         FileSettingsStore store(dir / "settings.json");

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/CancelledError.h"
 #include "core/FileSystemError.h"
 #include "core/Files.h"
 #include "core/JsonWriter.h"
@@ -65,6 +66,19 @@ TEST(SnapshotStoreTests, SavesPrivatelyAndLoadsNothingFromBadFiles) {
     EXPECT_EQ(SnapshotStore::load(dir / "empty.json"), std::nullopt);
     test::writeTestFile(dir / "unknown.json", replaced(readFile(file), "\"action\"", "\"someday\""));
     EXPECT_EQ(SnapshotStore::load(dir / "unknown.json"), std::nullopt);
+}
+
+TEST(SnapshotStoreTests, AFileOverTheCapLoadsAsNoneWithoutBeingRead) {
+    test::TempDir dir;
+    test::makeSparseFile(dir / "messages-snapshot.json", SnapshotStore::maximumFileSize + 1);
+    const uint64_t before = test::bytesReadByThisProcess();
+    EXPECT_EQ(SnapshotStore::load(dir / "messages-snapshot.json"), std::nullopt);
+    EXPECT_LT(test::bytesReadByThisProcess() - before, 64u * 1024);
+
+    SnapshotStore::save(sampleSnapshot(), dir / "gmail-snapshot.json");
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_THROW(SnapshotStore::load(dir / "gmail-snapshot.json", stop.get_token()), CancelledError);
 }
 
 TEST(SnapshotStoreTests, AFailedSaveKeepsThePreviousFile) {

@@ -2,7 +2,9 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <stdexcept>
+#include <string>
 
 #include <sys/stat.h>
 
@@ -28,6 +30,23 @@ const std::filesystem::path& isolateUserFolders() {
 mode_t fileMode(const std::filesystem::path& path) {
     struct stat info{};
     return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+void makeSparseFile(const std::filesystem::path& path, uint64_t size) {
+    writeTestFile(path, "");
+    std::filesystem::resize_file(path, size);
+}
+
+uint64_t bytesReadByThisProcess() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    uint64_t value = 0;
+    while (io >> key >> value) {
+        if (key == "rchar:") {
+            return value;
+        }
+    }
+    throw std::runtime_error("/proc/self/io has no rchar");
 }
 
 FileSizeLimit::FileSizeLimit(rlim_t bytes) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 
 #include <sys/resource.h>
@@ -16,6 +17,13 @@ const std::filesystem::path& isolateUserFolders();
 
 // The permission bits of a file or folder (0 when it cannot be examined).
 mode_t fileMode(const std::filesystem::path& path);
+
+// A file of `size` bytes that takes no room on the disk (all zeros, a hole).
+void makeSparseFile(const std::filesystem::path& path, uint64_t size);
+
+// The bytes this process's read calls have returned so far (the kernel's count, "rchar"), so that a test
+// can tell that a file was not read.
+uint64_t bytesReadByThisProcess();
 
 // Lowers the largest file this process may write to `bytes` for the life of the object, so that a
 // write beyond it fails with EFBIG, even for root. Keep the scope to the one call that should fail.

@@ -59,7 +59,7 @@ GmailConnectionStatus GmailService::loadStoredStatus(std::stop_token stop) {
     return status();
 }
 
-void GmailService::loadStoredTokensIfNeeded(std::stop_token) {
+void GmailService::loadStoredTokensIfNeeded(std::stop_token stop) {
     uint64_t change = 0;
     {
         std::lock_guard lock(mutex_);
@@ -68,7 +68,7 @@ void GmailService::loadStoredTokensIfNeeded(std::stop_token) {
         }
         change = tokensChange_;
     }
-    const auto stored = secrets_.load(tokensAccount);
+    const auto stored = secrets_.load(tokensAccount, stop);
     std::lock_guard lock(mutex_);
     // A sign-in or a disconnection while the store was read decides instead.
     if (didLoadStoredTokens_ || change != tokensChange_) {

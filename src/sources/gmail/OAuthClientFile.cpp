@@ -1,7 +1,6 @@
 #include "sources/gmail/OAuthClientFile.h"
 
-#include <cstdint>
-#include <system_error>
+#include <cstddef>
 #include <vector>
 
 #include "core/Files.h"
@@ -12,7 +11,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // A client file is a few hundred bytes; anything far larger is not one, and is not read whole.
-constexpr std::uintmax_t largestClientFile = 1 << 20;
+constexpr std::size_t largestClientFile = 1 << 20;
 
 struct Wrapper {
     std::optional<OAuthClient> installed;
@@ -26,12 +25,8 @@ struct Wrapper {
 };
 
 std::optional<OAuthClient> clientInFile(const fs::path& path) {
-    std::error_code error;
-    if (!fs::is_regular_file(path, error) || fs::file_size(path, error) > largestClientFile || error) {
-        return std::nullopt;
-    }
     try {
-        return OAuthClientFile::fromJson(parseJson(readFile(path))).client();
+        return OAuthClientFile::fromJson(parseJson(readFile(path, largestClientFile))).client();
     } catch (const std::exception&) {
         return std::nullopt;
     }
