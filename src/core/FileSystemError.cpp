@@ -36,6 +36,9 @@ std::string describeSystemError(int errorNumber) {
 }
 
 FileSystemError::FileSystemError(const std::string& context, int errorNumber)
-    : UserFacingError(context + ": " + describeSystemError(errorNumber)), errorNumber_(errorNumber) {}
+    : FileSystemError(context, errorNumber, describeSystemError(errorNumber)) {}
+
+FileSystemError::FileSystemError(const std::string& context, int errorNumber, const std::string& reason)
+    : UserFacingError(context + ": " + reason), errorNumber_(errorNumber) {}
 
 }  // namespace nudgerly

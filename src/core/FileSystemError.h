@@ -12,6 +12,8 @@ namespace nudgerly {
 class FileSystemError : public UserFacingError {
 public:
     FileSystemError(const std::string& context, int errorNumber);
+    // With a reason of the caller's where the table's would mislead.
+    FileSystemError(const std::string& context, int errorNumber, const std::string& reason);
 
     int errorNumber() const { return errorNumber_; }
     std::error_code code() const { return {errorNumber_, std::generic_category()}; }

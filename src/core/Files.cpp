@@ -101,6 +101,7 @@ void removeStaleTemporariesIn(const std::filesystem::path& folder, std::chrono::
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, mode_t mode) {
     const std::string context = "Couldn't save " + quoted(path);
     const std::filesystem::path folder = folderOf(path);
+    requireOwnFolder(folder);
     removeStaleTemporaries(path);
     std::string pattern = (folder / ("." + path.filename().string() + ".tmp-XXXXXX")).string();
     std::vector<char> name(pattern.begin(), pattern.end());
@@ -158,6 +159,9 @@ struct OpenedFile {
 OpenedFile openRegularFile(const std::filesystem::path& path, const std::string& sentence, int extraFlags) {
     OpenedFile opened{.fd = UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | extraFlags))};
     if (!opened.fd) {
+        if (errno == ELOOP && (extraFlags & O_NOFOLLOW) != 0) {
+            throw FileSystemError(sentence, ELOOP, "The item is a symbolic link.");
+        }
         throw FileSystemError(sentence, errno);
     }
     struct stat info{};
@@ -220,6 +224,25 @@ std::string readFile(const std::filesystem::path& path, std::size_t maxBytes, st
     return readWhole(path, maxBytes, stop, 0);
 }
 
+std::string readOwnFile(const std::filesystem::path& path, std::size_t maxBytes, std::stop_token stop) {
+    requireOwnFolder(folderOf(path));
+    return readWhole(path, maxBytes, stop, O_NOFOLLOW);
+}
+
+void requireOwnFolder(const std::filesystem::path& folder) {
+    struct stat link{};
+    if (::lstat(folder.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) {
+        return;
+    }
+    // A link to nothing, or to something other than a folder, fails on its own when it is used.
+    struct stat target{};
+    if (::stat(folder.c_str(), &target) != 0 || !S_ISDIR(target.st_mode) || target.st_uid == ::geteuid()) {
+        return;
+    }
+    throw FileSystemError("Nudgerly won't use the folder \u201C" + folder.string() + "\u201D", EPERM,
+                          "It is a link to a folder that belongs to another user.");
+}
+
 PiecewiseRead readFileInPieces(const std::filesystem::path& path, uint64_t limit,
                                const std::function<void(std::string_view)>& consume, std::stop_token stop,
                                const std::string& context) {
@@ -237,6 +260,7 @@ void createPrivateDirectories(const std::filesystem::path& path, mode_t mode) {
             throw FileSystemError(context, errno);
         }
     }
+    requireOwnFolder(path);
     struct stat info{};
     if (::stat(path.c_str(), &info) != 0) {
         throw FileSystemError(context, errno);

@@ -16,8 +16,9 @@
 namespace nudgerly {
 
 // Writes the file so that readers see either the old or the new bytes, never a part: a temporary file
-// ".<name>.tmp-XXXXXX" in the same folder, fsync, rename over the target, fsync of the folder. The file
-// gets `mode` (private by default). On any failure the temporary file is removed, the old file is
+// ".<name>.tmp-XXXXXX" in the same folder, fsync, rename over the target (a link there is replaced, not
+// followed), fsync of the folder; a folder linked to another user's is refused (requireOwnFolder). The
+// file gets `mode` (private by default). On any failure the temporary file is removed, the old file is
 // untouched and a FileSystemError is thrown. A writer stopped before its rename (killed, power lost)
 // leaves its temporary file behind: each write first removes the stale ones of its file.
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, mode_t mode = 0600);
@@ -42,6 +43,16 @@ void removeStaleTemporariesIn(const std::filesystem::path& folder,
 std::string readFile(const std::filesystem::path& path,
                      std::size_t maxBytes = std::numeric_limits<std::size_t>::max(), std::stop_token stop = {});
 
+// One of the program's own stored files, read as readFile reads, but never through a symbolic link: a
+// link in the file's place is refused (ELOOP), and so is a folder that is a link to another user's
+// folder (see requireOwnFolder).
+std::string readOwnFile(const std::filesystem::path& path, std::size_t maxBytes, std::stop_token stop = {});
+
+// Throws FileSystemError ("Nudgerly won't use the folder “<path>”: ...") when `folder` is a symbolic
+// link to a folder that belongs to another user, so that none of the program's files is written to or
+// read from there. A link to a folder of the user's own, a real folder and a missing one pass.
+void requireOwnFolder(const std::filesystem::path& folder);
+
 struct PiecewiseRead {
     uint64_t bytesRead = 0;
     uint64_t fileSize = 0;  // as the file reported when it was opened
@@ -57,7 +68,8 @@ PiecewiseRead readFileInPieces(const std::filesystem::path& path, uint64_t limit
                                const std::function<void(std::string_view)>& consume, std::stop_token stop = {},
                                const std::string& context = {});
 
-// Creates the folder and any missing parents with `mode`, and tightens an existing folder to it.
+// Creates the folder and any missing parents with `mode`, and tightens an existing folder to it. A
+// folder that is a link to another user's folder is refused (requireOwnFolder) and left as it is.
 // Throws FileSystemError.
 void createPrivateDirectories(const std::filesystem::path& path, mode_t mode = 0700);
 

@@ -28,7 +28,7 @@ FileSettingsStore::FileSettingsStore(std::filesystem::path file) : file_(std::mo
 FileSettingsStore::FileState FileSettingsStore::load(const std::set<std::string, std::less<>>& changedSince) {
     std::string bytes;
     try {
-        bytes = readFile(file_, maximumFileSize);
+        bytes = readOwnFile(file_, maximumFileSize);
     } catch (const FileSystemError& error) {
         if (error.errorNumber() == EFBIG) {
             return setAside();

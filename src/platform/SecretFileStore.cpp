@@ -45,7 +45,7 @@ SecretFileStore::SecretFileStore(std::filesystem::path root, std::string_view se
 
 std::optional<std::string> SecretFileStore::load(std::string_view account, std::stop_token stop) const {
     try {
-        return readFile(folder_ / fileName(account), largestSecret, stop);
+        return readOwnFile(folder_ / fileName(account), largestSecret, stop);
     } catch (const FileSystemError&) {
         return std::nullopt;
     }

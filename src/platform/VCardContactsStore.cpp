@@ -22,7 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // The decision file holds a status and a list of card identifiers; anything larger is not ours.
-constexpr uint64_t largestDecisionFile = 1024 * 1024;
+constexpr std::size_t largestDecisionFile = 1024 * 1024;
 // A file changed this recently may change again within the same timestamp tick, so its digest is not
 // trusted later on size and times alone.
 constexpr int64_t settlingNanoseconds = 2'000'000'000;
@@ -58,11 +58,7 @@ VCardContactsStore::~VCardContactsStore() {
 std::optional<ContactsAccessDecision> VCardContactsStore::readDecision() const {
     std::string bytes;
     try {
-        const PiecewiseRead read =
-            readFileInPieces(decisionFile(), largestDecisionFile, [&](std::string_view piece) { bytes.append(piece); });
-        if (read.cutShort()) {
-            return std::nullopt;
-        }
+        bytes = readOwnFile(decisionFile(), largestDecisionFile);
     } catch (const FileSystemError&) {
         return std::nullopt;  // no answer stored (or none that can be read): never asked
     }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <system_error>
 
+#include "core/FileSystemError.h"
+#include "core/Files.h"
 #include "core/RawEnum.h"
 #include "modelpacks/ModelSelectionStore.h"
 #include "state/AppStateSettings.h"
@@ -165,8 +167,12 @@ void AppState::reconcileSelection() {
 void AppState::invalidateMessagesSnapshot() {
     publisher().removeSnapshot(ReviewSource::messages);
     settings_.remove(AppStateSettings::messagesContactsHistoryToken);
-    std::error_code ignored;  // a file that is already gone is what was wanted
-    std::filesystem::remove(snapshotFile(ReviewSource::messages), ignored);
+    try {
+        requireOwnFolder(dependencies_.dataDirectory);  // nothing goes from another user's folder
+        std::error_code ignored;  // a file that is already gone is what was wanted
+        std::filesystem::remove(snapshotFile(ReviewSource::messages), ignored);
+    } catch (const FileSystemError&) {
+    }
     reconcileSelection();
 }
 

@@ -50,6 +50,7 @@ void deleteLocalData(const fs::path& folder) {
     if (!fs::exists(folder, error)) {
         return;
     }
+    requireOwnFolder(folder);  // never empty another user's folder
     const fs::path modelPacks = folder / modelPacksFolderName;
 
     std::vector<fs::path> entries;

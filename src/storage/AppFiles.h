@@ -28,7 +28,8 @@ std::filesystem::path secretsDirectory(const std::filesystem::path& configuratio
 void prepare(const std::filesystem::path& folder);
 
 // Removes every entry of `folder` except the "ModelPacks" folder, then the folder itself when no model
-// packs remain. Nothing happens when the folder does not exist. Stops at the first failure and throws
+// packs remain. Nothing happens when the folder does not exist; a folder that is a link to another
+// user's folder is refused with nothing removed. Stops at the first failure and throws
 // it as FileSystemError; entries removed before it stay removed.
 void deleteLocalData(const std::filesystem::path& folder);
 

@@ -22,7 +22,7 @@ void save(const ReviewSnapshot& snapshot, const std::filesystem::path& file) {
 
 std::optional<ReviewSnapshot> load(const std::filesystem::path& file, std::stop_token stop) {
     try {
-        return decode(readFile(file, maximumFileSize, stop));
+        return decode(readOwnFile(file, maximumFileSize, stop));
     } catch (const FileSystemError&) {
         return std::nullopt;
     } catch (const JsonDecodingError&) {

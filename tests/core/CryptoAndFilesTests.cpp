@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -204,6 +205,47 @@ TEST(FilesTests, CreatesPrivateFoldersAndTightensExistingOnes) {
     EXPECT_EQ(modeOf(nested), 0700u);
     test::writeTestFile(dir / "file", "x");
     EXPECT_THROW(createPrivateDirectories(dir / "file"), FileSystemError);
+}
+
+TEST(FilesTests, OwnFilesAreNeverReachedThroughALinkToAnotherUsersFolder) {
+    test::TempDir dir;
+    test::writeTestFile(dir / "real" / "settings.json", "{}");
+    fs::create_symlink(dir / "real" / "settings.json", dir / "linked.json");
+    EXPECT_EQ(readFile(dir / "linked.json"), "{}");
+    try {
+        readOwnFile(dir / "linked.json", 100);
+        FAIL() << "a link in the file's place";
+    } catch (const FileSystemError& error) {
+        EXPECT_EQ(error.errorNumber(), ELOOP);
+    }
+    // A folder of the user's own reached through a link is theirs to keep where they like.
+    fs::create_directory_symlink(dir / "real", dir / "mine");
+    EXPECT_EQ(readOwnFile(dir / "mine" / "settings.json", 100), "{}");
+    createPrivateDirectories(dir / "mine");
+    EXPECT_EQ(modeOf(dir / "real"), 0700u);
+
+    if (!test::makeOtherUsersFolder(dir / "theirs")) {
+        GTEST_SKIP() << "only root can make a folder of another user";
+    }
+    fs::permissions(dir / "theirs", fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+    test::writeTestFile(dir / "theirs" / "settings.json", "{}");
+    fs::create_directory_symlink(dir / "theirs", dir / "Nudgerly");
+    const std::string refusal = "Nudgerly won't use the folder \u201C" + (dir / "Nudgerly").string() +
+                                "\u201D: It is a link to a folder that belongs to another user.";
+    for (const auto& use : std::vector<std::function<void()>>{
+             [&] { readOwnFile(dir / "Nudgerly" / "settings.json", 100); },
+             [&] { writeFileAtomically(dir / "Nudgerly" / "settings.json", "{\"queue-sort\": 1}"); },
+             [&] { createPrivateDirectories(dir / "Nudgerly"); }}) {
+        try {
+            use();
+            FAIL() << "went through the link";
+        } catch (const FileSystemError& error) {
+            EXPECT_EQ(error.what(), refusal);
+        }
+    }
+    EXPECT_EQ(modeOf(dir / "theirs"), 0744u);
+    EXPECT_EQ(readFile(dir / "theirs" / "settings.json"), "{}");
+    EXPECT_EQ(entryNames(dir / "theirs"), std::vector<std::string>{"settings.json"});
 }
 
 TEST(FilesTests, FindsTheNearestFolderThatExists) {

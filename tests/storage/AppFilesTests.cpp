@@ -50,6 +50,21 @@ TEST(AppFilesTests, DeletingLocalDataKeepsOnlyTheModelPacks) {
     EXPECT_EQ(namesIn(folder / "ModelPacks"), std::set<std::string>{"pack.gguf"});
 }
 
+TEST(AppFilesTests, ADataFolderLinkedToAnotherUsersFolderIsNeitherTightenedNorEmptied) {
+    test::TempDir root;
+    if (!test::makeOtherUsersFolder(root / "theirs")) {
+        GTEST_SKIP() << "only root can make a folder of another user";
+    }
+    fs::permissions(root / "theirs", fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+    fillDataFolder(root / "theirs");
+    fs::create_directory_symlink(root / "theirs", root / "Nudgerly");
+    EXPECT_THROW(AppFiles::prepare(root / "Nudgerly"), FileSystemError);
+    EXPECT_THROW(AppFiles::deleteLocalData(root / "Nudgerly"), FileSystemError);
+    EXPECT_EQ(test::fileMode(root / "theirs"), 0744u);
+    EXPECT_EQ(namesIn(root / "theirs"),
+              (std::set<std::string>{".hidden", "Other", "gmail-snapshot.json", "messages-snapshot.json"}));
+}
+
 TEST(AppFilesTests, DeletingLocalDataWithoutModelPacksRemovesTheFolder) {
     test::TempDir dir;
     const fs::path folder = dir / "Nudgerly";

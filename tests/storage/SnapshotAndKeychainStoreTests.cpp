@@ -66,6 +66,9 @@ TEST(SnapshotStoreTests, SavesPrivatelyAndLoadsNothingFromBadFiles) {
     EXPECT_EQ(SnapshotStore::load(dir / "empty.json"), std::nullopt);
     test::writeTestFile(dir / "unknown.json", replaced(readFile(file), "\"action\"", "\"someday\""));
     EXPECT_EQ(SnapshotStore::load(dir / "unknown.json"), std::nullopt);
+    // A snapshot linked from elsewhere is not read through the link.
+    fs::create_symlink(file, dir / "linked.json");
+    EXPECT_EQ(SnapshotStore::load(dir / "linked.json"), std::nullopt);
 }
 
 TEST(SnapshotStoreTests, AFileOverTheCapLoadsAsNoneWithoutBeingRead) {

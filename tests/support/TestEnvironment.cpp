@@ -7,6 +7,7 @@
 #include <string>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "support/TempDir.h"
 
@@ -30,6 +31,12 @@ const std::filesystem::path& isolateUserFolders() {
 mode_t fileMode(const std::filesystem::path& path) {
     struct stat info{};
     return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+bool makeOtherUsersFolder(const std::filesystem::path& path) {
+    std::filesystem::create_directories(path);
+    constexpr uid_t nobody = 65534;
+    return ::chown(path.c_str(), nobody, nobody) == 0;
 }
 
 void makeSparseFile(const std::filesystem::path& path, uint64_t size) {

@@ -18,6 +18,10 @@ const std::filesystem::path& isolateUserFolders();
 // The permission bits of a file or folder (0 when it cannot be examined).
 mode_t fileMode(const std::filesystem::path& path);
 
+// Makes a folder that belongs to another user ("nobody"); false when this process may not give it away
+// (only root may).
+bool makeOtherUsersFolder(const std::filesystem::path& path);
+
 // A file of `size` bytes that takes no room on the disk (all zeros, a hole).
 void makeSparseFile(const std::filesystem::path& path, uint64_t size);
 

@@ -1,7 +1,6 @@
 #include "sources/gmail/OAuthClientFile.h"
 
 #include <cstddef>
-#include <vector>
 
 #include "core/Files.h"
 
@@ -24,9 +23,12 @@ struct Wrapper {
     }
 };
 
-std::optional<OAuthClient> clientInFile(const fs::path& path) {
+// The user's file is one of the program's own, never read through a link: a client from elsewhere
+// would send the sign-in to addresses of someone else's choosing.
+std::optional<OAuthClient> clientInFile(const fs::path& path, bool ownFile) {
     try {
-        return OAuthClientFile::fromJson(parseJson(readFile(path, largestClientFile))).client();
+        const std::string bytes = ownFile ? readOwnFile(path, largestClientFile) : readFile(path, largestClientFile);
+        return OAuthClientFile::fromJson(parseJson(bytes)).client();
     } catch (const std::exception&) {
         return std::nullopt;
     }
@@ -62,17 +64,12 @@ std::optional<OAuthClient> OAuthClientFile::client() const {
 
 std::optional<OAuthClient> OAuthClientFile::loadClient(const std::optional<fs::path>& resourceFolder,
                                                        const fs::path& dataFolder) {
-    std::vector<fs::path> candidates;
     if (resourceFolder) {
-        candidates.push_back(*resourceFolder / resourceFileName);
-    }
-    candidates.push_back(dataFolder / dataFileName);
-    for (const auto& candidate : candidates) {
-        if (auto client = clientInFile(candidate)) {
+        if (auto client = clientInFile(*resourceFolder / resourceFileName, false)) {
             return client;
         }
     }
-    return std::nullopt;
+    return clientInFile(dataFolder / dataFileName, true);
 }
 
 }  // namespace nudgerly
