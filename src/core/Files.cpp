@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "core/CancelledError.h"
+#include "core/Date.h"
 #include "core/FileSystemError.h"
 #include "core/UniqueFd.h"
 
@@ -249,6 +250,24 @@ PiecewiseRead readFileInPieces(const std::filesystem::path& path, uint64_t limit
     const std::string sentence = context.empty() ? "Couldn't read " + quoted(path) : context;
     OpenedFile file = openRegularFile(path, sentence, 0);
     return readPieces(file, limit, consume, stop, sentence);
+}
+
+std::optional<std::filesystem::path> setDamagedFileAside(const std::filesystem::path& file) {
+    // "20260301T093000Z": the current time, safe in a file name.
+    std::string stamp = Iso8601::format(Date::now()).value_or("unknown");
+    std::erase_if(stamp, [](char c) { return c == '-' || c == ':'; });
+    const std::string base = file.filename().string() + ".corrupt-" + stamp;
+    const std::filesystem::path folder = folderOf(file);
+    for (int attempt = 1; attempt < 100; ++attempt) {
+        const std::filesystem::path aside = folder / (attempt == 1 ? base : base + "-" + std::to_string(attempt));
+        if (::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) {
+            return aside;
+        }
+        if (errno != EEXIST) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
 }
 
 void createPrivateDirectories(const std::filesystem::path& path, mode_t mode) {

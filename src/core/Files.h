@@ -68,6 +68,11 @@ PiecewiseRead readFileInPieces(const std::filesystem::path& path, uint64_t limit
                                const std::function<void(std::string_view)>& consume, std::stop_token stop = {},
                                const std::string& context = {});
 
+// Renames a damaged stored file to "<name>.corrupt-<UTC time>" in its folder (with "-2", "-3", ... when
+// that is taken), so that it is kept for inspection and never overwritten; the new path, or none when it
+// could not be moved.
+std::optional<std::filesystem::path> setDamagedFileAside(const std::filesystem::path& file);
+
 // Creates the folder and any missing parents with `mode`, and tightens an existing folder to it. A
 // folder that is a link to another user's folder is refused (requireOwnFolder) and left as it is.
 // Throws FileSystemError.

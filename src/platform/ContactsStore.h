@@ -66,6 +66,10 @@ public:
     // Calls `onChange` on the main thread after the contacts or the access decision changed, once
     // per burst of changes, for as long as the subscription lives.
     virtual ContactsChangeSubscription subscribe(std::function<void()> onChange) = 0;
+
+    // A plain sentence for the user when the stored access decision was found damaged as the store was
+    // made: access then counts as never decided, though the user may well have granted it before.
+    virtual std::optional<std::string> decisionProblem() const { return std::nullopt; }
 };
 
 }  // namespace nudgerly

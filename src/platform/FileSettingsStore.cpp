@@ -1,28 +1,16 @@
 #include "platform/FileSettingsStore.h"
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 
-#include "core/Date.h"
 #include "core/FileSystemError.h"
 #include "core/Files.h"
 #include "core/JsonCoding.h"
 
 namespace nudgerly {
-namespace {
-
-// "20260301T093000Z": the current time, safe in a file name.
-std::string fileNameTimestamp() {
-    std::string stamp = Iso8601::format(Date::now()).value_or("unknown");
-    std::erase_if(stamp, [](char c) { return c == '-' || c == ':'; });
-    return stamp;
-}
-
-}  // namespace
 
 FileSettingsStore::FileSettingsStore(std::filesystem::path file) : file_(std::move(file)) {
     state_ = load({});
+    loadProblem_ = std::move(lastProblem_);
 }
 
 FileSettingsStore::FileState FileSettingsStore::load(const std::set<std::string, std::less<>>& changedSince) {
@@ -35,7 +23,11 @@ FileSettingsStore::FileState FileSettingsStore::load(const std::set<std::string,
         }
         // Only a file that is not there may be written afresh; one that exists but could not be read
         // this time still holds the user's settings.
-        return error.errorNumber() == ENOENT ? FileState::writable : FileState::unreadable;
+        if (error.errorNumber() == ENOENT) {
+            return FileState::writable;
+        }
+        lastProblem_ = error.what();
+        return FileState::unreadable;
     }
     nlohmann::json stored;
     try {
@@ -55,16 +47,20 @@ FileSettingsStore::FileState FileSettingsStore::load(const std::set<std::string,
 }
 
 FileSettingsStore::FileState FileSettingsStore::setAside() {
-    const std::string base = file_.filename().string() + ".corrupt-" + fileNameTimestamp();
-    std::filesystem::path aside = file_.parent_path() / base;
-    std::error_code error;
-    for (int attempt = 2; std::filesystem::exists(aside, error) && attempt < 100; ++attempt) {
-        aside = file_.parent_path() / (base + "-" + std::to_string(attempt));
-    }
-    if (std::filesystem::exists(aside, error) || std::rename(file_.c_str(), aside.c_str()) != 0) {
+    const auto aside = setDamagedFileAside(file_);
+    if (!aside) {
+        lastProblem_ = "Nudgerly's settings file \u201C" + file_.string() +
+                       "\u201D is damaged, so it was left as it is and settings will not be saved until it is "
+                       "repaired or removed.";
         return FileState::keptDamaged;
     }
+    lastProblem_ = "Nudgerly's settings file was damaged, so it was kept aside as \u201C" + aside->string() +
+                   "\u201D and the settings, the items marked done among them, start again from their defaults.";
     return FileState::writable;
+}
+
+std::optional<std::string> FileSettingsStore::loadProblem() const {
+    return loadProblem_;
 }
 
 std::optional<nlohmann::json> FileSettingsStore::value(std::string_view key) const {

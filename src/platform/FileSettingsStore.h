@@ -16,11 +16,12 @@ namespace nudgerly {
 
 // The user defaults kept in one JSON object file. The file is read once when the store is made; every
 // change is written back whole and atomically (folder 0700, file 0600). A file that reads but is not a
-// JSON object (or nests deeper than settings ever do, or is larger than they ever are) is renamed aside to "<name>.corrupt-<time>" and
-// the store starts empty, so a damaged file is kept for inspection and never overwritten. A file that
-// cannot be read at all (too many open files, an I/O error, no permission) is left alone: the store
-// serves defaults and writes nothing until a later change finds the file readable again, when the
-// file's values are taken up under the changes made meanwhile. Safe to use from any thread.
+// JSON object (or nests deeper, or is larger, than settings ever are) is renamed aside to
+// "<name>.corrupt-<time>" and the store starts empty, so a damaged file is kept for inspection and
+// never overwritten. A file that cannot be read at all (too many open files, an I/O error, no
+// permission, a link, a folder linked to another user's) is left alone: the store serves defaults and
+// writes nothing until a later change finds the file readable again, when the file's values are taken
+// up under the changes made meanwhile. `loadProblem()` tells of either. Safe to use from any thread.
 class FileSettingsStore : public SettingsStore {
 public:
     explicit FileSettingsStore(std::filesystem::path file);
@@ -28,6 +29,8 @@ public:
     std::optional<nlohmann::json> value(std::string_view key) const override;
     void set(std::string_view key, nlohmann::json value) override;
     void remove(std::string_view key) override;
+    // Names the file set aside, the damaged file left in place, or the file that could not be read.
+    std::optional<std::string> loadProblem() const override;
 
     const std::filesystem::path& file() const { return file_; }
 
@@ -55,6 +58,8 @@ private:
     std::mutex writeMutex_;
     FileState state_;                                         // guarded by writeMutex_
     std::set<std::string, std::less<>> changedWhileUnreadable_;  // guarded by writeMutex_
+    std::optional<std::string> lastProblem_;                  // what the last load met; guarded by writeMutex_
+    std::optional<std::string> loadProblem_;                  // what the first load met; fixed after construction
 };
 
 }  // namespace nudgerly

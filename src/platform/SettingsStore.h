@@ -25,6 +25,11 @@ public:
     virtual void set(std::string_view key, nlohmann::json value) = 0;
     virtual void remove(std::string_view key) = 0;
 
+    // A plain sentence for the user when the values stored earlier could not be taken up as the store
+    // was made (damaged, unreadable): what they held is then unknown, not absent. Absent when they were
+    // read, or none were stored.
+    virtual std::optional<std::string> loadProblem() const { return std::nullopt; }
+
     // A string, or a number's text; absent otherwise.
     std::optional<std::string> string(std::string_view key) const;
     // A number truncated toward zero, true as 1, or a string's leading integer; 0 otherwise.

@@ -1,6 +1,7 @@
 #include "platform/VCardContactsStore.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <ctime>
 #include <set>
 #include <system_error>
@@ -27,6 +28,12 @@ constexpr std::size_t largestDecisionFile = 1024 * 1024;
 // trusted later on size and times alone.
 constexpr int64_t settlingNanoseconds = 2'000'000'000;
 
+std::string damagedInPlaceSentence(const fs::path& file) {
+    return "Nudgerly's Contacts access file \u201C" + file.string() +
+           "\u201D is damaged, so it was left as it is and no answer can be recorded until it is repaired or "
+           "removed.";
+}
+
 int64_t nanoseconds(const timespec& time) {
     return static_cast<int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
 }
@@ -39,7 +46,20 @@ VCardContactsStore::VCardContactsStore(fs::path contactsFolder, fs::path configu
       configurationFolder_(std::move(configurationFolder)),
       mainQueue_(mainQueue),
       prompt_(std::move(prompt)),
-      limits_(limits) {}
+      limits_(limits) {
+    bool damaged = false;
+    readDecision(&damaged);
+    if (!damaged) {
+        return;
+    }
+    if (const auto aside = setDamagedFileAside(decisionFile())) {
+        decisionProblem_ = "Nudgerly's Contacts access file was damaged, so it was kept aside as \u201C" +
+                           aside->string() + "\u201D and Nudgerly will ask for Contacts access again.";
+    } else {
+        damagedDecisionInPlace_ = true;
+        decisionProblem_ = damagedInPlaceSentence(decisionFile());
+    }
+}
 
 VCardContactsStore::VCardContactsStore(fs::path contactsFolder, fs::path configurationFolder, MainQueue& mainQueue,
                                        std::shared_ptr<ContactsAccessPrompt> prompt)
@@ -55,14 +75,21 @@ VCardContactsStore::~VCardContactsStore() {
     watcher.reset();  // outside the lock, which its thread may be waiting for
 }
 
-std::optional<ContactsAccessDecision> VCardContactsStore::readDecision() const {
+std::optional<ContactsAccessDecision> VCardContactsStore::readDecision(bool* damaged) const {
     std::string bytes;
     try {
         bytes = readOwnFile(decisionFile(), largestDecisionFile);
-    } catch (const FileSystemError&) {
+    } catch (const FileSystemError& error) {
+        if (damaged != nullptr) {
+            *damaged = error.errorNumber() == EFBIG;
+        }
         return std::nullopt;  // no answer stored (or none that can be read): never asked
     }
-    return ContactsAccessDecision::parse(bytes);
+    auto decision = ContactsAccessDecision::parse(bytes);
+    if (damaged != nullptr) {
+        *damaged = !decision;
+    }
+    return decision;
 }
 
 ContactsAuthorizationStatus VCardContactsStore::status(const std::optional<ContactsAccessDecision>& decision) const {
@@ -109,6 +136,16 @@ bool VCardContactsStore::requestAccess(std::stop_token stop) {
 }
 
 void VCardContactsStore::recordDecision(const ContactsAccessDecision& decision) {
+    if (damagedDecisionInPlace_) {
+        // The damaged answer is kept until it can go aside; an answer repaired or removed meanwhile is
+        // replaced as any other.
+        bool damaged = false;
+        readDecision(&damaged);
+        if (damaged && !setDamagedFileAside(decisionFile())) {
+            throw ContactsAccessError(damagedInPlaceSentence(decisionFile()));
+        }
+        damagedDecisionInPlace_ = false;
+    }
     try {
         createPrivateDirectories(configurationFolder_);
         writeFileAtomically(decisionFile(), decision.encoded(), 0600);

@@ -20,7 +20,10 @@ namespace nudgerly {
 // The address book of a Linux desktop: the vCard files that contact-sync programs keep in a folder
 // (every "*.vcf" below it, one or more cards per file). Whether the program may read them is the
 // user's answer stored as "contacts-access.json" in the configuration folder, so deleting the data
-// folder keeps it. A contacts folder that exists but cannot be read makes access `restricted`.
+// folder keeps it. A contacts folder that exists but cannot be read makes access `restricted`. A
+// damaged answer found when the store is made is renamed aside ("<name>.corrupt-<time>", see
+// setDamagedFileAside) and access counts as never decided; one that cannot be moved is never
+// overwritten.
 //
 // The history token is a SHA-256 over every card file (by relative path and contents) and the access
 // decision. Changes are watched with inotify once someone subscribes; each burst of changes that moves
@@ -52,6 +55,7 @@ public:
     ContactsFetchResult fetchContacts(std::stop_token stop) const override;
     std::optional<std::string> currentHistoryToken() const override;
     ContactsChangeSubscription subscribe(std::function<void()> onChange) override;
+    std::optional<std::string> decisionProblem() const override { return decisionProblem_; }
 
     const std::filesystem::path& contactsFolder() const { return contactsFolder_; }
     std::filesystem::path decisionFile() const { return configurationFolder_ / ContactsAccessDecision::fileName; }
@@ -71,7 +75,9 @@ private:
         std::string digest;
     };
 
-    std::optional<ContactsAccessDecision> readDecision() const;
+    // The stored answer; absent when none is stored or it cannot be read, and when it is damaged, which
+    // `damaged` then tells.
+    std::optional<ContactsAccessDecision> readDecision(bool* damaged = nullptr) const;
     ContactsAuthorizationStatus status(const std::optional<ContactsAccessDecision>& decision) const;
     std::string fileDigest(const std::string& relativePath, std::stop_token stop) const;
     std::string historyToken(const std::optional<ContactsAccessDecision>& decision, std::stop_token stop) const;
@@ -84,6 +90,8 @@ private:
     MainQueue& mainQueue_;
     const std::shared_ptr<ContactsAccessPrompt> prompt_;
     const Limits limits_;
+    std::optional<std::string> decisionProblem_;  // fixed after construction
+    bool damagedDecisionInPlace_ = false;         // touched by one request at a time (asking_)
 
     mutable std::mutex digestsMutex_;
     mutable std::map<std::string, CachedDigest> digests_;

@@ -33,6 +33,7 @@ AppState::AppState(AppStateDependencies dependencies)
     loadModelChoice();
     loadSettings();
     loadSavedQueues();
+    tellOfStoredFileProblems();
     if (!contactsAccessIsUsable() || state().needsModelChoice) {
         publisher().setSection(Section::accounts);
     }
@@ -93,19 +94,44 @@ void AppState::loadSavedQueues() {
     const bool usable = contactsAccessIsUsable();
     const auto currentToken = usable ? dependencies_.contacts->currentHistoryToken() : std::nullopt;
     const auto storedToken = settings_.data(AppStateSettings::messagesContactsHistoryToken);
+    // Settings that could not be read took the token with them: the queue may have been built with
+    // the current Contacts data or not, so it is shown and rebuilt rather than deleted.
+    const bool storedTokenUnknown = settings_.loadProblem().has_value();
 
     // The Messages queue names people as the Contacts data did when it was built: it is only used
     // while those data are the current ones.
     auto messages = SnapshotStore::load(snapshotFile(ReviewSource::messages));
-    if (messages && usable && (!currentToken || storedToken == currentToken)) {
+    if (messages && usable && (!currentToken || storedToken == currentToken || storedTokenUnknown)) {
         publisher().setSnapshot(ReviewSource::messages, std::make_shared<const ReviewSnapshot>(std::move(*messages)));
+        pendingMessagesRebuild_ = storedTokenUnknown;
         removeDeletedMessagesFromSavedQueue();
+    } else if (messages && !usable && dependencies_.contacts->decisionProblem()) {
+        messagesQueueAwaitingContacts_ = std::make_shared<const ReviewSnapshot>(std::move(*messages));
     } else {
         invalidateMessagesSnapshot();
         pendingMessagesRebuild_ = usable;
     }
     if (auto gmail = SnapshotStore::load(snapshotFile(ReviewSource::gmail))) {
         publisher().setSnapshot(ReviewSource::gmail, std::make_shared<const ReviewSnapshot>(std::move(*gmail)));
+    }
+}
+
+void AppState::tellOfStoredFileProblems() {
+    std::string sentences;
+    const auto tell = [&](const std::string& sentence) { sentences += (sentences.empty() ? "" : " ") + sentence; };
+    if (const auto problem = settings_.loadProblem()) {
+        tell(*problem);
+    }
+    if (const auto problem = dependencies_.contacts->decisionProblem()) {
+        tell(*problem);
+    }
+    try {
+        requireOwnFolder(dependencies_.dataDirectory);
+    } catch (const FileSystemError& refusal) {
+        tell(refusal.what());
+    }
+    if (!sentences.empty()) {
+        publisher().setErrorMessage(std::move(sentences));
     }
 }
 
@@ -166,6 +192,7 @@ void AppState::reconcileSelection() {
 
 void AppState::invalidateMessagesSnapshot() {
     publisher().removeSnapshot(ReviewSource::messages);
+    messagesQueueAwaitingContacts_.reset();
     settings_.remove(AppStateSettings::messagesContactsHistoryToken);
     try {
         requireOwnFolder(dependencies_.dataDirectory);  // nothing goes from another user's folder

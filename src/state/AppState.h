@@ -145,6 +145,8 @@ private:
     void loadModelChoice();
     void loadSettings();
     void loadSavedQueues();
+    // Tells the user, once, of the stored files that start-up could not take up as they were.
+    void tellOfStoredFileProblems();
     void observeModelDownloadManager(ModelDownloadManager& manager);
     void stopObservingModelDownloadManager();
     MainTask startUpTask(TaskHandle task);
@@ -171,6 +173,9 @@ private:
     // page shows; with `showAlert` also the alert that says where to allow it.
     void stopWorkWithoutContactsAccess(bool showAlert);
     bool alertIsAboutContactsAccess() const;
+    // Publishes the saved Messages queue that waited for a new Contacts answer, once access is usable;
+    // false (and it is forgotten) otherwise.
+    bool restoreMessagesQueueAwaitingContacts();
     MainAsync<> requestContactsAccess(TaskHandle task);
 
     // ---- Item actions and shutdown ----
@@ -214,6 +219,9 @@ private:
     int64_t contactsRevision_ = 0;
     std::chrono::steady_clock::time_point contactsLaunchNotificationDeadline_;
     bool pendingMessagesRebuild_ = false;
+    // The saved Messages queue while a damaged Contacts answer leaves access undecided: the user may
+    // grant it again, and then it is shown (and rebuilt) instead of lost. Its file and token stay.
+    std::shared_ptr<const ReviewSnapshot> messagesQueueAwaitingContacts_;
     bool terminating_ = false;  // quitting has begun; no refresh starts any more
     int64_t modelSelectionGeneration_ = 0;
     std::map<ReviewSource, ModelRunReport> modelRunReports_;

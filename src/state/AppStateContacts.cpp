@@ -26,7 +26,9 @@ void AppState::contactsStoreDidChange(std::optional<std::string> activity) {
     }
 
     ++contactsRevision_;
-    invalidateMessagesSnapshot();
+    if (!restoreMessagesQueueAwaitingContacts()) {
+        invalidateMessagesSnapshot();
+    }
 
     if (!contactsAccessIsUsable()) {
         stopWorkWithoutContactsAccess(true);

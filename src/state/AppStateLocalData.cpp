@@ -51,6 +51,7 @@ MainTask AppState::deleteLocalDataRun(TaskHandle task) {
 
     if (tokensDeleted && !filesError) {
         publisher().setSnapshots({});
+        messagesQueueAwaitingContacts_.reset();
         settings_.remove(AppStateSettings::messagesContactsHistoryToken);
         publisher().setSelectedItemID(std::nullopt);
         publisher().setSearch("");

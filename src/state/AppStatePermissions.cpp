@@ -2,6 +2,7 @@
 // and Full Disk Access, which opens the Messages database. They are asked for, re-read whenever the
 // window comes back, and shown in their folders so the user can grant them.
 #include <exception>
+#include <utility>
 
 #include "core/Files.h"
 #include "core/RawEnum.h"
@@ -51,7 +52,9 @@ void AppState::reconcileContactsPermission(bool showError) {
     const bool changed = permission != previous;
     if (changed) {
         ++contactsRevision_;
-        invalidateMessagesSnapshot();
+        if (!restoreMessagesQueueAwaitingContacts()) {
+            invalidateMessagesSnapshot();
+        }
     }
 
     if (!contactsAccessIsUsable()) {
@@ -72,6 +75,16 @@ void AppState::reconcileContactsPermission(bool showError) {
         publisher().setActivity(readyActivity(permission));
     }
     routeToModelChoiceIfNeeded();
+}
+
+bool AppState::restoreMessagesQueueAwaitingContacts() {
+    auto saved = std::exchange(messagesQueueAwaitingContacts_, nullptr);
+    if (!saved || !contactsAccessIsUsable()) {
+        return false;
+    }
+    publisher().setSnapshot(ReviewSource::messages, std::move(saved));
+    reconcileSelection();
+    return true;
 }
 
 void AppState::requestContacts() {

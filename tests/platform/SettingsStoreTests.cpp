@@ -77,7 +77,12 @@ TEST(FileSettingsStoreTests, SetsADamagedFileAsideAndStartsEmpty) {
         }
         ASSERT_EQ(aside.size(), 1u) << damaged.substr(0, 20);
         EXPECT_EQ(readFile(aside.front()), damaged);
-        EXPECT_EQ(FileSettingsStore(dir / "settings.json").string("queue-sort"), "oldest");
+        EXPECT_EQ(store.loadProblem(),
+                  "Nudgerly's settings file was damaged, so it was kept aside as \u201C" + aside.front().string() +
+                      "\u201D and the settings, the items marked done among them, start again from their defaults.");
+        const FileSettingsStore reopened(dir / "settings.json");
+        EXPECT_EQ(reopened.string("queue-sort"), "oldest");
+        EXPECT_EQ(reopened.loadProblem(), std::nullopt);
     }
 }
 
@@ -121,6 +126,7 @@ TEST(FileSettingsStoreTests, AFileThatCannotBeReadIsKeptAndTakenUpOnceItReads) {
         store.emplace(file);
     }
     EXPECT_EQ(store->value("queue-sort"), std::nullopt);  // defaults meanwhile
+    EXPECT_EQ(store->loadProblem(), "Couldn't read \u201Csettings.json\u201D: Too many files are open.");
     EXPECT_EQ(entryNames(dir.path()), std::vector<std::string>{"settings.json"});
 
     // The next change finds the file readable: its values come back under the change.

@@ -157,6 +157,32 @@ TEST_F(VCardContactsStoreTest, AsksOnlyWhenUndecidedAndRecordsTheAnswerPrivately
     EXPECT_FALSE(fs::exists(configuration / "contacts-access.json"));
 }
 
+TEST_F(VCardContactsStoreTest, ADamagedAnswerIsKeptAsideAndTheQuestionPutAgain) {
+    for (const std::string& damaged : {std::string(R"({"status": )"), std::string(R"({"status": "maybe"})"),
+                                       R"({"status": "authorized", "pad": ")" + std::string(1 << 20, 'x') + "\"}"}) {
+        fs::remove_all(configuration);
+        decide(damaged);
+        const auto prompt = std::make_shared<ScriptedPrompt>(true);
+        const auto store = makeStore(prompt);
+        std::vector<fs::path> aside;
+        for (const auto& entry : fs::directory_iterator(configuration)) {
+            aside.push_back(entry.path());
+        }
+        ASSERT_EQ(aside.size(), 1u);
+        EXPECT_EQ(aside[0].filename().string().rfind("contacts-access.json.corrupt-", 0), 0u) << aside[0];
+        EXPECT_EQ(store->decisionProblem(), "Nudgerly's Contacts access file was damaged, so it was kept aside as \u201C" +
+                                                aside[0].string() + "\u201D and Nudgerly will ask for Contacts access again.");
+        EXPECT_EQ(store->authorizationStatus(), Status::notDetermined);
+
+        EXPECT_TRUE(store->requestAccess({}));
+        EXPECT_EQ(prompt->asked, 1);
+        EXPECT_EQ(store->authorizationStatus(), Status::authorized);
+        EXPECT_EQ(readFile(aside[0]), damaged);
+    }
+    decide(R"({"status": "denied"})");
+    EXPECT_EQ(makeStore()->decisionProblem(), std::nullopt);
+}
+
 TEST_F(VCardContactsStoreTest, AnAnswerThatCannotBeStoredOrIsInterruptedRecordsNothing) {
     writeTestFile(home / "config", "a file where the folder belongs");
     const auto allow = std::make_shared<ScriptedPrompt>(true);

@@ -6,8 +6,10 @@
 
 #include "core/RawEnum.h"
 #include "modelpacks/ModelSelectionStore.h"
+#include "platform/FileSettingsStore.h"
 #include "state/AppStateSettings.h"
 #include "support/AppStateHarness.h"
+#include "support/TestEnvironment.h"
 
 namespace nudgerly {
 namespace {
@@ -164,6 +166,74 @@ TEST_F(AppStateStartUpTest, AMissingOrDamagedMessagesFileMeansARebuildWhileConta
     EXPECT_TRUE(app.pendingMessagesRebuild());
     EXPECT_FALSE(app.state().errorMessage);  // unreadable files count as absent, without a message
     EXPECT_EQ(app.state().activity, "Ready");
+}
+
+TEST_F(AppStateStartUpTest, DamagedSettingsAreToldOfOnceAndTheSavedQueueIsShownAndRebuilt) {
+    returningUser();
+    const auto settingsFile = harness.root.path() / "config" / "settings.json";
+    test::writeTestFile(settingsFile, R"({"completed-items": ["m1")");
+    harness.otherSettings = std::make_shared<FileSettingsStore>(settingsFile);
+    AppState& app = harness.buildAndStart();
+
+    // The token went with the settings: the queue is shown and rebuilt, its file kept.
+    ASSERT_TRUE(app.state().snapshot(ReviewSource::messages));
+    EXPECT_EQ(app.state().snapshot(ReviewSource::messages)->items[0].id, "m1");
+    EXPECT_TRUE(messagesFileExists());
+    EXPECT_TRUE(app.pendingMessagesRebuild());
+    const auto aside = *harness.otherSettings->loadProblem();
+    ASSERT_EQ(app.state().errorMessage, aside);
+    EXPECT_NE(aside.find("kept aside as \u201C" + settingsFile.string() + ".corrupt-"), std::string::npos) << aside;
+
+    // Told once: the next start finds the settings written afresh beside the file kept aside.
+    app.dismissError();
+    harness.otherSettings = std::make_shared<FileSettingsStore>(settingsFile);
+    EXPECT_FALSE(harness.build().state().errorMessage);
+}
+
+TEST_F(AppStateStartUpTest, ADamagedContactsAnswerKeepsTheSavedQueueUntilAccessIsGivenAgain) {
+    returningUser();
+    harness.contacts->setStatus(Status::notDetermined);
+    const std::string sentence = "Nudgerly's Contacts access file was damaged, so it was kept aside.";
+    harness.contacts->setDecisionProblem(sentence);
+    harness.messages->onRequestContacts = [contacts = harness.contacts](std::stop_token stop) {
+        return contacts->requestAccess(stop);
+    };
+    AppState& app = harness.buildAndStart();
+    EXPECT_EQ(app.state().errorMessage, sentence);
+    EXPECT_FALSE(app.state().snapshot(ReviewSource::messages));  // nothing is shown without access
+    EXPECT_TRUE(messagesFileExists());
+    EXPECT_EQ(harness.settings->data(Keys::messagesContactsHistoryToken), "token-1");
+
+    app.requestContacts();
+    harness.settle();
+    ASSERT_TRUE(app.state().snapshot(ReviewSource::messages));
+    EXPECT_EQ(app.state().snapshot(ReviewSource::messages)->items[0].id, "m1");
+    EXPECT_TRUE(app.pendingMessagesRebuild());
+
+    // Denied instead, the queue goes as it would have.
+    harness.contacts->setStatus(Status::notDetermined);
+    harness.contacts->setAnswer(Status::denied);
+    AppState& denied = harness.buildAndStart();
+    denied.requestContacts();
+    harness.settle();
+    EXPECT_FALSE(denied.state().snapshot(ReviewSource::messages));
+    EXPECT_FALSE(messagesFileExists());
+}
+
+TEST_F(AppStateStartUpTest, ADataFolderLinkedToAnotherUsersFolderIsRefusedWithASentence) {
+    returningUser();
+    const auto theirs = harness.root.path() / "theirs";
+    if (!test::makeOtherUsersFolder(theirs)) {
+        GTEST_SKIP() << "only root can make a folder of another user";
+    }
+    std::filesystem::rename(harness.snapshotFile(ReviewSource::messages), theirs / "messages-snapshot.json");
+    std::filesystem::remove_all(harness.dataDirectory);
+    std::filesystem::create_directory_symlink(theirs, harness.dataDirectory);
+    AppState& app = harness.build();
+    EXPECT_EQ(app.state().errorMessage, "Nudgerly won't use the folder \u201C" + harness.dataDirectory.string() +
+                                            "\u201D: It is a link to a folder that belongs to another user.");
+    EXPECT_FALSE(app.state().snapshot(ReviewSource::messages));
+    EXPECT_TRUE(std::filesystem::exists(theirs / "messages-snapshot.json"));  // not deleted there either
 }
 
 TEST_F(AppStateStartUpTest, TheStartTaskReadsGmailAndLocalAIThenRoutesToTheAccountsPage) {

@@ -43,7 +43,7 @@ AppState& AppStateHarness::build() {
         .mainQueue = queue,
         .executor = workers ? *workers : static_cast<BackgroundExecutor&>(executor),
         .clock = queue,
-        .settings = settings,
+        .settings = otherSettings ? otherSettings : settings,
         .info = AppInfo(AppInfo::compiledDefaults()),
         .dataDirectory = dataDirectory,
         .catalog = catalog,

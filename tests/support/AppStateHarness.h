@@ -37,6 +37,8 @@ public:
     TempDir root;
     std::filesystem::path dataDirectory;
     std::shared_ptr<InMemorySettingsStore> settings = std::make_shared<InMemorySettingsStore>();
+    // When set, the state object reads these settings instead of `settings` (the real file store, say).
+    std::shared_ptr<SettingsStore> otherSettings;
     std::shared_ptr<FakeContactsStore> contacts;
     // When set, the state object reads this store instead of `contacts` (the real one, say).
     std::shared_ptr<ContactsStore> otherContactsStore;

@@ -28,6 +28,16 @@ void FakeContactsStore::setRequestFailure(std::optional<std::string> sentence) {
     requestFailure_ = std::move(sentence);
 }
 
+void FakeContactsStore::setDecisionProblem(std::optional<std::string> sentence) {
+    std::lock_guard lock(mutex_);
+    decisionProblem_ = std::move(sentence);
+}
+
+std::optional<std::string> FakeContactsStore::decisionProblem() const {
+    std::lock_guard lock(mutex_);
+    return decisionProblem_;
+}
+
 int FakeContactsStore::accessRequests() const {
     std::lock_guard lock(mutex_);
     return accessRequests_;

@@ -27,6 +27,8 @@ public:
     // or a failure with this sentence. The default answer is `authorized`.
     void setAnswer(ContactsAuthorizationStatus statusAfterAsking);
     void setRequestFailure(std::optional<std::string> sentence);
+    // The sentence of a damaged access decision, as if found when the store was made.
+    void setDecisionProblem(std::optional<std::string> sentence);
 
     // Sends one change notification to every subscriber, through the main queue.
     void announceChange() const { observers_.post(mainQueue_); }
@@ -40,6 +42,7 @@ public:
     ContactsFetchResult fetchContacts(std::stop_token stop) const override;
     std::optional<std::string> currentHistoryToken() const override;
     ContactsChangeSubscription subscribe(std::function<void()> onChange) override { return observers_.add(std::move(onChange)); }
+    std::optional<std::string> decisionProblem() const override;
 
 private:
     MainQueue& mainQueue_;
@@ -49,6 +52,7 @@ private:
     std::optional<std::string> historyToken_ = std::string("fake-history-token");
     ContactsAuthorizationStatus answer_ = ContactsAuthorizationStatus::authorized;
     std::optional<std::string> requestFailure_;
+    std::optional<std::string> decisionProblem_;
     int accessRequests_ = 0;
     int questionsAsked_ = 0;
     mutable int fetches_ = 0;

@@ -12,9 +12,14 @@
 #include "core/BackgroundExecutor.h"
 #include "services/PackageManagerUpdater.h"
 #include "services/UpdateController.h"
+#include "core/Files.h"
+#include "storage/AppFiles.h"
 #include "support/DemoQueue.h"
+#include "support/QuietWindow.h"
 #include "support/ScreenFixture.h"
 #include "support/WindowServiceStubs.h"
+#include "ui/kit/ConfirmDialog.h"
+#include "ui/shell/ErrorAlert.h"
 #include "ui/kit/StateBridge.h"
 #include "ui/shell/AppSidebar.h"
 #include "ui/shell/MainWindow.h"
@@ -80,6 +85,39 @@ private slots:
             QVERIFY(linkWithPicture);
             QVERIFY(group);
             QCOMPARE(state.completedQueueCount(), 1);
+        }
+        unsetenv("NUDGERLY_MESSAGES_DATABASE");
+    }
+
+    // Settings damaged on disk: the window says so once, naming the file kept aside, and the saved
+    // Messages queue is still there.
+    void damagedSettingsAreToldOfInTheAlertAndTheSavedQueueStays() {
+        QTemporaryDir root;
+        const DemoHome demo = layOutDemoHome(root.filePath("home").toStdString(), "Alex");
+        QVERIFY(saveDemoQueue(demo, "Alex") > 0);
+        setenv("NUDGERLY_MESSAGES_DATABASE", demo.database.c_str(), 1);
+        const AppInfo info(AppInfo::compiledDefaults());
+        const auto settingsFile =
+            AppFiles::settingsFile(AppEnvironment::withHomes(info, demo.dataHome, demo.configHome).configurationDirectory);
+        writeFileAtomically(settingsFile, "{\"completed-items\": [");
+
+        const AppEnvironment environment = AppEnvironment::withHomes(info, demo.dataHome, demo.configHome);
+        QtMainQueue queue;
+        {
+            AppComposition composition(environment, queue, std::make_shared<QtClipboard>(), nullptr);
+            AppState& state = composition.state();
+            QuietWindow quiet(state, queue);
+            state.start();
+            quiet.window.show();
+            ConfirmDialog* alert = quiet.window.errorAlert().dialog();
+            QVERIFY(alert != nullptr);
+            const std::string text = alert->informativeText().toStdString();
+            QVERIFY2(text.starts_with("Nudgerly's settings file was damaged, so it was kept aside as \u201C" +
+                                      settingsFile.string() + ".corrupt-"),
+                     text.c_str());
+            QVERIFY(state.openQueueCount(ReviewSource::messages) > 0);
+            alert->done(QDialog::Accepted);
+            QVERIFY(!state.state().errorMessage);
         }
         unsetenv("NUDGERLY_MESSAGES_DATABASE");
     }
