@@ -8,6 +8,7 @@
 #include "app/AppComposition.h"
 #include "core/BackgroundExecutor.h"
 #include "platform/HttpClient.h"
+#include "platform/TerminationSignals.h"
 #include "services/FeedbackClient.h"
 #include "services/InstallationReporter.h"
 #include "services/PackageManagerUpdater.h"
@@ -25,6 +26,9 @@
 int main(int argc, char** argv) {
     using namespace nudgerly;
 
+    // First of all: a quit signal during the start below then waits for the shutdown, instead of ending
+    // the program in the middle of reading its files.
+    TerminationSignals terminationSignals;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Nudgerly"));
     // The installed menu entry and icon carry this name, so the desktop matches the window to them.
@@ -48,7 +52,7 @@ int main(int argc, char** argv) {
 
     StateBridge bridge(state);
     TerminationController termination(state);
-    termination.watchSignals();
+    termination.watchSignals(terminationSignals);
     MainWindow window(bridge, {
                                   .updates = updates,
                                   .requestQuit = [&termination] { termination.requestQuit(); },

@@ -28,6 +28,7 @@
 #include "ui/shell/ErrorAlert.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/Sidebar.h"
+#include "platform/TerminationSignals.h"
 #include "ui/shell/TerminationController.h"
 
 namespace nudgerly::test {
@@ -396,9 +397,12 @@ private slots:
         struct sigaction before {};
         sigaction(SIGTERM, nullptr, &before);
         {
+            TerminationSignals caught;
+            std::raise(SIGTERM);  // while the program starts: held until the controller watches
+            QCoreApplication::processEvents();
             TerminationController termination(state, [&] { ++finished; });
-            termination.watchSignals();
-            std::raise(SIGTERM);
+            termination.watchSignals(caught);
+            QVERIFY(state.calls.empty());
             QTRY_COMPARE(state.calls.size(), 1u);
             std::raise(SIGINT);
             QTest::qWait(50);
@@ -406,7 +410,7 @@ private slots:
             state.pendingShutdowns.front()();
             QCOMPARE(finished, 1);
         }
-        // The controller gone, the signals are back to what they were.
+        // The signals' catcher gone, they are back to what they were.
         struct sigaction current {};
         sigaction(SIGTERM, nullptr, &current);
         QVERIFY(current.sa_handler == before.sa_handler);

@@ -1,18 +1,15 @@
 #pragma once
 
-#include <array>
 #include <functional>
 
 #include <QObject>
-#include <signal.h>
-
-#include "core/UniqueFd.h"
 
 class QSocketNotifier;
 
 namespace nudgerly {
 
 class AppStateView;
+class TerminationSignals;
 
 // Ends the program in order. Quit, closing the main window and SIGINT/SIGTERM all come here: the first
 // request shuts the state object down (work stopped, the model server ended) and the program ends when
@@ -30,21 +27,16 @@ public:
     void requestQuit();
     bool isTerminating() const { return terminating_; }
 
-    // Takes SIGINT and SIGTERM for the life of this controller, turning each into a quit request on the
-    // main thread (the handler only writes to a pipe). Throws std::system_error when the pipe cannot be made.
-    void watchSignals();
+    // Turns each SIGINT and SIGTERM that `caught` holds into a quit request on the main thread, those
+    // that came before this call included, once the event loop runs. `caught` must outlive the
+    // controller.
+    void watchSignals(TerminationSignals& caught);
 
 private:
-    void signalArrived();
-
     AppStateView& state_;
     std::function<void()> finish_;
     bool terminating_ = false;
-    UniqueFd readEnd_;
-    UniqueFd writeEnd_;
     QSocketNotifier* notifier_ = nullptr;
-    std::array<struct sigaction, 2> previousHandlers_{};
-    bool watching_ = false;
 };
 
 }  // namespace nudgerly
