@@ -1,0 +1,85 @@
+#include <chrono>
+#include <iostream>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/Files.h"
+#include "core/JsonCoding.h"
+#include "platform/ChildProcess.h"
+#include "state/AppStateSettings.h"
+#include "storage/AppEnvironment.h"
+#include "storage/AppFiles.h"
+#include "storage/SnapshotStore.h"
+#include "support/TempDir.h"
+
+namespace nudgerly {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// Every file below `root` named as the atomic writer names its temporary files.
+std::vector<fs::path> temporaryFilesBelow(const fs::path& root) {
+    std::vector<fs::path> found;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        if (entry.path().filename().string().find(".tmp-") != std::string::npos) {
+            found.push_back(entry.path());
+        }
+    }
+    return found;
+}
+
+std::shared_ptr<ChildProcess> startWriter(const fs::path& root, std::vector<std::string> arguments = {}) {
+    arguments.insert(arguments.begin(), root.string());
+    return ChildProcess::launch(NUDGERLY_STORED_FILES_WRITER, arguments, {.dieWithParent = true});
+}
+
+TEST(KilledSavesTests, AHundredKillsDuringSavesLeaveNoTemporaryFileOnceStartedAgain) {
+    test::TempDir root;
+    std::mt19937 random(35);
+    std::uniform_int_distribution<int> moment(0, 30000);
+    for (int kill = 0; kill < 100; ++kill) {
+        fs::remove(root / "writing");
+        const auto writer = startWriter(root.path());
+        while (!fs::exists(root / "writing")) {
+            ASSERT_TRUE(writer->isRunning()) << "the writer ended by itself";
+            std::this_thread::sleep_for(1ms);
+        }
+        // Killed at a random moment of its first rounds of saves.
+        std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
+        writer->kill();
+        ASSERT_TRUE(writer->waitForExit(10s));
+    }
+    const std::vector<fs::path> left = temporaryFilesBelow(root.path());
+    ASSERT_FALSE(left.empty()) << "no kill came during a save";
+    std::cout << left.size() << " temporary files left by 100 kills\n";
+
+    // Atomic writes held: every stored file is whole.
+    const AppEnvironment environment = AppEnvironment::underRoot(root.path());
+    EXPECT_TRUE(SnapshotStore::load(environment.dataDirectory / "messages-snapshot.json"));
+    EXPECT_TRUE(SnapshotStore::load(environment.dataDirectory / "gmail-snapshot.json"));
+    EXPECT_EQ(environment.settings->loadProblem(), std::nullopt);
+    EXPECT_TRUE(environment.settings->stringArray(AppStateSettings::completedItems));
+    const auto tokens = environment.secrets.load("gmail-oauth-tokens");
+    ASSERT_TRUE(tokens);
+    EXPECT_NO_THROW(parseJson(*tokens));
+
+    // Started again once the last of them is as old as a dead writer's, the program leaves none.
+    fs::file_time_type newest = fs::file_time_type::min();
+    for (const fs::path& file : left) {
+        std::error_code gone;  // the start above may have swept it already
+        newest = std::max(newest, fs::last_write_time(file, gone));
+    }
+    std::this_thread::sleep_until(newest + staleTemporaryAge + 100ms);
+    const auto start = startWriter(root.path(), {"--start"});
+    ASSERT_TRUE(start->waitForExit(30s));
+    EXPECT_EQ(start->waitStatus(), 0);
+    EXPECT_EQ(temporaryFilesBelow(root.path()), std::vector<fs::path>{});
+}
+
+}  // namespace
+}  // namespace nudgerly
