@@ -40,6 +40,14 @@ std::shared_ptr<ChildProcess> startWriter(const fs::path& root, std::vector<std:
 
 TEST(KilledSavesTests, AHundredKillsDuringSavesLeaveNoTemporaryFileOnceStartedAgain) {
     test::TempDir root;
+    {
+        // What an earlier run left: each stored file once.
+        const AppEnvironment earlier = AppEnvironment::underRoot(root.path());
+        SnapshotStore::save({}, earlier.dataDirectory / "messages-snapshot.json");
+        SnapshotStore::save({}, earlier.dataDirectory / "gmail-snapshot.json");
+        earlier.settings->setStringArray(AppStateSettings::completedItems, {"completion-v1:earlier"});
+        earlier.secrets.save(R"({"access_token": "earlier"})", "gmail-oauth-tokens");
+    }
     std::mt19937 random(35);
     std::uniform_int_distribution<int> moment(0, 30000);
     for (int kill = 0; kill < 100; ++kill) {
@@ -49,7 +57,7 @@ TEST(KilledSavesTests, AHundredKillsDuringSavesLeaveNoTemporaryFileOnceStartedAg
             ASSERT_TRUE(writer->isRunning()) << "the writer ended by itself";
             std::this_thread::sleep_for(1ms);
         }
-        // Killed at a random moment of its first rounds of saves.
+        // Killed at a random moment of its first saves.
         std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
         writer->kill();
         ASSERT_TRUE(writer->waitForExit(10s));
