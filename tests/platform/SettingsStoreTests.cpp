@@ -119,8 +119,10 @@ TEST(FileSettingsStoreTests, AFileThatCannotBeReadIsKeptAndTakenUpOnceItReads) {
     test::writeTestFile(file, R"({"queue-sort": "oldest", "lookback-days-gmail": 30})");
     std::optional<FileSettingsStore> store;
     {
-        // The sanitizer's type check needs a descriptor the first time it meets this class.
+        // The sanitizer's type check needs a descriptor the first time it meets these classes: a
+        // store over a file that does not read (a folder in its place) meets them all.
         test::TempDir warmUp;
+        fs::create_directory(warmUp / "settings.json");
         const FileSettingsStore first(warmUp / "settings.json");
         const NoFreeDescriptors exhausted;
         store.emplace(file);
