@@ -170,7 +170,8 @@ private:
         const double window = options_.days * 86400.0;
         const double u = uniform();
         const double latest = 30 + u * u * window * 0.95;
-        const double duration = std::min(window - latest - 1, std::exp(std::normal_distribution<double>(12, 1.2)(random_)));
+        const double usual = std::exp(std::normal_distribution<double>(12, 1.2)(random_));
+        const double duration = std::min(window - latest - 1, usual * options_.chatSpanScale);
         std::vector<double> offsets(static_cast<std::size_t>(count));
         for (double& offset : offsets) {
             offset = uniform() * std::max(0.0, duration);
@@ -388,6 +389,11 @@ private:
     // Messages drops a tombstone once the deletion has synced, so only a few dozen wait at any time,
     // however long the history. The list has no index on guid: its length weighs on every read.
     double tombstoneShare() const {
+        if (options_.tombstones) {
+            // Every chat's last message is spared.
+            const int64_t candidates = std::max<int64_t>(options_.messages - options_.chats, 1);
+            return static_cast<double>(*options_.tombstones) / static_cast<double>(candidates);
+        }
         return std::min(0.007, 60.0 / static_cast<double>(std::max<int64_t>(options_.messages, 1)));
     }
 
