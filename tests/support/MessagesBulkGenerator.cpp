@@ -120,6 +120,7 @@ public:
         for (const int64_t count : messageCounts()) {
             chat(pickKind(), count);
         }
+        placeTombstones();
         builder_.commitBatch();
         return std::move(contents_);
     }
@@ -376,7 +377,10 @@ private:
                                          std::to_string(between(1000, 9999)) + ".HEIC",
                                 between(900000, 3500000));
             }
-            if (i != last && chance(tombstoneShare())) {
+            if (i != last && options_.tombstones) {
+                tombstoneCandidates_.push_back(row);  // the count is placed once every row is written
+            }
+            if (i != last && !options_.tombstones && chance(tombstoneShare())) {
                 builder_.tombstone(row);
             } else if (i != last && chance(0.007)) {
                 builder_.markRecoverable(chat, row);
@@ -389,12 +393,18 @@ private:
     // Messages drops a tombstone once the deletion has synced, so only a few dozen wait at any time,
     // however long the history. The list has no index on guid: its length weighs on every read.
     double tombstoneShare() const {
-        if (options_.tombstones) {
-            // Every chat's last message is spared.
-            const int64_t candidates = std::max<int64_t>(options_.messages - options_.chats, 1);
-            return static_cast<double>(*options_.tombstones) / static_cast<double>(candidates);
-        }
         return std::min(0.007, 60.0 / static_cast<double>(std::max<int64_t>(options_.messages, 1)));
+    }
+
+    // Exactly the asked number of tombstones, on messages drawn from every chat's but the last.
+    void placeTombstones() {
+        const auto wanted = static_cast<std::size_t>(std::max<int64_t>(options_.tombstones.value_or(0), 0));
+        for (std::size_t i = 0; i < std::min(wanted, tombstoneCandidates_.size()); ++i) {
+            const auto drawn = static_cast<std::size_t>(between(static_cast<int64_t>(i),
+                                                                static_cast<int64_t>(tombstoneCandidates_.size()) - 1));
+            std::swap(tombstoneCandidates_[i], tombstoneCandidates_[drawn]);
+            builder_.tombstone(tombstoneCandidates_[i]);
+        }
     }
 
     std::string words(bool fromMe, bool group, const std::vector<Person>& members, const Person& sender) {
@@ -462,6 +472,7 @@ private:
     std::mt19937_64 random_;
     BulkContents contents_;
     std::vector<Person> people_;
+    std::vector<int64_t> tombstoneCandidates_;
     std::set<std::string> usedHandles_;
     std::set<std::string> oneToOne_;
     bool pendingPreview_ = false;

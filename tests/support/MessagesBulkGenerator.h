@@ -24,7 +24,7 @@ struct BulkOptions {
     // How much longer than usual (a day or two, now and then a few weeks) a chat goes on: a history of
     // years holds chats that run for months.
     double chatSpanScale = 1;
-    // About how many messages carry a tombstone; by default a few dozen, however long the history.
+    // How many messages carry a tombstone; by default about a few dozen, however long the history.
     std::optional<int64_t> tombstones;
     double cardShare = 0.6;   // share of the people and businesses with a card
     std::string userFirstName = "Alex";  // how group members address the user
