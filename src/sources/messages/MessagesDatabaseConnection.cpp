@@ -34,7 +34,7 @@ MessagesDatabaseConnection::MessagesDatabaseConnection(const std::filesystem::pa
 
 void MessagesDatabaseConnection::beginReading() {
     sqlite3* database = database_.get();
-    // Deferred: the file's state is fixed by its first read, the copy's.
+    // Deferred: the file's state is fixed by its first read, which the copy makes.
     sqlite3_exec(database, "BEGIN", nullptr, nullptr, nullptr);
     if (shadowTombstones()) {
         return;

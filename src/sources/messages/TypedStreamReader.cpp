@@ -182,17 +182,12 @@ void TypedStreamReader::readHeader() {
 
 int8_t TypedStreamReader::readHead() { return static_cast<int8_t>(take(1).front()); }
 
-std::string_view TypedStreamReader::take(std::size_t count) {
-    if (count > preambleLeft()) {
-        throw Malformed{};
-    }
-    const std::string_view result = bytes_.substr(offset_, count);
-    offset_ += count;
-    return result;
-}
+std::string_view TypedStreamReader::take(std::size_t count) { return takeBefore(preambleEnd_, count); }
 
-std::string_view TypedStreamReader::takeCharacters(std::size_t count) {
-    if (offset_ > bytes_.size() || count > bytes_.size() - offset_) {
+std::string_view TypedStreamReader::takeCharacters(std::size_t count) { return takeBefore(bytes_.size(), count); }
+
+std::string_view TypedStreamReader::takeBefore(std::size_t end, std::size_t count) {
+    if (offset_ > end || count > end - offset_) {
         throw Malformed{};
     }
     const std::string_view result = bytes_.substr(offset_, count);
@@ -342,8 +337,9 @@ void TypedStreamReader::readObjectContents(std::size_t object, int depth, bool s
     for (int8_t head = readHead(); head != tagEndOfObject; head = readHead()) {
         for (const Type& type : readEncoding(head)) {
             if (type.code == '+' && string && !objectEntry(object).text) {
-                const int8_t head = readHead();
-                objectEntry(object).text = head == tagNil ? std::string_view() : takeCharacters(readLength(head));
+                const int8_t lengthHead = readHead();
+                objectEntry(object).text =
+                    lengthHead == tagNil ? std::string_view() : takeCharacters(readLength(lengthHead));
                 if (stopAtText) {
                     return;
                 }

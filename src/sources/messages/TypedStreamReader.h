@@ -61,6 +61,7 @@ private:
     // Bytes of the preamble; the characters of strings may run past it.
     std::string_view take(std::size_t count);
     std::string_view takeCharacters(std::size_t count);
+    std::string_view takeBefore(std::size_t end, std::size_t count);
     std::size_t preambleLeft() const { return offset_ < preambleEnd_ ? preambleEnd_ - offset_ : 0; }
     int64_t readInteger(int8_t head, bool isSigned);
     std::size_t readLength(int8_t head);
