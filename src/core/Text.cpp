@@ -248,6 +248,18 @@ bool fitsInGraphemes(std::string_view utf8, std::size_t maximum) {
     return true;
 }
 
+std::string_view bytePrefix(std::string_view utf8, std::size_t maximum) {
+    if (utf8.size() <= maximum) {
+        return utf8;
+    }
+    // A sequence is at most four bytes; a longer run of continuation bytes is invalid and cut anywhere.
+    std::size_t end = maximum;
+    for (int steps = 0; steps < 3 && end > 0 && isContinuationByte(utf8[end]); ++steps) {
+        --end;
+    }
+    return utf8.substr(0, isContinuationByte(utf8[end]) ? maximum : end);
+}
+
 std::string graphemePrefix(std::string_view utf8, std::size_t count) {
     const std::string valid = makeValidUtf8(utf8);
     if (count == 0 || valid.empty()) {

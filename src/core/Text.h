@@ -50,6 +50,10 @@ bool fitsInGraphemes(std::string_view utf8, std::size_t maximum);
 // The first `count` user-perceived characters.
 std::string graphemePrefix(std::string_view utf8, std::size_t count);
 
+// The longest beginning of at most `maximum` bytes that does not end inside a character's UTF-8
+// sequence: for capping what is taken of a long text before it is converted.
+std::string_view bytePrefix(std::string_view utf8, std::size_t maximum);
+
 // Byte offsets of the boundaries between user-perceived characters, 0 and the text's size included,
 // for cutting UTF-8 text by bytes without splitting a character.
 std::vector<std::size_t> graphemeBoundaries(std::string_view utf8);

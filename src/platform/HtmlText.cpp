@@ -301,16 +301,7 @@ struct ParserFreer {
 
 }  // namespace
 
-std::string_view readPart(std::string_view html) {
-    if (html.size() <= largestDocument) {
-        return html;
-    }
-    std::size_t end = largestDocument;
-    while (end > 0 && (static_cast<unsigned char>(html[end]) & 0xC0) == 0x80) {
-        --end;  // do not cut a character in two
-    }
-    return html.substr(0, end);
-}
+std::string_view readPart(std::string_view html) { return text::bytePrefix(html, largestDocument); }
 
 std::optional<std::string> visibleText(std::string_view html) {
     static std::once_flag initialised;

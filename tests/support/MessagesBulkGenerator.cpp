@@ -120,6 +120,7 @@ public:
         for (const int64_t count : messageCounts()) {
             chat(pickKind(), count);
         }
+        placeTombstones();
         builder_.commitBatch();
         return std::move(contents_);
     }
@@ -170,7 +171,8 @@ private:
         const double window = options_.days * 86400.0;
         const double u = uniform();
         const double latest = 30 + u * u * window * 0.95;
-        const double duration = std::min(window - latest - 1, std::exp(std::normal_distribution<double>(12, 1.2)(random_)));
+        const double usual = std::exp(std::normal_distribution<double>(12, 1.2)(random_));
+        const double duration = std::min(window - latest - 1, usual * options_.chatSpanScale);
         std::vector<double> offsets(static_cast<std::size_t>(count));
         for (double& offset : offsets) {
             offset = uniform() * std::max(0.0, duration);
@@ -375,7 +377,10 @@ private:
                                          std::to_string(between(1000, 9999)) + ".HEIC",
                                 between(900000, 3500000));
             }
-            if (i != last && chance(tombstoneShare())) {
+            if (i != last && options_.tombstones) {
+                tombstoneCandidates_.push_back(row);  // the count is placed once every row is written
+            }
+            if (i != last && !options_.tombstones && chance(tombstoneShare())) {
                 builder_.tombstone(row);
             } else if (i != last && chance(0.007)) {
                 builder_.markRecoverable(chat, row);
@@ -389,6 +394,17 @@ private:
     // however long the history. The list has no index on guid: its length weighs on every read.
     double tombstoneShare() const {
         return std::min(0.007, 60.0 / static_cast<double>(std::max<int64_t>(options_.messages, 1)));
+    }
+
+    // Exactly the asked number of tombstones, on messages drawn from every chat's but the last.
+    void placeTombstones() {
+        const auto wanted = static_cast<std::size_t>(std::max<int64_t>(options_.tombstones.value_or(0), 0));
+        for (std::size_t i = 0; i < std::min(wanted, tombstoneCandidates_.size()); ++i) {
+            const auto drawn = static_cast<std::size_t>(between(static_cast<int64_t>(i),
+                                                                static_cast<int64_t>(tombstoneCandidates_.size()) - 1));
+            std::swap(tombstoneCandidates_[i], tombstoneCandidates_[drawn]);
+            builder_.tombstone(tombstoneCandidates_[i]);
+        }
     }
 
     std::string words(bool fromMe, bool group, const std::vector<Person>& members, const Person& sender) {
@@ -456,6 +472,7 @@ private:
     std::mt19937_64 random_;
     BulkContents contents_;
     std::vector<Person> people_;
+    std::vector<int64_t> tombstoneCandidates_;
     std::set<std::string> usedHandles_;
     std::set<std::string> oneToOne_;
     bool pendingPreview_ = false;

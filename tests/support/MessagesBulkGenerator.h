@@ -21,6 +21,11 @@ struct BulkOptions {
     int64_t chats = 40;
     int64_t messages = 1200;  // in all; every chat has at least one
     int days = 30;            // messages fall within this many days before the builder's `now`
+    // How much longer than usual (a day or two, now and then a few weeks) a chat goes on: a history of
+    // years holds chats that run for months.
+    double chatSpanScale = 1;
+    // How many messages carry a tombstone; by default about a few dozen, however long the history.
+    std::optional<int64_t> tombstones;
     double cardShare = 0.6;   // share of the people and businesses with a card
     std::string userFirstName = "Alex";  // how group members address the user
     // Files of link previews: none (the rows name files that are not there), their first bytes only

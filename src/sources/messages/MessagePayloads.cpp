@@ -55,13 +55,14 @@ std::optional<std::string> imageHeader(const std::filesystem::path& path) {
 }  // namespace
 
 std::string decodedText(std::string_view text, std::string_view attributedBody) {
-    if (!text.empty()) {
-        return text::makeValidUtf8(text);
+    std::string_view words = text;
+    if (words.empty() && !attributedBody.empty()) {
+        words = TypedStreamReader::rootCharacters(attributedBody).value_or(std::string_view());
     }
-    if (attributedBody.empty()) {
-        return {};
+    if (words.size() <= longestTakenText) {
+        return text::makeValidUtf8(words);
     }
-    return TypedStreamReader::rootText(attributedBody).value_or("");
+    return text::makeValidUtf8(text::bytePrefix(words, longestTakenText)) + "\u2026";
 }
 
 std::optional<MessageLinkPreview> linkPreview(std::string_view balloonBundleID, std::string_view payloadData) {

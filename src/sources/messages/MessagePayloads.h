@@ -19,8 +19,14 @@ namespace nudgerly::MessagePayloads {
 // The balloon that marks a message as a shared link with a rich preview.
 inline constexpr std::string_view urlBalloonProvider = "com.apple.messages.URLBalloonProvider";
 
+// The most that is taken of one message's words, in bytes: far more than the 1,500 characters a
+// message is cut to need (over 40 bytes each), so that a message of any length costs no more than a
+// long one.
+inline constexpr std::size_t longestTakenText = 64 * 1024;
+
 // The `text` column when it is not empty (NULL reads as empty), else the string archived in
-// `attributedBody`; empty when neither holds words. Always valid UTF-8.
+// `attributedBody`; empty when neither holds words. Always valid UTF-8. Words longer than
+// longestTakenText are cut there, before anything is copied, and end in "…".
 std::string decodedText(std::string_view text, std::string_view attributedBody);
 
 // The attachments of a message (parameter 1) that may hold its preview picture: their file names,

@@ -21,22 +21,63 @@ constexpr int busyAttempts = 100;
 MessagesDatabaseConnection::MessagesDatabaseConnection(const std::filesystem::path& path, std::stop_token stop)
     : stop_(std::move(stop)) {
     throwIfStopped();
-    if (sqlite3_open_v2(path.c_str(), &database_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK || database_ == nullptr) {
-        sqlite3_close(database_);
+    sqlite3* opened = nullptr;
+    const int result = sqlite3_open_v2(path.c_str(), &opened, SQLITE_OPEN_READONLY, nullptr);
+    database_.reset(opened);
+    if (result != SQLITE_OK || opened == nullptr) {
         throw MessagesReaderError::fullDiskAccessRequired();
     }
-    sqlite3_progress_handler(database_, progressInterval, &MessagesDatabaseConnection::progress, this);
-    sqlite3_busy_handler(database_, &MessagesDatabaseConnection::busy, this);
+    sqlite3_progress_handler(opened, progressInterval, &MessagesDatabaseConnection::progress, this);
+    sqlite3_busy_handler(opened, &MessagesDatabaseConnection::busy, this);
+    beginReading();
 }
 
-MessagesDatabaseConnection::~MessagesDatabaseConnection() {
-    // Statements are finalized by then; should one still be open, v2 closes once it is.
-    sqlite3_close_v2(database_);
+void MessagesDatabaseConnection::beginReading() {
+    sqlite3* database = database_.get();
+    // Deferred: the file's state is fixed by its first read, which the copy makes.
+    sqlite3_exec(database, "BEGIN", nullptr, nullptr, nullptr);
+    if (shadowTombstones()) {
+        return;
+    }
+    throwIfStopped();
+    // Whatever a failed copy left in TEMP must not hide the file's table: start over without it.
+    if (sqlite3_get_autocommit(database) == 0) {
+        sqlite3_exec(database, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    sqlite3_exec(database, "BEGIN", nullptr, nullptr, nullptr);
+}
+
+bool MessagesDatabaseConnection::shadowTombstones() {
+    sqlite3* database = database_.get();
+    const char* type = nullptr;
+    const char* collation = nullptr;
+    if (sqlite3_table_column_metadata(database, "main", "deleted_messages", "guid", &type, &collation, nullptr,
+                                      nullptr, nullptr) != SQLITE_OK ||
+        type == nullptr || collation == nullptr || !text::equalsIgnoringAsciiCase(type, "TEXT") ||
+        !text::equalsIgnoringAsciiCase(collation, "BINARY")) {
+        return false;
+    }
+    {
+        // A number kept in the text column (only a file made by hand holds one) would become text in
+        // the copy and match other messages.
+        auto numbers = SqliteStatement::prepare(
+            database, "SELECT 1 FROM main.deleted_messages WHERE typeof(guid) IN ('integer','real') LIMIT 1");
+        if (!numbers || numbers->step() != SQLITE_DONE) {
+            return false;
+        }
+    }
+    // The index comes first, so that the copy is one insertion after another, each a few steps
+    // between the progress handler's looks at the stop: even a huge list stops at once.
+    return sqlite3_exec(database,
+                        "CREATE TEMP TABLE deleted_messages (guid TEXT);\n"
+                        "CREATE INDEX temp.deleted_messages_guid ON deleted_messages (guid);\n"
+                        "INSERT INTO temp.deleted_messages (guid) SELECT guid FROM main.deleted_messages",
+                        nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 SqliteStatement MessagesDatabaseConnection::prepare(std::string_view sql) const {
     throwIfStopped();
-    auto statement = SqliteStatement::prepare(database_, sql);
+    auto statement = SqliteStatement::prepare(database_.get(), sql);
     if (!statement) {
         fail();
     }
@@ -44,7 +85,7 @@ SqliteStatement MessagesDatabaseConnection::prepare(std::string_view sql) const 
 }
 
 int64_t MessagesDatabaseConnection::scalar(std::string_view sql) const {
-    auto statement = SqliteStatement::prepare(database_, sql);
+    auto statement = SqliteStatement::prepare(database_.get(), sql);
     if (!statement) {
         throwIfStopped();
         return 0;
@@ -64,7 +105,7 @@ void MessagesDatabaseConnection::throwIfStopped() const {
 
 void MessagesDatabaseConnection::fail() const {
     throwIfStopped();
-    throw MessagesReaderError::queryFailed(text::makeValidUtf8(sqlite3_errmsg(database_)));
+    throw MessagesReaderError::queryFailed(text::makeValidUtf8(sqlite3_errmsg(database_.get())));
 }
 
 int MessagesDatabaseConnection::progress(void* connection) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <stop_token>
 #include <string_view>
 
@@ -12,19 +13,26 @@
 namespace nudgerly {
 
 // A read-only connection to the Messages database for the length of one call, closed when it goes
-// away (after the statements made on it, which must not outlive it). A requested stop interrupts
-// whatever statement runs, through SQLite's progress handler, so even a long query ends within
-// moments. While Messages itself writes to the file, a read waits for it up to about two seconds.
+// away (after the statements made on it, which must not outlive it). Everything read on it belongs to
+// one read transaction, so a call sees one state of a file that Messages may be writing. A requested
+// stop interrupts whatever statement runs, through SQLite's progress handler, so even a long query
+// ends within moments. While Messages itself writes to the file, a read waits for it up to about two
+// seconds.
+//
+// Messages keeps no index on deleted_messages.guid, so checking a message against the tombstones
+// scans them all. The connection copies them into an indexed TEMP table of the same name, which
+// unqualified names find first: the same statements then look tombstones up, and the file is never
+// written. A table the copy could not stand in for exactly (another column type or collation, a view)
+// or a copy that fails leaves the statements reading the file's own table, as they would without it.
 class MessagesDatabaseConnection {
 public:
     // Opens the file with SQLITE_OPEN_READONLY and nothing else. Throws MessagesReaderError
     // (fullDiskAccessRequired) when it cannot be opened, CancelledError when `stop` is requested.
     MessagesDatabaseConnection(const std::filesystem::path& path, std::stop_token stop);
-    ~MessagesDatabaseConnection();
     MessagesDatabaseConnection(const MessagesDatabaseConnection&) = delete;
     MessagesDatabaseConnection& operator=(const MessagesDatabaseConnection&) = delete;
 
-    sqlite3* handle() const { return database_; }
+    sqlite3* handle() const { return database_.get(); }
 
     // Throws CancelledError once a stop is requested, and what `fail` throws when the text does not compile.
     SqliteStatement prepare(std::string_view sql) const;
@@ -41,10 +49,18 @@ public:
     [[noreturn]] void fail() const;
 
 private:
+    struct Closer {
+        // Statements are finalized by then; should one still be open, v2 closes once it is. Closing
+        // ends the read transaction.
+        void operator()(sqlite3* database) const { sqlite3_close_v2(database); }
+    };
+
     static int progress(void* connection);
     static int busy(void* connection, int attempts);
+    void beginReading();
+    bool shadowTombstones();
 
-    sqlite3* database_ = nullptr;
+    std::unique_ptr<sqlite3, Closer> database_;
     std::stop_token stop_;
 };
 

@@ -44,7 +44,7 @@ ChatRow chatRow(const SqliteStatement& row) {
 // A row of the chat's message statement; none when it holds no words.
 std::optional<ConversationMessage> message(const SqliteStatement& row, sqlite3* database,
                                            const std::filesystem::path& home) {
-    std::string text = MessagesText::cleanedText(MessagePayloads::decodedText(row.text(1), row.bytes(2)));
+    std::string text = MessagesText::cleanedText(MessagePayloads::decodedText(row.textView(1), row.bytes(2)));
     if (text.empty()) {
         return std::nullopt;
     }

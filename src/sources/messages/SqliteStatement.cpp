@@ -28,13 +28,13 @@ void SqliteStatement::reset() {
 
 int SqliteStatement::step() { return sqlite3_step(statement_.get()); }
 
-std::string SqliteStatement::text(int column) const {
+std::string_view SqliteStatement::textView(int column) const {
     const auto* characters = sqlite3_column_text(statement_.get(), column);
     if (characters == nullptr) {
         return {};
     }
-    return std::string(reinterpret_cast<const char*>(characters),
-                       static_cast<std::size_t>(sqlite3_column_bytes(statement_.get(), column)));
+    return std::string_view(reinterpret_cast<const char*>(characters),
+                            static_cast<std::size_t>(sqlite3_column_bytes(statement_.get(), column)));
 }
 
 std::string_view SqliteStatement::bytes(int column) const {

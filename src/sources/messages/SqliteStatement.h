@@ -22,8 +22,10 @@ public:
     // SQLITE_ROW, SQLITE_DONE or an error code.
     int step();
 
-    // Column reads of the current row; NULL reads as empty text, empty bytes or 0.
-    std::string text(int column) const;
+    // Column reads of the current row; NULL reads as empty text, empty bytes or 0. Views point into
+    // the row and stay valid until the statement steps or resets.
+    std::string text(int column) const { return std::string(textView(column)); }
+    std::string_view textView(int column) const;
     std::string_view bytes(int column) const;
     int64_t integer(int column) const;
 

@@ -120,10 +120,18 @@ private:
 };
 
 std::optional<std::string> TypedStreamReader::rootText(std::string_view archive) {
-    return TypedStreamReader(archive).readRootText();
+    const auto characters = rootCharacters(archive);
+    if (!characters) {
+        return std::nullopt;
+    }
+    return text::makeValidUtf8(*characters);
 }
 
-std::optional<std::string> TypedStreamReader::readRootText() {
+std::optional<std::string_view> TypedStreamReader::rootCharacters(std::string_view archive) {
+    return TypedStreamReader(archive).readRootCharacters();
+}
+
+std::optional<std::string_view> TypedStreamReader::readRootCharacters() {
     try {
         readHeader();
         const std::vector<Type> rootTypes = readEncoding(readHead());
@@ -139,11 +147,7 @@ std::optional<std::string> TypedStreamReader::readRootText() {
         } else if (classChainHas(objectEntry(root).classEntry, "NSAttributedString", "NSMutableAttributedString")) {
             readAttributedStringText(root);
         }
-        const auto& text = objectEntry(root).text;
-        if (!text) {
-            return std::nullopt;
-        }
-        return text::makeValidUtf8(*text);
+        return objectEntry(root).text;
     } catch (const Malformed&) {
         return std::nullopt;
     }
@@ -178,8 +182,12 @@ void TypedStreamReader::readHeader() {
 
 int8_t TypedStreamReader::readHead() { return static_cast<int8_t>(take(1).front()); }
 
-std::string_view TypedStreamReader::take(std::size_t count) {
-    if (count > bytes_.size() - offset_) {
+std::string_view TypedStreamReader::take(std::size_t count) { return takeBefore(preambleEnd_, count); }
+
+std::string_view TypedStreamReader::takeCharacters(std::size_t count) { return takeBefore(bytes_.size(), count); }
+
+std::string_view TypedStreamReader::takeBefore(std::size_t end, std::size_t count) {
+    if (offset_ > end || count > end - offset_) {
         throw Malformed{};
     }
     const std::string_view result = bytes_.substr(offset_, count);
@@ -329,7 +337,9 @@ void TypedStreamReader::readObjectContents(std::size_t object, int depth, bool s
     for (int8_t head = readHead(); head != tagEndOfObject; head = readHead()) {
         for (const Type& type : readEncoding(head)) {
             if (type.code == '+' && string && !objectEntry(object).text) {
-                objectEntry(object).text = readUnsharedString(readHead()).value_or("");
+                const int8_t lengthHead = readHead();
+                objectEntry(object).text =
+                    lengthHead == tagNil ? std::string_view() : takeCharacters(readLength(lengthHead));
                 if (stopAtText) {
                     return;
                 }
@@ -403,7 +413,7 @@ void TypedStreamReader::readValue(const Type& type, int depth) {
         if (element.minimumBytes == 0) {
             return;  // elements without content take no bytes, however many there are
         }
-        if (type.minimumBytes > bytes_.size() - offset_) {
+        if (type.minimumBytes > preambleLeft()) {
             throw Malformed{};
         }
         for (std::size_t index = 0; index < type.count; ++index) {

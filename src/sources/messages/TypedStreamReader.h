@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,17 +19,26 @@ namespace nudgerly {
 //
 // The bytes come from a database copied from another machine: every read is bounds-checked, nesting
 // is limited, and every reference must name an existing entry of the right kind. Any violation makes
-// the archive unreadable; it never crashes or loops.
+// the archive unreadable; it never crashes or loops. The values in front of the characters (a few
+// dozen bytes in a real body) must lie within the first `longestPreamble` bytes, so that the tables
+// the reader keeps stay small however large the archive.
 class TypedStreamReader {
 public:
+    static constexpr std::size_t longestPreamble = 64 * 1024;
+
     // The characters of the root object when it is an attributed string or a string, made valid
     // UTF-8; absent for any other root and for damaged or truncated bytes. Reading stops at the
     // characters, so whatever follows them (the attribute runs) is never looked at.
     static std::optional<std::string> rootText(std::string_view archive);
 
+    // The same characters as they stand in the archive, not yet made valid UTF-8 and not copied: a
+    // caller that needs only their beginning converts only that.
+    static std::optional<std::string_view> rootCharacters(std::string_view archive);
+
 private:
-    explicit TypedStreamReader(std::string_view bytes) : bytes_(bytes) {}
-    std::optional<std::string> readRootText();
+    explicit TypedStreamReader(std::string_view bytes)
+        : bytes_(bytes), preambleEnd_(std::min(bytes.size(), longestPreamble)) {}
+    std::optional<std::string_view> readRootCharacters();
     void readAttributedStringText(std::size_t attributedString);
 
     struct Type;  // one type of an encoding string
@@ -48,7 +58,11 @@ private:
 
     void readHeader();
     int8_t readHead();
+    // Bytes of the preamble; the characters of strings may run past it.
     std::string_view take(std::size_t count);
+    std::string_view takeCharacters(std::size_t count);
+    std::string_view takeBefore(std::size_t end, std::size_t count);
+    std::size_t preambleLeft() const { return offset_ < preambleEnd_ ? preambleEnd_ - offset_ : 0; }
     int64_t readInteger(int8_t head, bool isSigned);
     std::size_t readLength(int8_t head);
     std::size_t readReference(int8_t head);
@@ -69,6 +83,7 @@ private:
     ObjectEntry& objectEntry(std::size_t object) { return std::get<ObjectEntry>(entries_[object]); }
 
     std::string_view bytes_;
+    std::size_t preambleEnd_;
     std::size_t offset_ = 0;
     std::vector<std::string_view> sharedStrings_;
     std::vector<Entry> entries_;

@@ -9,6 +9,8 @@
 #include "core/Files.h"
 #include "platform/UserFolders.h"
 #include "platform/VCardContactsStore.h"
+#include "sources/messages/MessageIdentity.h"
+#include "sources/messages/MessagesDatabaseConnection.h"
 #include "sources/messages/MessagesDatabasePath.h"
 #include "sources/messages/MessagesReader.h"
 #include "storage/AppEnvironment.h"
@@ -139,6 +141,91 @@ TEST(GeneratedDatabaseTests, BulkConversationsAreReproducibleAndHoldEveryKindOfR
         known += conversation.isKnownContact.value_or(false) ? 1 : 0;
     }
     EXPECT_GT(known, 0);
+}
+
+// Everything a scan found: the counts, then per conversation its coded form (messages with their
+// texts and dates) and the rows its messages came from.
+std::vector<std::string> described(const ConversationBatch& batch) {
+    std::vector<std::string> lines{std::to_string(batch.messageCount) + " " + std::to_string(batch.activeConversations) +
+                                   " " + std::to_string(batch.inboundEndingCount)};
+    for (const Conversation& conversation : batch.conversations) {
+        std::string line = conversation.toJson().dump();
+        for (const ConversationMessage& message : conversation.messages) {
+            line += " " + std::to_string(message.messageID.value_or(-1));
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+TEST(GeneratedDatabaseTests, TombstonesLookedUpInTheirIndexedCopyHideExactlyWhatTheTableHides) {
+    test::TempDir folder;
+    const Date now = Date::now();
+    const test::BulkOptions options{.seed = 11, .chats = 300, .messages = 6000, .days = 60, .tombstones = 400};
+    test::BulkContents contents;
+    const auto generate = [&](const fs::path& path, test::MessagesDatabaseBuilder::Journal journal) {
+        fs::create_directories(path.parent_path());
+        auto builder = std::make_unique<test::MessagesDatabaseBuilder>(path, journal, now);
+        contents = test::generateBulk(*builder, options);
+        return builder;
+    };
+    // The same rows three times: as written, in a WAL file whose writer is still open, and with
+    // deleted_messages a view of them, which the reader does not copy and so reads as it stands.
+    const fs::path written = folder / "chat.db";
+    const fs::path wal = folder / "wal" / "chat.db";
+    const fs::path asStored = folder / "view" / "chat.db";
+    generate(written, test::MessagesDatabaseBuilder::Journal::rollback)->close();
+    const auto walWriter = generate(wal, test::MessagesDatabaseBuilder::Journal::wal);
+    generate(asStored, test::MessagesDatabaseBuilder::Journal::rollback)
+        ->database()
+        .execute("ALTER TABLE deleted_messages RENAME TO tombstones;"
+                 "CREATE VIEW deleted_messages AS SELECT * FROM tombstones");
+    ASSERT_TRUE(fs::exists(wal.string() + "-wal"));
+
+    const auto temporaryObjects = [](const fs::path& path) {
+        return MessagesDatabaseConnection(path, {}).scalar("SELECT count(*) FROM sqlite_temp_schema");
+    };
+    EXPECT_EQ(temporaryObjects(written), 2);  // the copy and its index
+    EXPECT_EQ(temporaryObjects(wal), 2);
+    EXPECT_EQ(temporaryObjects(asStored), 0);
+
+    ManualMainQueue mainQueue;
+    auto contacts = std::make_shared<test::FakeContactsStore>(mainQueue);
+    contacts->setContacts(contents.contacts);
+    const auto reader = [&](const fs::path& path) { return MessagesReader(contacts, "Alex", path); };
+    for (const int days : {7, 90}) {
+        SCOPED_TRACE(days);
+        const std::vector<std::string> expected = described(reader(asStored).scan(days, {}));
+        ASSERT_GT(expected.size(), 20u);
+        EXPECT_EQ(described(reader(written).scan(days, {})), expected);
+        EXPECT_EQ(described(reader(wal).scan(days, {})), expected);
+    }
+
+    // The saved queue is pruned of the same messages: every message of the file is asked about.
+    ReviewSnapshot everything;
+    sqlite3* database = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(written.c_str(), &database, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt* rows = nullptr;
+    sqlite3_prepare_v2(database, "SELECT chat_id,message_id FROM chat_message_join", -1, &rows, nullptr);
+    while (sqlite3_step(rows) == SQLITE_ROW) {
+        everything.items.push_back(
+            {.id = MessageIdentity{sqlite3_column_int64(rows, 0), sqlite3_column_int64(rows, 1)}.conversationID()});
+    }
+    sqlite3_finalize(rows);
+    sqlite3_close(database);
+    const auto kept = [&](const fs::path& path) {
+        std::vector<std::string> ids;
+        for (const ReviewItem& item : reader(path).removingDeletedMessages(everything, {}).items) {
+            ids.push_back(item.id);
+        }
+        return ids;
+    };
+    const std::vector<std::string> expected = kept(asStored);
+    const auto tombstones = tally(written, {{"n", "SELECT count(*) FROM deleted_messages"}}).at("n");
+    EXPECT_EQ(tombstones, 400);
+    EXPECT_LE(expected.size() + static_cast<std::size_t>(tombstones), everything.items.size());
+    EXPECT_EQ(kept(written), expected);
+    EXPECT_EQ(kept(wal), expected);
 }
 
 TEST(GeneratedDatabaseTests, TheDemoHomeIsWhatTheProgramFindsWhenPointedAtIt) {

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include "sources/messages/MessagePayloads.h"
+#include "sources/messages/MessagesText.h"
 #include "support/ChatDatabase.h"
 #include "support/ImageHeaders.h"
 #include "support/KeyedArchiveWriter.h"
@@ -24,6 +25,27 @@ TEST(MessagePayloadsTests, TextColumnFirstThenTheArchivedBody) {
     EXPECT_EQ(MessagePayloads::decodedText("", "not an archive at all"), "");
     EXPECT_EQ(MessagePayloads::decodedText("", ""), "");
     EXPECT_EQ(MessagePayloads::decodedText("bad \xFF byte", body), "bad \uFFFD byte");
+}
+
+TEST(MessagePayloadsTests, OnlyTheBeginningOfAHugeTextIsTaken) {
+    using MessagePayloads::decodedText;
+    using MessagePayloads::longestTakenText;
+    std::string story;
+    while (story.size() < 4 * longestTakenText) {
+        story += "So here is the whole story, caf\u00E9 \U0001F44D\U0001F3FD and all.\n";
+    }
+    for (const auto& [column, body] : {std::pair{story, ""s}, std::pair{""s, test::archivedAttributedString({.text = story})}}) {
+        const std::string taken = decodedText(column, body);
+        EXPECT_LE(taken.size(), longestTakenText + 3);
+        EXPECT_TRUE(taken.ends_with("\u2026"));
+        // The message as the queue shows it is the same.
+        EXPECT_EQ(MessagesText::cleanedText(taken), MessagesText::cleanedText(story));
+    }
+    // A character across the cut is left out whole.
+    const std::string start(longestTakenText - 1, 'a');
+    EXPECT_TRUE(decodedText(start + "\u00E9" + story, {}) == start + "\u2026");
+    const std::string whole = std::string(longestTakenText - 2, 'a') + "\u00E9";
+    EXPECT_TRUE(decodedText(whole, {}) == whole);
 }
 
 // A chat.db with attachments for message 7, the image files beside it, and a read-only connection to

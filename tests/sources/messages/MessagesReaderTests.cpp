@@ -356,33 +356,56 @@ TEST_F(MessagesReaderTest, ADatabaseThatCannotBeOpenedOrReadFailsWithTheReason) 
     // Only the per-chat statement needs that one: the scan fails rather than skip every chat.
     EXPECT_STREQ(failure(folder_ / "no-payload.db")->what(),
                  "Messages could not be read: no such column: m.payload_data");
+    // Tombstones kept otherwise than Messages keeps them are not copied; the statements meet the table.
+    {
+        test::ChatDatabase none(folder_ / "no-tombstones.db");
+        none.execute("DROP TABLE deleted_messages");
+        test::ChatDatabase renamed(folder_ / "renamed-column.db");
+        renamed.execute("ALTER TABLE deleted_messages RENAME COLUMN guid TO message_guid");
+    }
+    EXPECT_STREQ(failure(folder_ / "no-tombstones.db")->what(),
+                 "Messages could not be read: no such table: deleted_messages");
+    EXPECT_STREQ(failure(folder_ / "renamed-column.db")->what(),
+                 "Messages could not be read: no such column: tombstone.guid");
 }
 
-TEST_F(MessagesReaderTest, AChatListThatBreaksOffFailsTheScanInsteadOfEndingIt) {
+// Damages the first page of one of the file's tables; the schema stays readable, so every statement
+// compiles.
+void damageFirstPage(const fs::path& path, const std::string& table) {
+    sqlite3* database = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(path.c_str(), &database, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(database, ("SELECT rootpage FROM sqlite_schema WHERE name='" + table + "'").c_str(), -1,
+                       &statement, nullptr);
+    ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
+    const int64_t root = sqlite3_column_int64(statement, 0);
+    sqlite3_finalize(statement);
+    sqlite3_close(database);
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp((root - 1) * 4096);
+    file << std::string(4096, '\xEE');
+}
+
+TEST_F(MessagesReaderTest, ADamagedTableFailsTheScanInsteadOfReadingAsEmpty) {
     const int64_t chat = db_.oneToOneChat("+14155550101");
     for (int i = 0; i < 200; ++i) {
         db_.received(chat, "+14155550101", std::string(300, 'a' + i % 26), std::chrono::minutes(i + 1));
     }
-    int64_t root = 0;
-    sqlite3_stmt* statement = nullptr;
-    sqlite3_prepare_v2(db_.database().handle(), "SELECT rootpage FROM sqlite_schema WHERE name='message'", -1,
-                       &statement, nullptr);
-    ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
-    root = sqlite3_column_int64(statement, 0);
-    sqlite3_finalize(statement);
+    db_.tombstone(db_.received(chat, "+14155550101", "deleted", 1min));
     db_.close();
-    {
-        // Damage the message table's first page; the schema stays readable, so every statement compiles.
-        std::fstream file(path_, std::ios::in | std::ios::out | std::ios::binary);
-        file.seekp((root - 1) * 4096);
-        file << std::string(4096, '\xEE');
-    }
-    try {
-        scan();
-        FAIL() << "a damaged table was read as an empty one";
-    } catch (const MessagesReaderError& error) {
-        EXPECT_EQ(error.kind(), MessagesReaderError::Kind::queryFailed);
-        EXPECT_STREQ(error.what(), "Messages could not be read: database disk image is malformed");
+    const fs::path copy = folder_ / "copy.db";
+    fs::copy_file(path_, copy);
+    damageFirstPage(path_, "message");
+    // The tombstone list too: it is neither copied in part nor taken as empty.
+    damageFirstPage(copy, "deleted_messages");
+    for (const fs::path& damaged : {path_, copy}) {
+        try {
+            MessagesReader(contacts_, "Alex", damaged).scan(30, {});
+            FAIL() << "a damaged table was read as an empty one: " << damaged;
+        } catch (const MessagesReaderError& error) {
+            EXPECT_EQ(error.kind(), MessagesReaderError::Kind::queryFailed);
+            EXPECT_STREQ(error.what(), "Messages could not be read: database disk image is malformed");
+        }
     }
 }
 

@@ -124,6 +124,20 @@ TEST(TypedStreamReaderTests, StopsAtTheString) {
     EXPECT_EQ(rootText(test::archivedString("caf\xE9 \xC3(")), "caf\uFFFD \uFFFD(");
 }
 
+TEST(TypedStreamReaderTests, ReadsOnlyAWindowInFrontOfTheCharacters) {
+    // However long the characters, they are taken as they stand; the values before them are bounded.
+    const std::string longText(3 * TypedStreamReader::longestPreamble, 'x');
+    EXPECT_EQ(TypedStreamReader::rootCharacters(test::archivedAttributedString({.text = longText})), longText);
+    const auto withValuesInFront = [](std::size_t count) {
+        TypedStreamWriter writer = attributedStringWriter();
+        writer.encoding("[" + std::to_string(count) + "c]").raw(std::string(count, 'c'));
+        writeString(writer, "The words");
+        return writer.bytes();
+    };
+    EXPECT_EQ(rootText(withValuesInFront(TypedStreamReader::longestPreamble - 200)), "The words");
+    EXPECT_EQ(rootText(withValuesInFront(TypedStreamReader::longestPreamble)), std::nullopt);
+}
+
 TEST(TypedStreamReaderTests, GivesNothingForOtherRootsAndOtherStreams) {
     TypedStreamWriter number;
     number.encoding("@");
