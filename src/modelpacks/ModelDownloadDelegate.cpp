@@ -5,16 +5,16 @@
 
 namespace nudgerly {
 
-ModelDownloadDelegate::ModelDownloadDelegate(ModelDownloadOperationID operationID, std::filesystem::path stagingURL,
+ModelDownloadDelegate::ModelDownloadDelegate(ModelDownloadOperationID operationID, std::filesystem::path stagingPath,
                                              std::shared_ptr<const FileManager> fileManager, EventHandler eventHandler)
     : operationID_(operationID),
-      stagingURL_(std::move(stagingURL)),
+      stagingPath_(std::move(stagingPath)),
       fileManager_(std::move(fileManager)),
       eventHandler_(std::move(eventHandler)) {}
 
 bool ModelDownloadDelegate::hasStagedFile() const {
     std::lock_guard lock(mutex_);
-    return isActive_ && stagedFileURL_.has_value();
+    return isActive_ && stagedFilePath_.has_value();
 }
 
 void ModelDownloadDelegate::deactivate() {
@@ -49,12 +49,12 @@ void ModelDownloadDelegate::transferDidFinishDownloading(const std::filesystem::
         return;
     }
     try {
-        fileManager_->createDirectories(stagingURL_.parent_path());
-        if (fileManager_->fileExists(stagingURL_)) {
-            fileManager_->removeItem(stagingURL_);
+        fileManager_->createDirectories(stagingPath_.parent_path());
+        if (fileManager_->fileExists(stagingPath_)) {
+            fileManager_->removeItem(stagingPath_);
         }
-        fileManager_->moveItem(temporaryFile, stagingURL_);
-        stagedFileURL_ = stagingURL_;
+        fileManager_->moveItem(temporaryFile, stagingPath_);
+        stagedFilePath_ = stagingPath_;
     } catch (const std::exception& error) {
         stagingError_ = ModelVerification::message(error);
     }
@@ -66,7 +66,7 @@ void ModelDownloadDelegate::transferDidComplete(const DownloadOutcome& outcome) 
         return;
     }
     ModelDownloadCompletion completion{
-        .stagedFileURL = stagedFileURL_,
+        .stagedFilePath = stagedFilePath_,
         .resumeData = outcome.resumeData,
         .insecureRedirect = insecureRedirect_,
         .errorMessage = stagingError_ ? stagingError_ : outcome.errorMessage,

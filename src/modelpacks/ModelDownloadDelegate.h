@@ -22,7 +22,7 @@ public:
     // Called on the transfer's thread; it hands the event on to the main thread.
     using EventHandler = std::function<void(ModelDownloadEvent)>;
 
-    ModelDownloadDelegate(ModelDownloadOperationID operationID, std::filesystem::path stagingURL,
+    ModelDownloadDelegate(ModelDownloadOperationID operationID, std::filesystem::path stagingPath,
                           std::shared_ptr<const FileManager> fileManager, EventHandler eventHandler);
 
     ModelDownloadOperationID operationID() const { return operationID_; }
@@ -37,12 +37,12 @@ public:
 
 private:
     const ModelDownloadOperationID operationID_;
-    const std::filesystem::path stagingURL_;
+    const std::filesystem::path stagingPath_;
     const std::shared_ptr<const FileManager> fileManager_;
     const EventHandler eventHandler_;
 
     mutable std::mutex mutex_;
-    std::optional<std::filesystem::path> stagedFileURL_;
+    std::optional<std::filesystem::path> stagedFilePath_;
     std::optional<std::string> stagingError_;
     bool insecureRedirect_ = false;
     bool isActive_ = true;

@@ -14,7 +14,7 @@ using ModelDownloadOperationID = uint64_t;
 
 // The outcome of one transfer.
 struct ModelDownloadCompletion {
-    std::optional<std::filesystem::path> stagedFileURL;  // the finished file, already at the staging path
+    std::optional<std::filesystem::path> stagedFilePath;  // the finished file, already at the staging path
     std::optional<std::string> resumeData;               // resume data the failed transfer left
     std::optional<int> httpStatusCode;                   // status of the last HTTP answer
     bool insecureRedirect = false;                       // a redirect was refused

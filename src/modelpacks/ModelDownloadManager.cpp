@@ -3,15 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <limits>
-#include <set>
-#include <system_error>
 
-#include "core/CancelledError.h"
 #include "modelpacks/ModelDownloadError.h"
 #include "modelpacks/ModelVerification.h"
 #include "platform/CurlDownloadTransport.h"
-#include "platform/DownloadResumeData.h"
-#include "platform/PropertyList.h"
 #include "platform/Url.h"
 
 namespace nudgerly {
@@ -27,20 +22,6 @@ constexpr const char* incompleteInstall = "The installed model is incomplete. Re
 constexpr const char* cleanupFailed = "The incomplete model download could not be cleaned up: ";
 constexpr const char* cannotPause = "The model download could not be paused. Try again.";
 constexpr const char* producedNoFile = "The model download did not produce a file.";
-
-// Lexically normal, without a trailing separator.
-fs::path standardised(const fs::path& path) {
-    fs::path normal = path.lexically_normal();
-    return normal.has_filename() || !normal.has_parent_path() ? normal : normal.parent_path();
-}
-
-std::set<std::string> temporaryFileNamesIn(std::string_view resumeData) {
-    std::set<std::string> names;
-    if (const auto root = PropertyList::parse(resumeData, {.maxBytes = DownloadResumeData::maximumSize})) {
-        ModelVerification::collectTemporaryDownloadFileNames(root.get(), names);
-    }
-    return names;
-}
 
 std::string messageOf(std::exception_ptr error) {
     try {
@@ -69,17 +50,11 @@ ModelDownloadManager::ModelDownloadManager(ModelPack pack, fs::path rootDirector
       mainQueue_(mainQueue),
       executor_(executor ? std::move(executor) : std::make_shared<ThreadPoolExecutor>()),
       transport_(transport ? std::move(transport) : std::make_shared<CurlDownloadTransport>(executor_)),
+      paths_(ModelPackPaths::of(pack_, rootDirectory_)),
+      artifacts_(paths_, fileManager_),
+      installer_(pack_, paths_, fileManager_, mainQueue_, executor_),
       self_(std::make_shared<ModelDownloadManager*>(this)) {
     assertMainThread(mainQueue_);
-    const std::string folderName = ModelPack::isSafePathComponent(pack_.identifier) ? pack_.identifier : "invalid-model-pack";
-    const std::string fileName = ModelPack::isSafePathComponent(pack_.filename) ? pack_.filename : "invalid-model.gguf";
-    const fs::path packs = rootDirectory_ / "ModelPacks";
-    const fs::path downloads = packs / ".downloads";
-    installedModelURL_ = packs / folderName / fileName;
-    verificationReceiptURL_ = installedModelURL_.parent_path() / ModelVerification::receiptFileName;
-    stagingURL_ = downloads / (folderName + ".partial");
-    resumeDataURL_ = downloads / (folderName + ".resumeData");
-    temporaryDirectory_ = downloads / (folderName + ".transfers");
     state_ = initialState();
 }
 
@@ -92,9 +67,7 @@ ModelDownloadManager::~ModelDownloadManager() {
     if (activeTask_) {
         activeTask_->cancel();
     }
-    if (verificationStop_) {
-        verificationStop_->request_stop();
-    }
+    installer_.stop();
     // Every worker has ended before the files, the pack and the queue it used go.
     executor_->stop();
 }
@@ -118,9 +91,6 @@ void ModelDownloadManager::publish(ModelDownloadState state) {
     for (const auto& [id, observer] : observers) {
         observer(state);
     }
-    if (progressHandler_) {
-        progressHandler_(state);
-    }
 }
 
 bool ModelDownloadManager::isSecureResumeRequest(const std::optional<std::string>& originalURL,
@@ -133,9 +103,7 @@ bool ModelDownloadManager::isSecureResumeRequest(const std::optional<std::string
 ModelDownloadState ModelDownloadManager::initialState() {
     std::optional<std::string> cleanupFailure;
     try {
-        if (fileManager_->fileExists(stagingURL_)) {
-            fileManager_->removeItem(stagingURL_);
-        }
+        artifacts_.removeStagedFile();
     } catch (const std::exception& error) {
         cleanupFailure = ModelVerification::message(error);
     }
@@ -147,13 +115,13 @@ ModelDownloadState ModelDownloadManager::initialState() {
     if (cleanupFailure) {
         return ModelDownloadState::failed(cleanupFailed + *cleanupFailure);
     }
-    if (ModelVerification::hasVerifiedInstall(installedModelURL_, verificationReceiptURL_, pack_, *fileManager_)) {
+    if (installer_.hasVerifiedInstall()) {
         return ModelDownloadState::installed();
     }
-    if (fileManager_->fileExists(resumeDataURL_)) {
+    if (artifacts_.hasResumeData()) {
         return ModelDownloadState::paused();
     }
-    if (fileManager_->fileExists(installedModelURL_)) {
+    if (fileManager_->fileExists(paths_.installedModelPath)) {
         return ModelDownloadState::failed(incompleteInstall);
     }
     return ModelDownloadState::missing();
@@ -165,10 +133,10 @@ ModelDownloadState ModelDownloadManager::currentDiskState() const {
     } catch (const std::exception& error) {
         return ModelDownloadState::failed(ModelVerification::message(error));
     }
-    if (ModelVerification::hasVerifiedInstall(installedModelURL_, verificationReceiptURL_, pack_, *fileManager_)) {
+    if (installer_.hasVerifiedInstall()) {
         return ModelDownloadState::installed();
     }
-    if (fileManager_->fileExists(installedModelURL_)) {
+    if (fileManager_->fileExists(paths_.installedModelPath)) {
         return ModelDownloadState::failed(incompleteInstall);
     }
     return ModelDownloadState::missing();
@@ -179,7 +147,7 @@ ModelDownloadState ModelDownloadManager::currentDiskState() const {
 void ModelDownloadManager::beginDownload(bool useResumeData) {
     assertMainThread(mainQueue_);
     // A begin during verification would delete the file being hashed.
-    if (activeTask_ || verificationID_) {
+    if (activeTask_ || installer_.isChecking()) {
         return;
     }
     try {
@@ -187,22 +155,16 @@ void ModelDownloadManager::beginDownload(bool useResumeData) {
         if (state_.kind == ModelDownloadState::Kind::installed) {
             return;
         }
-        fileManager_->createDirectories(resumeDataURL_.parent_path());
-        if (fileManager_->fileExists(stagingURL_)) {
-            fileManager_->removeItem(stagingURL_);
-        }
+        artifacts_.prepareDownloadDirectory();
+        artifacts_.removeStagedFile();
         std::optional<std::string> resumeData;
         if (useResumeData) {
-            try {
-                resumeData = fileManager_->contents(resumeDataURL_, DownloadResumeData::maximumSize);
-            } catch (const std::exception&) {
-                // unreadable or missing: start afresh
-            }
+            resumeData = artifacts_.resumeData();  // unreadable or missing: start afresh
         } else {
-            removeResumeArtifacts();
+            artifacts_.removeResumeArtifacts();
         }
-        removeTemporaryFilesNoResumeDataNames();
-        verifyFreeSpace(resumablePartialByteCount(resumeData));
+        artifacts_.removeUnnamedPartialFiles();
+        verifyFreeSpace(artifacts_.resumablePartialByteCount(resumeData, pack_.byteCount));
 
         ModelDownloadOperationID operationID = ++lastID_;
         auto delegate = makeDelegate(operationID);
@@ -215,7 +177,7 @@ void ModelDownloadManager::beginDownload(bool useResumeData) {
             } else {
                 delegate->deactivate();
                 task->cancel();
-                removeResumeArtifacts();
+                artifacts_.removeResumeArtifacts();
                 operationID = ++lastID_;
                 delegate = makeDelegate(operationID);
                 task.reset();
@@ -242,7 +204,7 @@ void ModelDownloadManager::beginDownload(bool useResumeData) {
 
 std::shared_ptr<ModelDownloadDelegate> ModelDownloadManager::makeDelegate(ModelDownloadOperationID operationID) {
     return std::make_shared<ModelDownloadDelegate>(
-        operationID, stagingURL_, fileManager_,
+        operationID, paths_.stagingPath, fileManager_,
         [queue = &mainQueue_, weakSelf = std::weak_ptr(self_)](ModelDownloadEvent event) {
             queue->post([weakSelf, event = std::move(event)] {
                 if (const auto self = weakSelf.lock()) {
@@ -254,30 +216,10 @@ std::shared_ptr<ModelDownloadDelegate> ModelDownloadManager::makeDelegate(ModelD
 
 DownloadConfiguration ModelDownloadManager::transferConfiguration() const {
     DownloadConfiguration configuration = sessionConfiguration_;
-    configuration.temporaryDirectory = temporaryDirectory_;
+    configuration.temporaryDirectory = paths_.temporaryDirectory;
     configuration.waitsForConnectivity = true;
     configuration.resourceTimeout = transferResourceTimeout;
     return configuration;
-}
-
-int64_t ModelDownloadManager::resumablePartialByteCount(const std::optional<std::string>& resumeData) const {
-    if (!resumeData) {
-        return 0;
-    }
-    const auto names = temporaryFileNamesIn(*resumeData);
-    if (names.size() != 1) {
-        return 0;
-    }
-    const fs::path folder = standardised(temporaryDirectory_);
-    const fs::path candidate = standardised(folder / *names.begin());
-    if (candidate.parent_path() != folder) {
-        return 0;
-    }
-    try {
-        return std::clamp<int64_t>(fileManager_->attributesOfItem(candidate).size, 0, pack_.byteCount);
-    } catch (const std::exception&) {
-        return 0;
-    }
 }
 
 void ModelDownloadManager::verifyFreeSpace(int64_t resumedBytes) const {
@@ -331,7 +273,7 @@ void ModelDownloadManager::finishPause(ModelDownloadOperationID operationID, con
 
 void ModelDownloadManager::storeResumeDataAndPause(const std::string& resumeData) {
     try {
-        fileManager_->writeAtomically(resumeDataURL_, resumeData);
+        artifacts_.storeResumeData(resumeData);
     } catch (const std::exception& error) {
         finishOperation(ModelDownloadState::failed(ModelVerification::message(error)));
         return;
@@ -363,7 +305,7 @@ void ModelDownloadManager::handle(const ModelDownloadEvent& event) {
         }
         return;
     }
-    if (completion.stagedFileURL) {
+    if (completion.stagedFilePath) {
         const bool usedResumeData = activeUsedResumeData_;
         clearActiveOperation();
         publish(ModelDownloadState::verifying());
@@ -400,7 +342,7 @@ bool ModelDownloadManager::retryFreshAfterUnusableResume(const ModelDownloadComp
     }
     clearActiveOperation();
     try {
-        removeDownloadArtifacts();
+        artifacts_.removeDownloadArtifacts();
     } catch (const std::exception& error) {
         publish(ModelDownloadState::failed(ModelVerification::message(error)));
         return true;
@@ -412,7 +354,7 @@ bool ModelDownloadManager::retryFreshAfterUnusableResume(const ModelDownloadComp
 void ModelDownloadManager::finishOperation(ModelDownloadState state) {
     clearActiveOperation();
     if (state.kind == ModelDownloadState::Kind::failed) {
-        removeIgnoringErrors(stagingURL_);
+        artifacts_.removeStagedFileIgnoringErrors();
     }
     publish(std::move(state));
 }
@@ -438,11 +380,7 @@ void ModelDownloadManager::stopActiveOperation() {
     if (activeTask_) {
         activeTask_->cancel();
     }
-    verificationID_.reset();
-    if (verificationStop_) {
-        verificationStop_->request_stop();
-        verificationStop_.reset();
-    }
+    installer_.stop();
     clearActiveOperation();
 }
 
@@ -451,12 +389,12 @@ void ModelDownloadManager::cancel() {
     stopActiveOperation();
     ModelDownloadState next;
     try {
-        removeDownloadArtifacts();
+        artifacts_.removeDownloadArtifacts();
         next = currentDiskState();
     } catch (const std::exception& error) {
         next = ModelDownloadState::failed(ModelVerification::message(error));
     }
-    removeTemporaryFilesNoResumeDataNames();
+    artifacts_.removeUnnamedPartialFiles();
     publish(std::move(next));
 }
 
@@ -464,185 +402,51 @@ void ModelDownloadManager::remove() {
     assertMainThread(mainQueue_);
     stopActiveOperation();
     try {
-        const fs::path packFolder = installedModelURL_.parent_path();
+        const fs::path packFolder = paths_.packFolder();
         if (fileManager_->fileExists(packFolder)) {
             fileManager_->removeItem(packFolder);
         }
-        removeDownloadArtifacts();
+        artifacts_.removeDownloadArtifacts();
     } catch (const std::exception& error) {
         publish(ModelDownloadState::failed(ModelVerification::message(error)));
         throw;
     }
-    removeTemporaryFilesNoResumeDataNames();
+    artifacts_.removeUnnamedPartialFiles();
     publish(ModelDownloadState::missing());
 }
 
 // MARK: - Files
 
-void ModelDownloadManager::removeDownloadArtifacts() {
-    removeResumeArtifacts();
-    if (fileManager_->fileExists(stagingURL_)) {
-        fileManager_->removeItem(stagingURL_);
-    }
-}
-
 void ModelDownloadManager::removeResumeArtifacts() {
     assertMainThread(mainQueue_);
-    if (!fileManager_->fileExists(resumeDataURL_)) {
-        return;
-    }
-    // Resume data that cannot be read names no file of ours; it goes all the same, or every later
-    // begin, cancel and removal would stumble over it.
-    std::set<std::string> names;
-    try {
-        names = temporaryFileNamesIn(fileManager_->contents(resumeDataURL_, DownloadResumeData::maximumSize));
-    } catch (const std::exception&) {
-    }
-    if (names.size() == 1) {
-        const fs::path folder = standardised(temporaryDirectory_);
-        const fs::path candidate = standardised(folder / *names.begin());
-        if (candidate.parent_path() == folder && fileManager_->fileExists(candidate)) {
-            fileManager_->removeItem(candidate);
-        }
-    }
-    fileManager_->removeItem(resumeDataURL_);
-}
-
-// Partial bodies that no stored resume data names any longer (its write failed, the program was
-// killed, or the resume data named several) would otherwise stay behind for good. The transfer folder
-// is this pack's own, so only our own files are touched.
-void ModelDownloadManager::removeTemporaryFilesNoResumeDataNames() {
-    std::set<std::string> named;
-    if (fileManager_->fileExists(resumeDataURL_)) {
-        try {
-            named = temporaryFileNamesIn(fileManager_->contents(resumeDataURL_, DownloadResumeData::maximumSize));
-        } catch (const std::exception&) {
-            return;  // cannot tell which file is still wanted
-        }
-    }
-    std::vector<fs::path> entries;
-    try {
-        entries = fileManager_->contentsOfDirectory(temporaryDirectory_);
-    } catch (const std::exception&) {
-        return;  // no folder yet, or it cannot be listed: nothing to tidy now
-    }
-    for (const auto& path : entries) {
-        const std::string name = path.filename().string();
-        if (isTemporaryDownloadFileName(name) && !named.contains(name)) {
-            removeIgnoringErrors(path);
-        }
-    }
-}
-
-void ModelDownloadManager::removeIgnoringErrors(const fs::path& path) const {
-    try {
-        if (fileManager_->fileExists(path)) {
-            fileManager_->removeItem(path);
-        }
-    } catch (const std::exception&) {
-    }
+    artifacts_.removeResumeArtifacts();
 }
 
 // MARK: - Verification and install
 
 void ModelDownloadManager::verifyAndInstallStagedFile(bool usedResumeData) {
     assertMainThread(mainQueue_);
-    const ModelDownloadOperationID verificationID = ++lastID_;
-    verificationID_ = verificationID;
-    startHashing(stagingURL_, [verificationID, usedResumeData](ModelDownloadManager& self, std::exception_ptr error) {
-        self.stagedFileChecked(verificationID, usedResumeData, error);
-    });
-}
-
-// Hashes on a worker thread (minutes for a large pack) and brings the outcome back to the main thread.
-void ModelDownloadManager::startHashing(const fs::path& file, Continuation then) {
-    // The outcome goes to the main thread, where it is dropped once the manager is gone.
-    const auto report = [queue = &mainQueue_, weakSelf = std::weak_ptr(self_),
-                         then = std::move(then)](std::exception_ptr error) {
-        queue->post([weakSelf, then, error] {
-            if (const auto self = weakSelf.lock()) {
-                then(**self, error);
-            }
-        });
-    };
-    try {
-        const auto hash = [file, pack = pack_, files = fileManager_, report](std::stop_token stop) {
-            std::exception_ptr error;
+    installer_.checkAndInstallStagedFile([this, usedResumeData](std::exception_ptr error) {
+        if (!error) {
             try {
-                ModelVerification::verifyFile(file, pack, *files, stop);
-            } catch (const CancelledError&) {
-                return;
+                artifacts_.removeResumeArtifacts();
+                installer_.recordReceipt();
             } catch (...) {
                 error = std::current_exception();
             }
-            if (stop.stop_requested()) {
-                return;  // abandoned: nobody waits for the outcome
-            }
-            report(error);
-        };
-        verificationStop_ = executor_->submit("model verification", hash);
-    } catch (...) {
-        // No thread for the hashing: the check fails like any other, so the manager does not wait
-        // in `verifying` for good.
-        report(std::current_exception());
-    }
-}
-
-void ModelDownloadManager::stagedFileChecked(ModelDownloadOperationID verificationID, bool usedResumeData,
-                                             std::exception_ptr error) {
-    if (verificationID_ != verificationID) {
-        return;  // a cancel or a newer verification took over
-    }
-    if (error) {
-        verificationFailed(error, usedResumeData);
-        return;
-    }
-    try {
-        fileManager_->createDirectories(installedModelURL_.parent_path());
-        if (fileManager_->fileExists(verificationReceiptURL_)) {
-            fileManager_->removeItem(verificationReceiptURL_);
         }
-        if (fileManager_->fileExists(installedModelURL_)) {
-            fileManager_->replaceItem(installedModelURL_, stagingURL_);
+        if (error) {
+            verificationFailed(error, usedResumeData);
         } else {
-            fileManager_->moveItem(stagingURL_, installedModelURL_);
+            publish(ModelDownloadState::installed());
         }
-    } catch (...) {
-        verificationFailed(std::current_exception(), usedResumeData);
-        return;
-    }
-    startHashing(installedModelURL_, [verificationID, usedResumeData](ModelDownloadManager& self, std::exception_ptr error) {
-        self.installedFileChecked(verificationID, usedResumeData, error);
     });
-}
-
-void ModelDownloadManager::installedFileChecked(ModelDownloadOperationID verificationID, bool usedResumeData,
-                                                std::exception_ptr error) {
-    if (verificationID_ != verificationID) {
-        return;
-    }
-    if (error) {
-        verificationFailed(error, usedResumeData);
-        return;
-    }
-    try {
-        removeResumeArtifacts();
-        ModelVerification::recordVerifiedFile(installedModelURL_, verificationReceiptURL_, pack_, *fileManager_);
-    } catch (...) {
-        verificationFailed(std::current_exception(), usedResumeData);
-        return;
-    }
-    verificationID_.reset();
-    verificationStop_.reset();
-    publish(ModelDownloadState::installed());
 }
 
 // A file that failed only the second check stays installed without a receipt, which the disk state
 // reports as an incomplete install.
 void ModelDownloadManager::verificationFailed(std::exception_ptr error, bool usedResumeData) {
-    removeIgnoringErrors(stagingURL_);
-    verificationID_.reset();
-    verificationStop_.reset();
+    artifacts_.removeStagedFileIgnoringErrors();
     try {
         std::rethrow_exception(error);
     } catch (const ModelDownloadError& failure) {

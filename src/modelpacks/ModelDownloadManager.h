@@ -6,17 +6,19 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <stop_token>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "core/BackgroundExecutor.h"
 #include "core/MainQueue.h"
+#include "modelpacks/ModelDownloadArtifacts.h"
 #include "modelpacks/ModelDownloadDelegate.h"
 #include "modelpacks/ModelDownloadEvent.h"
 #include "modelpacks/ModelDownloadState.h"
 #include "modelpacks/ModelPack.h"
+#include "modelpacks/ModelPackInstaller.h"
+#include "modelpacks/ModelPackPaths.h"
 #include "platform/DownloadTransfer.h"
 #include "platform/FileManager.h"
 
@@ -30,14 +32,8 @@ namespace nudgerly {
 // stops and joins them when it goes, so none of them outlives it. Late news from an abandoned transfer
 // or verification carries an id that is no longer current and is dropped.
 //
-// Below `rootDirectory` (the data folder):
-//   ModelPacks/<identifier>/<filename>                 the installed model
-//   ModelPacks/<identifier>/.verification.plist        its receipt
-//   ModelPacks/.downloads/<identifier>.partial         a finished but unverified download
-//   ModelPacks/.downloads/<identifier>.resumeData      resume data of a stopped download
-//   ModelPacks/.downloads/<identifier>.transfers/      the partial bodies of running transfers
-// An identifier or file name that is not a safe path component is replaced by "invalid-model-pack"
-// or "invalid-model.gguf", so no path escapes the folder (such a pack fails validation anyway).
+// Its files lie below `rootDirectory` (the data folder) as ModelPackPaths says; the installer puts a
+// finished download in place, and the download's leftovers are ModelDownloadArtifacts' to handle.
 class ModelDownloadManager {
 public:
     using StateObserver = std::function<void(const ModelDownloadState&)>;
@@ -60,16 +56,13 @@ public:
     // Observers receive every later change of `state`, on the main thread.
     ObserverID observe(StateObserver observer);
     void removeObserver(ObserverID id);
-    // Called with the new state right after the observers.
-    void setProgressHandler(StateObserver handler) { progressHandler_ = std::move(handler); }
 
     const ModelPack& pack() const { return pack_; }
-    const std::filesystem::path& rootDirectory() const { return rootDirectory_; }
-    const std::filesystem::path& installedModelURL() const { return installedModelURL_; }
-    const std::filesystem::path& verificationReceiptURL() const { return verificationReceiptURL_; }
-    const std::filesystem::path& stagingURL() const { return stagingURL_; }
-    const std::filesystem::path& resumeDataURL() const { return resumeDataURL_; }
-    const std::filesystem::path& temporaryDirectory() const { return temporaryDirectory_; }
+    const std::filesystem::path& installedModelPath() const { return paths_.installedModelPath; }
+    const std::filesystem::path& verificationReceiptPath() const { return paths_.verificationReceiptPath; }
+    const std::filesystem::path& stagingPath() const { return paths_.stagingPath; }
+    const std::filesystem::path& resumeDataPath() const { return paths_.resumeDataPath; }
+    const std::filesystem::path& temporaryDirectory() const { return paths_.temporaryDirectory; }
     const FileManager& fileManager() const { return *fileManager_; }
 
     // Starts a transfer, from the stored resume data when asked and usable. Ignored while a transfer
@@ -86,9 +79,8 @@ public:
     // Checks the staged file off the main thread, installs it, checks it again and records the receipt.
     // The caller has published `verifying` and cleared the transfer.
     void verifyAndInstallStagedFile(bool usedResumeData);
-    // Deletes the stored resume data and the one partial file it names in the transfer folder. Resume
-    // data naming several files cannot say which one is ours: then no file is deleted on its strength,
-    // only the resume data itself.
+    // Deletes the stored resume data and the one partial file it names in the transfer folder (see
+    // ModelDownloadArtifacts).
     void removeResumeArtifacts();
 
     // Both addresses present and secure (HTTPS, a host, no user or password).
@@ -97,7 +89,6 @@ public:
 
 private:
     enum class OperationIntent { download, pause, cancel };
-    using Continuation = std::function<void(ModelDownloadManager&, std::exception_ptr)>;
 
     ModelDownloadState initialState();
     ModelDownloadState currentDiskState() const;
@@ -113,15 +104,7 @@ private:
 
     std::shared_ptr<ModelDownloadDelegate> makeDelegate(ModelDownloadOperationID operationID);
     DownloadConfiguration transferConfiguration() const;
-    int64_t resumablePartialByteCount(const std::optional<std::string>& resumeData) const;
     void verifyFreeSpace(int64_t resumedBytes) const;
-    void removeDownloadArtifacts();
-    void removeTemporaryFilesNoResumeDataNames();
-    void removeIgnoringErrors(const std::filesystem::path& path) const;
-
-    void startHashing(const std::filesystem::path& file, Continuation then);
-    void stagedFileChecked(ModelDownloadOperationID verificationID, bool usedResumeData, std::exception_ptr error);
-    void installedFileChecked(ModelDownloadOperationID verificationID, bool usedResumeData, std::exception_ptr error);
     void verificationFailed(std::exception_ptr error, bool usedResumeData);
 
     ModelDownloadState state_;
@@ -132,22 +115,17 @@ private:
     MainQueue& mainQueue_;
     const std::shared_ptr<BackgroundExecutor> executor_;
     const std::shared_ptr<DownloadTransport> transport_;
-    std::filesystem::path installedModelURL_;
-    std::filesystem::path verificationReceiptURL_;
-    std::filesystem::path stagingURL_;
-    std::filesystem::path resumeDataURL_;
-    std::filesystem::path temporaryDirectory_;
+    const ModelPackPaths paths_;
+    const ModelDownloadArtifacts artifacts_;
+    ModelPackInstaller installer_;
 
     std::optional<ModelDownloadOperationID> activeOperationID_;
     std::shared_ptr<DownloadTransfer> activeTask_;
     std::shared_ptr<ModelDownloadDelegate> activeDelegate_;
     bool activeUsedResumeData_ = false;
-    std::optional<ModelDownloadOperationID> verificationID_;
-    std::optional<std::stop_source> verificationStop_;
     OperationIntent operationIntent_ = OperationIntent::download;
     ModelDownloadOperationID lastID_ = 0;
 
-    StateObserver progressHandler_;
     std::vector<std::pair<ObserverID, StateObserver>> observers_;
     ObserverID lastObserverID_ = 0;
 

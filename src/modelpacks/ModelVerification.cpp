@@ -17,6 +17,7 @@
 #include "modelpacks/ModelDownloadError.h"
 #include "modelpacks/ModelVerificationReceipt.h"
 #include "platform/DownloadResumeData.h"
+#include "platform/PropertyList.h"
 
 namespace nudgerly::ModelVerification {
 namespace {
@@ -163,6 +164,14 @@ void collectTemporaryDownloadFileNames(plist_t value, std::set<std::string>& nam
                 break;
         }
     }
+}
+
+std::set<std::string> temporaryDownloadFileNames(std::string_view resumeData) {
+    std::set<std::string> names;
+    if (const auto root = PropertyList::parse(resumeData, {.maxBytes = DownloadResumeData::maximumSize})) {
+        collectTemporaryDownloadFileNames(root.get(), names);
+    }
+    return names;
 }
 
 }  // namespace nudgerly::ModelVerification

@@ -50,5 +50,7 @@ std::string message(const std::exception& error);
 // Names with a folder in front, or of any other form, are left alone, so that no other file is ever
 // deleted on their strength.
 void collectTemporaryDownloadFileNames(plist_t value, std::set<std::string>& names);
+// The same names in stored resume data; none when it does not parse as a property list.
+std::set<std::string> temporaryDownloadFileNames(std::string_view resumeData);
 
 }  // namespace nudgerly::ModelVerification

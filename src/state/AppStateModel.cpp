@@ -35,7 +35,7 @@ void AppState::retryModelDownload() {
         return;
     }
     const ModelDownloadManager& manager = *modelDownloadManager_;
-    modelDownloadManager_->beginDownload(manager.fileManager().fileExists(manager.resumeDataURL()));
+    modelDownloadManager_->beginDownload(manager.fileManager().fileExists(manager.resumeDataPath()));
 }
 
 void AppState::pauseModelDownload() {

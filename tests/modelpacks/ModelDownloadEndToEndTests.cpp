@@ -50,7 +50,7 @@ TEST_F(DownloadEndToEndTest, PausesMidwayAndResumesToAVerifiedInstall) {
             }
             return found;
         };
-        ASSERT_TRUE(fs::exists(m.resumeDataURL()));
+        ASSERT_TRUE(fs::exists(m.resumeDataPath()));
         ASSERT_EQ(names().size(), 1u);
         EXPECT_EQ(fs::file_size(names().front()), static_cast<uintmax_t>(mebibyte));
 
@@ -59,9 +59,9 @@ TEST_F(DownloadEndToEndTest, PausesMidwayAndResumesToAVerifiedInstall) {
         const auto before = server.requests().size();
         m.beginDownload(true);
         ASSERT_TRUE(settle(Kind::installed)) << m.state().message;
-        EXPECT_TRUE(readFile(m.installedModelURL()) == server.contents());
-        EXPECT_TRUE(fs::exists(m.verificationReceiptURL()));
-        EXPECT_FALSE(fs::exists(m.resumeDataURL()));
+        EXPECT_TRUE(readFile(m.installedModelPath()) == server.contents());
+        EXPECT_TRUE(fs::exists(m.verificationReceiptPath()));
+        EXPECT_FALSE(fs::exists(m.resumeDataPath()));
         EXPECT_TRUE(fs::is_empty(m.temporaryDirectory()));
 
         const auto requests = server.requests();
@@ -87,7 +87,7 @@ TEST_F(DownloadEndToEndTest, RefusedRedirectsAndMissingFilesEndInFailed) {
     start().beginDownload(false);
     ASSERT_TRUE(settle(Kind::failed));
     EXPECT_EQ(manager->state().message, "The model server returned HTTP 404.");
-    EXPECT_FALSE(fs::exists(manager->stagingURL()));
+    EXPECT_FALSE(fs::exists(manager->stagingPath()));
 
     // A manager that goes away mid-transfer stops it.
     server.setBehaviour({.stallAt = mebibyte});

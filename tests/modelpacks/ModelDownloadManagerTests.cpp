@@ -22,7 +22,7 @@ const std::string twoNames = R"(<?xml version="1.0" encoding="UTF-8"?><plist ver
                              R"(<string>CFNetworkDownload_a1.tmp</string><string>CFNetworkDownload_b2.tmp</string></array></plist>)";
 
 bool verifiedInstall(const ModelDownloadManager& manager) {
-    return ModelVerification::hasVerifiedInstall(manager.installedModelURL(), manager.verificationReceiptURL(),
+    return ModelVerification::hasVerifiedInstall(manager.installedModelPath(), manager.verificationReceiptPath(),
                                                  manager.pack(), manager.fileManager());
 }
 
@@ -30,19 +30,19 @@ TEST_F(DownloadManagerTest, InitialStateFollowsTheDisk) {
     const auto pack = packFor(contents);
     EXPECT_EQ(make(pack).state(), State::missing());
 
-    writeTestFile(manager->stagingURL(), "left by a crash");
-    writeTestFile(manager->resumeDataURL(), resumeData("CFNetworkDownload_a1.tmp"));
+    writeTestFile(manager->stagingPath(), "left by a crash");
+    writeTestFile(manager->resumeDataPath(), resumeData("CFNetworkDownload_a1.tmp"));
     EXPECT_EQ(make(pack).state(), State::paused());
-    EXPECT_FALSE(fs::exists(manager->stagingURL()));
+    EXPECT_FALSE(fs::exists(manager->stagingPath()));
 
-    fs::remove(manager->resumeDataURL());
-    writeTestFile(manager->installedModelURL(), contents);
+    fs::remove(manager->resumeDataPath());
+    writeTestFile(manager->installedModelPath(), contents);
     EXPECT_EQ(make(pack).state(), State::failed(incomplete));
-    ModelVerification::recordVerifiedFile(manager->installedModelURL(), manager->verificationReceiptURL(), pack, *files);
+    ModelVerification::recordVerifiedFile(manager->installedModelPath(), manager->verificationReceiptPath(), pack, *files);
     EXPECT_EQ(make(pack).state(), State::installed());
 
-    writeTestFile(manager->stagingURL(), "stuck");
-    files->failRemoving = manager->stagingURL();
+    writeTestFile(manager->stagingPath(), "stuck");
+    files->failRemoving = manager->stagingPath();
     EXPECT_EQ(make(pack).state(), State::failed("The incomplete model download could not be cleaned up: "
                                                 "Couldn't remove \u201Ctest-pack.partial\u201D: Permission was denied."));
 
@@ -50,7 +50,7 @@ TEST_F(DownloadManagerTest, InitialStateFollowsTheDisk) {
     invalid.sha256 = "not a digest";
     invalid.identifier = "../escape";
     EXPECT_EQ(make(invalid).state(), State::failed("The model manifest is invalid."));
-    EXPECT_EQ(manager->installedModelURL(), dir / "ModelPacks/invalid-model-pack/model.gguf");
+    EXPECT_EQ(manager->installedModelPath(), dir / "ModelPacks/invalid-model-pack/model.gguf");
 }
 
 TEST_F(DownloadManagerTest, DownloadsVerifiesAndInstallsIgnoringBeginsMeanwhile) {
@@ -70,7 +70,7 @@ TEST_F(DownloadManagerTest, DownloadsVerifiesAndInstallsIgnoringBeginsMeanwhile)
     m.beginDownload(true);
     transfer.progress(5, -1);  // total unknown: the pack's size
     queue.drain();
-    writeTestFile(m.stagingURL(), "stale");
+    writeTestFile(m.stagingPath(), "stale");
     transfer.finish(contents);
     queue.drain();
     EXPECT_EQ(m.state(), State::verifying());
@@ -79,8 +79,8 @@ TEST_F(DownloadManagerTest, DownloadsVerifiesAndInstallsIgnoringBeginsMeanwhile)
     m.beginDownload(false);
     EXPECT_EQ(transport->made.size(), 1u);
     EXPECT_TRUE(verifiedInstall(m));
-    EXPECT_EQ(readFile(m.installedModelURL()), contents);
-    EXPECT_FALSE(fs::exists(m.stagingURL()));
+    EXPECT_EQ(readFile(m.installedModelPath()), contents);
+    EXPECT_FALSE(fs::exists(m.stagingPath()));
     EXPECT_EQ(published, (std::vector{State::downloading(0, size), State::downloading(5, size), State::verifying(),
                                       State::installed()}));
 }
@@ -96,14 +96,14 @@ TEST_F(DownloadManagerTest, ChecksFreeSpaceCountingTheBytesAResumeKeeps) {
     const fs::path kept = m.temporaryDirectory() / "CFNetworkDownload_big1.tmp";
     writeTestFile(kept, "");
     fs::resize_file(kept, 2'000'000'000);  // sparse
-    writeTestFile(m.resumeDataURL(), resumeData(kept.filename().string(), large.sourceURL));
+    writeTestFile(m.resumeDataPath(), resumeData(kept.filename().string(), large.sourceURL));
     m.beginDownload(true);
     EXPECT_EQ(m.state(), State::downloading(0, large.byteCount));
     EXPECT_TRUE(transport->last().resumeData.has_value());
 
     m.cancel();
     EXPECT_FALSE(fs::exists(kept));
-    writeTestFile(m.resumeDataURL(), twoNames);
+    writeTestFile(m.resumeDataPath(), twoNames);
     m.beginDownload(true);
     EXPECT_EQ(m.state(), tooLittle);
 }
@@ -120,14 +120,14 @@ TEST_F(DownloadManagerTest, PausesIntoStoredResumeDataAndResumesFromIt) {
     first->complete({.errorMessage = "cancelled", .resumeData = data});
     queue.drain();
     EXPECT_EQ(m.state(), State::paused());
-    EXPECT_EQ(readFile(m.resumeDataURL()), data);
+    EXPECT_EQ(readFile(m.resumeDataPath()), data);
 
     m.beginDownload(true);
     auto second = transport->made.back();
     EXPECT_EQ(second->resumeData, data);
     second->finish(contents);
     ASSERT_TRUE(settle(Kind::installed));
-    EXPECT_FALSE(fs::exists(m.resumeDataURL()));
+    EXPECT_FALSE(fs::exists(m.resumeDataPath()));
     EXPECT_FALSE(fs::exists(m.temporaryDirectory() / "CFNetworkDownload_p1.tmp"));
 
     // No resume data: the transfer's end says the pause failed.
@@ -173,13 +173,13 @@ TEST_F(DownloadManagerTest, UnusableResumeDataLeadsToOneFreshStart) {
 
     // Insecure addresses: the resume data and its file go, and the download starts from byte 0.
     writeTestFile(kept, "part");
-    writeTestFile(m.resumeDataURL(), resumeData(kept.filename().string(), "http://models.example/test/model.gguf"));
+    writeTestFile(m.resumeDataPath(), resumeData(kept.filename().string(), "http://models.example/test/model.gguf"));
     m.beginDownload(true);
     ASSERT_EQ(transport->made.size(), 2u);
     EXPECT_TRUE(transport->made[0]->cancelled);
     EXPECT_FALSE(transport->made[0]->started);
     EXPECT_FALSE(transport->made[1]->resumeData.has_value());
-    EXPECT_FALSE(fs::exists(kept) || fs::exists(m.resumeDataURL()));
+    EXPECT_FALSE(fs::exists(kept) || fs::exists(m.resumeDataPath()));
     transport->made[1]->complete({.httpStatusCode = 404});
     queue.drain();
     EXPECT_EQ(m.state(), notFound);
@@ -189,20 +189,20 @@ TEST_F(DownloadManagerTest, UnusableResumeDataLeadsToOneFreshStart) {
 
     // 416 to a resumed transfer: one fresh start, whose own 404 is final. The old transfer is not heard.
     writeTestFile(kept, "part");
-    writeTestFile(m.resumeDataURL(), resumeData(kept.filename().string()));
+    writeTestFile(m.resumeDataPath(), resumeData(kept.filename().string()));
     m.beginDownload(true);
     auto resumed = transport->made.back();
     resumed->complete({.httpStatusCode = 416});
     queue.drain();
     ASSERT_EQ(transport->made.size(), 4u);
-    EXPECT_FALSE(fs::exists(kept) || fs::exists(m.resumeDataURL()));
+    EXPECT_FALSE(fs::exists(kept) || fs::exists(m.resumeDataPath()));
     resumed->progress(3, 10);
     transport->last().complete({.httpStatusCode = 404});
     queue.drain();
     EXPECT_EQ(m.state(), notFound);
 
     // A resumed download that fails its check is fetched once more from scratch; a fresh one just fails.
-    writeTestFile(m.resumeDataURL(), resumeData(kept.filename().string()));
+    writeTestFile(m.resumeDataPath(), resumeData(kept.filename().string()));
     m.beginDownload(true);
     transport->last().finish("short");
     ASSERT_TRUE(queue.runUntil([&] { return transport->made.size() == 6u; }, 10s));
@@ -223,7 +223,7 @@ TEST_F(DownloadManagerTest, TransferFailuresEndInPausedOrFailed) {
     const std::string data = resumeData("CFNetworkDownload_n1.tmp");
     EXPECT_EQ(endWith([&](FakeTransfer& t) { t.complete({.errorMessage = "The network connection was lost.", .resumeData = data}); }),
               State::paused());
-    EXPECT_EQ(readFile(m.resumeDataURL()), data);
+    EXPECT_EQ(readFile(m.resumeDataPath()), data);
     EXPECT_EQ(endWith([](FakeTransfer& t) {
                   EXPECT_FALSE(t.delegate->transferShouldFollowRedirect("http://models.example/elsewhere"));
                   t.complete({.httpStatusCode = 302});
@@ -236,7 +236,7 @@ TEST_F(DownloadManagerTest, TransferFailuresEndInPausedOrFailed) {
     files->failMoving = true;
     EXPECT_EQ(endWith([&](FakeTransfer& t) { t.finish(contents); }),
               State::failed("Couldn't move \u201CCFNetworkDownload_fake.tmp\u201D: There isn't enough free space on the disk."));
-    EXPECT_FALSE(fs::exists(m.resumeDataURL()));
+    EXPECT_FALSE(fs::exists(m.resumeDataPath()));
 
     // A transfer that could not even start is not taken for a running one: the retry goes ahead.
     files->failMoving = false;
@@ -258,7 +258,7 @@ TEST_F(DownloadManagerTest, CancelAndRemoveFollowTheDisk) {
     m.cancel();
     EXPECT_EQ(m.state(), State::installed());
 
-    writeTestFile(m.installedModelURL(), "touched");
+    writeTestFile(m.installedModelPath(), "touched");
     m.cancel();
     EXPECT_EQ(m.state(), State::failed(incomplete));
 
@@ -266,19 +266,19 @@ TEST_F(DownloadManagerTest, CancelAndRemoveFollowTheDisk) {
     m.remove();
     m.beginDownload(false);
     auto running = transport->made.back();
-    writeTestFile(m.resumeDataURL(), resumeData("CFNetworkDownload_c1.tmp"));
+    writeTestFile(m.resumeDataPath(), resumeData("CFNetworkDownload_c1.tmp"));
     writeTestFile(m.temporaryDirectory() / "CFNetworkDownload_c1.tmp", "part");
-    writeTestFile(m.stagingURL(), "staged");
+    writeTestFile(m.stagingPath(), "staged");
     m.cancel();
     EXPECT_TRUE(running->cancelled);
     running->finish(contents);
     queue.drain();
     EXPECT_EQ(m.state(), State::missing());
     EXPECT_TRUE(fs::is_empty(m.temporaryDirectory()));
-    EXPECT_FALSE(fs::exists(m.resumeDataURL()) || fs::exists(m.stagingURL()));
+    EXPECT_FALSE(fs::exists(m.resumeDataPath()) || fs::exists(m.stagingPath()));
 
-    writeTestFile(m.installedModelURL(), contents);
-    files->failRemoving = m.installedModelURL().parent_path();
+    writeTestFile(m.installedModelPath(), contents);
+    files->failRemoving = m.installedModelPath().parent_path();
     EXPECT_THROW(m.remove(), FileSystemError);
     EXPECT_EQ(m.state(), State::failed("Couldn't remove \u201Ctest-pack\u201D: Permission was denied."));
 }
@@ -286,26 +286,26 @@ TEST_F(DownloadManagerTest, CancelAndRemoveFollowTheDisk) {
 TEST_F(DownloadManagerTest, UnreadableResumeDataIsRemovedAndPinsNothing) {
     auto& m = make(packFor(contents));
     const auto unreadable = [&] {
-        writeTestFile(m.resumeDataURL(), resumeData("CFNetworkDownload_u1.tmp"));
+        writeTestFile(m.resumeDataPath(), resumeData("CFNetworkDownload_u1.tmp"));
         writeTestFile(m.temporaryDirectory() / "CFNetworkDownload_u1.tmp", "part");
-        files->failReading = m.resumeDataURL();
+        files->failReading = m.resumeDataPath();
     };
     unreadable();
     m.beginDownload(false);
     EXPECT_EQ(m.state().kind, Kind::downloading);
-    EXPECT_FALSE(fs::exists(m.resumeDataURL()));
+    EXPECT_FALSE(fs::exists(m.resumeDataPath()));
     // Unreadable, it named no file: the partial body went as one nothing names.
     EXPECT_TRUE(fs::is_empty(m.temporaryDirectory()));
 
     unreadable();
     m.cancel();
     EXPECT_EQ(m.state(), State::missing());
-    EXPECT_FALSE(fs::exists(m.resumeDataURL()));
+    EXPECT_FALSE(fs::exists(m.resumeDataPath()));
 
     unreadable();
     EXPECT_NO_THROW(m.remove());
     EXPECT_EQ(m.state(), State::missing());
-    EXPECT_FALSE(fs::exists(m.resumeDataURL()));
+    EXPECT_FALSE(fs::exists(m.resumeDataPath()));
 }
 
 TEST_F(DownloadManagerTest, LeftoverPartialFilesNeverPinTheManagerOrTheDisk) {
@@ -315,19 +315,19 @@ TEST_F(DownloadManagerTest, LeftoverPartialFilesNeverPinTheManagerOrTheDisk) {
         writeTestFile(partial(name), "part");
     }
     // Several names: no file goes on their strength, but the resume data does.
-    writeTestFile(m.resumeDataURL(), twoNames);
+    writeTestFile(m.resumeDataPath(), twoNames);
     EXPECT_NO_THROW(m.removeResumeArtifacts());
-    EXPECT_FALSE(fs::exists(m.resumeDataURL()));
+    EXPECT_FALSE(fs::exists(m.resumeDataPath()));
     EXPECT_TRUE(fs::exists(partial("CFNetworkDownload_a1.tmp")) && fs::exists(partial("CFNetworkDownload_b2.tmp")));
     // Names with a folder in front or of another form are not ours either.
     for (const char* name : {"transfers/CFNetworkDownload_ab12.tmp", "CFNetworkDownload_ab12.tmp.bak"}) {
-        writeTestFile(m.resumeDataURL(), resumeData(name));
+        writeTestFile(m.resumeDataPath(), resumeData(name));
         m.removeResumeArtifacts();
         EXPECT_TRUE(fs::exists(partial("CFNetworkDownload_ab12.tmp")));
     }
 
     // A begin keeps only the file the stored resume data names, and a cancel keeps none.
-    writeTestFile(m.resumeDataURL(), resumeData("CFNetworkDownload_b2.tmp"));
+    writeTestFile(m.resumeDataPath(), resumeData("CFNetworkDownload_b2.tmp"));
     m.beginDownload(true);
     EXPECT_EQ(m.state().kind, Kind::downloading);
     std::vector<std::string> left;

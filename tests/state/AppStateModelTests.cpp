@@ -128,7 +128,7 @@ TEST_F(AppStateModelTest, PauseResumeAndRetryPickUpTheStoredResumeDataOnly) {
     EXPECT_TRUE(transfer().resumeData);
 
     app.cancelModelDownload();
-    EXPECT_FALSE(std::filesystem::exists(app.modelDownloadManager().resumeDataURL()));
+    EXPECT_FALSE(std::filesystem::exists(app.modelDownloadManager().resumeDataPath()));
     app.retryModelDownload();  // nothing to resume from: a fresh start
     EXPECT_FALSE(transfer().resumeData);
     EXPECT_EQ(transport->made.size(), 4u);
@@ -179,7 +179,7 @@ TEST_F(AppStateModelTest, BasicModeCancelsARunningDownloadButNeverAnInstalledMod
     AppState& installed = start(Status::notDetermined);
     installed.continueInBasicMode();
     EXPECT_EQ(state().modelDownloadState, ModelDownloadState::installed());
-    EXPECT_TRUE(std::filesystem::exists(installed.modelDownloadManager().installedModelURL()));
+    EXPECT_TRUE(std::filesystem::exists(installed.modelDownloadManager().installedModelPath()));
     EXPECT_EQ(state().activity, "Basic mode selected · Allow Contacts next");
     EXPECT_EQ(harness.settings->string(Keys::modelChoiceVersion), Keys::currentModelChoiceVersion);
 }
@@ -196,14 +196,14 @@ TEST_F(AppStateModelTest, RemovalStopsTheServerDeletesTheModelAndReportsEitherOu
     EXPECT_EQ(harness.localModel->shutdownCount(), 1);
     EXPECT_FALSE(state().isRemovingModel);
     EXPECT_EQ(state().modelDownloadState, ModelDownloadState::missing());
-    EXPECT_FALSE(std::filesystem::exists(app.modelDownloadManager().installedModelURL()));
+    EXPECT_FALSE(std::filesystem::exists(app.modelDownloadManager().installedModelPath()));
     EXPECT_EQ(state().activity, pack(0).displayName + " removed · Basic local review is available");
     EXPECT_FALSE(state().needsModelChoice);  // a removal leaves the choice made
 
     // A file that cannot be removed: the removal's own texts, not the mirror's download failure.
     harness.install(pack(0));
     AppState& failing = start(Status::denied);
-    files->failRemoving = failing.modelDownloadManager().installedModelURL().parent_path();
+    files->failRemoving = failing.modelDownloadManager().installedModelPath().parent_path();
     failing.removeLocalModel();
     harness.settle();
     ASSERT_TRUE(state().errorMessage);
