@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <condition_variable>
-#include <limits>
 #include <mutex>
 #include <stop_token>
 #include <vector>
@@ -20,6 +18,7 @@
 #include "core/SecureRandom.h"
 #include "core/UniqueFd.h"
 #include "platform/CurlHeaderList.h"
+#include "platform/DownloadResponseHeaders.h"
 #include "platform/DownloadResumeData.h"
 #include "platform/HttpClient.h"
 
@@ -27,6 +26,7 @@ namespace nudgerly {
 namespace {
 
 namespace fs = std::filesystem;
+namespace Headers = DownloadResponseHeaders;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
@@ -38,7 +38,6 @@ constexpr const char* tooManyRedirects = "The download was redirected too many t
 
 struct CurlDeleter {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-    void operator()(CURLU* handle) const { curl_url_cleanup(handle); }
 };
 
 std::string randomTemporaryFileName() {
@@ -48,63 +47,6 @@ std::string randomTemporaryFileName() {
         name += letters[byte % letters.size()];
     }
     return name + ".tmp";
-}
-
-std::optional<int64_t> parseCount(std::string_view text) {
-    int64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < 0) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-struct ContentRange {
-    int64_t start = 0;
-    std::optional<int64_t> total;  // absent for "*"
-};
-
-// "bytes 100-199/200" or "bytes 100-199/*".
-std::optional<ContentRange> parseContentRange(std::string_view text) {
-    if (!text.starts_with("bytes ")) {
-        return std::nullopt;
-    }
-    text.remove_prefix(6);
-    const auto dash = text.find('-');
-    const auto slash = text.find('/');
-    if (dash == std::string_view::npos || slash == std::string_view::npos || dash > slash) {
-        return std::nullopt;
-    }
-    const auto start = parseCount(text.substr(0, dash));
-    if (!start) {
-        return std::nullopt;
-    }
-    const std::string_view total = text.substr(slash + 1);
-    return ContentRange{*start, total == "*" ? std::nullopt : parseCount(total)};
-}
-
-// The absolute address of a Location header, resolved against the address that answered; absent when
-// it cannot be read as one.
-std::optional<std::string> resolveLocation(const std::string& base, const std::string& location) {
-    std::unique_ptr<CURLU, CurlDeleter> handle(curl_url());
-    char* resolved = nullptr;
-    if (!handle || curl_url_set(handle.get(), CURLUPART_URL, base.c_str(), 0) != CURLUE_OK ||
-        curl_url_set(handle.get(), CURLUPART_URL, location.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK ||
-        curl_url_get(handle.get(), CURLUPART_URL, &resolved, 0) != CURLUE_OK) {
-        return std::nullopt;
-    }
-    std::string result(resolved);
-    curl_free(resolved);
-    return result;
-}
-
-// The validator that lets a later request ask for "the rest of this same file": a strong entity tag,
-// else the modification date. Empty when the answer carries neither.
-std::string validatorOf(const HttpResponse& response) {
-    if (const auto tag = response.header("ETag"); tag && !tag->empty() && !tag->starts_with("W/")) {
-        return *tag;
-    }
-    return response.header("Last-Modified").value_or("");
 }
 
 class CurlTransfer;
@@ -347,7 +289,7 @@ DownloadOutcome TransferRun::run() {
         if (++redirects > maximumRedirects) {
             return failed(tooManyRedirects, true);
         }
-        const std::string next = resolveLocation(url, *location).value_or(*location);
+        const std::string next = Headers::resolveLocation(url, *location).value_or(*location);
         if (!transfer_.delegate->transferShouldFollowRedirect(next)) {
             return endedWithStatus();
         }
@@ -425,9 +367,9 @@ bool TransferRun::headersEnded() {
         interruption_ = Interruption::bodyNotWanted;
         return false;
     }
-    const auto length = parseCount(response_.header("Content-Length").value_or(""));
+    const auto length = Headers::byteCount(response_.header("Content-Length").value_or(""));
     if (status == 206) {
-        const auto range = parseContentRange(response_.header("Content-Range").value_or(""));
+        const auto range = Headers::contentRange(response_.header("Content-Range").value_or(""));
         if (!range || range->start != (fd_.valid() ? bytesHeld_ : 0)) {
             interruption_ = Interruption::wrongRange;
             return false;
@@ -435,9 +377,7 @@ bool TransferRun::headersEnded() {
         if (!startBody(!fd_.valid())) {
             return false;
         }
-        // The server's numbers are not trusted to add up: a sum past the largest count is unknown.
-        const bool sumFits = length && *length <= std::numeric_limits<int64_t>::max() - range->start;
-        bytesExpected_ = range->total ? *range->total : sumFits ? range->start + *length : -1;
+        bytesExpected_ = Headers::expectedBytes(*range, length);
     } else {
         // The whole file from its first byte: whatever an earlier attempt kept is replaced.
         if (!startBody(true)) {
@@ -454,7 +394,7 @@ bool TransferRun::startBody(bool fromStart) {
     if (!fromStart) {
         return true;
     }
-    validator_ = validatorOf(response_);
+    validator_ = Headers::validator(response_);
     bytesHeld_ = 0;
     if (!fd_.valid()) {
         return createFile();
