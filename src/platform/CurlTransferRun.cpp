@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,6 +12,7 @@
 #include "core/FileSystemError.h"
 #include "core/Files.h"
 #include "core/SecureRandom.h"
+#include "core/Sleep.h"
 #include "platform/CurlHeaderList.h"
 #include "platform/CurlTransfer.h"
 #include "platform/DownloadResponseHeaders.h"
@@ -88,11 +87,9 @@ DownloadOutcome CurlTransferRun::run() {
                 }
                 if (result == CURLE_COULDNT_RESOLVE_HOST && configuration_.waitsForConnectivity &&
                     Clock::now() + connectivityRetryInterval < deadline_) {
-                    std::mutex mutex;
-                    std::condition_variable_any never;
-                    std::unique_lock lock(mutex);
-                    never.wait_for(lock, stop_, connectivityRetryInterval, [] { return false; });
-                    if (stop_.stop_requested()) {
+                    try {
+                        sleepFor(connectivityRetryInterval, stop_);
+                    } catch (const CancelledError&) {
                         return stopped();
                     }
                     continue;
