@@ -131,8 +131,6 @@ bool TaskHandle::isCancelled() const { return state_ && state_->stop.stop_reques
 
 bool TaskHandle::isFinished() const { return state_ && state_->finished; }
 
-std::stop_token TaskHandle::stopToken() const { return state_ ? state_->stop.get_token() : std::stop_token(); }
-
 TaskScope::TaskScope(MainQueue& mainQueue, BackgroundExecutor& executor)
     : core_(std::make_shared<detail::TaskScopeCore>(mainQueue, executor)) {}
 

@@ -54,7 +54,6 @@ public:
     void cancel() const;
     bool isCancelled() const;
     bool isFinished() const;
-    std::stop_token stopToken() const;
 
     explicit operator bool() const { return state_ != nullptr; }
     friend bool operator==(const TaskHandle& a, const TaskHandle& b) { return a.state_ == b.state_; }

@@ -25,7 +25,6 @@ public:
     ModelDownloadDelegate(ModelDownloadOperationID operationID, std::filesystem::path stagingPath,
                           std::shared_ptr<const FileManager> fileManager, EventHandler eventHandler);
 
-    ModelDownloadOperationID operationID() const { return operationID_; }
     // Active, and the finished file sits at the staging path.
     bool hasStagedFile() const;
     void deactivate();

@@ -89,9 +89,6 @@ public:
     // Reads the client configuration again (after the local data were deleted). The tokens stay.
     void reloadClientConfiguration();
 
-    // Importing a client file is not offered; declared to keep its place in the interface.
-    void importClient(std::string_view data);
-
     // An access token good for at least another minute, renewed with the refresh token when needed.
     // Throws GmailError::notConnected without usable tokens or client, the token endpoint's errors as
     // in connect(), and CancelledError.

@@ -22,7 +22,6 @@ public:
 
     // Updates the card in place; the picture is read again only when its file changed.
     void setPreview(const MessageLinkPreview& preview);
-    const MessageLinkPreview& preview() const { return preview_; }
     // The picture shown; null when the card has no image part.
     const QImage& image() const;
 

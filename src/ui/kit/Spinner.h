@@ -17,7 +17,6 @@ public:
     explicit Spinner(Size size = Size::small, QWidget* parent = nullptr);
 
     QSize sizeHint() const override;
-    bool isAnimating() const { return timer_.isActive(); }
 
     // One frame of the spokes, `diameter` wide around `centre`, the leading one at `step` (0 to 11),
     // for places that draw the indicator themselves, such as a button's icon.

@@ -31,8 +31,6 @@ public:
     void setTone(Tone tone);
     void setTextStyle(TextStyle style, std::optional<FontWeight> weight = std::nullopt);
 
-    SymbolView& symbolView() const { return *symbol_; }
-
 private:
     SymbolView* symbol_ = nullptr;
     ElidedLabel* line_ = nullptr;  // one of these two shows the text
