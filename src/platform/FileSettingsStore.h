@@ -32,8 +32,6 @@ public:
     // Names the file set aside, the damaged file left in place, or the file that could not be read.
     std::optional<std::string> loadProblem() const override;
 
-    const std::filesystem::path& file() const { return file_; }
-
     // Deeper values are taken for damage; settings nest two or three levels.
     static constexpr int maximumDepth = 64;
     // A larger file is taken for damage too: the settings of years fit in a few kilobytes.
