@@ -483,7 +483,7 @@ TEST_F(LocalModelClientTests, InstalledPacksAreTrustedByReceiptButHashedBeforeLa
     const fs::path secondFile = install(data, second, contents);
     EXPECT_EQ(model.availability(), ModelAvailability::bundled());
     const auto server = model.ensureStarted({});
-    EXPECT_EQ(server.modelURL, firstFile);
+    EXPECT_EQ(server.modelPath, firstFile);
 
     // Choosing the same pack keeps the server; another pack stops it and is loaded next time.
     model.selectModelPack(first).wait();
@@ -491,7 +491,7 @@ TEST_F(LocalModelClientTests, InstalledPacksAreTrustedByReceiptButHashedBeforeLa
     model.selectModelPack(second).wait();
     EXPECT_FALSE(server.process->isRunning());
     EXPECT_EQ(model.activeModelPack(), second);
-    EXPECT_EQ(model.ensureStarted({}).modelURL, secondFile);
+    EXPECT_EQ(model.ensureStarted({}).modelPath, secondFile);
     model.shutdown();
 
     // A stop while the file is hashed is a stop, not a failed check.
@@ -511,7 +511,7 @@ TEST_F(LocalModelClientTests, InstalledPacksAreTrustedByReceiptButHashedBeforeLa
     const fs::path shipped = scenario.folder() / "share" / "Models" / "Qwen3-4B-Q4_K_M.gguf";
     test::writeTestFile(shipped, contents);
     model.selectModelPack(defaultPack);
-    EXPECT_EQ(model.ensureStarted({}).modelURL, shipped);
+    EXPECT_EQ(model.ensureStarted({}).modelPath, shipped);
 }
 
 TEST(LocalModelClientDefaultsTests, WaitsAndLimitsAreTheDesignedOnes) {
