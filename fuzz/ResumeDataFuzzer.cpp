@@ -3,23 +3,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <set>
 #include <string>
 #include <string_view>
 
 #include "modelpacks/ModelVerification.h"
 #include "platform/DownloadResumeData.h"
-#include "platform/PropertyList.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace nudgerly;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
 
-    std::set<std::string> names;
-    if (const auto root = PropertyList::parse(bytes, {.maxBytes = DownloadResumeData::maximumSize})) {
-        ModelVerification::collectTemporaryDownloadFileNames(root.get(), names);
-    }
-    for (const std::string& name : names) {
+    for (const std::string& name : ModelVerification::temporaryDownloadFileNames(bytes)) {
         if (!isTemporaryDownloadFileName(name)) {
             std::abort();
         }
