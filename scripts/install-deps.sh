@@ -13,7 +13,7 @@ packages=(
   sqlite3  # the Messages scan benchmark compares against the command-line shell
   clang libclang-rt-14-dev  # the fuzz preset: libFuzzer and the sanitizer runtimes
   libsecret-1-dev  # secrets in the desktop keyring (Secret Service)
-  gnome-keyring dbus-daemon  # the keyring tests: a private Secret Service on a private bus (dbus-run-session)
+  gnome-keyring dbus-daemon libglib2.0-bin util-linux  # the keyring tests: a private Secret Service on a private bus (dbus-run-session, gdbus wait, setpriv)
   qt6-base-dev qt6-svg-dev adwaita-icon-theme fonts-dejavu-core  # the window
   xvfb xdotool  # the start-up and screen tests: the real program on a virtual display, clicked through it
   git  # the model runtime's source: its tree id, and the npm package's git bundle

@@ -1,6 +1,9 @@
 // The secret store against a real Secret Service (gnome-keyring-daemon) on a private session bus. These
-// tests run only inside with-private-keyring.sh, which CTest puts in front of each of them; each case
-// runs in its own process, since the bus library keeps one session bus per process.
+// tests run only inside with-private-keyring.sh, which CTest puts in front of them. The cases of
+// KeyringTests leave the session as they found it and share one run (and so one bus and keyring), each
+// under a service name of its own; those of KeyringSessionTests change the session or lock its keyring,
+// and each runs in a process and session of its own, since the bus library keeps one session bus per
+// process.
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -22,7 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string service = "com.nudgerly.local.keyring-tests";
 const std::string account = "gmail-oauth-tokens";
 
 // What the keyring holds for an account, read with libsecret directly rather than through our code.
@@ -105,14 +107,6 @@ protected:
         privateRoot = root;
     }
 
-    // Cases that change the session bus or lock the keyring must be the only one their process runs (as
-    // under CTest): the bus library keeps the first bus it connected to, and later cases would find the
-    // change.
-    static bool runsAlone() {
-        const bool alone = ::testing::UnitTest::GetInstance()->test_to_run_count() == 1;
-        EXPECT_TRUE(alone) << "This case changes the session or its keyring: run it alone (CTest runs each case in its own process).";
-        return alone;
-    }
     // Points this process at another bus, by its address or by the socket "bus" in the runtime folder.
     static void useOwnBus(const test::PrivateBus& own) { ::setenv("DBUS_SESSION_BUS_ADDRESS", own.address().c_str(), 1); }
     static void useOwnBusThroughRuntimeFolder(const fs::path& runtimeFolder) {
@@ -124,12 +118,28 @@ protected:
 
     fs::path privateRoot;
     test::TempDir dir;
+    // Cases sharing a keyring never see each other's items.
+    const std::string service =
+        std::string("com.nudgerly.local.keyring-tests.") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
     SecretFileStore files{dir / "secrets", service};
     std::shared_ptr<const Keyring> keyring = std::make_shared<SecretServiceStore>(service);
     // The same store while the keyring is away (no session bus as far as it can tell).
     std::shared_ptr<const Keyring> absentKeyring = std::make_shared<SecretServiceStore>(service, [] { return false; });
     SecretStore store{files, keyring};
     SecretStore storeWithoutKeyring{files, absentKeyring};
+};
+
+// Cases that change the session bus or lock the keyring must be the only one their process runs (as
+// under CTest): the bus library keeps the first bus it connected to, and later cases would find the
+// change.
+class KeyringSessionTests : public KeyringTests {
+protected:
+    void SetUp() override {
+        KeyringTests::SetUp();
+        ASSERT_EQ(::testing::UnitTest::GetInstance()->test_to_run_count(), 1)
+            << "This case changes the session or its keyring: run it alone (CTest runs each such case in its own "
+               "process).";
+    }
 };
 
 TEST_F(KeyringTests, ItemsHoldAnyBytesOnePerAccountAndGoWhenRemoved) {
@@ -200,8 +210,7 @@ TEST_F(KeyringTests, ARemoveMadeWithoutTheKeyringLeavesNoItemOnceItReturns) {
     EXPECT_FALSE(fs::exists(files.folder() / SecretStore::removalMarkerName(account)));
 }
 
-TEST_F(KeyringTests, ALockedKeyringWhoseUnlockIsRefusedLosesNothing) {
-    ASSERT_TRUE(runsAlone());  // it leaves the keyring locked
+TEST_F(KeyringSessionTests, ALockedKeyringWhoseUnlockIsRefusedLosesNothing) {
     store.save("in the keyring", account);
     lockDefaultCollection();
     // No one answers the unlock prompt here, so the secret goes to a file.
@@ -215,8 +224,7 @@ TEST_F(KeyringTests, ALockedKeyringWhoseUnlockIsRefusedLosesNothing) {
     EXPECT_EQ(storedItems(service, account).size(), 1u);
 }
 
-TEST_F(KeyringTests, NoSessionBusMeansPrivateFiles) {
-    ASSERT_TRUE(runsAlone());
+TEST_F(KeyringSessionTests, NoSessionBusMeansPrivateFiles) {
     ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
     ::setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);  // and no bus socket there
     const SecretStore defaultStore(files, std::make_shared<SecretServiceStore>(service));
@@ -229,8 +237,7 @@ TEST_F(KeyringTests, NoSessionBusMeansPrivateFiles) {
     EXPECT_EQ(defaultStore.load(account), std::nullopt);
 }
 
-TEST_F(KeyringTests, ABusWithoutASecretServiceMeansPrivateFiles) {
-    ASSERT_TRUE(runsAlone());
+TEST_F(KeyringSessionTests, ABusWithoutASecretServiceMeansPrivateFiles) {
     const test::PrivateBus bus(dir / "bus", std::nullopt);
     useOwnBus(bus);
     EXPECT_THROW(keyring->load(account, {}), KeyringError);  // nothing answers
@@ -240,8 +247,7 @@ TEST_F(KeyringTests, ABusWithoutASecretServiceMeansPrivateFiles) {
     EXPECT_EQ(test::fileMode(fileOf(account)), 0600u);
 }
 
-TEST_F(KeyringTests, ADaemonThatRefusesFallsBackOnSaveAndLosesNothing) {
-    ASSERT_TRUE(runsAlone());
+TEST_F(KeyringSessionTests, ADaemonThatRefusesFallsBackOnSaveAndLosesNothing) {
     // A keyring daemon of its own, with no keyring unlocked and no prompter to ask for one.
     const fs::path daemonHome = dir / "daemon";
     for (const char* folder : {"home", "data", "config", "runtime"}) {

@@ -1,12 +1,12 @@
 #include "keyring/PrivateBus.h"
 
 #include <algorithm>
-#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <stdexcept>
 #include <string_view>
-#include <thread>
 
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include "support/TempDir.h"
@@ -51,26 +51,37 @@ PrivateBus::PrivateBus(const fs::path& folder, std::optional<std::string> secret
                   "    <allow own=\"*\"/>\n"
                   "  </policy>\n"
                   "</busconfig>\n");
-    address_ = "unix:path=" + socket.string();
-    daemon_ = ChildProcess::launch(executableOnPath("dbus-daemon"), {"--nofork", "--config-file=" + (folder / "bus.conf").string()},
-                                   {.dieWithParent = true});
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!fs::exists(socket)) {
-        if (!daemon_->isRunning() || std::chrono::steady_clock::now() > deadline) {
-            daemon_->kill();
-            daemon_->waitForExit(std::chrono::seconds(5));
-            throw std::runtime_error("the private dbus-daemon did not start");
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    GSubprocessLauncher* launcher =
+        g_subprocess_launcher_new(static_cast<GSubprocessFlags>(G_SUBPROCESS_FLAGS_STDOUT_PIPE | G_SUBPROCESS_FLAGS_STDERR_SILENCE));
+    g_subprocess_launcher_set_child_setup(launcher, [](gpointer) { ::prctl(PR_SET_PDEATHSIG, SIGKILL); }, nullptr, nullptr);
+    const std::string daemon = executableOnPath("dbus-daemon").string();
+    const std::string config = "--config-file=" + (folder / "bus.conf").string();
+    GError* error = nullptr;
+    daemon_.reset(g_subprocess_launcher_spawn(launcher, &error, daemon.c_str(), "--nofork", "--print-address",
+                                              config.c_str(), nullptr));
+    g_object_unref(launcher);
+    if (!daemon_) {
+        const std::string reason = error->message;
+        g_error_free(error);
+        throw std::runtime_error("the private dbus-daemon did not start: " + reason);
     }
+    // The daemon prints its address once it listens; the pipe ends without one when it fails.
+    GDataInputStream* output = g_data_input_stream_new(g_subprocess_get_stdout_pipe(daemon_.get()));
+    g_filter_input_stream_set_close_base_stream(G_FILTER_INPUT_STREAM(output), FALSE);
+    gchar* line = g_data_input_stream_read_line(output, nullptr, nullptr, nullptr);
+    g_object_unref(output);
+    if (line == nullptr) {
+        g_subprocess_force_exit(daemon_.get());
+        g_subprocess_wait(daemon_.get(), nullptr, nullptr);
+        throw std::runtime_error("the private dbus-daemon did not start");
+    }
+    address_ = line;
+    g_free(line);
 }
 
 PrivateBus::~PrivateBus() {
-    daemon_->terminate();
-    if (!daemon_->waitForExit(std::chrono::seconds(5))) {
-        daemon_->kill();
-        daemon_->waitForExit(std::chrono::seconds(5));
-    }
+    g_subprocess_send_signal(daemon_.get(), SIGTERM);
+    g_subprocess_wait(daemon_.get(), nullptr, nullptr);
 }
 
 }  // namespace nudgerly::test

@@ -5,16 +5,17 @@
 #include <optional>
 #include <string>
 
-#include "platform/ChildProcess.h"
+#include <gio/gio.h>
 
 namespace nudgerly::test {
 
-// A session-type D-Bus daemon of the test's own, listening on a socket in `folder`. Its configuration
-// names no service folders but the one given, so only the services a test lists can be started on it.
-// Stopped (and waited for) on destruction.
 // The first `name` among the folders of PATH that this process may run; throws when there is none.
 std::filesystem::path executableOnPath(const std::string& name);
 
+// A session-type D-Bus daemon of the test's own, listening on the socket "bus" in `folder`. Its
+// configuration names no service folders but the one given, so only the services a test lists can be
+// started on it. The constructor returns once the daemon listens; it is killed if this process dies,
+// and stopped (and waited for) on destruction.
 class PrivateBus {
 public:
     // `secretServiceCommand`: the command line the bus runs when the Secret Service is first asked for;
@@ -27,8 +28,12 @@ public:
     const std::string& address() const { return address_; }
 
 private:
+    struct Unref {
+        void operator()(GSubprocess* daemon) const { g_object_unref(daemon); }
+    };
+
     std::string address_;
-    std::shared_ptr<ChildProcess> daemon_;
+    std::unique_ptr<GSubprocess, Unref> daemon_;
 };
 
 }  // namespace nudgerly::test
