@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/BackgroundExecutor.h"
 #include "core/FileSystemError.h"
 #include "core/MainQueue.h"
 #include "core/Sha256.h"
@@ -160,17 +161,27 @@ protected:
         queue.drain();
     }
 
+    // With `heldHashing` the downloaded file is hashed only when `settle` runs, so the state between a
+    // download's end and its check is certain rather than a race with the worker.
     ModelDownloadManager& make(const ModelPack& pack, DownloadConfiguration configuration = {},
-                               std::shared_ptr<DownloadTransport> with = nullptr) {
+                               std::shared_ptr<DownloadTransport> with = nullptr, bool heldHashing = false) {
         manager.reset();
         published.clear();
+        hashing = heldHashing ? std::make_shared<ManualBackgroundExecutor>() : nullptr;
         manager = std::make_unique<ModelDownloadManager>(pack, dir.path(), std::move(configuration), files, queue,
-                                                         with ? with : transport);
+                                                         with ? with : transport, hashing);
         manager->observe([this](const ModelDownloadState& state) { published.push_back(state); });
         return *manager;
     }
     bool settle(ModelDownloadState::Kind kind) {
-        return queue.runUntil([&] { return manager->state().kind == kind; }, std::chrono::seconds(10));
+        return queue.runUntil(
+            [&] {
+                if (hashing) {
+                    hashing->runAll();
+                }
+                return manager->state().kind == kind;
+            },
+            std::chrono::seconds(10));
     }
     // Resume data in the transfer layer's form.
     std::string resumeData(const std::string& name, const std::string& url = "https://models.example/test/model.gguf") {
@@ -181,6 +192,7 @@ protected:
     TempDir dir;
     std::shared_ptr<TestFileManager> files = std::make_shared<TestFileManager>();
     std::shared_ptr<FakeTransport> transport = std::make_shared<FakeTransport>();
+    std::shared_ptr<ManualBackgroundExecutor> hashing;
     std::unique_ptr<ModelDownloadManager> manager;
     std::vector<ModelDownloadState> published;
 };

@@ -56,7 +56,7 @@ TEST_F(DownloadManagerTest, InitialStateFollowsTheDisk) {
 TEST_F(DownloadManagerTest, DownloadsVerifiesAndInstallsIgnoringBeginsMeanwhile) {
     const auto pack = packFor(contents);
     const int64_t size = pack.byteCount;
-    auto& m = make(pack, {.caFile = "test-ca.pem"});
+    auto& m = make(pack, {.caFile = "test-ca.pem"}, nullptr, true);
     m.beginDownload(false);
     ASSERT_EQ(transport->made.size(), 1u);
     auto& transfer = transport->last();
@@ -109,7 +109,7 @@ TEST_F(DownloadManagerTest, ChecksFreeSpaceCountingTheBytesAResumeKeeps) {
 }
 
 TEST_F(DownloadManagerTest, PausesIntoStoredResumeDataAndResumesFromIt) {
-    auto& m = make(packFor(contents));
+    auto& m = make(packFor(contents), {}, nullptr, true);
     m.beginDownload(false);
     auto first = transport->made.back();
     m.pause();
