@@ -3,14 +3,17 @@
 #include <fstream>
 #include <set>
 #include <string>
-#include <thread>
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "core/UniqueFd.h"
 #include "platform/ChildProcess.h"
+#include "support/NamedPipe.h"
 #include "support/TempDir.h"
 
 namespace nudgerly {
@@ -61,9 +64,12 @@ TEST(ChildProcessTests, ClosesInheritedDescriptorsAndSilencesOutput) {
 }
 
 TEST(ChildProcessTests, SignalsEscalateUntilTheChildIsGone) {
-    // The child ignores TERM and INT; only KILL ends it.
-    auto child = ChildProcess::launch("/bin/sh", {"-c", "trap '' TERM INT; while :; do sleep 0.05; done"});
-    std::this_thread::sleep_for(100ms);
+    // The child ignores TERM and INT once it says so; only KILL ends it.
+    test::TempDir dir;
+    test::NamedPipe trapsSet(dir / "traps-set");
+    auto child = ChildProcess::launch(
+        "/bin/sh", {"-c", "trap '' TERM INT; echo > " + trapsSet.path().string() + "; while :; do sleep 0.05; done"});
+    ASSERT_TRUE(trapsSet.waitForLine());
     EXPECT_TRUE(child->terminate());
     EXPECT_FALSE(child->waitForExit(200ms));
     EXPECT_TRUE(child->interrupt());
@@ -86,18 +92,14 @@ char processState(pid_t pid) {
     return close == std::string::npos || close + 2 >= stat.size() ? 0 : stat[close + 2];
 }
 
-bool eventuallyGone(pid_t pid, bool zombieCounts) {
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    for (;;) {
-        const char state = processState(pid);
-        if (state == 0 || (zombieCounts && state == 'Z')) {
-            return true;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(10ms);
+// Waits for the process to end (a zombie has ended); true once it has.
+bool endsWithin(pid_t pid, std::chrono::milliseconds limit) {
+    const UniqueFd process(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+    if (!process) {
+        return errno == ESRCH;  // gone already
     }
+    pollfd polled{.fd = process.get(), .events = POLLIN, .revents = 0};
+    return ::poll(&polled, 1, static_cast<int>(limit.count())) == 1;
 }
 
 TEST(ChildProcessTests, AChildOutlivingItsObjectIsReapedLaterWithoutAThread) {
@@ -109,10 +111,10 @@ TEST(ChildProcessTests, AChildOutlivingItsObjectIsReapedLaterWithoutAThread) {
         child.reset();
         EXPECT_EQ(threadCount(), threads);
     }
-    ASSERT_TRUE(eventuallyGone(pid, true));
+    ASSERT_TRUE(endsWithin(pid, 10s));
     // A later launch reaps it: nothing of it is left, not even a zombie.
     EXPECT_TRUE(ChildProcess::launch("/bin/true", {})->waitForExit(5s));
-    EXPECT_TRUE(eventuallyGone(pid, false));
+    EXPECT_EQ(processState(pid), 0);
 }
 
 TEST(ChildProcessTests, AChildMeantToDieWithTheProgramDiesWhenItCrashes) {
@@ -124,7 +126,7 @@ TEST(ChildProcessTests, AChildMeantToDieWithTheProgramDiesWhenItCrashes) {
     pid_t orphan = 0;
     std::ifstream(pidFile) >> orphan;
     ASSERT_GT(orphan, 0);
-    const bool gone = eventuallyGone(orphan, true);
+    const bool gone = endsWithin(orphan, 10s);
     if (!gone) {
         ::kill(orphan, SIGKILL);
     }

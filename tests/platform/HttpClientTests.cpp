@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
+#include <semaphore>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -110,22 +111,28 @@ TEST(HttpClientTests, CapsTheAnswerAndReportsBrokenTransfers) {
 }
 
 TEST(HttpClientTests, TimesOutAndStopsPromptlyOnAStalledServer) {
+    std::counting_semaphore<> stalling{0};
     LoopbackHttpServer server([&](const TestHttpRequest&, ResponseWriter& writer) {
         writer.writeHead(200, {}, 10);
+        stalling.release();
         for (int i = 0; i < 300 && !server.isStopping(); ++i) {
             std::this_thread::sleep_for(10ms);
         }
     });
     EXPECT_EQ(failureKind({.url = server.baseUrl(), .timeout = 300ms}), HttpError::Kind::timedOut);
+    ASSERT_TRUE(stalling.try_acquire_for(10s));
 
+    // Stopped while the answer is under way.
     std::stop_source stop;
-    const auto started = std::chrono::steady_clock::now();
+    std::atomic<std::chrono::steady_clock::time_point> stoppedAt{};
     std::jthread stopper([&] {
-        std::this_thread::sleep_for(100ms);
+        stalling.try_acquire_for(10s);
+        stoppedAt = std::chrono::steady_clock::now();
         stop.request_stop();
     });
     EXPECT_THROW(CurlHttpClient().send({.url = server.baseUrl()}, stop.get_token()), CancelledError);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 1500ms);
+    stopper.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - stoppedAt.load(), 1500ms);
     server.stop();
 }
 

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +12,7 @@
 
 #include "core/CancelledError.h"
 #include "platform/UrlOpener.h"
+#include "support/NamedPipe.h"
 #include "support/TempDir.h"
 
 namespace nudgerly {
@@ -101,15 +103,18 @@ TEST_F(UrlOpenerTests, LinksAndFoldersGoOverAsTheirOneArgumentAndOthersStartNoth
 }
 
 TEST_F(UrlOpenerTests, AStopEndsTheWait) {
-    XdgUrlOpener urlOpener(opener("sleep 5"), 10s);
+    test::NamedPipe running(root / "running");
+    XdgUrlOpener urlOpener(opener("echo > " + running.path().string() + "; sleep 5"), 10s);
     std::stop_source stop;
+    std::atomic<std::chrono::steady_clock::time_point> stoppedAt{};
     std::jthread stopper([&] {
-        std::this_thread::sleep_for(100ms);
+        running.waitForLine();
+        stoppedAt = std::chrono::steady_clock::now();
         stop.request_stop();
     });
-    const auto started = std::chrono::steady_clock::now();
     EXPECT_THROW(urlOpener.open("https://example.com/", stop.get_token()), CancelledError);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+    stopper.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - stoppedAt.load(), 1s);
 }
 
 TEST_F(UrlOpenerTests, FindsTheProgramOnAbsolutePathEntriesOnly) {

@@ -1,6 +1,8 @@
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <semaphore>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -128,20 +130,24 @@ TEST_F(FeedbackClientTest, TransportFailuresMeanTheServiceCouldNotBeReached) {
 }
 
 TEST_F(FeedbackClientTest, AStopRequestEndsTheWaitPromptly) {
-    service.answerWith([this](const TestHttpRequest&, ResponseWriter& w) {
+    std::binary_semaphore stalling{0};
+    service.answerWith([&](const TestHttpRequest&, ResponseWriter& w) {
         w.writeHead(201, {}, 100);
+        stalling.release();
         for (int i = 0; i < 500 && !server.isStopping(); ++i) {
             std::this_thread::sleep_for(10ms);
         }
     });
     std::stop_source stop;
+    std::atomic<std::chrono::steady_clock::time_point> stoppedAt{};
     std::jthread stopper([&] {
-        std::this_thread::sleep_for(100ms);
+        stalling.try_acquire_for(10s);  // the answer is under way
+        stoppedAt = std::chrono::steady_clock::now();
         stop.request_stop();
     });
-    const auto started = std::chrono::steady_clock::now();
     EXPECT_THROW(client.submit(report(), stop.get_token()), CancelledError);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
+    stopper.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - stoppedAt.load(), 2s);
     server.stop();
 }
 

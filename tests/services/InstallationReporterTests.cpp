@@ -1,8 +1,10 @@
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <regex>
+#include <semaphore>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -103,8 +105,10 @@ TEST_F(InstallationReporterTest, FailedSendsKeepTheEventPendingAndRetryWithTheSa
     EXPECT_TRUE(isPending());
 
     // A service that takes too long, and a window that goes away while the post is in flight.
-    const auto stall = [this](const TestHttpRequest&, ResponseWriter& writer) {
+    std::counting_semaphore<> stalling{0};
+    const auto stall = [&](const TestHttpRequest&, ResponseWriter& writer) {
         writer.writeHead(201, {}, 2);
+        stalling.release();
         for (int i = 0; i < 500 && !service.server.isStopping(); ++i) {
             std::this_thread::sleep_for(10ms);
         }
@@ -112,15 +116,18 @@ TEST_F(InstallationReporterTest, FailedSendsKeepTheEventPendingAndRetryWithTheSa
     service.answerWith(stall);
     reporterPostingTo(service.url("/api/install"), 200ms).reportIfNeeded({});
     EXPECT_TRUE(isPending());
+    ASSERT_TRUE(stalling.try_acquire_for(10s));
     {
         std::stop_source stop;
+        std::atomic<std::chrono::steady_clock::time_point> stoppedAt{};
         std::jthread stopper([&] {
-            std::this_thread::sleep_for(100ms);
+            stalling.try_acquire_for(10s);  // the post is under way
+            stoppedAt = std::chrono::steady_clock::now();
             stop.request_stop();
         });
-        const auto started = std::chrono::steady_clock::now();
         reporter().reportIfNeeded(stop.get_token());
-        EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
+        stopper.join();
+        EXPECT_LT(std::chrono::steady_clock::now() - stoppedAt.load(), 2s);
     }
     EXPECT_TRUE(isPending());
     EXPECT_EQ(settings->value(pendingIDKey), id);
