@@ -11,6 +11,7 @@
 #include "sources/gmail/LoopbackOAuthServer.h"
 #include "sources/gmail/OAuthCallback.h"
 #include "support/RawConnection.h"
+#include "support/ThreadWatch.h"
 
 namespace nudgerly {
 namespace {
@@ -32,7 +33,7 @@ bool hasHeading(const std::string& answer, const std::string& heading) {
 
 // The listener closes on the server's own thread, a moment after the outcome is decided.
 bool refusesConnectionsSoon(uint16_t port) {
-    const auto deadline = std::chrono::steady_clock::now() + 1s;
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
     while (std::chrono::steady_clock::now() < deadline) {
         try {
             RawConnection probe(port);
@@ -68,8 +69,12 @@ TEST_F(LoopbackOAuthServerTests, RedirectAddressNamesTheChosenPort) {
 }
 
 TEST_F(LoopbackOAuthServerTests, AnswersTheCallbackAndHandsItToTheWaiter) {
-    auto waiting = std::async(std::launch::async, [&] { return waitBriefly(); });
-    std::this_thread::sleep_for(50ms);
+    test::ThreadWatch waiter;
+    auto waiting = std::async(std::launch::async, [&] {
+        waiter.arrive();
+        return waitBriefly();
+    });
+    ASSERT_TRUE(waiter.waitUntilBlocked());  // the callback comes to a caller already waiting
     const std::string answer = rawExchange(server.port(), grantRequest);
 
     const std::string page =
@@ -171,8 +176,9 @@ TEST_F(LoopbackOAuthServerTests, CallbacksOfAnotherStateGetTheNotCompletedPageAn
 }
 
 TEST_F(LoopbackOAuthServerTests, AnEarlyCallbackIsReturnedAtOnceAndOnlyTheFirstCounts) {
+    // Connections are taken in the order they came, so this one is the server's before the callback
+    // that closes the listener.
     RawConnection openEarly(server.port());
-    std::this_thread::sleep_for(50ms);  // accepted before the listener closes
     ASSERT_TRUE(hasHeading(rawExchange(server.port(), grantRequest), "Gmail connected"));
 
     // A connection opened before the first callback is still answered, without changing the result.
@@ -200,8 +206,12 @@ TEST_F(LoopbackOAuthServerTests, TimesOutAndThenStaysFailed) {
 
 TEST_F(LoopbackOAuthServerTests, AStopEndsTheWaitAtOnce) {
     std::stop_source stop;
-    auto waiting = std::async(std::launch::async, [&] { server.waitForCallback(300s, stop.get_token()); });
-    std::this_thread::sleep_for(50ms);
+    test::ThreadWatch waiter;
+    auto waiting = std::async(std::launch::async, [&] {
+        waiter.arrive();
+        server.waitForCallback(300s, stop.get_token());
+    });
+    ASSERT_TRUE(waiter.waitUntilBlocked());
     const auto before = std::chrono::steady_clock::now();
     stop.request_stop();
     EXPECT_THROW(waiting.get(), CancelledError);
@@ -260,7 +270,8 @@ TEST(LoopbackOAuthServerConnections, GoingAwayClosesEveryConnection) {
     auto server = std::make_unique<LoopbackOAuthServer>(state);
     server->start();
     RawConnection open(server->port());
-    std::this_thread::sleep_for(50ms);
+    // A later connection answered means this one was taken too, rather than left waiting in the backlog.
+    EXPECT_EQ(rawExchange(server->port(), "GET /x HTTP/1.1\r\n\r\n"), notFound);
     const uint16_t port = server->port();
     server.reset();
     EXPECT_TRUE(open.closedWithin(1s));
