@@ -141,6 +141,15 @@ void FakeGmailApi::serve(const TestHttpRequest& request, ResponseWriter& writer)
         events_.push_back("begin " + path);
     }
     const FakeGmailAnswer answer = answerFor(request);
+    {
+        // Bounded, so that a client making fewer calls at once fails its test instead of hanging.
+        std::unique_lock lock(mutex_);
+        if (answer.heldInGroupsOf > 0) {
+            const int groupEnd = (heldCount_++ / answer.heldInGroupsOf + 1) * answer.heldInGroupsOf;
+            heldChanged_.notify_all();
+            heldChanged_.wait_for(lock, 10s, [&] { return heldCount_ >= groupEnd || server_.isStopping(); });
+        }
+    }
     const auto until = std::chrono::steady_clock::now() + answer.delay;
     while (std::chrono::steady_clock::now() < until && !server_.isStopping()) {
         std::this_thread::sleep_for(5ms);

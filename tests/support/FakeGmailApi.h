@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <map>
@@ -23,6 +24,7 @@ struct FakeGmailAnswer {
     std::vector<std::pair<std::string, std::string>> headers;
     std::string body;
     std::chrono::milliseconds delay{0};  // waited before answering (cut short when the server stops)
+    int heldInGroupsOf = 0;              // held until this many held answers wait, then they go together
     bool drop = false;                   // close the connection without answering
 };
 
@@ -70,11 +72,13 @@ private:
     FakeGmailAnswer answerFor(const TestHttpRequest& request);
 
     mutable std::mutex mutex_;
+    std::condition_variable heldChanged_;
     std::optional<std::string> accessToken_;
     std::optional<std::string> profile_;
     std::map<std::string, std::string> pages_;
     std::map<std::string, std::string> threads_;
     std::map<std::string, std::deque<FakeGmailAnswer>> scripts_;
+    int heldCount_ = 0;
     int inFlight_ = 0;
     int mostInFlight_ = 0;
     std::vector<std::string> events_;

@@ -49,6 +49,10 @@ FakeTokenAnswer FakeTokenAnswer::tokens(const std::string& accessToken, std::opt
 FakeOAuthProvider::FakeOAuthProvider()
     : server_([this](const TestHttpRequest& request, ResponseWriter& writer) { serve(request, writer); }) {}
 
+FakeOAuthProvider::~FakeOAuthProvider() {
+    release();  // before the server joins its threads
+}
+
 std::string FakeOAuthProvider::tokenAddress() const {
     return server_.baseUrl() + "/token";
 }
@@ -70,6 +74,17 @@ void FakeOAuthProvider::script(std::vector<FakeTokenAnswer> answers) {
     answers_.insert(answers_.end(), answers.begin(), answers.end());
 }
 
+bool FakeOAuthProvider::waitUntilHeld(std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, limit, [&] { return heldArrived_; });
+}
+
+void FakeOAuthProvider::release() {
+    std::lock_guard lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+}
+
 std::vector<std::map<std::string, std::string>> FakeOAuthProvider::forms() const {
     std::vector<std::map<std::string, std::string>> forms;
     for (const auto& request : server_.requests()) {
@@ -86,6 +101,12 @@ void FakeOAuthProvider::serve(const TestHttpRequest& request, ResponseWriter& wr
             answer = answers_.front();
             answers_.pop_front();
         }
+    }
+    if (answer.held) {
+        std::unique_lock lock(mutex_);
+        heldArrived_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return released_; });
     }
     const auto until = std::chrono::steady_clock::now() + answer.delay;
     while (std::chrono::steady_clock::now() < until && !server_.isStopping()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <filesystem>
 #include <map>
@@ -19,6 +20,7 @@ struct FakeTokenAnswer {
     int status = 200;
     std::string body;
     std::chrono::milliseconds delay{0};  // waited before answering (cut short when the server stops)
+    bool held = false;                   // waits, once its request is in, until the test releases it
 
     // A 200 answer with these tokens; absent fields are left out.
     static FakeTokenAnswer tokens(const std::string& accessToken, std::optional<std::string> refreshToken,
@@ -33,6 +35,7 @@ public:
     static constexpr const char* authorizationAddress = "https://accounts.example.com/o/oauth2/auth";
 
     FakeOAuthProvider();
+    ~FakeOAuthProvider();
     FakeOAuthProvider(const FakeOAuthProvider&) = delete;
     FakeOAuthProvider& operator=(const FakeOAuthProvider&) = delete;
 
@@ -43,6 +46,10 @@ public:
     static void writeClientFile(const std::filesystem::path& dataDirectory, const OAuthClient& client);
 
     void script(std::vector<FakeTokenAnswer> answers);
+    // Waits up to `limit` for the request of a held answer to arrive; true once it has.
+    bool waitUntilHeld(std::chrono::milliseconds limit = std::chrono::seconds(10));
+    // Lets held answers go out.
+    void release();
 
     std::vector<TestHttpRequest> requests() const { return server_.requests(); }
     // The form fields of every request, read as a form server reads them ("+" is a space).
@@ -52,7 +59,10 @@ private:
     void serve(const TestHttpRequest& request, ResponseWriter& writer);
 
     mutable std::mutex mutex_;
+    std::condition_variable changed_;
     std::deque<FakeTokenAnswer> answers_;
+    bool heldArrived_ = false;
+    bool released_ = false;
     LoopbackHttpServer server_;  // last: it stops before the rest goes away
 };
 

@@ -19,6 +19,7 @@
 #include "sources/gmail/GmailRetryPolicy.h"
 #include "support/FakeGmailApi.h"
 #include "support/GmailFixtures.h"
+#include "support/ThreadWatch.h"
 
 namespace nudgerly {
 namespace {
@@ -246,24 +247,33 @@ TEST(GmailApiClientTests, AStopEndsAWaitOrASlowAnswerWithinASecond) {
     FakeGmailApi api;
     api.setProfile("me@example.com");
     const GmailApiClient client(std::make_shared<CurlHttpClient>(), api.endpoint());  // real sleeps
-    // How long the call goes on after the stop request.
-    const auto lingering = [&] {
+    // How long the call goes on after a stop request made once `reached()` has returned.
+    test::ThreadWatch caller;
+    const auto lingering = [&](const std::function<void()>& reached) {
         std::stop_source stop;
         std::atomic<std::chrono::steady_clock::time_point> stoppedAt{};
         std::jthread stopper([&] {
-            std::this_thread::sleep_for(200ms);
+            reached();
             stoppedAt = std::chrono::steady_clock::now();
             stop.request_stop();
         });
+        caller.arrive();
         EXPECT_THROW(client.api<GmailProfile>("/users/me/profile", {}, "t", stop.get_token()), CancelledError);
         stopper.join();
         return std::chrono::steady_clock::now() - stoppedAt.load();
     };
-    // Slack over the second for a loaded machine.
+    // Slack over the second for a loaded machine. The wait before the retry is a sleep of the caller's.
     api.script("/users/me/profile", {{.status = 429, .headers = {{"Retry-After", "10"}}}});
-    EXPECT_LT(lingering(), 1300ms);
+    EXPECT_LT(lingering([&] { EXPECT_TRUE(caller.waitUntilBlocked()); }), 1300ms);
+    const auto asked = api.requestCount();
     api.script("/users/me/profile", {{.delay = 30s}});
-    EXPECT_LT(lingering(), 1300ms);
+    EXPECT_LT(lingering([&] {
+                  const auto deadline = std::chrono::steady_clock::now() + 10s;
+                  while (api.requestCount() == asked && std::chrono::steady_clock::now() < deadline) {
+                      std::this_thread::sleep_for(1ms);
+                  }
+              }),
+              1300ms);
 
     std::stop_source stopped;
     stopped.request_stop();
@@ -280,7 +290,7 @@ TEST(GmailApiClientTests, ConcurrentCallsOverlapAndShareNothing) {
     for (int i = 0; i < 6; ++i) {
         const std::string id = "t" + std::to_string(i);
         fixture.api.addThread(id, test::GmailFixtures::thread(id, {{}}));
-        fixture.api.script(GmailApiClient::threadPath(id), {{.status = 503, .delay = 300ms}});
+        fixture.api.script(GmailApiClient::threadPath(id), {{.status = 503, .heldInGroupsOf = 6}});
     }
     for (int i = 0; i < 6; ++i) {
         callers.emplace_back([&, i] {

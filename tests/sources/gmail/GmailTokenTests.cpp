@@ -1,6 +1,5 @@
 #include <chrono>
 #include <future>
-#include <thread>
 
 #include "sources/gmail/OAuthTokenExchange.h"
 #include "sources/gmail/OAuthTokens.h"
@@ -153,11 +152,12 @@ TEST_F(GmailTokenTests, DisconnectingForgetsTheTokensAndKeepsTheClient) {
 
 TEST_F(GmailTokenTests, ARenewalFinishingAfterADisconnectionDoesNotBringTheAccountBack) {
     storeTokens("expired", "refresh-1", 0);
-    provider.script({{.status = 200, .body = FakeTokenAnswer::tokens("renewed", std::nullopt).body, .delay = 300ms}});
+    provider.script({{.status = 200, .body = FakeTokenAnswer::tokens("renewed", std::nullopt).body, .held = true}});
     auto& gmailService = makeService();
     auto renewal = std::async(std::launch::async, [&] { return gmailService.accessToken({}); });
-    std::this_thread::sleep_for(100ms);
+    EXPECT_TRUE(provider.waitUntilHeld());  // the renewal is in flight
     gmailService.disconnect();
+    provider.release();
 
     EXPECT_EQ(gmailError([&] { renewal.get(); }).kind(), Kind::notConnected);
     EXPECT_FALSE(gmailService.status().connected);
