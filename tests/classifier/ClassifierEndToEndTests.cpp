@@ -109,7 +109,7 @@ TEST_F(ClassifierEndToEndTests, DestroyingTheClassifierStopsTheServerOfItsClient
     ASSERT_EQ(test::remainingStandIns().size(), 1u);
 
     classifier.reset();
-    const auto deadline = std::chrono::steady_clock::now() + 2s;
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
     while (!test::remainingStandIns().empty() && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(10ms);
     }

@@ -9,6 +9,7 @@
 #include "core/Date.h"
 #include "localmodel/LocalModelError.h"
 #include "support/ScriptedLocalModel.h"
+#include "support/ThreadWatch.h"
 
 namespace nudgerly {
 namespace {
@@ -276,9 +277,7 @@ TEST_F(ClassifierTest, ARunStoppedWhileWaitingForAnotherEndsAtOnceAndTheNextGoes
     auto model = std::make_shared<ScriptedLocalModel>([&](Call, const Conversation& c, std::stop_token) {
         if (c.id == "slow") {
             slowStarted = true;
-            while (!letSlowFinish) {
-                std::this_thread::sleep_for(1ms);
-            }
+            letSlowFinish.wait(false);
         }
         return owed(ReviewStatus::reply);
     });
@@ -292,21 +291,26 @@ TEST_F(ClassifierTest, ARunStoppedWhileWaitingForAnotherEndsAtOnceAndTheNextGoes
         firstDone = true;
     });
     ASSERT_TRUE(mainQueue.runUntil([&] { return slowStarted.load(); }, 5s));
+    test::ThreadWatch waiter, behindWaiter;
     std::jthread waiting([&] {
+        waiter.arrive();
         stopped = classifier.makeSnapshotWithReport(batchOf({quiet("stopped")}, 3), std::nullopt, {},
                                                     stopWaiting.get_token());
         stoppedDone = true;
     });
     std::jthread behind([&] {
+        behindWaiter.arrive();
         next = classifier.makeSnapshotWithReport(batchOf({quiet("next")}), std::nullopt, {}, {});
         nextDone = true;
     });
-    std::this_thread::sleep_for(50ms);  // both are (most likely) in line by now
+    // Both wait in line (the run's first step).
+    EXPECT_TRUE(waiter.waitUntilBlocked() && behindWaiter.waitUntilBlocked());
     stopWaiting.request_stop();
     EXPECT_TRUE(mainQueue.runUntil([&] { return stoppedDone.load(); }, 5s)) << "the stopped run kept waiting";
     EXPECT_FALSE(firstDone);
 
     letSlowFinish = true;
+    letSlowFinish.notify_all();
     ASSERT_TRUE(mainQueue.runUntil([&] { return firstDone && nextDone; }, 10s));
     first.join();
     waiting.join();

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "core/BackgroundExecutor.h"
+#include "support/ThreadWatch.h"
 
 namespace nudgerly {
 namespace {
@@ -101,19 +102,25 @@ TEST(BackgroundExecutorTests, StopDropsQueuedJobsRefusesNewOnesAndSurvivesAJobTh
 
 TEST(BackgroundExecutorTests, AJobThatOverrunsTheBoundIsStillWaitedFor) {
     std::atomic<bool> ended{false};
+    Gate overrunOver;
+    // The job ends only once the executor's end is waiting for it.
+    test::ThreadWatch destroying;
+    std::jthread releaser([&] {
+        destroying.waitUntilBlocked();
+        overrunOver.release();
+    });
     {
         ThreadPoolExecutor executor;
         Gate started;
         executor.submit("slow to stop", [&](std::stop_token stop) {
             started.release();
-            while (!stop.stop_requested()) {
-                std::this_thread::sleep_for(1ms);
-            }
-            std::this_thread::sleep_for(150ms);
+            Gate().wait(stop);  // until the stop request
+            overrunOver.wait({});
             ended = true;
         });
         ASSERT_TRUE(started.wait({}));
         EXPECT_FALSE(executor.stop(10ms));
+        destroying.arrive();
     }
     EXPECT_TRUE(ended);
 }

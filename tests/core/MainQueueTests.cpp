@@ -1,4 +1,5 @@
 #include <atomic>
+#include <semaphore>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -41,11 +42,20 @@ TEST(MainQueueTests, WorkerWaitsForItsCallOnTheMainThread) {
     EXPECT_TRUE(direct);
 }
 
+// Says when work has been posted to it.
+struct SignallingQueue : ManualMainQueue {
+    void post(std::function<void()> work) override {
+        ManualMainQueue::post(std::move(work));
+        posted.release();
+    }
+    std::counting_semaphore<> posted{0};
+};
+
 TEST(MainQueueTests, StoppingTheWorkerEndsTheWaitWithoutTheMainThread) {
-    ManualMainQueue queue;
+    SignallingQueue queue;
     std::atomic<bool> result{true};
     std::jthread worker([&](std::stop_token stop) { result = runOnMainAndWait(queue, [] {}, stop); });
-    std::this_thread::sleep_for(20ms);
+    ASSERT_TRUE(queue.posted.try_acquire_for(10s));  // the worker waits from here on
     worker.request_stop();
     worker.join();  // would hang if the wait ignored the stop request
     EXPECT_FALSE(result);
