@@ -1,10 +1,10 @@
 #include <atomic>
-#include <semaphore>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "core/MainQueue.h"
+#include "support/PostWatchingMainQueue.h"
 
 namespace nudgerly {
 namespace {
@@ -42,20 +42,11 @@ TEST(MainQueueTests, WorkerWaitsForItsCallOnTheMainThread) {
     EXPECT_TRUE(direct);
 }
 
-// Says when work has been posted to it.
-struct SignallingQueue : ManualMainQueue {
-    void post(std::function<void()> work) override {
-        ManualMainQueue::post(std::move(work));
-        posted.release();
-    }
-    std::counting_semaphore<> posted{0};
-};
-
 TEST(MainQueueTests, StoppingTheWorkerEndsTheWaitWithoutTheMainThread) {
-    SignallingQueue queue;
+    test::PostWatchingMainQueue queue;
     std::atomic<bool> result{true};
     std::jthread worker([&](std::stop_token stop) { result = runOnMainAndWait(queue, [] {}, stop); });
-    ASSERT_TRUE(queue.posted.try_acquire_for(10s));  // the worker waits from here on
+    ASSERT_TRUE(queue.waitForPostCount(1));  // the worker waits from here on
     worker.request_stop();
     worker.join();  // would hang if the wait ignored the stop request
     EXPECT_FALSE(result);

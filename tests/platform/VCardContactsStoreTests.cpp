@@ -1,6 +1,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <semaphore>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include "core/CancelledError.h"
 #include "core/Files.h"
 #include "platform/VCardContactsStore.h"
+#include "support/PostWatchingMainQueue.h"
 #include "support/TempDir.h"
 #include "support/TestEnvironment.h"
 
@@ -16,6 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using test::PostWatchingMainQueue;
 using test::TempDir;
 using test::writeTestFile;
 using Status = ContactsAuthorizationStatus;
@@ -31,6 +34,7 @@ public:
     bool askForContactsAccess(std::stop_token stop) override {
         ++asked;
         if (waitForStop) {
+            prompting.release();
             std::mutex mutex;
             std::condition_variable_any never;
             std::unique_lock lock(mutex);
@@ -40,6 +44,7 @@ public:
     }
     std::atomic<int> asked{0};
     bool waitForStop = false;
+    std::binary_semaphore prompting{0};  // released as the prompt begins waiting for its stop
 
 private:
     bool answer_;
@@ -50,7 +55,7 @@ protected:
     TempDir home;
     fs::path contacts = home / "data/contacts";
     fs::path configuration = home / "config/nudgerly";
-    ManualMainQueue mainQueue;
+    PostWatchingMainQueue mainQueue;
 
     std::unique_ptr<VCardContactsStore> makeStore(std::shared_ptr<ContactsAccessPrompt> prompt = nullptr,
                                                   VCardContactsStore::Limits limits = {}) {
@@ -199,7 +204,7 @@ TEST_F(VCardContactsStoreTest, AnAnswerThatCannotBeStoredOrIsInterruptedRecordsN
     allow->waitForStop = true;
     std::stop_source stop;
     std::jthread stopper([&] {
-        std::this_thread::sleep_for(50ms);
+        allow->prompting.try_acquire_for(10s);
         stop.request_stop();
     });
     EXPECT_THROW(store->requestAccess(stop.get_token()), CancelledError);
@@ -364,8 +369,9 @@ TEST_F(VCardContactsStoreTest, EndedSubscriptionsAndDestroyedStoresDeliverNothin
     writeTestFile(contacts / "a.vcf", card("a", "Lee;Kimberly", "1"));
     ASSERT_TRUE(mainQueue.runUntil([&] { return calls == 1; }, 5s));
 
+    const std::size_t posted = mainQueue.postCount();
     writeTestFile(contacts / "a.vcf", card("a", "Lee;Kim", "1"));
-    std::this_thread::sleep_for(400ms);  // the delivery is posted but not yet run
+    ASSERT_TRUE(mainQueue.waitForPostCount(posted + 1));  // the delivery is posted but not yet run
     subscription.cancel();
     mainQueue.drain();
     EXPECT_EQ(calls, 1);
