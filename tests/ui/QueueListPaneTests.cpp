@@ -404,14 +404,12 @@ private slots:
         items[5].summary = std::string(400, 'w') + " and more words that cannot fit on one line";
         published.setSnapshot(ReviewSource::messages, fixtureSnapshot(ReviewSource::messages, fixture.clock.now(), items));
         settle();
-        QTest::qWait(10);  // the view's delayed layout
-        QCOMPARE(delegate.computedHeights(), first + 1);
+        QTRY_COMPARE(delegate.computedHeights(), first + 1);  // at the view's delayed layout
         QVERIFY(list->visualRect(pane.model().index(pane.model().rowOfItem("many-5"))).height() > before);
 
         // A new width measures every row again.
         pane.resize(360, 600);
-        QTest::qWait(150);  // the list lays out a while after a resize
-        QCOMPARE(delegate.computedHeights(), first + 1 + 60);
+        QTRY_COMPARE(delegate.computedHeights(), first + 1 + 60);  // the list lays out a while after a resize
     }
 
     void aHeaderClickLeavesTheSelectionAlone() {
