@@ -178,12 +178,42 @@ TEST_F(ShutdownTest, QuittingReportsTheEndOnTheMainQueueOnceTheServerIsStopped) 
 
 // ---- Shutdown with real worker threads ----
 
+// Real workers that note the end of each job, so that a test can wait for what a job hands back to
+// the main thread (it is posted before the job ends).
+class NotingExecutor final : public BackgroundExecutor {
+public:
+    std::stop_source submit(std::string label, Job job) override {
+        return pool_.submit(label, [this, label, job = std::move(job)](std::stop_token stop) {
+            struct Noted {
+                NotingExecutor& executor;
+                const std::string& label;
+                ~Noted() {
+                    std::lock_guard lock(executor.mutex_);
+                    executor.ended_.insert(label);
+                }
+            } noted{*this, label};
+            job(stop);
+        });
+    }
+    bool stop(std::chrono::milliseconds bound = defaultStopBound) override { return pool_.stop(bound); }
+
+    bool hasEnded(const std::string& label) {
+        std::lock_guard lock(mutex_);
+        return ended_.contains(label);
+    }
+
+private:
+    std::mutex mutex_;
+    std::multiset<std::string> ended_;
+    ThreadPoolExecutor pool_;  // last: its jobs end before the rest goes
+};
+
 // The sources' reads run on real workers and block until they are stopped (or, for a stubborn read,
 // until the test lets them go). Virtual time moves only when the test says so.
 class ShutdownWithWorkersTest : public ::testing::Test {
 protected:
     AppStateHarness harness;
-    ThreadPoolExecutor workers;
+    NotingExecutor workers;
 
     std::mutex mutex;
     std::vector<std::string> stops;  // which read saw its stop, in order
@@ -238,8 +268,9 @@ protected:
 
     // Lets the model server stop and the task come back from it, in real time.
     void letTheServerStop() {
-        ASSERT_TRUE(harness.queue.runUntil([&] { return harness.localModel->shutdownCount() == 1; }));
-        harness.queue.runUntil([] { return false; }, 100ms);
+        ASSERT_TRUE(harness.queue.runUntil([&] { return workers.hasEnded("Model server shutdown"); }));
+        harness.queue.drain();
+        EXPECT_EQ(harness.localModel->shutdownCount(), 1);
     }
 };
 
@@ -252,7 +283,9 @@ TEST_F(ShutdownWithWorkersTest, QuittingDuringTwoRefreshesStopsMessagesThenGmail
         EXPECT_EQ(stops, (std::vector<std::string>{"Messages", "Gmail"}));
     }
     EXPECT_TRUE(state().refreshingSources.empty());
-    ASSERT_TRUE(harness.queue.runUntil([&] { return returned == 2; }));
+    ASSERT_TRUE(harness.queue.runUntil([&] {
+        return returned == 2 && workers.hasEnded("Messages scan") && workers.hasEnded("Gmail refresh");
+    }));
     letTheServerStop();
 
     // Both reads have ended: the quit ends at a look soon after, well before the bound.
