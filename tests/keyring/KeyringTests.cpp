@@ -119,8 +119,8 @@ protected:
     fs::path privateRoot;
     test::TempDir dir;
     // Cases sharing a keyring never see each other's items.
-    const std::string service =
-        std::string("com.nudgerly.local.keyring-tests.") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const std::string service = std::string("com.nudgerly.local.keyring-tests.") +
+                                ::testing::UnitTest::GetInstance()->current_test_info()->name();
     SecretFileStore files{dir / "secrets", service};
     std::shared_ptr<const Keyring> keyring = std::make_shared<SecretServiceStore>(service);
     // The same store while the keyring is away (no session bus as far as it can tell).

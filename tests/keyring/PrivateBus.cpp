@@ -51,9 +51,10 @@ PrivateBus::PrivateBus(const fs::path& folder, std::optional<std::string> secret
                   "    <allow own=\"*\"/>\n"
                   "  </policy>\n"
                   "</busconfig>\n");
-    GSubprocessLauncher* launcher =
-        g_subprocess_launcher_new(static_cast<GSubprocessFlags>(G_SUBPROCESS_FLAGS_STDOUT_PIPE | G_SUBPROCESS_FLAGS_STDERR_SILENCE));
-    g_subprocess_launcher_set_child_setup(launcher, [](gpointer) { ::prctl(PR_SET_PDEATHSIG, SIGKILL); }, nullptr, nullptr);
+    GSubprocessLauncher* launcher = g_subprocess_launcher_new(
+        static_cast<GSubprocessFlags>(G_SUBPROCESS_FLAGS_STDOUT_PIPE | G_SUBPROCESS_FLAGS_STDERR_SILENCE));
+    g_subprocess_launcher_set_child_setup(
+        launcher, [](gpointer) { ::prctl(PR_SET_PDEATHSIG, SIGKILL); }, nullptr, nullptr);
     const std::string daemon = executableOnPath("dbus-daemon").string();
     const std::string config = "--config-file=" + (folder / "bus.conf").string();
     GError* error = nullptr;

@@ -285,7 +285,7 @@ TEST_F(LocalModelClientTests, TheCallerOnlyAsksForAShutdownAndNeverWaitsThroughI
     const std::shared_future<void> stopped = asking.get();
     EXPECT_EQ(stopped.wait_for(0s), std::future_status::timeout);
     EXPECT_EQ(model.requestShutdown().wait_for(0s), std::future_status::timeout);  // the same shutdown
-    EXPECT_TRUE(eventually([&] { return scenario.signals(0) == "TERM\n"; }));  // sent from elsewhere
+    EXPECT_TRUE(eventually([&] { return scenario.signals(0) == "TERM\n"; }));      // sent from elsewhere
     server.process->kill();
     stopped.wait();  // and over without the caller, once the server is gone
     EXPECT_EQ(model.requestShutdown().wait_for(0s), std::future_status::ready);  // nothing left to stop

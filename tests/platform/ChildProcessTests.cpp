@@ -4,8 +4,8 @@
 #include <set>
 #include <string>
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>

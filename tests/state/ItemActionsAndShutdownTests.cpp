@@ -283,9 +283,8 @@ TEST_F(ShutdownWithWorkersTest, QuittingDuringTwoRefreshesStopsMessagesThenGmail
         EXPECT_EQ(stops, (std::vector<std::string>{"Messages", "Gmail"}));
     }
     EXPECT_TRUE(state().refreshingSources.empty());
-    ASSERT_TRUE(harness.queue.runUntil([&] {
-        return returned == 2 && workers.hasEnded("Messages scan") && workers.hasEnded("Gmail refresh");
-    }));
+    ASSERT_TRUE(harness.queue.runUntil(
+        [&] { return returned == 2 && workers.hasEnded("Messages scan") && workers.hasEnded("Gmail refresh"); }));
     letTheServerStop();
 
     // Both reads have ended: the quit ends at a look soon after, well before the bound.
@@ -316,7 +315,8 @@ TEST_F(ShutdownWithWorkersTest, QuittingEndsWithinItsBoundWhenARunningJobIgnores
     EXPECT_EQ(returned, 0);  // still running: the program ends without it
 
     letGo = true;
-    ASSERT_TRUE(harness.queue.runUntil([&] { return workers.hasEnded("Messages scan") && workers.hasEnded("Gmail refresh"); }));
+    ASSERT_TRUE(
+        harness.queue.runUntil([&] { return workers.hasEnded("Messages scan") && workers.hasEnded("Gmail refresh"); }));
     harness.queue.drain();  // what the late reads handed back
     EXPECT_EQ(returned, 2);
     EXPECT_FALSE(std::filesystem::exists(harness.snapshotFile(ReviewSource::messages)));
