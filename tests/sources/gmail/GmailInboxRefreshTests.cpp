@@ -159,7 +159,6 @@ TEST_F(GmailInboxRefreshTests, FetchesThreadsSixAtATimeInFirstSeenOrder) {
     firstChunk.resize(6);
     std::ranges::sort(firstChunk);
     EXPECT_EQ(firstChunk, (std::vector<std::string>{"t10", "t11", "t6", "t7", "t8", "t9"}));
-    // A busy machine may start a first-chunk fetch after another has ended; only the second chunk waits.
     const std::string begin = "begin /users/me/threads/";
     std::size_t endsOfFirstChunk = 0;
     for (const auto& event : gmail.events()) {
