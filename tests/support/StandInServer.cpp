@@ -86,7 +86,10 @@ LocalModelClientSettings testSettings(FakeEnvironment environment, const fs::pat
     settings.initialHealthDelay = std::chrono::milliseconds(10);
     settings.healthCheckInterval = std::chrono::milliseconds(10);
     settings.healthCheckLimit = 500;
-    settings.healthCheckTimeout = std::chrono::milliseconds(1000);  // sanitizer builds are slow to answer
+    // A stand-in always answers /health at once, so a long bound costs a passing test nothing; a short
+    // one fails a check made while real servers of tests alongside hold every core, and a 500 whose
+    // health check fails is taken for a dead server and restarts it.
+    settings.healthCheckTimeout = std::chrono::milliseconds(5000);
     settings.shutdownPollInterval = std::chrono::milliseconds(5);
     return settings;
 }
