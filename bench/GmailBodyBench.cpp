@@ -8,8 +8,8 @@
 #include <libxml/HTMLparser.h>
 
 #include "core/Base64.h"
-#include "sources/gmail/GmailBodyFormatter.h"
 #include "sources/gmail/GmailThreadConversion.h"
+#include "sources/gmail/mime/GmailBodyFormatter.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 
 #include "core/Clock.h"
 #include "core/MainQueue.h"
-#include "platform/HttpClient.h"
-#include "platform/SecretStore.h"
+#include "platform/net/HttpClient.h"
+#include "platform/secrets/SecretStore.h"
 #include "sources/gmail/GmailService.h"
 #include "support/DelayingRelay.h"
 #include "support/FakeGmailApi.h"

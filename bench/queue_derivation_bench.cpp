@@ -9,10 +9,10 @@
 #include <benchmark/benchmark.h>
 #include <unicode/locid.h>
 
-#include "core/Date.h"
-#include "platform/LocalCalendar.h"
-#include "state/QueueDerivation.h"
 #include "BenchConversations.h"
+#include "core/Date.h"
+#include "platform/system/LocalCalendar.h"
+#include "state/QueueDerivation.h"
 
 namespace {
 

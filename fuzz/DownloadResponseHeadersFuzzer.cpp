@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/DownloadResponseHeaders.h"
-#include "platform/HttpClient.h"
+#include "platform/net/DownloadResponseHeaders.h"
+#include "platform/net/HttpClient.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace nudgerly;

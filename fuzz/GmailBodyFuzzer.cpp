@@ -11,10 +11,10 @@
 
 #include "core/Base64.h"
 #include "core/Text.h"
-#include "sources/gmail/FromHeader.h"
 #include "sources/gmail/GmailBodies.h"
-#include "sources/gmail/GmailBodyFormatter.h"
 #include "sources/gmail/GmailRecords.h"
+#include "sources/gmail/mime/FromHeader.h"
+#include "sources/gmail/mime/GmailBodyFormatter.h"
 
 namespace {
 

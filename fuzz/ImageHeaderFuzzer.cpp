@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "sources/messages/ImageHeader.h"
+#include "platform/formats/ImageHeader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace nudgerly;

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "core/Text.h"
-#include "platform/Url.h"
+#include "platform/formats/Url.h"
 #include "sources/messages/MessagePayloads.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "sources/gmail/OAuthCallback.h"
-#include "sources/gmail/OAuthCallbackRequest.h"
+#include "sources/gmail/oauth/OAuthCallback.h"
+#include "sources/gmail/oauth/OAuthCallbackRequest.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace nudgerly;

@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "core/JsonCoding.h"
-#include "sources/gmail/GmailError.h"
-#include "sources/gmail/OAuthTokenExchange.h"
-#include "sources/gmail/OAuthTokens.h"
+#include "sources/gmail/oauth/GmailError.h"
+#include "sources/gmail/oauth/OAuthTokenExchange.h"
+#include "sources/gmail/oauth/OAuthTokens.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace nudgerly;

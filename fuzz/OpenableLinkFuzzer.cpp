@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/UrlOpener.h"
+#include "platform/system/UrlOpener.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::string_view link(reinterpret_cast<const char*>(data), size);

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "modelpacks/ModelVerification.h"
-#include "platform/DownloadResumeData.h"
+#include "platform/net/DownloadResumeData.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace nudgerly;

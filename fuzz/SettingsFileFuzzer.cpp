@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "core/Files.h"
-#include "platform/FileSettingsStore.h"
+#include "platform/system/FileSettingsStore.h"
 
 namespace {
 

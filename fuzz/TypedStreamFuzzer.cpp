@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "core/Text.h"
+#include "platform/formats/TypedStreamReader.h"
 #include "sources/messages/MessagePayloads.h"
-#include "sources/messages/TypedStreamReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace nudgerly;

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "core/Text.h"
-#include "platform/VCardParser.h"
+#include "platform/contacts/VCardParser.h"
 
 using nudgerly::VCardParser;
 

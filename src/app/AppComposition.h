@@ -6,7 +6,7 @@
 #include "core/Clock.h"
 #include "core/MainQueue.h"
 #include "modelpacks/ModelCatalog.h"
-#include "platform/ContactsAccessPrompt.h"
+#include "platform/contacts/ContactsAccessPrompt.h"
 #include "state/AppState.h"
 #include "state/Clipboard.h"
 #include "storage/AppEnvironment.h"

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "platform/ContactsStore.h"
+#include "platform/contacts/ContactsStore.h"
 #include "state/MessagesSource.h"
 
 namespace nudgerly {

@@ -14,7 +14,7 @@
 #include "localmodel/LocalModelClient.h"
 #include "localmodel/LocalModelDiagnosticPolicy.h"
 #include "localmodel/LocalModelError.h"
-#include "platform/LocalCalendar.h"
+#include "platform/system/LocalCalendar.h"
 #include "review/CompletionKeyPolicy.h"
 
 namespace nudgerly {

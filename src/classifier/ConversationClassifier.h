@@ -13,7 +13,7 @@
 #include "core/Date.h"
 #include "core/MainQueue.h"
 #include "localmodel/LocalModelService.h"
-#include "platform/LocalCalendar.h"
+#include "platform/system/LocalCalendar.h"
 #include "review/ConversationBatch.h"
 
 namespace nudgerly {

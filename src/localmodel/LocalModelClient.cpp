@@ -8,7 +8,7 @@
 #include "localmodel/LocalModelError.h"
 #include "localmodel/LocalModelHTTPResponsePolicy.h"
 #include "localmodel/LocalModelPromptPolicy.h"
-#include "platform/HttpClient.h"
+#include "platform/net/HttpClient.h"
 
 namespace nudgerly {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "localmodel/LocalServerLaunchPolicy.h"
-#include "platform/InstallLocations.h"
+#include "platform/system/InstallLocations.h"
 
 namespace nudgerly {
 

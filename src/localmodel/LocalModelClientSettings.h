@@ -9,7 +9,7 @@
 #include <set>
 #include <string>
 
-#include "platform/HttpClient.h"
+#include "platform/net/HttpClient.h"
 
 namespace nudgerly {
 

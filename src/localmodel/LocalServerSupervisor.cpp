@@ -13,9 +13,9 @@
 #include "localmodel/LocalServerLaunchPolicy.h"
 #include "modelpacks/ModelPackPaths.h"
 #include "modelpacks/ModelVerification.h"
-#include "platform/FileManager.h"
-#include "platform/HttpClient.h"
-#include "platform/LoopbackPort.h"
+#include "platform/net/HttpClient.h"
+#include "platform/net/LoopbackPort.h"
+#include "platform/system/FileManager.h"
 
 namespace nudgerly {
 namespace {

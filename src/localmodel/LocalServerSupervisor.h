@@ -13,7 +13,7 @@
 #include "core/BackgroundExecutor.h"
 #include "localmodel/LocalModelClientSettings.h"
 #include "modelpacks/ModelPack.h"
-#include "platform/ChildProcess.h"
+#include "platform/system/ChildProcess.h"
 #include "review/ModelAvailability.h"
 
 namespace nudgerly {

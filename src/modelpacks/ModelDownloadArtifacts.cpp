@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "modelpacks/ModelVerification.h"
-#include "platform/DownloadResumeData.h"
+#include "platform/net/DownloadResumeData.h"
 
 namespace nudgerly {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "modelpacks/ModelPackPaths.h"
-#include "platform/FileManager.h"
+#include "platform/system/FileManager.h"
 
 namespace nudgerly {
 

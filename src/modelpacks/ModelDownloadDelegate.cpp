@@ -1,7 +1,7 @@
 #include "modelpacks/ModelDownloadDelegate.h"
 
 #include "modelpacks/ModelVerification.h"
-#include "platform/Url.h"
+#include "platform/formats/Url.h"
 
 namespace nudgerly {
 

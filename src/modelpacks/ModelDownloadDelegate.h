@@ -8,8 +8,8 @@
 #include <string>
 
 #include "modelpacks/ModelDownloadEvent.h"
-#include "platform/DownloadTransfer.h"
-#include "platform/FileManager.h"
+#include "platform/net/DownloadTransfer.h"
+#include "platform/system/FileManager.h"
 
 namespace nudgerly {
 

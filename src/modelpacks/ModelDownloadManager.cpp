@@ -6,8 +6,8 @@
 
 #include "modelpacks/ModelDownloadError.h"
 #include "modelpacks/ModelVerification.h"
-#include "platform/CurlDownloadTransport.h"
-#include "platform/Url.h"
+#include "platform/formats/Url.h"
+#include "platform/net/CurlDownloadTransport.h"
 
 namespace nudgerly {
 namespace {

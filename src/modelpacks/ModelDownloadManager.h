@@ -19,8 +19,8 @@
 #include "modelpacks/ModelPack.h"
 #include "modelpacks/ModelPackInstaller.h"
 #include "modelpacks/ModelPackPaths.h"
-#include "platform/DownloadTransfer.h"
-#include "platform/FileManager.h"
+#include "platform/net/DownloadTransfer.h"
+#include "platform/system/FileManager.h"
 
 namespace nudgerly {
 

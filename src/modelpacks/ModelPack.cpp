@@ -6,7 +6,7 @@
 #include "core/Regex.h"
 #include "modelpacks/DecimalGigabytes.h"
 #include "modelpacks/ModelDownloadError.h"
-#include "platform/Url.h"
+#include "platform/formats/Url.h"
 
 namespace nudgerly {
 namespace {

@@ -12,7 +12,7 @@
 #include "modelpacks/ModelDownloadEvent.h"
 #include "modelpacks/ModelPack.h"
 #include "modelpacks/ModelPackPaths.h"
-#include "platform/FileManager.h"
+#include "platform/system/FileManager.h"
 
 namespace nudgerly {
 

@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "modelpacks/ModelCatalog.h"
-#include "platform/SettingsStore.h"
+#include "platform/system/SettingsStore.h"
 
 // The user's stored choice of model pack: one identifier in the settings.
 namespace nudgerly::ModelSelectionStore {

@@ -16,8 +16,8 @@
 #include "core/UserFacingError.h"
 #include "modelpacks/ModelDownloadError.h"
 #include "modelpacks/ModelVerificationReceipt.h"
-#include "platform/DownloadResumeData.h"
-#include "platform/PropertyList.h"
+#include "platform/formats/PropertyList.h"
+#include "platform/net/DownloadResumeData.h"
 
 namespace nudgerly::ModelVerification {
 namespace {

@@ -11,7 +11,7 @@
 #include <plist/plist.h>
 
 #include "modelpacks/ModelPack.h"
-#include "platform/FileManager.h"
+#include "platform/system/FileManager.h"
 
 // Checking a model file against its pack, and the receipt that lets later checks skip the hashing.
 // Everything here is synchronous and keeps no state; hashing a pack takes minutes, so callers run

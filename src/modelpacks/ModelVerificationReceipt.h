@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/PropertyList.h"
+#include "platform/formats/PropertyList.h"
 
 namespace nudgerly {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/AppInfo.h"
-#include "platform/HttpClient.h"
+#include "platform/net/HttpClient.h"
+#include "platform/system/AppInfo.h"
 #include "services/FeedbackClientError.h"
 #include "services/FeedbackReceipt.h"
 #include "services/FeedbackSender.h"

@@ -6,9 +6,9 @@
 #include <stop_token>
 #include <string>
 
-#include "platform/AppInfo.h"
-#include "platform/HttpClient.h"
-#include "platform/SettingsStore.h"
+#include "platform/net/HttpClient.h"
+#include "platform/system/AppInfo.h"
+#include "platform/system/SettingsStore.h"
 
 namespace nudgerly {
 

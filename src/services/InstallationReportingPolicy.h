@@ -3,8 +3,8 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/AppInfo.h"
-#include "platform/SettingsStore.h"
+#include "platform/system/AppInfo.h"
+#include "platform/system/SettingsStore.h"
 #include "services/InstallationEvent.h"
 
 // When the install event is due and what it carries. An install moves from "not yet attempted" to

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "core/JsonWriter.h"
-#include "platform/Url.h"
+#include "platform/formats/Url.h"
 #include "services/WireValues.h"
 
 namespace nudgerly::ServiceRequest {

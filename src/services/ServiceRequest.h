@@ -7,8 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/AppInfo.h"
-#include "platform/HttpClient.h"
+#include "platform/net/HttpClient.h"
+#include "platform/system/AppInfo.h"
 
 // How the outward services reach the maker's service: which address they post to and what a post
 // looks like.

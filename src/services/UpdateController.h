@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/AppInfo.h"
+#include "platform/system/AppInfo.h"
 #include "services/Updater.h"
 
 namespace nudgerly {

@@ -14,7 +14,7 @@
 #include "core/MainTask.h"
 #include "core/UserFacingError.h"
 #include "modelpacks/ModelDownloadManager.h"
-#include "platform/ContactsChangeObservers.h"
+#include "platform/contacts/ContactsChangeObservers.h"
 #include "state/AppStateDependencies.h"
 #include "state/AppStateView.h"
 #include "state/OperationContext.h"

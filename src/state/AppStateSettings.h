@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/SettingsStore.h"
+#include "platform/system/SettingsStore.h"
 #include "review/LookbackWindow.h"
 
 // The user-defaults keys of the state object and how they are read.

@@ -9,7 +9,7 @@
 
 #include "core/Clock.h"
 #include "core/MainQueue.h"
-#include "platform/LocalCalendar.h"
+#include "platform/system/LocalCalendar.h"
 #include "review/LookbackWindow.h"
 #include "review/QueueCompletionScope.h"
 #include "review/QueueSort.h"
@@ -18,8 +18,8 @@
 #include "review/ReviewSource.h"
 #include "review/ReviewStatus.h"
 #include "services/FeedbackDiagnostics.h"
-#include "state/SnapshotMemo.h"
 #include "state/PublishedState.h"
+#include "state/SnapshotMemo.h"
 #include "state/StatePublisher.h"
 
 namespace nudgerly {

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "core/BackgroundExecutor.h"
-#include "platform/UrlOpener.h"
+#include "platform/system/UrlOpener.h"
 #include "state/SystemOpener.h"
 
 namespace nudgerly {

@@ -14,6 +14,7 @@
 #include "modelpacks/ModelDownloadEvent.h"
 #include "modelpacks/ModelDownloadState.h"
 #include "modelpacks/ModelPack.h"
+#include "platform/contacts/ContactsPermission.h"
 #include "review/GmailConnectionStatus.h"
 #include "review/ModelAvailability.h"
 #include "review/QueueCompletionScope.h"
@@ -23,7 +24,6 @@
 #include "review/ReviewSnapshot.h"
 #include "review/ReviewSource.h"
 #include "review/ReviewStatus.h"
-#include "sources/messages/ContactsPermission.h"
 #include "sources/messages/MessagesPermission.h"
 #include "state/Section.h"
 

@@ -8,14 +8,14 @@
 #include <vector>
 
 #include "core/Date.h"
-#include "platform/LocalCalendar.h"
+#include "platform/system/LocalCalendar.h"
 #include "review/LookbackWindow.h"
 #include "review/RefreshProgress.h"
 #include "review/ReviewItem.h"
 #include "review/ReviewSnapshot.h"
 #include "review/ReviewSource.h"
-#include "state/SnapshotMemo.h"
 #include "state/PublishedState.h"
+#include "state/SnapshotMemo.h"
 
 // What the queue screens draw, worked out afresh from the published state on every read. Nothing
 // here writes state. The lists take the lookback's cut-off instant, which `lookbackCutoff` gives for the

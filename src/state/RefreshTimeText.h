@@ -3,7 +3,7 @@
 #include <string>
 
 #include "core/Date.h"
-#include "platform/LocalCalendar.h"
+#include "platform/system/LocalCalendar.h"
 
 // How the window tells the time of a refresh, in the user's language and time zone.
 namespace nudgerly::RefreshTimeText {

@@ -1,8 +1,8 @@
 #include "storage/AppEnvironment.h"
 
 #include "core/Files.h"
-#include "platform/FileSettingsStore.h"
-#include "platform/UserFolders.h"
+#include "platform/system/FileSettingsStore.h"
+#include "platform/system/UserFolders.h"
 #include "storage/AppFiles.h"
 #include "storage/KeychainStore.h"
 

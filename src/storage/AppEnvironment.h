@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "platform/AppInfo.h"
-#include "platform/SecretStore.h"
-#include "platform/SettingsStore.h"
+#include "platform/secrets/SecretStore.h"
+#include "platform/system/AppInfo.h"
+#include "platform/system/SettingsStore.h"
 #include "storage/PersistenceConfiguration.h"
 
 namespace nudgerly {

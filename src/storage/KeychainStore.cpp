@@ -1,6 +1,6 @@
 #include "storage/KeychainStore.h"
 
-#include "platform/SecretServiceStore.h"
+#include "platform/secrets/SecretServiceStore.h"
 
 namespace nudgerly::KeychainStore {
 

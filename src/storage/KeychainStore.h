@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "platform/SecretStore.h"
+#include "platform/secrets/SecretStore.h"
 #include "storage/PersistenceConfiguration.h"
 
 // The application's secret items (the Gmail tokens, account "gmail-oauth-tokens") live under the

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/AppInfo.h"
+#include "platform/system/AppInfo.h"
 
 // The names under which this build keeps its files and secrets. Only the production bundle identifier
 // uses the plain names, so development builds never touch the user's real data.

@@ -6,7 +6,7 @@
 #include "app/AppComposition.h"
 #include "modelpacks/ModelCatalog.h"
 #include "modelpacks/ModelSelectionStore.h"
-#include "platform/FileSettingsStore.h"
+#include "platform/system/FileSettingsStore.h"
 #include "sources/gmail/GmailService.h"
 #include "storage/AppFiles.h"
 #include "support/FakeOAuthProvider.h"

@@ -6,7 +6,7 @@
 #include <exception>
 #include <iostream>
 
-#include "platform/UserAccount.h"
+#include "platform/system/UserAccount.h"
 #include "sources/messages/MessagesText.h"
 #include "support/DemoHome.h"
 #include "support/DemoQueue.h"

@@ -19,7 +19,7 @@
 #include "core/MainQueue.h"
 #include "core/Sha256.h"
 #include "modelpacks/ModelDownloadManager.h"
-#include "platform/DownloadResumeData.h"
+#include "platform/net/DownloadResumeData.h"
 #include "support/TempDir.h"
 
 namespace nudgerly::test {

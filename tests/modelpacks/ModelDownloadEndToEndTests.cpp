@@ -5,7 +5,7 @@
 #include "core/Files.h"
 #include "modelpacks/DownloadFixtures.h"
 #include "modelpacks/ModelDownloadManager.h"
-#include "platform/CurlDownloadTransport.h"
+#include "platform/net/CurlDownloadTransport.h"
 #include "support/PackFileServer.h"
 
 namespace nudgerly::test {

@@ -11,7 +11,7 @@
 #include "modelpacks/ModelDownloadError.h"
 #include "modelpacks/ModelPack.h"
 #include "modelpacks/ModelSelectionStore.h"
-#include "platform/SettingsStore.h"
+#include "platform/system/SettingsStore.h"
 
 namespace nudgerly {
 namespace {

@@ -14,7 +14,7 @@
 #include "modelpacks/ModelDownloadError.h"
 #include "modelpacks/ModelVerification.h"
 #include "modelpacks/ModelVerificationReceipt.h"
-#include "platform/PropertyList.h"
+#include "platform/formats/PropertyList.h"
 #include "support/BinaryPropertyList.h"
 #include "support/TempDir.h"
 

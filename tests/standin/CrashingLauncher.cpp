@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ChildProcess.h"
+#include "platform/system/ChildProcess.h"
 
 int main(int argc, char** argv) {
     if (argc < 3) {

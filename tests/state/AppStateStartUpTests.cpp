@@ -6,7 +6,7 @@
 
 #include "core/RawEnum.h"
 #include "modelpacks/ModelSelectionStore.h"
-#include "platform/FileSettingsStore.h"
+#include "platform/system/FileSettingsStore.h"
 #include "state/AppStateSettings.h"
 #include "support/AppStateHarness.h"
 #include "support/TestEnvironment.h"

@@ -8,7 +8,7 @@
 #include "ReturningUserTest.h"
 #include "core/Files.h"
 #include "core/UserFacingError.h"
-#include "platform/VCardContactsStore.h"
+#include "platform/contacts/VCardContactsStore.h"
 #include "storage/SnapshotStore.h"
 #include "support/TestEnvironment.h"
 #include "support/VCardWriter.h"

@@ -10,7 +10,7 @@
 
 #include "core/Files.h"
 #include "core/JsonCoding.h"
-#include "platform/ChildProcess.h"
+#include "platform/system/ChildProcess.h"
 #include "state/AppStateSettings.h"
 #include "storage/AppEnvironment.h"
 #include "storage/AppFiles.h"

@@ -6,7 +6,7 @@
 
 #include "core/BackgroundExecutor.h"
 #include "modelpacks/ModelCatalog.h"
-#include "platform/SettingsStore.h"
+#include "platform/system/SettingsStore.h"
 #include "state/AppState.h"
 #include "support/FakeContactsStore.h"
 #include "support/FakeSources.h"

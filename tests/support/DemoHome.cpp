@@ -3,8 +3,8 @@
 #include <stdexcept>
 
 #include "core/Files.h"
-#include "platform/ContactsAccessDecision.h"
-#include "platform/VCardContactsStore.h"
+#include "platform/contacts/ContactsAccessDecision.h"
+#include "platform/contacts/VCardContactsStore.h"
 #include "storage/AppEnvironment.h"
 #include "support/DemoShowcase.h"
 #include "support/VCardWriter.h"

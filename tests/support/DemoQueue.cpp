@@ -8,7 +8,7 @@
 #include "core/MainQueue.h"
 #include "modelpacks/ModelCatalog.h"
 #include "modelpacks/ModelSelectionStore.h"
-#include "platform/VCardContactsStore.h"
+#include "platform/contacts/VCardContactsStore.h"
 #include "sources/messages/MessagesReader.h"
 #include "state/AppStateSettings.h"
 #include "storage/AppEnvironment.h"

@@ -3,9 +3,9 @@
 #include <array>
 #include <utility>
 
-#include "platform/PercentEncoding.h"
-#include "platform/Url.h"
-#include "sources/gmail/OAuthCallback.h"
+#include "platform/formats/PercentEncoding.h"
+#include "platform/formats/Url.h"
+#include "sources/gmail/oauth/OAuthCallback.h"
 #include "support/RawConnection.h"
 
 namespace nudgerly::test {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/UrlOpener.h"
+#include "platform/system/UrlOpener.h"
 
 namespace nudgerly::test {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/MainQueue.h"
-#include "platform/ContactsStore.h"
+#include "platform/contacts/ContactsStore.h"
 
 namespace nudgerly::test {
 

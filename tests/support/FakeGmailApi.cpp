@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <thread>
 
-#include "platform/PercentEncoding.h"
+#include "platform/formats/PercentEncoding.h"
 
 namespace nudgerly::test {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/PercentEncoding.h"
+#include "platform/formats/PercentEncoding.h"
 #include "support/TempDir.h"
 
 namespace nudgerly::test {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "sources/gmail/OAuthClient.h"
+#include "sources/gmail/oauth/OAuthClient.h"
 #include "support/LoopbackHttpServer.h"
 
 namespace nudgerly::test {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/PropertyList.h"
+#include "platform/formats/PropertyList.h"
 
 // Builders of keyed archives (as a keyed archiver writes them) on libplist, and of the rich-link
 // payloads the Messages database keeps in `payload_data`, for tests and generated databases.

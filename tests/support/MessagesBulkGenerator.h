@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Contact.h"
+#include "platform/contacts/Contact.h"
 #include "support/MessagesDatabaseBuilder.h"
 
 // Fills a chat.db with made-up but realistic conversations, reproducibly from a seed: people (some in

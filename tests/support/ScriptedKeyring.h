@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Keyring.h"
+#include "platform/secrets/Keyring.h"
 
 namespace nudgerly::test {
 

@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/AppInfo.h"
+#include "platform/system/AppInfo.h"
 #include "support/LoopbackHttpServer.h"
 
 // Helpers for tests of the services that post to the maker's service.

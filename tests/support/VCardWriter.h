@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Contact.h"
+#include "platform/contacts/Contact.h"
 
 // vCard 3.0 text as contact-sync programs write it, for tests and generated homes.
 namespace nudgerly::test {

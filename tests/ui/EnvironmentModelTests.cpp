@@ -7,10 +7,10 @@
 #include <QTest>
 #include <nlohmann/json.hpp>
 
-#include "UiTest.h"
 #include "app/AppComposition.h"
 #include "support/DemoHome.h"
 #include "support/QuietWindow.h"
+#include "ui/UiTest.h"
 #include "ui/accounts/LocalAIModelRow.h"
 #include "ui/kit/ElidedLabel.h"
 #include "ui/kit/QtMainQueue.h"

@@ -7,13 +7,13 @@
 #include <QStackedWidget>
 #include <QTest>
 
-#include "UiTest.h"
 #include "state/AppStateSettings.h"
 #include "state/RefreshTestSupport.h"
 #include "support/AppStateHarness.h"
 #include "support/QuietWindow.h"
-#include "ui/queue/PanePlaceholder.h"
+#include "ui/UiTest.h"
 #include "ui/queue/QueueListPane.h"
+#include "ui/shared/PanePlaceholder.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/Sidebar.h"
 

@@ -12,12 +12,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "UiTest.h"
 #include "core/UniqueFd.h"
 #include "storage/AppEnvironment.h"
 #include "storage/AppFiles.h"
 #include "support/DemoHome.h"
 #include "support/DemoQueue.h"
+#include "ui/UiTest.h"
 
 extern char** environ;
 

@@ -2,8 +2,8 @@
 
 #include <QTest>
 
-#include "UiTest.h"
 #include "support/ScreenFixture.h"
+#include "ui/UiTest.h"
 
 namespace nudgerly::test {
 

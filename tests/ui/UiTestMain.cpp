@@ -6,8 +6,8 @@
 #include <QApplication>
 #include <QTest>
 
-#include "UiTest.h"
 #include "support/ScreenFixture.h"
+#include "ui/UiTest.h"
 #include "ui/kit/Look.h"
 
 namespace nudgerly::test {

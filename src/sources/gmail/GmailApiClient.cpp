@@ -2,9 +2,9 @@
 
 #include "core/CancelledError.h"
 #include "core/Sleep.h"
-#include "platform/PercentEncoding.h"
-#include "sources/gmail/GmailError.h"
+#include "platform/formats/PercentEncoding.h"
 #include "sources/gmail/GmailRetryPolicy.h"
+#include "sources/gmail/oauth/GmailError.h"
 
 namespace nudgerly {
 namespace {

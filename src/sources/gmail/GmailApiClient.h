@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/HttpClient.h"
+#include "platform/net/HttpClient.h"
 #include "sources/gmail/GmailRecords.h"
 
 namespace nudgerly {

@@ -6,9 +6,9 @@
 #include "core/Base64.h"
 #include "core/Charset.h"
 #include "core/Text.h"
-#include "sources/gmail/GmailBodyFormatter.h"
-#include "sources/gmail/MimeHeader.h"
-#include "sources/gmail/PlaceholderPlainPolicy.h"
+#include "sources/gmail/mime/GmailBodyFormatter.h"
+#include "sources/gmail/mime/MimeHeader.h"
+#include "sources/gmail/mime/PlaceholderPlainPolicy.h"
 
 namespace nudgerly::GmailBodies {
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "sources/gmail/GmailBodyContent.h"
 #include "sources/gmail/GmailRecords.h"
+#include "sources/gmail/mime/GmailBodyContent.h"
 
 // Finding and decoding the text bodies of a message's MIME tree.
 namespace nudgerly::GmailBodies {

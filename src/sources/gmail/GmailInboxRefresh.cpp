@@ -7,8 +7,8 @@
 #include "core/CancelledError.h"
 #include "core/RawEnum.h"
 #include "review/LookbackWindow.h"
-#include "sources/gmail/GmailError.h"
 #include "sources/gmail/GmailThreadConversion.h"
+#include "sources/gmail/oauth/GmailError.h"
 
 namespace nudgerly::GmailInboxRefresh {
 namespace {

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "core/Text.h"
-#include "platform/HttpClient.h"
+#include "platform/net/HttpClient.h"
 
 namespace nudgerly::GmailRetryPolicy {
 namespace {

@@ -2,12 +2,12 @@
 
 #include "core/CancelledError.h"
 #include "core/SecureRandom.h"
-#include "sources/gmail/GmailAuthorization.h"
-#include "sources/gmail/GmailError.h"
 #include "sources/gmail/GmailInboxRefresh.h"
-#include "sources/gmail/LoopbackOAuthServer.h"
-#include "sources/gmail/OAuthCallback.h"
-#include "sources/gmail/OAuthClientFile.h"
+#include "sources/gmail/oauth/GmailAuthorization.h"
+#include "sources/gmail/oauth/GmailError.h"
+#include "sources/gmail/oauth/LoopbackOAuthServer.h"
+#include "sources/gmail/oauth/OAuthCallback.h"
+#include "sources/gmail/oauth/OAuthClientFile.h"
 
 namespace nudgerly {
 namespace {

@@ -13,18 +13,18 @@
 
 #include "core/Clock.h"
 #include "core/MainQueue.h"
-#include "platform/HttpClient.h"
-#include "platform/SecretStore.h"
-#include "platform/UrlOpener.h"
+#include "platform/net/HttpClient.h"
+#include "platform/secrets/SecretStore.h"
+#include "platform/system/UrlOpener.h"
 #include "review/ConversationBatch.h"
 #include "review/GmailConnectionStatus.h"
 #include "sources/gmail/GmailApiClient.h"
-#include "sources/gmail/GmailAuthorization.h"
 #include "sources/gmail/GmailThreadFetcher.h"
-#include "sources/gmail/OAuthClient.h"
-#include "sources/gmail/OAuthTokenExchange.h"
-#include "sources/gmail/OAuthTokens.h"
 #include "sources/gmail/ScanProgressUpdate.h"
+#include "sources/gmail/oauth/GmailAuthorization.h"
+#include "sources/gmail/oauth/OAuthClient.h"
+#include "sources/gmail/oauth/OAuthTokenExchange.h"
+#include "sources/gmail/oauth/OAuthTokens.h"
 
 namespace nudgerly {
 

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "core/Text.h"
-#include "platform/Url.h"
-#include "sources/gmail/FromHeader.h"
+#include "platform/formats/Url.h"
 #include "sources/gmail/GmailBodies.h"
+#include "sources/gmail/mime/FromHeader.h"
 
 namespace nudgerly::GmailThreadConversion {
 

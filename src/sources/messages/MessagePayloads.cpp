@@ -5,10 +5,10 @@
 #include "core/FileSystemError.h"
 #include "core/Files.h"
 #include "core/Text.h"
-#include "sources/messages/ImageHeader.h"
+#include "platform/formats/ImageHeader.h"
+#include "platform/formats/SqliteStatement.h"
+#include "platform/formats/TypedStreamReader.h"
 #include "sources/messages/RichLinkArchive.h"
-#include "sources/messages/SqliteStatement.h"
-#include "sources/messages/TypedStreamReader.h"
 
 namespace nudgerly::MessagePayloads {
 namespace {

@@ -6,7 +6,7 @@
 #include <unicode/utf8.h>
 
 #include "core/Text.h"
-#include "sources/messages/ContactsPermission.h"
+#include "platform/contacts/ContactsPermission.h"
 
 namespace nudgerly::MessagesContacts {
 namespace {

@@ -6,8 +6,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/Contact.h"
-#include "platform/ContactsStore.h"
+#include "platform/contacts/Contact.h"
+#include "platform/contacts/ContactsStore.h"
 
 // Names for the handles (phone numbers, e-mail addresses) that the Messages database knows people by.
 namespace nudgerly::MessagesContacts {

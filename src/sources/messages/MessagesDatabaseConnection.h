@@ -8,7 +8,7 @@
 
 #include <sqlite3.h>
 
-#include "sources/messages/SqliteStatement.h"
+#include "platform/formats/SqliteStatement.h"
 
 namespace nudgerly {
 

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "platform/UserFolders.h"
+#include "platform/system/UserFolders.h"
 
 namespace nudgerly {
 

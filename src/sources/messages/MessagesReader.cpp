@@ -3,8 +3,8 @@
 #include <set>
 
 #include "core/Text.h"
-#include "platform/UserAccount.h"
-#include "platform/UserFolders.h"
+#include "platform/system/UserAccount.h"
+#include "platform/system/UserFolders.h"
 #include "review/LookbackWindow.h"
 #include "sources/messages/MessageIdentity.h"
 #include "sources/messages/MessagePayloads.h"

@@ -5,7 +5,7 @@
 #include <stop_token>
 #include <string>
 
-#include "platform/ContactsStore.h"
+#include "platform/contacts/ContactsStore.h"
 #include "review/ConversationBatch.h"
 #include "review/ReviewSnapshot.h"
 

@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "core/Text.h"
-#include "platform/Url.h"
-#include "sources/messages/KeyedArchive.h"
+#include "platform/formats/KeyedArchive.h"
+#include "platform/formats/Url.h"
 
 namespace nudgerly::RichLinkArchive {
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "modelpacks/ModelPack.h"
-#include "sources/messages/ContactsPermission.h"
+#include "platform/contacts/ContactsPermission.h"
 #include "state/PublishedState.h"
 #include "ui/kit/Tone.h"
 

@@ -20,7 +20,7 @@
 #include "ui/kit/Symbols.h"
 #include "ui/kit/WidgetProperties.h"
 #include "ui/kit/WrapLabel.h"
-#include "ui/queue/PanePlaceholder.h"
+#include "ui/shared/PanePlaceholder.h"
 #include "ui/shared/ReviewDisplay.h"
 
 namespace nudgerly {

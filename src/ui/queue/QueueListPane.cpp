@@ -26,10 +26,10 @@
 #include "ui/kit/Symbols.h"
 #include "ui/kit/WidgetProperties.h"
 #include "ui/kit/WrapLabel.h"
-#include "ui/queue/PanePlaceholder.h"
 #include "ui/queue/QueueList.h"
 #include "ui/queue/QueueListModel.h"
 #include "ui/queue/QueueRowDelegate.h"
+#include "ui/shared/PanePlaceholder.h"
 #include "ui/shared/RefreshBanner.h"
 #include "ui/shared/ReviewDisplay.h"
 

@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "platform/ContactsAccessPrompt.h"
+#include "platform/contacts/ContactsAccessPrompt.h"
 
 namespace nudgerly {
 

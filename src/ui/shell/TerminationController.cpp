@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
-#include "platform/TerminationSignals.h"
+#include "platform/system/TerminationSignals.h"
 #include "state/AppStateView.h"
 
 namespace nudgerly {

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "core/JsonCoding.h"
-#include "sources/gmail/FromHeader.h"
 #include "sources/gmail/GmailBodies.h"
 #include "sources/gmail/GmailThreadConversion.h"
-#include "sources/gmail/MimeHeader.h"
+#include "sources/gmail/mime/FromHeader.h"
+#include "sources/gmail/mime/MimeHeader.h"
 #include "support/GmailFixtures.h"
 
 namespace nudgerly {

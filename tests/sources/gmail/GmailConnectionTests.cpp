@@ -5,8 +5,8 @@
 
 #include "core/CancelledError.h"
 #include "core/UserFacingError.h"
-#include "sources/gmail/GmailAuthorization.h"
 #include "sources/gmail/GmailServiceFixture.h"
+#include "sources/gmail/oauth/GmailAuthorization.h"
 
 namespace nudgerly {
 namespace {

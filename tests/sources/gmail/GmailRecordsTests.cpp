@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "sources/gmail/GmailError.h"
 #include "sources/gmail/GmailRecords.h"
+#include "sources/gmail/oauth/GmailError.h"
 
 namespace nudgerly {
 namespace {

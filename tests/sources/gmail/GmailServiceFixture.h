@@ -11,10 +11,10 @@
 #include <nlohmann/json.hpp>
 
 #include "core/CancelledError.h"
-#include "platform/HttpClient.h"
-#include "platform/SecretStore.h"
-#include "sources/gmail/GmailError.h"
+#include "platform/net/HttpClient.h"
+#include "platform/secrets/SecretStore.h"
 #include "sources/gmail/GmailService.h"
+#include "sources/gmail/oauth/GmailError.h"
 #include "support/FakeBrowser.h"
 #include "support/FakeGmailApi.h"
 #include "support/FakeOAuthProvider.h"

@@ -1,9 +1,9 @@
 #include <chrono>
 #include <future>
 
-#include "sources/gmail/OAuthTokenExchange.h"
-#include "sources/gmail/OAuthTokens.h"
 #include "sources/gmail/GmailServiceFixture.h"
+#include "sources/gmail/oauth/OAuthTokenExchange.h"
+#include "sources/gmail/oauth/OAuthTokens.h"
 
 namespace nudgerly {
 namespace {

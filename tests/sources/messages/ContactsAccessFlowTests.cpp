@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "platform/VCardContactsStore.h"
-#include "sources/messages/ContactsPermission.h"
+#include "platform/contacts/ContactsPermission.h"
+#include "platform/contacts/VCardContactsStore.h"
 #include "sources/messages/MessagesContacts.h"
 #include "storage/AppEnvironment.h"
 #include "storage/AppFiles.h"

@@ -7,8 +7,8 @@
 #include <sqlite3.h>
 
 #include "core/Files.h"
-#include "platform/UserFolders.h"
-#include "platform/VCardContactsStore.h"
+#include "platform/contacts/VCardContactsStore.h"
+#include "platform/system/UserFolders.h"
 #include "sources/messages/MessageIdentity.h"
 #include "sources/messages/MessagesDatabaseConnection.h"
 #include "sources/messages/MessagesDatabasePath.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/CancelledError.h"
-#include "sources/messages/ContactsPermission.h"
+#include "platform/contacts/ContactsPermission.h"
 #include "sources/messages/MessagesContacts.h"
 #include "support/FakeContactsStore.h"
 
