@@ -7,6 +7,7 @@
 #include "core/JsonCoding.h"
 #include "sources/gmail/GmailRecords.h"
 #include "sources/gmail/GmailThreadConversion.h"
+#include "sources/gmail/oauth/GoogleErrorResponse.h"
 #include "sources/gmail/oauth/OAuthClientFile.h"
 
 namespace {

@@ -99,10 +99,4 @@ GmailAPIError GmailAPIError::fromJson(const nlohmann::json& value, const JsonCod
     return {.error = Json::required<Detail>(Json::object(value), "error", coding)};
 }
 
-GoogleErrorResponse GoogleErrorResponse::fromJson(const nlohmann::json& value, const JsonCoding& coding) {
-    const auto& object = Json::object(value);
-    return {.error = Json::optional<std::string>(object, "error", coding),
-            .errorDescription = Json::optional<std::string>(object, "error_description", coding)};
-}
-
 }  // namespace nudgerly

@@ -10,9 +10,10 @@
 
 #include "core/JsonCoding.h"
 
-// The JSON records read from the Gmail REST API and from the token endpoint. They only decode: keys
-// match exactly, other keys are ignored, a missing required key or a value of the wrong type fails
-// the whole record with JsonDecodingError, and an absent or null optional key reads as absent.
+// The JSON records read from the Gmail REST API (the token endpoint's error body is in oauth/). They
+// only decode: keys match exactly, other keys are ignored, a missing required key or a value of the
+// wrong type fails the whole record with JsonDecodingError, and an absent or null optional key reads
+// as absent.
 namespace nudgerly {
 
 struct GmailProfile {
@@ -111,15 +112,6 @@ struct GmailAPIError {
 
     static GmailAPIError fromJson(const nlohmann::json& value, const JsonCoding& coding = {});
     friend bool operator==(const GmailAPIError&, const GmailAPIError&) = default;
-};
-
-// The token endpoint's error body.
-struct GoogleErrorResponse {
-    std::optional<std::string> error;
-    std::optional<std::string> errorDescription;  // "error_description"
-
-    static GoogleErrorResponse fromJson(const nlohmann::json& value, const JsonCoding& coding = {});
-    friend bool operator==(const GoogleErrorResponse&, const GoogleErrorResponse&) = default;
 };
 
 // Parses a response body and decodes it as `Record`; JsonDecodingError when either step fails.

@@ -4,6 +4,7 @@
 
 #include "sources/gmail/GmailRecords.h"
 #include "sources/gmail/oauth/GmailError.h"
+#include "sources/gmail/oauth/GoogleErrorResponse.h"
 
 namespace nudgerly {
 namespace {

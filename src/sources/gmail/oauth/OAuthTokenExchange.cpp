@@ -2,8 +2,8 @@
 
 #include "platform/formats/PercentEncoding.h"
 #include "platform/formats/Url.h"
-#include "sources/gmail/GmailRecords.h"
 #include "sources/gmail/oauth/GmailError.h"
+#include "sources/gmail/oauth/GoogleErrorResponse.h"
 
 namespace nudgerly::OAuthTokenExchange {
 namespace {
@@ -16,7 +16,7 @@ void addSecret(FormFields& fields, const OAuthClient& client) {
 
 std::string refusalMessage(std::string_view body) {
     try {
-        const auto refusal = decodeGmailRecord<GoogleErrorResponse>(body);
+        const auto refusal = GoogleErrorResponse::fromJson(parseJson(body));
         return refusal.errorDescription.value_or(refusal.error.value_or("Token exchange failed"));
     } catch (const JsonDecodingError&) {
         return "Token exchange failed";
