@@ -26,6 +26,7 @@
 #include "ui/kit/Symbols.h"
 #include "ui/kit/WidgetProperties.h"
 #include "ui/kit/WrapLabel.h"
+#include "ui/queue/EmptyState.h"
 #include "ui/queue/QueueList.h"
 #include "ui/queue/QueueListModel.h"
 #include "ui/queue/QueueRowDelegate.h"

@@ -3,13 +3,13 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "ui/kit/ConfirmDialog.h"
 #include "ui/kit/PageFrame.h"
 
 class QPushButton;
 
 namespace nudgerly {
 
-class ConfirmDialog;
 class StateBridge;
 
 // The privacy page: how message content is treated, and the deletion of the saved local data

@@ -4,7 +4,7 @@
 
 #include <QWidget>
 
-#include "ui/queue/EmptyState.h"
+#include "ui/shared/EmptyStateSpec.h"
 
 class QBoxLayout;
 class QPushButton;

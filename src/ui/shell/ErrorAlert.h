@@ -3,9 +3,10 @@
 #include <QObject>
 #include <QPointer>
 
+#include "ui/kit/ConfirmDialog.h"
+
 namespace nudgerly {
 
-class ConfirmDialog;
 class StateBridge;
 
 // The window's one alert for the state object's error message, titled "Nudgerly". It opens when a
