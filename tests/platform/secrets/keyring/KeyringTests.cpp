@@ -102,8 +102,8 @@ protected:
                     std::string(bus) == sessionBus && fs::path(home) == fs::path(root) / "home" &&
                     fs::path(dataHome) == fs::path(root) / "data" &&
                     fs::exists(fs::path(dataHome) / "keyrings" / "login.keyring"))
-            << "The keyring tests run only inside tests/platform/secrets/keyring/with-private-keyring.sh (CTest puts it in front of "
-               "them), never against your own keyring.";
+            << "The keyring tests run only inside tests/platform/secrets/keyring/with-private-keyring.sh "
+               "(CTest puts it in front of them), never against your own keyring.";
         privateRoot = root;
     }
 
