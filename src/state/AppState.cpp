@@ -9,7 +9,6 @@
 #include "modelpacks/ModelSelectionStore.h"
 #include "state/AppStateSettings.h"
 #include "state/ModelServerJobs.h"
-#include "storage/SnapshotStore.h"
 
 namespace nudgerly {
 
@@ -32,7 +31,11 @@ AppState::AppState(AppStateDependencies dependencies)
     contactsLaunchNotificationDeadline_ = clock().steadyNow() + contactsLaunchGracePeriod;
     loadModelChoice();
     loadSettings();
-    loadSavedQueues();
+    publisher().setIsLoadingSavedQueues(true);
+    const std::array writesBefore{publisher().snapshotWrites(ReviewSource::messages),
+                                  publisher().snapshotWrites(ReviewSource::gmail)};
+    savedQueuesTask_ = tasks_.spawn(
+        [this, writesBefore](TaskHandle task) { return savedQueuesLoad(std::move(task), writesBefore); });
     tellOfStoredFileProblems();
     if (!contactsAccessIsUsable() || state().needsModelChoice) {
         publisher().setSection(Section::accounts);
@@ -90,29 +93,51 @@ void AppState::loadSettings() {
     publisher().setCompleted({completed.begin(), completed.end()});
 }
 
-void AppState::loadSavedQueues() {
-    const bool usable = contactsAccessIsUsable();
-    const auto currentToken = usable ? dependencies_.contacts->currentHistoryToken() : std::nullopt;
-    const auto storedToken = settings_.data(AppStateSettings::messagesContactsHistoryToken);
-    // Settings that could not be read took the token with them: the queue may have been built with
-    // the current Contacts data or not, so it is shown and rebuilt rather than deleted.
-    const bool storedTokenUnknown = settings_.loadProblem().has_value();
+MainTask AppState::savedQueuesLoad(TaskHandle task, std::array<uint64_t, 2> writesBefore) {
+    const auto read = [messages = snapshotFile(ReviewSource::messages),
+                       gmail = snapshotFile(ReviewSource::gmail)](std::stop_token stop) {
+        return SavedQueues::read(messages, gmail, stop);
+    };
+    SavedQueues saved;
+    try {
+        saved = co_await offMain(task, "Saved queues", read);
+    } catch (const CancelledError&) {
+        throw;
+    } catch (...) {
+        // No worker could read them: read them here, as an unread file is not a missing one.
+        saved = read({});
+    }
+    takeSavedQueues(std::move(saved), writesBefore);
+}
 
+void AppState::takeSavedQueues(SavedQueues saved, std::array<uint64_t, 2> writesBefore) {
+    publisher().setIsLoadingSavedQueues(false);
     // The Messages queue names people as the Contacts data did when it was built: it is only used
     // while those data are the current ones.
-    auto messages = SnapshotStore::load(snapshotFile(ReviewSource::messages));
-    if (messages && usable && (!currentToken || storedToken == currentToken || storedTokenUnknown)) {
-        publisher().setSnapshot(ReviewSource::messages, std::make_shared<const ReviewSnapshot>(std::move(*messages)));
-        pendingMessagesRebuild_ = storedTokenUnknown;
-        removeDeletedMessagesFromSavedQueue();
-    } else if (messages && !usable && dependencies_.contacts->decisionProblem()) {
-        messagesQueueAwaitingContacts_ = std::make_shared<const ReviewSnapshot>(std::move(*messages));
-    } else {
-        invalidateMessagesSnapshot();
-        pendingMessagesRebuild_ = usable;
+    if (publisher().snapshotWrites(ReviewSource::messages) == writesBefore[0]) {
+        const bool usable = contactsAccessIsUsable();
+        const auto currentToken = usable ? dependencies_.contacts->currentHistoryToken() : std::nullopt;
+        const auto storedToken = settings_.data(AppStateSettings::messagesContactsHistoryToken);
+        // Settings that could not be read took the token with them: the queue may have been built with
+        // the current Contacts data or not, so it is shown and rebuilt rather than deleted.
+        const bool storedTokenUnknown = settings_.loadProblem().has_value();
+        if (saved.messages && usable && (!currentToken || storedToken == currentToken || storedTokenUnknown)) {
+            publishSnapshot(ReviewSource::messages, std::move(saved.messages->snapshot),
+                            std::move(saved.messages->answers));
+            pendingMessagesRebuild_ = storedTokenUnknown;
+            removeDeletedMessagesFromSavedQueue();
+        } else if (saved.messages && !usable && dependencies_.contacts->decisionProblem()) {
+            messagesQueueAwaitingContacts_ = std::move(saved.messages->snapshot);
+        } else {
+            invalidateMessagesSnapshot();
+            pendingMessagesRebuild_ = usable;
+        }
     }
-    if (auto gmail = SnapshotStore::load(snapshotFile(ReviewSource::gmail))) {
-        publisher().setSnapshot(ReviewSource::gmail, std::make_shared<const ReviewSnapshot>(std::move(*gmail)));
+    if (saved.gmail && publisher().snapshotWrites(ReviewSource::gmail) == writesBefore[1]) {
+        publishSnapshot(ReviewSource::gmail, std::move(saved.gmail->snapshot), std::move(saved.gmail->answers));
+    }
+    if (startRequested_) {
+        subscribeAndStart();
     }
 }
 
@@ -136,6 +161,13 @@ void AppState::tellOfStoredFileProblems() {
 }
 
 void AppState::start() {
+    startRequested_ = true;
+    if (!state().isLoadingSavedQueues) {
+        subscribeAndStart();
+    }
+}
+
+void AppState::subscribeAndStart() {
     contactsStoreObserver_ = dependencies_.contacts->subscribe([this] { contactsStoreDidChange(std::nullopt); });
     observeModelDownloadManager(*modelDownloadManager_);
     tasks_.spawn([this](TaskHandle task) { return startUpTask(std::move(task)); });
@@ -182,12 +214,12 @@ std::filesystem::path AppState::snapshotFile(ReviewSource source) const {
 }
 
 void AppState::reconcileSelection() {
-    const auto items = visibleItems();
+    const auto items = visibleQueue();
     const auto& selected = state().selectedItemID;
-    if (selected && std::ranges::any_of(items, [&](const ReviewItem& item) { return item.id == *selected; })) {
+    if (selected && items->find(*selected)) {
         return;
     }
-    publisher().setSelectedItemID(items.empty() ? std::nullopt : std::optional(items.front().id));
+    publisher().setSelectedItemID(items->empty() ? std::nullopt : std::optional(items->front().id));
 }
 
 void AppState::invalidateMessagesSnapshot() {

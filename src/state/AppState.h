@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -18,6 +19,8 @@
 #include "state/AppStateDependencies.h"
 #include "state/AppStateView.h"
 #include "state/OperationContext.h"
+#include "state/PreparedSnapshot.h"
+#include "state/SavedQueues.h"
 
 namespace nudgerly {
 
@@ -25,9 +28,11 @@ namespace nudgerly {
 // the refresh of each source, derives the queue and carries out every user action. The window reads
 // it through AppStateView. Lives on the main thread and is touched only there.
 //
-// Built in two steps: the constructor loads everything (nothing in it reports an error), `start()`
-// subscribes to Contacts and download changes and starts the task that reads the Gmail status and
-// whether Local AI can run. Long operations are tasks of its own scope, destroyed with it.
+// Built in two steps: the constructor loads the settings and has the saved queues read and decoded on
+// a worker (nothing in it reports an error); they are taken as they arrive, with `isLoadingSavedQueues`
+// published meanwhile. `start()` subscribes to Contacts and download changes and starts the task that
+// reads the Gmail status and whether Local AI can run, once the saved queues are in. Long operations
+// are tasks of its own scope, destroyed with it.
 class AppState final : public AppStateView {
 public:
     using Section = nudgerly::Section;
@@ -133,20 +138,28 @@ private:
                                          bool requiresCurrentContactsSnapshot);
     // Classifies the batch on a worker and checks the run again. The previous queue entries of the
     // conversations the batch could not read are kept.
-    MainAsync<SnapshotClassificationResult> classify(TaskHandle task, OperationContext context,
-                                                     bool requiresCurrentContactsSnapshot, ConversationBatch batch,
-                                                     std::shared_ptr<const ReviewSnapshot> previous);
+    struct ClassifiedRun {
+        PreparedSnapshot snapshot;
+        ModelRunReport report;
+    };
+    MainAsync<ClassifiedRun> classify(TaskHandle task, OperationContext context, bool requiresCurrentContactsSnapshot,
+                                      ConversationBatch batch, std::shared_ptr<const ReviewSnapshot> previous);
     // Saves the run's snapshot, carries the completion marks over and publishes it. Throws when saving fails.
-    void saveAndPublish(const OperationContext& context, const ReviewSnapshot* previous, ReviewSnapshot snapshot);
+    void saveAndPublish(const OperationContext& context, const ReviewSnapshot* previous, PreparedSnapshot snapshot);
     // Writes the source's snapshot file atomically; a failure is a UserFacingError naming the file.
     void writeSnapshot(const ReviewSnapshot& snapshot, ReviewSource source) const;
 
     // ---- Start-up ----
     void loadModelChoice();
     void loadSettings();
-    void loadSavedQueues();
     // Tells the user, once, of the stored files that start-up could not take up as they were.
     void tellOfStoredFileProblems();
+    // Reads the saved queues on a worker and takes them; `writesBefore` are the snapshot write counts of
+    // Messages and Gmail when the read began.
+    MainTask savedQueuesLoad(TaskHandle task, std::array<uint64_t, 2> writesBefore);
+    // Takes each saved queue unless its source's snapshot was set or dropped while it was read.
+    void takeSavedQueues(SavedQueues saved, std::array<uint64_t, 2> writesBefore);
+    void subscribeAndStart();
     void observeModelDownloadManager(ModelDownloadManager& manager);
     void stopObservingModelDownloadManager();
     MainTask startUpTask(TaskHandle task);
@@ -223,6 +236,8 @@ private:
     // grant it again, and then it is shown (and rebuilt) instead of lost. Its file and token stay.
     std::shared_ptr<const ReviewSnapshot> messagesQueueAwaitingContacts_;
     bool terminating_ = false;  // quitting has begun; no refresh starts any more
+    bool startRequested_ = false;  // start() was called, maybe before the saved queues were in
+    TaskHandle savedQueuesTask_;
     int64_t modelSelectionGeneration_ = 0;
     std::map<ReviewSource, ModelRunReport> modelRunReports_;
     std::map<ReviewSource, std::string> sourceRefreshIssues_;

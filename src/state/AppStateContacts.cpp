@@ -89,10 +89,18 @@ void AppState::removeDeletedMessagesFromSavedQueue() {
 }
 
 MainTask AppState::deletedMessagesPruning(TaskHandle task, std::shared_ptr<const ReviewSnapshot> saved) {
-    const auto prune = [reader = messagesReader_, saved](std::stop_token stop) {
-        return reader->removingDeletedMessages(*saved, stop);
+    const auto cacheSize = [](const ReviewSnapshot& snapshot) {
+        return snapshot.classificationCache ? std::optional(snapshot.classificationCache->size()) : std::nullopt;
     };
-    std::optional<ReviewSnapshot> pruned;
+    // What the queue needs of the pruned queue is worked out here too, when there is one.
+    const auto prune = [reader = messagesReader_, saved, cacheSize](std::stop_token stop) -> std::optional<PreparedSnapshot> {
+        ReviewSnapshot pruned = reader->removingDeletedMessages(*saved, stop);
+        if (pruned.items.size() == saved->items.size() && cacheSize(pruned) == cacheSize(*saved)) {
+            return std::nullopt;
+        }
+        return PreparedSnapshot::of(std::move(pruned), stop);
+    };
+    std::optional<PreparedSnapshot> pruned;
     try {
         pruned = co_await offMain(task, "Deleted messages pruning", prune);
     } catch (const CancelledError&) {
@@ -100,18 +108,13 @@ MainTask AppState::deletedMessagesPruning(TaskHandle task, std::shared_ptr<const
     } catch (...) {
         co_return;  // the database could not be read: the saved queue stays as it is, without a word
     }
-    // A refresh or a Contacts change replaced the queue meanwhile: what was pruned is out of date.
-    if (state().snapshot(ReviewSource::messages) != saved.get()) {
+    // Nothing changed; or a refresh or a Contacts change replaced the queue meanwhile, and what was
+    // pruned is out of date.
+    if (!pruned || state().snapshot(ReviewSource::messages) != saved.get()) {
         co_return;
     }
-    const auto cacheSize = [](const ReviewSnapshot& snapshot) {
-        return snapshot.classificationCache ? std::optional(snapshot.classificationCache->size()) : std::nullopt;
-    };
-    if (pruned->items.size() == saved->items.size() && cacheSize(*pruned) == cacheSize(*saved)) {
-        co_return;
-    }
-    auto published = std::make_shared<const ReviewSnapshot>(std::move(*pruned));
-    publisher().setSnapshot(ReviewSource::messages, published);
+    const std::shared_ptr<const ReviewSnapshot> published = pruned->snapshot;
+    publishSnapshot(ReviewSource::messages, published, std::move(pruned->answers));
     try {
         writeSnapshot(*published, ReviewSource::messages);
     } catch (const std::exception&) {

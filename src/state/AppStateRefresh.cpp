@@ -152,7 +152,7 @@ MainAsync<SourceRefreshResult> AppState::refreshMessages(TaskHandle task, Operat
     ConversationBatch batch = co_await offMain(task, "Messages scan", scan);
     validateContactsAccess(context, true, task);
 
-    SnapshotClassificationResult classified = co_await classify(task, context, true, std::move(batch), previous);
+    ClassifiedRun classified = co_await classify(task, context, true, std::move(batch), previous);
 
     // From here on nothing suspends: a run that passed the last check saves and publishes whole.
     saveAndPublish(context, previous.get(), std::move(classified.snapshot));
@@ -177,7 +177,7 @@ MainAsync<SourceRefreshResult> AppState::refreshGmail(TaskHandle task, Operation
     validateContactsAccess(context, false, task);
 
     const std::optional<std::string> warning = batch.warning;
-    SnapshotClassificationResult classified = co_await classify(task, context, false, std::move(batch), previous);
+    ClassifiedRun classified = co_await classify(task, context, false, std::move(batch), previous);
     saveAndPublish(context, previous.get(), std::move(classified.snapshot));
 
     const auto readStatus = [gmail = gmail_](std::stop_token) { return gmail->status(); };
@@ -204,10 +204,9 @@ GmailSource::Progress AppState::progressWriter(const TaskHandle& task, const Ope
     };
 }
 
-MainAsync<SnapshotClassificationResult> AppState::classify(TaskHandle task, OperationContext context,
-                                                           bool requiresCurrentContactsSnapshot,
-                                                           ConversationBatch batch,
-                                                           std::shared_ptr<const ReviewSnapshot> previous) {
+MainAsync<AppState::ClassifiedRun> AppState::classify(TaskHandle task, OperationContext context,
+                                                      bool requiresCurrentContactsSnapshot, ConversationBatch batch,
+                                                      std::shared_ptr<const ReviewSnapshot> previous) {
     const std::string detail = reviewDetail(state().modelAvailability);
     const ConversationClassifier::ProgressCallback onProgress =
         [write = progressWriter(task, context, requiresCurrentContactsSnapshot), detail](
@@ -224,20 +223,20 @@ MainAsync<SnapshotClassificationResult> AppState::classify(TaskHandle task, Oper
             result.snapshot = PartialSnapshotPolicy::preservingUnavailableConversations(
                 reused, result.snapshot, batch->unavailableConversationIDs);
         }
-        return result;
+        return ClassifiedRun{PreparedSnapshot::of(std::move(result.snapshot), stop), std::move(result.report)};
     };
     const std::string label = std::string(displayName(context.source)) + " classification";
-    SnapshotClassificationResult classified = co_await offMain(task, label, job);
+    ClassifiedRun classified = co_await offMain(task, label, job);
     validateContactsAccess(context, requiresCurrentContactsSnapshot, task);
     co_return classified;
 }
 
 void AppState::saveAndPublish(const OperationContext& context, const ReviewSnapshot* previous,
-                              ReviewSnapshot snapshot) {
+                              PreparedSnapshot snapshot) {
     updateProgress(context, "Saving the updated queue");
-    writeSnapshot(snapshot, context.source);
-    migrateCompletedItems(previous, snapshot);
-    publisher().setSnapshot(context.source, std::make_shared<const ReviewSnapshot>(std::move(snapshot)));
+    writeSnapshot(*snapshot.snapshot, context.source);
+    migrateCompletedItems(previous, *snapshot.snapshot);
+    publishSnapshot(context.source, std::move(snapshot.snapshot), std::move(snapshot.answers));
 }
 
 void AppState::updateProgress(const OperationContext& context, std::string detail) {

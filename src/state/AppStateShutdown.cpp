@@ -23,6 +23,7 @@ void AppState::cancelAllRefreshes() {
 }
 
 void AppState::prepareForShutdown() {
+    savedQueuesTask_.cancel();  // what it would take and start is not wanted any more
     contactsRebuildTask_.cancel();
     cancelAllRefreshes();
     cancelGmailAuthorizationTask();

@@ -6,7 +6,7 @@
 namespace nudgerly {
 
 AppStateView::AppStateView(MainQueue& mainQueue, const Clock& clock)
-    : mainQueue_(mainQueue), clock_(clock), publisher_(mainQueue) {}
+    : mainQueue_(mainQueue), clock_(clock), publisher_(mainQueue), derived_(publisher_) {}
 
 AppStateView::~AppStateView() = default;
 
@@ -22,25 +22,31 @@ bool AppStateView::canConnectGmailDuringCurrentActivity() const {
     return !state().refreshingSources.contains(ReviewSource::gmail) && !state().isDeletingLocalData;
 }
 
-std::vector<ReviewItem> AppStateView::sourceScopedItems() const {
-    return QueueDerivation::sourceScopedItems(state(), cutoff(), memo_);
+void AppStateView::publishSnapshot(ReviewSource source, std::shared_ptr<const ReviewSnapshot> snapshot,
+                                   SnapshotMemo::Answers answers) {
+    derived_.memo().adopt(snapshot, std::move(answers));
+    publisher_.setSnapshot(source, std::move(snapshot));
 }
+
+std::shared_ptr<const QueueItems> AppStateView::visibleQueue() const { return derived_.visible(cutoff()); }
 
 std::vector<ReviewItem> AppStateView::visibleItems() const {
-    return QueueDerivation::visibleItems(state(), cutoff(), memo_);
+    const auto items = visibleQueue();
+    return {items->begin(), items->end()};
 }
 
-std::optional<ReviewItem> AppStateView::selectedItem() const {
-    return QueueDerivation::selectedItem(state(), cutoff(), memo_);
+std::vector<ReviewItem> AppStateView::sourceScopedItems() const {
+    const auto items = derived_.sourceScoped(cutoff());
+    return {items->begin(), items->end()};
 }
+
+std::shared_ptr<const ReviewItem> AppStateView::selectedItem() const { return derived_.selected(cutoff()); }
 
 int64_t AppStateView::openQueueCount(std::optional<ReviewSource> source) const {
-    return QueueDerivation::openQueueCount(state(), source, cutoff(), memo_);
+    return derived_.openCount(source, cutoff());
 }
 
-int64_t AppStateView::completedQueueCount() const {
-    return QueueDerivation::completedQueueCount(state(), cutoff(), memo_);
-}
+int64_t AppStateView::completedQueueCount() const { return derived_.completedCount(cutoff()); }
 
 std::vector<RefreshProgress> AppStateView::visibleRefreshProgresses() const {
     return QueueDerivation::visibleRefreshProgresses(state());

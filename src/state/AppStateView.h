@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,7 +19,9 @@
 #include "review/ReviewSource.h"
 #include "review/ReviewStatus.h"
 #include "services/FeedbackDiagnostics.h"
+#include "state/DerivedQueue.h"
 #include "state/PublishedState.h"
+#include "state/QueueItems.h"
 #include "state/SnapshotMemo.h"
 #include "state/StatePublisher.h"
 
@@ -42,14 +45,19 @@ public:
         return publisher_.observe(std::move(observer));
     }
 
-    // ---- Derived members, computed afresh on every read ----
+    // ---- Derived members, as computed afresh from the published state on every read ----
     // A source is refreshing or local data are being deleted.
     bool isRefreshing() const;
     // Gmail is neither refreshing nor being deleted with the local data.
     bool canConnectGmailDuringCurrentActivity() const;
-    std::vector<ReviewItem> sourceScopedItems() const;
+    // What the queue lists, shared: worked out once per change of the fields it comes from.
+    std::shared_ptr<const QueueItems> visibleQueue() const;
+    // Copies of the items of the visible queue and of the source's base list.
     std::vector<ReviewItem> visibleItems() const;
-    std::optional<ReviewItem> selectedItem() const;
+    std::vector<ReviewItem> sourceScopedItems() const;
+    // The selected visible item, else the first visible item; null when nothing is visible. It keeps
+    // its snapshot alive.
+    std::shared_ptr<const ReviewItem> selectedItem() const;
     // Open items of one source or (none) both, before the status filter, search and scope.
     int64_t openQueueCount(std::optional<ReviewSource> source) const;
     int64_t completedQueueCount() const;
@@ -133,6 +141,9 @@ protected:
     MainQueue& mainQueue() { return mainQueue_; }
     // The cut-off of the lookback for the current moment.
     Date cutoff() const;
+    // Publishes `snapshot` with what the derivation needs of it, worked out off the main thread.
+    void publishSnapshot(ReviewSource source, std::shared_ptr<const ReviewSnapshot> snapshot,
+                         SnapshotMemo::Answers answers);
 
 private:
     MainQueue& mainQueue_;
@@ -140,7 +151,7 @@ private:
     StatePublisher publisher_;
     // Calendar arithmetic and formatting in the user's zone; it remembers nothing the state depends on.
     mutable LocalCalendar calendar_;
-    mutable SnapshotMemo memo_;
+    mutable DerivedQueue derived_;
 };
 
 }  // namespace nudgerly

@@ -68,6 +68,7 @@ struct PublishedState {
     std::unordered_set<std::string> completed;  // completion identities of the items marked done
     std::optional<std::string> selectedItemID;
     std::vector<ModelPack> modelPacks;  // the packs offered in the picker
+    bool isLoadingSavedQueues = false;   // start-up is still reading the saved queues
 
     // The snapshot of a source, or null.
     const ReviewSnapshot* snapshot(ReviewSource source) const {
@@ -110,9 +111,10 @@ enum class StateField {
     completed,
     selectedItemID,
     modelPacks,
+    isLoadingSavedQueues,
 };
 
-inline constexpr std::size_t stateFieldCount = static_cast<std::size_t>(StateField::modelPacks) + 1;
+inline constexpr std::size_t stateFieldCount = static_cast<std::size_t>(StateField::isLoadingSavedQueues) + 1;
 
 // The fields written since observers last heard.
 class StateFieldSet {

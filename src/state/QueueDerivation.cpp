@@ -1,6 +1,7 @@
 #include "state/QueueDerivation.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -16,69 +17,8 @@ namespace {
 
 constexpr std::array bothSources{ReviewSource::messages, ReviewSource::gmail};
 
-bool isCompleted(const ReviewItem& item, const PublishedState& state) {
-    return state.completed.contains(completionIdentity(item));
-}
-
 bool passesContactsOnly(const ReviewItem& item, const PublishedState& state) {
     return !state.contactsOnly || item.source != ReviewSource::messages || item.isKnownContact.value_or(false);
-}
-
-// The base list: Messages items first, then Gmail, each in snapshot order. Pointers into the
-// published snapshots, valid while the state is unchanged. With a query, only items whose search text
-// holds it; every filter keeps the order, so searching here gives what searching last would.
-std::vector<const ReviewItem*> queueBaseItems(const PublishedState& state, Date cutoff, SnapshotMemo& memo,
-                                              std::string_view query = {}) {
-    std::vector<const ReviewItem*> items;
-    if (!allowsReadingContacts(state.contactsPermission)) {
-        return items;
-    }
-    for (const ReviewSource source : bothSources) {
-        const auto found = state.snapshots.find(source);
-        if (found == state.snapshots.end() || !found->second) {
-            continue;
-        }
-        const auto& snapshotItems = found->second->items;
-        const SnapshotMemo::Answers& answers = memo.answers(found->second, !query.empty());
-        for (std::size_t i = 0; i < snapshotItems.size(); ++i) {
-            const ReviewItem& item = snapshotItems[i];
-            const bool beforeCutoff = item.timestamp && *item.timestamp < cutoff;
-            const bool matches = query.empty() || answers.searchTexts[i].find(query) != std::string::npos;
-            if (!answers.hidden[i] && !beforeCutoff && passesContactsOnly(item, state) && matches) {
-                items.push_back(&item);
-            }
-        }
-    }
-    return items;
-}
-
-std::vector<const ReviewItem*> scopedItems(const PublishedState& state, Date cutoff, SnapshotMemo& memo,
-                                           std::string_view query = {}) {
-    auto items = queueBaseItems(state, cutoff, memo, query);
-    if (state.sourceFilter) {
-        std::erase_if(items, [&](const ReviewItem* item) { return item->source != *state.sourceFilter; });
-    }
-    return items;
-}
-
-std::vector<const ReviewItem*> visible(const PublishedState& state, Date cutoff, SnapshotMemo& memo) {
-    auto items = scopedItems(state, cutoff, memo, text::lowercased(text::trimmed(state.search)));
-    const bool showCompleted = state.completionScope == QueueCompletionScope::completed;
-    std::erase_if(items, [&](const ReviewItem* item) {
-        return (state.statusFilter && item->status != *state.statusFilter) || isCompleted(*item, state) != showCompleted;
-    });
-    const ItemOrder order(state.queueSort);
-    std::ranges::stable_sort(items, [&](const ReviewItem* a, const ReviewItem* b) { return order(*a, *b); });
-    return items;
-}
-
-std::vector<ReviewItem> copies(const std::vector<const ReviewItem*>& items) {
-    std::vector<ReviewItem> result;
-    result.reserve(items.size());
-    for (const ReviewItem* item : items) {
-        result.push_back(*item);
-    }
-    return result;
 }
 
 int statusRank(const ReviewItem& item) { return static_cast<int>(item.status); }
@@ -139,40 +79,100 @@ Date lookbackCutoff(const PublishedState& state, Date now, LocalCalendar& calend
     return calendar.addingDays(now, -toRaw(viewLookback(state))).value_or(now);
 }
 
-std::vector<ReviewItem> sourceScopedItems(const PublishedState& state, Date cutoff, SnapshotMemo& memo) {
-    return copies(scopedItems(state, cutoff, memo));
+bool isCompleted(const ReviewItem& item, const PublishedState& state) {
+    return state.completed.contains(completionIdentity(item));
 }
 
-std::vector<ReviewItem> visibleItems(const PublishedState& state, Date cutoff, SnapshotMemo& memo) {
-    return copies(visible(state, cutoff, memo));
-}
-
-std::optional<ReviewItem> selectedItem(const PublishedState& state, Date cutoff, SnapshotMemo& memo) {
-    const auto items = visible(state, cutoff, memo);
-    if (items.empty()) {
-        return std::nullopt;
+BaseList baseItems(const PublishedState& state, Date cutoff, SnapshotMemo& memo) {
+    BaseList base{.validAfter = Date{-std::numeric_limits<double>::infinity()},
+                  .validUntil = Date{std::numeric_limits<double>::infinity()}};
+    if (!allowsReadingContacts(state.contactsPermission)) {
+        return base;
     }
-    if (state.selectedItemID) {
-        for (const ReviewItem* item : items) {
-            if (item->id == *state.selectedItemID) {
-                return *item;
+    for (std::size_t slot = 0; slot < bothSources.size(); ++slot) {
+        const auto found = state.snapshots.find(bothSources[slot]);
+        if (found == state.snapshots.end() || !found->second) {
+            continue;
+        }
+        const auto& snapshotItems = found->second->items;
+        const auto answers = memo.answers(found->second, false);
+        for (std::size_t i = 0; i < snapshotItems.size(); ++i) {
+            const ReviewItem& item = snapshotItems[i];
+            if (answers->hidden[i] || !passesContactsOnly(item, state)) {
+                continue;
+            }
+            if (item.timestamp && *item.timestamp < cutoff) {
+                base.validAfter = std::max(base.validAfter, *item.timestamp);
+                continue;
+            }
+            if (item.timestamp) {
+                base.validUntil = std::min(base.validUntil, *item.timestamp);
+            }
+            base.items.push_back({&item, static_cast<uint32_t>(i), static_cast<uint8_t>(slot)});
+        }
+    }
+    return base;
+}
+
+std::vector<ItemRef> sourceScoped(const std::vector<ItemRef>& items, const PublishedState& state) {
+    std::vector<ItemRef> scoped;
+    for (const ItemRef& ref : items) {
+        if (!state.sourceFilter || ref.item->source == *state.sourceFilter) {
+            scoped.push_back(ref);
+        }
+    }
+    return scoped;
+}
+
+std::vector<uint32_t> sortedOrder(const BaseList& base, QueueSort sort) {
+    std::vector<uint32_t> order(base.items.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        order[i] = static_cast<uint32_t>(i);
+    }
+    const ItemOrder before(sort);
+    std::ranges::stable_sort(order, [&](uint32_t a, uint32_t b) { return before(*base.items[a].item, *base.items[b].item); });
+    return order;
+}
+
+std::vector<bool> completedFlags(const BaseList& base, const PublishedState& state) {
+    std::vector<bool> flags;
+    flags.reserve(base.items.size());
+    for (const ItemRef& ref : base.items) {
+        flags.push_back(isCompleted(*ref.item, state));
+    }
+    return flags;
+}
+
+std::string searchQuery(const PublishedState& state) { return text::lowercased(text::trimmed(state.search)); }
+
+std::vector<uint32_t> visibleFrom(const std::vector<uint32_t>& candidates, const BaseList& base,
+                                  const std::vector<bool>& completed, const PublishedState& state, SnapshotMemo& memo) {
+    const std::string query = searchQuery(state);
+    // The search texts of both snapshots, held while the list is filtered.
+    std::array<std::shared_ptr<const SnapshotMemo::Answers>, bothSources.size()> answers;
+    if (!query.empty()) {
+        for (std::size_t slot = 0; slot < bothSources.size(); ++slot) {
+            const auto found = state.snapshots.find(bothSources[slot]);
+            if (found != state.snapshots.end() && found->second) {
+                answers[slot] = memo.answers(found->second, true);
             }
         }
     }
-    return *items.front();
-}
-
-int64_t openQueueCount(const PublishedState& state, std::optional<ReviewSource> source, Date cutoff,
-                       SnapshotMemo& memo) {
-    const auto items = queueBaseItems(state, cutoff, memo);
-    return std::ranges::count_if(items, [&](const ReviewItem* item) {
-        return (!source || item->source == *source) && !isCompleted(*item, state);
-    });
-}
-
-int64_t completedQueueCount(const PublishedState& state, Date cutoff, SnapshotMemo& memo) {
-    const auto items = queueBaseItems(state, cutoff, memo);
-    return std::ranges::count_if(items, [&](const ReviewItem* item) { return isCompleted(*item, state); });
+    const bool showCompleted = state.completionScope == QueueCompletionScope::completed;
+    std::vector<uint32_t> visible;
+    for (const uint32_t place : candidates) {
+        const ItemRef& ref = base.items[place];
+        const ReviewItem& item = *ref.item;
+        if ((state.sourceFilter && item.source != *state.sourceFilter) ||
+            (state.statusFilter && item.status != *state.statusFilter) || completed[place] != showCompleted) {
+            continue;
+        }
+        if (!query.empty() && answers[ref.slot]->searchTexts[ref.index].find(query) == std::string::npos) {
+            continue;
+        }
+        visible.push_back(place);
+    }
+    return visible;
 }
 
 struct ItemOrder::Collation {

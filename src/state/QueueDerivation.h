@@ -17,9 +17,10 @@
 #include "state/PublishedState.h"
 #include "state/SnapshotMemo.h"
 
-// What the queue screens draw, worked out afresh from the published state on every read. Nothing
-// here writes state. The lists take the lookback's cut-off instant, which `lookbackCutoff` gives for the
-// current moment, and a memo of the exclusion rules' answers, which only saves their cost.
+// What the queue screens draw, worked out from the published state. Nothing here writes state or keeps
+// anything: DerivedQueue keeps the lists per change. The lists take the lookback's cut-off instant,
+// which `lookbackCutoff` gives for the current moment, and a memo of the exclusion rules' answers,
+// which only saves their cost.
 namespace nudgerly::QueueDerivation {
 
 // An item's `completionKey`, or its `id` when it has none.
@@ -37,19 +38,45 @@ LookbackWindow viewLookback(const PublishedState& state);
 // `now` itself when the calendar cannot say.
 Date lookbackCutoff(const PublishedState& state, Date now, LocalCalendar& calendar);
 
-// The base list, restricted to the source filter. The base list holds both sources' items that pass
-// Contacts access, the sender and notice exclusions, the lookback cut and the contacts-only filter,
-// Messages first, each in snapshot order.
-std::vector<ReviewItem> sourceScopedItems(const PublishedState& state, Date cutoff, SnapshotMemo& memo);
-// What the queue lists: status filter, completion scope, search, then the chosen order (stable).
-std::vector<ReviewItem> visibleItems(const PublishedState& state, Date cutoff, SnapshotMemo& memo);
-// The visible item with the selected id, else the first visible item; none when nothing is visible.
-std::optional<ReviewItem> selectedItem(const PublishedState& state, Date cutoff, SnapshotMemo& memo);
-// Open items of the base list for one source or (none) both.
-int64_t openQueueCount(const PublishedState& state, std::optional<ReviewSource> source, Date cutoff,
-                       SnapshotMemo& memo);
-// Completed items of the base list, both sources.
-int64_t completedQueueCount(const PublishedState& state, Date cutoff, SnapshotMemo& memo);
+// One item of a derived list: where it is, and which snapshot (0: Messages, 1: Gmail) holds it at
+// which index, so that what the memo worked out for it can be found.
+struct ItemRef {
+    const ReviewItem* item = nullptr;
+    uint32_t index = 0;
+    uint8_t slot = 0;
+};
+
+// The base list: both sources' items that pass Contacts access, the sender and notice exclusions, the
+// lookback cut and the contacts-only filter, Messages first, each in snapshot order. It stays the same
+// for every cut-off after `validAfter` and up to `validUntil`: no item's time lies between.
+struct BaseList {
+    std::vector<ItemRef> items;
+    Date validAfter;
+    Date validUntil;
+};
+BaseList baseItems(const PublishedState& state, Date cutoff, SnapshotMemo& memo);
+
+// The items of the source filter's source, in their order.
+std::vector<ItemRef> sourceScoped(const std::vector<ItemRef>& items, const PublishedState& state);
+
+// The places of the base list's items in a stable sort of the state's order. Sorting the base list once
+// and filtering it afterwards gives what filtering first and sorting then gives: no filter changes the
+// order of what it keeps.
+std::vector<uint32_t> sortedOrder(const BaseList& base, QueueSort sort);
+// Per item of the base list, whether it is completed.
+std::vector<bool> completedFlags(const BaseList& base, const PublishedState& state);
+
+// What the queue lists, as places in the base list, from `candidates` (its sorted order, or a list
+// already narrowed by a search that the state's search contains): the source filter, the status
+// filter, the completion scope, then the search (the trimmed, lowercased query in the item's search
+// text).
+std::vector<uint32_t> visibleFrom(const std::vector<uint32_t>& candidates, const BaseList& base,
+                                  const std::vector<bool>& completed, const PublishedState& state, SnapshotMemo& memo);
+// The query of the state's search: trimmed and lowercased; empty means no search.
+std::string searchQuery(const PublishedState& state);
+
+// Whether the item's completion identity is among the completed ones.
+bool isCompleted(const ReviewItem& item, const PublishedState& state);
 
 // Whether `first` goes before `second` in the state's sort order. Names compare with the user's
 // locale, ignoring case; build one comparer per sort, as making it is the costly part.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/CancelledError.h"
 #include "core/Text.h"
 #include "review/PassivePolicyNoticeSurfacePolicy.h"
 #include "review/SenderExclusionPolicy.h"
@@ -23,30 +24,58 @@ std::string SnapshotMemo::searchText(const ReviewItem& item) {
     return text::lowercased(text);
 }
 
-const SnapshotMemo::Answers& SnapshotMemo::answers(const std::shared_ptr<const ReviewSnapshot>& snapshot,
-                                                   bool withSearchTexts) {
+SnapshotMemo::Answers SnapshotMemo::workOut(const ReviewSnapshot& snapshot, std::stop_token stop) {
+    Answers answers;
+    answers.hidden.reserve(snapshot.items.size());
+    answers.searchTexts.reserve(snapshot.items.size());
+    for (const ReviewItem& item : snapshot.items) {
+        if (stop.stop_requested()) {
+            throw CancelledError();
+        }
+        answers.hidden.push_back(isHidden(item));
+        answers.searchTexts.push_back(searchText(item));
+    }
+    return answers;
+}
+
+SnapshotMemo::Entry& SnapshotMemo::entry(const std::shared_ptr<const ReviewSnapshot>& snapshot) {
     // A snapshot that is gone may leave its address to a new one: only a live entry can match.
     std::erase_if(entries_, [](const Entry& e) { return e.snapshot.expired(); });
-    auto found = std::ranges::find(entries_, snapshot.get(), &Entry::address);
-    if (found == entries_.end()) {
-        if (entries_.size() >= 8) {
-            entries_.erase(entries_.begin());
-        }
-        Entry made{snapshot, snapshot.get(), {}};
-        made.answers.hidden.reserve(snapshot->items.size());
-        for (const ReviewItem& item : snapshot->items) {
-            made.answers.hidden.push_back(isHidden(item));
-        }
-        found = entries_.insert(entries_.end(), std::move(made));
+    const auto found = std::ranges::find(entries_, snapshot.get(), &Entry::address);
+    if (found != entries_.end()) {
+        return *found;
     }
-    Answers& answers = found->answers;
+    if (entries_.size() >= 8) {
+        entries_.erase(entries_.begin());
+    }
+    return entries_.emplace_back(Entry{snapshot, snapshot.get(), std::make_shared<Answers>()});
+}
+
+void SnapshotMemo::adopt(const std::shared_ptr<const ReviewSnapshot>& snapshot, Answers answers) {
+    if (answers.hidden.size() == snapshot->items.size() && answers.searchTexts.size() == snapshot->items.size()) {
+        entry(snapshot).answers = std::make_shared<Answers>(std::move(answers));
+    }
+}
+
+std::shared_ptr<const SnapshotMemo::Answers> SnapshotMemo::answers(
+    const std::shared_ptr<const ReviewSnapshot>& snapshot, bool withSearchTexts) {
+    const std::shared_ptr<Answers> shared = entry(snapshot).answers;
+    Answers& answers = *shared;
+    if (answers.hidden.size() != snapshot->items.size()) {
+        answers.hidden.clear();
+        answers.hidden.reserve(snapshot->items.size());
+        for (const ReviewItem& item : snapshot->items) {
+            answers.hidden.push_back(isHidden(item));
+        }
+    }
     if (withSearchTexts && answers.searchTexts.size() != snapshot->items.size()) {
+        answers.searchTexts.clear();
         answers.searchTexts.reserve(snapshot->items.size());
         for (const ReviewItem& item : snapshot->items) {
             answers.searchTexts.push_back(searchText(item));
         }
     }
-    return answers;
+    return shared;
 }
 
 }  // namespace nudgerly

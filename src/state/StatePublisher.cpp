@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/RawEnum.h"
+
 namespace nudgerly {
 
 struct ObservationToken::Registry {
@@ -75,6 +77,7 @@ ObservationToken StatePublisher::observe(Observer observer) {
 }
 
 void StatePublisher::mark(StateField field) {
+    ++writes_.at(static_cast<std::size_t>(field));
     registry_->pending.insert(field);
     if (registry_->flushPosted) {
         return;
@@ -88,21 +91,36 @@ void StatePublisher::mark(StateField field) {
     });
 }
 
+void StatePublisher::markSnapshot(ReviewSource source) {
+    ++snapshotWrites_.at(static_cast<std::size_t>(source));
+    mark(StateField::snapshots);
+}
+
 void StatePublisher::replaceAll(PublishedState value) {
     state_ = std::move(value);
     for (std::size_t i = 0; i < stateFieldCount; ++i) {
         mark(static_cast<StateField>(i));
     }
+    for (const ReviewSource source : allCases<ReviewSource>()) {
+        ++snapshotWrites_.at(static_cast<std::size_t>(source));
+    }
+}
+
+void StatePublisher::setSnapshots(SnapshotMap value) {
+    state_.snapshots = std::move(value);
+    for (const ReviewSource source : allCases<ReviewSource>()) {
+        markSnapshot(source);
+    }
 }
 
 void StatePublisher::setSnapshot(ReviewSource source, std::shared_ptr<const ReviewSnapshot> snapshot) {
     state_.snapshots[source] = std::move(snapshot);
-    mark(StateField::snapshots);
+    markSnapshot(source);
 }
 
 void StatePublisher::removeSnapshot(ReviewSource source) {
     state_.snapshots.erase(source);
-    mark(StateField::snapshots);
+    markSnapshot(source);
 }
 
 void StatePublisher::setRefreshProgress(ReviewSource source, RefreshProgress progress) {

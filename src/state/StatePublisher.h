@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -35,7 +36,8 @@ private:
 // Holds the published state and tells observers which fields were written. A write marks its field
 // without comparing values; the first mark in a main-queue turn posts one notification, which hands
 // every observer the union of the fields written until it runs. A write made by an observer is heard
-// in the next turn. Main thread only.
+// in the next turn. Every write also counts, per field and per source's snapshot, so that what is
+// worked out from some fields can tell whether any of them was written since. Main thread only.
 class StatePublisher {
 public:
     using Observer = std::function<void(const StateFieldSet& changed)>;
@@ -47,6 +49,11 @@ public:
 
     const PublishedState& state() const { return state_; }
 
+    // How often the field was written, from 0.
+    uint64_t writes(StateField field) const { return writes_.at(static_cast<std::size_t>(field)); }
+    // How often the source's snapshot was set or removed, whole-map writes included.
+    uint64_t snapshotWrites(ReviewSource source) const { return snapshotWrites_.at(static_cast<std::size_t>(source)); }
+
     [[nodiscard]] ObservationToken observe(Observer observer);
 
     void setSection(Section value) { write(state_.section, value, StateField::section); }
@@ -57,7 +64,7 @@ public:
     void setQueueSort(QueueSort value) { write(state_.queueSort, value, StateField::queueSort); }
     void setContactsOnly(bool value) { write(state_.contactsOnly, value, StateField::contactsOnly); }
     void setSearch(std::string value) { write(state_.search, std::move(value), StateField::search); }
-    void setSnapshots(SnapshotMap value) { write(state_.snapshots, std::move(value), StateField::snapshots); }
+    void setSnapshots(SnapshotMap value);
     void setGmailStatus(GmailConnectionStatus value) { write(state_.gmailStatus, std::move(value), StateField::gmailStatus); }
     void setMessagesPermission(MessagesPermission value) { write(state_.messagesPermission, value, StateField::messagesPermission); }
     void setContactsPermission(ContactsPermission value) { write(state_.contactsPermission, value, StateField::contactsPermission); }
@@ -81,6 +88,7 @@ public:
     void setCompleted(std::unordered_set<std::string> value) { write(state_.completed, std::move(value), StateField::completed); }
     void setSelectedItemID(std::optional<std::string> value) { write(state_.selectedItemID, std::move(value), StateField::selectedItemID); }
     void setModelPacks(std::vector<ModelPack> value) { write(state_.modelPacks, std::move(value), StateField::modelPacks); }
+    void setIsLoadingSavedQueues(bool value) { write(state_.isLoadingSavedQueues, value, StateField::isLoadingSavedQueues); }
 
     // Replaces the whole state, marking every field.
     void replaceAll(PublishedState value);
@@ -100,9 +108,12 @@ private:
         mark(name);
     }
     void mark(StateField field);
+    void markSnapshot(ReviewSource source);
 
     MainQueue& mainQueue_;
     PublishedState state_;
+    std::array<uint64_t, stateFieldCount> writes_{};
+    std::array<uint64_t, 2> snapshotWrites_{};
     std::shared_ptr<ObservationToken::Registry> registry_;
 };
 

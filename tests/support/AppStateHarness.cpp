@@ -64,6 +64,13 @@ AppState& AppStateHarness::build() {
         .messagesDatabase = messagesDatabase,
     };
     app_ = std::make_unique<AppState>(std::move(dependencies));
+    // Built once the saved queues, read by its first job, are in; what they changed is still to be heard.
+    const auto loading = [this] { return app_->state().isLoadingSavedQueues; };
+    if (workers) {
+        queue.runUntil([&] { return !loading(); });
+    }
+    while (loading() && (executor.runNext() || queue.runOne())) {
+    }
     return *app_;
 }
 

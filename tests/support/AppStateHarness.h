@@ -58,7 +58,8 @@ public:
     std::shared_ptr<DownloadTransport> downloadTransport;
     std::shared_ptr<const FileManager> downloadFiles;
 
-    // Makes the state object (its construction only); `start()` on it then starts it.
+    // Makes the state object: its construction, and the reading of the saved queues that it starts;
+    // `start()` on it then starts it.
     AppState& build();
     // Builds, starts, and lets the start-up task finish.
     AppState& buildAndStart();

@@ -50,18 +50,25 @@ bool VirtualMainQueue::popDueAt(std::chrono::milliseconds time, std::function<vo
 }
 
 int VirtualMainQueue::drain() {
+    int ran = 0;
+    while (runOne()) {
+        ++ran;
+    }
+    return ran;
+}
+
+bool VirtualMainQueue::runOne() {
     std::chrono::milliseconds time;
     {
         std::lock_guard lock(mutex_);
         time = elapsed_;
     }
-    int ran = 0;
     std::function<void()> work;
-    while (popDueAt(time, work)) {
-        std::exchange(work, {})();
-        ++ran;
+    if (!popDueAt(time, work)) {
+        return false;
     }
-    return ran;
+    std::exchange(work, {})();
+    return true;
 }
 
 void VirtualMainQueue::advance(std::chrono::milliseconds duration) {

@@ -31,6 +31,8 @@ public:
     // Runs everything due at the current virtual time, including work that becomes due meanwhile.
     // Returns how many ran.
     int drain();
+    // Runs the oldest piece of work due now; false when there is none.
+    bool runOne();
     // Moves the time forward by `duration`, running each piece of work at the moment it falls due.
     void advance(std::chrono::milliseconds duration);
     // For work that waits on real threads: drains, then waits in real time for posts, until `done()`

@@ -187,7 +187,7 @@ QString ConversationDetailPane::placeholderTitle(QueueCompletionScope scope) {
 }
 
 void ConversationDetailPane::sync() {
-    const std::optional<ReviewItem> item = state_.selectedItem();
+    std::shared_ptr<const ReviewItem> item = state_.selectedItem();
     if (!item) {
         item_.reset();
         placeholder_->apply({
@@ -200,8 +200,13 @@ void ConversationDetailPane::sync() {
         return;
     }
     const bool another = !item_ || item_->id != item->id;
-    item_ = item;
-    showItem(*item);
+    // The same item object is the same content: only its completion mark may have changed.
+    if (item == item_) {
+        syncCompleteButton(*item);
+    } else {
+        item_ = std::move(item);
+        showItem(*item_);
+    }
     placeholder_->hide();
     detail_->show();
     if (another) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <optional>
+#include <memory>
 
 #include <QWidget>
 
@@ -35,8 +35,8 @@ class ConversationDetailPane : public QWidget {
 public:
     explicit ConversationDetailPane(AppStateView& state, PreviewImageLimits limits = {}, QWidget* parent = nullptr);
 
-    // The item shown, absent while the placeholder is.
-    const std::optional<ReviewItem>& item() const { return item_; }
+    // The item shown, null while the placeholder is.
+    const std::shared_ptr<const ReviewItem>& item() const { return item_; }
 
     // "No completed conversation selected" or "No conversation selected".
     static QString placeholderTitle(QueueCompletionScope scope);
@@ -50,7 +50,7 @@ private:
 
     AppStateView& state_;
     StateBridge* bridge_ = nullptr;
-    std::optional<ReviewItem> item_;
+    std::shared_ptr<const ReviewItem> item_;
 
     PanePlaceholder* placeholder_ = nullptr;
     QWidget* detail_ = nullptr;

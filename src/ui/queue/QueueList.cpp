@@ -54,13 +54,16 @@ bool shouldGroupByStatus(const PublishedState& state) {
     return !state.statusFilter && (state.queueSort == QueueSort::priority || state.queueSort == QueueSort::type);
 }
 
-std::vector<Section> groupedSections(const std::vector<ReviewItem>& items) {
-    std::vector<Section> sections;
+namespace {
+
+template <typename Item, typename Items, typename Take>
+std::vector<BasicSection<Item>> grouped(const Items& items, Take take) {
+    std::vector<BasicSection<Item>> sections;
     for (const ReviewStatus status : allCases<ReviewStatus>()) {
-        Section section{.status = status};
+        BasicSection<Item> section{.status = status};
         for (const ReviewItem& item : items) {
             if (item.status == status) {
-                section.items.push_back(item);
+                section.items.push_back(take(item));
             }
         }
         if (!section.items.empty()) {
@@ -68,6 +71,16 @@ std::vector<Section> groupedSections(const std::vector<ReviewItem>& items) {
         }
     }
     return sections;
+}
+
+}  // namespace
+
+std::vector<Section> groupedSections(const std::vector<ReviewItem>& items) {
+    return grouped<ReviewItem>(items, [](const ReviewItem& item) { return item; });
+}
+
+std::vector<BasicSection<const ReviewItem*>> sectionsOf(const QueueItems& items) {
+    return grouped<const ReviewItem*>(items, [](const ReviewItem& item) { return &item; });
 }
 
 std::string_view contactsOnlyHelp(const PublishedState& state) {

@@ -10,18 +10,21 @@
 #include "review/ReviewItem.h"
 #include "review/ReviewStatus.h"
 #include "state/AppStateView.h"
+#include "state/QueueItems.h"
 
 // The rules of the queue list pane that need no widget: its texts, whether the list is grouped by
 // status and how. Worked out afresh from the state on every sync.
 namespace nudgerly::QueueList {
 
-// One status group of the list: its items in the order of the visible list.
-struct Section {
+// One status group of the list: its items in the order of the visible list, as `Item`s.
+template <typename Item>
+struct BasicSection {
     ReviewStatus status = ReviewStatus::reply;
-    std::vector<ReviewItem> items;
+    std::vector<Item> items;
 
-    friend bool operator==(const Section&, const Section&) = default;
+    friend bool operator==(const BasicSection&, const BasicSection&) = default;
 };
+using Section = BasicSection<ReviewItem>;
 
 // "Priority", "Newest first", "Oldest first", "Action type".
 std::string_view sortName(QueueSort sort);
@@ -39,6 +42,8 @@ bool shouldGroupByStatus(const PublishedState& state);
 // The items by status (reply, action, optional), keeping their order; statuses without items get no
 // section.
 std::vector<Section> groupedSections(const std::vector<ReviewItem>& items);
+// The same for a shared list, pointing into it.
+std::vector<BasicSection<const ReviewItem*>> sectionsOf(const QueueItems& items);
 
 // The help text of the known-contacts toggle, which names limited Contacts sharing when it applies.
 std::string_view contactsOnlyHelp(const PublishedState& state);

@@ -10,78 +10,108 @@ namespace nudgerly {
 namespace {
 
 // Rows are the same ones when they stand for the same header or the same item id.
-bool sameRow(const QueueListRow& first, const QueueListRow& second) {
-    if (first.isHeader != second.isHeader) {
+bool sameRow(const QueueListEntry& first, const QueueListEntry& second) {
+    if ((first.item == nullptr) != (second.item == nullptr)) {
         return false;
     }
-    return first.isHeader ? first.status == second.status : first.item.id == second.item.id;
+    return first.item ? first.item == second.item || first.item->id == second.item->id : first.status == second.status;
 }
 
-QueueListRow itemRow(const ReviewItem& item, bool showsStatus, Date now) {
-    return {.status = item.status, .item = item, .presentation = rowPresentation(item, showsStatus, now)};
+// Whether a row shows anything else: a header's count, or an item's painted fields.
+bool sameContent(const QueueListEntry& first, const QueueListEntry& second) {
+    if (!first.item) {
+        return first.count == second.count;
+    }
+    if (first.item == second.item) {
+        return first.showsStatus == second.showsStatus;
+    }
+    const ReviewItem& a = *first.item;
+    const ReviewItem& b = *second.item;
+    return first.showsStatus == second.showsStatus && a.source == b.source && a.status == b.status &&
+           a.person == b.person && a.date == b.date && a.timestamp == b.timestamp && a.summary == b.summary &&
+           a.verdict == b.verdict;
 }
 
-std::vector<QueueListRow> rowsFor(const std::vector<ReviewItem>& items, bool grouped, Date now) {
-    std::vector<QueueListRow> rows;
+std::vector<QueueListEntry> rowsFor(const QueueItems& items, bool grouped) {
+    std::vector<QueueListEntry> rows;
     if (!grouped) {
         rows.reserve(items.size());
         for (const ReviewItem& item : items) {
-            rows.push_back(itemRow(item, true, now));
+            rows.push_back({.item = &item, .status = item.status, .showsStatus = true});
         }
         return rows;
     }
-    const auto sections = QueueList::groupedSections(items);
+    const auto sections = QueueList::sectionsOf(items);
     rows.reserve(items.size() + sections.size());
-    for (const QueueList::Section& section : sections) {
-        rows.push_back({.isHeader = true, .status = section.status, .count = static_cast<int64_t>(section.items.size())});
-        for (const ReviewItem& item : section.items) {
-            rows.push_back(itemRow(item, false, now));
+    for (const auto& section : sections) {
+        rows.push_back({.status = section.status, .count = static_cast<int64_t>(section.items.size())});
+        for (const ReviewItem* item : section.items) {
+            rows.push_back({.item = item, .status = section.status, .showsStatus = false});
         }
     }
     return rows;
 }
 
+const ReviewItem& noItem() {
+    static const ReviewItem empty;
+    return empty;
+}
+
 }  // namespace
 
-QueueListModel::QueueListModel(QObject* parent) : QAbstractListModel(parent) {}
+QueueListModel::QueueListModel(QObject* parent) : QAbstractListModel(parent), items_(std::make_shared<QueueItems>()) {}
 
-bool QueueListModel::setItems(const std::vector<ReviewItem>& items, bool grouped, Date now) {
-    std::vector<QueueListRow> rows = rowsFor(items, grouped, now);
+bool QueueListModel::setItems(std::shared_ptr<const QueueItems> items, bool grouped, Date now) {
+    std::vector<QueueListEntry> rows = rowsFor(*items, grouped);
+    now_ = now;
     if (!std::ranges::equal(rows, rows_, sameRow)) {
         beginResetModel();
         rows_ = std::move(rows);
+        items_ = std::move(items);
         endResetModel();
         return true;
     }
-    // The same rows: tell the view about each run of rows whose content changed.
-    int first = -1;
-    for (int index = 0; index <= static_cast<int>(rows.size()); ++index) {
-        const bool changed = index < static_cast<int>(rows.size()) &&
-                             !(rows[static_cast<std::size_t>(index)] == rows_[static_cast<std::size_t>(index)]);
-        if (changed) {
-            rows_[static_cast<std::size_t>(index)] = std::move(rows[static_cast<std::size_t>(index)]);
-            if (first < 0) {
-                first = index;
+    // The same rows: tell the view about each run of rows whose content changed. The old items are
+    // still alive here, held by the old list.
+    std::vector<std::pair<int, int>> changed;
+    for (int index = 0; index < static_cast<int>(rows.size()); ++index) {
+        const auto at = static_cast<std::size_t>(index);
+        if (!sameContent(rows[at], rows_[at])) {
+            if (!changed.empty() && changed.back().second == index - 1) {
+                changed.back().second = index;
+            } else {
+                changed.emplace_back(index, index);
             }
-        } else if (first >= 0) {
-            emit dataChanged(this->index(first), this->index(index - 1));
-            first = -1;
         }
+    }
+    rows_ = std::move(rows);
+    items_ = std::move(items);
+    for (const auto& [first, last] : changed) {
+        emit dataChanged(index(first), index(last));
     }
     return false;
 }
 
+QueueListRow QueueListModel::row(int index) const {
+    const QueueListEntry& shown = entry(index);
+    if (!shown.item) {
+        return {.isHeader = true, .status = shown.status, .count = shown.count, .item = noItem(), .presentation = {}};
+    }
+    return {.status = shown.status, .item = *shown.item,
+            .presentation = rowPresentation(*shown.item, shown.showsStatus, now_)};
+}
+
 int QueueListModel::rowOfItem(const std::string& id) const {
     const auto found =
-        std::ranges::find_if(rows_, [&id](const QueueListRow& row) { return !row.isHeader && row.item.id == id; });
+        std::ranges::find_if(rows_, [&id](const QueueListEntry& row) { return row.item && row.item->id == id; });
     return found == rows_.end() ? -1 : static_cast<int>(found - rows_.begin());
 }
 
 std::optional<std::string> QueueListModel::itemID(const QModelIndex& index) const {
-    if (!index.isValid() || index.row() >= rowCount() || row(index.row()).isHeader) {
+    if (!index.isValid() || index.row() >= rowCount() || !entry(index.row()).item) {
         return std::nullopt;
     }
-    return row(index.row()).item.id;
+    return entry(index.row()).item->id;
 }
 
 int QueueListModel::rowCount(const QModelIndex& parent) const {
@@ -92,18 +122,18 @@ QVariant QueueListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) {
         return {};
     }
-    const QueueListRow& shown = row(index.row());
+    const QueueListEntry& shown = entry(index.row());
     switch (role) {
         case Qt::DisplayRole:
         case Qt::AccessibleTextRole:
-            if (shown.isHeader) {
+            if (!shown.item) {
                 return qtText(ReviewDisplay::statusCaption(shown.status) + " " + QueueList::localizedCount(shown.count));
             }
-            return qtText(shown.item.person + ", " + shown.item.summary);
+            return qtText(shown.item->person + ", " + shown.item->summary);
         case ItemIdRole:
-            return shown.isHeader ? QVariant() : QVariant(qtText(shown.item.id));
+            return shown.item ? QVariant(qtText(shown.item->id)) : QVariant();
         case HeaderRole:
-            return shown.isHeader;
+            return !shown.item;
         default:
             return {};
     }
@@ -115,7 +145,7 @@ Qt::ItemFlags QueueListModel::flags(const QModelIndex& index) const {
     }
     // A header takes no part in choosing: a click on it, or the arrow keys passing it, leave the chosen
     // row as it is, since only rows choose.
-    return row(index.row()).isHeader ? Qt::NoItemFlags : Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    return entry(index.row()).item ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
 }
 
 }  // namespace nudgerly

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,25 +10,34 @@
 
 #include "core/Date.h"
 #include "review/ReviewItem.h"
+#include "state/QueueItems.h"
 #include "ui/shared/RowPresentation.h"
 
 namespace nudgerly {
 
-// One row of the queue list: a status group's header, or an item with what its row shows.
-struct QueueListRow {
-    bool isHeader = false;
+// One row of the queue list as the model keeps it: a status group's header, or an item of the list
+// it shows, which keeps the item alive.
+struct QueueListEntry {
+    const ReviewItem* item = nullptr;           // null for a header
     ReviewStatus status = ReviewStatus::reply;  // a header's status
     int64_t count = 0;                          // a header's item count
-    ReviewItem item;                            // an item row's item
-    RowPresentation presentation;               // an item row's painting
-
-    friend bool operator==(const QueueListRow&, const QueueListRow&) = default;
+    bool showsStatus = false;                   // an item row shows its status badge
 };
 
-// The rows of the queue list, flat or grouped by status. A new list replaces the rows in place when
-// its rows are the same ones in the same order, telling the view only which rows changed, so the
-// selection and the scroll position stay; any other list resets the model. Header rows cannot be
-// selected or pressed. Main thread only.
+// One row with what it shows, worked out when asked for.
+struct QueueListRow {
+    bool isHeader = false;
+    ReviewStatus status = ReviewStatus::reply;
+    int64_t count = 0;
+    const ReviewItem& item;        // an item row's item; an empty item for a header
+    RowPresentation presentation;  // an item row's painting
+};
+
+// The rows of the queue list, flat or grouped by status, over the shared visible list: the rows point
+// into it and nothing of an item is copied; what a row paints is worked out by the delegate for the
+// rows it paints. A new list replaces the rows in place when its rows are the same ones in the same
+// order, telling the view only which rows changed, so the selection and the scroll position stay; any
+// other list resets the model. Header rows cannot be selected or pressed. Main thread only.
 class QueueListModel : public QAbstractListModel {
     Q_OBJECT
 
@@ -37,10 +47,14 @@ public:
     explicit QueueListModel(QObject* parent = nullptr);
 
     // Shows `items` in their order, under status headers when `grouped`, with status badges when not.
-    // Ages are worked out at `now`. Returns whether the model was reset.
-    bool setItems(const std::vector<ReviewItem>& items, bool grouped, Date now);
+    // Ages are worked out at `now` (the delegate tells the view which shown ages that changes). Returns
+    // whether the model was reset.
+    bool setItems(std::shared_ptr<const QueueItems> items, bool grouped, Date now);
 
-    const QueueListRow& row(int index) const { return rows_.at(static_cast<std::size_t>(index)); }
+    const QueueListEntry& entry(int index) const { return rows_.at(static_cast<std::size_t>(index)); }
+    QueueListRow row(int index) const;
+    // The moment the ages are worked out at.
+    Date now() const { return now_; }
     // The row of the item with `id`, or -1.
     int rowOfItem(const std::string& id) const;
     // The item id of an item row; none for a header or an invalid index.
@@ -51,7 +65,9 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
-    std::vector<QueueListRow> rows_;
+    std::shared_ptr<const QueueItems> items_;
+    std::vector<QueueListEntry> rows_;
+    Date now_;
 };
 
 }  // namespace nudgerly

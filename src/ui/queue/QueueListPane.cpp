@@ -348,9 +348,12 @@ void QueueListPane::syncBanners() {
 }
 
 void QueueListPane::syncList(bool revealSelection) {
-    const std::vector<ReviewItem> items = state_.visibleItems();
-    visibleCount_ = static_cast<int>(items.size());
-    const bool reset = model_->setItems(items, QueueList::shouldGroupByStatus(state_.state()), state_.now());
+    std::shared_ptr<const QueueItems> items = state_.visibleQueue();
+    visibleCount_ = static_cast<int>(items->size());
+    const bool reset = model_->setItems(std::move(items), QueueList::shouldGroupByStatus(state_.state()), state_.now());
+    if (!reset) {
+        delegate_->showAges(*list_);
+    }
     syncSelection(revealSelection || reset);
 }
 
@@ -407,7 +410,7 @@ void QueueListPane::showContextMenu(const QPoint& position) {
     if (!model_->itemID(index)) {
         return;
     }
-    const std::unique_ptr<QMenu> menu = buildRowContextMenu(model_->row(index.row()).item);
+    const std::unique_ptr<QMenu> menu = buildRowContextMenu(*model_->entry(index.row()).item);
     menu->exec(list_->viewport()->mapToGlobal(position));
 }
 

@@ -1,6 +1,7 @@
 #include "ui/queue/QueueRowDelegate.h"
 
 #include <algorithm>
+#include <functional>
 
 #include <QAbstractItemView>
 #include <QHelpEvent>
@@ -8,6 +9,7 @@
 #include <QPainterPath>
 #include <QToolTip>
 
+#include "review/MessageAge.h"
 #include "ui/kit/ElidedText.h"
 #include "ui/kit/Look.h"
 #include "ui/kit/PlainText.h"
@@ -40,7 +42,7 @@ QRect contentRect(const QRect& rowRect) {
     return rowRect.adjusted(inset + contentPadding, 0, -(inset + contentPadding), 0);
 }
 
-void paintHeader(QPainter& painter, const QRect& rect, const QueueListRow& row) {
+void paintHeader(QPainter& painter, const QRect& rect, const QueueListEntry& row) {
     const QFont font = headerFont();
     const QFontMetrics metrics(font);
     const QRect line(rect.left(), rect.top() + headerTop, rect.width(), metrics.height());
@@ -59,45 +61,92 @@ void paintHeader(QPainter& painter, const QRect& rect, const QueueListRow& row) 
 
 QueueRowDelegate::QueueRowDelegate(QueueListModel& model, QObject* parent) : QStyledItemDelegate(parent), model_(model) {
     connect(&model, &QAbstractItemModel::modelReset, this, [this] {
-        // Heights of items long gone are dropped now and then, so that the cache stays near the list's size.
-        if (heights_.size() > 2 * static_cast<std::size_t>(model_.rowCount()) + 256) {
+        // Heights of items long gone are dropped now and then, so that the cache stays near the size of
+        // the longest list lately; a search that narrows the list keeps the others for its clearing.
+        longestList_ = std::max(longestList_, static_cast<std::size_t>(model_.rowCount()));
+        if (heights_.size() > 2 * longestList_ + 256) {
             heights_.clear();
+            longestList_ = static_cast<std::size_t>(model_.rowCount());
         }
+        painted_.clear();
     });
     connect(&model, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex& first, const QModelIndex& last) { remeasure(first, last); });
 }
 
+void QueueRowDelegate::showAges(QAbstractItemView& view) const {
+    const QRect shown = view.viewport()->rect();
+    const QModelIndex top = view.indexAt(shown.topLeft());
+    if (!top.isValid()) {
+        return;
+    }
+    for (int index = top.row(); index < model_.rowCount(); ++index) {
+        const QModelIndex at = model_.index(index);
+        if (!view.visualRect(at).intersects(shown)) {
+            break;
+        }
+        const QueueListEntry& row = model_.entry(index);
+        const auto painted = row.item ? painted_.find(row.item->id) : painted_.end();
+        if (painted == painted_.end() || !row.item->timestamp) {
+            continue;  // painted afresh when it is painted
+        }
+        const BadgePresentation age{MessageAge::label(*row.item->timestamp, model_.now()),
+                                    AgeBadge::color(*row.item->timestamp, model_.now())};
+        if (painted->second.presentation.age != age) {
+            view.update(at);
+        }
+    }
+}
+
 int QueueRowDelegate::contentWidth(int viewportWidth) { return std::max(viewportWidth - 2 * (inset + contentPadding), 1); }
 
-int QueueRowDelegate::measure(const QueueListRow& row) const {
-    const RowPresentation& shown = row.presentation;
-    auto [found, added] = heights_.try_emplace(row.item.id);
+int QueueRowDelegate::measure(const QueueListEntry& row) const {
+    const ReviewItem& item = *row.item;
+    const std::size_t summaryHash = std::hash<std::string>{}(item.summary);
+    const bool age = item.timestamp.has_value();
+    auto [found, added] = heights_.try_emplace(item.id);
     Measured& measured = found->second;
-    if (added || measured.summary != shown.summary || measured.age != shown.age.has_value() ||
-        measured.status != shown.status.has_value()) {
-        const int lines = QueueConversationRow::summaryLines(shown, contentWidth(cachedWidth_));
-        measured = {shown.summary, shown.age.has_value(), shown.status.has_value(), heightOfShape(row, lines)};
+    if (added || measured.summarySize != item.summary.size() || measured.summaryHash != summaryHash ||
+        measured.age != age || measured.status != row.showsStatus) {
+        const RowPresentation summary{.summary = item.summary};
+        const int lines = QueueConversationRow::summaryLines(summary, contentWidth(cachedWidth_));
+        measured = {item.summary.size(), summaryHash, age, row.showsStatus, heightOfShape(row, lines)};
         ++computed_;
     }
     return measured.height;
 }
 
-int QueueRowDelegate::heightOfShape(const QueueListRow& row, int summaryLines) const {
-    const RowPresentation& shown = row.presentation;
-    const std::size_t shape = (shown.age ? 6 : 0) + (shown.status ? 3 : 0) + static_cast<std::size_t>(summaryLines);
+int QueueRowDelegate::heightOfShape(const QueueListEntry& row, int summaryLines) const {
+    const bool age = row.item->timestamp.has_value();
+    const std::size_t shape = (age ? 6 : 0) + (row.showsStatus ? 3 : 0) + static_cast<std::size_t>(summaryLines);
     int& height = shapeHeights_.at(shape);
     if (height == 0) {
-        height = QueueConversationRow::height(shown, contentWidth(cachedWidth_));
+        height = QueueConversationRow::height(rowPresentation(*row.item, row.showsStatus, model_.now()),
+                                              contentWidth(cachedWidth_));
     }
     return height;
+}
+
+const RowPresentation& QueueRowDelegate::presentation(const QueueListEntry& row) const {
+    // Rows painted lately are few; many means scrolling went far, and those rows are out of sight.
+    if (painted_.size() > 512) {
+        painted_.clear();
+    }
+    Painted& painted = painted_[row.item->id];
+    if (painted.item != row.item || painted.showsStatus != row.showsStatus || painted.now != model_.now()) {
+        painted = {row.item, row.showsStatus, model_.now(), rowPresentation(*row.item, row.showsStatus, model_.now())};
+    }
+    return painted.presentation;
 }
 
 void QueueRowDelegate::remeasure(const QModelIndex& first, const QModelIndex& last) {
     bool resized = false;
     for (int index = first.row(); index <= last.row(); ++index) {
-        const QueueListRow& row = model_.row(index);
-        const auto found = row.isHeader ? heights_.end() : heights_.find(row.item.id);
+        const QueueListEntry& row = model_.entry(index);
+        if (row.item) {
+            painted_.erase(row.item->id);
+        }
+        const auto found = row.item ? heights_.find(row.item->id) : heights_.end();
         if (found != heights_.end()) {
             const int before = found->second.height;
             if (measure(row) != before) {
@@ -112,8 +161,8 @@ void QueueRowDelegate::remeasure(const QModelIndex& first, const QModelIndex& la
 
 QSize QueueRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
     const int width = viewportWidth(option);
-    const QueueListRow& row = model_.row(index.row());
-    if (row.isHeader) {
+    const QueueListEntry& row = model_.entry(index.row());
+    if (!row.item) {
         return {width, headerTop + QFontMetrics(headerFont()).height() + headerBottom};
     }
     if (width != cachedWidth_) {
@@ -125,9 +174,9 @@ QSize QueueRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QMode
 }
 
 void QueueRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
-    const QueueListRow& row = model_.row(index.row());
+    const QueueListEntry& row = model_.entry(index.row());
     const QRect rect = contentRect(option.rect);
-    if (row.isHeader) {
+    if (!row.item) {
         paintHeader(*painter, rect, row);
         return;
     }
@@ -140,7 +189,7 @@ void QueueRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         painter->fillPath(path, Look::withOpacity(Look::color(Tone::accent), focused ? 0.18 : 0.1));
         painter->restore();
     }
-    QueueConversationRow::paint(*painter, rect, row.presentation);
+    QueueConversationRow::paint(*painter, rect, presentation(row));
 }
 
 bool QueueRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
@@ -148,10 +197,10 @@ bool QueueRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, con
     if (event->type() != QEvent::ToolTip || !index.isValid()) {
         return QStyledItemDelegate::helpEvent(event, view, option, index);
     }
-    const QueueListRow& row = model_.row(index.row());
-    if (!row.isHeader && row.presentation.age &&
-        QueueConversationRow::layout(row.presentation, contentRect(option.rect)).date.contains(event->pos())) {
-        QToolTip::showText(event->globalPos(), plainToolTip(qtText(row.presentation.date)), view);
+    const QueueListEntry& row = model_.entry(index.row());
+    if (row.item && row.item->timestamp &&
+        QueueConversationRow::layout(presentation(row), contentRect(option.rect)).date.contains(event->pos())) {
+        QToolTip::showText(event->globalPos(), plainToolTip(qtText(row.item->date)), view);
     } else {
         QToolTip::hideText();
     }

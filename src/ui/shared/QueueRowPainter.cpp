@@ -111,7 +111,12 @@ int summaryLineCount(const QString& text, const QFont& font, int width) {
     if (text.isEmpty()) {
         return 0;
     }
-    if (text.contains(QLatin1Char('\n'))) {
+    if (const qsizetype lineBreak = text.indexOf(QLatin1Char('\n')); lineBreak >= 0) {
+        // A break with text after it: the first line ends at the break or sooner, and the rest begins
+        // the second.
+        if (lineBreak + 1 < text.size()) {
+            return 2;
+        }
         return static_cast<int>(elideText(text, font, width, 2).lines.size());
     }
     // Blanks at the end hang past the line's end and take no room.

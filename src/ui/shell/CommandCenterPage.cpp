@@ -43,27 +43,20 @@ void CommandCenterPage::showEvent(QShowEvent* event) {
     if (event->spontaneous()) {
         return;  // the window came back from elsewhere; the page itself was not newly shown
     }
-    shownIDs_ = visibleIDs();
+    shown_ = state_.visibleQueue();
     state_.reconcileSelection();
-}
-
-std::vector<std::string> CommandCenterPage::visibleIDs() const {
-    std::vector<std::string> ids;
-    for (ReviewItem& item : state_.visibleItems()) {
-        ids.push_back(std::move(item.id));
-    }
-    return ids;
 }
 
 void CommandCenterPage::followVisibleQueue() {
     if (!isVisible()) {
         return;  // showing the page again reconciles
     }
-    std::vector<std::string> ids = visibleIDs();
-    if (ids == shownIDs_) {
+    std::shared_ptr<const QueueItems> visible = state_.visibleQueue();
+    if (visible == shown_ || (shown_ && visible->sameIDs(*shown_))) {
+        shown_ = std::move(visible);
         return;
     }
-    shownIDs_ = std::move(ids);
+    shown_ = std::move(visible);
     state_.reconcileSelection();
 }
 

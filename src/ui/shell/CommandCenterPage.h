@@ -1,7 +1,6 @@
 #pragma once
 
-#include <string>
-#include <vector>
+#include <memory>
 
 #include <QWidget>
 
@@ -30,14 +29,13 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    std::vector<std::string> visibleIDs() const;
     void followVisibleQueue();
 
     AppStateView& state_;
     StateBridge* bridge_ = nullptr;
     QWidget* list_ = nullptr;
     ConversationDetailPane* detail_ = nullptr;
-    std::vector<std::string> shownIDs_;
+    std::shared_ptr<const QueueItems> shown_;  // the visible queue when the selection was last reconciled
 };
 
 }  // namespace nudgerly

@@ -83,9 +83,9 @@ void MainWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     refreshAction_ = menuAction(*file, QString(), QKeySequence(Qt::CTRL | Qt::Key_R), "refreshAction");
     connect(refreshAction_, &QAction::triggered, this, [&state] { state.refreshCurrentView(); });
-    QAction* settings = menuAction(*file, QStringLiteral("Settings\u2026"), QKeySequence(Qt::CTRL | Qt::Key_Comma),
-                                  "settingsAction");
-    connect(settings, &QAction::triggered, this, [this] { openSettings(); });
+    settingsAction_ = menuAction(*file, QStringLiteral("Settings\u2026"), QKeySequence(Qt::CTRL | Qt::Key_Comma),
+                                 "settingsAction");
+    connect(settingsAction_, &QAction::triggered, this, [this] { openSettings(); });
     file->addSeparator();
     QAction* quit = menuAction(*file, QStringLiteral("Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q), "quitAction");
     connect(quit, &QAction::triggered, this, [this] { services_.requestQuit(); });
@@ -102,6 +102,12 @@ void MainWindow::sync() {
     const AppStateView& state = bridge_.state();
     refreshAction_->setText(buttonText(qtText(state.refreshLabel())));
     pages_->setCurrentIndex(static_cast<int>(state.state().section));
+    // Until the saved queues are in, the window shows its frame alone: counts, lists and labels would
+    // tell of an empty queue. Nothing that would act on the queues can be reached meanwhile.
+    const bool loading = state.state().isLoadingSavedQueues;
+    centralWidget()->setVisible(!loading);
+    refreshAction_->setEnabled(!loading);
+    settingsAction_->setEnabled(!loading);
 }
 
 void MainWindow::openSettings() {

@@ -65,6 +65,7 @@ private:
     QStackedWidget* pages_ = nullptr;
     ErrorAlert* errorAlert_ = nullptr;
     QAction* refreshAction_ = nullptr;
+    QAction* settingsAction_ = nullptr;
     QWidget* settingsWindow_ = nullptr;
     bool shown_ = false;
 };
