@@ -4,21 +4,20 @@
 // first paint of a list with rows, then types "invoice" one key at a time and clears it, timing each
 // key to the list's repaint and an idle event loop. The sides alternate within each round.
 //
-// The homes are made first, untimed, with the real parts: a Messages database of made-up chats read by
-// the Messages reader, made-up mail threads, both classified in Basic Mode and saved as the two
-// snapshot files; half the items come from each source, every one within the 90-day lookback; an
-// address book of 1,500 cards.
+// The homes are made first, untimed, with the real parts: a Messages database of made-up chats (up to
+// 12,000) and an address book of 1,500 cards, read by the Messages reader, more made-up chats and mail threads,
+// all classified in Basic Mode and saved as the two snapshot files; half the items come from each
+// source, every one within the 90-day lookback.
 //
 // Reported per size, as medians over the rounds: launch to the first painted list (from just before
 // the process is spawned; the files are in the page cache after the first round), the first key, the
-// slowest of the next keys, the clearing, and the peak resident size at exit.
+// slowest of the next keys, the clearing, and the peak resident size (VmHWM) as the probe ends it.
 // Not included: a display server and compositor (offscreen), the cold disk, the model server.
 // Usage: window_scale_bench [rounds] [sizes...]   (defaults: 5 rounds; 1000 5000 10000 20000 items in all)
 // With WINDOW_SCALE_KEEP_HOMES set, the homes are kept and named, to run the program on them by hand.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -71,35 +70,42 @@ AppEnvironment environmentOf(const Home& home) {
     return AppEnvironment::withHomes(AppInfo(AppInfo::compiledDefaults()), home.dataHome(), home.configHome());
 }
 
-// Made-up mail threads: senders, subjects and bodies drawn from the benchmarks' sentences.
-std::vector<Conversation> mailThreads(int count, Date now, std::mt19937& random) {
+// Made-up conversations of a source: people, subjects and messages drawn from the benchmarks' sentences.
+std::vector<Conversation> conversations(ReviewSource source, int count, Date now, std::mt19937& random) {
     static const std::vector<std::string> first{"Dana", "Sam", "Ana", "Coach", "Priya", "Jonas", "Mei", "Olu",
                                                 "Greta", "Tomás", "Ines", "Kwame", "Lena", "Ravi", "Sofia", "Yuki"};
     static const std::vector<std::string> last{"Whitfield", "Ruiz", "Lee", "Okafor", "Novak", "Schmidt", "Tanaka",
                                                "Moreau", "Haddad", "Kowalski", "Silva", "Berg"};
     static const std::vector<std::string> teams{"Billing Team", "Support", "Travel Desk", "HR", "Facilities",
                                                 "School Office", "Landlord", "Clinic"};
-    std::vector<Conversation> threads;
+    const bool mail = source == ReviewSource::gmail;
+    std::vector<Conversation> made;
     for (int i = 0; i < count; ++i) {
-        const bool team = random() % 4 == 0;
-        Conversation thread{
-            .id = "thread-" + std::to_string(i) + "-" + std::to_string(random()),
-            .source = ReviewSource::gmail,
+        const bool team = mail && random() % 4 == 0;
+        const std::string number = "+1" + std::to_string(200 + random() % 780) + "555" + std::to_string(1000 + random() % 9000);
+        Conversation conversation{
+            .id = std::string(mail ? "thread-" : "bench-chat-") + std::to_string(i) + "-" + std::to_string(random()),
+            .source = source,
             .person = team ? teams[random() % teams.size()] : first[random() % first.size()] + " " + last[random() % last.size()],
-            .subject = std::string(bench::subjects[random() % bench::subjects.size()]),
-            .openURL = "https://mail.google.com/mail/u/0/#inbox/" + std::to_string(random()),
+            .openURL = mail ? "https://mail.google.com/mail/u/0/#inbox/" + std::to_string(random()) : "sms:" + number,
         };
+        if (mail) {
+            conversation.subject = std::string(bench::subjects[random() % bench::subjects.size()]);
+        } else {
+            conversation.target = number;
+            conversation.isKnownContact = random() % 5 < 3;
+        }
         const int messages = 1 + static_cast<int>(random() % 6);
         Date date = now.addingSeconds(-static_cast<double>(random() % (80 * 86'400)) - 86'400);
         for (int m = 0; m < messages; ++m) {
             date = date.addingSeconds(60 + random() % 20'000);
-            thread.messages.push_back({.fromMe = m + 1 < messages && random() % 2 == 0,
-                                       .text = bench::messageText(random, 8),
-                                       .date = std::min(date, now)});
+            conversation.messages.push_back({.fromMe = m + 1 < messages && random() % 2 == 0,
+                                             .text = bench::messageText(random, mail ? 8 : 3),
+                                             .date = std::min(date, now)});
         }
-        threads.push_back(std::move(thread));
+        made.push_back(std::move(conversation));
     }
-    return threads;
+    return made;
 }
 
 ReviewSnapshot classified(ConversationBatch batch, const fs::path& dataDirectory, std::size_t keep) {
@@ -126,16 +132,19 @@ Home makeHome(int items) {
     const Date now = Date::now();
     ManualMainQueue queue;
 
-    // Messages: made-up chats read by the real reader; about one in six asks something of the user.
+    // Messages: a database of made-up chats read by the real reader (about one in six asks something of
+    // the user), and more made-up chats beside them, as the generator's numbers run out long before
+    // 20,000 items. The start-up prunes the chats of the database against it and keeps the others.
     fs::create_directories(home.database().parent_path());
+    std::mt19937 random(11);
     ReviewSnapshot messages;
     {
         test::MessagesDatabaseBuilder builder(home.database(), test::MessagesDatabaseBuilder::Journal::rollback, now);
-        const int64_t chats = static_cast<int64_t>(perSource) * 8 + 400;
+        const int64_t chats = std::min<int64_t>(static_cast<int64_t>(perSource) * 8, 12'000);
         const test::BulkContents contents = test::generateBulk(
             builder, {.seed = 7, .chats = chats, .messages = chats * 7, .days = 80, .cardShare = 0.6});
         builder.close();
-        // An address book of a size people keep, whatever the number of chats.
+        // An address book of the same size in every home, as people keep one.
         const std::size_t cards = std::min<std::size_t>(contents.contacts.size(), 1500);
         test::writeVCards(VCardContactsStore::contactsFolderIn(home.dataHome()),
                           {contents.contacts.begin(), contents.contacts.begin() + static_cast<std::ptrdiff_t>(cards)});
@@ -145,15 +154,18 @@ Home makeHome(int items) {
         auto contacts = std::make_shared<VCardContactsStore>(VCardContactsStore::contactsFolderIn(home.dataHome()),
                                                              environment.configurationDirectory, queue);
         const MessagesReader reader(contacts, "Alex", home.database());
-        messages = classified(reader.scan(90, {}), environment.dataDirectory, perSource);
+        ConversationBatch batch = reader.scan(90, {});
+        for (Conversation& more : conversations(ReviewSource::messages, static_cast<int>(perSource) * 2, now, random)) {
+            batch.conversations.push_back(std::move(more));
+        }
+        messages = classified(std::move(batch), environment.dataDirectory, perSource);
         if (const auto token = contacts->currentHistoryToken()) {
             environment.settings->setData(AppStateSettings::messagesContactsHistoryToken, *token);
         }
     }
 
-    std::mt19937 random(11);
     ConversationBatch mail{.generatedAt = now, .lookbackDays = 90};
-    mail.conversations = mailThreads(static_cast<int>(perSource) * 5 / 2 + 100, now, random);
+    mail.conversations = conversations(ReviewSource::gmail, static_cast<int>(perSource) * 5 / 2 + 100, now, random);
     const ReviewSnapshot gmail = classified(std::move(mail), environment.dataDirectory, perSource);
     if (messages.items.size() != perSource || gmail.items.size() != perSource) {
         std::fprintf(stderr, "The home holds %zu Messages and %zu Gmail items, not %zu of each.\n",
@@ -255,19 +267,17 @@ Run runOnce(const Home& home, const std::vector<std::string>& command, const std
     }
     posix_spawn_file_actions_destroy(&actions);
     int status = 0;
-    rusage usage{};
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(3);
-    while (wait4(pid, &status, WNOHANG, &usage) == 0) {
+    while (waitpid(pid, &status, WNOHANG) == 0) {
         if (std::chrono::steady_clock::now() > deadline) {
             kill(pid, SIGKILL);
-            wait4(pid, &status, 0, &usage);
+            waitpid(pid, &status, 0);
             std::fprintf(stderr, "%s did not finish within 3 minutes\n", label.c_str());
             std::exit(1);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     Run run;
-    run.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
     std::ifstream in(report);
     std::string line;
     bool listed = false;
@@ -296,6 +306,10 @@ Run runOnce(const Home& home, const std::vector<std::string>& command, const std
             key.rows = std::stoi(rows);
             key.painted = painted == "1";
             run.keys.push_back(key);
+        } else if (kind == "peakKiB") {
+            std::string kib;
+            std::getline(fields, kib, '\t');
+            run.peakMiB = std::stod(kib) / 1024.0;
         }
     }
     if (!listed || run.keys.empty() || !WIFEXITED(status)) {

@@ -1,5 +1,9 @@
 #include "review/PassivePolicyNoticeSurfacePolicy.h"
 
+#include <algorithm>
+#include <array>
+#include <string>
+
 #include "core/Regex.h"
 #include "core/Text.h"
 
@@ -34,10 +38,28 @@ const Regex& actionRequired() {
     return pattern;
 }
 
+// Whether the text may name a notice. Every notice the pattern finds holds one of these words; in text
+// of ASCII characters alone their absence settles it without the regular expressions, which a queue of
+// thousands of mails would otherwise run on each. Other characters may fold into one of the words
+// under the patterns' case-insensitive matching (a long s, a Kelvin sign, a ligature), so such text
+// always goes to the patterns.
+bool mayNameANotice(std::string_view text) {
+    std::string lower;
+    lower.reserve(text.size());
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return true;
+        }
+        lower.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+    }
+    return std::ranges::any_of(std::array<std::string_view, 5>{"privacy", "terms", "legal", "cookie", "data protection"},
+                               [&](std::string_view word) { return lower.find(word) != std::string::npos; });
+}
+
 }  // namespace
 
 bool excludes(ReviewSource source, std::string_view text) {
-    if (source != ReviewSource::gmail) {
+    if (source != ReviewSource::gmail || !mayNameANotice(text)) {
         return false;
     }
     const icu::UnicodeString lower = text::toUnicode(text::lowercased(text));

@@ -32,10 +32,12 @@ AppState::AppState(AppStateDependencies dependencies)
     loadModelChoice();
     loadSettings();
     publisher().setIsLoadingSavedQueues(true);
-    const std::array writesBefore{publisher().snapshotWrites(ReviewSource::messages),
-                                  publisher().snapshotWrites(ReviewSource::gmail)};
-    savedQueuesTask_ = tasks_.spawn(
-        [this, writesBefore](TaskHandle task) { return savedQueuesLoad(std::move(task), writesBefore); });
+    savedQueueWrites_ = {publisher().snapshotWrites(ReviewSource::messages),
+                         publisher().snapshotWrites(ReviewSource::gmail)};
+    for (const ReviewSource source : allCases<ReviewSource>()) {
+        savedQueueTasks_[source] =
+            tasks_.spawn([this, source](TaskHandle task) { return savedQueueLoad(std::move(task), source); });
+    }
     tellOfStoredFileProblems();
     if (!contactsAccessIsUsable() || state().needsModelChoice) {
         publisher().setSection(Section::accounts);
@@ -93,24 +95,27 @@ void AppState::loadSettings() {
     publisher().setCompleted({completed.begin(), completed.end()});
 }
 
-MainTask AppState::savedQueuesLoad(TaskHandle task, std::array<uint64_t, 2> writesBefore) {
-    const auto read = [messages = snapshotFile(ReviewSource::messages),
-                       gmail = snapshotFile(ReviewSource::gmail)](std::stop_token stop) {
-        return SavedQueues::read(messages, gmail, stop);
-    };
-    SavedQueues saved;
+MainTask AppState::savedQueueLoad(TaskHandle task, ReviewSource source) {
+    const auto read = [file = snapshotFile(source)](std::stop_token stop) { return SavedQueues::read(file, stop); };
+    const std::string label = "Saved " + std::string(displayName(source)) + " queue";
+    std::optional<PreparedSnapshot> saved;
     try {
-        saved = co_await offMain(task, "Saved queues", read);
+        saved = co_await offMain(task, label, read);
     } catch (const CancelledError&) {
         throw;
     } catch (...) {
-        // No worker could read them: read them here, as an unread file is not a missing one.
+        // No worker could read it: read it here, as an unread file is not a missing one.
         saved = read({});
     }
-    takeSavedQueues(std::move(saved), writesBefore);
+    (source == ReviewSource::messages ? savedQueues_.messages : savedQueues_.gmail) = std::move(saved);
+    if (++savedQueues_.arrived == 2) {
+        takeSavedQueues();
+    }
 }
 
-void AppState::takeSavedQueues(SavedQueues saved, std::array<uint64_t, 2> writesBefore) {
+void AppState::takeSavedQueues() {
+    SavedQueues saved = std::exchange(savedQueues_, {});
+    const std::array<uint64_t, 2>& writesBefore = savedQueueWrites_;
     publisher().setIsLoadingSavedQueues(false);
     // The Messages queue names people as the Contacts data did when it was built: it is only used
     // while those data are the current ones.

@@ -154,11 +154,10 @@ private:
     void loadSettings();
     // Tells the user, once, of the stored files that start-up could not take up as they were.
     void tellOfStoredFileProblems();
-    // Reads the saved queues on a worker and takes them; `writesBefore` are the snapshot write counts of
-    // Messages and Gmail when the read began.
-    MainTask savedQueuesLoad(TaskHandle task, std::array<uint64_t, 2> writesBefore);
+    // Reads the source's saved queue on a worker; the last of the two to arrive takes both.
+    MainTask savedQueueLoad(TaskHandle task, ReviewSource source);
     // Takes each saved queue unless its source's snapshot was set or dropped while it was read.
-    void takeSavedQueues(SavedQueues saved, std::array<uint64_t, 2> writesBefore);
+    void takeSavedQueues();
     void subscribeAndStart();
     void observeModelDownloadManager(ModelDownloadManager& manager);
     void stopObservingModelDownloadManager();
@@ -237,7 +236,11 @@ private:
     std::shared_ptr<const ReviewSnapshot> messagesQueueAwaitingContacts_;
     bool terminating_ = false;  // quitting has begun; no refresh starts any more
     bool startRequested_ = false;  // start() was called, maybe before the saved queues were in
-    TaskHandle savedQueuesTask_;
+    // The reads of the saved queues, what they brought, and the snapshot write counts of Messages and
+    // Gmail when they began.
+    std::map<ReviewSource, TaskHandle> savedQueueTasks_;
+    SavedQueues savedQueues_;
+    std::array<uint64_t, 2> savedQueueWrites_{};
     int64_t modelSelectionGeneration_ = 0;
     std::map<ReviewSource, ModelRunReport> modelRunReports_;
     std::map<ReviewSource, std::string> sourceRefreshIssues_;

@@ -23,7 +23,9 @@ void AppState::cancelAllRefreshes() {
 }
 
 void AppState::prepareForShutdown() {
-    savedQueuesTask_.cancel();  // what it would take and start is not wanted any more
+    for (auto& [source, task] : savedQueueTasks_) {
+        task.cancel();  // what they would take and start is not wanted any more
+    }
     contactsRebuildTask_.cancel();
     cancelAllRefreshes();
     cancelGmailAuthorizationTask();

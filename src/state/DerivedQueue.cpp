@@ -62,12 +62,18 @@ const DerivedQueue::Visible& DerivedQueue::visibleStage(Date cutoff) {
     const bool narrows = sameFilters && !visible_->query.empty() && query.find(visible_->query) != std::string::npos;
     std::vector<uint32_t> places = QueueDerivation::visibleFrom(narrows ? visible_->places : order.order, base_->list,
                                                                 marks.completed, state, memo_);
-    std::vector<const ReviewItem*> shown;
-    shown.reserve(places.size());
-    for (const uint32_t place : places) {
-        shown.push_back(base_->list.items[place].item);
+    // The same items as before are the same list, which the screens then need not look at again.
+    std::shared_ptr<const QueueItems> items;
+    if (visible_ && visible_->sortedGeneration == order.generation && visible_->places == places) {
+        items = visible_->items;
+    } else {
+        std::vector<const ReviewItem*> shown;
+        shown.reserve(places.size());
+        for (const uint32_t place : places) {
+            shown.push_back(base_->list.items[place].item);
+        }
+        items = itemsOf(shown, *base_);
     }
-    std::shared_ptr<const QueueItems> items = itemsOf(shown, *base_);
     visible_ = Visible{
         .sortedGeneration = order.generation,
         .sourceFilter = state.sourceFilter,

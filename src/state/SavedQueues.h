@@ -8,16 +8,15 @@
 
 namespace nudgerly {
 
-// The saved queue of each source as start-up reads it, off the main thread: absent when its file is
-// missing, unreadable or does not decode.
+// The saved queue of each source as start-up reads them, off the main thread and each on a worker of
+// its own: absent when its file is missing, unreadable or does not decode.
 struct SavedQueues {
     std::optional<PreparedSnapshot> messages;
     std::optional<PreparedSnapshot> gmail;
+    int arrived = 0;  // how many of the two reads have ended
 
-    // Reads and decodes one file after the other, so that one file's text and tree are held at a time.
-    // Throws CancelledError once `stop` is requested.
-    static SavedQueues read(const std::filesystem::path& messagesFile, const std::filesystem::path& gmailFile,
-                            std::stop_token stop);
+    // Reads and decodes one file. Throws CancelledError once `stop` is requested.
+    static std::optional<PreparedSnapshot> read(const std::filesystem::path& file, std::stop_token stop);
 };
 
 }  // namespace nudgerly

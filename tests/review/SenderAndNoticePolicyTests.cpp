@@ -43,5 +43,14 @@ TEST(PassivePolicyNoticeTests, FollowsTheNoticeUpdateAndDemandRules) {
     EXPECT_TRUE(passive("We’re changing our Terms of Use. You must review them, but you don’t need to do anything."));
 }
 
+// Plain ASCII text without the notice words is settled before the patterns run; any other text still
+// meets them, where case folding finds the words too.
+TEST(PassivePolicyNoticeTests, LettersThatFoldIntoTheNoticeWordsStillCount) {
+    EXPECT_TRUE(passive("WE HAVE UPDATED OUR DATA PROTECTION NOTICE."));
+    EXPECT_FALSE(passive("We have updated the team roster."));
+    EXPECT_TRUE(passive("We have updated our term\u017F of \u017Fervice."));  // long s
+    EXPECT_TRUE(passive("New coo\u212Aie policy"));                          // Kelvin sign
+}
+
 }  // namespace
 }  // namespace nudgerly

@@ -1,4 +1,5 @@
 #include <limits>
+#include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -6,6 +7,7 @@
 #include "core/CancelledError.h"
 #include "core/FileSystemError.h"
 #include "core/Files.h"
+#include "core/JsonCoding.h"
 #include "core/JsonWriter.h"
 #include "storage/AppEnvironment.h"
 #include "storage/AppFiles.h"
@@ -50,6 +52,41 @@ TEST(SnapshotStoreTests, WritesPrettySortedWholeSecondDatesAndReadsOnlyThose) {
     const std::string date = "\"2026-03-01T09:30:00Z\"";
     EXPECT_THROW(SnapshotStore::decode(replaced(bytes, date, "\"2026-03-01T09:30:00.5Z\"")), JsonDecodingError);
     EXPECT_THROW(SnapshotStore::decode(replaced(bytes, date, "794050200")), JsonDecodingError);
+}
+
+// The decoder reads the long arrays element by element; it must read whatever the whole tree reads,
+// keys given twice and elements of the wrong kind included.
+TEST(SnapshotStoreTests, ReadsElementByElementWhatTheWholeTreeReads) {
+    const auto treeDecode = [](const std::string& text) {
+        return ReviewSnapshot::fromJson(parseJson(text), SnapshotStore::coding);
+    };
+    const std::string fields = R"("generatedAt":"2026-03-01T09:30:00Z","windowStart":"2026-02-22T09:30:00Z",)"
+                               R"("windowEnd":"2026-03-01T09:30:00Z","messageCount":1,"activeConversations":1,)"
+                               R"("inboundEndingCount":1,"clearedCount":0)";
+    const std::string item = R"({"id":"m1","source":"messages","status":"reply","person":"Ann","date":"Today",)"
+                             R"("summary":"S","context":"C","verdict":"V","tags":[]})";
+    const std::string cached = R"({"source":"gmail","conversationID":"g1","fingerprint":"f","classifierRevision":3,)"
+                               R"("engineSignature":"e","needsAction":false})";
+    for (const std::string& text : {
+             "{" + fields + R"(,"items":[)" + item + "," + item + R"(],"classificationCache":[)" + cached + "]}",
+             "{" + fields + R"(,"items":[5],"items":[)" + item + R"(],"classificationCache":null})",
+             "{" + fields + R"(,"items":[)" + item + R"(],"items":[[]]})",
+             "{" + fields + R"(,"items":[)" + item + R"(],"items":"none"})",
+             "{" + fields + R"(,"classificationCache":[)" + cached + R"(],"items":[],"classificationCache":[]})",
+             "{" + fields + R"(,"items":[{"nested":{"items":[1]}}]})",
+             "[" + item + "]",
+         }) {
+        std::optional<std::string> tree;
+        try {
+            tree = SnapshotStore::encode(treeDecode(text));
+        } catch (const JsonDecodingError&) {
+        }
+        if (tree) {
+            EXPECT_EQ(SnapshotStore::encode(SnapshotStore::decode(text)), *tree) << text;
+        } else {
+            EXPECT_THROW(SnapshotStore::decode(text), JsonDecodingError) << text;
+        }
+    }
 }
 
 TEST(SnapshotStoreTests, SavesPrivatelyAndLoadsNothingFromBadFiles) {

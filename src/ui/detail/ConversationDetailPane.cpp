@@ -240,7 +240,11 @@ void ConversationDetailPane::showItem(const ReviewItem& item) {
 
 void ConversationDetailPane::syncCompleteButton(const ReviewItem& item) {
     const bool completed = state_.state().completed.contains(QueueDerivation::completionIdentity(item));
-    complete_->setText(completed ? QStringLiteral("Restore") : QStringLiteral("Mark completed"));
+    const QString title = completed ? QStringLiteral("Restore") : QStringLiteral("Mark completed");
+    if (complete_->text() == title && !complete_->icon().isNull()) {
+        return;  // a new icon would lay the bar out and paint it again
+    }
+    complete_->setText(title);
     setButtonSymbol(*complete_, completed ? "arrow.uturn.backward" : "checkmark", Look::color(Tone::primary));
 }
 

@@ -18,6 +18,9 @@ void RoundedBox::setFill(Tone tone, double opacity) {
 }
 
 void RoundedBox::setFill(const QColor& color) {
+    if (fill_ == color) {
+        return;
+    }
     fill_ = color;
     update();
 }

@@ -1,5 +1,8 @@
 #include "ui/queue/QueueList.h"
 
+#include <algorithm>
+#include <array>
+
 #include <QLocale>
 
 #include "state/QueueDerivation.h"
@@ -58,14 +61,17 @@ namespace {
 
 template <typename Item, typename Items, typename Take>
 std::vector<BasicSection<Item>> grouped(const Items& items, Take take) {
+    constexpr auto statuses = allCases<ReviewStatus>();
+    std::array<BasicSection<Item>, statuses.size()> all;
+    for (std::size_t i = 0; i < statuses.size(); ++i) {
+        all[i].status = statuses[i];
+    }
+    for (const ReviewItem& item : items) {
+        all[static_cast<std::size_t>(std::ranges::find(statuses, item.status) - statuses.begin())].items.push_back(
+            take(item));
+    }
     std::vector<BasicSection<Item>> sections;
-    for (const ReviewStatus status : allCases<ReviewStatus>()) {
-        BasicSection<Item> section{.status = status};
-        for (const ReviewItem& item : items) {
-            if (item.status == status) {
-                section.items.push_back(take(item));
-            }
-        }
+    for (auto& section : all) {
         if (!section.items.empty()) {
             sections.push_back(std::move(section));
         }

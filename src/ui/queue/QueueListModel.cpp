@@ -62,8 +62,12 @@ const ReviewItem& noItem() {
 QueueListModel::QueueListModel(QObject* parent) : QAbstractListModel(parent), items_(std::make_shared<QueueItems>()) {}
 
 bool QueueListModel::setItems(std::shared_ptr<const QueueItems> items, bool grouped, Date now) {
-    std::vector<QueueListEntry> rows = rowsFor(*items, grouped);
     now_ = now;
+    if (items == items_ && grouped == grouped_) {
+        return false;  // the very list shown, whose items never change
+    }
+    grouped_ = grouped;
+    std::vector<QueueListEntry> rows = rowsFor(*items, grouped);
     if (!std::ranges::equal(rows, rows_, sameRow)) {
         beginResetModel();
         rows_ = std::move(rows);

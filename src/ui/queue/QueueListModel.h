@@ -67,6 +67,7 @@ public:
 private:
     std::shared_ptr<const QueueItems> items_;
     std::vector<QueueListEntry> rows_;
+    bool grouped_ = false;
     Date now_;
 };
 

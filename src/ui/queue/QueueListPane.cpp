@@ -292,6 +292,15 @@ void QueueListPane::syncRefreshButton() {
         spinnerStep_ = 0;
     } else if (!refreshing) {
         spinnerTimer_.stop();
+        spinnerStep_ = 0;
+    }
+    // The icon changes only with the indicator: a new icon lays the header out and paints it again.
+    const int icon = refreshing ? spinnerStep_ : -1;
+    if (icon == shownIcon_) {
+        return;
+    }
+    shownIcon_ = icon;
+    if (!refreshing) {
         refreshButton_->setIcon(QIcon(Symbols::tinted(refreshSymbol, Qt::white, refreshIconSize(), devicePixelRatioF())));
         return;
     }

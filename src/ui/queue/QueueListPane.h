@@ -102,6 +102,7 @@ private:
     // Turns the refresh button's indicator while the shown view refreshes.
     QBasicTimer spinnerTimer_;
     int spinnerStep_ = 0;
+    int shownIcon_ = -2;  // the indicator's frame on the refresh button, -1 for the arrow, -2 for none yet
 };
 
 }  // namespace nudgerly

@@ -102,8 +102,12 @@ void Sidebar::sync() {
 
 void Sidebar::syncSelection() {
     const QModelIndex wanted = model_->index(rowOf(AppSidebar::selection(bridge_.state().state())), 0);
-    const QSignalBlocker blocker(list_->selectionModel());
-    list_->selectionModel()->setCurrentIndex(wanted, QItemSelectionModel::ClearAndSelect);
+    QItemSelectionModel& selection = *list_->selectionModel();
+    if (selection.currentIndex() == wanted && selection.isSelected(wanted) && selection.selectedIndexes().size() == 1) {
+        return;
+    }
+    const QSignalBlocker blocker(selection);
+    selection.setCurrentIndex(wanted, QItemSelectionModel::ClearAndSelect);
     list_->viewport()->update();
 }
 
