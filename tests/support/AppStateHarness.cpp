@@ -37,6 +37,18 @@ AppStateHarness::AppStateHarness()
 AppStateHarness::~AppStateHarness() { destroy(); }
 
 AppState& AppStateHarness::build() {
+    construct();
+    // Built once the saved queues, read by its first jobs, are in; what they changed is still to be heard.
+    const auto loading = [this] { return app_->state().isLoadingSavedQueues; };
+    if (workers) {
+        queue.runUntil([&] { return !loading(); });
+    }
+    while (loading() && (executor.runNext() || queue.runOne())) {
+    }
+    return *app_;
+}
+
+AppState& AppStateHarness::construct() {
     destroy();
     const auto model = localModel;
     AppStateDependencies dependencies{
@@ -64,13 +76,6 @@ AppState& AppStateHarness::build() {
         .messagesDatabase = messagesDatabase,
     };
     app_ = std::make_unique<AppState>(std::move(dependencies));
-    // Built once the saved queues, read by its first job, are in; what they changed is still to be heard.
-    const auto loading = [this] { return app_->state().isLoadingSavedQueues; };
-    if (workers) {
-        queue.runUntil([&] { return !loading(); });
-    }
-    while (loading() && (executor.runNext() || queue.runOne())) {
-    }
     return *app_;
 }
 

@@ -61,6 +61,8 @@ public:
     // Makes the state object: its construction, and the reading of the saved queues that it starts;
     // `start()` on it then starts it.
     AppState& build();
+    // Its construction alone: the saved queues' reads wait in the executor.
+    AppState& construct();
     // Builds, starts, and lets the start-up task finish.
     AppState& buildAndStart();
     AppState& app() { return *app_; }

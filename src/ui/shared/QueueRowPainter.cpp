@@ -58,6 +58,27 @@ void paintBadge(QPainter& painter, QPoint topLeft, const BadgeStyle& style, cons
     painter.restore();
 }
 
+// What of a font decides its advances, cheap to compare for every row (a font's key is a long text),
+// and not the font itself: a font kept until the thread ends would outlive the application's font cache.
+struct FontIdentity {
+    QString family;
+    int pixelSize = 0;
+    qreal pointSize = 0;
+    int weight = 0;
+    int style = 0;
+    int stretch = 0;
+    qreal letterSpacing = 0;
+    qreal wordSpacing = 0;
+    int hinting = 0;
+    int capitalization = 0;
+
+    explicit FontIdentity(const QFont& font)
+        : family(font.family()), pixelSize(font.pixelSize()), pointSize(font.pointSizeF()), weight(font.weight()),
+          style(font.style()), stretch(font.stretch()), letterSpacing(font.letterSpacing()),
+          wordSpacing(font.wordSpacing()), hinting(font.hintingPreference()), capitalization(font.capitalization()) {}
+    friend bool operator==(const FontIdentity&, const FontIdentity&) = default;
+};
+
 // The advances of the characters of simple scripts (Latin up to U+024F and the general punctuation
 // block, where shaping barely changes widths) in one font, to bound a text's width without shaping it.
 class AdvanceTable {
@@ -66,27 +87,32 @@ public:
     static constexpr char16_t punctuationStart = 0x2000;
     static constexpr char16_t punctuationEnd = 0x2070;
 
-    // The summed advances of `text`, or none when it holds a character outside the table.
-    static std::optional<qreal> width(const QString& text, const QFont& font) {
+    // The summed advances of the characters of `text` in the table, and whether it holds no other.
+    struct Sum {
+        qreal width = 0;
+        bool whole = true;
+    };
+
+    static Sum width(const QString& text, const QFont& font) {
         thread_local std::optional<AdvanceTable> table;
-        if (!table || table->fontKey_ != font.key()) {
+        if (!table || !(table->font_ == FontIdentity(font))) {
             table.emplace(font);
         }
-        qreal sum = 0;
+        Sum sum;
         for (const QChar c : text) {
             const char16_t code = c.unicode();
             if (code < latinEnd) {
-                sum += table->latin_[code];
+                sum.width += table->latin_[code];
             } else if (code >= punctuationStart && code < punctuationEnd) {
-                sum += table->punctuation_[code - punctuationStart];
+                sum.width += table->punctuation_[code - punctuationStart];
             } else {
-                return std::nullopt;
+                sum.whole = false;
             }
         }
         return sum;
     }
 
-    explicit AdvanceTable(const QFont& font) : fontKey_(font.key()) {
+    explicit AdvanceTable(const QFont& font) : font_(font) {
         const QFontMetricsF metrics(font);
         for (char16_t code = 0; code < latinEnd; ++code) {
             latin_[code] = metrics.horizontalAdvance(QChar(code));
@@ -97,16 +123,15 @@ public:
     }
 
 private:
-    // The font by its key, not the font itself: a font kept until the thread ends would outlive the
-    // application's font cache.
-    QString fontKey_;
+    FontIdentity font_;
     std::array<qreal, latinEnd> latin_{};
     std::array<qreal, punctuationEnd - punctuationStart> punctuation_{};
 };
 
 // The lines the summary takes at `width`, at most two. A list measures every row, and shaping its text
 // is the costly part; unless the text holds a line break, its unbroken width tells one line from two,
-// and summed advances tell it without shaping unless the text ends close to the edge.
+// and summed advances tell it without shaping unless the text ends close to the edge. Characters
+// outside the table only widen a text: the others alone already past the edge make two lines.
 int summaryLineCount(const QString& text, const QFont& font, int width) {
     if (text.isEmpty()) {
         return 0;
@@ -125,15 +150,14 @@ int summaryLineCount(const QString& text, const QFont& font, int width) {
         --end;
     }
     const QString line = text.first(end);
-    if (const std::optional<qreal> estimate = AdvanceTable::width(line, font)) {
-        // Kerning moves a line by a little; a margin keeps estimates near the edge out.
-        const qreal margin = 2 + width * 0.03;
-        if (*estimate <= width - margin) {
-            return 1;
-        }
-        if (*estimate >= width + margin) {
-            return 2;
-        }
+    const AdvanceTable::Sum estimate = AdvanceTable::width(line, font);
+    // Kerning moves a line by a little; a margin keeps estimates near the edge out.
+    const qreal margin = 2 + width * 0.03;
+    if (estimate.whole && estimate.width <= width - margin) {
+        return 1;
+    }
+    if (estimate.width >= width + margin) {
+        return 2;
     }
     return QFontMetricsF(font).horizontalAdvance(line) <= width ? 1 : 2;
 }

@@ -355,6 +355,26 @@ private slots:
         QVERIFY(fixture.window.isVisible());
     }
 
+    // While the saved queues are read the window shows its frame alone and offers nothing to act with;
+    // Ctrl+R then starts no refresh.
+    void whileTheSavedQueuesAreReadTheWindowShowsItsFrameAlone() {
+        WindowFixture fixture;
+        fixture.state().published().setIsLoadingSavedQueues(true);
+        fixture.window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&fixture.window));
+        QVERIFY(!fixture.window.centralWidget()->isVisible());
+        fixture.state().calls.clear();
+        QTest::keyClick(&fixture.window, Qt::Key_R, Qt::ControlModifier);
+        QVERIFY(!fixture.action("settingsAction")->isEnabled());
+        QVERIFY(fixture.state().calls.empty());
+
+        fixture.state().published().setIsLoadingSavedQueues(false);
+        WindowFixture::settle();
+        QVERIFY(fixture.window.centralWidget()->isVisible());
+        QTest::keyClick(&fixture.window, Qt::Key_R, Qt::ControlModifier);
+        QCOMPARE(fixture.state().calls.back(), "refreshCurrentView()");
+    }
+
     void checkingForUpdatesShowsTheUpdatersNotice() {
         WindowFixture fixture;
         fixture.action("checkForUpdatesAction")->trigger();
