@@ -41,9 +41,31 @@ void WrapLabel::setTone(Tone tone) {
     setPalette(colours);
 }
 
+WrapLabel::Measured& WrapLabel::measured() const {
+    if (measured_.text != text() || measured_.font != font() || measured_.margins != contentsMargins()) {
+        measured_ = {text(), font(), contentsMargins()};
+    }
+    return measured_;
+}
+
+int WrapLabel::heightForWidth(int width) const {
+    auto& heights = measured().heights;
+    const auto found = std::ranges::find(heights, width, &std::pair<int, int>::first);
+    if (width > 0 && found != heights.end()) {
+        return found->second;
+    }
+    const int height = QLabel::heightForWidth(width);
+    std::shift_right(heights.begin(), heights.end(), 1);
+    heights.front() = {width, height};
+    return height;
+}
+
 QSize WrapLabel::sizeHint() const {
-    const QMargins margins = contentsMargins();
-    const int ideal = idealWidth(text(), font()) + margins.left() + margins.right();
+    Measured& sizes = measured();
+    if (sizes.idealWidth < 0) {
+        sizes.idealWidth = idealWidth(text(), font()) + sizes.margins.left() + sizes.margins.right();
+    }
+    const int ideal = sizes.idealWidth;
     return {ideal, heightForWidth(ideal)};
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <optional>
+#include <utility>
 
 #include <QLabel>
 
@@ -23,9 +25,22 @@ public:
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+    int heightForWidth(int width) const override;
 
 private:
+    // Layouts ask for the sizes of a text many times over, and each answer lays the text out: the
+    // answers are kept until the text, the font or the margins change.
+    struct Measured {
+        QString text;
+        QFont font;
+        QMargins margins;
+        int idealWidth = -1;
+        std::array<std::pair<int, int>, 4> heights{};  // width and height, most recent first; width 0: none
+    };
+    Measured& measured() const;
+
     Tone tone_ = Tone::primary;
+    mutable Measured measured_;
 };
 
 }  // namespace nudgerly

@@ -115,6 +115,16 @@ private slots:
         QVERIFY(label.heightForWidth(120) > label.heightForWidth(800));
         QVERIFY(label.minimumSizeHint().width() <= 120);
         QCOMPARE(label.sizeHint().height(), label.heightForWidth(label.sizeHint().width()));
+
+        // Sizes already answered follow a new text and a new font.
+        const int wrapped = label.heightForWidth(120);
+        const int ideal = label.sizeHint().width();
+        label.setText(label.text() + label.text());
+        QVERIFY(label.heightForWidth(120) > wrapped);
+        QVERIFY(label.sizeHint().width() > ideal);
+        const int longer = label.heightForWidth(120);
+        label.setTextStyle(TextStyle::title);
+        QVERIFY(label.heightForWidth(120) > longer);
     }
 
     void aPageFrameScrollsRatherThanCutsWrappedText() {
