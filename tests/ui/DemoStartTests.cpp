@@ -109,6 +109,7 @@ private slots:
             QuietWindow quiet(state, queue);
             state.start();
             quiet.window.show();
+            QTRY_VERIFY(!state.state().isLoadingSavedQueues);
             ConfirmDialog* alert = quiet.window.errorAlert().dialog();
             QVERIFY(alert != nullptr);
             const std::string text = alert->informativeText().toStdString();

@@ -68,6 +68,7 @@ private slots:
         MainWindow& window = quiet.window;
         state.start();
         window.show();
+        QTRY_VERIFY(!state.state().isLoadingSavedQueues);
         const auto* localAI = window.sidebar().findChild<SidebarStatusLine*>("localAIStatus");
         const auto sidebarValue = [localAI] { return localAI->findChild<ElidedLabel*>("valueLabel")->text(); };
         QTRY_COMPARE(sidebarValue(), "Installed");
