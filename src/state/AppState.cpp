@@ -1,35 +1,54 @@
 #include "state/AppState.h"
 
 #include <algorithm>
-#include <system_error>
 
 #include "core/FileSystemError.h"
 #include "core/Files.h"
 #include "core/RawEnum.h"
-#include "modelpacks/ModelSelectionStore.h"
 #include "state/AppStateSettings.h"
 #include "state/ModelServerJobs.h"
 
 namespace nudgerly {
 
-namespace {
-
-// Contacts notifications that change nothing visible are ignored this long after start-up.
-constexpr std::chrono::seconds contactsLaunchGracePeriod{5};
-
-}  // namespace
-
 AppState::AppState(AppStateDependencies dependencies)
     : AppStateView(dependencies.mainQueue, dependencies.clock),
       dependencies_(std::move(dependencies)),
       settings_(*dependencies_.settings),
-      messagesReader_(dependencies_.messages),
-      gmail_(dependencies_.gmail),
+      files_(dependencies_.dataDirectory),
+      model_(context(), [this] { contacts_.schedulePendingMessagesRebuild(); }),
+      gmail_(context(), dependencies_.gmail,
+             {
+                 .refreshGmail = [this] { refresh(ReviewSource::gmail, toRaw(state().refreshLookbacks.gmail)); },
+                 .cancelGmailRefresh = [this] { refreshes_.cancelRefresh(ReviewSource::gmail); },
+             }),
+      contacts_(context(),
+                {
+                    .invalidateMessagesSnapshot = [this] { invalidateMessagesSnapshot(); },
+                    .cancelMessagesRefresh = [this] { refreshes_.cancelRefresh(ReviewSource::messages); },
+                    .stopWorkNeedingContacts =
+                        [this] {
+                            refreshes_.cancelAllRefreshes();
+                            gmail_.cancelGmailAuthorizationTask();
+                        },
+                    .rebuildMessages =
+                        [this] { refresh(ReviewSource::messages, toRaw(state().refreshLookbacks.messages)); },
+                    .reconcileSelection = [this] { reconcileSelection(); },
+                    .isTerminating = [this] { return refreshes_.isTerminating(); },
+                }),
+      refreshes_(context(), contacts_, model_, gmail_, files_,
+                 {
+                     .storeCompleted =
+                         [this](std::unordered_set<std::string> completed) { storeCompleted(std::move(completed)); },
+                     .publishSnapshot =
+                         [this](ReviewSource source, std::shared_ptr<const ReviewSnapshot> snapshot,
+                                SnapshotMemo::Answers answers) {
+                             publishSnapshot(source, std::move(snapshot), std::move(answers));
+                         },
+                 }),
       tasks_(dependencies_.mainQueue, dependencies_.executor) {
     publisher().setMessagesPermission(dependencies_.messagesPermission());
-    publisher().setContactsPermission(currentContactsPermission());
-    contactsLaunchNotificationDeadline_ = clock().steadyNow() + contactsLaunchGracePeriod;
-    loadModelChoice();
+    publisher().setContactsPermission(context().currentContactsPermission());
+    model_.loadModelChoice();
     loadSettings();
     publisher().setIsLoadingSavedQueues(true);
     savedQueueWrites_ = {publisher().snapshotWrites(ReviewSource::messages),
@@ -39,42 +58,33 @@ AppState::AppState(AppStateDependencies dependencies)
             tasks_.spawn([this, source](TaskHandle task) { return savedQueueLoad(std::move(task), source); });
     }
     tellOfStoredFileProblems();
-    if (!contactsAccessIsUsable() || state().needsModelChoice) {
+    if (!contactsAccessIsUsable(state()) || state().needsModelChoice) {
         publisher().setSection(Section::accounts);
     }
 }
 
-AppState::~AppState() { stopObservingModelDownloadManager(); }
+AppState::~AppState() { model_.stop(); }
 
-void AppState::loadModelChoice() {
-    const ModelCatalog& catalog = dependencies_.catalog;
-    const bool storedSelectionIsValid = ModelSelectionStore::hasValidStoredSelection(catalog, settings_);
-    const ModelPack pack = ModelSelectionStore::selectedPack(catalog, settings_);
-    ModelSelectionStore::persist(pack, settings_);
+StateContext AppState::context() {
+    return {
+        .view = *this, .publisher = publisher(), .tasks = tasks_, .dependencies = dependencies_, .settings = settings_};
+}
 
-    modelDownloadManager_ = dependencies_.makeDownloadManager(pack);
-    publisher().setModelPacks(catalog.packs);
-    publisher().setSelectedModelPack(pack);
-    classifier_ = dependencies_.makeClassifier(pack);
-    publisher().setModelDownloadState(modelDownloadManager_->state());
-    const auto environmentModel = classifier_->localModel().environmentModelFile();
-    publisher().setEnvironmentModelFile(environmentModel ? std::optional(environmentModel->string()) : std::nullopt);
-    if (environmentModel) {
-        // Read at once (it only looks at files), so that the status never shows the model as unusable
-        // before the start-up task has asked.
-        publisher().setModelAvailability(classifier_->modelAvailability());
-    }
+void AppState::assertMainThread() const { nudgerly::assertMainThread(dependencies_.mainQueue); }
 
-    // A version stored beside a pack the catalogue no longer has belongs to an older choice.
-    const auto storedVersion = storedSelectionIsValid ? settings_.string(AppStateSettings::modelChoiceVersion)
-                                                      : std::nullopt;
-    const bool choiceMadeForThisCatalogue = storedVersion == AppStateSettings::currentModelChoiceVersion;
-    const bool installed = state().modelDownloadState.kind == ModelDownloadState::Kind::installed;
-    publisher().setNeedsModelChoice(!choiceMadeForThisCatalogue && !installed && !environmentModel);
-    // An installed pack settles the choice for good; the environment's model only while it is named.
-    if (installed && !choiceMadeForThisCatalogue) {
-        settings_.setString(AppStateSettings::modelChoiceVersion, AppStateSettings::currentModelChoiceVersion);
-    }
+void AppState::startRefresh(ReviewSource source, int64_t requestedDays) {
+    assertMainThread();
+    refreshes_.startRefresh(source, requestedDays);
+}
+
+void AppState::cancelRefresh(ReviewSource source) {
+    assertMainThread();
+    refreshes_.cancelRefresh(source);
+}
+
+void AppState::schedulePendingMessagesRebuild() {
+    assertMainThread();
+    contacts_.schedulePendingMessagesRebuild();
 }
 
 void AppState::loadSettings() {
@@ -93,57 +103,6 @@ void AppState::loadSettings() {
     publisher().setContactsOnly(settings_.boolean(AppStateSettings::contactsOnly));
     const auto completed = settings_.stringArray(completedItems).value_or(std::vector<std::string>{});
     publisher().setCompleted({completed.begin(), completed.end()});
-}
-
-MainTask AppState::savedQueueLoad(TaskHandle task, ReviewSource source) {
-    const auto read = [file = snapshotFile(source)](std::stop_token stop) { return SavedQueues::read(file, stop); };
-    const std::string label = "Saved " + std::string(displayName(source)) + " queue";
-    std::optional<PreparedSnapshot> saved;
-    try {
-        saved = co_await offMain(task, label, read);
-    } catch (const CancelledError&) {
-        throw;
-    } catch (...) {
-        // No worker could read it: read it here, as an unread file is not a missing one.
-        saved = read({});
-    }
-    (source == ReviewSource::messages ? savedQueues_.messages : savedQueues_.gmail) = std::move(saved);
-    if (++savedQueues_.arrived == 2) {
-        takeSavedQueues();
-    }
-}
-
-void AppState::takeSavedQueues() {
-    SavedQueues saved = std::exchange(savedQueues_, {});
-    const std::array<uint64_t, 2>& writesBefore = savedQueueWrites_;
-    publisher().setIsLoadingSavedQueues(false);
-    // The Messages queue names people as the Contacts data did when it was built: it is only used
-    // while those data are the current ones.
-    if (publisher().snapshotWrites(ReviewSource::messages) == writesBefore[0]) {
-        const bool usable = contactsAccessIsUsable();
-        const auto currentToken = usable ? dependencies_.contacts->currentHistoryToken() : std::nullopt;
-        const auto storedToken = settings_.data(AppStateSettings::messagesContactsHistoryToken);
-        // Settings that could not be read took the token with them: the queue may have been built with
-        // the current Contacts data or not, so it is shown and rebuilt rather than deleted.
-        const bool storedTokenUnknown = settings_.loadProblem().has_value();
-        if (saved.messages && usable && (!currentToken || storedToken == currentToken || storedTokenUnknown)) {
-            publishSnapshot(ReviewSource::messages, std::move(saved.messages->snapshot),
-                            std::move(saved.messages->answers));
-            pendingMessagesRebuild_ = storedTokenUnknown;
-            removeDeletedMessagesFromSavedQueue();
-        } else if (saved.messages && !usable && dependencies_.contacts->decisionProblem()) {
-            messagesQueueAwaitingContacts_ = std::move(saved.messages->snapshot);
-        } else {
-            invalidateMessagesSnapshot();
-            pendingMessagesRebuild_ = usable;
-        }
-    }
-    if (saved.gmail && publisher().snapshotWrites(ReviewSource::gmail) == writesBefore[1]) {
-        publishSnapshot(ReviewSource::gmail, std::move(saved.gmail->snapshot), std::move(saved.gmail->answers));
-    }
-    if (startRequested_) {
-        subscribeAndStart();
-    }
 }
 
 void AppState::tellOfStoredFileProblems() {
@@ -166,6 +125,7 @@ void AppState::tellOfStoredFileProblems() {
 }
 
 void AppState::start() {
+    assertMainThread();
     startRequested_ = true;
     if (!state().isLoadingSavedQueues) {
         subscribeAndStart();
@@ -173,71 +133,38 @@ void AppState::start() {
 }
 
 void AppState::subscribeAndStart() {
-    contactsStoreObserver_ = dependencies_.contacts->subscribe([this] { contactsStoreDidChange(std::nullopt); });
-    observeModelDownloadManager(*modelDownloadManager_);
+    contactsStoreObserver_ =
+        dependencies_.contacts->subscribe([this] { contacts_.contactsStoreDidChange(std::nullopt); });
+    model_.start();
     tasks_.spawn([this](TaskHandle task) { return startUpTask(std::move(task)); });
 }
 
 MainTask AppState::startUpTask(TaskHandle task) {
-    const auto loadGmailStatus = [gmail = gmail_](std::stop_token stop) { return gmail->loadStoredStatus(stop); };
+    const auto loadGmailStatus = [gmail = gmail_.service()](std::stop_token stop) {
+        return gmail->loadStoredStatus(stop);
+    };
     const GmailConnectionStatus status = co_await offMain(task, "Gmail stored status", loadGmailStatus);
     publisher().setGmailStatus(status);
 
-    const auto readAvailability = ModelServerJobs::readAvailability(classifier_);
+    const auto readAvailability = ModelServerJobs::readAvailability(model_.classifier());
     const ModelAvailability availability = co_await offMain(task, "Local AI availability", readAvailability);
     publisher().setModelAvailability(availability);
 
     const bool nothingToRead = state().messagesPermission == MessagesPermission::denied && !state().gmailStatus.connected;
-    if (!contactsAccessIsUsable() || state().needsModelChoice || nothingToRead) {
+    if (!contactsAccessIsUsable(state()) || state().needsModelChoice || nothingToRead) {
         publisher().setSection(Section::accounts);
     }
-    schedulePendingMessagesRebuild();
-}
-
-void AppState::observeModelDownloadManager(ModelDownloadManager& manager) {
-    stopObservingModelDownloadManager();
-    // The manager calls its observers with each later state, on the main thread, as it happens.
-    modelDownloadObserver_ = manager.observe([this](const ModelDownloadState& next) { modelDownloadStateDidChange(next); });
-}
-
-void AppState::stopObservingModelDownloadManager() {
-    if (modelDownloadObserver_ && modelDownloadManager_) {
-        modelDownloadManager_->removeObserver(*modelDownloadObserver_);
-    }
-    modelDownloadObserver_.reset();
-}
-
-ContactsPermission AppState::currentContactsPermission() const {
-    return contactsPermission(dependencies_.contacts->authorizationStatus());
-}
-
-bool AppState::contactsAccessIsUsable() const { return allowsReadingContacts(state().contactsPermission); }
-
-std::filesystem::path AppState::snapshotFile(ReviewSource source) const {
-    return dependencies_.dataDirectory /
-           (source == ReviewSource::messages ? "messages-snapshot.json" : "gmail-snapshot.json");
+    contacts_.schedulePendingMessagesRebuild();
 }
 
 void AppState::reconcileSelection() {
+    assertMainThread();
     const auto items = visibleQueue();
     const auto& selected = state().selectedItemID;
     if (selected && items->find(*selected)) {
         return;
     }
     publisher().setSelectedItemID(items->empty() ? std::nullopt : std::optional(items->front().id));
-}
-
-void AppState::invalidateMessagesSnapshot() {
-    publisher().removeSnapshot(ReviewSource::messages);
-    messagesQueueAwaitingContacts_.reset();
-    settings_.remove(AppStateSettings::messagesContactsHistoryToken);
-    try {
-        requireOwnFolder(dependencies_.dataDirectory);  // nothing goes from another user's folder
-        std::error_code ignored;  // a file that is already gone is what was wanted
-        std::filesystem::remove(snapshotFile(ReviewSource::messages), ignored);
-    } catch (const FileSystemError&) {
-    }
-    reconcileSelection();
 }
 
 }  // namespace nudgerly

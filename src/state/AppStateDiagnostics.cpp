@@ -22,6 +22,7 @@ std::string permissionText(ContactsPermission permission) {
 }  // namespace
 
 FeedbackDiagnostics AppState::feedbackDiagnostics() const {
+    assertMainThread();
     const auto& s = state();
     const AppInfo& info = dependencies_.info;
     const auto itemCount = [&](ReviewSource source) {

@@ -1,116 +1,24 @@
-// Connecting and disconnecting the one Gmail account. The browser sign-in runs in a task the user can
-// cancel; a new connection is published and followed at once by a Gmail refresh.
-#include <exception>
-
-#include "core/RawEnum.h"
-#include "core/CancelledError.h"
+// The Gmail operations, carried out by the Gmail connection once the queue's gates allow a sign-in.
 #include "state/AppState.h"
 
 namespace nudgerly {
 
 void AppState::connectGmail() {
+    assertMainThread();
     if (!requireModelChoice() || !requireContactsAccess()) {
         return;
     }
-    if (state().gmailAuthorizationInProgress) {
-        publisher().setErrorMessage(
-            "A Google sign-in attempt is still waiting. Cancel authorization to stop it and start again.");
-        return;
-    }
-    if (state().isDisconnectingGmail) {
-        publisher().setErrorMessage("Wait for Gmail to finish disconnecting before connecting again.");
-        return;
-    }
-    if (!canConnectGmailDuringCurrentActivity()) {
-        publisher().setErrorMessage("Wait for the Gmail operation to finish before connecting Gmail.");
-        return;
-    }
-    const bool wasConnected = state().gmailStatus.connected;
-    publisher().setGmailAuthorizationInProgress(true);
-    publisher().setErrorMessage(std::nullopt);
-    gmailAuthorizationTask_ = tasks_.spawn([this, wasConnected](TaskHandle task) {
-        return gmailAuthorizationRun(std::move(task), wasConnected);
-    });
-}
-
-MainTask AppState::gmailAuthorizationRun(TaskHandle task, bool wasConnected) {
-    try {
-        // The task's stop token ends the wait for the browser's callback.
-        const auto signIn = [gmail = gmail_](std::stop_token stop) { return gmail->connect(stop); };
-        const GmailConnectionStatus connected = co_await offMain(task, "Gmail sign-in", signIn);
-        if (task.isCancelled()) {
-            throw CancelledError();  // the tokens were kept just before the cancel; a disconnect follows
-        }
-        if (allowsReadingContacts(currentContactsPermission())) {
-            publisher().setGmailStatus(connected);
-            publisher().setActivity("Gmail connected");
-            refresh(ReviewSource::gmail, toRaw(state().refreshLookbacks.gmail));
-        } else {
-            const auto undo = [gmail = gmail_](std::stop_token) { gmail->disconnect(); };
-            if (!wasConnected) {
-                co_await offMain(task, "Gmail disconnect", undo);
-                if (!allowsReadingContacts(currentContactsPermission())) {
-                    co_await offMain(task, "Gmail disconnect", undo);
-                }
-            }
-            // A reconnection keeps its new tokens, so the account shown must be the one they are for.
-            publisher().setGmailStatus(gmail_->status());
-            throw ContactsAccessError();
-        }
-    } catch (const CancelledError&) {
-    } catch (const std::exception& error) {
-        if (!task.isCancelled()) {
-            publisher().setErrorMessage(error.what());
-        }
-    }
-    // A newer sign-in may own the flag and the handle by now.
-    if (gmailAuthorizationTask_ == task) {
-        gmailAuthorizationTask_ = {};
-        publisher().setGmailAuthorizationInProgress(false);
-    }
+    gmail_.connectGmail();
 }
 
 void AppState::cancelGmailAuthorization() {
-    if (!state().gmailAuthorizationInProgress) {
-        return;
-    }
-    cancelGmailAuthorizationTask();
-    publisher().setErrorMessage(std::nullopt);
-    publisher().setActivity("Gmail authorization canceled");
-}
-
-void AppState::cancelGmailAuthorizationTask() {
-    gmailAuthorizationTask_.cancel();
-    gmailAuthorizationTask_ = {};
-    publisher().setGmailAuthorizationInProgress(false);
+    assertMainThread();
+    gmail_.cancelGmailAuthorization();
 }
 
 void AppState::disconnectGmail() {
-    if (state().isDisconnectingGmail) {
-        return;
-    }
-    // A sign-in still waiting would connect again afterwards.
-    if (state().gmailAuthorizationInProgress) {
-        cancelGmailAuthorizationTask();
-    }
-    if (state().refreshingSources.contains(ReviewSource::gmail)) {
-        cancelRefresh(ReviewSource::gmail);
-    }
-    publisher().setIsDisconnectingGmail(true);
-    publisher().setGmailStatus({.configured = state().gmailStatus.configured, .connected = false, .email = std::nullopt});
-    publisher().setActivity("Disconnecting Gmail");
-    tasks_.spawn([this](TaskHandle task) { return gmailDisconnectRun(std::move(task)); });
-}
-
-MainTask AppState::gmailDisconnectRun(TaskHandle task) {
-    const auto disconnect = [gmail = gmail_](std::stop_token) {
-        gmail->disconnect();
-        return gmail->status();
-    };
-    const GmailConnectionStatus status = co_await offMain(task, "Gmail disconnect", disconnect);
-    publisher().setGmailStatus(status);
-    publisher().setIsDisconnectingGmail(false);
-    publisher().setActivity("Gmail disconnected");
+    assertMainThread();
+    gmail_.disconnectGmail();
 }
 
 }  // namespace nudgerly

@@ -10,6 +10,7 @@
 namespace nudgerly {
 
 void AppState::toggleCompleted(const ReviewItem& item) {
+    assertMainThread();
     const std::string& identity = QueueDerivation::completionIdentity(item);
     auto completed = state().completed;
     if (!completed.erase(identity)) {
@@ -28,6 +29,7 @@ void AppState::storeCompleted(std::unordered_set<std::string> completed) {
 }
 
 void AppState::copyDraft(const ReviewItem& item) {
+    assertMainThread();
     // An empty draft is still a draft: copying it empties the clipboard.
     if (!item.draft) {
         return;
@@ -37,6 +39,7 @@ void AppState::copyDraft(const ReviewItem& item) {
 }
 
 void AppState::open(const ReviewItem& item) {
+    assertMainThread();
     if (item.openURL) {
         dependencies_.opener->openLink(*item.openURL);
     }

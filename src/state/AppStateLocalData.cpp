@@ -9,15 +9,14 @@
 namespace nudgerly {
 
 void AppState::deleteLocalData() {
+    assertMainThread();
     const PublishedState& s = state();
-    if (isRefreshing() || s.gmailAuthorizationInProgress || s.isDisconnectingGmail || isChangingModel()) {
+    if (isRefreshing() || s.gmailAuthorizationInProgress || s.isDisconnectingGmail || isChangingModel(s)) {
         publisher().setErrorMessage(
             "Wait for the current refresh or Local AI model operation to finish before deleting local data.");
         return;
     }
-    contactsRebuildTask_.cancel();
-    contactsRebuildTask_ = {};
-    pendingMessagesRebuild_ = false;
+    contacts_.dropPendingMessagesRebuild();
     publisher().setIsDeletingLocalData(true);
     publisher().setErrorMessage(std::nullopt);
     publisher().setActivity("Deleting local Nudgerly data");
@@ -26,15 +25,15 @@ void AppState::deleteLocalData() {
 
 MainTask AppState::deleteLocalDataRun(TaskHandle task) {
     // A removal that did not take leaves the token item behind, and the service cannot tell: look.
-    const auto disconnect = [gmail = gmail_](std::stop_token stop) {
+    const auto disconnect = [gmail = gmail_.service()](std::stop_token stop) {
         gmail->disconnect();
         return !gmail->hasStoredTokens(stop);
     };
     const bool tokensDeleted = co_await offMain(task, "Gmail disconnect", disconnect);
-    co_await stopModelServer(task);
+    co_await model_.stopModelServer(task);
 
-    clearModelRuntimeReports();
-    sourceRefreshIssues_.clear();
+    model_.clearModelRuntimeReports();
+    refreshes_.clearRefreshIssues();
     publisher().setCompleted({});
     settings_.remove(AppStateSettings::completedItems);
     publisher().setCompletionScope(QueueCompletionScope::open);
@@ -51,7 +50,7 @@ MainTask AppState::deleteLocalDataRun(TaskHandle task) {
 
     if (tokensDeleted && !filesError) {
         publisher().setSnapshots({});
-        messagesQueueAwaitingContacts_.reset();
+        contacts_.forgetMessagesQueueAwaitingContacts();
         settings_.remove(AppStateSettings::messagesContactsHistoryToken);
         publisher().setSelectedItemID(std::nullopt);
         publisher().setSearch("");
@@ -67,15 +66,13 @@ MainTask AppState::deleteLocalDataRun(TaskHandle task) {
         reconcileSelection();
     }
 
-    const auto reloadClient = [gmail = gmail_](std::stop_token) {
+    const auto reloadClient = [gmail = gmail_.service()](std::stop_token) {
         gmail->reloadClientConfiguration();
         return gmail->status();
     };
     const GmailConnectionStatus status = co_await offMain(task, "Gmail client reload", reloadClient);
     publisher().setGmailStatus(status);
-    contactsRebuildTask_.cancel();
-    contactsRebuildTask_ = {};
-    pendingMessagesRebuild_ = false;
+    contacts_.dropPendingMessagesRebuild();
     publisher().setIsDeletingLocalData(false);
 }
 

@@ -7,6 +7,7 @@
 #include "review/RefreshLaunchPolicy.h"
 #include "state/AppState.h"
 #include "state/AppStateSettings.h"
+#include "state/ContactsAccessRequiredError.h"
 #include "state/QueueDerivation.h"
 
 namespace nudgerly {
@@ -26,18 +27,19 @@ bool AppState::requireModelChoice() {
 }
 
 bool AppState::requireContactsAccess() {
-    reconcileContactsPermission(false);
-    if (contactsAccessIsUsable()) {
+    contacts_.reconcileContactsPermission(false);
+    if (contactsAccessIsUsable(state())) {
         return true;
     }
     publisher().setSection(Section::accounts);
     publisher().setSelectedItemID(std::nullopt);
     publisher().setActivity("Contacts access is required");
-    publisher().setErrorMessage(ContactsAccessError::sentence);
+    publisher().setErrorMessage(ContactsAccessRequiredError::sentence);
     return false;
 }
 
 void AppState::showQueue(std::optional<ReviewSource> source, QueueCompletionScope completion) {
+    assertMainThread();
     if (!requireModelChoice() || !requireContactsAccess()) {
         return;
     }
@@ -51,6 +53,7 @@ void AppState::showQueue(std::optional<ReviewSource> source, QueueCompletionScop
 }
 
 void AppState::setLookback(LookbackWindow window) {
+    assertMainThread();
     RefreshLookbacks lookbacks = state().refreshLookbacks;
     const auto filter = state().sourceFilter;
     LookbackWindow& scoped = !filter                             ? lookbacks.combined
@@ -106,11 +109,13 @@ void AppState::ensureLookbackCoverageForCurrentView() {
 }
 
 void AppState::setQueueSort(QueueSort sort) {
+    assertMainThread();
     publisher().setQueueSort(sort);
     settings_.setString(AppStateSettings::queueSort, toRaw(sort));
 }
 
 void AppState::setContactsOnly(bool on) {
+    assertMainThread();
     publisher().setContactsOnly(on);
     settings_.setBool(AppStateSettings::contactsOnly, on);
     const ReviewSnapshot* messages = state().snapshot(ReviewSource::messages);
@@ -122,6 +127,7 @@ void AppState::setContactsOnly(bool on) {
 }
 
 void AppState::refreshCurrentView() {
+    assertMainThread();
     const auto& s = state();
     if (!s.sourceFilter) {
         refreshAll(toRaw(s.refreshLookbacks.combined));
@@ -131,6 +137,7 @@ void AppState::refreshCurrentView() {
 }
 
 void AppState::refresh(ReviewSource source, int64_t requestedDays) {
+    assertMainThread();
     if (state().isDeletingLocalData) {
         return;  // a run's save would bring back a file the deletion removes
     }
@@ -149,10 +156,11 @@ void AppState::refresh(ReviewSource source, int64_t requestedDays) {
         publisher().setErrorMessage("Full Disk Access is required before Messages can be scanned.");
         return;
     }
-    startRefresh(source, requestedDays);
+    refreshes_.startRefresh(source, requestedDays);
 }
 
 void AppState::refreshAll(int64_t requestedDays) {
+    assertMainThread();
     if (state().isDeletingLocalData) {
         return;  // a run's save would bring back a file the deletion removes
     }
@@ -177,7 +185,7 @@ void AppState::refreshAll(int64_t requestedDays) {
     publisher().setActivity(targets.size() == 2 ? "Refreshing Messages and Gmail in parallel"
                                                 : "Refreshing " + std::string(displayName(targets.front())));
     for (const ReviewSource source : targets) {
-        startRefresh(source, requestedDays);
+        refreshes_.startRefresh(source, requestedDays);
     }
 }
 

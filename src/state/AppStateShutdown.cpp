@@ -1,7 +1,5 @@
 // Stopping the state object's work when the window goes or the program quits.
-#include "core/RawEnum.h"
 #include "state/AppState.h"
-#include "state/ModelServerJobs.h"
 
 namespace nudgerly {
 
@@ -14,41 +12,27 @@ constexpr std::chrono::milliseconds runningWorkPoll{50};
 
 }  // namespace
 
-void AppState::cancelAllRefreshes() {
-    for (const ReviewSource source : allCases<ReviewSource>()) {
-        if (refreshTasks_.contains(source)) {
-            cancelRefresh(source);
-        }
-    }
-}
-
 void AppState::prepareForShutdown() {
     for (auto& [source, task] : savedQueueTasks_) {
         task.cancel();  // what they would take and start is not wanted any more
     }
-    contactsRebuildTask_.cancel();
-    cancelAllRefreshes();
-    cancelGmailAuthorizationTask();
-    // Paused rather than cancelled, so that the next start resumes it.
-    if (state().modelDownloadState.kind == ModelDownloadState::Kind::downloading) {
-        modelDownloadManager_->pause();
-    }
+    contacts_.cancelMessagesRebuild();
+    refreshes_.cancelAllRefreshes();
+    gmail_.cancelGmailAuthorizationTask();
+    model_.pauseForShutdown();
 }
 
 void AppState::shutdown() {
+    assertMainThread();
     prepareForShutdown();
-    tasks_.spawn([this](TaskHandle task) -> MainTask { co_await stopModelServer(std::move(task)); });
-}
-
-MainAsync<> AppState::stopModelServer(TaskHandle task) {
-    const auto stopServer = ModelServerJobs::stopServer(classifier_);
-    co_await offMain(task, "Model server shutdown", stopServer);
+    tasks_.spawn([this](TaskHandle task) -> MainTask { co_await model_.stopModelServer(std::move(task)); });
 }
 
 void AppState::shutdownForTermination(std::function<void()> finished) {
+    assertMainThread();
     // The window stays while quitting waits: a refresh asked for meanwhile, or the start-up's pending
     // rebuild, must not begin the work that was just stopped.
-    terminating_ = true;
+    refreshes_.beginTermination();
     prepareForShutdown();
     tasks_.spawn([this, finished = std::move(finished)](TaskHandle task) {
         return terminationRun(std::move(task), finished);
@@ -57,7 +41,7 @@ void AppState::shutdownForTermination(std::function<void()> finished) {
 
 MainTask AppState::terminationRun(TaskHandle task, std::function<void()> finished) {
     try {
-        co_await stopModelServer(task);
+        co_await model_.stopModelServer(task);
     } catch (const CancelledError&) {
         // The workers are stopping already; the classifier stops its server when it goes.
     }

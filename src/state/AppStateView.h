@@ -97,10 +97,9 @@ public:
     // ---- Permissions and activation ----
     virtual void requestContacts() = 0;
     virtual void reconcileContactsPermission(bool showError) = 0;
-    // The main window's scene became active: reconcile Contacts access.
+    // The program became active again: re-read Full Disk Access, drop deleted messages, then
+    // reconcile Contacts access.
     virtual void appDidBecomeActive() = 0;
-    // The application became active: re-read Full Disk Access, then drop deleted messages.
-    virtual void applicationDidBecomeActive() = 0;
     virtual void recheckMessagesPermission() = 0;
     virtual void openContactsSettings() = 0;
     virtual void openFullDiskAccess() = 0;

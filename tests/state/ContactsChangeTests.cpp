@@ -113,7 +113,7 @@ TEST_F(ContactsChangeTest, TheRebuildWaitsWhileSomethingStandsInItsWayAndRunsWhe
     EXPECT_TRUE(app().pendingMessagesRebuild());
     EXPECT_TRUE(scans(*harness.messages).empty());
     harness.messagesPermission = MessagesPermission::granted;
-    app().applicationDidBecomeActive();
+    app().appDidBecomeActive();
     app().schedulePendingMessagesRebuild();
     wait(300ms);
     EXPECT_EQ(scans(*harness.messages), std::vector<std::string>{"scan(7)"});
@@ -197,7 +197,7 @@ TEST_F(PruningTest, NothingDeletedWritesNoFileAndKeepsTheSelection) {
     EXPECT_EQ(harness.messages->calls(), std::vector<std::string>{"removingDeletedMessages(2)"});
     app().setSelectedItemID("m2");
     writeTestFile(harness.snapshotFile(ReviewSource::messages), "left alone");
-    app().applicationDidBecomeActive();
+    app().appDidBecomeActive();
     harness.settle();
     EXPECT_EQ(harness.messages->calls().size(), 2u);
     EXPECT_EQ(readFile(harness.snapshotFile(ReviewSource::messages)), "left alone");
@@ -207,7 +207,7 @@ TEST_F(PruningTest, NothingDeletedWritesNoFileAndKeepsTheSelection) {
     harness.messages->onRemovingDeletedMessages = [](const ReviewSnapshot&, std::stop_token) -> ReviewSnapshot {
         throw UserFacingError("The Messages database could not be opened.");
     };
-    app().applicationDidBecomeActive();
+    app().appDidBecomeActive();
     harness.settle();
     EXPECT_EQ(messagesIDs(), (std::vector<std::string>{"m1", "m2"}));
     EXPECT_FALSE(state().errorMessage);
@@ -217,7 +217,7 @@ TEST_F(PruningTest, ADeletedMessageRewritesTheFileAndMovesTheSelection) {
     AppState& app = harness.buildAndStart();
     app.setSelectedItemID("m2");
     deletedInTheDatabase("m2");
-    app.applicationDidBecomeActive();
+    app.appDidBecomeActive();
     harness.settle();
     EXPECT_EQ(messagesIDs(), std::vector<std::string>{"m1"});
     EXPECT_EQ(readFile(harness.snapshotFile(ReviewSource::messages)),
@@ -229,13 +229,13 @@ TEST_F(PruningTest, WithoutFullDiskAccessNothingIsPrunedUntilActivationFindsItGr
     harness.messagesPermission = MessagesPermission::denied;
     deletedInTheDatabase("m1");
     harness.buildAndStart();
-    app().applicationDidBecomeActive();
+    app().appDidBecomeActive();
     harness.settle();
     EXPECT_TRUE(harness.messages->calls().empty());
     EXPECT_EQ(messagesIDs(), (std::vector<std::string>{"m1", "m2"}));
 
     harness.messagesPermission = MessagesPermission::granted;
-    app().applicationDidBecomeActive();
+    app().appDidBecomeActive();
     EXPECT_EQ(state().messagesPermission, MessagesPermission::granted);
     harness.settle();
     EXPECT_EQ(messagesIDs(), std::vector<std::string>{"m2"});
@@ -249,7 +249,7 @@ TEST_F(PruningTest, APruneThatComesBackAfterANewerQueueWasPublishedIsDropped) {
     harness.queue.drain();
     harness.executor.runNext();
     harness.queue.drain();
-    app().applicationDidBecomeActive();  // prunes the queue that the refresh is about to replace
+    app().appDidBecomeActive();  // prunes the queue that the refresh is about to replace
     harness.queue.drain();
     ASSERT_EQ(harness.executor.pendingLabels(),
               (std::vector<std::string>{"Messages classification", "Deleted messages pruning"}));

@@ -33,7 +33,6 @@ public:
     void requestContacts() override { record("requestContacts()"); }
     void reconcileContactsPermission(bool showError) override;
     void appDidBecomeActive() override { record("appDidBecomeActive()"); }
-    void applicationDidBecomeActive() override { record("applicationDidBecomeActive()"); }
     void recheckMessagesPermission() override { record("recheckMessagesPermission()"); }
     void openContactsSettings() override { record("openContactsSettings()"); }
     void openFullDiskAccess() override { record("openFullDiskAccess()"); }

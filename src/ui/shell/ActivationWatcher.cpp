@@ -20,7 +20,6 @@ void ActivationWatcher::applicationStateChanged(Qt::ApplicationState application
         initialActivationSeen_ = true;
         return;
     }
-    state_.applicationDidBecomeActive();
     state_.appDidBecomeActive();
 }
 

@@ -7,9 +7,9 @@ namespace nudgerly {
 
 class AppStateView;
 
-// Tells the state object each time the application becomes active again: first the application's own
-// re-checks (Full Disk Access, deleted messages), then the window's (Contacts access). The activation
-// that comes with starting up is the initial state, not a return, and is passed over.
+// Tells the state object each time the application becomes active again, so that it re-checks Full
+// Disk Access, the deleted messages and Contacts access. The activation that comes with starting up is
+// the initial state, not a return, and is passed over.
 class ActivationWatcher : public QObject {
     Q_OBJECT
 
