@@ -18,7 +18,6 @@
 #include "state/ContactsGate.h"
 #include "state/GmailConnection.h"
 #include "state/ModelController.h"
-#include "state/OperationContext.h"
 #include "state/RefreshCoordinator.h"
 #include "state/SavedQueues.h"
 #include "state/SnapshotFiles.h"
@@ -43,10 +42,6 @@ namespace nudgerly {
 // are tasks of its own scope, destroyed with it.
 class AppState final : public AppStateView {
 public:
-    using Section = nudgerly::Section;
-    using OperationContext = nudgerly::OperationContext;
-    using SourceRefreshResult = nudgerly::SourceRefreshResult;
-
     explicit AppState(AppStateDependencies dependencies);
     ~AppState() override;
 

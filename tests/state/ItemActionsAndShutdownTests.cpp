@@ -110,6 +110,17 @@ TEST_F(ItemActionsTest, CopyingAndOpeningActOnlyOnWhatTheItemHolds) {
     EXPECT_EQ(harness.opener->opened, std::vector<std::string>{"sms:+15550100"});
 }
 
+#ifndef NDEBUG
+TEST_F(ItemActionsTest, AnOperationCalledFromAnotherThreadStopsADebugBuild) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    AppState& app = startWith({itemWith("a", std::nullopt)});
+    ReviewItem item = itemWith("a", std::nullopt);
+    item.draft = "On my way.";
+    EXPECT_DEATH(std::thread([&] { app.copyDraft(item); }).join(), "main-thread-only");
+    EXPECT_DEATH(std::thread([&] { app.refresh(ReviewSource::messages, 7); }).join(), "main-thread-only");
+}
+#endif
+
 // ---- Shutdown on the manual executor ----
 
 class ShutdownTest : public ::testing::Test {
