@@ -42,9 +42,6 @@ public:
     // what the store throws (CancelledError, ContactsAccessError).
     bool requestContacts(std::stop_token stop) const;
 
-    const std::filesystem::path& databasePath() const { return databasePath_; }
-    const std::string& userFirstName() const { return userFirstName_; }
-
 private:
     std::shared_ptr<ContactsStore> contacts_;
     std::string userFirstName_;
