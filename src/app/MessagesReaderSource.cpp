@@ -18,7 +18,7 @@ public:
         return reader_.scan(static_cast<int>(clamped), std::move(stop));
     }
     bool requestContacts(std::stop_token stop) override { return reader_.requestContacts(std::move(stop)); }
-    ReviewSnapshot removingDeletedMessages(const ReviewSnapshot& snapshot, std::stop_token stop) override {
+    std::optional<ReviewSnapshot> removingDeletedMessages(const ReviewSnapshot& snapshot, std::stop_token stop) override {
         return reader_.removingDeletedMessages(snapshot, std::move(stop));
     }
 

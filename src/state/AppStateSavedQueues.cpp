@@ -81,17 +81,13 @@ void AppState::removeDeletedMessagesFromSavedQueue() {
 }
 
 MainTask AppState::deletedMessagesPruning(TaskHandle task, std::shared_ptr<const ReviewSnapshot> saved) {
-    const auto cacheSize = [](const ReviewSnapshot& snapshot) {
-        return snapshot.classificationCache ? std::optional(snapshot.classificationCache->size()) : std::nullopt;
-    };
     // What the queue needs of the pruned queue is worked out here too, when there is one.
-    const auto prune = [reader = dependencies_.messages, saved,
-                        cacheSize](std::stop_token stop) -> std::optional<PreparedSnapshot> {
-        ReviewSnapshot pruned = reader->removingDeletedMessages(*saved, stop);
-        if (pruned.items.size() == saved->items.size() && cacheSize(pruned) == cacheSize(*saved)) {
+    const auto prune = [reader = dependencies_.messages, saved](std::stop_token stop) -> std::optional<PreparedSnapshot> {
+        std::optional<ReviewSnapshot> pruned = reader->removingDeletedMessages(*saved, stop);
+        if (!pruned) {
             return std::nullopt;
         }
-        return PreparedSnapshot::of(std::move(pruned), stop);
+        return PreparedSnapshot::of(std::move(*pruned), stop);
     };
     std::optional<PreparedSnapshot> pruned;
     try {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stop_token>
 
 #include "review/ConversationBatch.h"
@@ -23,8 +24,9 @@ public:
     virtual bool requestContacts(std::stop_token stop) = 0;
 
     // The snapshot with only the Messages items whose latest message is still in the database and not
-    // deleted; every other field as it was.
-    virtual ReviewSnapshot removingDeletedMessages(const ReviewSnapshot& snapshot, std::stop_token stop) = 0;
+    // deleted, every other field as it was; absent when nothing is gone.
+    virtual std::optional<ReviewSnapshot> removingDeletedMessages(const ReviewSnapshot& snapshot,
+                                                                  std::stop_token stop) = 0;
 };
 
 }  // namespace nudgerly

@@ -12,9 +12,10 @@ bool FakeMessagesSource::requestContacts(std::stop_token stop) {
     return onRequestContacts ? onRequestContacts(stop) : true;
 }
 
-ReviewSnapshot FakeMessagesSource::removingDeletedMessages(const ReviewSnapshot& snapshot, std::stop_token stop) {
+std::optional<ReviewSnapshot> FakeMessagesSource::removingDeletedMessages(const ReviewSnapshot& snapshot,
+                                                                         std::stop_token stop) {
     record("removingDeletedMessages(" + std::to_string(snapshot.items.size()) + ")");
-    return onRemovingDeletedMessages ? onRemovingDeletedMessages(snapshot, stop) : snapshot;
+    return onRemovingDeletedMessages ? onRemovingDeletedMessages(snapshot, stop) : std::nullopt;
 }
 
 std::vector<std::string> FakeMessagesSource::calls() const {

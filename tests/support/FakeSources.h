@@ -21,12 +21,13 @@ class FakeMessagesSource : public MessagesSource {
 public:
     std::function<ConversationBatch(int64_t days, std::stop_token stop)> onScan;  // default: an empty batch
     std::function<bool(std::stop_token stop)> onRequestContacts;                // default: true
-    // Default: the snapshot unchanged.
-    std::function<ReviewSnapshot(const ReviewSnapshot& snapshot, std::stop_token stop)> onRemovingDeletedMessages;
+    // Default: nothing is gone.
+    std::function<std::optional<ReviewSnapshot>(const ReviewSnapshot& snapshot, std::stop_token stop)>
+        onRemovingDeletedMessages;
 
     ConversationBatch scan(int64_t days, std::stop_token stop) override;
     bool requestContacts(std::stop_token stop) override;
-    ReviewSnapshot removingDeletedMessages(const ReviewSnapshot& snapshot, std::stop_token stop) override;
+    std::optional<ReviewSnapshot> removingDeletedMessages(const ReviewSnapshot& snapshot, std::stop_token stop) override;
 
     std::vector<std::string> calls() const;
 

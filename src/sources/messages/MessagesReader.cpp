@@ -1,6 +1,7 @@
 #include "sources/messages/MessagesReader.h"
 
 #include <set>
+#include <string_view>
 
 #include "core/Text.h"
 #include "platform/system/UserAccount.h"
@@ -129,22 +130,26 @@ ConversationBatch MessagesReader::scan(int days, std::stop_token stop) const {
     return batch;
 }
 
-ReviewSnapshot MessagesReader::removingDeletedMessages(const ReviewSnapshot& snapshot, std::stop_token stop) const {
-    std::set<std::string> identifiers;
+std::optional<ReviewSnapshot> MessagesReader::removingDeletedMessages(const ReviewSnapshot& snapshot,
+                                                                     std::stop_token stop) const {
+    // Views into the snapshot, which outlives the call: a queue of thousands is not copied to be checked.
+    std::set<std::string_view> identifiers;
     for (const ReviewItem& item : snapshot.items) {
         identifiers.insert(item.id);
     }
-    for (const auto& cached : snapshot.classificationCache.value_or(std::vector<CachedConversationClassification>{})) {
-        identifiers.insert(cached.conversationID);
+    if (snapshot.classificationCache) {
+        for (const CachedConversationClassification& cached : *snapshot.classificationCache) {
+            identifiers.insert(cached.conversationID);
+        }
     }
     if (identifiers.empty()) {
-        return snapshot;
+        return std::nullopt;
     }
 
     const MessagesDatabaseConnection connection(databasePath_, stop);
     SqliteStatement stillActive = connection.prepare(MessagesQueries::stillActive());
-    std::set<std::string> gone;
-    for (const std::string& identifier : identifiers) {
+    std::set<std::string_view> gone;
+    for (const std::string_view identifier : identifiers) {
         const auto identity = MessageIdentity::parse(identifier);
         if (!identity) {
             continue;  // not a Messages conversation of ours: nothing to check
@@ -159,6 +164,9 @@ ReviewSnapshot MessagesReader::removingDeletedMessages(const ReviewSnapshot& sna
         } else if (result != SQLITE_ROW) {
             connection.fail();
         }
+    }
+    if (gone.empty()) {
+        return std::nullopt;
     }
 
     ReviewSnapshot pruned = snapshot;

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <string>
 
@@ -33,10 +34,10 @@ public:
     ConversationBatch scan(int days, std::stop_token stop) const;
 
     // The snapshot without the items and cached classifications whose message has been deleted,
-    // or is waiting in "Recently Deleted", since it was saved. Identifiers of another form are kept.
-    // A snapshot with nothing to check comes back as it is, without the database being opened.
-    // Throws MessagesReaderError.
-    ReviewSnapshot removingDeletedMessages(const ReviewSnapshot& snapshot, std::stop_token stop) const;
+    // or is waiting in "Recently Deleted", since it was saved; absent when none has, so that a queue
+    // that stays as it is is not copied. Identifiers of another form are kept. A snapshot with nothing
+    // to check is absent without the database being opened. Throws MessagesReaderError.
+    std::optional<ReviewSnapshot> removingDeletedMessages(const ReviewSnapshot& snapshot, std::stop_token stop) const;
 
     // Asks for Contacts access when it was never decided; true when contacts may now be read. Throws
     // what the store throws (CancelledError, ContactsAccessError).

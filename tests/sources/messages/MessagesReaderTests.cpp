@@ -482,29 +482,33 @@ TEST_F(MessagesReaderTest, RemovingDeletedMessagesKeepsWhatIsStillThere) {
     snapshot.classificationCache = std::vector<CachedConversationClassification>{
         {.conversationID = id(chat, recoverable)}, {.conversationID = id(chat, present)}};
 
-    const ReviewSnapshot pruned = reader().removingDeletedMessages(snapshot, {});
+    const std::optional<ReviewSnapshot> pruned = reader().removingDeletedMessages(snapshot, {});
+    ASSERT_TRUE(pruned);
     std::vector<std::string> kept;
-    for (const ReviewItem& item : pruned.items) {
+    for (const ReviewItem& item : pruned->items) {
         kept.push_back(item.id);
     }
     EXPECT_EQ(kept, (std::vector<std::string>{id(chat, present), "gmail-thread-abc", "messages-chat-x-message-1"}));
-    ASSERT_TRUE(pruned.classificationCache);
-    ASSERT_EQ(pruned.classificationCache->size(), 1u);
-    EXPECT_EQ(pruned.classificationCache->at(0).conversationID, id(chat, present));
-    EXPECT_EQ(pruned.messageCount, 9);
-    EXPECT_EQ(pruned.clearedCount, 2);
+    ASSERT_TRUE(pruned->classificationCache);
+    ASSERT_EQ(pruned->classificationCache->size(), 1u);
+    EXPECT_EQ(pruned->classificationCache->at(0).conversationID, id(chat, present));
+    EXPECT_EQ(pruned->messageCount, 9);
+    EXPECT_EQ(pruned->clearedCount, 2);
 
     // Without a cache the result has none either.
     snapshot.classificationCache.reset();
-    EXPECT_FALSE(reader().removingDeletedMessages(snapshot, {}).classificationCache);
+    EXPECT_FALSE(reader().removingDeletedMessages(snapshot, {}).value().classificationCache);
+
+    // With nothing gone there is no pruned snapshot.
+    snapshot.items = {{.id = id(chat, present)}, {.id = "gmail-thread-abc"}};
+    EXPECT_EQ(reader().removingDeletedMessages(snapshot, {}), std::nullopt);
 }
 
 TEST_F(MessagesReaderTest, RemovingFromAnEmptySnapshotNeverOpensTheDatabase) {
     const MessagesReader nowhere(contacts_, "Alex", folder_ / "missing.db");
-    const ReviewSnapshot empty{.messageCount = 3};
-    EXPECT_EQ(nowhere.removingDeletedMessages(empty, {}).messageCount, 3);
+    EXPECT_EQ(nowhere.removingDeletedMessages({.messageCount = 3}, {}), std::nullopt);
     ReviewSnapshot cacheOnly{.classificationCache = std::vector<CachedConversationClassification>{}};
-    EXPECT_NO_THROW(nowhere.removingDeletedMessages(cacheOnly, {}));
+    EXPECT_EQ(nowhere.removingDeletedMessages(cacheOnly, {}), std::nullopt);
     try {
         nowhere.removingDeletedMessages({.items = {{.id = "gmail-thread-1"}}}, {});
         FAIL() << "a missing database went unnoticed";
