@@ -17,13 +17,13 @@
 
 #include "core/Clock.h"
 #include "core/MainQueue.h"
+#include "files/TempDir.h"
+#include "loopback/DelayingRelay.h"
+#include "loopback/FakeGmailApi.h"
+#include "loopback/GmailFixtures.h"
 #include "platform/net/HttpClient.h"
 #include "platform/secrets/SecretStore.h"
 #include "sources/gmail/GmailService.h"
-#include "support/DelayingRelay.h"
-#include "support/FakeGmailApi.h"
-#include "support/GmailFixtures.h"
-#include "support/TempDir.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 
 #include "core/MainQueue.h"
 #include "core/Sha256.h"
+#include "loopback/PackFileServer.h"
 #include "modelpacks/ModelDownloadManager.h"
-#include "support/PackFileServer.h"
 
 namespace {
 

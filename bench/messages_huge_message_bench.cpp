@@ -9,11 +9,11 @@
 #include <iostream>
 #include <string>
 
+#include "chatdb/MessagesDatabaseBuilder.h"
+#include "chatdb/TypedStreamWriter.h"
 #include "core/Files.h"
+#include "files/TempDir.h"
 #include "sources/messages/MessagesReader.h"
-#include "support/MessagesDatabaseBuilder.h"
-#include "support/TempDir.h"
-#include "support/TypedStreamWriter.h"
 
 namespace {
 

@@ -24,6 +24,8 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include "chatdb/MessagesBulkGenerator.h"
+#include "chatdb/VCardWriter.h"
 #include "core/CancelledError.h"
 #include "core/Files.h"
 #include "core/MainQueue.h"
@@ -33,8 +35,6 @@
 #include "sources/messages/MessagePayloads.h"
 #include "sources/messages/MessagesQueries.h"
 #include "sources/messages/MessagesReader.h"
-#include "support/MessagesBulkGenerator.h"
-#include "support/VCardWriter.h"
 
 namespace {
 

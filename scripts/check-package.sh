@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 
 build=build/default
 deb=$(ls "$build"/package/nudgerly_*.deb)
-demo_home_tool="$build/tests/nudgerly-demo-home"
+demo_home_tool="$build/tools/nudgerly-demo-home"
 tiny_model="$PWD/$build/tests/realserver/tiny-chat-model.gguf"
 app_id=$(sed -n 's/^#define NUDGERLY_APP_ID "\(.*\)"$/\1/p' "$build/src/generated/BuildSettings.h")
 runtime=/usr/lib/nudgerly/ModelRuntime/llama-server

@@ -23,7 +23,7 @@ cmake --build --preset default --target nudgerly nudgerly_demo_home
 home="$PWD/build/default/demo-home"
 rm -rf "$home"  # made afresh each time, so the conversations are always recent
 # Stops here if the home cannot be made, so the program never starts on your own data by mistake.
-output=$(env -u NUDGERLY_MODEL_PATH -u NUDGERLY_LLAMA_SERVER build/default/tests/nudgerly-demo-home "$home")
+output=$(env -u NUDGERLY_MODEL_PATH -u NUDGERLY_LLAMA_SERVER build/default/tools/nudgerly-demo-home "$home")
 mapfile -t variables <<<"$output"
 # Everything the program keeps stays in the demo home: its folders, and its secrets too, as the
 # session's keyring is out of reach (the program then keeps them in files there). Basic Mode: no model.

@@ -15,7 +15,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "support/ScreenFixture.h"
+#include "statefakes/ScreenFixture.h"
 #include "ui/kit/Look.h"
 #include "ui/queue/QueueListModel.h"
 #include "ui/queue/QueueListPane.h"

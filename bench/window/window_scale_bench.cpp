@@ -37,6 +37,8 @@
 #include <vector>
 
 #include "BenchConversations.h"
+#include "chatdb/MessagesBulkGenerator.h"
+#include "chatdb/VCardWriter.h"
 #include "classifier/ConversationClassifier.h"
 #include "core/Files.h"
 #include "core/MainQueue.h"
@@ -48,8 +50,6 @@
 #include "state/AppStateSettings.h"
 #include "storage/AppEnvironment.h"
 #include "storage/SnapshotStore.h"
-#include "support/MessagesBulkGenerator.h"
-#include "support/VCardWriter.h"
 
 extern char** environ;
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/AppComposition.h"
+#include "files/TempDir.h"
 #include "modelpacks/ModelCatalog.h"
 #include "modelpacks/ModelSelectionStore.h"
 #include "platform/system/FileSettingsStore.h"
@@ -11,7 +12,6 @@
 #include "storage/AppFiles.h"
 #include "support/FakeOAuthProvider.h"
 #include "support/FakeSources.h"
-#include "support/TempDir.h"
 #include "support/TestEnvironment.h"
 
 namespace nudgerly {

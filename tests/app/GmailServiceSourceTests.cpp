@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "app/GmailServiceSource.h"
+#include "loopback/GmailFixtures.h"
 #include "sources/gmail/GmailServiceFixture.h"
-#include "support/GmailFixtures.h"
 
 namespace nudgerly {
 namespace {

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "app/AppComposition.h"
+#include "loopback/PackFileServer.h"
 #include "state/AppStateSettings.h"
 #include "support/AppStateHarness.h"
-#include "support/PackFileServer.h"
 
 namespace nudgerly {
 namespace {

@@ -13,7 +13,7 @@
 #include "core/Files.h"
 #include "core/SecureRandom.h"
 #include "core/Sha256.h"
-#include "support/TempDir.h"
+#include "files/TempDir.h"
 #include "support/TestEnvironment.h"
 
 namespace nudgerly {

@@ -18,8 +18,8 @@
 #include "localmodel/LocalModelError.h"
 #include "localmodel/LocalModelPromptPolicy.h"
 #include "localmodel/LocalServerLaunchPolicy.h"
+#include "loopback/LoopbackHttpServer.h"
 #include "modelpacks/ModelVerification.h"
-#include "support/LoopbackHttpServer.h"
 #include "support/StandInServer.h"
 
 namespace nudgerly {

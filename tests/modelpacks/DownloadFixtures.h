@@ -18,9 +18,9 @@
 #include "core/FileSystemError.h"
 #include "core/MainQueue.h"
 #include "core/Sha256.h"
+#include "files/TempDir.h"
 #include "modelpacks/ModelDownloadManager.h"
 #include "platform/net/DownloadResumeData.h"
-#include "support/TempDir.h"
 
 namespace nudgerly::test {
 

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "core/Files.h"
+#include "loopback/PackFileServer.h"
 #include "modelpacks/DownloadFixtures.h"
 #include "modelpacks/ModelDownloadManager.h"
 #include "platform/net/CurlDownloadTransport.h"
-#include "support/PackFileServer.h"
 
 namespace nudgerly::test {
 namespace {

@@ -11,12 +11,12 @@
 #include "core/CancelledError.h"
 #include "core/Files.h"
 #include "core/Sha256.h"
+#include "files/TempDir.h"
 #include "modelpacks/ModelDownloadError.h"
 #include "modelpacks/ModelVerification.h"
 #include "modelpacks/ModelVerificationReceipt.h"
 #include "platform/formats/PropertyList.h"
 #include "support/BinaryPropertyList.h"
-#include "support/TempDir.h"
 
 namespace nudgerly {
 namespace {

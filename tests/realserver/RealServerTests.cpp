@@ -13,15 +13,15 @@
 #include <unistd.h>
 
 #include "app/AppComposition.h"
+#include "chatdb/MessagesDatabaseBuilder.h"
 #include "core/Files.h"
 #include "core/Sha256.h"
+#include "files/TempDir.h"
 #include "modelpacks/ModelCatalog.h"
 #include "modelpacks/ModelVerification.h"
 #include "platform/contacts/ContactsAccessDecision.h"
 #include "platform/system/FileManager.h"
 #include "support/FakeSources.h"
-#include "support/MessagesDatabaseBuilder.h"
-#include "support/TempDir.h"
 #include "support/TestEnvironment.h"
 
 namespace nudgerly {

@@ -9,7 +9,7 @@
 
 #include <unistd.h>
 
-#include "support/LoopbackHttpServer.h"
+#include "loopback/LoopbackHttpServer.h"
 
 int main(int argc, char** argv) {
     const pid_t parent = ::getppid();

@@ -9,8 +9,8 @@
 #include <QScreen>
 #include <QTest>
 
-#include "support/QuietWindow.h"
-#include "support/ScreenFixture.h"
+#include "statefakes/QuietWindow.h"
+#include "statefakes/ScreenFixture.h"
 
 namespace nudgerly::test {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "ButtonContrastTests.h"
 #include "XvfbServer.h"
-#include "support/ScreenFixture.h"
+#include "statefakes/ScreenFixture.h"
 #include "ui/kit/Look.h"
 
 int main(int argc, char** argv) {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/utsname.h>
 
+#include "files/TempDir.h"
 #include "services/WireValues.h"
-#include "support/TempDir.h"
 
 namespace nudgerly {
 namespace {

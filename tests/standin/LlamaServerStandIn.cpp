@@ -43,7 +43,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "support/LoopbackHttpServer.h"
+#include "loopback/LoopbackHttpServer.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include "modelpacks/ModelSelectionStore.h"
 #include "state/AppStateSettings.h"
+#include "statefakes/StateFixtures.h"
 #include "support/AppStateHarness.h"
-#include "support/StateFixtures.h"
 
 namespace nudgerly {
 namespace {

@@ -6,12 +6,12 @@
 #include <gtest/gtest.h>
 
 #include "ReturningUserTest.h"
+#include "chatdb/VCardWriter.h"
 #include "core/Files.h"
 #include "core/UserFacingError.h"
 #include "platform/contacts/VCardContactsStore.h"
 #include "storage/SnapshotStore.h"
 #include "support/TestEnvironment.h"
-#include "support/VCardWriter.h"
 
 namespace nudgerly {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/FakeAppState.h"
+#include "statefakes/FakeAppState.h"
 #include "support/VirtualMainQueue.h"
 
 namespace nudgerly {

@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "files/TempDir.h"
 #include "state/DesktopOpener.h"
-#include "support/TempDir.h"
 
 namespace nudgerly {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "core/Date.h"
 #include "state/QueueDerivation.h"
-#include "support/FakeAppState.h"
+#include "statefakes/FakeAppState.h"
 #include "support/VirtualMainQueue.h"
 
 namespace nudgerly {

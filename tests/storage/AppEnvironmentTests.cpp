@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "files/TempDir.h"
 #include "storage/AppEnvironment.h"
 #include "storage/AppFiles.h"
-#include "support/TempDir.h"
 #include "support/TestEnvironment.h"
 
 namespace nudgerly {

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "core/FileSystemError.h"
+#include "files/TempDir.h"
 #include "storage/AppFiles.h"
-#include "support/TempDir.h"
 #include "support/TestEnvironment.h"
 
 namespace nudgerly {

@@ -10,12 +10,12 @@
 
 #include "core/Files.h"
 #include "core/JsonCoding.h"
+#include "files/TempDir.h"
 #include "platform/system/ChildProcess.h"
 #include "state/AppStateSettings.h"
 #include "storage/AppEnvironment.h"
 #include "storage/AppFiles.h"
 #include "storage/SnapshotStore.h"
-#include "support/TempDir.h"
 
 namespace nudgerly {
 namespace {

@@ -9,10 +9,10 @@
 #include "core/Files.h"
 #include "core/JsonCoding.h"
 #include "core/JsonWriter.h"
+#include "files/TempDir.h"
 #include "storage/AppEnvironment.h"
 #include "storage/AppFiles.h"
 #include "storage/SnapshotStore.h"
-#include "support/TempDir.h"
 #include "support/TestEnvironment.h"
 
 namespace nudgerly {

@@ -5,13 +5,13 @@
 #include <string>
 
 #include "core/BackgroundExecutor.h"
+#include "files/TempDir.h"
 #include "modelpacks/ModelCatalog.h"
 #include "platform/system/SettingsStore.h"
 #include "state/AppState.h"
 #include "support/FakeContactsStore.h"
 #include "support/FakeSources.h"
 #include "support/ScriptedLocalModel.h"
-#include "support/TempDir.h"
 #include "support/VirtualMainQueue.h"
 
 namespace nudgerly::test {

@@ -8,7 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "support/LoopbackSockets.h"
+#include "loopback/LoopbackSockets.h"
 
 namespace nudgerly::test {
 namespace {

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "support/LoopbackListener.h"
+#include "loopback/LoopbackListener.h"
 
 namespace nudgerly::test {
 

@@ -4,8 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "files/TempDir.h"
 #include "platform/formats/PercentEncoding.h"
-#include "support/TempDir.h"
 
 namespace nudgerly::test {
 namespace {

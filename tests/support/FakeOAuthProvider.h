@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "loopback/LoopbackHttpServer.h"
 #include "sources/gmail/oauth/OAuthClient.h"
-#include "support/LoopbackHttpServer.h"
 
 namespace nudgerly::test {
 

@@ -9,8 +9,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "loopback/LoopbackHttpServer.h"
 #include "platform/system/AppInfo.h"
-#include "support/LoopbackHttpServer.h"
 
 // Helpers for tests of the services that post to the maker's service.
 namespace nudgerly::test {

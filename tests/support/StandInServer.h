@@ -9,8 +9,8 @@
 #include <nlohmann/json.hpp>
 #include <sys/types.h>
 
+#include "files/TempDir.h"
 #include "localmodel/LocalModelClientSettings.h"
-#include "support/TempDir.h"
 
 // Driving the stand-in model server (tests/standin): a scenario in a folder of its own, the records
 // the stand-in writes there, and settings that point a model client at it.

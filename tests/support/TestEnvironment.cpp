@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "support/TempDir.h"
+#include "files/TempDir.h"
 
 namespace nudgerly::test {
 

@@ -8,8 +8,8 @@
 #include <nlohmann/json.hpp>
 
 #include "app/AppComposition.h"
-#include "support/DemoHome.h"
-#include "support/QuietWindow.h"
+#include "demo/DemoHome.h"
+#include "statefakes/QuietWindow.h"
 #include "ui/UiTest.h"
 #include "ui/accounts/LocalAIModelRow.h"
 #include "ui/kit/ElidedLabel.h"

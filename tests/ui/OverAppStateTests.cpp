@@ -9,8 +9,8 @@
 
 #include "state/AppStateSettings.h"
 #include "state/RefreshTestSupport.h"
+#include "statefakes/QuietWindow.h"
 #include "support/AppStateHarness.h"
-#include "support/QuietWindow.h"
 #include "ui/UiTest.h"
 #include "ui/queue/QueueListPane.h"
 #include "ui/shared/PanePlaceholder.h"

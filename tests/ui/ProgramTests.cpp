@@ -13,10 +13,10 @@
 #include <unistd.h>
 
 #include "core/UniqueFd.h"
+#include "demo/DemoHome.h"
+#include "demo/DemoQueue.h"
 #include "storage/AppEnvironment.h"
 #include "storage/AppFiles.h"
-#include "support/DemoHome.h"
-#include "support/DemoQueue.h"
 #include "ui/UiTest.h"
 
 extern char** environ;

@@ -2,7 +2,7 @@
 
 #include <QTest>
 
-#include "support/ScreenFixture.h"
+#include "statefakes/ScreenFixture.h"
 #include "ui/UiTest.h"
 
 namespace nudgerly::test {

@@ -6,7 +6,7 @@
 #include <QApplication>
 #include <QTest>
 
-#include "support/ScreenFixture.h"
+#include "statefakes/ScreenFixture.h"
 #include "ui/UiTest.h"
 #include "ui/kit/Look.h"
 

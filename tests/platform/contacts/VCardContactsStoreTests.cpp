@@ -8,9 +8,9 @@
 
 #include "core/CancelledError.h"
 #include "core/Files.h"
+#include "files/TempDir.h"
 #include "platform/contacts/VCardContactsStore.h"
 #include "support/PostWatchingMainQueue.h"
-#include "support/TempDir.h"
 #include "support/TestEnvironment.h"
 
 namespace nudgerly {

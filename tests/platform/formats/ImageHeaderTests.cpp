@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "chatdb/ImageHeaders.h"
 #include "platform/formats/ImageHeader.h"
-#include "support/ImageHeaders.h"
 
 namespace nudgerly {
 namespace {

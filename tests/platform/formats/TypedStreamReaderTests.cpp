@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "chatdb/TypedStreamWriter.h"
 #include "core/Text.h"
 #include "platform/formats/TypedStreamReader.h"
-#include "support/TypedStreamWriter.h"
 
 namespace nudgerly {
 namespace {

@@ -10,12 +10,12 @@
 #include <gtest/gtest.h>
 
 #include "core/Files.h"
+#include "files/TempDir.h"
+#include "loopback/LoopbackHttpServer.h"
+#include "loopback/PackFileServer.h"
 #include "platform/net/CurlDownloadTransport.h"
 #include "platform/net/DownloadResumeData.h"
 #include "support/ConnectProxy.h"
-#include "support/LoopbackHttpServer.h"
-#include "support/PackFileServer.h"
-#include "support/TempDir.h"
 #include "support/TestEnvironment.h"
 
 namespace nudgerly {

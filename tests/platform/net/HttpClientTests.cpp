@@ -18,8 +18,8 @@
 #include <unistd.h>
 
 #include "core/CancelledError.h"
+#include "loopback/LoopbackHttpServer.h"
 #include "platform/net/HttpClient.h"
-#include "support/LoopbackHttpServer.h"
 
 // libcurl's header-list append, made to fail on the test's say-so (as it does when memory runs out).
 namespace {

@@ -5,8 +5,8 @@
 
 #include "core/CancelledError.h"
 #include "core/FileSystemError.h"
+#include "files/TempDir.h"
 #include "platform/secrets/SecretFileStore.h"
-#include "support/TempDir.h"
 #include "support/TestEnvironment.h"
 
 namespace nudgerly {

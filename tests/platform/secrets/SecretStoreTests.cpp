@@ -6,9 +6,9 @@
 
 #include "core/CancelledError.h"
 #include "core/FileSystemError.h"
+#include "files/TempDir.h"
 #include "platform/secrets/SecretStore.h"
 #include "support/ScriptedKeyring.h"
-#include "support/TempDir.h"
 #include "support/TestEnvironment.h"
 
 namespace nudgerly {

@@ -4,8 +4,8 @@
 #include <sys/un.h>
 
 #include "core/UniqueFd.h"
+#include "files/TempDir.h"
 #include "platform/secrets/SessionBus.h"
-#include "support/TempDir.h"
 
 namespace nudgerly {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "files/TempDir.h"
 #include "platform/system/AppInfo.h"
-#include "support/TempDir.h"
 
 namespace nudgerly {
 namespace {

@@ -12,9 +12,9 @@
 #include <unistd.h>
 
 #include "core/UniqueFd.h"
+#include "files/TempDir.h"
 #include "platform/system/ChildProcess.h"
 #include "support/NamedPipe.h"
-#include "support/TempDir.h"
 
 namespace nudgerly {
 namespace {

@@ -9,8 +9,8 @@
 
 #include "core/FileSystemError.h"
 #include "core/Files.h"
+#include "files/TempDir.h"
 #include "platform/system/FileManager.h"
-#include "support/TempDir.h"
 #include "support/TestEnvironment.h"
 
 namespace nudgerly {

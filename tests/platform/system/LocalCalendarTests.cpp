@@ -9,9 +9,9 @@
 #include <unicode/timezone.h>
 
 #include "core/Text.h"
+#include "files/TempDir.h"
 #include "platform/system/LocalCalendar.h"
 #include "platform/system/SystemTimeZone.h"
-#include "support/TempDir.h"
 
 namespace nudgerly {
 namespace {

@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include "core/Files.h"
+#include "files/TempDir.h"
 #include "platform/system/FileSettingsStore.h"
-#include "support/TempDir.h"
 #include "support/TestEnvironment.h"
 
 namespace nudgerly {

@@ -11,9 +11,9 @@
 #include <gtest/gtest.h>
 
 #include "core/CancelledError.h"
+#include "files/TempDir.h"
 #include "platform/system/UrlOpener.h"
 #include "support/NamedPipe.h"
-#include "support/TempDir.h"
 
 namespace nudgerly {
 namespace {

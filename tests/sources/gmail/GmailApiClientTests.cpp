@@ -13,12 +13,12 @@
 #include "core/CancelledError.h"
 #include "core/JsonCoding.h"
 #include "core/Sleep.h"
+#include "loopback/FakeGmailApi.h"
+#include "loopback/GmailFixtures.h"
 #include "platform/net/HttpClient.h"
 #include "sources/gmail/GmailApiClient.h"
 #include "sources/gmail/GmailRetryPolicy.h"
 #include "sources/gmail/oauth/GmailError.h"
-#include "support/FakeGmailApi.h"
-#include "support/GmailFixtures.h"
 #include "support/ThreadWatch.h"
 
 namespace nudgerly {

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "core/JsonCoding.h"
+#include "loopback/GmailFixtures.h"
 #include "sources/gmail/GmailBodies.h"
 #include "sources/gmail/GmailThreadConversion.h"
 #include "sources/gmail/mime/FromHeader.h"
 #include "sources/gmail/mime/MimeHeader.h"
-#include "support/GmailFixtures.h"
 
 namespace nudgerly {
 namespace {

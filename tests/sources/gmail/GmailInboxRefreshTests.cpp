@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "core/CancelledError.h"
+#include "loopback/GmailFixtures.h"
 #include "sources/gmail/GmailInboxRefresh.h"
 #include "sources/gmail/GmailServiceFixture.h"
-#include "support/GmailFixtures.h"
 
 namespace nudgerly {
 namespace {

@@ -11,14 +11,14 @@
 #include <nlohmann/json.hpp>
 
 #include "core/CancelledError.h"
+#include "files/TempDir.h"
+#include "loopback/FakeGmailApi.h"
 #include "platform/net/HttpClient.h"
 #include "platform/secrets/SecretStore.h"
 #include "sources/gmail/GmailService.h"
 #include "sources/gmail/oauth/GmailError.h"
 #include "support/FakeBrowser.h"
-#include "support/FakeGmailApi.h"
 #include "support/FakeOAuthProvider.h"
-#include "support/TempDir.h"
 #include "support/VirtualMainQueue.h"
 
 namespace nudgerly::test {

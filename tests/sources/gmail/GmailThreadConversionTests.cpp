@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "core/Text.h"
+#include "loopback/GmailFixtures.h"
 #include "sources/gmail/GmailThreadConversion.h"
-#include "support/GmailFixtures.h"
 
 namespace nudgerly {
 namespace {

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "files/TempDir.h"
 #include "platform/contacts/ContactsPermission.h"
 #include "platform/contacts/VCardContactsStore.h"
 #include "sources/messages/MessagesContacts.h"
 #include "storage/AppEnvironment.h"
 #include "storage/AppFiles.h"
-#include "support/TempDir.h"
 
 namespace nudgerly {
 namespace {

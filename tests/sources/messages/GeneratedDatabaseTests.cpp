@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include "chatdb/MessagesBulkGenerator.h"
 #include "core/Files.h"
+#include "demo/DemoHome.h"
+#include "files/TempDir.h"
 #include "platform/contacts/VCardContactsStore.h"
 #include "platform/system/UserFolders.h"
 #include "sources/messages/MessageIdentity.h"
@@ -14,10 +17,7 @@
 #include "sources/messages/MessagesDatabasePath.h"
 #include "sources/messages/MessagesReader.h"
 #include "storage/AppEnvironment.h"
-#include "support/DemoHome.h"
 #include "support/FakeContactsStore.h"
-#include "support/MessagesBulkGenerator.h"
-#include "support/TempDir.h"
 #include "support/TestEnvironment.h"
 
 namespace nudgerly {

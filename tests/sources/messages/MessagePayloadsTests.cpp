@@ -5,13 +5,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "chatdb/ChatDatabase.h"
+#include "chatdb/ImageHeaders.h"
+#include "chatdb/KeyedArchiveWriter.h"
+#include "chatdb/TypedStreamWriter.h"
+#include "files/TempDir.h"
 #include "sources/messages/MessagePayloads.h"
 #include "sources/messages/MessagesText.h"
-#include "support/ChatDatabase.h"
-#include "support/ImageHeaders.h"
-#include "support/KeyedArchiveWriter.h"
-#include "support/TempDir.h"
-#include "support/TypedStreamWriter.h"
 
 namespace nudgerly {
 namespace {

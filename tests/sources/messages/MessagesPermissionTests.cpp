@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include "files/TempDir.h"
 #include "sources/messages/MessagesDatabasePath.h"
 #include "sources/messages/MessagesPermission.h"
-#include "support/TempDir.h"
 #include "support/TestEnvironment.h"
 
 namespace nudgerly {

@@ -7,19 +7,19 @@
 
 #include <gtest/gtest.h>
 
+#include "chatdb/ImageHeaders.h"
+#include "chatdb/KeyedArchiveWriter.h"
+#include "chatdb/MessagesDatabaseBuilder.h"
+#include "chatdb/TypedStreamWriter.h"
 #include "core/CancelledError.h"
 #include "core/Files.h"
 #include "core/Text.h"
+#include "files/TempDir.h"
 #include "sources/messages/MessageIdentity.h"
 #include "sources/messages/MessagesReader.h"
 #include "sources/messages/MessagesReaderError.h"
 #include "support/FakeContactsStore.h"
-#include "support/ImageHeaders.h"
-#include "support/KeyedArchiveWriter.h"
-#include "support/MessagesDatabaseBuilder.h"
-#include "support/TempDir.h"
 #include "support/TestEnvironment.h"
-#include "support/TypedStreamWriter.h"
 
 namespace nudgerly {
 namespace {

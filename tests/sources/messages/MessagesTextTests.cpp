@@ -3,13 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include "chatdb/ChatDatabase.h"
 #include "core/CancelledError.h"
+#include "files/TempDir.h"
 #include "sources/messages/MessageIdentity.h"
 #include "sources/messages/MessagesDatabaseConnection.h"
 #include "sources/messages/MessagesReaderError.h"
 #include "sources/messages/MessagesText.h"
-#include "support/ChatDatabase.h"
-#include "support/TempDir.h"
 
 namespace nudgerly {
 namespace {

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "chatdb/KeyedArchiveWriter.h"
 #include "core/Files.h"
 #include "sources/messages/MessagePayloads.h"
-#include "support/KeyedArchiveWriter.h"
 
 namespace nudgerly {
 namespace {

@@ -2,7 +2,7 @@
 #include <QTest>
 
 #include "services/UpdateController.h"
-#include "support/ScreenFixture.h"
+#include "statefakes/ScreenFixture.h"
 #include "ui/UiTest.h"
 #include "ui/accounts/AccountsPage.h"
 #include "ui/accounts/GmailConnectionGuide.h"

@@ -5,7 +5,7 @@
 #include <QTest>
 #include <QTextLayout>
 
-#include "support/ScreenFixture.h"
+#include "statefakes/ScreenFixture.h"
 #include "ui/UiTest.h"
 #include "ui/accounts/LocalAIModelRow.h"
 #include "ui/kit/ConfirmDialog.h"

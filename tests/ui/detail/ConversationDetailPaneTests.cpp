@@ -3,7 +3,7 @@
 #include <QScrollBar>
 #include <QTest>
 
-#include "support/ScreenFixture.h"
+#include "statefakes/ScreenFixture.h"
 #include "ui/UiTest.h"
 #include "ui/detail/ConversationDetailPane.h"
 #include "ui/detail/DetailSection.h"

@@ -11,7 +11,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 
-#include "support/ScreenFixture.h"
+#include "statefakes/ScreenFixture.h"
 #include "ui/UiTest.h"
 #include "ui/kit/ConfirmDialog.h"
 #include "ui/kit/ElidedLabel.h"

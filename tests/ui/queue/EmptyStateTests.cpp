@@ -2,7 +2,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "support/ScreenFixture.h"
+#include "statefakes/ScreenFixture.h"
 #include "ui/UiTest.h"
 #include "ui/kit/SymbolView.h"
 #include "ui/kit/WrapLabel.h"

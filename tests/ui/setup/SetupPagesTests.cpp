@@ -10,7 +10,7 @@
 #include "core/BackgroundExecutor.h"
 #include "services/FeedbackClientError.h"
 #include "services/FeedbackSender.h"
-#include "support/ScreenFixture.h"
+#include "statefakes/ScreenFixture.h"
 #include "ui/UiTest.h"
 #include "ui/kit/ConfirmDialog.h"
 #include "ui/kit/StateBridge.h"

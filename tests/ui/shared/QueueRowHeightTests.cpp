@@ -1,6 +1,6 @@
 #include <QTest>
 
-#include "support/StateFixtures.h"
+#include "statefakes/StateFixtures.h"
 #include "ui/UiTest.h"
 #include "ui/kit/ElidedText.h"
 #include "ui/kit/PlainText.h"

@@ -5,7 +5,7 @@
 #include <QPainter>
 #include <QTest>
 
-#include "support/StateFixtures.h"
+#include "statefakes/StateFixtures.h"
 #include "ui/UiTest.h"
 #include "ui/shared/QueueRowPainter.h"
 #include "ui/shared/RowPresentation.h"

@@ -1,6 +1,6 @@
 #include <QTest>
 
-#include "support/ScreenFixture.h"
+#include "statefakes/ScreenFixture.h"
 #include "ui/UiTest.h"
 #include "ui/kit/ElidedLabel.h"
 #include "ui/kit/Spinner.h"

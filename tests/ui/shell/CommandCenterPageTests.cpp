@@ -1,6 +1,6 @@
 #include <QTest>
 
-#include "support/ScreenFixture.h"
+#include "statefakes/ScreenFixture.h"
 #include "ui/UiTest.h"
 #include "ui/detail/ConversationDetailPane.h"
 #include "ui/shell/CommandCenterPage.h"

@@ -17,7 +17,7 @@
 #include "platform/system/TerminationSignals.h"
 #include "services/FeedbackSender.h"
 #include "services/UpdateController.h"
-#include "support/ScreenFixture.h"
+#include "statefakes/ScreenFixture.h"
 #include "ui/UiTest.h"
 #include "ui/kit/ConfirmDialog.h"
 #include "ui/kit/ElidedLabel.h"

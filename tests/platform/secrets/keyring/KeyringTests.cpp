@@ -12,12 +12,12 @@
 #include <libsecret/secret.h>
 
 #include "core/CancelledError.h"
+#include "files/TempDir.h"
 #include "platform/secrets/SecretServiceStore.h"
 #include "platform/secrets/SecretStore.h"
 #include "platform/secrets/keyring/PrivateBus.h"
 #include "storage/AppEnvironment.h"
 #include "storage/AppFiles.h"
-#include "support/TempDir.h"
 #include "support/TestEnvironment.h"
 
 namespace nudgerly {

@@ -7,11 +7,11 @@
 
 #include "core/Regex.h"
 #include "core/Text.h"
+#include "loopback/LoopbackHttpServer.h"
 #include "platform/formats/HtmlText.h"
 #include "sources/gmail/mime/FromHeader.h"
 #include "sources/gmail/mime/GmailBodyFormatter.h"
 #include "sources/gmail/mime/MarkupTags.h"
-#include "support/LoopbackHttpServer.h"
 
 namespace nudgerly {
 namespace {

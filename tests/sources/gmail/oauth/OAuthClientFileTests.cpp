@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "core/JsonCoding.h"
+#include "files/TempDir.h"
 #include "sources/gmail/oauth/OAuthClientFile.h"
-#include "support/TempDir.h"
 
 namespace nudgerly {
 namespace {
