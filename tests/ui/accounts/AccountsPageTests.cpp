@@ -90,9 +90,7 @@ private slots:
         QVERIFY(!fixture.row("contactsRow").findChild<QWidget*>("stepLabel")->isHidden());
         QVERIFY(fixture.row("messagesRow").findChild<QWidget*>("stepLabel")->isHidden());
         QCOMPARE(fixture.button("contactsRow", "primaryButton").text(), "Allow Contacts");
-        QCOMPARE(fixture.detail("gmailRow"), "Grant Contacts access before connecting Gmail.");
         QVERIFY(!fixture.button("gmailRow", "primaryButton").isEnabled());
-        QCOMPARE(fixture.detail("updatesRow"), "Nudgerly 1.4 (27) \u00B7 Updates come from your package manager");
     }
 
     void rowsFollowTheStateInPlace() {
@@ -135,7 +133,6 @@ private slots:
         QTest::keyClick(guide, Qt::Key_Escape);
         QVERIFY(!guide->isVisible());
         QVERIFY(fixture.screen.state.calls.empty());
-        QCOMPARE(fixture.detail("gmailRow"), "Ready to request read-only Gmail access.");
 
         fixture.click("gmailRow", "primaryButton");
         guide = fixture.page.connectionGuide();
@@ -145,13 +142,11 @@ private slots:
         QCOMPARE(fixture.screen.state.calls, Calls{"connectGmail()"});
     }
 
-    void cancelAuthorizationLeavesTheTextsToTheState() {
+    void cancelAuthorizationAsksTheState() {
         PageFixture fixture("gmailAuthorizing");
         QCOMPARE(fixture.button("gmailRow", "primaryButton").text(), "Cancel authorization");
         fixture.click("gmailRow", "primaryButton");
         QCOMPARE(fixture.screen.state.calls, Calls{"cancelGmailAuthorization()"});
-        QCOMPARE(fixture.screen.state.state().activity, "Waiting for Google sign-in");
-        QVERIFY(!fixture.screen.state.state().errorMessage);
     }
 
     void checkNowAsksTheUpdaterEveryTime() {

@@ -1,5 +1,6 @@
 #include <deque>
 #include <mutex>
+#include <string>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,6 +11,7 @@
 #include "core/BackgroundExecutor.h"
 #include "services/FeedbackClientError.h"
 #include "services/FeedbackSender.h"
+#include "services/FeedbackSubmissionPolicy.h"
 #include "statefakes/ScreenFixture.h"
 #include "ui/UiTest.h"
 #include "ui/kit/ConfirmDialog.h"
@@ -118,7 +120,7 @@ private slots:
     void blankOrOverlongFeedbackCannotBeSent() {
         FeedbackFixture fixture;
         QVERIFY(!fixture.sendButton().isEnabled());
-        QCOMPARE(fixture.statusLine().text(), "Add your feedback.");
+        QCOMPARE(fixture.statusLine().text(), QString::fromStdString(*FeedbackSubmissionPolicy::validationMessage("")));
         QCOMPARE(fixture.statusLine().property("symbol").toString(), "info.circle");
         fixture.type("  \n\n  ");
         QVERIFY(!fixture.sendButton().isEnabled());
@@ -127,7 +129,8 @@ private slots:
 
         fixture.editor().setPlainText(QString(4001, QLatin1Char('x')));
         QVERIFY(!fixture.sendButton().isEnabled());
-        QCOMPARE(fixture.statusLine().text(), "Keep feedback under 4000 characters.");
+        QCOMPARE(fixture.statusLine().text(),
+                 QString::fromStdString(*FeedbackSubmissionPolicy::validationMessage(std::string(4001, 'x'))));
         fixture.editor().setPlainText("Fine now");
         QVERIFY(fixture.sendButton().isEnabled());
         QVERIFY(!fixture.statusLine().isVisibleTo(&fixture.page));
