@@ -23,6 +23,7 @@
 #include "loopback/GmailFixtures.h"
 #include "platform/net/HttpClient.h"
 #include "platform/secrets/SecretStore.h"
+#include "queues/ManualMainQueue.h"
 #include "sources/gmail/GmailService.h"
 
 namespace {

@@ -21,6 +21,7 @@
 #include "core/Sha256.h"
 #include "loopback/PackFileServer.h"
 #include "modelpacks/ModelDownloadManager.h"
+#include "queues/ManualMainQueue.h"
 
 namespace {
 

@@ -19,6 +19,7 @@
 #include "classifier/ConversationClassifier.h"
 #include "classifier/HeuristicClassifier.h"
 #include "core/MainQueue.h"
+#include "queues/ManualMainQueue.h"
 
 namespace {
 

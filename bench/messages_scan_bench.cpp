@@ -31,6 +31,7 @@
 #include "core/MainQueue.h"
 #include "platform/contacts/ContactsAccessDecision.h"
 #include "platform/contacts/VCardContactsStore.h"
+#include "queues/ManualMainQueue.h"
 #include "review/LookbackWindow.h"
 #include "sources/messages/MessagePayloads.h"
 #include "sources/messages/MessagesQueries.h"

@@ -17,6 +17,7 @@
 #include "core/Date.h"
 #include "core/MainQueue.h"
 #include "platform/system/LocalCalendar.h"
+#include "queues/ManualMainQueue.h"
 #include "state/DerivedQueue.h"
 #include "state/QueueDerivation.h"
 #include "state/StatePublisher.h"

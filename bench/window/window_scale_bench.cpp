@@ -46,6 +46,7 @@
 #include "modelpacks/ModelSelectionStore.h"
 #include "platform/contacts/ContactsAccessDecision.h"
 #include "platform/contacts/VCardContactsStore.h"
+#include "queues/ManualMainQueue.h"
 #include "sources/messages/MessagesReader.h"
 #include "state/AppStateSettings.h"
 #include "storage/AppEnvironment.h"

@@ -8,6 +8,7 @@
 #include "modelpacks/ModelCatalog.h"
 #include "modelpacks/ModelSelectionStore.h"
 #include "platform/system/FileSettingsStore.h"
+#include "queues/ManualMainQueue.h"
 #include "sources/gmail/GmailService.h"
 #include "storage/AppFiles.h"
 #include "support/FakeOAuthProvider.h"

@@ -6,6 +6,7 @@
 
 #include "classifier/ConversationClassifier.h"
 #include "localmodel/LocalModelClient.h"
+#include "queues/ManualMainQueue.h"
 #include "support/StandInServer.h"
 
 namespace nudgerly {

@@ -8,6 +8,7 @@
 #include "core/CancelledError.h"
 #include "core/Date.h"
 #include "localmodel/LocalModelError.h"
+#include "queues/ManualMainQueue.h"
 #include "support/ScriptedLocalModel.h"
 #include "support/ThreadWatch.h"
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "core/BackgroundExecutor.h"
+#include "queues/ManualBackgroundExecutor.h"
 #include "support/ThreadWatch.h"
 
 namespace nudgerly {

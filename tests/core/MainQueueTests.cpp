@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/MainQueue.h"
+#include "queues/ManualMainQueue.h"
 #include "support/PostWatchingMainQueue.h"
 
 namespace nudgerly {

@@ -10,6 +10,8 @@
 
 #include "core/MainTask.h"
 #include "core/UserFacingError.h"
+#include "queues/ManualBackgroundExecutor.h"
+#include "queues/ManualMainQueue.h"
 #include "support/VirtualMainQueue.h"
 
 namespace nudgerly {

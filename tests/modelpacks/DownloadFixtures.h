@@ -21,6 +21,8 @@
 #include "files/TempDir.h"
 #include "modelpacks/ModelDownloadManager.h"
 #include "platform/net/DownloadResumeData.h"
+#include "queues/ManualBackgroundExecutor.h"
+#include "queues/ManualMainQueue.h"
 
 namespace nudgerly::test {
 

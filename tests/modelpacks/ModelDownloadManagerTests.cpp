@@ -10,6 +10,7 @@
 #include "modelpacks/DownloadFixtures.h"
 #include "modelpacks/ModelDownloadManager.h"
 #include "modelpacks/ModelVerification.h"
+#include "queues/ManualMainQueue.h"
 
 namespace nudgerly::test {
 namespace {

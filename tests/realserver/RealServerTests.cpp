@@ -21,6 +21,7 @@
 #include "modelpacks/ModelVerification.h"
 #include "platform/contacts/ContactsAccessDecision.h"
 #include "platform/system/FileManager.h"
+#include "queues/ManualMainQueue.h"
 #include "support/FakeSources.h"
 #include "support/TestEnvironment.h"
 

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "files/TempDir.h"
+#include "queues/ManualBackgroundExecutor.h"
 #include "state/DesktopOpener.h"
 
 namespace nudgerly {

@@ -8,6 +8,7 @@
 #include "files/TempDir.h"
 #include "modelpacks/ModelCatalog.h"
 #include "platform/system/SettingsStore.h"
+#include "queues/ManualBackgroundExecutor.h"
 #include "state/AppState.h"
 #include "support/FakeContactsStore.h"
 #include "support/FakeSources.h"

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "core/MainQueue.h"
+#include "queues/ManualMainQueue.h"
 
 namespace nudgerly::test {
 

@@ -11,6 +11,7 @@
 #include "core/BackgroundExecutor.h"
 #include "core/Files.h"
 #include "demo/DemoQueue.h"
+#include "queues/ManualBackgroundExecutor.h"
 #include "services/PackageManagerUpdater.h"
 #include "services/UpdateController.h"
 #include "statefakes/QuietWindow.h"

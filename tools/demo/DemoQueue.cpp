@@ -10,6 +10,7 @@
 #include "modelpacks/ModelCatalog.h"
 #include "modelpacks/ModelSelectionStore.h"
 #include "platform/contacts/VCardContactsStore.h"
+#include "queues/ManualMainQueue.h"
 #include "sources/messages/MessagesReader.h"
 #include "state/AppStateSettings.h"
 #include "storage/AppEnvironment.h"

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "core/BackgroundExecutor.h"
+#include "queues/ManualBackgroundExecutor.h"
 #include "services/UpdateController.h"
 #include "statefakes/WindowServiceStubs.h"
 #include "ui/kit/StateBridge.h"

@@ -10,6 +10,7 @@
 #include "core/Files.h"
 #include "files/TempDir.h"
 #include "platform/contacts/VCardContactsStore.h"
+#include "queues/ManualMainQueue.h"
 #include "support/PostWatchingMainQueue.h"
 #include "support/TestEnvironment.h"
 

@@ -3,6 +3,7 @@
 #include "files/TempDir.h"
 #include "platform/contacts/ContactsPermission.h"
 #include "platform/contacts/VCardContactsStore.h"
+#include "queues/ManualMainQueue.h"
 #include "sources/messages/MessagesContacts.h"
 #include "storage/AppEnvironment.h"
 #include "storage/AppFiles.h"

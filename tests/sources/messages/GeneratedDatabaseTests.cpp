@@ -12,6 +12,7 @@
 #include "files/TempDir.h"
 #include "platform/contacts/VCardContactsStore.h"
 #include "platform/system/UserFolders.h"
+#include "queues/ManualMainQueue.h"
 #include "sources/messages/MessageIdentity.h"
 #include "sources/messages/MessagesDatabaseConnection.h"
 #include "sources/messages/MessagesDatabasePath.h"

@@ -2,6 +2,7 @@
 
 #include "core/CancelledError.h"
 #include "platform/contacts/ContactsPermission.h"
+#include "queues/ManualMainQueue.h"
 #include "sources/messages/MessagesContacts.h"
 #include "support/FakeContactsStore.h"
 

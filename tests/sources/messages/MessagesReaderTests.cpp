@@ -15,6 +15,7 @@
 #include "core/Files.h"
 #include "core/Text.h"
 #include "files/TempDir.h"
+#include "queues/ManualMainQueue.h"
 #include "sources/messages/MessageIdentity.h"
 #include "sources/messages/MessagesReader.h"
 #include "sources/messages/MessagesReaderError.h"

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "core/BackgroundExecutor.h"
+#include "queues/ManualBackgroundExecutor.h"
 #include "services/FeedbackClientError.h"
 #include "services/FeedbackSender.h"
 #include "services/FeedbackSubmissionPolicy.h"

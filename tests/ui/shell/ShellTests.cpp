@@ -15,6 +15,7 @@
 
 #include "core/BackgroundExecutor.h"
 #include "platform/system/TerminationSignals.h"
+#include "queues/ManualBackgroundExecutor.h"
 #include "services/FeedbackSender.h"
 #include "services/UpdateController.h"
 #include "statefakes/ScreenFixture.h"
