@@ -1,10 +1,11 @@
 // The snapshot file as read at start: any bytes either decode or throw JsonDecodingError, exactly when
-// decoding the whole tree at once does, to the same snapshot; and a snapshot that decodes writes back to
-// bytes that read back to the same snapshot.
+// decoding the whole tree at once does, to the same snapshot, whether they are read from memory or from a
+// stream; and a snapshot that decodes writes back to bytes that read back to the same snapshot.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 
@@ -20,16 +21,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         tree = ReviewSnapshot::fromJson(parseJson(bytes), SnapshotStore::coding);
     } catch (const JsonDecodingError&) {
     }
+    std::optional<ReviewSnapshot> streamed;
+    try {
+        std::istringstream in{std::string(bytes)};
+        streamed = SnapshotStore::decode(in);
+    } catch (const JsonDecodingError&) {
+    }
     ReviewSnapshot snapshot;
     try {
         snapshot = SnapshotStore::decode(bytes);
     } catch (const JsonDecodingError&) {
-        if (tree) {
+        if (tree || streamed) {
             std::abort();
         }
         return 0;
     }
-    if (!tree) {
+    if (!tree || streamed != snapshot) {
         std::abort();
     }
     std::string written;

@@ -70,7 +70,7 @@ std::optional<Classification> reusedClassification(const ReuseTable& table, cons
     if (!stored || !stored->needsAction || !isUsable(*stored)) {
         return std::nullopt;
     }
-    return stored;
+    return *stored;
 }
 
 CachedConversationClassification cacheEntry(const Conversation& conversation, std::string fingerprint,

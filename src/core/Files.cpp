@@ -176,6 +176,19 @@ OpenedFile openRegularFile(const std::filesystem::path& path, const std::string&
     return opened;
 }
 
+// One read of at most `wanted` bytes, again when a signal interrupts it; 0 at the end of the file.
+std::size_t readSome(const UniqueFd& fd, char* buffer, uint64_t wanted, const std::string& sentence) {
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, static_cast<std::size_t>(wanted));
+        if (n >= 0) {
+            return static_cast<std::size_t>(n);
+        }
+        if (errno != EINTR) {
+            throw FileSystemError(sentence, errno);
+        }
+    }
+}
+
 PiecewiseRead readPieces(OpenedFile& file, uint64_t limit, const std::function<void(std::string_view)>& consume,
                          const std::stop_token& stop, const std::string& sentence) {
     PiecewiseRead outcome{.fileSize = file.size};
@@ -184,19 +197,13 @@ PiecewiseRead readPieces(OpenedFile& file, uint64_t limit, const std::function<v
         if (stop.stop_requested()) {
             throw CancelledError();
         }
-        const auto wanted = static_cast<std::size_t>(std::min<uint64_t>(sizeof buffer, limit - outcome.bytesRead));
-        const ssize_t n = ::read(file.fd.get(), buffer, wanted);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throw FileSystemError(sentence, errno);
-        }
+        const std::size_t n =
+            readSome(file.fd, buffer, std::min<uint64_t>(sizeof buffer, limit - outcome.bytesRead), sentence);
         if (n == 0) {
             break;
         }
-        outcome.bytesRead += static_cast<uint64_t>(n);
-        consume(std::string_view(buffer, static_cast<std::size_t>(n)));
+        outcome.bytesRead += n;
+        consume(std::string_view(buffer, n));
     }
     return outcome;
 }
@@ -228,6 +235,34 @@ std::string readFile(const std::filesystem::path& path, std::size_t maxBytes, st
 std::string readOwnFile(const std::filesystem::path& path, std::size_t maxBytes, std::stop_token stop) {
     requireOwnFolder(folderOf(path));
     return readWhole(path, maxBytes, stop, O_NOFOLLOW);
+}
+
+OwnFileBuffer::OwnFileBuffer(const std::filesystem::path& path, std::size_t maxBytes, std::stop_token stop)
+    : sentence_("Couldn't read " + quoted(path)),
+      left_(maxBytes < std::numeric_limits<uint64_t>::max() ? uint64_t{maxBytes} + 1 : maxBytes),
+      stop_(std::move(stop)) {
+    requireOwnFolder(folderOf(path));
+    OpenedFile file = openRegularFile(path, sentence_, O_NOFOLLOW);
+    if (file.size > maxBytes) {
+        throw FileSystemError(sentence_, EFBIG);
+    }
+    fd_ = std::move(file.fd);
+}
+
+OwnFileBuffer::int_type OwnFileBuffer::underflow() {
+    if (stop_.stop_requested()) {
+        throw CancelledError();
+    }
+    const std::size_t n = readSome(fd_, piece_, std::min<uint64_t>(sizeof piece_, left_), sentence_);
+    if (n == 0) {
+        return traits_type::eof();
+    }
+    left_ -= n;
+    if (left_ == 0) {
+        throw FileSystemError(sentence_, EFBIG);
+    }
+    setg(piece_, piece_, piece_ + n);
+    return traits_type::to_int_type(piece_[0]);
 }
 
 void requireOwnFolder(const std::filesystem::path& folder) {

@@ -6,6 +6,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "core/HeapOptional.h"
+
 namespace nudgerly {
 
 // Memberwise hashing for value types: fold each field into the seed in declaration order.
@@ -25,6 +27,11 @@ std::size_t hashOne(const T& value) {
 
 template <typename T>
 void hashCombine(std::size_t& seed, const std::optional<T>& value) {
+    seed ^= (value ? hashOne(*value) + 1 : 0) + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
+}
+
+template <typename T>
+void hashCombine(std::size_t& seed, const HeapOptional<T>& value) {
     seed ^= (value ? hashOne(*value) + 1 : 0) + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
 }
 

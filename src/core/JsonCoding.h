@@ -13,6 +13,7 @@
 
 #include "core/CodedField.h"
 #include "core/Date.h"
+#include "core/HeapOptional.h"
 #include "core/RawEnum.h"
 
 namespace nudgerly {
@@ -182,6 +183,14 @@ void set(nlohmann::json& object, const std::string& key, const T& value, const J
 // Absent optionals are left out, never written as null.
 template <typename T>
 void setOptional(nlohmann::json& object, const std::string& key, const std::optional<T>& value,
+                 const JsonCoding& coding = {}) {
+    if (value) {
+        object[key] = write(*value, coding);
+    }
+}
+
+template <typename T>
+void setOptional(nlohmann::json& object, const std::string& key, const HeapOptional<T>& value,
                  const JsonCoding& coding = {}) {
     if (value) {
         object[key] = write(*value, coding);

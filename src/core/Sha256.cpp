@@ -2,17 +2,21 @@
 
 #include <stdexcept>
 
-#include <openssl/evp.h>
+// OpenSSL's EVP interface would, on its first digest, read OpenSSL's configuration and set up its
+// provider tables: about 2 MB of memory that stays for the life of the program, which the start-up pays
+// for the hashes of the address book. The low-level SHA-256 functions are the same implementation without
+// that set-up; OpenSSL 3 marks them deprecated in favour of EVP, not for any fault in them.
+#define OPENSSL_SUPPRESS_DEPRECATED
+#include <openssl/sha.h>
 
 namespace nudgerly {
 
 struct Sha256::Context {
-    EVP_MD_CTX* ctx = EVP_MD_CTX_new();
-    ~Context() { EVP_MD_CTX_free(ctx); }
+    SHA256_CTX state{};
 };
 
 Sha256::Sha256() : context_(std::make_unique<Context>()) {
-    if (!context_->ctx || EVP_DigestInit_ex(context_->ctx, EVP_sha256(), nullptr) != 1) {
+    if (SHA256_Init(&context_->state) != 1) {
         throw std::runtime_error("SHA-256 is not available from OpenSSL.");
     }
 }
@@ -20,15 +24,14 @@ Sha256::Sha256() : context_(std::make_unique<Context>()) {
 Sha256::~Sha256() = default;
 
 void Sha256::update(const void* data, std::size_t size) {
-    if (size > 0 && EVP_DigestUpdate(context_->ctx, data, size) != 1) {
+    if (size > 0 && SHA256_Update(&context_->state, data, size) != 1) {
         throw std::runtime_error("SHA-256 update failed.");
     }
 }
 
 Sha256::Digest Sha256::finish() {
     Digest digest{};
-    unsigned int length = 0;
-    if (EVP_DigestFinal_ex(context_->ctx, digest.data(), &length) != 1 || length != digest.size()) {
+    if (SHA256_Final(digest.data(), &context_->state) != 1) {
         throw std::runtime_error("SHA-256 finish failed.");
     }
     return digest;

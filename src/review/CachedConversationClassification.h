@@ -21,7 +21,8 @@ struct CachedConversationClassification {
     int64_t classifierRevision = 0;
     std::string engineSignature;
     bool needsAction = false;
-    std::optional<Classification> classification;
+    // Kept only for a conversation that needs action; most entries have none.
+    HeapOptional<Classification> classification;
 
     nlohmann::json toJson(const JsonCoding& coding = {}) const;
     static CachedConversationClassification fromJson(const nlohmann::json& value, const JsonCoding& coding = {});

@@ -35,7 +35,7 @@ struct ReviewItem {
     std::vector<std::string> tags;
     std::optional<std::string> openURL;
     std::optional<double> confidence;
-    std::optional<MessageLinkPreview> messageLinkPreview;
+    HeapOptional<MessageLinkPreview> messageLinkPreview;  // few items have one
 
     nlohmann::json toJson(const JsonCoding& coding = {}) const;
     static ReviewItem fromJson(const nlohmann::json& value, const JsonCoding& coding = {});

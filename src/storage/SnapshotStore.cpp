@@ -3,6 +3,8 @@
 #include <array>
 #include <exception>
 #include <functional>
+#include <istream>
+#include <utility>
 #include <vector>
 
 #include "core/FileSystemError.h"
@@ -86,6 +88,21 @@ private:
     std::array<std::exception_ptr, 2> failure_;
 };
 
+// The snapshot read from `input` (text or a stream) with the decoder above.
+template <typename Input>
+ReviewSnapshot decodeFrom(Input&& input) {
+    ElementDecoder elements;
+    nlohmann::json rest;
+    try {
+        rest = nlohmann::json::parse(std::forward<Input>(input), std::ref(elements));
+    } catch (const nlohmann::json::exception& error) {
+        throw JsonDecodingError(std::string("The data is not valid JSON: ") + error.what());
+    }
+    ReviewSnapshot snapshot = ReviewSnapshot::fromJson(rest, coding);
+    elements.complete(snapshot);
+    return snapshot;
+}
+
 }  // namespace
 
 std::string encode(const ReviewSnapshot& snapshot) {
@@ -93,16 +110,11 @@ std::string encode(const ReviewSnapshot& snapshot) {
 }
 
 ReviewSnapshot decode(std::string_view bytes) {
-    ElementDecoder elements;
-    nlohmann::json rest;
-    try {
-        rest = nlohmann::json::parse(bytes, std::ref(elements));
-    } catch (const nlohmann::json::exception& error) {
-        throw JsonDecodingError(std::string("The data is not valid JSON: ") + error.what());
-    }
-    ReviewSnapshot snapshot = ReviewSnapshot::fromJson(rest, coding);
-    elements.complete(snapshot);
-    return snapshot;
+    return decodeFrom(bytes);
+}
+
+ReviewSnapshot decode(std::istream& bytes) {
+    return decodeFrom(bytes);
 }
 
 void save(const ReviewSnapshot& snapshot, const std::filesystem::path& file) {
@@ -112,7 +124,10 @@ void save(const ReviewSnapshot& snapshot, const std::filesystem::path& file) {
 
 std::optional<ReviewSnapshot> load(const std::filesystem::path& file, std::stop_token stop) {
     try {
-        return decode(readOwnFile(file, maximumFileSize, stop));
+        // Read a piece at a time: the decoded snapshot is all that is held, never the file's text too.
+        OwnFileBuffer buffer(file, maximumFileSize, stop);
+        std::istream in(&buffer);
+        return decode(in);
     } catch (const FileSystemError&) {
         return std::nullopt;
     } catch (const JsonDecodingError&) {

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <filesystem>
 #include <cstddef>
+#include <filesystem>
+#include <iosfwd>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -24,6 +25,9 @@ std::string encode(const ReviewSnapshot& snapshot);
 
 // Throws JsonDecodingError when the bytes are not such a snapshot.
 ReviewSnapshot decode(std::string_view bytes);
+
+// The same, read from a stream as it is decoded; whatever the stream's buffer throws is passed on.
+ReviewSnapshot decode(std::istream& bytes);
 
 // Creates the file's folder (0700) and writes the file atomically (0600). Any failure is thrown
 // (FileSystemError or JsonEncodingError) and leaves the previous file as it was.

@@ -110,6 +110,14 @@ TEST(ValueTypeCodingTests, ItemEqualityAndHashCoverEveryField) {
     b.confidence = -0.0;
     EXPECT_EQ(a, b);
     EXPECT_EQ(std::hash<ReviewItem>{}(a), std::hash<ReviewItem>{}(b));
+    // The link preview is a value of each item's own, compared by what it holds.
+    b.messageLinkPreview->title = "Other deck";
+    EXPECT_EQ(a.messageLinkPreview->title, "Deck");
+    EXPECT_NE(a, b);
+    b.messageLinkPreview = *a.messageLinkPreview;
+    EXPECT_EQ(a, b);
+    b.messageLinkPreview = std::nullopt;
+    EXPECT_NE(a, b);
 }
 
 TEST(ValueTypeCodingTests, SnapshotsRoundTripAndFailWhole) {

@@ -52,7 +52,7 @@ ConversationMessageBody::ConversationMessageBody(PreviewImageLimits limits, QWid
 }
 
 void ConversationMessageBody::setMessage(ReviewSource source, const std::string& text,
-                                         const std::optional<MessageLinkPreview>& linkPreview) {
+                                         const HeapOptional<MessageLinkPreview>& linkPreview) {
     const bool messages = source == ReviewSource::messages;
     const QString shown = qtText(text);  // the text itself, not its trimmed form
     bubble_->setVisible(messages && showsBubble(text));

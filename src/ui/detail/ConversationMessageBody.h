@@ -1,10 +1,10 @@
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include <QWidget>
 
+#include "core/HeapOptional.h"
 #include "review/MessageLinkPreview.h"
 #include "review/ReviewSource.h"
 #include "ui/detail/PreviewImage.h"
@@ -26,7 +26,7 @@ public:
     explicit ConversationMessageBody(PreviewImageLimits limits = {}, QWidget* parent = nullptr);
 
     // Updates the body in place.
-    void setMessage(ReviewSource source, const std::string& text, const std::optional<MessageLinkPreview>& linkPreview);
+    void setMessage(ReviewSource source, const std::string& text, const HeapOptional<MessageLinkPreview>& linkPreview);
 
     // Whether anything is shown: a Messages text of white space alone with no link shows nothing.
     bool hasContent() const;
