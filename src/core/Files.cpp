@@ -208,18 +208,30 @@ PiecewiseRead readPieces(OpenedFile& file, uint64_t limit, const std::function<v
     return outcome;
 }
 
-std::string readWhole(const std::filesystem::path& path, std::size_t maxBytes, const std::stop_token& stop,
+// A file to be read whole, refused when it already holds more than `maxBytes`, and how far to read it:
+// one byte past the cap tells a file that grew beyond it from one that holds exactly as much.
+struct CappedFile {
+    OpenedFile file;
+    uint64_t limit = 0;
+};
+
+CappedFile openCapped(const std::filesystem::path& path, std::size_t maxBytes, const std::string& sentence,
                       int extraFlags) {
-    const std::string sentence = "Couldn't read " + quoted(path);
     OpenedFile file = openRegularFile(path, sentence, extraFlags);
     if (file.size > maxBytes) {
         throw FileSystemError(sentence, EFBIG);
     }
-    std::string contents;
-    contents.reserve(static_cast<std::size_t>(file.size));
-    // One byte past the cap tells a file that grew beyond it from one that holds exactly as much.
     const uint64_t limit = maxBytes < std::numeric_limits<uint64_t>::max() ? uint64_t{maxBytes} + 1 : maxBytes;
-    readPieces(file, limit, [&](std::string_view piece) { contents.append(piece); }, stop, sentence);
+    return {std::move(file), limit};
+}
+
+std::string readWhole(const std::filesystem::path& path, std::size_t maxBytes, const std::stop_token& stop,
+                      int extraFlags) {
+    const std::string sentence = "Couldn't read " + quoted(path);
+    CappedFile capped = openCapped(path, maxBytes, sentence, extraFlags);
+    std::string contents;
+    contents.reserve(static_cast<std::size_t>(capped.file.size));
+    readPieces(capped.file, capped.limit, [&](std::string_view piece) { contents.append(piece); }, stop, sentence);
     if (contents.size() > maxBytes) {
         throw FileSystemError(sentence, EFBIG);
     }
@@ -238,15 +250,11 @@ std::string readOwnFile(const std::filesystem::path& path, std::size_t maxBytes,
 }
 
 OwnFileBuffer::OwnFileBuffer(const std::filesystem::path& path, std::size_t maxBytes, std::stop_token stop)
-    : sentence_("Couldn't read " + quoted(path)),
-      left_(maxBytes < std::numeric_limits<uint64_t>::max() ? uint64_t{maxBytes} + 1 : maxBytes),
-      stop_(std::move(stop)) {
+    : sentence_("Couldn't read " + quoted(path)), stop_(std::move(stop)) {
     requireOwnFolder(folderOf(path));
-    OpenedFile file = openRegularFile(path, sentence_, O_NOFOLLOW);
-    if (file.size > maxBytes) {
-        throw FileSystemError(sentence_, EFBIG);
-    }
-    fd_ = std::move(file.fd);
+    CappedFile capped = openCapped(path, maxBytes, sentence_, O_NOFOLLOW);
+    fd_ = std::move(capped.file.fd);
+    left_ = capped.limit;
 }
 
 OwnFileBuffer::int_type OwnFileBuffer::underflow() {

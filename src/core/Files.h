@@ -66,8 +66,8 @@ protected:
 private:
     UniqueFd fd_;
     std::string sentence_;
-    uint64_t left_;  // bytes still allowed, one past the cap so that growth beyond it shows
     std::stop_token stop_;
+    uint64_t left_ = 0;  // bytes still allowed, one past the cap so that growth beyond it shows
     char piece_[64 * 1024];
 };
 

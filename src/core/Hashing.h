@@ -6,8 +6,6 @@
 #include <type_traits>
 #include <vector>
 
-#include "core/HeapOptional.h"
-
 namespace nudgerly {
 
 // Memberwise hashing for value types: fold each field into the seed in declaration order.
@@ -25,13 +23,10 @@ std::size_t hashOne(const T& value) {
     }
 }
 
+// std::optional, HeapOptional: an absent value hashes apart from every present one.
 template <typename T>
-void hashCombine(std::size_t& seed, const std::optional<T>& value) {
-    seed ^= (value ? hashOne(*value) + 1 : 0) + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
-}
-
-template <typename T>
-void hashCombine(std::size_t& seed, const HeapOptional<T>& value) {
+    requires requires(const T& value) { value.has_value(); }
+void hashCombine(std::size_t& seed, const T& value) {
     seed ^= (value ? hashOne(*value) + 1 : 0) + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
 }
 

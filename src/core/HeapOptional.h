@@ -12,8 +12,6 @@ namespace nudgerly {
 template <typename T>
 class HeapOptional {
 public:
-    using value_type = T;
-
     HeapOptional() = default;
     // Implicit, as std::optional's are, so that the member is set as an optional one would be.
     HeapOptional(std::nullopt_t) {}
@@ -33,10 +31,8 @@ public:
     bool has_value() const { return value_ != nullptr; }
     explicit operator bool() const { return has_value(); }
     const T& operator*() const { return *value_; }
-    T& operator*() { return *value_; }
     const T* operator->() const { return value_.get(); }
     T* operator->() { return value_.get(); }
-    void reset() { value_.reset(); }
 
     friend bool operator==(const HeapOptional& a, const HeapOptional& b) {
         return a && b ? *a == *b : a.has_value() == b.has_value();

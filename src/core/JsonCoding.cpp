@@ -8,28 +8,19 @@
 namespace nudgerly {
 
 nlohmann::json parseJson(std::string_view text) {
-    try {
-        return nlohmann::json::parse(text);
-    } catch (const nlohmann::json::exception& error) {
-        throw JsonDecodingError(std::string("The data is not valid JSON: ") + error.what());
-    }
+    return parseJson(text, nullptr);
 }
 
 nlohmann::json parseJson(std::string_view text, int maxDepth) {
     // The parser itself keeps its own stack; the callback sees each level as it opens.
-    const auto limitDepth = [maxDepth](int depth, nlohmann::json::parse_event_t event, nlohmann::json&) {
+    return parseJson(text, [maxDepth](int depth, nlohmann::json::parse_event_t event, nlohmann::json&) {
         const bool opens = event == nlohmann::json::parse_event_t::object_start ||
                            event == nlohmann::json::parse_event_t::array_start;
         if (opens && depth >= maxDepth) {
             throw JsonDecodingError("The data is nested too deeply.");
         }
         return true;
-    };
-    try {
-        return nlohmann::json::parse(text, limitDepth);
-    } catch (const nlohmann::json::exception& error) {
-        throw JsonDecodingError(std::string("The data is not valid JSON: ") + error.what());
-    }
+    });
 }
 
 namespace Json {

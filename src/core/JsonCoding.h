@@ -7,13 +7,13 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "core/CodedField.h"
 #include "core/Date.h"
-#include "core/HeapOptional.h"
 #include "core/RawEnum.h"
 
 namespace nudgerly {
@@ -41,6 +41,16 @@ nlohmann::json parseJson(std::string_view text);
 // The same, refusing text whose arrays and objects nest more than `maxDepth` levels: copying or
 // writing a value recurses once per level, so a deep enough value would overflow the stack.
 nlohmann::json parseJson(std::string_view text, int maxDepth);
+// The same for text or a stream, each value shown to nlohmann's parser `callback` as it is read; what
+// the callback or the stream throws is passed on.
+template <typename Input>
+nlohmann::json parseJson(Input&& input, const nlohmann::json::parser_callback_t& callback) {
+    try {
+        return nlohmann::json::parse(std::forward<Input>(input), callback);
+    } catch (const nlohmann::json::exception& error) {
+        throw JsonDecodingError(std::string("The data is not valid JSON: ") + error.what());
+    }
+}
 
 namespace Json {
 
@@ -180,17 +190,9 @@ void set(nlohmann::json& object, const std::string& key, const T& value, const J
     object[key] = write(value, coding);
 }
 
-// Absent optionals are left out, never written as null.
-template <typename T>
-void setOptional(nlohmann::json& object, const std::string& key, const std::optional<T>& value,
-                 const JsonCoding& coding = {}) {
-    if (value) {
-        object[key] = write(*value, coding);
-    }
-}
-
-template <typename T>
-void setOptional(nlohmann::json& object, const std::string& key, const HeapOptional<T>& value,
+// Absent optionals (std::optional, HeapOptional) are left out, never written as null.
+template <typename Optional>
+void setOptional(nlohmann::json& object, const std::string& key, const Optional& value,
                  const JsonCoding& coding = {}) {
     if (value) {
         object[key] = write(*value, coding);

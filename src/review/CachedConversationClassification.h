@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/HeapOptional.h"
 #include "core/JsonCoding.h"
 #include "review/Classification.h"
 #include "review/ReviewSource.h"

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/Date.h"
+#include "core/HeapOptional.h"
 #include "core/JsonCoding.h"
 #include "review/MessageLinkPreview.h"
 #include "review/ReviewSource.h"

@@ -61,7 +61,7 @@ const DerivedQueue::Visible& DerivedQueue::visibleStage(Date cutoff) {
     // A longer query finds a part of what the shorter one found, in the same order.
     const bool narrows = sameFilters && !visible_->query.empty() && query.find(visible_->query) != std::string::npos;
     std::vector<uint32_t> places = QueueDerivation::visibleFrom(narrows ? visible_->places : order.order, base_->list,
-                                                                marks.completed, state, memo_);
+                                                                marks.completed, state, query, memo_);
     // The same items as before are the same list, which the screens then need not look at again.
     std::shared_ptr<const QueueItems> items;
     if (visible_ && visible_->sortedGeneration == order.generation && visible_->places == places) {

@@ -146,8 +146,8 @@ std::vector<bool> completedFlags(const BaseList& base, const PublishedState& sta
 std::string searchQuery(const PublishedState& state) { return text::lowercased(text::trimmed(state.search)); }
 
 std::vector<uint32_t> visibleFrom(const std::vector<uint32_t>& candidates, const BaseList& base,
-                                  const std::vector<bool>& completed, const PublishedState& state, SnapshotMemo& memo) {
-    const std::string query = searchQuery(state);
+                                  const std::vector<bool>& completed, const PublishedState& state,
+                                  std::string_view query, SnapshotMemo& memo) {
     // The search texts of both snapshots, held while the list is filtered.
     std::array<std::shared_ptr<const SnapshotMemo::Answers>, bothSources.size()> answers;
     if (!query.empty()) {

@@ -68,10 +68,11 @@ std::vector<bool> completedFlags(const BaseList& base, const PublishedState& sta
 
 // What the queue lists, as places in the base list, from `candidates` (its sorted order, or a list
 // already narrowed by a search that the state's search contains): the source filter, the status
-// filter, the completion scope, then the search (the trimmed, lowercased query in the item's search
+// filter, the completion scope, then the search (`query`, the state's searchQuery, in the item's search
 // text).
 std::vector<uint32_t> visibleFrom(const std::vector<uint32_t>& candidates, const BaseList& base,
-                                  const std::vector<bool>& completed, const PublishedState& state, SnapshotMemo& memo);
+                                  const std::vector<bool>& completed, const PublishedState& state,
+                                  std::string_view query, SnapshotMemo& memo);
 // The query of the state's search: trimmed and lowercased; empty means no search.
 std::string searchQuery(const PublishedState& state);
 

@@ -55,7 +55,6 @@ public:
     const ReviewItem& front() const { return *items_.front(); }
     Iterator begin() const { return Iterator(items_.begin()); }
     Iterator end() const { return Iterator(items_.end()); }
-    const std::vector<const ReviewItem*>& pointers() const { return items_; }
 
     // The first item with `id`, or null.
     const ReviewItem* find(std::string_view id) const {

@@ -24,17 +24,29 @@ std::string SnapshotMemo::searchText(const ReviewItem& item) {
     return text::lowercased(text);
 }
 
-SnapshotMemo::Answers SnapshotMemo::workOut(const ReviewSnapshot& snapshot, std::stop_token stop) {
-    Answers answers;
-    answers.hidden.reserve(snapshot.items.size());
-    answers.searchTexts.reserve(snapshot.items.size());
+namespace {
+
+// One answer per item of the snapshot, `stop` looked at before each.
+template <typename Answer>
+std::vector<Answer> eachItem(const ReviewSnapshot& snapshot, Answer (*answer)(const ReviewItem&),
+                             const std::stop_token& stop = {}) {
+    std::vector<Answer> answers;
+    answers.reserve(snapshot.items.size());
     for (const ReviewItem& item : snapshot.items) {
         if (stop.stop_requested()) {
             throw CancelledError();
         }
-        answers.hidden.push_back(isHidden(item));
-        answers.searchTexts.push_back(searchText(item));
+        answers.push_back(answer(item));
     }
+    return answers;
+}
+
+}  // namespace
+
+SnapshotMemo::Answers SnapshotMemo::workOut(const ReviewSnapshot& snapshot, std::stop_token stop) {
+    Answers answers;
+    answers.hidden = eachItem(snapshot, &isHidden, stop);
+    answers.searchTexts = eachItem(snapshot, &searchText, stop);
     return answers;
 }
 
@@ -62,18 +74,10 @@ std::shared_ptr<const SnapshotMemo::Answers> SnapshotMemo::answers(
     const std::shared_ptr<Answers> shared = entry(snapshot).answers;
     Answers& answers = *shared;
     if (answers.hidden.size() != snapshot->items.size()) {
-        answers.hidden.clear();
-        answers.hidden.reserve(snapshot->items.size());
-        for (const ReviewItem& item : snapshot->items) {
-            answers.hidden.push_back(isHidden(item));
-        }
+        answers.hidden = eachItem(*snapshot, &isHidden);
     }
     if (withSearchTexts && answers.searchTexts.size() != snapshot->items.size()) {
-        answers.searchTexts.clear();
-        answers.searchTexts.reserve(snapshot->items.size());
-        for (const ReviewItem& item : snapshot->items) {
-            answers.searchTexts.push_back(searchText(item));
-        }
+        answers.searchTexts = eachItem(*snapshot, &searchText);
     }
     return shared;
 }

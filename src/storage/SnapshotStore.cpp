@@ -92,12 +92,7 @@ private:
 template <typename Input>
 ReviewSnapshot decodeFrom(Input&& input) {
     ElementDecoder elements;
-    nlohmann::json rest;
-    try {
-        rest = nlohmann::json::parse(std::forward<Input>(input), std::ref(elements));
-    } catch (const nlohmann::json::exception& error) {
-        throw JsonDecodingError(std::string("The data is not valid JSON: ") + error.what());
-    }
+    const nlohmann::json rest = parseJson(std::forward<Input>(input), std::ref(elements));
     ReviewSnapshot snapshot = ReviewSnapshot::fromJson(rest, coding);
     elements.complete(snapshot);
     return snapshot;
