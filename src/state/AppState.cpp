@@ -34,6 +34,11 @@ AppState::AppState(AppStateDependencies dependencies)
                         [this] { refresh(ReviewSource::messages, toRaw(state().refreshLookbacks.messages)); },
                     .reconcileSelection = [this] { reconcileSelection(); },
                     .isTerminating = [this] { return refreshes_.isTerminating(); },
+                    .publishMessagesSnapshot =
+                        [this](PreparedSnapshot saved) {
+                            publishSnapshot(ReviewSource::messages, std::move(saved.snapshot),
+                                            std::move(saved.answers));
+                        },
                 }),
       refreshes_(context(), contacts_, model_, gmail_, files_,
                  {

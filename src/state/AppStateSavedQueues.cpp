@@ -47,7 +47,7 @@ void AppState::takeSavedQueues() {
             contacts_.setPendingMessagesRebuild(storedTokenUnknown);
             removeDeletedMessagesFromSavedQueue();
         } else if (saved.messages && !usable && dependencies_.contacts->decisionProblem()) {
-            contacts_.keepMessagesQueueAwaitingContacts(std::move(saved.messages->snapshot));
+            contacts_.keepMessagesQueueAwaitingContacts(std::move(*saved.messages));
         } else {
             invalidateMessagesSnapshot();
             contacts_.setPendingMessagesRebuild(usable);

@@ -131,11 +131,11 @@ void ContactsGate::revalidateAfterActivation() {
 }
 
 bool ContactsGate::restoreMessagesQueueAwaitingContacts() {
-    auto saved = std::exchange(messagesQueueAwaitingContacts_, nullptr);
+    std::optional<PreparedSnapshot> saved = std::exchange(messagesQueueAwaitingContacts_, std::nullopt);
     if (!saved || !contactsAccessIsUsable()) {
         return false;
     }
-    publisher().setSnapshot(ReviewSource::messages, std::move(saved));
+    hooks_.publishMessagesSnapshot(std::move(*saved));
     hooks_.reconcileSelection();
     return true;
 }

@@ -9,6 +9,7 @@
 
 #include "core/MainTask.h"
 #include "review/ReviewSnapshot.h"
+#include "state/PreparedSnapshot.h"
 #include "state/StateContext.h"
 
 namespace nudgerly {
@@ -27,6 +28,7 @@ public:
         std::function<void()> rebuildMessages;             // a Messages refresh of the Messages lookback
         std::function<void()> reconcileSelection;
         std::function<bool()> isTerminating;  // quitting has begun: no rebuild starts any more
+        std::function<void(PreparedSnapshot)> publishMessagesSnapshot;  // with the answers worked out for it
     };
 
     ContactsGate(StateContext context, Hooks hooks);
@@ -61,9 +63,7 @@ public:
 
     // The saved Messages queue while a damaged Contacts answer leaves access undecided: the user may
     // grant it again, and then it is shown (and rebuilt) instead of lost. Its file and token stay.
-    void keepMessagesQueueAwaitingContacts(std::shared_ptr<const ReviewSnapshot> saved) {
-        messagesQueueAwaitingContacts_ = std::move(saved);
-    }
+    void keepMessagesQueueAwaitingContacts(PreparedSnapshot saved) { messagesQueueAwaitingContacts_ = std::move(saved); }
     void forgetMessagesQueueAwaitingContacts() { messagesQueueAwaitingContacts_.reset(); }
 
 private:
@@ -87,7 +87,7 @@ private:
     std::chrono::steady_clock::time_point contactsLaunchNotificationDeadline_;
     bool pendingMessagesRebuild_ = false;
     TaskHandle contactsRebuildTask_;
-    std::shared_ptr<const ReviewSnapshot> messagesQueueAwaitingContacts_;
+    std::optional<PreparedSnapshot> messagesQueueAwaitingContacts_;
 };
 
 }  // namespace nudgerly

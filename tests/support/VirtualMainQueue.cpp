@@ -14,7 +14,7 @@ void VirtualMainQueue::post(std::function<void()> work) { postAfter(std::chrono:
 void VirtualMainQueue::postAfter(std::chrono::milliseconds delay, std::function<void()> work) {
     {
         std::lock_guard lock(mutex_);
-        entries_.push_back({elapsed_ + std::max(delay, std::chrono::milliseconds(0)), nextOrder_++, std::move(work)});
+        entries_.emplace(elapsed_ + std::max(delay, std::chrono::milliseconds(0)), std::move(work));
     }
     posted_.notify_all();
 }
@@ -33,19 +33,12 @@ std::chrono::steady_clock::time_point VirtualMainQueue::steadyNow() const {
 
 bool VirtualMainQueue::popDueAt(std::chrono::milliseconds time, std::function<void()>& work) {
     std::lock_guard lock(mutex_);
-    auto best = entries_.end();
-    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-        if (it->due <= time &&
-            (best == entries_.end() || it->due < best->due || (it->due == best->due && it->order < best->order))) {
-            best = it;
-        }
-    }
-    if (best == entries_.end()) {
+    if (entries_.empty() || entries_.begin()->first > time) {
         return false;
     }
-    elapsed_ = std::max(elapsed_, best->due);
-    work = std::move(best->work);
-    entries_.erase(best);
+    elapsed_ = std::max(elapsed_, entries_.begin()->first);
+    work = std::move(entries_.begin()->second);
+    entries_.erase(entries_.begin());
     return true;
 }
 
@@ -96,7 +89,7 @@ bool VirtualMainQueue::runUntil(const std::function<bool()>& done, std::chrono::
         if (std::chrono::steady_clock::now() >= deadline) {
             return false;
         }
-        const bool somethingDue = std::ranges::any_of(entries_, [&](const Entry& e) { return e.due <= elapsed_; });
+        const bool somethingDue = !entries_.empty() && entries_.begin()->first <= elapsed_;
         if (!somethingDue) {
             // Woken by a post; every 10 ms at least to look at `done` again.
             posted_.wait_for(lock, std::chrono::milliseconds(10));
@@ -110,7 +103,7 @@ std::size_t VirtualMainQueue::pendingCount() const {
 }
 
 void VirtualMainQueue::discardPending() {
-    std::vector<Entry> dropped;
+    decltype(entries_) dropped;
     {
         std::lock_guard lock(mutex_);
         dropped.swap(entries_);

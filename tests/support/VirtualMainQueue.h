@@ -3,9 +3,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 #include "core/Clock.h"
 #include "core/Date.h"
@@ -44,12 +44,6 @@ public:
     void discardPending();
 
 private:
-    struct Entry {
-        std::chrono::milliseconds due;
-        unsigned long long order;
-        std::function<void()> work;
-    };
-
     bool popDueAt(std::chrono::milliseconds time, std::function<void()>& work);
 
     const Date start_;
@@ -57,8 +51,7 @@ private:
     const std::thread::id mainThread_;
     mutable std::mutex mutex_;
     std::condition_variable posted_;
-    std::vector<Entry> entries_;
-    unsigned long long nextOrder_ = 0;
+    std::multimap<std::chrono::milliseconds, std::function<void()>> entries_;  // the same time: in posting order
     std::chrono::milliseconds elapsed_{0};
 };
 

@@ -15,7 +15,7 @@ void ManualMainQueue::post(std::function<void()> work) {
 void ManualMainQueue::postAfter(std::chrono::milliseconds delay, std::function<void()> work) {
     {
         std::lock_guard lock(mutex_);
-        entries_.push_back({Clock::now() + delay, nextOrder_++, std::move(work)});
+        entries_.emplace(Clock::now() + delay, std::move(work));
     }
     posted_.fetch_add(1);
     changed_.notify_all();
@@ -33,19 +33,11 @@ void ManualMainQueue::adoptCurrentThread() {
 
 bool ManualMainQueue::popDue(std::function<void()>& work) {
     std::lock_guard lock(mutex_);
-    const auto now = Clock::now();
-    auto best = entries_.end();
-    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-        if (it->due <= now &&
-            (best == entries_.end() || it->due < best->due || (it->due == best->due && it->order < best->order))) {
-            best = it;
-        }
-    }
-    if (best == entries_.end()) {
+    if (entries_.empty() || entries_.begin()->first > Clock::now()) {
         return false;
     }
-    work = std::move(best->work);
-    entries_.erase(best);
+    work = std::move(entries_.begin()->second);
+    entries_.erase(entries_.begin());
     return true;
 }
 
@@ -76,13 +68,10 @@ bool ManualMainQueue::runUntil(const std::function<bool()>& done, std::chrono::m
             continue;
         }
         std::unique_lock lock(mutex_);
-        auto wakeAt = deadline;
-        for (const auto& entry : entries_) {
-            wakeAt = std::min(wakeAt, entry.due);
-        }
+        const auto wakeAt = entries_.empty() ? deadline : std::min(deadline, entries_.begin()->first);
         // Wake for new work, the next due entry, or at least every 10 ms to re-check `done`.
-        wakeAt = std::min(wakeAt, Clock::now() + std::chrono::milliseconds(10));
-        changed_.wait_until(lock, wakeAt, [&] { return posted_.load() != seen; });
+        changed_.wait_until(lock, std::min(wakeAt, Clock::now() + std::chrono::milliseconds(10)),
+                            [&] { return posted_.load() != seen; });
     }
 }
 

@@ -4,9 +4,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 #include "core/MainQueue.h"
 
@@ -32,18 +32,11 @@ public:
     void adoptCurrentThread();
 
 private:
-    struct Entry {
-        Clock::time_point due;
-        unsigned long long order;
-        std::function<void()> work;
-    };
-
     bool popDue(std::function<void()>& work);
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::vector<Entry> entries_;
-    unsigned long long nextOrder_ = 0;
+    std::multimap<Clock::time_point, std::function<void()>> entries_;  // work due at the same time in posting order
     std::atomic<unsigned long long> posted_{0};  // read without the lock, to notice new work early
     std::thread::id mainThread_;
 };
