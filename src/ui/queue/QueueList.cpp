@@ -57,36 +57,23 @@ bool shouldGroupByStatus(const PublishedState& state) {
     return !state.statusFilter && (state.queueSort == QueueSort::priority || state.queueSort == QueueSort::type);
 }
 
-namespace {
-
-template <typename Item, typename Items, typename Take>
-std::vector<BasicSection<Item>> grouped(const Items& items, Take take) {
+std::vector<Section> sectionsOf(const QueueItems& items) {
     constexpr auto statuses = allCases<ReviewStatus>();
-    std::array<BasicSection<Item>, statuses.size()> all;
+    std::array<Section, statuses.size()> all;
     for (std::size_t i = 0; i < statuses.size(); ++i) {
         all[i].status = statuses[i];
     }
     for (const ReviewItem& item : items) {
         all[static_cast<std::size_t>(std::ranges::find(statuses, item.status) - statuses.begin())].items.push_back(
-            take(item));
+            &item);
     }
-    std::vector<BasicSection<Item>> sections;
-    for (auto& section : all) {
+    std::vector<Section> sections;
+    for (Section& section : all) {
         if (!section.items.empty()) {
             sections.push_back(std::move(section));
         }
     }
     return sections;
-}
-
-}  // namespace
-
-std::vector<Section> groupedSections(const std::vector<ReviewItem>& items) {
-    return grouped<ReviewItem>(items, [](const ReviewItem& item) { return item; });
-}
-
-std::vector<BasicSection<const ReviewItem*>> sectionsOf(const QueueItems& items) {
-    return grouped<const ReviewItem*>(items, [](const ReviewItem& item) { return &item; });
 }
 
 std::string_view contactsOnlyHelp(const PublishedState& state) {

@@ -16,15 +16,11 @@
 // status and how. Worked out afresh from the state on every sync.
 namespace nudgerly::QueueList {
 
-// One status group of the list: its items in the order of the visible list, as `Item`s.
-template <typename Item>
-struct BasicSection {
+// One status group of the list: its items in the order of the visible list.
+struct Section {
     ReviewStatus status = ReviewStatus::reply;
-    std::vector<Item> items;
-
-    friend bool operator==(const BasicSection&, const BasicSection&) = default;
+    std::vector<const ReviewItem*> items;  // into the list they were grouped from
 };
-using Section = BasicSection<ReviewItem>;
 
 // "Priority", "Newest first", "Oldest first", "Action type".
 std::string_view sortName(QueueSort sort);
@@ -41,9 +37,7 @@ std::string lastRefreshSummary(const AppStateView& view);
 bool shouldGroupByStatus(const PublishedState& state);
 // The items by status (reply, action, optional), keeping their order; statuses without items get no
 // section.
-std::vector<Section> groupedSections(const std::vector<ReviewItem>& items);
-// The same for a shared list, pointing into it.
-std::vector<BasicSection<const ReviewItem*>> sectionsOf(const QueueItems& items);
+std::vector<Section> sectionsOf(const QueueItems& items);
 
 // The help text of the known-contacts toggle, which names limited Contacts sharing when it applies.
 std::string_view contactsOnlyHelp(const PublishedState& state);

@@ -52,11 +52,6 @@ std::vector<QueueListEntry> rowsFor(const QueueItems& items, bool grouped) {
     return rows;
 }
 
-const ReviewItem& noItem() {
-    static const ReviewItem empty;
-    return empty;
-}
-
 }  // namespace
 
 QueueListModel::QueueListModel(QObject* parent) : QAbstractListModel(parent), items_(std::make_shared<QueueItems>()) {}
@@ -94,15 +89,6 @@ bool QueueListModel::setItems(std::shared_ptr<const QueueItems> items, bool grou
         emit dataChanged(index(first), index(last));
     }
     return false;
-}
-
-QueueListRow QueueListModel::row(int index) const {
-    const QueueListEntry& shown = entry(index);
-    if (!shown.item) {
-        return {.isHeader = true, .status = shown.status, .count = shown.count, .item = noItem(), .presentation = {}};
-    }
-    return {.status = shown.status, .item = *shown.item,
-            .presentation = rowPresentation(*shown.item, shown.showsStatus, now_)};
 }
 
 int QueueListModel::rowOfItem(const std::string& id) const {

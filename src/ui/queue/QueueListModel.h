@@ -11,7 +11,6 @@
 #include "core/Date.h"
 #include "review/ReviewItem.h"
 #include "state/QueueItems.h"
-#include "ui/shared/RowPresentation.h"
 
 namespace nudgerly {
 
@@ -22,15 +21,6 @@ struct QueueListEntry {
     ReviewStatus status = ReviewStatus::reply;  // a header's status
     int64_t count = 0;                          // a header's item count
     bool showsStatus = false;                   // an item row shows its status badge
-};
-
-// One row with what it shows, worked out when asked for.
-struct QueueListRow {
-    bool isHeader = false;
-    ReviewStatus status = ReviewStatus::reply;
-    int64_t count = 0;
-    const ReviewItem& item;        // an item row's item; an empty item for a header
-    RowPresentation presentation;  // an item row's painting
 };
 
 // The rows of the queue list, flat or grouped by status, over the shared visible list: the rows point
@@ -52,7 +42,6 @@ public:
     bool setItems(std::shared_ptr<const QueueItems> items, bool grouped, Date now);
 
     const QueueListEntry& entry(int index) const { return rows_.at(static_cast<std::size_t>(index)); }
-    QueueListRow row(int index) const;
     // The moment the ages are worked out at.
     Date now() const { return now_; }
     // The row of the item with `id`, or -1.

@@ -18,6 +18,7 @@
 #include "ui/queue/QueueRowDelegate.h"
 #include "ui/shared/PanePlaceholder.h"
 #include "ui/shared/RefreshBanner.h"
+#include "ui/shared/RowPresentation.h"
 
 namespace nudgerly::test {
 namespace {
@@ -276,11 +277,11 @@ private slots:
         const QueueListModel& model = pane.model();
         std::vector<ReviewStatus> headers;
         for (int row = 0; row < model.rowCount(); ++row) {
-            if (model.row(row).isHeader) {
-                headers.push_back(model.row(row).status);
+            if (!model.entry(row).item) {
+                headers.push_back(model.entry(row).status);
                 QVERIFY(!(model.flags(model.index(row)) & Qt::ItemIsSelectable));
             } else {
-                QVERIFY(!model.row(row).presentation.status);
+                QVERIFY(!rowPresentation(*model.entry(row).item, model.entry(row).showsStatus, model.now()).status);
             }
         }
         QCOMPARE(headers, (std::vector<ReviewStatus>{ReviewStatus::reply, ReviewStatus::action, ReviewStatus::nudgerly}));
@@ -290,8 +291,8 @@ private slots:
         settle();
         QCOMPARE(model.rowCount(), static_cast<int>(fixture.state.visibleItems().size()));
         for (int row = 0; row < model.rowCount(); ++row) {
-            QVERIFY(!model.row(row).isHeader);
-            QVERIFY(model.row(row).presentation.status);
+            QVERIFY(model.entry(row).item);
+            QVERIFY(rowPresentation(*model.entry(row).item, model.entry(row).showsStatus, model.now()).status);
         }
     }
 
@@ -344,11 +345,11 @@ private slots:
         // A click selects, and the state hears the id.
         const QRect third = list->visualRect(model.index(2));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, third.center());
-        QCOMPARE(fixture.state.state().selectedItemID, model.row(2).item.id);
+        QCOMPARE(fixture.state.state().selectedItemID, model.entry(2).item->id);
 
         // The state selects a row far down: it is selected and scrolled into view.
         const int far = model.rowCount() - 2;
-        published.setSelectedItemID(model.row(far).item.id);
+        published.setSelectedItemID(model.entry(far).item->id);
         settle();
         QVERIFY(list->selectionModel()->isSelected(model.index(far)));
         QVERIFY(list->viewport()->rect().intersects(list->visualRect(model.index(far))));
@@ -418,17 +419,17 @@ private slots:
         QVERIFY(showAt(pane, 420, 700));
         auto* list = child<QListView>(pane, "queueList");
         const QueueListModel& model = pane.model();
-        QVERIFY(model.row(0).isHeader);
+        QVERIFY(!model.entry(0).item);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(model.index(0)).center());
         QCOMPARE(fixture.state.state().selectedItemID, std::nullopt);
 
         // A row chosen, then a status header clicked: the row stays chosen, here and in the state.
         const QRect second = list->visualRect(model.index(2));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second.center());
-        const std::string chosen = model.row(2).item.id;
+        const std::string chosen = model.entry(2).item->id;
         QCOMPARE(fixture.state.state().selectedItemID, chosen);
         for (int row = 0; row < model.rowCount(); ++row) {
-            if (model.row(row).isHeader) {
+            if (!model.entry(row).item) {
                 QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(model.index(row)).center());
                 settle();
                 QCOMPARE(fixture.state.state().selectedItemID, chosen);
@@ -438,12 +439,12 @@ private slots:
 
         // The arrow keys pass over a header to the next row.
         int header = 1;
-        while (!model.row(header).isHeader) {
+        while (model.entry(header).item) {
             ++header;
         }
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(model.index(header - 1)).center());
         QTest::keyClick(list, Qt::Key_Down);
-        QCOMPARE(fixture.state.state().selectedItemID, model.row(header + 1).item.id);
+        QCOMPARE(fixture.state.state().selectedItemID, model.entry(header + 1).item->id);
     }
 
     void aNarrowPaneStacksItsRows() {

@@ -9,12 +9,21 @@ namespace {
 
 ReviewItem item(std::string id, ReviewStatus status) { return {.id = std::move(id), .status = status}; }
 
-std::vector<std::string> ids(const std::vector<ReviewItem>& items) {
+std::vector<std::string> ids(const std::vector<const ReviewItem*>& items) {
     std::vector<std::string> result;
-    for (const ReviewItem& each : items) {
-        result.push_back(each.id);
+    for (const ReviewItem* each : items) {
+        result.push_back(each->id);
     }
     return result;
+}
+
+// The sections of `items` as the list shows them.
+std::vector<QueueList::Section> sectionsOf(const std::vector<ReviewItem>& items) {
+    std::vector<const ReviewItem*> pointers;
+    for (const ReviewItem& each : items) {
+        pointers.push_back(&each);
+    }
+    return QueueList::sectionsOf(QueueItems(std::move(pointers), {}));
 }
 
 }  // namespace
@@ -73,17 +82,17 @@ private slots:
     void sectionsFollowTheStatusOrderKeepTheListOrderAndSkipEmptyStatuses() {
         const std::vector<ReviewItem> items{item("a", ReviewStatus::nudgerly), item("b", ReviewStatus::reply),
                                             item("c", ReviewStatus::nudgerly), item("d", ReviewStatus::reply)};
-        const auto sections = QueueList::groupedSections(items);
+        const auto sections = sectionsOf(items);
         QCOMPARE(sections.size(), 2u);
         QCOMPARE(sections[0].status, ReviewStatus::reply);
         QCOMPARE(ids(sections[0].items), (std::vector<std::string>{"b", "d"}));
         QCOMPARE(sections[1].status, ReviewStatus::nudgerly);
         QCOMPARE(ids(sections[1].items), (std::vector<std::string>{"a", "c"}));
 
-        const auto onlyActions = QueueList::groupedSections({item("x", ReviewStatus::action)});
+        const auto onlyActions = sectionsOf({item("x", ReviewStatus::action)});
         QCOMPARE(onlyActions.size(), 1u);
         QCOMPARE(onlyActions[0].status, ReviewStatus::action);
-        QVERIFY(QueueList::groupedSections({}).empty());
+        QVERIFY(sectionsOf({}).empty());
     }
 
     void namesAndCountsReadAsTheUserExpects() {
