@@ -110,9 +110,21 @@ std::string_view trimmedAscii(std::string_view text) {
     return text.substr(first, text.find_last_not_of(whitespace) - first + 1);
 }
 
+namespace {
+
+char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+}  // namespace
+
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return asciiLower(x) == asciiLower(y); });
+}
+
+std::string asciiLowercased(std::string_view text) {
+    std::string lower(text);
+    std::ranges::transform(lower, lower.begin(), asciiLower);
+    return lower;
 }
 
 bool isValidUtf8(std::string_view bytes) {

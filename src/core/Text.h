@@ -31,6 +31,8 @@ std::string caseAndDiacriticFolded(std::string_view utf8);
 // Equality of ASCII letters without regard to case, for protocol names (headers, MIME types); other
 // bytes must match exactly.
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
+// The text with its ASCII capitals made small, every other byte as it is.
+std::string asciiLowercased(std::string_view text);
 
 // Removes characters with the Unicode White_Space property (spaces, tabs, line breaks, no-break
 // spaces, ...) from both ends.

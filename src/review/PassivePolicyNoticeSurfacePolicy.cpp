@@ -44,14 +44,10 @@ const Regex& actionRequired() {
 // under the patterns' case-insensitive matching (a long s, a Kelvin sign, a ligature), so such text
 // always goes to the patterns.
 bool mayNameANotice(std::string_view text) {
-    std::string lower;
-    lower.reserve(text.size());
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            return true;
-        }
-        lower.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+    if (std::ranges::any_of(text, [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+        return true;
     }
+    const std::string lower = text::asciiLowercased(text);
     return std::ranges::any_of(std::array<std::string_view, 5>{"privacy", "terms", "legal", "cookie", "data protection"},
                                [&](std::string_view word) { return lower.find(word) != std::string::npos; });
 }

@@ -4,6 +4,7 @@
 
 #include "core/CancelledError.h"
 #include "core/FileSystemError.h"
+#include "core/Text.h"
 
 namespace nudgerly::VCardFolder {
 namespace {
@@ -17,8 +18,7 @@ bool isCardFileName(const std::string& name) {
     if (name.size() <= extension.size()) {
         return false;
     }
-    return std::equal(extension.begin(), extension.end(), name.end() - static_cast<std::ptrdiff_t>(extension.size()),
-                      [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? static_cast<char>(b - 'A' + 'a') : b); });
+    return text::equalsIgnoringAsciiCase(std::string_view(name).substr(name.size() - extension.size()), extension);
 }
 
 std::string quoted(const std::string& name) {

@@ -141,8 +141,7 @@ bool isRelativeFontSize(std::string_view value) {
 }
 
 Concealment concealmentOf(std::string_view style) {
-    std::string lower(style);
-    std::ranges::transform(lower, lower.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    const std::string lower = text::asciiLowercased(style);
     Concealment concealment;
     bool noHeight = false;
     bool clipped = false;

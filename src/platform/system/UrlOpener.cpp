@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "core/CancelledError.h"
+#include "core/Text.h"
 #include "platform/formats/Url.h"
 #include "platform/system/ChildProcess.h"
 
@@ -37,8 +38,7 @@ bool isOpenableLink(std::string_view link) {
         return false;
     }
     // Schemes ignore case, in ASCII only.
-    std::string scheme(link.substr(0, colon));
-    std::ranges::transform(scheme, scheme.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    const std::string scheme = text::asciiLowercased(link.substr(0, colon));
     if (scheme == "sms" || scheme == "mailto") {
         return true;
     }
