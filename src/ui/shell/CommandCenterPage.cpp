@@ -52,12 +52,11 @@ void CommandCenterPage::followVisibleQueue() {
         return;  // showing the page again reconciles
     }
     std::shared_ptr<const QueueItems> visible = state_.visibleQueue();
-    if (visible == shown_ || (shown_ && visible->sameIDs(*shown_))) {
-        shown_ = std::move(visible);
-        return;
-    }
+    const bool sameItems = visible == shown_ || (shown_ && visible->sameIDs(*shown_));
     shown_ = std::move(visible);
-    state_.reconcileSelection();
+    if (!sameItems) {
+        state_.reconcileSelection();
+    }
 }
 
 }  // namespace nudgerly
