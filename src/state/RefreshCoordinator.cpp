@@ -154,6 +154,9 @@ MainAsync<SourceRefreshResult> RefreshCoordinator::refreshMessages(TaskHandle ta
     } else {
         context_.settings.remove(AppStateSettings::messagesContactsHistoryToken);
     }
+    if (context_.settings.value(AppStateSettings::messagesContactsHistoryTokenUnknown)) {
+        context_.settings.remove(AppStateSettings::messagesContactsHistoryTokenUnknown);
+    }
     model_.apply(classified.report, ReviewSource::messages);
     co_return SourceRefreshResult{.sourceWarning = std::nullopt, .modelIssue = classified.report.issue};
 }
