@@ -15,6 +15,11 @@ AppEnvironment AppEnvironment::forProcess() {
     return environment;
 }
 
+std::filesystem::path AppEnvironment::configurationDirectoryForProcess() {
+    return AppFiles::configurationDirectory(UserFolders::configHome(),
+                                            PersistenceConfiguration::compute(AppInfo::installed()));
+}
+
 AppEnvironment AppEnvironment::withHomes(AppInfo info, const std::filesystem::path& dataHome,
                                          const std::filesystem::path& configHome) {
     PersistenceConfiguration::Values names = PersistenceConfiguration::compute(info);
