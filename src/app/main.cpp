@@ -1,13 +1,18 @@
 // Nudgerly's program: the state object with its real parts, and the window over it. It takes no options.
+#include <cstdio>
 #include <memory>
+#include <optional>
 
 #include <QApplication>
 #include <QIcon>
+#include <QSocketNotifier>
+#include <QWindow>
 
 #include "BuildSettings.h"
 #include "app/AppComposition.h"
 #include "core/BackgroundExecutor.h"
 #include "platform/net/HttpClient.h"
+#include "platform/system/SingleInstance.h"
 #include "platform/system/TerminationSignals.h"
 #include "services/FeedbackClient.h"
 #include "services/InstallationReporter.h"
@@ -29,6 +34,17 @@ int main(int argc, char** argv) {
     // First of all: a quit signal during the start below then waits for the shutdown, instead of ending
     // the program in the middle of reading its files.
     TerminationSignals terminationSignals;
+    // Before anything touches the user's files: a second program over them would save over the first's
+    // changes, so a later start shows the running one's window and ends, having written nothing.
+    const std::filesystem::path configuration = AppEnvironment::configurationDirectoryForProcess();
+    std::optional<SingleInstance> instance = SingleInstance::claim(configuration);
+    if (!instance) {
+        if (SingleInstance::showRunningInstance(configuration)) {
+            return 0;
+        }
+        std::fputs("Nudgerly is already running.\n", stderr);
+        return 1;
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Nudgerly"));
     // The installed menu entry and icon carry this name, so the desktop matches the window to them.
@@ -61,6 +77,23 @@ int main(int argc, char** argv) {
                               });
     contactsPrompt->setWindow(&window);
     ActivationWatcher activation(state);
+    std::unique_ptr<QSocketNotifier> showRequests;
+    if (instance->requestDescriptor() >= 0) {
+        showRequests = std::make_unique<QSocketNotifier>(instance->requestDescriptor(), QSocketNotifier::Read);
+        QObject::connect(showRequests.get(), &QSocketNotifier::activated, &window, [&window, &instance] {
+            if (!instance->takeShowRequests()) {
+                return;
+            }
+            // A window the desktop minimised or withdrew is mapped afresh, then raised and given the focus.
+            if (!window.windowHandle() || !window.windowHandle()->isExposed()) {
+                window.hide();
+            }
+            window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+            window.show();
+            window.raise();
+            window.activateWindow();
+        });
+    }
     QObject::connect(&window, &MainWindow::firstShown, &window, [&windowWork, &installReporter] {
         windowWork.submit("Install event", [&installReporter](std::stop_token stop) {
             installReporter.reportIfNeeded(stop);

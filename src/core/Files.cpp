@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <functional>
 #include <limits>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include <dirent.h>
@@ -43,11 +46,34 @@ bool isTemporaryName(std::string_view entry, std::string_view file) {
            std::all_of(suffix.begin(), suffix.end(), isAlphanumeric);
 }
 
+// Whether the user alone may change what is in a file or folder: it is theirs and neither its group
+// nor others may write to it.
+bool onlyTheUserWrites(const struct stat& info) {
+    return info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// The folder opened for looking at and removing its entries: a real folder, or a link to a folder that
+// only the user writes to (a folder kept on another disk, say); invalid otherwise.
+UniqueFd openOwnFolder(const std::filesystem::path& folder) {
+    const char* name = folder.empty() ? "." : folder.c_str();
+    UniqueFd opened(::open(name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    // A link in the folder's place fails as not a folder (or as a link, on some systems).
+    if (opened || (errno != ENOTDIR && errno != ELOOP)) {
+        return opened;
+    }
+    // Checked on the folder opened, so that a link changed in between cannot send the sweep elsewhere.
+    UniqueFd linked(::open(name, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct stat info{};
+    if (!linked || ::fstat(linked.get(), &info) != 0 || !onlyTheUserWrites(info)) {
+        return UniqueFd();
+    }
+    return linked;
+}
+
 void removeTemporaries(const std::filesystem::path& folder, std::string_view file, std::chrono::seconds olderThan) {
     // Looked at and removed relative to the open folder, so that a folder renamed meanwhile is not
     // followed somewhere else.
-    const UniqueFd folderFd(::open(folder.empty() ? "." : folder.c_str(),
-                                   O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    const UniqueFd folderFd = openOwnFolder(folder);
     if (!folderFd) {
         return;
     }
@@ -273,6 +299,35 @@ OwnFileBuffer::int_type OwnFileBuffer::underflow() {
     return traits_type::to_int_type(piece_[0]);
 }
 
+std::filesystem::path followOwnFileLink(const std::filesystem::path& file) {
+    std::filesystem::path target = file;
+    struct stat info{};
+    for (int hops = 0; ::lstat(target.c_str(), &info) == 0 && S_ISLNK(info.st_mode); ++hops) {
+        std::error_code unreadable;
+        const std::filesystem::path next = std::filesystem::read_symlink(target, unreadable);
+        if (unreadable || hops == 40) {
+            return file;
+        }
+        target = next.is_absolute() ? next : folderOf(target) / next;
+    }
+    if (target == file) {
+        return file;
+    }
+    // A link to a file not made yet is followed too, so that the first save creates it there.
+    const bool exists = ::lstat(target.c_str(), &info) == 0;
+    if (exists ? !S_ISREG(info.st_mode) || !onlyTheUserWrites(info) : errno != ENOENT) {
+        return file;
+    }
+    std::error_code unresolved;
+    const std::filesystem::path folder = std::filesystem::canonical(folderOf(target), unresolved);
+    struct stat folderInfo{};
+    if (unresolved || ::stat(folder.c_str(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode) ||
+        !onlyTheUserWrites(folderInfo)) {
+        return file;
+    }
+    return folder / target.filename();
+}
+
 void requireOwnFolder(const std::filesystem::path& folder) {
     struct stat link{};
     if (::lstat(folder.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) {
@@ -295,15 +350,80 @@ PiecewiseRead readFileInPieces(const std::filesystem::path& path, uint64_t limit
     return readPieces(file, limit, consume, stop, sentence);
 }
 
+namespace {
+
+constexpr std::string_view damagedInfix = ".corrupt-";
+constexpr std::size_t keptDamagedCopies = 3;
+
+// Where a copy set aside by setDamagedFileAside stands among the others of its file: its time, then
+// its attempt number; absent for any other name.
+std::optional<std::pair<std::string, int>> damagedCopyOrder(std::string_view entry, std::string_view file) {
+    if (!entry.starts_with(file) || entry.substr(file.size(), damagedInfix.size()) != damagedInfix) {
+        return std::nullopt;
+    }
+    std::string_view rest = entry.substr(file.size() + damagedInfix.size());
+    int attempt = 1;
+    if (const std::size_t dash = rest.find('-'); dash != std::string_view::npos) {
+        const std::string_view number = rest.substr(dash + 1);
+        const auto parsed = std::from_chars(number.data(), number.data() + number.size(), attempt);
+        if (number.empty() || parsed.ec != std::errc() || parsed.ptr != number.data() + number.size()) {
+            return std::nullopt;
+        }
+        rest = rest.substr(0, dash);
+    }
+    const auto isStampCharacter = [](char c) { return (c >= '0' && c <= '9') || c == 'T' || c == 'Z'; };
+    const bool isStamp =
+        rest == "unknown" || (!rest.empty() && std::all_of(rest.begin(), rest.end(), isStampCharacter));
+    if (!isStamp) {
+        return std::nullopt;
+    }
+    return std::pair(std::string(rest), attempt);
+}
+
+// One damaged copy per damaged start would pile up without bound: the newest few are enough to look at.
+// The copy just made (`kept`) stays whatever the clock said when the others were made.
+void removeOlderDamagedCopies(const std::filesystem::path& file, const std::string& kept) {
+    const UniqueFd folderFd = openOwnFolder(folderOf(file));
+    const int listingFd = folderFd ? ::dup(folderFd.get()) : -1;
+    DIR* listing = listingFd >= 0 ? ::fdopendir(listingFd) : nullptr;
+    if (listing == nullptr) {
+        if (listingFd >= 0) {
+            ::close(listingFd);
+        }
+        return;
+    }
+    const std::string name = file.filename().string();
+    std::vector<std::pair<std::pair<std::string, int>, std::string>> copies;
+    while (const dirent* entry = ::readdir(listing)) {
+        struct stat info{};
+        if (const auto order = damagedCopyOrder(entry->d_name, name);
+            order && entry->d_name != kept &&
+            ::fstatat(folderFd.get(), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode)) {
+            copies.emplace_back(*order, entry->d_name);
+        }
+    }
+    ::closedir(listing);
+    if (copies.size() < keptDamagedCopies) {
+        return;
+    }
+    std::sort(copies.begin(), copies.end(), std::greater<>());
+    for (auto older = copies.begin() + (keptDamagedCopies - 1); older != copies.end(); ++older) {
+        ::unlinkat(folderFd.get(), older->second.c_str(), 0);
+    }
+}
+
+}  // namespace
+
 std::optional<std::filesystem::path> setDamagedFileAside(const std::filesystem::path& file) {
     // "20260301T093000Z": the current time, safe in a file name.
     std::string stamp = Iso8601::format(Date::now()).value_or("unknown");
     std::erase_if(stamp, [](char c) { return c == '-' || c == ':'; });
-    const std::string base = file.filename().string() + ".corrupt-" + stamp;
+    const std::string base = file.filename().string() + std::string(damagedInfix) + stamp;
     const std::filesystem::path folder = folderOf(file);
     for (int attempt = 1; attempt < 100; ++attempt) {
         const std::filesystem::path aside = folder / (attempt == 1 ? base : base + "-" + std::to_string(attempt));
         if (::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) {
+            removeOlderDamagedCopies(file, aside.filename().string());
             return aside;
         }
         if (errno != EEXIST) {

@@ -71,6 +71,13 @@ private:
     char piece_[64 * 1024];
 };
 
+// Where one of the program's own stored files really is: `file` itself, or, when `file` is a symbolic
+// link (a settings file kept with the user's dotfiles, say), the regular file it ends at, provided that
+// file (when it exists already) and its folder belong to the user and neither their group nor others
+// may write to them. Reading and writing go there (writeFileAtomically then writes in that folder,
+// leaving the link as it is). Any other link gives `file` back, which readOwnFile refuses as a link.
+std::filesystem::path followOwnFileLink(const std::filesystem::path& file);
+
 // Throws FileSystemError ("Nudgerly won't use the folder “<path>”: ...") when `folder` is a symbolic
 // link to a folder that belongs to another user, so that none of the program's files is written to or
 // read from there. A link to a folder of the user's own, a real folder and a missing one pass.
@@ -93,7 +100,7 @@ PiecewiseRead readFileInPieces(const std::filesystem::path& path, uint64_t limit
 
 // Renames a damaged stored file to "<name>.corrupt-<UTC time>" in its folder (with "-2", "-3", ... when
 // that is taken), so that it is kept for inspection and never overwritten; the new path, or none when it
-// could not be moved.
+// could not be moved. Of the copies of that file kept so, the newest three stay and older ones go.
 std::optional<std::filesystem::path> setDamagedFileAside(const std::filesystem::path& file);
 
 // Creates the folder and any missing parents with `mode`, and tightens an existing folder to it. A

@@ -52,6 +52,7 @@ MainTask AppState::deleteLocalDataRun(TaskHandle task) {
         publisher().setSnapshots({});
         contacts_.forgetMessagesQueueAwaitingContacts();
         settings_.remove(AppStateSettings::messagesContactsHistoryToken);
+        settings_.remove(AppStateSettings::messagesContactsHistoryTokenUnknown);
         publisher().setSelectedItemID(std::nullopt);
         publisher().setSearch("");
         publisher().setStatusFilter(std::nullopt);

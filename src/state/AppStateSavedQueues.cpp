@@ -39,14 +39,29 @@ void AppState::takeSavedQueues() {
         const auto currentToken = usable ? dependencies_.contacts->currentHistoryToken() : std::nullopt;
         const auto storedToken = settings_.data(AppStateSettings::messagesContactsHistoryToken);
         // Settings that could not be read took the token with them: the queue may have been built with
-        // the current Contacts data or not, so it is shown and rebuilt rather than deleted.
-        const bool storedTokenUnknown = settings_.loadProblem().has_value();
+        // the current Contacts data or not, so it is shown and rebuilt rather than deleted. That is
+        // stored, as the next start finds settings that read and no token in them.
+        const bool storedUnknown = settings_.boolean(AppStateSettings::messagesContactsHistoryTokenUnknown);
+        const bool storedTokenUnknown = storedUnknown || settings_.loadProblem().has_value();
+        const auto rememberTokenUnknown = [&] {
+            if (!storedUnknown) {
+                settings_.setBool(AppStateSettings::messagesContactsHistoryTokenUnknown, true);
+            }
+        };
+        // A damaged Contacts answer was set aside: access reads as never asked from then on.
+        const bool awaitsContactsAnswer =
+            dependencies_.contacts->decisionProblem() ||
+            (storedTokenUnknown && state().contactsPermission == ContactsPermission::notDetermined);
         if (saved.messages && usable && (!currentToken || storedToken == currentToken || storedTokenUnknown)) {
+            if (storedTokenUnknown) {
+                rememberTokenUnknown();
+            }
             publishSnapshot(ReviewSource::messages, std::move(saved.messages->snapshot),
                             std::move(saved.messages->answers));
             contacts_.setPendingMessagesRebuild(storedTokenUnknown);
             removeDeletedMessagesFromSavedQueue();
-        } else if (saved.messages && !usable && dependencies_.contacts->decisionProblem()) {
+        } else if (saved.messages && !usable && awaitsContactsAnswer) {
+            rememberTokenUnknown();
             contacts_.keepMessagesQueueAwaitingContacts(std::move(*saved.messages));
         } else {
             invalidateMessagesSnapshot();
@@ -66,6 +81,7 @@ void AppState::invalidateMessagesSnapshot() {
     publisher().removeSnapshot(ReviewSource::messages);
     contacts_.forgetMessagesQueueAwaitingContacts();
     settings_.remove(AppStateSettings::messagesContactsHistoryToken);
+    settings_.remove(AppStateSettings::messagesContactsHistoryTokenUnknown);
     files_.remove(ReviewSource::messages);
     reconcileSelection();
 }

@@ -17,6 +17,10 @@ inline constexpr std::string_view queueSort = "queue-sort";
 inline constexpr std::string_view contactsOnly = "contacts-only";
 inline constexpr std::string_view completedItems = "completed-items";
 inline constexpr std::string_view messagesContactsHistoryToken = "messages-contacts-history-token";
+// True while the saved Messages queue was built with Contacts data that can no longer be told (the
+// settings or the Contacts answer were damaged): it is kept, shown once access allows and rebuilt,
+// however often the program starts, until a Messages refresh replaces it.
+inline constexpr std::string_view messagesContactsHistoryTokenUnknown = "messages-contacts-history-token-unknown";
 inline constexpr std::string_view modelChoiceVersion = "model-choice-version";
 
 // The catalogue version for which the model choice counts as made.

@@ -24,13 +24,17 @@ struct OperationContext {
 struct SourceRefreshResult {
     std::optional<std::string> sourceWarning;  // the reader's warning about its batch; never for Messages
     std::optional<std::string> modelIssue;     // the model run report's issue after a fallback
+    std::optional<std::string> saveFailure;    // the queue is shown but its file could not be written
 
-    // Both texts present, the source's first, one line each; none when neither is.
+    // Every text present, the source's first, one line each; none when there is none.
     std::optional<std::string> userWarning() const {
-        if (sourceWarning && modelIssue) {
-            return *sourceWarning + "\n" + *modelIssue;
+        std::optional<std::string> lines;
+        for (const auto& text : {sourceWarning, saveFailure, modelIssue}) {
+            if (text) {
+                lines = lines ? *lines + "\n" + *text : *text;
+            }
         }
-        return sourceWarning ? sourceWarning : modelIssue;
+        return lines;
     }
 
     friend bool operator==(const SourceRefreshResult&, const SourceRefreshResult&) = default;

@@ -148,14 +148,20 @@ MainAsync<SourceRefreshResult> RefreshCoordinator::refreshMessages(TaskHandle ta
     ClassifiedRun classified = co_await classify(task, context, true, std::move(batch), previous);
 
     // From here on nothing suspends: a run that passed the last check saves and publishes whole.
-    saveAndPublish(context, previous.get(), std::move(classified.snapshot));
-    if (context.contactsHistoryToken) {
-        context_.settings.setData(AppStateSettings::messagesContactsHistoryToken, *context.contactsHistoryToken);
-    } else {
-        context_.settings.remove(AppStateSettings::messagesContactsHistoryToken);
+    std::optional<std::string> saveFailure = saveAndPublish(context, previous.get(), std::move(classified.snapshot));
+    // The token tells what the saved file was built with: an unsaved queue leaves the older file's.
+    if (!saveFailure) {
+        if (context.contactsHistoryToken) {
+            context_.settings.setData(AppStateSettings::messagesContactsHistoryToken, *context.contactsHistoryToken);
+        } else {
+            context_.settings.remove(AppStateSettings::messagesContactsHistoryToken);
+        }
+        if (context_.settings.value(AppStateSettings::messagesContactsHistoryTokenUnknown)) {
+            context_.settings.remove(AppStateSettings::messagesContactsHistoryTokenUnknown);
+        }
     }
     model_.apply(classified.report, ReviewSource::messages);
-    co_return SourceRefreshResult{.sourceWarning = std::nullopt, .modelIssue = classified.report.issue};
+    co_return SourceRefreshResult{.modelIssue = classified.report.issue, .saveFailure = std::move(saveFailure)};
 }
 
 MainAsync<SourceRefreshResult> RefreshCoordinator::refreshGmail(TaskHandle task, OperationContext context) {
@@ -171,7 +177,7 @@ MainAsync<SourceRefreshResult> RefreshCoordinator::refreshGmail(TaskHandle task,
 
     const std::optional<std::string> warning = batch.warning;
     ClassifiedRun classified = co_await classify(task, context, false, std::move(batch), previous);
-    saveAndPublish(context, previous.get(), std::move(classified.snapshot));
+    std::optional<std::string> saveFailure = saveAndPublish(context, previous.get(), std::move(classified.snapshot));
 
     const auto readStatus = [gmail = gmail_.service()](std::stop_token) { return gmail->status(); };
     const GmailConnectionStatus status = co_await offMain(task, "Gmail status", readStatus);
@@ -180,7 +186,8 @@ MainAsync<SourceRefreshResult> RefreshCoordinator::refreshGmail(TaskHandle task,
         publisher().setGmailStatus(status);
         model_.apply(classified.report, ReviewSource::gmail);
     }
-    co_return SourceRefreshResult{.sourceWarning = warning, .modelIssue = classified.report.issue};
+    co_return SourceRefreshResult{
+        .sourceWarning = warning, .modelIssue = classified.report.issue, .saveFailure = std::move(saveFailure)};
 }
 
 GmailSource::Progress RefreshCoordinator::progressWriter(const TaskHandle& task, const OperationContext& context,
@@ -225,12 +232,21 @@ MainAsync<RefreshCoordinator::ClassifiedRun> RefreshCoordinator::classify(
     co_return classified;
 }
 
-void RefreshCoordinator::saveAndPublish(const OperationContext& context, const ReviewSnapshot* previous,
-                                        PreparedSnapshot snapshot) {
+std::optional<std::string> RefreshCoordinator::saveAndPublish(const OperationContext& context,
+                                                              const ReviewSnapshot* previous,
+                                                              PreparedSnapshot snapshot) {
     updateProgress(context, "Saving the updated queue");
-    files_.write(*snapshot.snapshot, context.source);
-    migrateCompletedItems(previous, *snapshot.snapshot);
+    std::optional<std::string> saveFailure;
+    try {
+        files_.write(*snapshot.snapshot, context.source);
+    } catch (const UserFacingError& failure) {
+        // A full disk must not hide what the run found: the queue is shown until the program ends.
+        saveFailure = "The refreshed " + std::string(displayName(context.source)) +
+                      " queue is shown but was not saved. " + failure.what();
+    }
+    migrateCompletedItems(previous, *snapshot.snapshot, saveFailure.has_value());
     hooks_.publishSnapshot(context.source, std::move(snapshot.snapshot), std::move(snapshot.answers));
+    return saveFailure;
 }
 
 void RefreshCoordinator::updateProgress(const OperationContext& context, std::string detail) {
@@ -297,13 +313,17 @@ void RefreshCoordinator::setRefreshIssue(std::optional<std::string> issue, Revie
     publisher().setErrorMessage(issues.empty() ? std::nullopt : std::optional(joinLines(issues)));
 }
 
-void RefreshCoordinator::migrateCompletedItems(const ReviewSnapshot* previous, const ReviewSnapshot& refreshed) {
+void RefreshCoordinator::migrateCompletedItems(const ReviewSnapshot* previous, const ReviewSnapshot& refreshed,
+                                               bool keepPrevious) {
     if (!previous) {
         return;
     }
     const std::set<std::string> completed(state().completed.begin(), state().completed.end());
-    const std::set<std::string> migrated =
+    std::set<std::string> migrated =
         CompletionStatePolicy::migratingLegacyItems(completed, previous->items, refreshed.items);
+    if (keepPrevious) {
+        migrated.insert(completed.begin(), completed.end());
+    }
     if (migrated == completed) {
         return;
     }

@@ -69,8 +69,10 @@ private:
     };
     MainAsync<ClassifiedRun> classify(TaskHandle task, OperationContext context, bool requiresCurrentContactsSnapshot,
                                       ConversationBatch batch, std::shared_ptr<const ReviewSnapshot> previous);
-    // Saves the run's snapshot, carries the completion marks over and publishes it. Throws when saving fails.
-    void saveAndPublish(const OperationContext& context, const ReviewSnapshot* previous, PreparedSnapshot snapshot);
+    // Saves the run's snapshot, carries the completion marks over and publishes it. A queue that could
+    // not be saved is published all the same, and the sentence saying so comes back.
+    std::optional<std::string> saveAndPublish(const OperationContext& context, const ReviewSnapshot* previous,
+                                              PreparedSnapshot snapshot);
     // Shows the run's progress line, while its generation is current.
     void updateProgress(const OperationContext& context, std::string detail);
     bool operationGenerationIsCurrent(const OperationContext& context) const;
@@ -80,7 +82,9 @@ private:
     void validateContactsAccess(const OperationContext& context, bool requiresCurrentContactsSnapshot,
                                 const TaskHandle& task);
     void setRefreshIssue(std::optional<std::string> issue, ReviewSource source);
-    void migrateCompletedItems(const ReviewSnapshot* previous, const ReviewSnapshot& refreshed);
+    // With `keepPrevious` the marks of the previous items stay beside their new keys, as the saved
+    // file still holds those items.
+    void migrateCompletedItems(const ReviewSnapshot* previous, const ReviewSnapshot& refreshed, bool keepPrevious);
     std::string refreshedLabel(ReviewSource source) const;
 
     StateContext context_;

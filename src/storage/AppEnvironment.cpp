@@ -15,6 +15,11 @@ AppEnvironment AppEnvironment::forProcess() {
     return environment;
 }
 
+std::filesystem::path AppEnvironment::configurationDirectoryForProcess() {
+    return AppFiles::configurationDirectory(UserFolders::configHome(),
+                                            PersistenceConfiguration::compute(AppInfo::installed()));
+}
+
 AppEnvironment AppEnvironment::withHomes(AppInfo info, const std::filesystem::path& dataHome,
                                          const std::filesystem::path& configHome) {
     PersistenceConfiguration::Values names = PersistenceConfiguration::compute(info);
@@ -25,7 +30,10 @@ AppEnvironment AppEnvironment::withHomes(AppInfo info, const std::filesystem::pa
                                SecretFileStore(AppFiles::secretsDirectory(configuration), names.keychainService).folder()}) {
         removeStaleTemporariesIn(folder);
     }
-    auto settings = std::make_shared<FileSettingsStore>(AppFiles::settingsFile(configuration));
+    // A settings file kept elsewhere through a link is written beside its target, so its leftovers are there.
+    const std::filesystem::path settingsFile = AppFiles::settingsFile(configuration);
+    removeStaleTemporaries(followOwnFileLink(settingsFile));
+    auto settings = std::make_shared<FileSettingsStore>(settingsFile);
     SecretStore secrets = KeychainStore::fileStore(AppFiles::secretsDirectory(configuration), names);
     return {
         .info = std::move(info),

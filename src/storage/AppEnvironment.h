@@ -36,6 +36,8 @@ struct AppEnvironment {
 
     // The running program's: the installed information dictionary and the user's XDG folders.
     static AppEnvironment forProcess();
+    // The configuration folder that forProcess() uses, found without reading or writing anything there.
+    static std::filesystem::path configurationDirectoryForProcess();
 
     // `info`'s names under the given data and configuration homes, with settings kept in a file there
     // and secrets in files there too: only the process's own environment reaches the desktop keyring.

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <iterator>
@@ -279,6 +280,83 @@ TEST(FilesTests, OwnFilesAreNeverReachedThroughALinkToAnotherUsersFolder) {
     EXPECT_EQ(modeOf(dir / "theirs"), 0744u);
     EXPECT_EQ(readFile(dir / "theirs" / "settings.json"), "{}");
     EXPECT_EQ(entryNames(dir / "theirs"), std::vector<std::string>{"settings.json"});
+}
+
+TEST(FilesTests, OnlyTheNewestThreeDamagedCopiesOfAFileAreKept) {
+    test::TempDir dir;
+    // What earlier damaged starts left, with a second copy of one second numbered past nine, and what
+    // merely looks like such a copy.
+    for (const char* name : {"settings.json.corrupt-20260101T000000Z", "settings.json.corrupt-20260102T000000Z",
+                             "settings.json.corrupt-20260103T000000Z-2", "settings.json.corrupt-20260103T000000Z-10",
+                             "other.json.corrupt-20200101T000000Z", "settings.json.corrupt-notes"}) {
+        test::writeTestFile(dir / name, "old copy");
+    }
+    fs::create_directory(dir / "settings.json.corrupt-20000101T000000Z");
+    test::writeTestFile(dir / "settings.json", "damaged");
+    const auto aside = setDamagedFileAside(dir / "settings.json");
+    ASSERT_TRUE(aside);
+    EXPECT_EQ(readFile(*aside), "damaged");
+    std::vector<std::string> expected{
+        "other.json.corrupt-20200101T000000Z",      aside->filename().string(),
+        "settings.json.corrupt-20000101T000000Z",   "settings.json.corrupt-20260103T000000Z-10",
+        "settings.json.corrupt-20260103T000000Z-2", "settings.json.corrupt-notes"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(entryNames(dir.path()), expected);
+
+    // Many in the same second: the latest three stay.
+    for (int start = 0; start < 5; ++start) {
+        test::writeTestFile(dir / "contacts.json", "damaged " + std::to_string(start));
+        ASSERT_TRUE(setDamagedFileAside(dir / "contacts.json"));
+    }
+    std::vector<std::string> kept;
+    for (const std::string& name : entryNames(dir.path())) {
+        if (name.starts_with("contacts.json")) {
+            kept.push_back(readFile(dir / name));
+        }
+    }
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(kept, (std::vector<std::string>{"damaged 2", "damaged 3", "damaged 4"}));
+}
+
+TEST(FilesTests, LinksToTheUsersOwnFilesAndFoldersAreFollowedAndOthersAreNot) {
+    using namespace std::chrono_literals;
+    test::TempDir dir;
+    // A data folder kept on another disk: the stale temporaries of stopped saves are swept there.
+    test::writeTestFile(dir / "disk" / "data" / ".queue.json.tmp-Ab12Cd", "a whole copy");
+    test::backdate(dir / "disk" / "data" / ".queue.json.tmp-Ab12Cd", 1h);
+    fs::permissions(dir / "disk" / "data", fs::perms::owner_all);
+    fs::create_directory_symlink(dir / "disk" / "data", dir / "data");
+    removeStaleTemporariesIn(dir / "data");
+    EXPECT_TRUE(entryNames(dir / "disk" / "data").empty());
+    // Unless others may change what is in the folder.
+    test::writeTestFile(dir / "disk" / "data" / ".queue.json.tmp-Ab12Cd", "a whole copy");
+    test::backdate(dir / "disk" / "data" / ".queue.json.tmp-Ab12Cd", 1h);
+    fs::permissions(dir / "disk" / "data", fs::perms::all);
+    removeStaleTemporariesIn(dir / "data");
+    EXPECT_EQ(entryNames(dir / "disk" / "data"), std::vector<std::string>{".queue.json.tmp-Ab12Cd"});
+
+    // A settings file kept with the dotfiles, through a chain of links, one of them relative.
+    const fs::path dotfiles = dir / "dotfiles";
+    test::writeTestFile(dotfiles / "nudgerly.json", "{}");
+    fs::permissions(dotfiles, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+    fs::create_symlink("../dotfiles/nudgerly.json", dir / "disk" / "middle.json");
+    fs::create_symlink(dir / "disk" / "middle.json", dir / "settings.json");
+    EXPECT_EQ(followOwnFileLink(dir / "settings.json"), fs::canonical(dotfiles) / "nudgerly.json");
+    EXPECT_EQ(followOwnFileLink(dotfiles / "nudgerly.json"), dotfiles / "nudgerly.json");
+    // One not made yet is created there by the first save.
+    fs::create_symlink(dotfiles / "later.json", dir / "later.json");
+    EXPECT_EQ(followOwnFileLink(dir / "later.json"), fs::canonical(dotfiles) / "later.json");
+    // A file or a folder others may write to, a folder in the file's place, a loop: the link itself.
+    fs::permissions(dotfiles / "nudgerly.json", fs::perms::group_write, fs::perm_options::add);
+    EXPECT_EQ(followOwnFileLink(dir / "settings.json"), dir / "settings.json");
+    fs::permissions(dotfiles / "nudgerly.json", fs::perms::group_write, fs::perm_options::remove);
+    fs::permissions(dotfiles, fs::perms::others_write, fs::perm_options::add);
+    EXPECT_EQ(followOwnFileLink(dir / "settings.json"), dir / "settings.json");
+    EXPECT_EQ(followOwnFileLink(dir / "later.json"), dir / "later.json");
+    fs::create_directory_symlink(dir / "disk", dir / "folder.json");
+    EXPECT_EQ(followOwnFileLink(dir / "folder.json"), dir / "folder.json");
+    fs::create_symlink(dir / "loop.json", dir / "loop.json");
+    EXPECT_EQ(followOwnFileLink(dir / "loop.json"), dir / "loop.json");
 }
 
 TEST(FilesTests, FindsTheNearestFolderThatExists) {

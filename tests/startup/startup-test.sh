@@ -9,6 +9,9 @@
 #   firstRun   the same home before anything is set up: the Messages database out of reach and no
 #              saved queue. All, Completed, All, then the empty state's "Open Accounts": no alert on the
 #              way, the queue page until the button, then the accounts page.
+#   secondStart  the demo home with the program running and its window withdrawn: a second start shows
+#              that window and ends, a start that cannot reach it says so and ends, both writing
+#              nothing; once the first is killed (SIGKILL) a new start runs.
 set -euo pipefail
 
 scenario=$1
@@ -103,13 +106,39 @@ preload=$probe
 if runtime=$(ldd "$program" | awk '/libasan/ && !found { print $3; found = 1 }') && [ -n "$runtime" ]; then
     preload="$runtime:$probe"
 fi
-env -u NUDGERLY_MODEL_PATH -u NUDGERLY_LLAMA_SERVER "${variables[@]}" \
-    XDG_CACHE_HOME="$home/.cache" XDG_STATE_HOME="$home/.local/state" \
-    DBUS_SESSION_BUS_ADDRESS="unix:path=$home/no-session-bus" \
-    NUDGERLY_MESSAGES_DATABASE="$database" \
-    QT_QPA_PLATFORM=xcb NUDGERLY_UI_PROBE_REPORT="$report" LD_PRELOAD="$preload" \
-    "$program" >"$work/program.log" 2>&1 &
-program_pid=$!
+# The program on the home, with the extra variables given; run in the background only, as it takes
+# the place of the shell that runs it, so that $! is the program's own process.
+run_program() {
+    exec env -u NUDGERLY_MODEL_PATH -u NUDGERLY_LLAMA_SERVER "${variables[@]}" \
+        XDG_CACHE_HOME="$home/.cache" XDG_STATE_HOME="$home/.local/state" \
+        DBUS_SESSION_BUS_ADDRESS="unix:path=$home/no-session-bus" \
+        NUDGERLY_MESSAGES_DATABASE="$database" \
+        QT_QPA_PLATFORM=xcb "$@" "$program"
+}
+start_program() {
+    run_program NUDGERLY_UI_PROBE_REPORT="$report" LD_PRELOAD="$preload" >>"$work/program.log" 2>&1 &
+    program_pid=$!
+}
+# Every file and folder of the home with its size and times, to tell whether anything wrote there.
+listing() { find "$home" -printf '%P %y %s %T@ %C@\n' | sort; }
+# Starts the program again beside the running one and expects it to end by itself with `status`.
+start_again() {
+    local expected=$1 status=0
+    run_program >"$work/again.log" 2>&1 </dev/null &
+    local again=$!
+    local deadline=$((SECONDS + 20))
+    while kill -0 "$again" 2>/dev/null; do
+        if [ "$SECONDS" -ge "$deadline" ]; then
+            kill -KILL "$again" 2>/dev/null || true
+            fail "the second start did not end within 20 s"
+        fi
+        sleep 0.02
+    done
+    wait "$again" || status=$?
+    [ "$status" -eq "$expected" ] || fail "the second start ended with status $status, not $expected: $(cat "$work/again.log")"
+}
+
+start_program
 
 case "$scenario" in
     demoQueue)
@@ -145,6 +174,35 @@ case "$scenario" in
         click button "Open Accounts"
         wait_until "accounts page" '[ "$(value page)" = accountsPage ] || [ "$(value alert)" = 1 ]'
         [ "$(value alert)" = 0 ] || fail "an alert is shown after Open Accounts"
+        ;;
+    secondStart)
+        wait_until "queue on screen" '[ "$(value exposed)" = 1 ] && [ "$(value items)" -gt 0 ] 2>/dev/null'
+        window=$(xdotool search --onlyvisible --pid "$program_pid" | head -n 1)
+        [ -n "$window" ] || fail "the program's window is not found"
+        xdotool windowunmap --sync "$window"
+        wait_until "window withdrawn" '[ "$(value exposed)" = 0 ]'
+        before=$(listing)
+        start_again 0
+        wait_until "window shown again" '[ "$(value exposed)" = 1 ]'
+        [ ! -s "$work/again.log" ] || fail "the second start said: $(cat "$work/again.log")"
+        [ "$(listing)" = "$before" ] || fail "the second start changed the home: $(diff <(echo "$before") <(listing))"
+
+        # With the running program out of reach, a start says so and ends.
+        socket=$(find "$home" -name instance.socket)
+        [ -n "$socket" ] || fail "the running program listens nowhere"
+        mv "$socket" "$work/moved.socket"
+        before=$(listing)
+        start_again 1
+        [ "$(cat "$work/again.log")" = "Nudgerly is already running." ] ||
+            fail "the unreachable start said \"$(cat "$work/again.log")\""
+        [ "$(listing)" = "$before" ] || fail "the unreachable start changed the home: $(diff <(echo "$before") <(listing))"
+
+        # Killed, the program leaves no lock behind: the next start runs.
+        kill -KILL "$program_pid"
+        wait "$program_pid" 2>/dev/null || true
+        rm -f "$report"
+        start_program
+        wait_until "queue of the new start" '[ "$(value exposed)" = 1 ] && [ "$(value items)" -gt 0 ] 2>/dev/null'
         ;;
     *)
         fail "unknown scenario"

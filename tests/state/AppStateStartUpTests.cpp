@@ -1,11 +1,16 @@
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "core/RawEnum.h"
 #include "modelpacks/ModelSelectionStore.h"
+#include "platform/contacts/VCardContactsStore.h"
 #include "platform/system/FileSettingsStore.h"
 #include "state/AppStateSettings.h"
 #include "support/AppStateHarness.h"
@@ -37,16 +42,21 @@ protected:
 
     // The state a returning user left: a model choice made, Contacts granted, both queues saved with
     // the current Contacts history token.
-    void returningUser() {
-        harness.settings->setString(ModelSelectionStore::selectedPackKey, defaultPack().identifier);
-        harness.settings->setString(Keys::modelChoiceVersion, Keys::currentModelChoiceVersion);
+    void returningUser() { returningUser(*harness.settings); }
+    void returningUser(SettingsStore& settings) {
+        chooseBasicMode(settings);
         harness.contacts->setHistoryToken("token-1");
-        harness.settings->setData(Keys::messagesContactsHistoryToken, "token-1");
+        settings.setData(Keys::messagesContactsHistoryToken, "token-1");
         harness.saveSnapshot(ReviewSource::messages, savedQueue("m1"));
         harness.saveSnapshot(ReviewSource::gmail, savedQueue("g1"));
     }
 
+    void chooseBasicMode(SettingsStore& settings) const {
+        settings.setString(ModelSelectionStore::selectedPackKey, defaultPack().identifier);
+        settings.setString(Keys::modelChoiceVersion, Keys::currentModelChoiceVersion);
+    }
     const ModelPack& defaultPack() const { return harness.catalog.packs[0]; }
+    const ReviewSnapshot* messagesQueue() { return harness.app().state().snapshot(ReviewSource::messages); }
     bool messagesFileExists() const { return std::filesystem::exists(harness.snapshotFile(ReviewSource::messages)); }
 };
 
@@ -188,6 +198,102 @@ TEST_F(AppStateStartUpTest, DamagedSettingsAreToldOfOnceAndTheSavedQueueIsShownA
     app.dismissError();
     harness.otherSettings = std::make_shared<FileSettingsStore>(settingsFile);
     EXPECT_FALSE(harness.build().state().errorMessage);
+}
+
+TEST_F(AppStateStartUpTest, AfterDamagedSettingsTheSavedQueueOutlivesEveryStartUntilARefreshReplacesIt) {
+    returningUser();
+    const auto settingsFile = harness.root.path() / "config" / "settings.json";
+    test::writeTestFile(settingsFile, R"({"completed-items": ["m1")");
+    // The model choice went with the settings, so the rebuild waits for it, and the user quits meanwhile.
+    for (int start = 1; start <= 3; ++start) {
+        harness.otherSettings = std::make_shared<FileSettingsStore>(settingsFile);
+        AppState& app = harness.buildAndStart();
+        ASSERT_TRUE(messagesQueue()) << "start " << start;
+        EXPECT_EQ(messagesQueue()->items[0].id, "m1");
+        EXPECT_TRUE(app.pendingMessagesRebuild());
+        EXPECT_TRUE(messagesFileExists());
+        harness.destroy();
+    }
+
+    // Once the choice is made the rebuild replaces the queue, and from then on the token rules again.
+    harness.otherSettings = std::make_shared<FileSettingsStore>(settingsFile);
+    chooseBasicMode(*harness.otherSettings);
+    harness.messages->onScan = [](int64_t days, std::stop_token) {
+        ConversationBatch batch{.generatedAt = Date::fromUnix(1'773'100'000), .lookbackDays = days};
+        batch.conversations.push_back(
+            {.id = "m2", .person = "Bo", .messages = {{.text = "Can you call me?", .date = batch.generatedAt}}});
+        return batch;
+    };
+    harness.buildAndStart();
+    harness.queue.advance(std::chrono::milliseconds(300));
+    harness.settle();
+    ASSERT_TRUE(messagesQueue());
+    EXPECT_EQ(messagesQueue()->items.at(0).id, "m2");
+    harness.destroy();
+    harness.contacts->setHistoryToken("token-2");
+    harness.otherSettings = std::make_shared<FileSettingsStore>(settingsFile);
+    harness.buildAndStart();
+    EXPECT_FALSE(messagesQueue());
+    EXPECT_FALSE(messagesFileExists());
+}
+
+TEST_F(AppStateStartUpTest, AfterADamagedContactsAnswerTheSavedQueueOutlivesEveryStartUntilAccessIsGiven) {
+    const auto configuration = harness.root.path() / "config";
+    const auto cards = harness.root.path() / "contacts";
+    std::filesystem::create_directories(cards);
+    const auto settingsFile = configuration / "settings.json";
+    returningUser(*std::make_shared<FileSettingsStore>(settingsFile));
+    test::writeTestFile(configuration / "contacts-access.json", "{\"status\": ");
+    const auto startOver = [&] {
+        harness.otherSettings = std::make_shared<FileSettingsStore>(settingsFile);
+        harness.otherContactsStore = std::make_shared<VCardContactsStore>(cards, configuration, harness.queue, nullptr);
+        return std::ref(harness.buildAndStart());
+    };
+    // The first start sets the answer aside; the later ones find access never asked.
+    for (int start = 1; start <= 3; ++start) {
+        startOver();
+        EXPECT_FALSE(messagesQueue()) << "start " << start;  // nothing is shown without access
+        EXPECT_TRUE(messagesFileExists()) << "start " << start;
+        harness.destroy();
+    }
+
+    // Access given again: the queue comes back, to be rebuilt with the Contacts data of now.
+    test::writeTestFile(configuration / "contacts-access.json", R"({"status": "authorized"})");
+    AppState& app = startOver();
+    ASSERT_TRUE(messagesQueue());
+    EXPECT_EQ(messagesQueue()->items[0].id, "m1");
+    EXPECT_TRUE(app.pendingMessagesRebuild());
+}
+
+TEST_F(AppStateStartUpTest, AHeavyUsersFiftyThousandCompletionMarksAreKeptWithTheOtherSettings) {
+    const auto settingsFile = harness.root.path() / "config" / "settings.json";
+    {
+        FileSettingsStore settings(settingsFile);
+        returningUser(settings);
+        settings.setInteger(Keys::lookbackDaysMessages, 30);
+        std::vector<std::string> marks;
+        for (int mark = 0; mark < 50'000; ++mark) {
+            char key[80];
+            std::snprintf(key, sizeof key, "completion-v1:%064x", mark);
+            marks.emplace_back(key);
+        }
+        settings.setStringArray(Keys::completedItems, marks);
+    }
+    harness.otherSettings = std::make_shared<FileSettingsStore>(settingsFile);
+    AppState& app = harness.build();
+    EXPECT_EQ(app.state().completed.size(), 50'000u);
+    EXPECT_FALSE(app.state().errorMessage);
+    app.toggleCompleted(messagesQueue()->items.at(0));
+    harness.destroy();
+
+    harness.otherSettings = std::make_shared<FileSettingsStore>(settingsFile);
+    AppState& again = harness.build();
+    EXPECT_EQ(again.state().completed.size(), 50'001u);
+    EXPECT_TRUE(again.state().completed.contains("m1"));
+    EXPECT_TRUE(again.state().completed.contains("completion-v1:" + std::string(59, '0') + "0c34f"));
+    EXPECT_EQ(again.state().refreshLookbacks.messages, LookbackWindow::thirty);
+    EXPECT_FALSE(again.state().needsModelChoice);
+    EXPECT_FALSE(again.state().errorMessage);
 }
 
 TEST_F(AppStateStartUpTest, ADamagedContactsAnswerKeepsTheSavedQueueUntilAccessIsGivenAgain) {

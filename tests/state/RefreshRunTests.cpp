@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -324,7 +325,8 @@ TEST_F(RefreshRunTest, TwoSourcesKeepTheirOwnLinesAndIssuesInSourceOrder) {
     EXPECT_EQ(state().errorMessage, "Gmail could not be reached.");
 }
 
-// A failed read or save keeps the previous snapshot, completion marks, token and file.
+// A failed read keeps the previous snapshot, completion marks, token and file; a failed save shows the
+// queue just made and says it was not saved, keeping the file and the token it was built with.
 class RefreshFailureTest : public RefreshRunTest {
 protected:
     std::string before;
@@ -334,15 +336,17 @@ protected:
         harness.saveSnapshot(ReviewSource::messages, savedQueue("kept"));
         harness.settings->setData(Keys::messagesContactsHistoryToken, "token-1");
         harness.settings->setStringArray(Keys::completedItems, {"kept"});
-        harness.messages->onScan = [](int64_t days, std::stop_token) { return batchOf({asking("kept")}, days); };
+        harness.messages->onScan = [](int64_t days, std::stop_token) {
+            return batchOf({asking("kept"), asking("fresh")}, days);
+        };
         harness.buildAndStart();
         before = fileBytes(ReviewSource::messages);
         harness.contacts->setHistoryToken("token-2");  // a successful run would store it
     }
 
-    // Runs a Messages refresh up to its save, which happens inside `during`, and expects a failure.
+    // Runs a Messages refresh up to its save, which happens inside `during`.
     template <typename During>
-    void expectFailedRun(const std::string& sentence, During during) {
+    void runFailing(During during) {
         app().refresh(ReviewSource::messages, 7);
         for (std::string label = runUntilJob(); !label.empty(); label = runUntilJob()) {
             harness.executor.runNext();
@@ -352,13 +356,28 @@ protected:
         }
         during();
         harness.settle();
-        EXPECT_EQ(state().activity, "Messages refresh failed");
-        EXPECT_EQ(state().errorMessage, sentence);
-        EXPECT_EQ(itemIDs(state().snapshot(ReviewSource::messages)), std::vector<std::string>{"kept"});
         EXPECT_EQ(state().completed, (std::unordered_set<std::string>{"kept"}));
         EXPECT_EQ(harness.settings->data(Keys::messagesContactsHistoryToken), "token-1");
         EXPECT_EQ(fileBytes(ReviewSource::messages), before);
         EXPECT_TRUE(state().refreshingSources.empty());
+    }
+
+    template <typename During>
+    void expectFailedRun(const std::string& sentence, During during) {
+        runFailing(during);
+        EXPECT_EQ(state().activity, "Messages refresh failed");
+        EXPECT_EQ(state().errorMessage, sentence);
+        EXPECT_EQ(itemIDs(state().snapshot(ReviewSource::messages)), std::vector<std::string>{"kept"});
+    }
+
+    template <typename During>
+    void expectUnsavedRun(const std::string& reason, During during) {
+        runFailing(during);
+        EXPECT_EQ(state().activity, "Messages refreshed with a warning");
+        EXPECT_EQ(state().errorMessage, "The refreshed Messages queue is shown but was not saved. " + reason);
+        std::vector<std::string> shown = itemIDs(state().snapshot(ReviewSource::messages));
+        std::sort(shown.begin(), shown.end());
+        EXPECT_EQ(shown, (std::vector<std::string>{"fresh", "kept"}));
     }
 };
 
@@ -370,18 +389,25 @@ TEST_F(RefreshFailureTest, TheReaderThrowing) {
 }
 
 TEST_F(RefreshFailureTest, ASaveBeyondTheFileSizeLimit) {
-    expectFailedRun("Couldn't save \u201Cmessages-snapshot.json\u201D: The file is too large.", [&] {
+    expectUnsavedRun("Couldn't save \u201Cmessages-snapshot.json\u201D: The file is too large.", [&] {
         const FileSizeLimit limit(64);
         harness.queue.drain();
     });
+    // The next save that goes through stores the queue and its token.
+    harness.settle();
+    app().refresh(ReviewSource::messages, 7);
+    harness.settle();
+    EXPECT_EQ(state().errorMessage, std::nullopt);
+    EXPECT_EQ(fileBytes(ReviewSource::messages), SnapshotStore::encode(*state().snapshot(ReviewSource::messages)));
+    EXPECT_EQ(harness.settings->data(Keys::messagesContactsHistoryToken), "token-2");
 }
 
 TEST_F(RefreshFailureTest, AQueueThatCannotBeWrittenAsJson) {
     // A message dated after the year 9999 has no ISO 8601 form in the file.
     harness.messages->onScan = [](int64_t days, std::stop_token) {
-        return batchOf({asking("far", Date::fromUnix(1e12))}, days);
+        return batchOf({asking("kept"), asking("fresh", Date::fromUnix(1e12))}, days);
     };
-    expectFailedRun(
+    expectUnsavedRun(
         "Couldn't save \u201Cmessages-snapshot.json\u201D: the queue holds a date or number that cannot be "
         "written.",
         [&] { harness.queue.drain(); });
@@ -392,11 +418,34 @@ TEST_F(RefreshFailureTest, ASaveWhereTheDataFolderCannotBeReached) {
         GTEST_SKIP() << "root reaches every folder";
     }
     namespace fs = std::filesystem;
-    expectFailedRun("Couldn't create the folder \u201Cdata\u201D: Permission was denied.", [&] {
+    expectUnsavedRun("Couldn't create the folder \u201Cdata\u201D: Permission was denied.", [&] {
         fs::permissions(harness.root.path(), fs::perms::owner_read | fs::perms::owner_write);
         harness.queue.drain();
         fs::permissions(harness.root.path(), fs::perms::owner_all);
     });
+}
+
+TEST_F(RefreshRunTest, AFirstRefreshThatCannotBeSavedIsShownAndSaysSo) {
+    harness.messages->onScan = [](int64_t days, std::stop_token) { return batchOf({asking("first")}, days); };
+    harness.buildAndStart();
+    app().refresh(ReviewSource::messages, 7);
+    for (std::string label = runUntilJob(); !label.empty(); label = runUntilJob()) {
+        harness.executor.runNext();
+        if (label == "Messages classification") {
+            break;
+        }
+    }
+    {
+        const FileSizeLimit full(16);
+        harness.queue.drain();
+    }
+    harness.settle();
+    EXPECT_EQ(itemIDs(state().snapshot(ReviewSource::messages)), std::vector<std::string>{"first"});
+    EXPECT_EQ(state().errorMessage,
+              "The refreshed Messages queue is shown but was not saved. Couldn't save "
+              "\u201Cmessages-snapshot.json\u201D: The file is too large.");
+    EXPECT_FALSE(std::filesystem::exists(harness.snapshotFile(ReviewSource::messages)));
+    EXPECT_FALSE(harness.settings->value(Keys::messagesContactsHistoryToken));
 }
 
 TEST_F(RefreshRunTest, AFailedContactsRequestIsShownAndAStaleOneIsNot) {

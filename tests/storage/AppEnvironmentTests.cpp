@@ -1,3 +1,6 @@
+#include <chrono>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "files/TempDir.h"
@@ -57,6 +60,40 @@ TEST(AppEnvironmentTests, StartingRemovesWhatStoppedSavesLeftInTheProgramsFolder
     }
     EXPECT_EQ(again.settings->string("queue-sort"), "oldest");
     EXPECT_EQ(again.secrets.load("gmail-oauth-tokens"), "tokens");
+}
+
+TEST(AppEnvironmentTests, FoldersAndASettingsFileLinkedToTheUsersOwnAreSweptWhereTheyAre) {
+    test::TempDir root;
+    const AppEnvironment plain = AppEnvironment::underRoot(root.path());
+    // The data folder on another disk, the configuration folder and the settings file with the dotfiles.
+    const fs::path disk = root / "disk";
+    const fs::path dotfiles = root / "dotfiles";
+    for (const fs::path& folder : {disk / "Nudgerly", dotfiles / "Nudgerly", dotfiles / "files"}) {
+        fs::create_directories(folder);
+        fs::permissions(folder, fs::perms::owner_all);
+    }
+    fs::create_directories(plain.dataDirectory.parent_path());
+    fs::create_directories(plain.configurationDirectory.parent_path());
+    fs::create_directory_symlink(disk / "Nudgerly", plain.dataDirectory);
+    fs::create_directory_symlink(dotfiles / "Nudgerly", plain.configurationDirectory);
+    test::writeTestFile(dotfiles / "files" / "nudgerly.json", R"({"queue-sort": "oldest"})");
+    fs::create_symlink(dotfiles / "files" / "nudgerly.json", AppFiles::settingsFile(plain.configurationDirectory));
+    const std::vector<fs::path> leftovers = {disk / "Nudgerly" / ".messages-snapshot.json.tmp-Ab12Cd",
+                                             dotfiles / "Nudgerly" / ".other.json.tmp-Ef34Gh",
+                                             dotfiles / "files" / ".nudgerly.json.tmp-Ij56Kl"};
+    for (const fs::path& file : leftovers) {
+        test::writeTestFile(file, "a whole copy");
+        test::backdate(file, std::chrono::minutes(1));
+    }
+
+    const AppEnvironment linked = AppEnvironment::underRoot(root.path());
+    for (const fs::path& file : leftovers) {
+        EXPECT_FALSE(fs::exists(file)) << file;
+    }
+    EXPECT_EQ(linked.settings->string("queue-sort"), "oldest");
+    linked.settings->setString("queue-sort", "newest");
+    EXPECT_TRUE(fs::is_symlink(AppFiles::settingsFile(linked.configurationDirectory)));
+    EXPECT_EQ(AppEnvironment::underRoot(root.path()).settings->string("queue-sort"), "newest");
 }
 
 TEST(AppEnvironmentTests, TheProcessEnvironmentFollowsTheUserFoldersWhenBuilt) {

@@ -16,7 +16,7 @@ FileSettingsStore::FileSettingsStore(std::filesystem::path file) : file_(std::mo
 FileSettingsStore::FileState FileSettingsStore::load(const std::set<std::string, std::less<>>& changedSince) {
     std::string bytes;
     try {
-        bytes = readOwnFile(file_, maximumFileSize);
+        bytes = readOwnFile(followOwnFileLink(file_), maximumFileSize);
     } catch (const FileSystemError& error) {
         if (error.errorNumber() == EFBIG) {
             return setAside();
@@ -47,7 +47,7 @@ FileSettingsStore::FileState FileSettingsStore::load(const std::set<std::string,
 }
 
 FileSettingsStore::FileState FileSettingsStore::setAside() {
-    const auto aside = setDamagedFileAside(file_);
+    const auto aside = setDamagedFileAside(followOwnFileLink(file_));
     if (!aside) {
         lastProblem_ = "Nudgerly's settings file \u201C" + file_.string() +
                        "\u201D is damaged, so it was left as it is and settings will not be saved until it is "
@@ -100,7 +100,7 @@ void FileSettingsStore::persist(std::string_view key) {
     const std::string bytes = object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
     try {
         createPrivateDirectories(file_.parent_path());
-        writeFileAtomically(file_, bytes);
+        writeFileAtomically(followOwnFileLink(file_), bytes);
     } catch (const FileSystemError&) {
         // Settings writes report nothing, as the user defaults never did; the values stay in memory and
         // the next change tries again with all of them.

@@ -18,8 +18,9 @@ namespace nudgerly {
 // change is written back whole and atomically (folder 0700, file 0600). A file that reads but is not a
 // JSON object (or nests deeper, or is larger, than settings ever are) is renamed aside to
 // "<name>.corrupt-<time>" and the store starts empty, so a damaged file is kept for inspection and
-// never overwritten. A file that cannot be read at all (too many open files, an I/O error, no
-// permission, a link, a folder linked to another user's) is left alone: the store serves defaults and
+// never overwritten. A link to a file of the user's own is followed (see followOwnFileLink) and the file
+// is written where it ends. A file that cannot be read at all (too many open files, an I/O error, no
+// permission, another link, a folder linked to another user's) is left alone: the store serves defaults and
 // writes nothing until a later change finds the file readable again, when the file's values are taken
 // up under the changes made meanwhile. `loadProblem()` tells of either. Safe to use from any thread.
 class FileSettingsStore : public SettingsStore {
@@ -34,8 +35,9 @@ public:
 
     // Deeper values are taken for damage; settings nest two or three levels.
     static constexpr int maximumDepth = 64;
-    // A larger file is taken for damage too: the settings of years fit in a few kilobytes.
-    static constexpr std::size_t maximumFileSize = 1024 * 1024;
+    // A larger file is taken for damage too, and refused before it is read. The completion marks are
+    // never pruned (about 86 bytes each): years of a heavy user's marks stay far below this.
+    static constexpr std::size_t maximumFileSize = 64 * 1024 * 1024;
 
 private:
     enum class FileState {

@@ -60,9 +60,7 @@ TEST(FileSettingsStoreTests, KeepsValuesAcrossInstancesInPrivateFiles) {
 TEST(FileSettingsStoreTests, SetsADamagedFileAsideAndStartsEmpty) {
     // Nesting this deep would overflow the stack at the first write, when the values are written out.
     const std::string deep = R"({"a": )" + std::string(100'000, '[') + std::string(100'000, ']') + "}";
-    // Larger than settings ever are, though it parses.
-    const std::string huge = R"({"queue-sort": "newest", "pad": ")" + std::string(FileSettingsStore::maximumFileSize, 'x') + "\"}";
-    for (const std::string& damaged : {std::string("not json {"), std::string("[1, 2]"), std::string(), deep, huge}) {
+    for (const std::string& damaged : {std::string("not json {"), std::string("[1, 2]"), std::string(), deep}) {
         test::TempDir dir;
         test::writeTestFile(dir / "settings.json", damaged);
         FileSettingsStore store(dir / "settings.json");
@@ -86,6 +84,65 @@ TEST(FileSettingsStoreTests, SetsADamagedFileAsideAndStartsEmpty) {
     }
 }
 
+std::vector<std::string> entryNames(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    return names;
+}
+
+TEST(FileSettingsStoreTests, AFileFarLargerThanSettingsEverAreIsSetAsideUnread) {
+    test::TempDir dir;
+    test::makeSparseFile(dir / "settings.json", 1ULL << 30);
+    const uint64_t before = test::bytesReadByThisProcess();
+    FileSettingsStore store(dir / "settings.json");
+    EXPECT_LT(test::bytesReadByThisProcess() - before, 64u * 1024);
+    ASSERT_TRUE(store.loadProblem());
+    EXPECT_NE(store.loadProblem()->find("was damaged, so it was kept aside"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "settings.json"));
+}
+
+TEST(FileSettingsStoreTests, ASettingsFileLinkedToTheUsersOwnFileIsReadAndWrittenWhereItIs) {
+    test::TempDir dir;
+    const fs::path config = dir / "config";
+    const fs::path dotfiles = dir / "dotfiles";
+    test::writeTestFile(dotfiles / "nudgerly.json", R"({"queue-sort": "oldest"})");
+    fs::permissions(dotfiles, fs::perms::owner_all);
+    fs::permissions(dotfiles / "nudgerly.json", fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_directories(config);
+    fs::create_symlink(dotfiles / "nudgerly.json", config / "settings.json");
+    {
+        FileSettingsStore store(config / "settings.json");
+        EXPECT_EQ(store.loadProblem(), std::nullopt);
+        EXPECT_EQ(store.string("queue-sort"), "oldest");
+        store.setInteger("lookback-days-gmail", 30);
+    }
+    // Written beside the file the link names, which stays a link; nothing is left over on either side.
+    EXPECT_TRUE(fs::is_symlink(config / "settings.json"));
+    EXPECT_EQ(entryNames(config), std::vector<std::string>{"settings.json"});
+    EXPECT_EQ(entryNames(dotfiles), std::vector<std::string>{"nudgerly.json"});
+    EXPECT_EQ(FileSettingsStore(dotfiles / "nudgerly.json").integer("lookback-days-gmail"), 30);
+
+    // A damaged one is set aside there too, and the settings written afresh at the link's target.
+    test::writeTestFile(dotfiles / "nudgerly.json", "not json {");
+    FileSettingsStore damaged(config / "settings.json");
+    ASSERT_TRUE(damaged.loadProblem());
+    EXPECT_NE(damaged.loadProblem()->find(fs::canonical(dotfiles).string() + "/nudgerly.json.corrupt-"),
+              std::string::npos);
+    damaged.setString("queue-sort", "newest");
+    EXPECT_TRUE(fs::is_symlink(config / "settings.json"));
+    EXPECT_EQ(FileSettingsStore(config / "settings.json").string("queue-sort"), "newest");
+
+    // A file that others may change is no file of the user's own: refused, and the link left alone.
+    fs::permissions(dotfiles / "nudgerly.json", fs::perms::others_write, fs::perm_options::add);
+    FileSettingsStore shared(config / "settings.json");
+    EXPECT_EQ(shared.loadProblem(), "Couldn't read \u201Csettings.json\u201D: The item is a symbolic link.");
+    shared.setString("queue-sort", "oldest");
+    EXPECT_TRUE(fs::is_symlink(config / "settings.json"));
+    EXPECT_EQ(FileSettingsStore(dotfiles / "nudgerly.json").string("queue-sort"), "newest");
+}
+
 // Lowers the limit of open files to those open now, so that the next open fails with EMFILE.
 class NoFreeDescriptors {
 public:
@@ -104,14 +161,6 @@ public:
 private:
     rlimit saved_{};
 };
-
-std::vector<std::string> entryNames(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    return names;
-}
 
 TEST(FileSettingsStoreTests, AFileThatCannotBeReadIsKeptAndTakenUpOnceItReads) {
     test::TempDir dir;
