@@ -17,11 +17,8 @@ constexpr std::chrono::seconds contactsLaunchGracePeriod{5};
 // A burst of changes starts one rebuild, this long after the last of them.
 constexpr std::chrono::milliseconds messagesRebuildDelay{300};
 
-const std::string enableInSettings =
-    "Nudgerly requires Contacts access. Enable it in System Settings \u2192 Privacy & Security \u2192 Contacts.";
-const std::string allowInSettings =
-    "Nudgerly requires Contacts access. Open System Settings \u2192 Privacy & Security \u2192 Contacts and enable "
-    "Nudgerly.";
+// The program's own prompt is where access is given on this platform, and the Accounts page asks it.
+const std::string allowOnAccountsPage = "Nudgerly requires Contacts access. Allow it on the Accounts page.";
 
 std::string readyActivity(ContactsPermission permission) {
     return permission == ContactsPermission::limited ? "Limited Contacts access is ready" : "Contacts access is ready";
@@ -84,7 +81,7 @@ void ContactsGate::stopWorkWithoutContactsAccess(bool showAlert) {
     publisher().setSelectedItemID(std::nullopt);
     publisher().setActivity("Contacts access is required");
     if (showAlert) {
-        publisher().setErrorMessage(enableInSettings);
+        publisher().setErrorMessage(allowOnAccountsPage);
     }
 }
 
@@ -167,7 +164,7 @@ MainAsync<> ContactsGate::requestContactsAccess(TaskHandle task) {
     }
     publisher().setSection(Section::accounts);
     if (!contactsAccessIsUsable()) {
-        publisher().setErrorMessage(allowInSettings);
+        publisher().setErrorMessage(allowOnAccountsPage);
         co_return;
     }
     std::string reason = "the request failed unexpectedly.";

@@ -80,9 +80,13 @@ public:
 
 class FakeSystemOpener : public SystemOpener {
 public:
-    void openLink(const std::string& url) override { opened.push_back(url); }
+    bool openLink(const std::string& url, std::stop_token) override {
+        opened.push_back(url);
+        return takesLinks;
+    }
     void openFolder(const std::filesystem::path& folder) override { opened.push_back(folder.string()); }
     std::vector<std::string> opened;  // links and folders, in order
+    bool takesLinks = true;           // what openLink answers
 };
 
 }  // namespace nudgerly::test
