@@ -36,13 +36,11 @@ void AppState::recheckMessagesPermission() {
     }
 }
 
-// The settings panes of the original platform have no counterpart here: the folder whose access is
-// missing is shown instead, the nearest one that exists when it is not there yet.
+// Access to the contacts is given in the program's own question, so its settings are that question,
+// put again even after a refusal.
 void AppState::openContactsSettings() {
     assertMainThread();
-    if (const auto folder = nearestExistingFolder(dependencies_.contactsFolder)) {
-        dependencies_.opener->openFolder(*folder);
-    }
+    contacts_.requestContacts(AccessQuestion::evenAfterRefusal);
 }
 
 // The database's folder is made when missing, so the user has the place to put the copy in.

@@ -137,14 +137,15 @@ bool ContactsGate::restoreMessagesQueueAwaitingContacts() {
     return true;
 }
 
-void ContactsGate::requestContacts() {
-    context_.tasks.spawn([this](TaskHandle task) -> MainTask { co_await requestContactsAccess(std::move(task)); });
+void ContactsGate::requestContacts(AccessQuestion question) {
+    context_.tasks.spawn(
+        [this, question](TaskHandle task) -> MainTask { co_await requestContactsAccess(std::move(task), question); });
 }
 
-MainAsync<> ContactsGate::requestContactsAccess(TaskHandle task) {
+MainAsync<> ContactsGate::requestContactsAccess(TaskHandle task, AccessQuestion question) {
     // The store's question is answered in the window, on the main thread, while this job waits for it.
-    const auto ask = [reader = context_.dependencies.messages](std::stop_token stop) {
-        return reader->requestContacts(stop);
+    const auto ask = [reader = context_.dependencies.messages, question](std::stop_token stop) {
+        return reader->requestContacts(stop, question);
     };
     std::exception_ptr failure;
     try {

@@ -276,14 +276,21 @@ TEST_F(PermissionsTest, CheckingForTheMessagesDatabaseAgainSaysWhereItIsMissingO
 
 // ---- The folders the permission buttons show ----
 
-TEST_F(PermissionsTest, TheContactsButtonOpensOurFolderOrTheNearestOneThatExists) {
+TEST_F(PermissionsTest, TheContactsSettingsButtonPutsTheQuestionAgainAfterARefusal) {
+    harness.contacts->setStatus(Status::denied);
+    harness.contacts->setAnswer(Status::authorized);
+    harness.messages->onRequestContacts = [contacts = harness.contacts](std::stop_token stop) {
+        return contacts->requestAccess(stop, AccessQuestion::evenAfterRefusal);
+    };
     harness.buildAndStart();
+    ASSERT_EQ(state().contactsPermission, ContactsPermission::denied);
     app().openContactsSettings();
-    EXPECT_EQ(harness.opener->opened, std::vector<std::string>{harness.root.path().string()});
-    fs::create_directories(harness.contactsFolder);
-    harness.opener->opened.clear();
-    app().openContactsSettings();
-    EXPECT_EQ(harness.opener->opened, std::vector<std::string>{harness.contactsFolder.string()});
+    harness.settle();
+    EXPECT_EQ(harness.messages->calls().back(), "requestContacts(again)");
+    EXPECT_EQ(harness.contacts->questionsAsked(), 1);
+    EXPECT_EQ(state().contactsPermission, ContactsPermission::granted);
+    EXPECT_FALSE(state().errorMessage);
+    EXPECT_TRUE(harness.opener->opened.empty());
 }
 
 TEST_F(PermissionsTest, TheMessagesFolderIsMadePrivateWhenMissingAndOpened) {
