@@ -46,7 +46,6 @@ AppComposition::AppComposition(const AppEnvironment& environment, MainQueue& mai
         .makeDownloadManager = downloadManagerFactory(dataDirectory, mainQueue),
         .clipboard = std::move(clipboard),
         .opener = std::make_shared<DesktopOpener>(executor_),
-        .contactsFolder = contacts->contactsFolder(),
         .messagesDatabase = messagesDatabasePath(),
     });
 }

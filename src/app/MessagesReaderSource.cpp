@@ -17,7 +17,9 @@ public:
         const int64_t clamped = std::clamp<int64_t>(days, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
         return reader_.scan(static_cast<int>(clamped), std::move(stop));
     }
-    bool requestContacts(std::stop_token stop) override { return reader_.requestContacts(std::move(stop)); }
+    bool requestContacts(std::stop_token stop, AccessQuestion question) override {
+        return reader_.requestContacts(std::move(stop), question);
+    }
     std::optional<ReviewSnapshot> removingDeletedMessages(const ReviewSnapshot& snapshot, std::stop_token stop) override {
         return reader_.removingDeletedMessages(snapshot, std::move(stop));
     }

@@ -49,6 +49,8 @@ public:
 
     // ---- What the window calls (AppStateView) ----
     FeedbackDiagnostics feedbackDiagnostics() const override;
+    std::filesystem::path messagesDatabase() const override { return dependencies_.messagesDatabase; }
+    std::filesystem::path dataFolder() const override { return dependencies_.dataDirectory; }
 
     void showQueue(std::optional<ReviewSource> source, QueueCompletionScope completion) override;
     void reconcileSelection() override;
@@ -130,6 +132,8 @@ private:
     // ---- Item actions, local data and shutdown ----
     // Publishes the completion marks and stores them under "completed-items".
     void storeCompleted(std::unordered_set<std::string> completed);
+    // Hands an item's link to the desktop on a worker and says so when no program took it.
+    MainTask linkOpening(TaskHandle task, std::string url, ReviewSource source);
     MainTask deleteLocalDataRun(TaskHandle task);
     void prepareForShutdown();
     MainTask terminationRun(TaskHandle task, std::function<void()> finished);

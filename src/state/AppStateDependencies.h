@@ -44,9 +44,7 @@ struct AppStateDependencies {
     DownloadManagerFactory makeDownloadManager;
     std::shared_ptr<Clipboard> clipboard;
     std::shared_ptr<SystemOpener> opener;
-    // The folders the permission buttons show: where the address book's cards are kept, and the
-    // Messages database whose folder the user gives access to.
-    std::filesystem::path contactsFolder;
+    // The Messages database the program reads, whose folder the Messages button shows.
     std::filesystem::path messagesDatabase;
 };
 

@@ -41,7 +41,20 @@ void AppState::copyDraft(const ReviewItem& item) {
 void AppState::open(const ReviewItem& item) {
     assertMainThread();
     if (item.openURL) {
-        dependencies_.opener->openLink(*item.openURL);
+        tasks_.spawn([this, url = *item.openURL, source = item.source](TaskHandle task) {
+            return linkOpening(std::move(task), url, source);
+        });
+    }
+}
+
+MainTask AppState::linkOpening(TaskHandle task, std::string url, ReviewSource source) {
+    const auto openLink = [opener = dependencies_.opener, url](std::stop_token stop) {
+        return opener->openLink(url, stop);
+    };
+    // Messages links need a program of their own, which many desktops lack; a button that does
+    // nothing would leave the user guessing.
+    if (!co_await offMain(task, "Open link", openLink) && source == ReviewSource::messages) {
+        publisher().setActivity("No program on this computer opens Messages links.");
     }
 }
 

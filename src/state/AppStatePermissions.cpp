@@ -1,9 +1,11 @@
-// The two permissions the program needs: Contacts access, without which no queue is shown or refreshed
-// (the Contacts gate's), and Full Disk Access, which opens the Messages database. They are asked for,
-// re-read whenever the program comes back, and shown in their folders so the user can grant them.
+// The two things the program needs: Contacts access, without which no queue is shown or refreshed
+// (the Contacts gate's), and a readable Messages database, copied from a Mac. They are asked for,
+// re-read whenever the program comes back, and the database's folder is shown so the user can put it.
+#include "core/FileSystemError.h"
 #include "core/Files.h"
 #include "core/RawEnum.h"
 #include "state/AppState.h"
+#include "state/MessagesDatabaseMissingError.h"
 
 namespace nudgerly {
 
@@ -29,23 +31,32 @@ void AppState::recheckMessagesPermission() {
     publisher().setMessagesPermission(dependencies_.messagesPermission());
     if (state().messagesPermission == MessagesPermission::granted) {
         refresh(ReviewSource::messages, toRaw(state().refreshLookbacks.messages));
+    } else {
+        publisher().setActivity(MessagesDatabaseMissingError(dependencies_.messagesDatabase).what());
     }
 }
 
-// The settings panes of the original platform have no counterpart here: the folder whose access is
-// missing is shown instead, the nearest one that exists when it is not there yet.
+// Access to the contacts is given in the program's own question, so its settings are that question,
+// put again even after a refusal.
 void AppState::openContactsSettings() {
     assertMainThread();
-    if (const auto folder = nearestExistingFolder(dependencies_.contactsFolder)) {
-        dependencies_.opener->openFolder(*folder);
-    }
+    contacts_.requestContacts(AccessQuestion::evenAfterRefusal);
 }
 
+// The database's folder is made when missing, so the user has the place to put the copy in.
 void AppState::openFullDiskAccess() {
     assertMainThread();
-    if (const auto folder = nearestExistingFolder(dependencies_.messagesDatabase.parent_path())) {
-        dependencies_.opener->openFolder(*folder);
+    const std::filesystem::path folder = dependencies_.messagesDatabase.parent_path();
+    std::error_code unreachable;
+    if (!std::filesystem::is_directory(folder, unreachable)) {
+        try {
+            createPrivateDirectories(folder);
+        } catch (const FileSystemError& error) {
+            publisher().setErrorMessage(error.what());
+            return;
+        }
     }
+    dependencies_.opener->openFolder(folder);
 }
 
 }  // namespace nudgerly

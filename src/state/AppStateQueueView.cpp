@@ -8,6 +8,7 @@
 #include "state/AppState.h"
 #include "state/AppStateSettings.h"
 #include "state/ContactsAccessRequiredError.h"
+#include "state/MessagesDatabaseMissingError.h"
 #include "state/QueueDerivation.h"
 
 namespace nudgerly {
@@ -81,12 +82,14 @@ void AppState::ensureLookbackCoverageForCurrentView() {
     }
     const int64_t days = toRaw(QueueDerivation::viewLookback(s));
     std::vector<ReviewSource> targets;
+    bool anySetUp = false;
     for (const ReviewSource source : QueueDerivation::viewSources(s)) {
-        // Coming back to both sources must not ask for one the user never set up: that refusal would
-        // raise its alert every time. A source's own view still asks, and says what is missing.
-        if (!s.sourceFilter && !QueueDerivation::isSetUp(s, source)) {
+        // A source the user never set up is not short of anything: its refusal would raise an alert on
+        // every visit, where its view's empty state already says how to set it up.
+        if (!QueueDerivation::isSetUp(s, source)) {
             continue;
         }
+        anySetUp = true;
         const ReviewSnapshot* snapshot = s.snapshot(source);
         const bool isShort = !snapshot || QueueDerivation::savedDays(*snapshot) < days;
         if (isShort && !s.refreshingSources.contains(source)) {
@@ -95,7 +98,7 @@ void AppState::ensureLookbackCoverageForCurrentView() {
     }
     const std::string count = std::to_string(days);
     if (targets.empty()) {
-        if (!isRefreshingCurrentView()) {
+        if (anySetUp && !isRefreshingCurrentView()) {
             publisher().setActivity("Showing the last " + count + " days from saved history");
         }
     } else if (targets.size() == 2) {
@@ -153,7 +156,7 @@ void AppState::refresh(ReviewSource source, int64_t requestedDays) {
         return;
     }
     if (source == ReviewSource::messages && state().messagesPermission != MessagesPermission::granted) {
-        publisher().setErrorMessage("Full Disk Access is required before Messages can be scanned.");
+        publisher().setErrorMessage(MessagesDatabaseMissingError(dependencies_.messagesDatabase).what());
         return;
     }
     refreshes_.startRefresh(source, requestedDays);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -75,6 +76,10 @@ public:
     Date now() const { return clock_.now(); }
     // The technical details a feedback report may carry.
     virtual FeedbackDiagnostics feedbackDiagnostics() const = 0;
+    // The places the screens tell the user of: the Messages database the program reads, and the data
+    // folder (where the Gmail client file goes).
+    virtual std::filesystem::path messagesDatabase() const = 0;
+    virtual std::filesystem::path dataFolder() const = 0;
 
     // ---- Fields the screens write directly ----
     void setSection(Section section) { publisher_.setSection(section); }
@@ -97,8 +102,8 @@ public:
     // ---- Permissions and activation ----
     virtual void requestContacts() = 0;
     virtual void reconcileContactsPermission(bool showError) = 0;
-    // The program became active again: re-read Full Disk Access, drop deleted messages, then
-    // reconcile Contacts access.
+    // The program became active again: look for the Messages database again, drop deleted messages,
+    // then reconcile Contacts access.
     virtual void appDidBecomeActive() = 0;
     virtual void recheckMessagesPermission() = 0;
     virtual void openContactsSettings() = 0;

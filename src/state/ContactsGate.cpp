@@ -17,11 +17,8 @@ constexpr std::chrono::seconds contactsLaunchGracePeriod{5};
 // A burst of changes starts one rebuild, this long after the last of them.
 constexpr std::chrono::milliseconds messagesRebuildDelay{300};
 
-const std::string enableInSettings =
-    "Nudgerly requires Contacts access. Enable it in System Settings \u2192 Privacy & Security \u2192 Contacts.";
-const std::string allowInSettings =
-    "Nudgerly requires Contacts access. Open System Settings \u2192 Privacy & Security \u2192 Contacts and enable "
-    "Nudgerly.";
+// The program's own prompt is where access is given on this platform, and the Accounts page asks it.
+const std::string allowOnAccountsPage = "Nudgerly requires Contacts access. Allow it on the Accounts page.";
 
 std::string readyActivity(ContactsPermission permission) {
     return permission == ContactsPermission::limited ? "Limited Contacts access is ready" : "Contacts access is ready";
@@ -84,7 +81,7 @@ void ContactsGate::stopWorkWithoutContactsAccess(bool showAlert) {
     publisher().setSelectedItemID(std::nullopt);
     publisher().setActivity("Contacts access is required");
     if (showAlert) {
-        publisher().setErrorMessage(enableInSettings);
+        publisher().setErrorMessage(allowOnAccountsPage);
     }
 }
 
@@ -140,14 +137,15 @@ bool ContactsGate::restoreMessagesQueueAwaitingContacts() {
     return true;
 }
 
-void ContactsGate::requestContacts() {
-    context_.tasks.spawn([this](TaskHandle task) -> MainTask { co_await requestContactsAccess(std::move(task)); });
+void ContactsGate::requestContacts(AccessQuestion question) {
+    context_.tasks.spawn(
+        [this, question](TaskHandle task) -> MainTask { co_await requestContactsAccess(std::move(task), question); });
 }
 
-MainAsync<> ContactsGate::requestContactsAccess(TaskHandle task) {
+MainAsync<> ContactsGate::requestContactsAccess(TaskHandle task, AccessQuestion question) {
     // The store's question is answered in the window, on the main thread, while this job waits for it.
-    const auto ask = [reader = context_.dependencies.messages](std::stop_token stop) {
-        return reader->requestContacts(stop);
+    const auto ask = [reader = context_.dependencies.messages, question](std::stop_token stop) {
+        return reader->requestContacts(stop, question);
     };
     std::exception_ptr failure;
     try {
@@ -167,7 +165,7 @@ MainAsync<> ContactsGate::requestContactsAccess(TaskHandle task) {
     }
     publisher().setSection(Section::accounts);
     if (!contactsAccessIsUsable()) {
-        publisher().setErrorMessage(allowInSettings);
+        publisher().setErrorMessage(allowOnAccountsPage);
         co_return;
     }
     std::string reason = "the request failed unexpectedly.";

@@ -48,7 +48,7 @@ public:
     // The window came back: access is reconciled, and a limited grant revalidated.
     void revalidateAfterActivation();
     // Asks for access (the store's question is answered in the window) and tells how it went.
-    void requestContacts();
+    void requestContacts(AccessQuestion question = AccessQuestion::whenUndecided);
     // With access usable and a model choice made, sends the user to choose between Local AI and Basic Mode.
     void routeToModelChoiceIfNeeded();
 
@@ -74,7 +74,7 @@ private:
     // Contacts access is gone: every refresh, the rebuild and the Gmail sign-in stop, and the accounts
     // page shows; with `showAlert` also the alert that says where to allow it.
     void stopWorkWithoutContactsAccess(bool showAlert);
-    MainAsync<> requestContactsAccess(TaskHandle task);
+    MainAsync<> requestContactsAccess(TaskHandle task, AccessQuestion question);
     // Publishes the queue awaiting Contacts, once access is usable; false (and it is forgotten) otherwise.
     bool restoreMessagesQueueAwaitingContacts();
     // Whether a pending Messages rebuild may start now: everything its refresh request checks allows it.

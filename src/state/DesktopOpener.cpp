@@ -9,12 +9,8 @@ namespace nudgerly {
 DesktopOpener::DesktopOpener(BackgroundExecutor& executor, std::shared_ptr<XdgUrlOpener> opener)
     : executor_(executor), opener_(std::move(opener)) {}
 
-void DesktopOpener::openLink(const std::string& url) {
-    // Refused links start no job at all.
-    if (!isOpenableLink(url)) {
-        return;
-    }
-    submit("Open link", [url](XdgUrlOpener& opener, std::stop_token stop) { opener.openLink(url, stop); });
+bool DesktopOpener::openLink(const std::string& url, std::stop_token stop) {
+    return opener_->openLink(url, stop);
 }
 
 void DesktopOpener::openFolder(const std::filesystem::path& folder) {

@@ -8,14 +8,15 @@
 
 namespace nudgerly {
 
-// The system opener of the program: hands links and folders to xdg-open on a worker of `executor`, so
-// the main thread never waits for the desktop. Whether the desktop took them is not reported, as
-// nothing acts on it. The executor must outlive the opener's jobs (its owner stops it).
+// The system opener of the program: hands links and folders to xdg-open. Links are opened on the
+// caller's thread, which learns whether they were taken; folders on a worker of `executor`, so the
+// main thread never waits for the desktop, and whether they opened is not reported, as nothing acts on
+// it. The executor must outlive the opener's jobs (its owner stops it).
 class DesktopOpener final : public SystemOpener {
 public:
     DesktopOpener(BackgroundExecutor& executor, std::shared_ptr<XdgUrlOpener> opener = std::make_shared<XdgUrlOpener>());
 
-    void openLink(const std::string& url) override;
+    bool openLink(const std::string& url, std::stop_token stop) override;
     void openFolder(const std::filesystem::path& folder) override;
 
 private:

@@ -4,6 +4,7 @@
 #include <optional>
 #include <stop_token>
 
+#include "platform/contacts/ContactsStore.h"
 #include "review/ConversationBatch.h"
 #include "review/ReviewSnapshot.h"
 
@@ -19,9 +20,10 @@ public:
     // The conversations of the last `days` days whose latest message is inbound, with contact names.
     virtual ConversationBatch scan(int64_t days, std::stop_token stop) = 0;
 
-    // Asks for Contacts access when it was never decided (the window shows the question meanwhile);
-    // whether access is now granted. Throws the store's error when the answer cannot be had or kept.
-    virtual bool requestContacts(std::stop_token stop) = 0;
+    // Asks for Contacts access when it was never decided, or refused as `question` says (the window
+    // shows the question meanwhile); whether access is now granted. Throws the store's error when the
+    // answer cannot be had or kept.
+    virtual bool requestContacts(std::stop_token stop, AccessQuestion question) = 0;
 
     // The snapshot with only the Messages items whose latest message is still in the database and not
     // deleted, every other field as it was; absent when nothing is gone.

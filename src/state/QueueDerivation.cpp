@@ -76,7 +76,11 @@ LookbackWindow viewLookback(const PublishedState& state) {
 }
 
 Date lookbackCutoff(const PublishedState& state, Date now, LocalCalendar& calendar) {
-    return calendar.addingDays(now, -toRaw(viewLookback(state))).value_or(now);
+    // Off the queue no view is shown: the counts beside the sidebar's rows are those of all sources, not
+    // of whichever view was open last.
+    const LookbackWindow lookback =
+        state.section == Section::queue ? viewLookback(state) : state.refreshLookbacks.combined;
+    return calendar.addingDays(now, -toRaw(lookback)).value_or(now);
 }
 
 bool isCompleted(const ReviewItem& item, const PublishedState& state) {

@@ -34,8 +34,9 @@ int64_t savedDays(const ReviewSnapshot& snapshot);
 std::vector<ReviewSource> viewSources(const PublishedState& state);
 // The lookback of the view that is shown.
 LookbackWindow viewLookback(const PublishedState& state);
-// The same wall-clock time as `now`, the view's lookback in calendar days earlier in the user's zone;
-// `now` itself when the calendar cannot say.
+// The same wall-clock time as `now`, the view's lookback in calendar days earlier in the user's zone
+// (the all-sources lookback while a page other than the queue is shown); `now` itself when the
+// calendar cannot say.
 Date lookbackCutoff(const PublishedState& state, Date now, LocalCalendar& calendar);
 
 // One item of a derived list: where it is, and which snapshot (0: Messages, 1: Gmail) holds it at

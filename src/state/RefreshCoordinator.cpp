@@ -121,7 +121,7 @@ MainAsync<SourceRefreshResult> RefreshCoordinator::refreshMessages(TaskHandle ta
     if (state().contactsPermission == ContactsPermission::notDetermined) {
         updateProgress(context, "Requesting required Contacts access");
         const auto ask = [reader = context_.dependencies.messages](std::stop_token stop) {
-            return reader->requestContacts(stop);
+            return reader->requestContacts(stop, AccessQuestion::whenUndecided);
         };
         try {
             co_await offMain(task, "Contacts access request", ask);

@@ -1,62 +1,15 @@
 #include "ButtonContrastTests.h"
 
-#include <algorithm>
-#include <cmath>
-#include <unordered_map>
-
 #include <QCursor>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
 
+#include "ScreenMeasure.h"
 #include "statefakes/QuietWindow.h"
 #include "statefakes/ScreenFixture.h"
 
 namespace nudgerly::test {
-namespace {
-
-// Relative luminance of a screen colour, as the contrast guidelines for text define it.
-double luminance(QRgb rgb) {
-    const auto channel = [](int value) {
-        const double c = value / 255.0;
-        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(qRed(rgb)) + 0.7152 * channel(qGreen(rgb)) + 0.0722 * channel(qBlue(rgb));
-}
-
-double contrast(QRgb a, QRgb b) {
-    const double first = luminance(a);
-    const double second = luminance(b);
-    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
-}
-
-// What a button's text measures against its fill: the fill is the commonest colour inside the button's
-// edge, the text the pixel that stands out most from it (the core of a glyph's stroke).
-struct Measured {
-    QRgb fill = 0;
-    QRgb text = 0;
-    double ratio = 1;
-};
-
-Measured measure(const QImage& button) {
-    std::unordered_map<QRgb, int> counts;
-    const QRect inside = button.rect().adjusted(4, 4, -4, -4);  // clear of the edge and its rounding
-    for (int y = inside.top(); y <= inside.bottom(); ++y) {
-        for (int x = inside.left(); x <= inside.right(); ++x) {
-            ++counts[button.pixel(x, y) | 0xFF000000u];
-        }
-    }
-    Measured measured;
-    measured.fill = std::ranges::max_element(counts, {}, [](const auto& entry) { return entry.second; })->first;
-    for (const auto& [rgb, count] : counts) {
-        if (const double ratio = contrast(measured.fill, rgb); ratio > measured.ratio) {
-            measured = {measured.fill, rgb, ratio};
-        }
-    }
-    return measured;
-}
-
-}  // namespace
 
 // The main window on the fake state object, drawn by the program's own style on the X server.
 struct ButtonContrastTests::ShownWindow {

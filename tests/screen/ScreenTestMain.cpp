@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "ButtonContrastTests.h"
+#include "TextContrastTests.h"
 #include "XvfbServer.h"
 #include "statefakes/ScreenFixture.h"
 #include "ui/kit/Look.h"
@@ -28,8 +29,10 @@ int main(int argc, char** argv) {
     {
         QApplication app(argc, argv);
         nudgerly::Look::apply();
-        nudgerly::test::ButtonContrastTests contrast;
-        failures = QTest::qExec(&contrast, argc, argv);
+        nudgerly::test::ButtonContrastTests buttons;
+        failures = QTest::qExec(&buttons, argc, argv);
+        nudgerly::test::TextContrastTests texts;
+        failures += QTest::qExec(&texts, argc, argv);
     }
     return failures == 0 ? 0 : 1;
 }

@@ -163,8 +163,7 @@ TEST_F(AppStateGmailTest, LosingContactsAccessWhileASignInWaitsEndsItWithoutAWor
     EXPECT_FALSE(state().gmailAuthorizationInProgress);
     EXPECT_FALSE(harness.gmail->status().connected);
     EXPECT_EQ(state().activity, "Contacts access is required");
-    EXPECT_EQ(state().errorMessage,
-              "Nudgerly requires Contacts access. Enable it in System Settings \u2192 Privacy & Security \u2192 Contacts.");
+    EXPECT_EQ(state().errorMessage, "Nudgerly requires Contacts access. Allow it on the Accounts page.");
 }
 
 TEST_F(AppStateGmailTest, DisconnectingCancelsAWaitingSignInAndForgetsOnlyTheTokens) {

@@ -72,9 +72,9 @@ TEST_F(DesktopOpenerTest, LinksAndOurFoldersReachTheDesktopAsOneArgumentEach) {
     const std::string web = "https://mail.google.com/mail/u/0/#inbox/18c2;x='1'";
     ThreadPoolExecutor workers;
     DesktopOpener opener(workers);
-    opener.openLink(sms);
-    opener.openLink(mail);
-    opener.openLink(web);
+    EXPECT_TRUE(opener.openLink(sms, {}));
+    EXPECT_TRUE(opener.openLink(mail, {}));
+    EXPECT_TRUE(opener.openLink(web, {}));
     opener.openFolder(folder);
     EXPECT_EQ(callsOnceThereAre(4), (std::multiset<std::string>{"1\n" + sms + "\n", "1\n" + mail + "\n", "1\n" + web + "\n",
                                                    "1\n" + folder.string() + "\n"}));
@@ -85,9 +85,9 @@ TEST_F(DesktopOpenerTest, OtherSchemesAndFoldersStartNothing) {
     DesktopOpener opener(workers);
     for (const auto* link : {"file:///etc/passwd", "javascript:alert(1)", "ssh://host", "x-man-page://ls",
                              "smsto:+15550100", "", "sms"}) {
-        opener.openLink(link);
+        EXPECT_FALSE(opener.openLink(link, {}));
     }
-    EXPECT_EQ(workers.pending(), 0u);  // refused on the main thread, before any work is queued
+    EXPECT_EQ(workers.pending(), 0u);
 
     opener.openFolder("relative/folder");
     opener.openFolder(root / "missing");
@@ -95,14 +95,14 @@ TEST_F(DesktopOpenerTest, OtherSchemesAndFoldersStartNothing) {
     EXPECT_TRUE(calls().empty());
 }
 
-TEST_F(DesktopOpenerTest, TheMainThreadOnlyQueuesTheOpening) {
+TEST_F(DesktopOpenerTest, TheMainThreadOnlyQueuesTheFolderOpening) {
     ManualBackgroundExecutor workers;
     DesktopOpener opener(workers);
-    opener.openLink("sms:+15550100");
-    EXPECT_EQ(workers.pendingLabels(), std::vector<std::string>{"Open link"});
+    opener.openFolder(root.path());
+    EXPECT_EQ(workers.pendingLabels(), std::vector<std::string>{"Open folder"});
     EXPECT_TRUE(calls().empty());
     workers.runAll();
-    EXPECT_EQ(calls(), std::multiset<std::string>{"1\nsms:+15550100\n"});
+    EXPECT_EQ(calls(), std::multiset<std::string>{"1\n" + root.path().string() + "\n"});
 }
 
 }  // namespace

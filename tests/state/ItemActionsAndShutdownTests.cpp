@@ -106,8 +106,30 @@ TEST_F(ItemActionsTest, CopyingAndOpeningActOnlyOnWhatTheItemHolds) {
     full.draft = "Sure, sending it tonight.";
     app.copyDraft(full);
     app.open(full);
+    harness.settle();
     EXPECT_EQ(harness.clipboard->texts, (std::vector<std::string>{"", "Sure, sending it tonight."}));
     EXPECT_EQ(harness.opener->opened, std::vector<std::string>{"sms:+15550100"});
+    EXPECT_EQ(state().activity, "Draft copied");
+}
+
+TEST_F(ItemActionsTest, AMessagesLinkNoProgramTakesIsToldAndAWebLinkIsNot) {
+    AppState& app = startWith({itemWith("a", std::nullopt)});
+    harness.opener->takesLinks = false;
+    ReviewItem gmail = itemWith("g", std::nullopt);
+    gmail.source = ReviewSource::gmail;
+    gmail.openURL = "https://mail.google.com/mail/u/0/#inbox/g";
+    const std::string earlier = state().activity;
+    app.open(gmail);
+    harness.settle();
+    EXPECT_EQ(state().activity, earlier);
+
+    ReviewItem messages = itemWith("m", std::nullopt);
+    messages.openURL = "sms:+15550100";
+    app.open(messages);
+    EXPECT_EQ(state().activity, earlier);  // the desktop is asked on a worker
+    harness.settle();
+    EXPECT_EQ(state().activity, "No program on this computer opens Messages links.");
+    EXPECT_EQ(harness.opener->opened, (std::vector<std::string>{gmail.openURL.value(), "sms:+15550100"}));
 }
 
 #ifndef NDEBUG

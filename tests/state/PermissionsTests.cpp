@@ -21,11 +21,9 @@ using Status = ContactsAuthorizationStatus;
 namespace Keys = AppStateSettings;
 namespace fs = std::filesystem;
 
-const std::string enableInSettings =
-    "Nudgerly requires Contacts access. Enable it in System Settings \u2192 Privacy & Security \u2192 Contacts.";
-const std::string allowInSettings =
-    "Nudgerly requires Contacts access. Open System Settings \u2192 Privacy & Security \u2192 Contacts and enable "
-    "Nudgerly.";
+// Both the lost access and the refused request send the user to the Accounts page's prompt.
+const std::string enableInSettings = "Nudgerly requires Contacts access. Allow it on the Accounts page.";
+const std::string allowInSettings = enableInSettings;
 
 class PermissionsTest : public ReturningUserTest {
 protected:
@@ -256,17 +254,16 @@ TEST_F(PermissionsTest, ARequestThatFailsSaysWhyOnlyWhenAccessIsThereAnyway) {
     EXPECT_EQ(state().errorMessage, "Contacts access could not be checked: the request failed unexpectedly.");
 }
 
-// ---- Full Disk Access ----
+// ---- The Messages database ----
 
-TEST_F(PermissionsTest, CheckingFullDiskAccessAgainRefreshesMessagesOnceItIsGranted) {
+TEST_F(PermissionsTest, CheckingForTheMessagesDatabaseAgainSaysWhereItIsMissingOrRefreshesMessages) {
     harness.settings->setInteger(Keys::lookbackDaysMessages, 30);
     harness.messagesPermission = MessagesPermission::denied;
     harness.buildAndStart();
-    const std::string activity = state().activity;
     app().recheckMessagesPermission();
     harness.settle();
     EXPECT_EQ(state().messagesPermission, MessagesPermission::denied);
-    EXPECT_EQ(state().activity, activity);
+    EXPECT_EQ(state().activity, "No Messages database at " + harness.messagesDatabase.string() + ".");
     EXPECT_FALSE(state().errorMessage);
     EXPECT_TRUE(scans(*harness.messages).empty());
 
@@ -279,28 +276,46 @@ TEST_F(PermissionsTest, CheckingFullDiskAccessAgainRefreshesMessagesOnceItIsGran
 
 // ---- The folders the permission buttons show ----
 
-TEST_F(PermissionsTest, TheSettingsButtonsOpenOurFoldersOrTheNearestOneThatExists) {
+TEST_F(PermissionsTest, TheContactsSettingsButtonPutsTheQuestionAgainAfterARefusal) {
+    harness.contacts->setStatus(Status::denied);
+    harness.contacts->setAnswer(Status::authorized);
+    harness.messages->onRequestContacts = [contacts = harness.contacts](std::stop_token stop) {
+        return contacts->requestAccess(stop, AccessQuestion::evenAfterRefusal);
+    };
     harness.buildAndStart();
+    ASSERT_EQ(state().contactsPermission, ContactsPermission::denied);
     app().openContactsSettings();
-    app().openFullDiskAccess();
-    EXPECT_EQ(harness.opener->opened,
-              (std::vector<std::string>{harness.root.path().string(), harness.root.path().string()}));
+    harness.settle();
+    EXPECT_EQ(harness.messages->calls().back(), "requestContacts(again)");
+    EXPECT_EQ(harness.contacts->questionsAsked(), 1);
+    EXPECT_EQ(state().contactsPermission, ContactsPermission::granted);
+    EXPECT_FALSE(state().errorMessage);
+    EXPECT_TRUE(harness.opener->opened.empty());
+}
 
-    fs::create_directories(harness.contactsFolder);
-    fs::create_directories(harness.messagesDatabase.parent_path().parent_path());
-    harness.opener->opened.clear();
-    app().openContactsSettings();
+TEST_F(PermissionsTest, TheMessagesFolderIsMadePrivateWhenMissingAndOpened) {
+    harness.buildAndStart();
+    const fs::path folder = harness.messagesDatabase.parent_path();
     app().openFullDiskAccess();
-    EXPECT_EQ(harness.opener->opened,
-              (std::vector<std::string>{harness.contactsFolder.string(),
-                                        harness.messagesDatabase.parent_path().parent_path().string()}));
+    EXPECT_EQ(harness.opener->opened, std::vector<std::string>{folder.string()});
+    EXPECT_EQ(fileMode(folder), 0700u);
+    EXPECT_FALSE(state().errorMessage);
 
-    // A file where the folder should be is not a folder.
-    writeTestFile(harness.messagesDatabase.parent_path(), "not a folder");
+    // One the user made is opened as it is.
+    fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
     harness.opener->opened.clear();
     app().openFullDiskAccess();
-    EXPECT_EQ(harness.opener->opened,
-              std::vector<std::string>{harness.messagesDatabase.parent_path().parent_path().string()});
+    EXPECT_EQ(harness.opener->opened, std::vector<std::string>{folder.string()});
+    EXPECT_EQ(fileMode(folder), 0750u);
+
+    // A file where the folder should be: nothing to open, and the user is told why.
+    fs::remove(folder);
+    writeTestFile(folder, "not a folder");
+    harness.opener->opened.clear();
+    app().openFullDiskAccess();
+    EXPECT_TRUE(harness.opener->opened.empty());
+    EXPECT_EQ(state().errorMessage,
+              "Couldn't create the folder \u201CMessages\u201D: A part of the path is not a folder.");
 }
 
 }  // namespace

@@ -88,7 +88,7 @@ TEST_F(QueueViewTest, ASourceThatIsNotSetUpIsRefusedInItsOwnWay) {
 
     app().setSection(Section::queue);
     app().refresh(ReviewSource::messages, 7);
-    EXPECT_EQ(state().errorMessage, "Full Disk Access is required before Messages can be scanned.");
+    EXPECT_EQ(state().errorMessage, "No Messages database at " + harness.messagesDatabase.string() + ".");
     EXPECT_EQ(state().section, Section::queue);  // the page stays
 
     app().refresh(ReviewSource::gmail, 7);
@@ -214,10 +214,14 @@ TEST_F(QueueViewTest, TheCombinedViewExpandsOnlyTheSourcesThatAreSetUp) {
     harness.settle();
     EXPECT_EQ(reads(), std::vector<std::string>{"scan(30)"});
 
-    // Gmail's own view still asks for the connection.
+    // Gmail's own view shows its empty state instead: no alert, no trip to the accounts page, and no
+    // word of expanding what cannot expand.
+    const std::string activity = state().activity;
     app().showQueue(ReviewSource::gmail, QueueCompletionScope::open);
-    EXPECT_EQ(state().errorMessage, "Connect Gmail before refreshing it.");
-    EXPECT_EQ(state().section, Section::accounts);
+    EXPECT_EQ(state().errorMessage, std::nullopt);
+    EXPECT_EQ(state().section, Section::queue);
+    EXPECT_EQ(state().sourceFilter, ReviewSource::gmail);
+    EXPECT_EQ(state().activity, activity);
 
     // Nothing set up at all: the combined view stays, with nothing to expand.
     harness.messagesPermission = MessagesPermission::denied;
@@ -230,13 +234,18 @@ TEST_F(QueueViewTest, TheCombinedViewExpandsOnlyTheSourcesThatAreSetUp) {
     EXPECT_EQ(reads(), std::vector<std::string>{"scan(30)"});
 }
 
-TEST_F(QueueViewTest, ASourceViewWithoutFullDiskAccessKeepsTheExpandingTextAndRaisesTheAlert) {
+TEST_F(QueueViewTest, ASourceViewWithoutItsDatabaseNeitherExpandsNorRaisesTheAlert) {
     harness.messagesPermission = MessagesPermission::denied;
     harness.buildAndStart();
-    app().showQueue(ReviewSource::messages, QueueCompletionScope::open);
-    EXPECT_EQ(state().activity, "Expanding Messages history to 7 days");
-    EXPECT_EQ(state().errorMessage, "Full Disk Access is required before Messages can be scanned.");
-    EXPECT_EQ(state().section, Section::queue);
+    const std::string activity = state().activity;
+    for (const LookbackWindow window : {LookbackWindow::seven, LookbackWindow::ninety}) {
+        app().showQueue(ReviewSource::messages, QueueCompletionScope::open);
+        app().setLookback(window);
+        EXPECT_EQ(state().activity, activity);
+        EXPECT_EQ(state().errorMessage, std::nullopt);
+        EXPECT_EQ(state().section, Section::queue);
+    }
+    EXPECT_TRUE(reads().empty());
 }
 
 TEST_F(QueueViewTest, TheCompletedViewNeverStartsARefresh) {

@@ -26,7 +26,6 @@ ModelPack smallPack(std::string identifier, const std::string& contents) {
 AppStateHarness::AppStateHarness()
     : dataDirectory(root.path() / "data"),
       contacts(std::make_shared<FakeContactsStore>(queue)),
-      contactsFolder(root.path() / "home/.local/share/contacts"),
       messagesDatabase(root.path() / "home/Library/Messages/chat.db"),
       localModel(std::make_shared<ScriptedLocalModel>([](auto, const Conversation&, std::stop_token) { return nothingOwed(); },
                                                       ModelAvailability::missing())),
@@ -72,7 +71,6 @@ AppState& AppStateHarness::construct() {
         },
         .clipboard = clipboard,
         .opener = opener,
-        .contactsFolder = contactsFolder,
         .messagesDatabase = messagesDatabase,
     };
     app_ = std::make_unique<AppState>(std::move(dependencies));

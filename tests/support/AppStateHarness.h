@@ -43,8 +43,8 @@ public:
     std::shared_ptr<FakeContactsStore> contacts;
     // When set, the state object reads this store instead of `contacts` (the real one, say).
     std::shared_ptr<ContactsStore> otherContactsStore;
-    // The folders the permission buttons show; neither exists until a test makes it.
-    std::filesystem::path contactsFolder;
+    // The Messages database the program looks for, whose folder its button shows; not there until a
+    // test makes it.
     std::filesystem::path messagesDatabase;
     MessagesPermission messagesPermission = MessagesPermission::granted;
     std::shared_ptr<FakeMessagesSource> messages = std::make_shared<FakeMessagesSource>();

@@ -58,7 +58,7 @@ ContactsAuthorizationStatus FakeContactsStore::authorizationStatus() const {
     return status_;
 }
 
-bool FakeContactsStore::requestAccess(std::stop_token stop) {
+bool FakeContactsStore::requestAccess(std::stop_token stop, AccessQuestion question) {
     std::lock_guard lock(mutex_);
     ++accessRequests_;
     if (stop.stop_requested()) {
@@ -67,7 +67,8 @@ bool FakeContactsStore::requestAccess(std::stop_token stop) {
     if (requestFailure_) {
         throw ContactsAccessError(*requestFailure_);
     }
-    if (status_ == ContactsAuthorizationStatus::notDetermined) {
+    if (status_ == ContactsAuthorizationStatus::notDetermined ||
+        (question == AccessQuestion::evenAfterRefusal && status_ == ContactsAuthorizationStatus::denied)) {
         ++questionsAsked_;
         status_ = answer_;
     }

@@ -34,11 +34,11 @@ public:
     void announceChange() const { observers_.post(mainQueue_); }
 
     int accessRequests() const;
-    int questionsAsked() const;  // requests that found access undecided
+    int questionsAsked() const;  // requests that put the question
     int fetches() const;
 
     ContactsAuthorizationStatus authorizationStatus() const override;
-    bool requestAccess(std::stop_token stop) override;
+    bool requestAccess(std::stop_token stop, AccessQuestion question = AccessQuestion::whenUndecided) override;
     ContactsFetchResult fetchContacts(std::stop_token stop) const override;
     std::optional<std::string> currentHistoryToken() const override;
     ContactsChangeSubscription subscribe(std::function<void()> onChange) override { return observers_.add(std::move(onChange)); }

@@ -7,8 +7,8 @@ ConversationBatch FakeMessagesSource::scan(int64_t days, std::stop_token stop) {
     return onScan ? onScan(days, stop) : ConversationBatch{.lookbackDays = days};
 }
 
-bool FakeMessagesSource::requestContacts(std::stop_token stop) {
-    record("requestContacts()");
+bool FakeMessagesSource::requestContacts(std::stop_token stop, AccessQuestion question) {
+    record(question == AccessQuestion::evenAfterRefusal ? "requestContacts(again)" : "requestContacts()");
     return onRequestContacts ? onRequestContacts(stop) : true;
 }
 

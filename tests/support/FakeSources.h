@@ -15,8 +15,9 @@
 namespace nudgerly::test {
 
 // The Messages reader, scripted by the test. Calls arrive on workers and are logged as "scan(7)",
-// "requestContacts()" and "removingDeletedMessages(<item count>)". Safe from any thread; set the
-// scripts before the state object uses it.
+// "requestContacts()" (or "requestContacts(again)" when a refusal is asked about again) and
+// "removingDeletedMessages(<item count>)". Safe from any thread; set the scripts before the state
+// object uses it.
 class FakeMessagesSource : public MessagesSource {
 public:
     std::function<ConversationBatch(int64_t days, std::stop_token stop)> onScan;  // default: an empty batch
@@ -26,7 +27,7 @@ public:
         onRemovingDeletedMessages;
 
     ConversationBatch scan(int64_t days, std::stop_token stop) override;
-    bool requestContacts(std::stop_token stop) override;
+    bool requestContacts(std::stop_token stop, AccessQuestion question) override;
     std::optional<ReviewSnapshot> removingDeletedMessages(const ReviewSnapshot& snapshot, std::stop_token stop) override;
 
     std::vector<std::string> calls() const;
@@ -80,9 +81,13 @@ public:
 
 class FakeSystemOpener : public SystemOpener {
 public:
-    void openLink(const std::string& url) override { opened.push_back(url); }
+    bool openLink(const std::string& url, std::stop_token) override {
+        opened.push_back(url);
+        return takesLinks;
+    }
     void openFolder(const std::filesystem::path& folder) override { opened.push_back(folder.string()); }
     std::vector<std::string> opened;  // links and folders, in order
+    bool takesLinks = true;           // what openLink answers
 };
 
 }  // namespace nudgerly::test

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include <QApplication>
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
@@ -12,6 +13,7 @@
 #include "statefakes/QuietWindow.h"
 #include "support/AppStateHarness.h"
 #include "ui/UiTest.h"
+#include "ui/kit/ElidedLabel.h"
 #include "ui/queue/QueueListPane.h"
 #include "ui/shared/PanePlaceholder.h"
 #include "ui/shell/MainWindow.h"
@@ -93,6 +95,93 @@ private slots:
         QCOMPARE(app.visibleItems().size(), std::size_t{1});
     }
 
+    void theViewsOfSourcesNotSetUpShowTheirEmptyStateWithoutAnAlert() {
+        AppStateHarness harness;
+        basicModeUser(harness);
+        harness.messagesPermission = MessagesPermission::denied;
+        AppState& app = harness.buildAndStart();
+        Window shown(app, harness.queue);
+        QVERIFY(QTest::qWaitForWindowExposed(&shown.window));
+        harness.settle();
+
+        const struct {
+            SidebarDestination row;
+            QString setUp;
+        } views[]{{SidebarDestination::queueGmail, "Open Accounts"},
+                  {SidebarDestination::queueMessages, "Open Messages Folder"},
+                  {SidebarDestination::queueGmail, "Open Accounts"}};
+        for (const auto& view : views) {
+            shown.click(view.row);
+            harness.settle();
+            QCOMPARE(app.state().errorMessage, std::nullopt);
+            QVERIFY(!shown.showsAnAlert());
+            QCOMPARE(shown.shownPage(), &shown.window.page(Section::queue));
+            QVERIFY(!QString::fromStdString(app.state().activity).startsWith("Expanding"));
+            auto* emptyState = shown.window.page(Section::queue).findChild<PanePlaceholder*>("emptyState");
+            QVERIFY(emptyState && emptyState->isVisible());
+            const auto buttons = emptyState->findChildren<QPushButton*>();
+            QVERIFY(std::ranges::any_of(buttons, [&](const QPushButton* button) {
+                return button->isVisible() && button->text() == view.setUp;
+            }));
+        }
+        QCOMPARE(scans(harness), 0);
+    }
+
+    void theSidebarCountsOffTheQueueAreThoseOfAllSources() {
+        AppStateHarness harness;
+        returningUser(harness);
+        harness.settings->setInteger(AppStateSettings::lookbackDaysGmail, 3);
+        // Gmail's item is five days old: inside the combined week, outside Gmail's three days.
+        ReviewSnapshot gmail = savedQueue("g1", ReviewSource::gmail, 7);
+        gmail.items[0].timestamp = harnessNow().addingSeconds(-5 * 86'400);
+        harness.saveSnapshot(ReviewSource::gmail, gmail);
+        AppState& app = harness.buildAndStart();
+        Window shown(app, harness.queue);
+        QVERIFY(QTest::qWaitForWindowExposed(&shown.window));
+        const auto allCount = [&] {
+            harness.settle();
+            const QModelIndex row = shown.window.sidebar().list().model()->index(
+                shown.window.sidebar().rowOf(SidebarDestination::queueAll), 0);
+            return row.data(Sidebar::countRole).toString();
+        };
+
+        shown.click(SidebarDestination::queueAll);
+        QCOMPARE(allCount(), "2");
+        shown.click(SidebarDestination::queueGmail);
+        QCOMPARE(allCount(), "1");  // the shown view's lookback cuts the counts
+        app.setSection(Section::accounts);
+        harness.settle();
+        QCOMPARE(shown.shownPage(), &shown.window.page(Section::accounts));
+        QCOMPARE(allCount(), "2");
+    }
+
+    void aMessagesLinkNoProgramOpensIsToldOnTheActivityLine() {
+        AppStateHarness harness;
+        returningUser(harness);
+        harness.saveSnapshot(ReviewSource::gmail, {});
+        ReviewSnapshot messages = savedQueue("m1");
+        messages.items[0].openURL = "sms:+15550100";
+        harness.saveSnapshot(ReviewSource::messages, messages);
+        harness.opener->takesLinks = false;
+        AppState& app = harness.buildAndStart();
+        Window shown(app, harness.queue);
+        QVERIFY(QTest::qWaitForWindowExposed(&shown.window));
+        shown.click(SidebarDestination::queueMessages);
+        harness.settle();
+
+        auto* open = shown.window.findChild<QPushButton*>("openButton");
+        QVERIFY(open && open->isVisible());
+        QCOMPARE(open->text(), "Open in Messages");
+        QTest::mouseClick(open, Qt::LeftButton);
+        harness.settle();
+        QCOMPARE(harness.opener->opened, std::vector<std::string>{"sms:+15550100"});
+        QCOMPARE(app.state().activity, "No program on this computer opens Messages links.");
+        QApplication::processEvents();
+        auto* line = shown.window.findChild<ElidedLabel*>("activityText");
+        QVERIFY(line);
+        QCOMPARE(line->text(), "No program on this computer opens Messages links.");
+    }
+
     void theEmptyStateButtonsOfAFirstRunActOnTheState() {
         AppStateHarness harness;
         basicModeUser(harness);
@@ -110,12 +199,17 @@ private slots:
         harness.settle();
         QCOMPARE(app.state().section, Section::accounts);
 
-        // The Messages view without Full Disk Access: the folder to grant, then the check.
+        // The Messages view without its database: no alert; the folder to put it in, made when missing,
+        // then the check, which says where it was looked for until it is there.
         app.showQueue(ReviewSource::messages, QueueCompletionScope::open);
-        app.dismissError();
         harness.settle();
-        QVERIFY(press(pane, "Open Full Disk Access"));
-        QCOMPARE(harness.opener->opened, std::vector<std::string>{harness.root.path().string()});
+        QVERIFY(!app.state().errorMessage);
+        QVERIFY(press(pane, "Open Messages Folder"));
+        QCOMPARE(harness.opener->opened, std::vector<std::string>{harness.messagesDatabase.parent_path().string()});
+        QVERIFY(std::filesystem::is_directory(harness.messagesDatabase.parent_path()));
+        QVERIFY(press(pane, "Check Again"));
+        harness.settle();
+        QCOMPARE(app.state().activity, "No Messages database at " + harness.messagesDatabase.string() + ".");
         harness.messagesPermission = MessagesPermission::granted;
         QVERIFY(press(pane, "Check Again"));
         QCOMPARE(app.state().messagesPermission, MessagesPermission::granted);

@@ -104,8 +104,9 @@ QWidget* permissionRows() {
                            .detail = "Required contact access is available.", .connected = true,
                            .stepLabel = "Contacts access \u00B7 Required"}),
         new PermissionRow({.icon = "message.fill", .title = "Messages",
-                           .detail = "macOS requires you to enable Full Disk Access in System Settings.",
-                           .primaryTitle = "Open Settings", .primary = nothing,
+                           .detail = "Nudgerly reads the Messages database copied from a Mac. Put it at "
+                                     "~/Library/Messages/chat.db, then check again.",
+                           .primaryTitle = "Open Messages Folder", .primary = nothing,
                            .secondaryTitle = "Check again", .secondary = nothing}),
         new PermissionRow({.icon = "envelope.fill", .title = "Gmail",
                            .detail = "Grant Contacts access before connecting Gmail.",
@@ -121,7 +122,7 @@ QWidget* permissionRows() {
 
 QWidget* privacyRows() {
     return divided(
-        {new PrivacyRow("lock.fill", "Messages stay on this Mac",
+        {new PrivacyRow("lock.fill", "Messages stay on this computer",
                         "Message content is read from the local Messages database and never uploaded."),
          new PrivacyRow("cpu", "Classification runs locally",
                         "Nudgerly can download your selected 2.50 GB or 5.03 GB model over HTTPS, but conversation "

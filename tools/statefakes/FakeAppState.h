@@ -1,8 +1,10 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/system/UserFolders.h"
 #include "state/AppStateView.h"
 
 namespace nudgerly::test {
@@ -19,7 +21,13 @@ public:
     std::vector<std::string> calls;
     FeedbackDiagnostics diagnostics;  // what feedbackDiagnostics() gives
 
+    // The program's own places under the home folder of the moment.
+    std::filesystem::path messagesDatabasePath = UserFolders::home() / "Library" / "Messages" / "chat.db";
+    std::filesystem::path dataFolderPath = UserFolders::dataHome() / "nudgerly";
+
     FeedbackDiagnostics feedbackDiagnostics() const override { return diagnostics; }
+    std::filesystem::path messagesDatabase() const override { return messagesDatabasePath; }
+    std::filesystem::path dataFolder() const override { return dataFolderPath; }
 
     void showQueue(std::optional<ReviewSource> source, QueueCompletionScope completion) override;
     void reconcileSelection() override { record("reconcileSelection()"); }

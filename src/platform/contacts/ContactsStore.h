@@ -42,6 +42,10 @@ public:
     using UserFacingError::UserFacingError;
 };
 
+// Whom a request for access asks: only a user who never decided, or also one who refused before (the
+// program's own question is where access is given on this platform, so it is asked again on request).
+enum class AccessQuestion { whenUndecided, evenAfterRefusal };
+
 // The user's address book. Every member may be called from any thread.
 class ContactsStore {
 public:
@@ -49,11 +53,11 @@ public:
 
     virtual ContactsAuthorizationStatus authorizationStatus() const = 0;
 
-    // Asks the user for access when it was never decided, and records the answer; otherwise asks
-    // nothing. Returns whether the contacts may now be read (authorized or limited). Blocks while the
-    // user answers: call it off the main thread. Throws CancelledError when `stop` is requested and
-    // ContactsAccessError when the answer cannot be stored.
-    virtual bool requestAccess(std::stop_token stop) = 0;
+    // Asks the user for access when it was never decided (or, as `question` says, refused), and records
+    // the answer; otherwise asks nothing. Returns whether the contacts may now be read (authorized or
+    // limited). Blocks while the user answers: call it off the main thread. Throws CancelledError when
+    // `stop` is requested and ContactsAccessError when the answer cannot be stored.
+    virtual bool requestAccess(std::stop_token stop, AccessQuestion question = AccessQuestion::whenUndecided) = 0;
 
     // Every contact the program may see: none without access, only the picked ones with limited
     // access. Throws CancelledError when `stop` is requested.

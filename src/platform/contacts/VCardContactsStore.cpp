@@ -105,13 +105,15 @@ ContactsAuthorizationStatus VCardContactsStore::authorizationStatus() const {
     return status(readDecision());
 }
 
-bool VCardContactsStore::requestAccess(std::stop_token stop) {
+bool VCardContactsStore::requestAccess(std::stop_token stop, AccessQuestion question) {
     std::unique_lock lock(askingMutex_);
     if (!askingEnded_.wait(lock, stop, [&] { return !asking_; })) {
         throw CancelledError();
     }
     const ContactsAuthorizationStatus current = authorizationStatus();
-    if (current != ContactsAuthorizationStatus::notDetermined || !prompt_) {
+    const bool asks = current == ContactsAuthorizationStatus::notDetermined ||
+                      (question == AccessQuestion::evenAfterRefusal && current == ContactsAuthorizationStatus::denied);
+    if (!asks || !prompt_) {
         return allowsReading(current);
     }
     asking_ = true;

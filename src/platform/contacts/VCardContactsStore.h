@@ -51,7 +51,7 @@ public:
     static std::filesystem::path contactsFolderIn(const std::filesystem::path& dataHome) { return dataHome / "contacts"; }
 
     ContactsAuthorizationStatus authorizationStatus() const override;
-    bool requestAccess(std::stop_token stop) override;
+    bool requestAccess(std::stop_token stop, AccessQuestion question = AccessQuestion::whenUndecided) override;
     ContactsFetchResult fetchContacts(std::stop_token stop) const override;
     std::optional<std::string> currentHistoryToken() const override;
     ContactsChangeSubscription subscribe(std::function<void()> onChange) override;

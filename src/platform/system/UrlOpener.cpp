@@ -72,7 +72,28 @@ bool XdgUrlOpener::open(const std::string& address, std::stop_token stop) {
 }
 
 bool XdgUrlOpener::openLink(const std::string& link, std::stop_token stop) {
-    return isOpenableLink(link) && launch(link, stop);
+    if (!isOpenableLink(link)) {
+        return false;
+    }
+    if (!isWebAddress(link)) {
+        const auto program = program_ ? program_ : findOnPath("xdg-open");
+        if (!program || !hasSchemeHandler(*program, text::asciiLowercased(link.substr(0, link.find(':'))), stop)) {
+            return false;
+        }
+    }
+    return launch(link, stop);
+}
+
+bool XdgUrlOpener::hasSchemeHandler(const fs::path& xdgOpen, const std::string& scheme, std::stop_token stop) {
+    const fs::path xdgMime = xdgOpen.parent_path() / "xdg-mime";
+    if (!isExecutableFile(xdgMime)) {
+        return true;
+    }
+    // xdg-mime exits 0 with nothing printed when no program is chosen; the shell tells the two apart.
+    // The scheme is one isOpenableLink allows, passed as an argument, never as script text.
+    return settlesWell("/bin/sh",
+                       {"-c", "[ -n \"$(\"$0\" query default \"x-scheme-handler/$1\")\" ]", xdgMime.string(), scheme},
+                       stop);
 }
 
 bool XdgUrlOpener::openFolder(const fs::path& folder, std::stop_token stop) {
@@ -86,12 +107,14 @@ bool XdgUrlOpener::openFolder(const fs::path& folder, std::stop_token stop) {
 
 bool XdgUrlOpener::launch(const std::string& argument, std::stop_token stop) {
     const auto program = program_ ? program_ : findOnPath("xdg-open");
-    if (!program) {
-        return false;
-    }
+    return program && settlesWell(*program, {argument}, stop);
+}
+
+bool XdgUrlOpener::settlesWell(const fs::path& program, const std::vector<std::string>& arguments,
+                               std::stop_token stop) {
     std::shared_ptr<ChildProcess> child;
     try {
-        child = ChildProcess::launch(program->string(), {argument});
+        child = ChildProcess::launch(program.string(), arguments);
     } catch (const ChildProcessLaunchError&) {
         return false;
     }

@@ -6,6 +6,7 @@
 #include <stop_token>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace nudgerly {
 
@@ -40,7 +41,10 @@ public:
     bool open(const std::string& address, std::stop_token stop) override;
 
     // A conversation's link, in the application that handles its scheme. Links that isOpenableLink
-    // refuses are not opened (false) and start nothing. Blocks and throws as `open` does.
+    // refuses are not opened (false) and start nothing. An "sms:" or "mailto:" link is opened only when
+    // the desktop names a program for its scheme, as the xdg-mime beside xdg-open answers (without
+    // one, xdg-open alone decides): xdg-open would hand a scheme nobody claims to the web browser.
+    // Blocks and throws as `open` does.
     bool openLink(const std::string& link, std::stop_token stop);
 
     // A folder the program names itself, in the file manager. Only an absolute path to an existing
@@ -53,6 +57,12 @@ public:
 private:
     // Starts xdg-open with `argument` and waits for it to settle.
     bool launch(const std::string& argument, std::stop_token stop);
+    // Whether a program is the desktop's choice for links of `scheme`.
+    bool hasSchemeHandler(const std::filesystem::path& xdgOpen, const std::string& scheme, std::stop_token stop);
+    // Starts `program` and waits up to the settle time: true when it exits with status 0 or is still
+    // running then, false when it exits otherwise or cannot be started.
+    bool settlesWell(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+                     std::stop_token stop);
 
     std::optional<std::filesystem::path> program_;
     std::chrono::milliseconds settleTime_;

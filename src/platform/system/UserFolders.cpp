@@ -50,4 +50,13 @@ std::filesystem::path configHome() {
     return absoluteFromEnvironment("XDG_CONFIG_HOME").value_or(home() / ".config");
 }
 
+std::string shown(const std::filesystem::path& path) {
+    const std::filesystem::path folder = home();
+    const std::filesystem::path inside = path.lexically_relative(folder);
+    if (folder == "/" || inside.empty() || *inside.begin() == "..") {
+        return path.string();
+    }
+    return inside == "." ? "~" : "~/" + inside.string();
+}
+
 }  // namespace nudgerly::UserFolders

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 // Where the user's per-application files belong, following the XDG base-directory rules.
 namespace nudgerly::UserFolders {
@@ -15,5 +16,8 @@ std::filesystem::path dataHome();
 // $XDG_CONFIG_HOME when it is an absolute path, otherwise ~/.config. Settings and secrets live here,
 // apart from the data folder.
 std::filesystem::path configHome();
+
+// `path` as a person reads it: with the home folder written "~" when it lies inside it.
+std::string shown(const std::filesystem::path& path);
 
 }  // namespace nudgerly::UserFolders

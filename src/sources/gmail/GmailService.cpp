@@ -89,7 +89,7 @@ std::optional<OAuthClient> GmailService::currentClient() const {
 GmailConnectionStatus GmailService::connect(std::stop_token stop) {
     const auto client = currentClient();
     if (!client) {
-        throw GmailError::missingOAuthClient();
+        throw GmailError::missingOAuthClient(dataDirectory_);
     }
     const std::string verifier = GmailAuthorization::randomURLSafe(GmailAuthorization::verifierByteCount, randomBytes_);
     const std::string challenge = GmailAuthorization::codeChallenge(verifier);

@@ -104,8 +104,8 @@ const ContactMatch* lookUp(const ContactsMap& contacts, std::string_view handle)
     return nullptr;
 }
 
-bool requestContacts(ContactsStore& store, std::stop_token stop) {
-    return store.requestAccess(stop);
+bool requestContacts(ContactsStore& store, std::stop_token stop, AccessQuestion question) {
+    return store.requestAccess(stop, question);
 }
 
 }  // namespace nudgerly::MessagesContacts

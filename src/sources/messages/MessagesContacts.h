@@ -40,8 +40,9 @@ ContactsMap loadContacts(const ContactsStore& store, std::stop_token stop);
 // The pointer stays valid while the map is unchanged.
 const ContactMatch* lookUp(const ContactsMap& contacts, std::string_view handle);
 
-// Asks for Contacts access when it was never decided; true when access is granted or limited. Throws
-// what the store throws.
-bool requestContacts(ContactsStore& store, std::stop_token stop);
+// Asks for Contacts access when it was never decided (or refused, as `question` says); true when access
+// is granted or limited. Throws what the store throws.
+bool requestContacts(ContactsStore& store, std::stop_token stop,
+                     AccessQuestion question = AccessQuestion::whenUndecided);
 
 }  // namespace nudgerly::MessagesContacts

@@ -25,7 +25,7 @@ MessagesDatabaseConnection::MessagesDatabaseConnection(const std::filesystem::pa
     const int result = sqlite3_open_v2(path.c_str(), &opened, SQLITE_OPEN_READONLY, nullptr);
     database_.reset(opened);
     if (result != SQLITE_OK || opened == nullptr) {
-        throw MessagesReaderError::fullDiskAccessRequired();
+        throw MessagesReaderError::fullDiskAccessRequired(path);
     }
     sqlite3_progress_handler(opened, progressInterval, &MessagesDatabaseConnection::progress, this);
     sqlite3_busy_handler(opened, &MessagesDatabaseConnection::busy, this);

@@ -4,7 +4,7 @@
 
 namespace nudgerly {
 
-// Whether the Messages database can be read at all ("Full Disk Access").
+// Whether the Messages database can be read at all (it is there and the user may read it).
 enum class MessagesPermission { granted, denied };
 
 // Granted when SQLite opens the database read-only; nothing is read from it, so a file that opens but

@@ -178,11 +178,11 @@ std::optional<ReviewSnapshot> MessagesReader::removingDeletedMessages(const Revi
     return pruned;
 }
 
-bool MessagesReader::requestContacts(std::stop_token stop) const {
+bool MessagesReader::requestContacts(std::stop_token stop, AccessQuestion question) const {
     if (!contacts_) {
         return false;
     }
-    return MessagesContacts::requestContacts(*contacts_, stop);
+    return MessagesContacts::requestContacts(*contacts_, stop, question);
 }
 
 }  // namespace nudgerly

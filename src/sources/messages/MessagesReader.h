@@ -39,9 +39,9 @@ public:
     // to check is absent without the database being opened. Throws MessagesReaderError.
     std::optional<ReviewSnapshot> removingDeletedMessages(const ReviewSnapshot& snapshot, std::stop_token stop) const;
 
-    // Asks for Contacts access when it was never decided; true when contacts may now be read. Throws
-    // what the store throws (CancelledError, ContactsAccessError).
-    bool requestContacts(std::stop_token stop) const;
+    // Asks for Contacts access when it was never decided (or refused, as `question` says); true when
+    // contacts may now be read. Throws what the store throws (CancelledError, ContactsAccessError).
+    bool requestContacts(std::stop_token stop, AccessQuestion question = AccessQuestion::whenUndecided) const;
 
 private:
     std::shared_ptr<ContactsStore> contacts_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 #include "core/UserFacingError.h"
@@ -13,7 +14,8 @@ public:
 
     // `databaseMessage` is SQLite's own description of what went wrong.
     static MessagesReaderError queryFailed(const std::string& databaseMessage);
-    static MessagesReaderError fullDiskAccessRequired();
+    // `database` is the file that could not be opened.
+    static MessagesReaderError fullDiskAccessRequired(const std::filesystem::path& database);
 
     Kind kind() const { return kind_; }
 

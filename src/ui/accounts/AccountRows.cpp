@@ -1,6 +1,8 @@
 #include "ui/accounts/AccountRows.h"
 
 #include "core/RawEnum.h"
+#include "platform/system/UserFolders.h"
+#include "sources/gmail/oauth/GmailError.h"
 
 namespace nudgerly {
 namespace {
@@ -65,14 +67,15 @@ PermissionRowSpec messagesRowSpec(AppStateView& state) {
     PermissionRowSpec details{.icon = "message.fill", .title = "Messages", .primaryEnabled = true};
     switch (state.state().messagesPermission) {
         case MessagesPermission::denied:
-            details.detail = "macOS requires you to enable Full Disk Access in System Settings.";
-            details.primaryTitle = "Open Settings";
+            details.detail = "Nudgerly reads the Messages database copied from a Mac. Put it at " +
+                             UserFolders::shown(state.messagesDatabase()) + ", then check again.";
+            details.primaryTitle = "Open Messages Folder";
             details.primary = [&state] { state.openFullDiskAccess(); };
             details.secondaryTitle = "Check again";
             details.secondary = [&state] { state.recheckMessagesPermission(); };
             break;
         case MessagesPermission::granted:
-            details.detail = "Full Disk Access is available \u00B7 " + state.lastRefreshLabel(ReviewSource::messages);
+            details.detail = "Messages database found \u00B7 " + state.lastRefreshLabel(ReviewSource::messages);
             details.connected = true;
             details.primaryTitle = "Refresh";
             details.primary = refreshAction(state, ReviewSource::messages);
@@ -112,7 +115,7 @@ PermissionRowSpec gmailRowSpec(AppStateView& state, std::function<void()> openGu
         details.primary = std::move(openGuide);
         details.primaryEnabled = canConnectGmail(state);
     } else {
-        details.detail = "Gmail is unavailable in this build. Install the latest Nudgerly build.";
+        details.detail = GmailError::missingOAuthClient(state.dataFolder()).what();
     }
     return details;
 }

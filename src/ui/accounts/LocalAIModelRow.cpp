@@ -88,7 +88,8 @@ LocalAIModelRow::LocalAIModelRow(AppStateView& state, QWidget* parent) : QWidget
     picker_->setObjectName(QStringLiteral("modelPicker"));
     picker_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     picker_->setAccessibleName(QStringLiteral("Local AI model"));
-    picker_->setAccessibleDescription(QStringLiteral("Select which model Nudgerly downloads and runs on this Mac"));
+    picker_->setAccessibleDescription(
+        QStringLiteral("Select which model Nudgerly downloads and runs on this computer"));
     // Only a choice the user makes writes; syncing the list never does.
     connect(picker_, &QComboBox::activated, this, [this](int index) {
         const QString identifier = picker_->itemData(index).toString();

@@ -93,7 +93,8 @@ std::string modelRecommendation(const ModelPack& selected) {
     if (selected.identifier == ModelPack::nudgerlyDefault().identifier) {
         return "Recommended: best balance of accuracy, speed, memory use, and download size.";
     }
-    return "Larger model with slower inference and higher memory use; intended for Macs with 16 GB or more memory.";
+    return "Larger model with slower inference and higher memory use; intended for computers with 16 GB or more "
+           "memory.";
 }
 
 ModelStatus modelStatus(const PublishedState& state) {
@@ -137,7 +138,7 @@ std::string modelDetail(const PublishedState& state) {
     const bool choosing = state.needsModelChoice;
     const ModelDownloadState& download = state.modelDownloadState;
     if (state.isRemovingModel) {
-        return "Removing " + name + " from this Mac.";
+        return "Removing " + name + " from this computer.";
     }
     if (state.isSwitchingModel) {
         return "Switching the selected Local AI model.";
@@ -160,8 +161,10 @@ std::string modelDetail(const PublishedState& state) {
                    next;
         case Kind::missing:
             if (choosing) {
-                return "Download the selected model to continue. Lower-accuracy Basic Mode is available only after "
-                       "an explicit warning; Contacts access is the next required step.";
+                return std::string(
+                           "Download the selected model to continue. Lower-accuracy Basic Mode is available "
+                           "only after an explicit warning") +
+                       (contactsUsable(state) ? "." : "; Contacts access is the next required step.");
             }
             if (contactsUsable(state)) {
                 return "Lower-accuracy Basic Mode is active. Download the selected model for full Local AI "
@@ -186,14 +189,15 @@ std::string modelDetail(const PublishedState& state) {
                    next;
         case Kind::installed:
             if (state.modelRuntimeIssue) {
-                return name + " is installed on this Mac. " + *state.modelRuntimeIssue + next +
+                return name + " is installed on this computer. " + *state.modelRuntimeIssue + next +
                        " Refresh the queue to retry Local AI.";
             }
             if (contactsUsable(state)) {
-                return name + " is installed on this Mac. Refresh the queue when you want Local AI to review "
-                              "conversations.";
+                return name +
+                       " is installed on this computer. Refresh the queue when you want Local AI to review "
+                       "conversations.";
             }
-            return name + " is installed on this Mac. Allow required Contacts access below to continue.";
+            return name + " is installed on this computer. Allow required Contacts access below to continue.";
     }
     return {};
 }
@@ -301,19 +305,21 @@ ModelConfirmation modelConfirmation(ModelConfirmationKind kind, const PublishedS
                     .confirmDestructive = true,
                     .cancelTitle = "Keep Download"};
         case ModelConfirmationKind::remove:
-            return {.title = "Remove " + pack.displayName + "?",
-                    .message = "This removes only " + file +
-                               " and its partial download. Other downloaded model packs stay on this Mac. Nudgerly "
-                               "will use lower-accuracy Basic Mode until you install a selected model again.",
-                    .confirmTitle = "Remove Selected Model",
-                    .confirmDestructive = true,
-                    .cancelTitle = "Cancel"};
+            return {
+                .title = "Remove " + pack.displayName + "?",
+                .message = "This removes only " + file +
+                           " and its partial download. Other downloaded model packs stay on this computer. Nudgerly "
+                           "will use lower-accuracy Basic Mode until you install a selected model again.",
+                .confirmTitle = "Remove Selected Model",
+                .confirmDestructive = true,
+                .cancelTitle = "Cancel"};
         case ModelConfirmationKind::basicMode:
             return {.title = "Use Basic Mode Instead\u2026",
-                    .message = "Basic Mode uses deterministic on-device rules instead of a language model. It is "
-                               "materially less accurate and may miss conversations or prioritize them incorrectly. "
-                               "Any active model download and its partial data will be canceled and removed. "
-                               "Conversation content remains on this Mac either way.",
+                    .message =
+                        "Basic Mode uses deterministic on-device rules instead of a language model. It is "
+                        "materially less accurate and may miss conversations or prioritize them incorrectly. "
+                        "Any active model download and its partial data will be canceled and removed. "
+                        "Conversation content remains on this computer either way.",
                     .confirmTitle = "Use Lower-Accuracy Basic Mode",
                     .cancelTitle = "Keep Local AI Recommended"};
     }

@@ -60,6 +60,8 @@ ConversationDetailPane::ConversationDetailPane(AppStateView& state, PreviewImage
     detailStack->setSpacing(0);
     scroll_ = new QScrollArea(detail_);
     scroll_->setObjectName(QStringLiteral("detailScroll"));
+    // The scroll area draws no focus of its own; the pane's buttons are its stops, the wheel scrolls it.
+    scroll_->setFocusPolicy(Qt::NoFocus);
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setWidgetResizable(true);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -66,7 +66,7 @@ int ElidedLabel::heightForWidth(int width) const {
 
 void ElidedLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setPen(isEnabled() ? Look::color(tone_) : Look::color(Tone::tertiary));
+    painter.setPen(isEnabled() ? Look::color(tone_) : Look::disabledText());
     drawLines(painter, contentsRect(), font(), displayedLines());
 }
 

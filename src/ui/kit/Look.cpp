@@ -14,24 +14,30 @@ namespace nudgerly::Look {
 namespace {
 
 const QColor primaryText(0x26, 0x26, 0x26);
-const QColor disabledText(0xA6, 0xA6, 0xA6);
+const QColor disabledTextColour(0xA6, 0xA6, 0xA6);
 
 }  // namespace
 
 QColor color(Tone tone) {
-    // The original platform's light system colours; the label greys as seen on a white ground.
+    // Light system colours, each darkened in lightness alone (its hue and saturation kept) until text in
+    // it reads at 4.5:1 or better on every ground it is drawn on: the window, bars, white, a selected
+    // row's tint and a badge's own tint of the colour. Quaternary draws lines, never text.
     switch (tone) {
         case Tone::primary: return primaryText;
-        case Tone::secondary: return {0x80, 0x80, 0x80};
-        case Tone::tertiary: return {0xA6, 0xA6, 0xA6};
+        case Tone::secondary: return {0x53, 0x53, 0x53};
+        case Tone::tertiary: return {0x59, 0x59, 0x59};
         case Tone::quaternary: return {0xD6, 0xD6, 0xD6};
-        case Tone::red: return {0xFF, 0x3B, 0x30};
-        case Tone::orange: return {0xFF, 0x95, 0x00};
-        case Tone::green: return {0x28, 0xCD, 0x41};
-        case Tone::blue: return {0x00, 0x7A, 0xFF};
-        case Tone::accent: return {0x00, 0x7A, 0xFF};
+        case Tone::red: return {0xA8, 0x09, 0x00};
+        case Tone::orange: return {0x7D, 0x49, 0x00};
+        case Tone::green: return {0x13, 0x62, 0x1F};
+        case Tone::blue: return {0x00, 0x52, 0xAB};
+        case Tone::accent: return {0x00, 0x55, 0xB2};
     }
     return primaryText;
+}
+
+QColor disabledText() {
+    return disabledTextColour;
 }
 
 QColor withOpacity(QColor color, double opacity) {
@@ -67,7 +73,7 @@ QPalette palette() {
     palette.setColor(QPalette::Link, color(Tone::accent));
     palette.setColor(QPalette::LinkVisited, color(Tone::accent));
     for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
-        palette.setColor(QPalette::Disabled, role, disabledText);
+        palette.setColor(QPalette::Disabled, role, disabledTextColour);
     }
     return palette;
 }
@@ -86,6 +92,18 @@ QColor prominentFill(bool enabled) { return enabled ? QColor(0x00, 0x62, 0xCC) :
 void setProminent(QAbstractButton& button, bool prominent) {
     button.setProperty(prominentProperty, prominent);
     button.update();
+}
+
+void paintFocusRing(QPainter& painter, const QRectF& rect, qreal radius, bool onAccentFill) {
+    constexpr qreal width = 2;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(onAccentFill ? QColor(Qt::white) : color(Tone::accent), width));
+    const qreal half = width / 2;
+    painter.drawRoundedRect(rect.adjusted(half, half, -half, -half), std::max(radius - half, 0.0),
+                            std::max(radius - half, 0.0));
+    painter.restore();
 }
 
 void setDestructive(QAbstractButton& button, bool destructive) {

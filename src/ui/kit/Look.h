@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QColor>
+#include <QPainter>
 #include <QPalette>
 
 #include "ui/kit/Tone.h"
@@ -19,6 +20,8 @@ QPalette palette();
 
 // A named colour.
 QColor color(Tone tone);
+// Text and symbols of a disabled control: lighter than every tone, as a switched-off control reads.
+QColor disabledText();
 // `color` at `opacity` (0 to 1), as the descriptions' "colour at opacity 0.08" backgrounds.
 QColor withOpacity(QColor color, double opacity);
 
@@ -36,5 +39,9 @@ void setProminent(QAbstractButton& button, bool prominent = true);
 QColor prominentFill(bool enabled);
 // A button that deletes or discards: red text.
 void setDestructive(QAbstractButton& button, bool destructive = true);
+
+// The mark of keyboard focus, a ring along the inside of `rect`: in the accent colour, or in white over
+// an accent fill, where an accent ring would vanish.
+void paintFocusRing(QPainter& painter, const QRectF& rect, qreal radius, bool onAccentFill = false);
 
 }  // namespace nudgerly::Look

@@ -51,6 +51,10 @@ void LookStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* opti
     painter->setBrush(pressed ? fill.darker(120) : fill);
     painter->drawRoundedRect(QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius, cornerRadius);
     painter->restore();
+    // Fusion's focus outline is drawn with the panel it replaces; over the fill it must be white.
+    if ((option->state & State_HasFocus) != 0) {
+        Look::paintFocusRing(*painter, QRectF(option->rect).adjusted(2, 2, -2, -2), cornerRadius, true);
+    }
 }
 
 }  // namespace nudgerly

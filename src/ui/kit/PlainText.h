@@ -17,6 +17,7 @@ inline QString buttonText(QString text) { return text.replace(QLatin1Char('&'), 
 
 // Sets a tooltip that shows `text` literally. Qt shows a tooltip that looks like markup as rich text
 // (an <img> there would even read a local file), so the text is escaped into a paragraph of its own.
+// The widget's accessible description becomes the plain text.
 void setPlainToolTip(QWidget& widget, const QString& text);
 // The tooltip text that shows `text` literally, for tooltips shown by hand (QToolTip::showText).
 QString plainToolTip(const QString& text);

@@ -51,7 +51,7 @@ void SymbolView::paintEvent(QPaintEvent*) {
     if (symbol_.empty()) {
         return;
     }
-    const QColor colour = isEnabled() ? Look::color(tone_) : Look::color(Tone::tertiary);
+    const QColor colour = isEnabled() ? Look::color(tone_) : Look::disabledText();
     const QPixmap glyph = Symbols::tinted(symbol_, colour, glyphSize_, devicePixelRatioF());
     QPainter painter(this);
     const QRect target(QPoint(0, 0), QSize(glyphSize_, glyphSize_));

@@ -1,5 +1,6 @@
 #include "ui/queue/EmptyState.h"
 
+#include "platform/system/UserFolders.h"
 #include "state/QueueDerivation.h"
 #include "ui/queue/QueueList.h"
 #include "ui/shared/ReviewDisplay.h"
@@ -42,9 +43,11 @@ std::string initialRefreshTitle(const PublishedState& state) {
     return "Building your follow-up queue";
 }
 
-std::string unscannedDescription(const PublishedState& state, ReviewSource source) {
+std::string unscannedDescription(const AppStateView& view, ReviewSource source) {
+    const PublishedState& state = view.state();
     if (source == ReviewSource::messages && state.messagesPermission == MessagesPermission::denied) {
-        return "Grant Nudgerly Full Disk Access, then check the permission again.";
+        return "Put the Messages database from a Mac at " + UserFolders::shown(view.messagesDatabase()) +
+               ", then check again.";
     }
     if (source == ReviewSource::gmail && !state.gmailStatus.connected) {
         return "Connect Gmail before running its first scan.";
@@ -55,7 +58,7 @@ std::string unscannedDescription(const PublishedState& state, ReviewSource sourc
 
 std::vector<EmptyStateButton> sourceAction(const PublishedState& state, ReviewSource source) {
     if (source == ReviewSource::messages && state.messagesPermission == MessagesPermission::denied) {
-        return {{.text = "Open Full Disk Access", .prominent = true, .action = OpenFullDiskAccess{}},
+        return {{.text = "Open Messages Folder", .prominent = true, .action = OpenFullDiskAccess{}},
                 {.text = "Check Again", .action = CheckAgain{}}};
     }
     if (source == ReviewSource::gmail && !state.gmailStatus.connected) {
@@ -107,7 +110,7 @@ EmptyStateSpec decideEmptyState(const AppStateView& view) {
         return {.kind = EmptyStateKind::unscanned,
                 .title = std::string(ReviewDisplay::sourceName(*source)) + " hasn\u2019t been scanned",
                 .symbol = *source == ReviewSource::messages ? "message.badge" : "envelope.badge",
-                .description = EmptyState::unscannedDescription(state, *source),
+                .description = EmptyState::unscannedDescription(view, *source),
                 .buttons = EmptyState::sourceAction(state, *source)};
     }
     if (state.completionScope == QueueCompletionScope::completed) {

@@ -22,7 +22,7 @@ namespace EmptyState {
 bool isInitialRefresh(const AppStateView& view);
 // "Building your … queue".
 std::string initialRefreshTitle(const PublishedState& state);
-std::string unscannedDescription(const PublishedState& state, ReviewSource source);
+std::string unscannedDescription(const AppStateView& view, ReviewSource source);
 std::vector<EmptyStateButton> sourceAction(const PublishedState& state, ReviewSource source);
 std::string allSourcesDescription(const PublishedState& state);
 std::vector<EmptyStateButton> allSourcesAction(const AppStateView& view);

@@ -41,7 +41,9 @@ std::string_view queueSubtitle(const PublishedState& state) {
 
 std::string lastRefreshSummary(const AppStateView& view) {
     if (const auto source = view.state().sourceFilter) {
-        return "Last refreshed " + view.lastRefreshLabel(*source);
+        // "Never refreshed" says it all; "Last refreshed" before it would not read.
+        return view.state().snapshot(*source) ? "Last refreshed " + view.lastRefreshLabel(*source)
+                                              : view.lastRefreshLabel(*source);
     }
     std::string summary;
     for (const ReviewSource source : allCases<ReviewSource>()) {

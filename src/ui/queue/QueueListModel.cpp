@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "review/MessageAge.h"
 #include "ui/kit/PlainText.h"
 #include "ui/queue/QueueList.h"
 #include "ui/shared/ReviewDisplay.h"
@@ -118,6 +119,13 @@ QVariant QueueListModel::data(const QModelIndex& index, int role) const {
         case Qt::AccessibleTextRole:
             if (!shown.item) {
                 return qtText(ReviewDisplay::statusCaption(shown.status) + " " + QueueList::localizedCount(shown.count));
+            }
+            if (role == Qt::AccessibleTextRole) {
+                // What the badges show to the eye: the status, and the age or else the date.
+                const ReviewItem& item = *shown.item;
+                const std::string age = item.timestamp ? MessageAge::label(*item.timestamp, now_) : item.date;
+                return qtText(item.person + ", " + item.summary + ", " +
+                              std::string(ReviewDisplay::statusName(item.status)) + (age.empty() ? "" : ", " + age));
             }
             return qtText(shown.item->person + ", " + shown.item->summary);
         case ItemIdRole:

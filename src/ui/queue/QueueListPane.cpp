@@ -159,6 +159,7 @@ QWidget* QueueListPane::buildHeader() {
     search_ = new QLineEdit(header);
     search_->setObjectName(QStringLiteral("searchField"));
     search_->setPlaceholderText(QStringLiteral("Search conversations"));
+    search_->setAccessibleName(QStringLiteral("Search conversations"));
     search_->setClearButtonEnabled(true);
     connect(search_, &QLineEdit::textEdited, this, [this](const QString& text) {
         state_.setSearch(text.toStdString());

@@ -38,10 +38,6 @@ int viewportWidth(const QStyleOptionViewItem& option) {
     return option.rect.width();
 }
 
-QRect contentRect(const QRect& rowRect) {
-    return rowRect.adjusted(inset + contentPadding, 0, -(inset + contentPadding), 0);
-}
-
 void paintHeader(QPainter& painter, const QRect& rect, const QueueListEntry& row) {
     const QFont font = headerFont();
     const QFontMetrics metrics(font);
@@ -96,6 +92,10 @@ void QueueRowDelegate::showAges(QAbstractItemView& view) const {
             view.update(at);
         }
     }
+}
+
+QRect QueueRowDelegate::contentRect(const QRect& rowRect) {
+    return rowRect.adjusted(inset + contentPadding, 0, -(inset + contentPadding), 0);
 }
 
 int QueueRowDelegate::contentWidth(int viewportWidth) { return std::max(viewportWidth - 2 * (inset + contentPadding), 1); }
@@ -188,6 +188,9 @@ void QueueRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         const bool focused = option.state & QStyle::State_Active;
         painter->fillPath(path, Look::withOpacity(Look::color(Tone::accent), focused ? 0.18 : 0.1));
         painter->restore();
+    }
+    if (option.state & QStyle::State_HasFocus) {
+        Look::paintFocusRing(*painter, QRectF(option.rect.adjusted(inset, 1, -inset, -1)), selectionRadius);
     }
     QueueConversationRow::paint(*painter, rect, presentation(row));
 }

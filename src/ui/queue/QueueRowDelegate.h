@@ -35,6 +35,8 @@ public:
     // Has `view` repaint the rows it shows whose age reads otherwise at the model's moment.
     void showAges(QAbstractItemView& view) const;
 
+    // Where a row's content is drawn within the row's rectangle.
+    static QRect contentRect(const QRect& rowRect);
     // The width a row's content gets in a view whose viewport is `viewportWidth` wide.
     static int contentWidth(int viewportWidth);
     // How many row heights were worked out, for tests of the cache.

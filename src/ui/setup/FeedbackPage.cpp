@@ -140,7 +140,7 @@ FeedbackPage::FeedbackPage(StateBridge& bridge, Services services, QWidget* pare
     diagnostics->layout()->addWidget(includeDiagnostics_);
     auto* diagnosticsNote = new WrapLabel(TextStyle::caption, Tone::secondary, diagnostics);
     diagnosticsNote->setText(QStringLiteral(
-        "This includes app and macOS versions, selected model, permission states, refresh state, and queue "
+        "This includes app and system versions, selected model, permission states, refresh state, and queue "
         "counts. It never includes names, account addresses, message text, drafts, OAuth tokens, or passwords."));
     diagnostics->layout()->addWidget(diagnosticsNote);
     addBlock(diagnostics);

@@ -1,9 +1,13 @@
 #include "ui/setup/PrivacyPage.h"
 
+#include <string>
+#include <vector>
+
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "platform/system/UserFolders.h"
 #include "ui/kit/ConfirmDialog.h"
 #include "ui/kit/Divider.h"
 #include "ui/kit/Look.h"
@@ -19,19 +23,23 @@ namespace {
 struct PrivacyStatement {
     const char* symbol;
     const char* title;
-    const char* detail;
+    std::string detail;
 };
 
-constexpr PrivacyStatement statements[] = {
-    {"lock.fill", "Messages stay on this Mac",
-     "Message content is read from the local Messages database and never uploaded."},
-    {"cpu", "Classification runs locally",
-     "Nudgerly can download your selected 2.50 GB or 5.03 GB model over HTTPS, but conversation content never goes "
-     "to the download host or an internet inference service."},
-    {"envelope.badge.shield.half.filled", "Gmail access is read-only",
-     "Gmail is fetched with read-only access and cached in Nudgerly\u2019s local Application Support folder."},
-    {"hand.raised.fill", "Nudgerly never acts for you", "It never sends, archives, deletes, or marks a message as read."},
-};
+std::vector<PrivacyStatement> statements(const AppStateView& state) {
+    return {
+        {"lock.fill", "Messages stay on this computer",
+         "Message content is read from the local Messages database and never uploaded."},
+        {"cpu", "Classification runs locally",
+         "Nudgerly can download your selected 2.50 GB or 5.03 GB model over HTTPS, but conversation content never "
+         "goes to the download host or an internet inference service."},
+        {"envelope.badge.shield.half.filled", "Gmail access is read-only",
+         "Gmail is fetched with read-only access and cached in Nudgerly\u2019s local data folder (" +
+             UserFolders::shown(state.dataFolder()) + ")."},
+        {"hand.raised.fill", "Nudgerly never acts for you",
+         "It never sends, archives, deletes, or marks a message as read."},
+    };
+}
 
 // A block of the page opened by its caption, marked as a heading for assistive technology.
 QVBoxLayout* captionedBlock(const QString& caption, QWidget* block) {
@@ -58,12 +66,13 @@ PrivacyPage::PrivacyPage(StateBridge& bridge, QWidget* parent) : PageFrame(28, p
 
     auto* handling = new QWidget(this);
     QVBoxLayout* rows = captionedBlock(QStringLiteral("Data handling"), handling);
-    for (const PrivacyStatement& statement : statements) {
-        if (&statement != &statements[0]) {
+    const std::vector<PrivacyStatement> shown = statements(bridge_.state());
+    for (const PrivacyStatement& statement : shown) {
+        if (&statement != &shown.front()) {
             rows->addWidget(new Divider(Qt::Horizontal, handling));
         }
         rows->addWidget(new PrivacyRow(statement.symbol, QString::fromUtf8(statement.title),
-                                       QString::fromUtf8(statement.detail), handling));
+                                       QString::fromStdString(statement.detail), handling));
     }
     addBlock(handling);
 
@@ -79,7 +88,7 @@ PrivacyPage::PrivacyPage(StateBridge& bridge, QWidget* parent) : PageFrame(28, p
     auto* detail = new WrapLabel(TextStyle::subheadline, Tone::secondary, localData);
     detail->setText(QStringLiteral(
         "Disconnect Gmail and remove saved review snapshots, completed-item history, and imported Google "
-        "configuration. Installed or partial Local AI model artifacts stay on this Mac."));
+        "configuration. Installed or partial Local AI model artifacts stay on this computer."));
     texts->addWidget(title);
     texts->addWidget(detail);
     line->addLayout(texts, 1);
@@ -102,8 +111,9 @@ void PrivacyPage::confirmDeletion() {
     AppStateView& state = bridge_.state();
     confirmation_ = ConfirmDialog::present(
         this, QStringLiteral("Delete saved Nudgerly queue data?"),
-        QStringLiteral("This removes Gmail credentials and saved Nudgerly queue data from this Mac. It preserves "
-                       "Local AI model artifacts and does not delete any messages or email from Apple or Google."),
+        QStringLiteral("This removes Gmail credentials and saved Nudgerly queue data from this computer. It "
+                       "preserves Local AI model artifacts and does not delete any messages or email from Messages or "
+                       "Google."),
         {{QStringLiteral("Delete Local Data"), ConfirmButton::Role::destructive, [&state] { state.deleteLocalData(); }},
          {QStringLiteral("Cancel"), ConfirmButton::Role::cancel, nullptr}});
 }

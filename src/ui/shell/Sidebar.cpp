@@ -47,6 +47,7 @@ Sidebar::Sidebar(StateBridge& bridge, QWidget* parent) : QWidget(parent), bridge
 
     list_ = new QListView(this);
     list_->setObjectName(QStringLiteral("sidebarList"));
+    list_->setAccessibleName(QStringLiteral("Sidebar"));
     list_->setModel(model_);
     list_->setItemDelegate(new SidebarRowDelegate(list_));
     list_->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -49,6 +49,9 @@ void SidebarRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
         background.addRoundedRect(QRectF(option.rect.adjusted(4, 1, -4, -1)), 6, 6);
         painter->fillPath(background, Look::withOpacity(Look::color(Tone::accent), 0.16));
     }
+    if (option.state.testFlag(QStyle::State_HasFocus)) {
+        Look::paintFocusRing(*painter, QRectF(option.rect.adjusted(4, 1, -4, -1)), 6);
+    }
 
     const QFont font = fontFor(TextStyle::body);
     const int glyph = Symbols::sizeForText(font.pixelSize());

@@ -151,6 +151,12 @@ TEST_F(VCardContactsStoreTest, AsksOnlyWhenUndecidedAndRecordsTheAnswerPrivately
     decide(R"({"status": "denied"})");
     EXPECT_FALSE(store->requestAccess({}));
     EXPECT_EQ(allow->asked, 1);
+    // Asked again on request, a refusal is put to the user once more; a grant never is.
+    EXPECT_TRUE(store->requestAccess({}, AccessQuestion::evenAfterRefusal));
+    EXPECT_EQ(allow->asked, 2);
+    EXPECT_EQ(store->authorizationStatus(), Status::authorized);
+    EXPECT_TRUE(store->requestAccess({}, AccessQuestion::evenAfterRefusal));
+    EXPECT_EQ(allow->asked, 2);
 
     fs::remove(configuration / "contacts-access.json");
     const auto refuse = std::make_shared<ScriptedPrompt>(false);

@@ -102,6 +102,26 @@ TEST_F(UrlOpenerTests, LinksAndFoldersGoOverAsTheirOneArgumentAndOthersStartNoth
     EXPECT_FALSE(fs::exists(root / "pwned"));
 }
 
+TEST_F(UrlOpenerTests, ASchemeNoProgramClaimsIsNotOpenedWhileWebAddressesNeedNoClaim) {
+    XdgUrlOpener urlOpener(opener("exit 0"));
+    // The desktop names a mail program and nothing for sms; web addresses are never asked about.
+    const fs::path mime = root / "xdg-mime";
+    test::writeTestFile(mime, "#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"" + (root / "queries").string() +
+                                  "\"\n[ \"$3\" = x-scheme-handler/mailto ] && echo mail.desktop\nexit 0\n");
+    fs::permissions(mime, fs::perms::owner_all);
+    EXPECT_FALSE(urlOpener.openLink("sms:+15550100", {}));
+    EXPECT_TRUE(urlOpener.openLink("MAILTO:ann@example.com", {}));
+    EXPECT_TRUE(urlOpener.openLink("https://mail.google.com/", {}));
+    EXPECT_EQ(arguments(), "MAILTO:ann@example.com\nhttps://mail.google.com/\n");
+    std::ifstream queries(root / "queries");
+    std::stringstream asked;
+    asked << queries.rdbuf();
+    EXPECT_EQ(asked.str(), "query default x-scheme-handler/sms\nquery default x-scheme-handler/mailto\n");
+
+    // A claimed scheme that xdg-open still cannot open is not opened either.
+    EXPECT_FALSE(XdgUrlOpener(opener("exit 4")).openLink("mailto:ann@example.com", {}));
+}
+
 TEST_F(UrlOpenerTests, AStopEndsTheWait) {
     test::NamedPipe running(root / "running");
     XdgUrlOpener urlOpener(opener("echo > " + running.path().string() + "; sleep 5"), 10s);

@@ -110,8 +110,9 @@ TEST(GmailErrorTests, SentencesAndCarriedValues) {
     EXPECT_STREQ(GmailError::google("").what(), "");
     EXPECT_STREQ(GmailError::google("Quota exceeded").what(), "Quota exceeded");
     EXPECT_STREQ(GmailError::invalidOAuthClient().what(), "That file is not a Google Desktop OAuth client.");
-    EXPECT_STREQ(GmailError::missingOAuthClient().what(),
-                 "Gmail setup is unavailable in this build. Install the latest Nudgerly build.");
+    EXPECT_STREQ(GmailError::missingOAuthClient("/srv/nudgerly").what(),
+                 "Gmail needs a Google OAuth client file. Save a \u201CDesktop app\u201D client as "
+                 "/srv/nudgerly/google-oauth-client.json, then try again.");
     EXPECT_STREQ(GmailError::notConnected().what(), "Connect Gmail before refreshing.");
     EXPECT_STREQ(GmailError::invalidAuthorizationResponse().what(),
                  "Google returned an invalid or expired authorization response.");

@@ -335,7 +335,14 @@ TEST_F(MessagesReaderTest, ADatabaseThatCannotBeOpenedOrReadFailsWithTheReason) 
     auto missing = failure(folder_ / "missing.db");
     ASSERT_TRUE(missing);
     EXPECT_EQ(missing->kind(), MessagesReaderError::Kind::fullDiskAccessRequired);
-    EXPECT_STREQ(missing->what(), "Nudgerly needs Full Disk Access to read your local Messages history.");
+    EXPECT_EQ(std::string(missing->what()), "Nudgerly needs the Messages database from a Mac at " +
+                                                (folder_ / "missing.db").string() + " to read your Messages history.");
+    // Inside the home folder, the path is written as the user knows it.
+    missing = failure(isolatedHome / "Library/Messages/not-copied-yet.db");
+    ASSERT_TRUE(missing);
+    EXPECT_STREQ(missing->what(),
+                 "Nudgerly needs the Messages database from a Mac at ~/Library/Messages/not-copied-yet.db to read your "
+                 "Messages history.");
     EXPECT_FALSE(fs::exists(folder_ / "missing.db"));
 
     test::writeTestFile(folder_ / "notes.db", std::string(4096, 'x'));

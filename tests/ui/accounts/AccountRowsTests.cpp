@@ -2,6 +2,7 @@
 
 #include <QTest>
 
+#include "platform/system/UserFolders.h"
 #include "statefakes/ScreenFixture.h"
 #include "ui/UiTest.h"
 #include "ui/accounts/AccountRows.h"
@@ -73,14 +74,17 @@ private slots:
         QCOMPARE(press(screen, details.secondary), Calls{"reconcileContactsPermission(true)"});
     }
 
-    void messagesRowFollowsFullDiskAccess() {
+    void messagesRowFollowsTheDatabase() {
         ScreenFixture screen("basicMode");
         show(screen, "basicMode", [](PublishedState& state) {
             state.messagesPermission = MessagesPermission::denied;
         });
         PermissionRowSpec details = messagesRowSpec(screen.state);
         QCOMPARE(text(details.icon), "message.fill");
-        QCOMPARE(text(details.detail), "macOS requires you to enable Full Disk Access in System Settings.");
+        QCOMPARE(text(details.detail),
+                 "Nudgerly reads the Messages database copied from a Mac. Put it at "
+                 "~/Library/Messages/chat.db, then check again.");
+        QCOMPARE(text(details.primaryTitle), "Open Messages Folder");
         QVERIFY(!details.connected && details.primaryEnabled && !details.stepLabel);
         QCOMPARE(press(screen, details.primary), Calls{"openFullDiskAccess()"});
         QCOMPARE(press(screen, details.secondary), Calls{"recheckMessagesPermission()"});
@@ -90,7 +94,7 @@ private slots:
         });
         details = messagesRowSpec(screen.state);
         QCOMPARE(text(details.detail),
-                 "Full Disk Access is available \u00B7 " + text(screen.state.lastRefreshLabel(ReviewSource::messages)));
+                 "Messages database found \u00B7 " + text(screen.state.lastRefreshLabel(ReviewSource::messages)));
         QVERIFY(details.connected && details.primaryEnabled && !details.secondaryTitle);
         QCOMPARE(text(details.primaryTitle), "Refresh");
         QCOMPARE(press(screen, details.primary), Calls{"refresh(messages, 60)"});  // the Messages window's days
@@ -203,9 +207,12 @@ private slots:
         QCOMPARE(text(details.detail), "Grant Contacts access before connecting Gmail.");
         QVERIFY(!details.primaryEnabled);
 
-        // 5. No client in this build.
+        // 5. No client file: where the user's own goes.
+        screen.state.dataFolderPath = UserFolders::home() / ".local/share/nudgerly";
         details = row([](PublishedState& state) { state.gmailStatus = {}; });
-        QCOMPARE(text(details.detail), "Gmail is unavailable in this build. Install the latest Nudgerly build.");
+        QCOMPARE(text(details.detail),
+                 "Gmail needs a Google OAuth client file. Save a \u201CDesktop app\u201D client "
+                 "as ~/.local/share/nudgerly/google-oauth-client.json, then try again.");
         QVERIFY(!details.connected && !details.primaryTitle && details.primaryEnabled);
     }
 

@@ -224,7 +224,7 @@ private slots:
                                     "Basic Mode uses deterministic on-device rules instead of a language model. It is "
                                     "materially less accurate and may miss conversations or prioritize them "
                                     "incorrectly. Any active model download and its partial data will be canceled and "
-                                    "removed. Conversation content remains on this Mac either way.",
+                                    "removed. Conversation content remains on this computer either way.",
                                     {"Keep Local AI Recommended:cancel", "Use Lower-Accuracy Basic Mode:none"}}));
         row.openConfirmation()->close();
 
@@ -237,12 +237,14 @@ private slots:
         row.openConfirmation()->close();
 
         show(screen, "ready");
-        QCOMPARE(shown(*ask(row, "removeButton")),
-                 (ShownConfirmation{"Remove Qwen3 4B Q4_K_M?",
-                                    "This removes only " + file + " and its partial download. Other downloaded model "
-                                    "packs stay on this Mac. Nudgerly will use lower-accuracy Basic Mode until you "
-                                    "install a selected model again.",
-                                    {"Cancel:cancel", "Remove Selected Model:destructive"}}));
+        QCOMPARE(
+            shown(*ask(row, "removeButton")),
+            (ShownConfirmation{"Remove Qwen3 4B Q4_K_M?",
+                               "This removes only " + file +
+                                   " and its partial download. Other downloaded model "
+                                   "packs stay on this computer. Nudgerly will use lower-accuracy Basic Mode until you "
+                                   "install a selected model again.",
+                               {"Cancel:cancel", "Remove Selected Model:destructive"}}));
         row.openConfirmation()->close();
         QVERIFY(screen.state.calls.empty());
     }

@@ -115,8 +115,8 @@ private slots:
         QTest::addColumn<QString>("detail");
         const QString next = " Allow required Contacts access next.";
 
-        QTest::newRow("removing, whatever the download") << removing(base(downloading))
-                                                         << "Removing Test Pack from this Mac.";
+        QTest::newRow("removing, whatever the download")
+            << removing(base(downloading)) << "Removing Test Pack from this computer.";
         QTest::newRow("switching") << switching(withoutContacts(base(failed)))
                                    << "Switching the selected Local AI model.";
         const QString downloadingText =
@@ -140,6 +140,10 @@ private slots:
                                            << "Download the selected model to continue. Lower-accuracy Basic Mode is "
                                               "available only after an explicit warning; Contacts access is the next "
                                               "required step.";
+        QTest::newRow("missing, choosing, contacts ready")
+            << choosing(base())
+            << "Download the selected model to continue. Lower-accuracy Basic Mode is available only after an "
+               "explicit warning.";
         QTest::newRow("missing, basic mode") << base()
                                              << "Lower-accuracy Basic Mode is active. Download the selected model for "
                                                 "full Local AI classification.";
@@ -163,18 +167,20 @@ private slots:
             << "Download complete. Nudgerly is verifying Test Pack before installation. Setup remains blocked until "
                "verification succeeds or you explicitly choose lower-accuracy Basic Mode." +
                    next;
-        QTest::newRow("installed") << base(ModelDownloadState::installed())
-                                   << "Test Pack is installed on this Mac. Refresh the queue when you want Local AI to "
-                                      "review conversations.";
+        QTest::newRow("installed")
+            << base(ModelDownloadState::installed())
+            << "Test Pack is installed on this computer. Refresh the queue when you want Local AI to "
+               "review conversations.";
         QTest::newRow("installed, no contacts")
             << withoutContacts(base(ModelDownloadState::installed()))
-            << "Test Pack is installed on this Mac. Allow required Contacts access below to continue.";
-        QTest::newRow("installed with issue") << withIssue(base(ModelDownloadState::installed()))
-                                              << "Test Pack is installed on this Mac. Local AI stopped responding. "
-                                                 "Refresh the queue to retry Local AI.";
+            << "Test Pack is installed on this computer. Allow required Contacts access below to continue.";
+        QTest::newRow("installed with issue")
+            << withIssue(base(ModelDownloadState::installed()))
+            << "Test Pack is installed on this computer. Local AI stopped responding. "
+               "Refresh the queue to retry Local AI.";
         QTest::newRow("installed with issue, no contacts")
             << withIssue(withoutContacts(base(ModelDownloadState::installed())))
-            << "Test Pack is installed on this Mac. Local AI stopped responding." + next +
+            << "Test Pack is installed on this computer. Local AI stopped responding." + next +
                    " Refresh the queue to retry Local AI.";
     }
 
@@ -314,7 +320,7 @@ private slots:
         QCOMPARE(text(modelRecommendation(ModelPack::nudgerlyDefault())),
                  "Recommended: best balance of accuracy, speed, memory use, and download size.");
         QCOMPARE(text(modelRecommendation(ModelPack::nudgerlyLarge())),
-                 "Larger model with slower inference and higher memory use; intended for Macs with 16 GB or more "
+                 "Larger model with slower inference and higher memory use; intended for computers with 16 GB or more "
                  "memory.");
         QCOMPARE(text(contactsNextDetail(ContactsPermission::granted)), "");
         QCOMPARE(text(contactsNextDetail(ContactsPermission::limited)), "");

@@ -75,17 +75,18 @@ private slots:
         QCOMPARE(details.buttons, (std::vector<EmptyStateButton>{{.text = "Refresh Gmail", .prominent = true,
                                                                .action = RefreshSource{ReviewSource::gmail, 60}}}));
 
-        // Messages without Full Disk Access: open the settings, or check again.
+        // Messages without its database: open the folder it goes in, or check again.
         published.setSourceFilter(ReviewSource::messages);
         published.setSnapshots({});
         published.setMessagesPermission(MessagesPermission::denied);
         details = decideEmptyState(fixture.state);
         QCOMPARE(details.title, "Messages hasn\u2019t been scanned");
         QCOMPARE(details.symbol, "message.badge");
-        QCOMPARE(details.description, "Grant Nudgerly Full Disk Access, then check the permission again.");
+        QCOMPARE(details.description,
+                 "Put the Messages database from a Mac at ~/Library/Messages/chat.db, then check again.");
         QCOMPARE(details.buttons,
                  (std::vector<EmptyStateButton>{
-                     {.text = "Open Full Disk Access", .prominent = true, .action = OpenFullDiskAccess{}},
+                     {.text = "Open Messages Folder", .prominent = true, .action = OpenFullDiskAccess{}},
                      {.text = "Check Again", .prominent = false, .action = CheckAgain{}}}));
         for (const EmptyStateButton& button : details.buttons) {
             performEmptyStateAction(button.action, fixture.state);

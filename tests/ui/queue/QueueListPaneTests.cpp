@@ -133,7 +133,7 @@ private slots:
         published.setSnapshots({});
         published.setMessagesPermission(MessagesPermission::denied);
         settle();
-        QVERIFY(pressEmptyStateButton(pane, "Open Full Disk Access"));
+        QVERIFY(pressEmptyStateButton(pane, "Open Messages Folder"));
         QVERIFY(pressEmptyStateButton(pane, "Check Again"));
         published.setMessagesPermission(MessagesPermission::granted);
         settle();

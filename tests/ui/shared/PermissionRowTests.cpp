@@ -19,7 +19,7 @@ class PermissionRowTests : public QObject {
 
 private:
     PermissionRowSpec details(bool connected = false) {
-        return {.icon = "message.fill", .title = "Messages", .detail = "Full Disk Access is available.",
+        return {.icon = "message.fill", .title = "Messages", .detail = "Messages database found.",
                 .connected = connected,
                 .primaryTitle = "Refresh", .primary = [this] { ++primaryPresses; },
                 .secondaryTitle = "Check again", .secondary = [this] { ++secondaryPresses; }};
@@ -131,7 +131,7 @@ private slots:
         row.show();
         const int shortHeight = row.heightForWidth(600);
         PermissionRowSpec longer = details();
-        longer.detail = "Full Disk Access is available.";
+        longer.detail = "Messages database found.";
         for (int i = 0; i < 6; ++i) {
             longer.detail += " another sentence that makes the detail long enough to wrap onto further lines.";
         }

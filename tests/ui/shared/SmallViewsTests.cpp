@@ -51,7 +51,7 @@ private slots:
         for (int i = 0; i < 8; ++i) {
             longDetail += "Nudgerly can download your selected model over HTTPS, but conversation content stays here. ";
         }
-        PrivacyRow shortRow("lock.fill", "Messages stay on this Mac", shortDetail);
+        PrivacyRow shortRow("lock.fill", "Messages stay on this computer", shortDetail);
         PrivacyRow longRow("cpu", "Classification runs locally", longDetail);
         QVERIFY(longRow.heightForWidth(500) > shortRow.heightForWidth(500) + 40);
 

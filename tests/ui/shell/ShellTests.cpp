@@ -4,7 +4,10 @@
 #include <thread>
 
 #include <QAbstractItemModel>
+#include <QAccessible>
 #include <QAction>
+#include <QApplication>
+#include <QLineEdit>
 #include <QListView>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -16,6 +19,7 @@
 #include "core/BackgroundExecutor.h"
 #include "platform/system/TerminationSignals.h"
 #include "queues/ManualBackgroundExecutor.h"
+#include "review/MessageAge.h"
 #include "services/FeedbackSender.h"
 #include "services/UpdateController.h"
 #include "statefakes/ScreenFixture.h"
@@ -23,6 +27,7 @@
 #include "ui/kit/ConfirmDialog.h"
 #include "ui/kit/ElidedLabel.h"
 #include "ui/kit/StateBridge.h"
+#include "ui/shared/ReviewDisplay.h"
 #include "ui/shared/SidebarStatusLine.h"
 #include "ui/shell/ActivationWatcher.h"
 #include "ui/shell/AppSidebar.h"
@@ -106,6 +111,90 @@ class ShellTests : public QObject {
     Q_OBJECT
 
 private slots:
+    void assistiveTechnologyHearsNamesStatusAndAgeAndNoMarkup() {
+        WindowFixture fixture;
+        fixture.window.resize(1200, 800);
+        fixture.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&fixture.window));
+        WindowFixture::settle();
+        const auto accessible = [](QObject* object) { return QAccessible::queryAccessibleInterface(object); };
+
+        auto* search = fixture.window.findChild<QLineEdit*>("searchField");
+        QVERIFY(search && search->isVisible());
+        QCOMPARE(accessible(search)->text(QAccessible::Name), "Search conversations");
+        QCOMPARE(accessible(&fixture.list())->text(QAccessible::Name), "Sidebar");
+
+        // A row says what its badges show: the status and the age.
+        auto* queue = fixture.window.findChild<QListView*>("queueList");
+        QVERIFY(queue);
+        const QueueItems& items = *fixture.state().visibleQueue();
+        QVERIFY(items.size() > 0);
+        const ReviewItem& first = items[0];
+        QVERIFY(first.timestamp);
+        const QString expected = QString::fromStdString(first.person + ", " + first.summary + ", " +
+                                                        std::string(ReviewDisplay::statusName(first.status)) + ", " +
+                                                        MessageAge::label(*first.timestamp, fixture.state().now()));
+        QStringList rows;
+        for (int row = 0; row < queue->model()->rowCount(); ++row) {
+            rows << queue->model()->index(row, 0).data(Qt::AccessibleTextRole).toString();
+        }
+        QVERIFY2(rows.contains(expected), qPrintable(rows.join(" | ")));
+
+        // No description of anything in the window is markup (tooltips are).
+        QStringList marked;
+        std::vector<QAccessibleInterface*> pending{accessible(&fixture.window)};
+        while (!pending.empty()) {
+            QAccessibleInterface* node = pending.back();
+            pending.pop_back();
+            const QString description = node->text(QAccessible::Description);
+            if (description.contains('<')) {
+                marked << node->text(QAccessible::Name) + ": " + description;
+            }
+            for (int i = 0; i < node->childCount() && i < 200; ++i) {
+                if (QAccessibleInterface* child = node->child(i)) {
+                    pending.push_back(child);
+                }
+            }
+        }
+        QVERIFY2(marked.isEmpty(), qPrintable(marked.join("\n")));
+    }
+
+    void everyTabStopShowsItsFocus() {
+        WindowFixture fixture("messagesDetail");
+        fixture.window.resize(1200, 800);
+        fixture.window.show();
+        fixture.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&fixture.window));
+        WindowFixture::settle();
+
+        // Tab from stop to stop until the chain comes round, keeping each stop's picture with focus.
+        std::vector<QWidget*> stops;
+        std::vector<QImage> focused;
+        for (int step = 0; step < 80; ++step) {
+            QWidget* from = QApplication::focusWidget();
+            QTest::keyClick(from ? from : &fixture.window, Qt::Key_Tab);
+            WindowFixture::settle();
+            QWidget* stop = QApplication::focusWidget();
+            if (!stop || std::ranges::find(stops, stop) != stops.end()) {
+                break;
+            }
+            stops.push_back(stop);
+            focused.push_back(stop->grab().toImage());
+        }
+        QVERIFY2(stops.size() >= 8, qPrintable(QString::number(stops.size())));
+
+        QStringList unmarked;
+        for (std::size_t i = 0; i < stops.size(); ++i) {
+            stops[(i + 1) % stops.size()]->setFocus(Qt::TabFocusReason);
+            WindowFixture::settle();
+            if (stops[i]->grab().toImage() == focused[i]) {
+                unmarked
+                    << QStringLiteral("%1 \"%2\"").arg(stops[i]->metaObject()->className(), stops[i]->objectName());
+            }
+        }
+        QVERIFY2(unmarked.isEmpty(), qPrintable(unmarked.join(", ")));
+    }
+
     void downloadPercentRoundsHalvesUpAndStaysWithinBounds() {
         QCOMPARE(AppSidebar::downloadPercent(0, 0), "");
         QCOMPARE(AppSidebar::downloadPercent(5, -1), "");

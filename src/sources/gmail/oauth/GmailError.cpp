@@ -1,5 +1,8 @@
 #include "sources/gmail/oauth/GmailError.h"
 
+#include "platform/system/UserFolders.h"
+#include "sources/gmail/oauth/OAuthClientFile.h"
+
 namespace nudgerly {
 
 GmailError GmailError::authorizationRejected(const std::string& error) {
@@ -14,8 +17,10 @@ GmailError GmailError::invalidOAuthClient() {
     return {Kind::invalidOAuthClient, "That file is not a Google Desktop OAuth client."};
 }
 
-GmailError GmailError::missingOAuthClient() {
-    return {Kind::missingOAuthClient, "Gmail setup is unavailable in this build. Install the latest Nudgerly build."};
+GmailError GmailError::missingOAuthClient(const std::filesystem::path& dataFolder) {
+    return {Kind::missingOAuthClient,
+            "Gmail needs a Google OAuth client file. Save a \u201CDesktop app\u201D client as " +
+                UserFolders::shown(dataFolder / OAuthClientFile::dataFileName) + ", then try again."};
 }
 
 GmailError GmailError::notConnected() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <utility>
 
@@ -27,7 +28,8 @@ public:
     static GmailError authorizationRejected(const std::string& error);
     static GmailError google(const std::string& message);
     static GmailError invalidOAuthClient();
-    static GmailError missingOAuthClient();
+    // No client file: `dataFolder` is where the user saves one.
+    static GmailError missingOAuthClient(const std::filesystem::path& dataFolder);
     static GmailError notConnected();
     static GmailError invalidAuthorizationResponse();
     static GmailError authorizationPageDidNotOpen();
