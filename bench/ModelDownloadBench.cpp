@@ -61,7 +61,8 @@ Timing timeManager(const ModelPack& pack, const fs::path& root, const std::strin
     const auto start = Clock::now();
     Timing timing;
     {
-        ModelDownloadManager manager(pack, root, {.caFile = caFile}, nullptr, queue);
+        ModelDownloadManager manager(
+            {.mainQueue = queue, .pack = pack, .rootDirectory = root, .configuration = {.caFile = caFile}});
         Clock::time_point verifying;
         manager.observe([&](const ModelDownloadState& state) {
             if (state.kind == ModelDownloadState::Kind::verifying) {

@@ -62,7 +62,8 @@ std::string hashFile(const fs::path& file, const FileManager& fileManager, std::
 
 }  // namespace
 
-void verifyFile(const fs::path& file, const ModelPack& pack, const FileManager& fileManager, std::stop_token stop) {
+void verifyFile(const fs::path& file, const ModelPack& pack, const FileManager& fileManager, std::stop_token stop,
+                const std::optional<std::string>& receivedSha256) {
     const auto attributes = attributesIfReadable(fileManager, file);
     if (!attributes) {
         throw ModelDownloadError::operationFailed("The downloaded model file could not be read.");
@@ -70,7 +71,8 @@ void verifyFile(const fs::path& file, const ModelPack& pack, const FileManager& 
     if (attributes->size != pack.byteCount) {
         throw ModelDownloadError::incompleteDownload(pack.byteCount, attributes->size);
     }
-    if (hashFile(file, fileManager, stop) != text::lowercased(pack.sha256)) {
+    const std::string digest = receivedSha256 ? text::lowercased(*receivedSha256) : hashFile(file, fileManager, stop);
+    if (digest != text::lowercased(pack.sha256)) {
         throw ModelDownloadError::checksumMismatch();
     }
 }

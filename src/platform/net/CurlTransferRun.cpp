@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -28,12 +29,30 @@ using namespace std::chrono_literals;
 constexpr int maximumRedirects = 16;
 // How often a transfer that cannot resolve its host tries again while it waits for connectivity.
 constexpr auto connectivityRetryInterval = 3s;
+// Connecting to a host that drops packets fails only at the connect time-out: while waiting for
+// connectivity, a shorter one lets the wait be told soon.
+constexpr auto connectivityConnectTimeout = 15s;
 constexpr const char* cannotResume = "The download could not be resumed.";
 constexpr const char* tooManyRedirects = "The download was redirected too many times.";
 
 struct CurlDeleter {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
+
+// The failures of a machine that is offline or of a host that is down, as opposed to one that answers
+// wrongly.
+bool isUnreachable(CURLcode result, CURL* curl) {
+    switch (result) {
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+        case CURLE_COULDNT_CONNECT: return true;
+        case CURLE_OPERATION_TIMEDOUT: {
+            curl_off_t connected = 0;
+            return curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connected) == CURLE_OK && connected == 0;
+        }
+        default: return false;
+    }
+}
 
 std::string randomTemporaryFileName() {
     static constexpr std::string_view letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -61,6 +80,9 @@ DownloadOutcome CurlTransferRun::run() {
             return failed(cannotResume, false);
         }
         validator_ = transfer_.resume->validator;
+        if (!hashKeptBytes()) {
+            return stop_.stop_requested() ? stopped() : failed(cannotResume, false);
+        }
     } else if (!transfer_.original) {
         return failed(cannotResume, false);  // resume data we cannot read
     }
@@ -85,8 +107,12 @@ DownloadOutcome CurlTransferRun::run() {
                 if (stop_.stop_requested()) {
                     return stopped();
                 }
-                if (result == CURLE_COULDNT_RESOLVE_HOST && configuration_.waitsForConnectivity &&
+                if (configuration_.waitsForConnectivity && isUnreachable(result, curl.get()) &&
                     Clock::now() + connectivityRetryInterval < deadline_) {
+                    if (!toldWaiting_) {
+                        toldWaiting_ = true;
+                        transfer_.delegate->transferIsWaitingForConnectivity();
+                    }
                     try {
                         sleepFor(connectivityRetryInterval, stop_);
                     } catch (const CancelledError&) {
@@ -134,7 +160,11 @@ CURLcode CurlTransferRun::perform(CURL* curl, const std::string& url) {
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(configuration_.requestTimeout.count()));
+    const auto connectTimeout = configuration_.waitsForConnectivity
+                                    ? std::min<std::chrono::milliseconds>(configuration_.requestTimeout,
+                                                                          connectivityConnectTimeout)
+                                    : configuration_.requestTimeout;
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connectTimeout.count()));
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, std::max<long>(1, static_cast<long>(remaining.count())));
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
@@ -178,6 +208,7 @@ bool CurlTransferRun::headersEnded() {
         return true;  // an interim answer; the real one follows
     }
     finalStatus_ = status;
+    toldWaiting_ = false;  // the host answered: a later failure is a new wait
     if (status < 200 || status > 299) {
         interruption_ = Interruption::bodyNotWanted;
         return false;
@@ -202,6 +233,7 @@ bool CurlTransferRun::headersEnded() {
     }
     writingBody_ = true;
     reportProgress(true);
+    checkpoint(Clock::now());
     return true;
 }
 
@@ -211,6 +243,8 @@ bool CurlTransferRun::startBody(bool fromStart) {
     }
     validator_ = Headers::validator(response_);
     bytesHeld_ = 0;
+    checkpointedBytes_ = 0;
+    hasher_.emplace();
     if (!fd_.valid()) {
         return createFile();
     }
@@ -247,8 +281,11 @@ bool CurlTransferRun::write(const char* data, std::size_t size) {
         }
         done += static_cast<std::size_t>(written);
     }
+    // Hashed here, while the piece is still in the cache, rather than read back once the file is whole.
+    hasher_->update(data, size);
     bytesHeld_ += static_cast<int64_t>(size);
     reportProgress(false);
+    maybeCheckpoint(Clock::now());
     return true;
 }
 
@@ -267,8 +304,11 @@ int CurlTransferRun::onProgress(void* context, curl_off_t, curl_off_t downloaded
         self->interruption_ = Interruption::idle;
         return 1;
     }
-    // Also called while nothing arrives, so the last bytes before a stall are reported too.
+    // Also called while nothing arrives, so the last bytes before a stall are reported and kept too.
     self->reportProgress(false);
+    if (self->writingBody_) {
+        self->maybeCheckpoint(now);
+    }
     return 0;
 }
 
@@ -284,9 +324,36 @@ void CurlTransferRun::reportProgress(bool force) {
     }
 }
 
+void CurlTransferRun::maybeCheckpoint(Clock::time_point now) {
+    if (bytesHeld_ == checkpointedBytes_) {
+        return;
+    }
+    if (bytesHeld_ - checkpointedBytes_ >= configuration_.checkpointBytes ||
+        now - lastCheckpoint_ >= configuration_.checkpointInterval) {
+        checkpoint(now);
+    }
+}
+
+// Bytes without a validator cannot be taken up later, and resume data for bytes not yet on disk
+// would outlive them after a power loss.
+void CurlTransferRun::checkpoint(Clock::time_point now) {
+    lastCheckpoint_ = now;
+    if (validator_.empty() || ::fdatasync(fd_.get()) != 0) {
+        return;
+    }
+    checkpointedBytes_ = bytesHeld_;
+    transfer_.delegate->transferDidSaveResumeData(resumeData());
+}
+
+std::string CurlTransferRun::resumeData() const {
+    return DownloadResumeData{*transfer_.original, transfer_.currentUrl().value_or(*transfer_.original), fileName_,
+                              validator_}
+        .encoded();
+}
+
 bool CurlTransferRun::openKeptFile(const std::string& name) {
     const fs::path path = configuration_.temporaryDirectory / name;
-    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW));
+    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
     struct stat info{};
     if (!fd) {
         return false;
@@ -297,6 +364,29 @@ bool CurlTransferRun::openKeptFile(const std::string& name) {
     fd_ = std::move(fd);
     fileName_ = name;
     bytesHeld_ = static_cast<int64_t>(info.st_size);
+    checkpointedBytes_ = bytesHeld_;
+    return true;
+}
+
+// The digest goes on from the bytes kept, so they are read once more; a stop ends the reading.
+bool CurlTransferRun::hashKeptBytes() {
+    hasher_.emplace();
+    std::vector<char> chunk(std::size_t{4} << 20);
+    int64_t offset = 0;
+    while (offset < bytesHeld_) {
+        if (stop_.stop_requested()) {
+            return false;
+        }
+        const ssize_t count = ::pread(fd_.get(), chunk.data(), chunk.size(), offset);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            return false;
+        }
+        hasher_->update(chunk.data(), static_cast<std::size_t>(count));
+        offset += count;
+    }
     return true;
 }
 
@@ -344,15 +434,13 @@ std::optional<std::string> CurlTransferRun::keepFileForResume() {
         return std::nullopt;
     }
     fd_.reset();
-    return DownloadResumeData{*transfer_.original, transfer_.currentUrl().value_or(*transfer_.original), fileName_,
-                              validator_}
-        .encoded();
+    return resumeData();
 }
 
 DownloadOutcome CurlTransferRun::finishedBody() {
     fd_.reset();
     const fs::path path = configuration_.temporaryDirectory / fileName_;
-    transfer_.delegate->transferDidFinishDownloading(path);
+    transfer_.delegate->transferDidFinishDownloading(path, Sha256::hex(hasher_->finish()));
     ::unlink(path.c_str());  // unless the delegate moved it away
     return {.httpStatusCode = finalStatus_};
 }

@@ -9,6 +9,7 @@
 
 #include <curl/curl.h>
 
+#include "core/Sha256.h"
 #include "core/UniqueFd.h"
 #include "platform/net/DownloadTransfer.h"
 #include "platform/net/HttpClient.h"
@@ -39,7 +40,11 @@ private:
     void reportProgress(bool force);
 
     bool openKeptFile(const std::string& name);
+    bool hashKeptBytes();
     bool createFile();
+    void maybeCheckpoint(Clock::time_point now);
+    void checkpoint(Clock::time_point now);
+    std::string resumeData() const;
     void discardFile();
     std::optional<std::string> keepFileForResume();
 
@@ -68,6 +73,11 @@ private:
     std::string validator_;  // of the bytes in the file
     int64_t bytesHeld_ = 0;
     int64_t bytesExpected_ = -1;
+    // Of every byte in the file, in order: the finished file needs no second reading to be checked.
+    std::optional<Sha256> hasher_;
+    int64_t checkpointedBytes_ = 0;
+    Clock::time_point lastCheckpoint_{};
+    bool toldWaiting_ = false;
 
     Clock::time_point lastActivity_{};
     curl_off_t lastDownloaded_ = 0;
