@@ -88,7 +88,7 @@ Timing timeManager(const ModelPack& pack, const fs::path& root, const std::strin
 }
 
 Timing timeCurlAndOpenssl(const std::string& url, const std::string& caFile, const fs::path& file,
-                            const std::string& expectedDigest) {
+                          const std::string& expectedDigest) {
     const auto start = Clock::now();
     const std::string download = "curl -sS --fail --cacert '" + caFile + "' -o '" + file.string() + "' '" + url + "'";
     if (std::system(download.c_str()) != 0) {
@@ -181,7 +181,6 @@ int main(int argc, char** argv) {
     std::printf("  transfer: manager %.2f s; curl -o %.2f s; ratio %.2fx\n", transfer, curlTransfer,
                 transfer / curlTransfer);
     std::printf("  download, verify, install: manager %.2f s; curl -o + openssl dgst -sha256 %.2f s; ratio %.2fx\n",
-                whole,
-                curlWhole, whole / curlWhole);
+                whole, curlWhole, whole / curlWhole);
     return 0;
 }

@@ -15,8 +15,9 @@ namespace nudgerly {
 
 // Receives one transfer's events on its worker thread: moves the finished file to the staging path
 // before the transfer deletes it, stores the resume data the transfer saves as it goes, refuses
-// redirects that leave HTTPS, and turns progress, waits and the end into ModelDownloadEvents. Once deactivated (the manager abandoned the transfer) it sends nothing
-// more: events are sent while the lock is held, so none can slip out after deactivate() returns.
+// redirects that leave HTTPS, and turns progress, waits and the end into ModelDownloadEvents. Once
+// deactivated (the manager abandoned the transfer) it sends and stores nothing more: everything is
+// done while the lock is held, so nothing can slip out after deactivate() returns.
 class ModelDownloadDelegate : public DownloadTransferDelegate {
 public:
     // Called on the transfer's thread; it hands the event on to the main thread.

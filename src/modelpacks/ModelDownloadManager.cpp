@@ -38,7 +38,8 @@ bool hasBytes(const std::optional<std::string>& data) {
 }
 
 // Both addresses present and secure (HTTPS, a host, no user or password).
-bool isSecureResumeRequest(const std::optional<std::string>& originalURL, const std::optional<std::string>& currentURL) {
+bool isSecureResumeRequest(const std::optional<std::string>& originalURL,
+                           const std::optional<std::string>& currentURL) {
     return originalURL && currentURL && isSecureAddress(*originalURL) && isSecureAddress(*currentURL);
 }
 

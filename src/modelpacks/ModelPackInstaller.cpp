@@ -35,9 +35,10 @@ void ModelPackInstaller::checkAndInstallStagedFile(std::optional<std::string> re
     assertMainThread(mainQueue_);
     const ModelDownloadOperationID verificationID = ++lastID_;
     verificationID_ = verificationID;
-    startHashing(paths_.stagingPath, std::move(receivedSha256), [this, verificationID, checked = std::move(checked)](std::exception_ptr error) {
-        stagedFileChecked(verificationID, error, checked);
-    });
+    startHashing(paths_.stagingPath, std::move(receivedSha256),
+                 [this, verificationID, checked = std::move(checked)](std::exception_ptr error) {
+                     stagedFileChecked(verificationID, error, checked);
+                 });
 }
 
 void ModelPackInstaller::recordReceipt() const {
@@ -105,9 +106,8 @@ void ModelPackInstaller::stagedFileChecked(ModelDownloadOperationID verification
         finish(verificationID, std::current_exception(), checked);
         return;
     }
-    startHashing(paths_.installedModelPath, std::nullopt, [this, verificationID, checked](std::exception_ptr error) {
-        finish(verificationID, error, checked);
-    });
+    startHashing(paths_.installedModelPath, std::nullopt,
+                 [this, verificationID, checked](std::exception_ptr error) { finish(verificationID, error, checked); });
 }
 
 void ModelPackInstaller::finish(ModelDownloadOperationID verificationID, std::exception_ptr error,

@@ -20,7 +20,8 @@ std::string bytes(std::size_t size) {
 TEST(PipelinedSha256Tests, GivesTheDigestOfTheWholeStreamWhateverItsPieces) {
     constexpr std::size_t mebibyte = std::size_t{1} << 20;
     // Around the hashing thread's block size, and more blocks than may wait at once.
-    for (const std::size_t size : {std::size_t{0}, std::size_t{1}, mebibyte - 1, mebibyte, mebibyte + 1, 9 * mebibyte + 7}) {
+    for (const std::size_t size :
+         {std::size_t{0}, std::size_t{1}, mebibyte - 1, mebibyte, mebibyte + 1, 9 * mebibyte + 7}) {
         for (const std::size_t piece : {std::size_t{1} << 14, mebibyte + 3}) {
             const std::string stream = bytes(size);
             PipelinedSha256 hasher;

@@ -3,11 +3,11 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <ostream>
 #include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <system_error>

@@ -122,8 +122,9 @@ TEST_F(DownloadEndToEndTest, AProcessKilledMidwayResumesWithARangeFromWhatItKept
     const ModelPack pack = packFor(server.contents(), server.url());
     const ModelPackPaths paths = ModelPackPaths::of(pack, dir.path());
 
-    std::vector<std::string> arguments{NUDGERLY_PACK_DOWNLOADER, dir.path().string(), pack.sourceURL, server.caFile(),
-                                       std::to_string(pack.byteCount), pack.sha256};
+    std::vector<std::string> arguments{
+        NUDGERLY_PACK_DOWNLOADER,       dir.path().string(), pack.sourceURL, server.caFile(),
+        std::to_string(pack.byteCount), pack.sha256};
     std::vector<char*> argv;
     for (auto& argument : arguments) {
         argv.push_back(argument.data());

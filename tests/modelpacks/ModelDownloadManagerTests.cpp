@@ -192,7 +192,8 @@ TEST_F(DownloadManagerTest, UnusableResumeDataLeadsToOneFreshStart) {
 
     // An address with a user name is no more trusted.
     writeTestFile(kept, "part");
-    writeTestFile(m.resumeDataPath(), resumeData(kept.filename().string(), "https://user@models.example/test/model.gguf"));
+    writeTestFile(m.resumeDataPath(),
+                  resumeData(kept.filename().string(), "https://user@models.example/test/model.gguf"));
     m.beginDownload(true);
     EXPECT_FALSE(transport->made.back()->resumeData.has_value());
     EXPECT_FALSE(fs::exists(kept));
@@ -503,9 +504,12 @@ TEST(DownloadManagerLifetimeTests, AManagerGoneMidVerificationLeavesNoWorkerBehi
     const auto files = std::make_shared<SlowWorkerFileManager>();
     auto queue = std::make_unique<ManualMainQueue>();
     const auto transport = std::make_shared<FakeTransport>();
-    auto manager = std::make_unique<ModelDownloadManager>(ModelDownloadManager::Dependencies{
-        .mainQueue = *queue, .pack = packFor(contents), .rootDirectory = dir.path(), .fileManager = files,
-        .transport = transport});
+    auto manager =
+        std::make_unique<ModelDownloadManager>(ModelDownloadManager::Dependencies{.mainQueue = *queue,
+                                                                                  .pack = packFor(contents),
+                                                                                  .rootDirectory = dir.path(),
+                                                                                  .fileManager = files,
+                                                                                  .transport = transport});
     manager->beginDownload(false);
     transport->last().finish(contents);
     queue->drain();

@@ -21,10 +21,13 @@ int main(int argc, char** argv) {
     pack.sha256 = argv[5];
 
     ManualMainQueue queue;
-    ModelDownloadManager manager(
-        {.mainQueue = queue, .pack = pack, .rootDirectory = argv[1], .configuration = {.caFile = std::string(argv[3])}});
+    ModelDownloadManager manager({.mainQueue = queue,
+                                  .pack = pack,
+                                  .rootDirectory = argv[1],
+                                  .configuration = {.caFile = std::string(argv[3])}});
     manager.beginDownload(false);
     // Runs until killed; a download that ends on its own says how.
-    queue.runUntil([&] { return manager.state().kind != ModelDownloadState::Kind::downloading; }, std::chrono::hours(1));
+    queue.runUntil([&] { return manager.state().kind != ModelDownloadState::Kind::downloading; },
+                   std::chrono::hours(1));
     return manager.state().kind == ModelDownloadState::Kind::installed ? 0 : 1;
 }

@@ -98,6 +98,7 @@ private slots:
         QVERIFY(window.waitFor([&] { return window.sidebarLine() == waiting; }, 30s));
         QCOMPARE(window.status(), waiting);
         QVERIFY(window.detail().startsWith("Waiting for the network to download "));
+        QCOMPARE(window.harness.app().state().activity, "Local AI model download waiting for the network");
 
         // Nothing has arrived: a pause pauses.
         window.click("pauseButton");

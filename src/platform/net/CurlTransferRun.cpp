@@ -161,10 +161,10 @@ CURLcode CurlTransferRun::perform(CURL* curl, const std::string& url) {
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
-    const auto connectTimeout = configuration_.waitsForConnectivity
-                                    ? std::min<std::chrono::milliseconds>(configuration_.requestTimeout,
-                                                                          connectivityConnectTimeout)
-                                    : configuration_.requestTimeout;
+    const auto connectTimeout =
+        configuration_.waitsForConnectivity
+            ? std::min<std::chrono::milliseconds>(configuration_.requestTimeout, connectivityConnectTimeout)
+            : configuration_.requestTimeout;
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connectTimeout.count()));
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, std::max<long>(1, static_cast<long>(remaining.count())));
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);

@@ -60,7 +60,8 @@ public:
     virtual bool transferShouldFollowRedirect(const std::string& url) = 0;
     // A 2xx answer arrived whole; `sha256` is the digest of the file's bytes as they arrived, in
     // lowercase hex. The file is deleted when this returns, so move it away here.
-    virtual void transferDidFinishDownloading(const std::filesystem::path& temporaryFile, const std::string& sha256) = 0;
+    virtual void transferDidFinishDownloading(const std::filesystem::path& temporaryFile,
+                                              const std::string& sha256) = 0;
     // The partial body is on disk up to here: the transfer can be taken up from `resumeData` even if
     // this process ends before the transfer does (see DownloadConfiguration::checkpointBytes).
     virtual void transferDidSaveResumeData(const std::string& resumeData) = 0;

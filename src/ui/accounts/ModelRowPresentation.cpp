@@ -202,9 +202,8 @@ ModelProgress modelProgress(const PublishedState& state) {
         case Kind::downloading:
             return {.kind = bar,
                     .fraction = fraction(download.receivedBytes, download.totalBytes),
-                    .accessibleName = (download.waitingForNetwork ? "Waiting for the network to download "
-                                                                  : "Downloading ") +
-                                      name,
+                    .accessibleName =
+                        (download.waitingForNetwork ? "Waiting for the network to download " : "Downloading ") + name,
                     .accessibleValue = byteRange(download.receivedBytes, download.totalBytes)};
         case Kind::verifying: return {.kind = spinner, .accessibleName = "Verifying " + name};
         case Kind::paused:

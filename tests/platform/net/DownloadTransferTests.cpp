@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <chrono>
-#include <limits>
 #include <condition_variable>
 #include <filesystem>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <string>

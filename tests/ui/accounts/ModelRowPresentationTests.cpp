@@ -152,7 +152,8 @@ private slots:
                                                 "when you are ready.";
         QTest::newRow("paused at, choosing, no contacts")
             << withProgress(withoutContacts(choosing(base(ModelDownloadState::paused()))), 1'500'000'000, 2'500'000'000)
-            << "Test Pack is paused at 1.50 GB of 2.50 GB. Resume installation or explicitly choose lower-accuracy Basic "
+            << "Test Pack is paused at 1.50 GB of 2.50 GB. Resume installation or explicitly choose lower-accuracy "
+               "Basic "
                "Mode to continue." +
                    next;
         QTest::newRow("verifying") << base(ModelDownloadState::verifying())
@@ -210,13 +211,16 @@ private slots:
                  (ModelProgress{.kind = spinner, .accessibleName = "Removing Local AI model"}));
         QCOMPARE(modelProgress(switching(base(downloading))),
                  (ModelProgress{.kind = spinner, .accessibleName = "Switching Local AI model"}));
-        QCOMPARE(modelProgress(base(downloading)),
-                 (ModelProgress{.kind = bar, .fraction = 0.2, .accessibleName = "Downloading Test Pack",
-                                .accessibleValue = "500 MB of 2.50 GB"}));
+        QCOMPARE(modelProgress(base(downloading)), (ModelProgress{.kind = bar,
+                                                                  .fraction = 0.2,
+                                                                  .accessibleName = "Downloading Test Pack",
+                                                                  .accessibleValue = "500 MB of 2.50 GB"}));
         QCOMPARE(modelProgress(base(ModelDownloadState::verifying())),
                  (ModelProgress{.kind = spinner, .accessibleName = "Verifying Test Pack"}));
         QCOMPARE(modelProgress(withProgress(base(ModelDownloadState::paused()), gib, 2 * gib)),
-                 (ModelProgress{.kind = bar, .fraction = 0.5, .accessibleName = "Local AI model download paused",
+                 (ModelProgress{.kind = bar,
+                                .fraction = 0.5,
+                                .accessibleName = "Local AI model download paused",
                                 .accessibleValue = "1.07 GB of 2.15 GB"}));
         for (const PublishedState& state : {base(ModelDownloadState::paused()), base(), base(failed),
                                             base(ModelDownloadState::installed())}) {
