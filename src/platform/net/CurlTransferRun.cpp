@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <future>
 #include <memory>
+#include <system_error>
 #include <vector>
 
 #include <fcntl.h>
@@ -28,7 +29,7 @@ namespace Headers = DownloadResponseHeaders;
 using namespace std::chrono_literals;
 
 constexpr int maximumRedirects = 16;
-// How often a transfer that cannot resolve its host tries again while it waits for connectivity.
+// How often a transfer that cannot reach its host tries again while it waits for connectivity.
 constexpr auto connectivityRetryInterval = 3s;
 // Connecting to a host that drops packets fails only at the connect time-out: while waiting for
 // connectivity, a shorter one lets the wait be told soon.
@@ -351,14 +352,15 @@ void CurlTransferRun::checkpoint(Clock::time_point now) {
         return;
     }
     // A descriptor of its own: the transfer may close its one meanwhile.
-    const int copy = ::fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0);
-    if (copy < 0) {
+    UniqueFd copy(::fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0));
+    if (!copy) {
         return;
     }
-    sync_ = std::async(std::launch::async, [copy] {
-        const UniqueFd fd(copy);
-        return ::fdatasync(fd.get()) == 0;
-    });
+    try {
+        sync_ = std::async(std::launch::async, [fd = std::move(copy)] { return ::fdatasync(fd.get()) == 0; });
+    } catch (const std::system_error&) {
+        // No thread for it: this checkpoint is skipped, the next one tries again.
+    }
 }
 
 void CurlTransferRun::handOverSyncedCheckpoint() {
