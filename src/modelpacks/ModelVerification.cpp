@@ -11,7 +11,7 @@
 
 #include "core/CancelledError.h"
 #include "core/FileSystemError.h"
-#include "core/Sha256.h"
+#include "core/PipelinedSha256.h"
 #include "core/Text.h"
 #include "core/UserFacingError.h"
 #include "modelpacks/ModelDownloadError.h"
@@ -40,7 +40,8 @@ std::string hashFile(const fs::path& file, const FileManager& fileManager, std::
     const std::string context = "Couldn't read \u201C" + file.filename().string() + "\u201D";
     const UniqueFd fd = fileManager.openForReading(file);
     std::vector<char> chunk(chunkSize);
-    Sha256 hasher;
+    // Reading the next piece goes on while the last one is hashed.
+    PipelinedSha256 hasher;
     for (;;) {
         const ssize_t count = ::read(fd.get(), chunk.data(), chunk.size());
         if (count < 0) {
@@ -57,7 +58,7 @@ std::string hashFile(const fs::path& file, const FileManager& fileManager, std::
         }
         hasher.update(chunk.data(), static_cast<std::size_t>(count));
     }
-    return Sha256::hex(hasher.finish());
+    return hasher.finishHex();
 }
 
 }  // namespace
