@@ -1,6 +1,6 @@
 // Downloads a model file from a loopback HTTPS server through the download manager, verified and
-// installed, and in the same run times `curl -o` followed by `sha256sum` on the same file from the
-// same server. Prints the medians of the transfers alone and of the whole, and their ratios.
+// installed, and in the same run times `curl -o` followed by `openssl dgst -sha256` on the same file
+// from the same server. Prints the medians of the transfers alone and of the whole, and their ratios.
 //
 // Usage: ModelDownloadBench [MiB] [rounds]     (defaults: 512 MiB, 5 rounds)
 
@@ -61,7 +61,8 @@ Timing timeManager(const ModelPack& pack, const fs::path& root, const std::strin
     const auto start = Clock::now();
     Timing timing;
     {
-        ModelDownloadManager manager(pack, root, {.caFile = caFile}, nullptr, queue);
+        ModelDownloadManager manager(
+            {.mainQueue = queue, .pack = pack, .rootDirectory = root, .configuration = {.caFile = caFile}});
         Clock::time_point verifying;
         manager.observe([&](const ModelDownloadState& state) {
             if (state.kind == ModelDownloadState::Kind::verifying) {
@@ -86,8 +87,8 @@ Timing timeManager(const ModelPack& pack, const fs::path& root, const std::strin
     return timing;
 }
 
-Timing timeCurlAndSha256sum(const std::string& url, const std::string& caFile, const fs::path& file,
-                            const std::string& expectedDigest) {
+Timing timeCurlAndOpenssl(const std::string& url, const std::string& caFile, const fs::path& file,
+                          const std::string& expectedDigest) {
     const auto start = Clock::now();
     const std::string download = "curl -sS --fail --cacert '" + caFile + "' -o '" + file.string() + "' '" + url + "'";
     if (std::system(download.c_str()) != 0) {
@@ -95,17 +96,18 @@ Timing timeCurlAndSha256sum(const std::string& url, const std::string& caFile, c
         return {};
     }
     const auto downloaded = Clock::now();
-    FILE* pipe = ::popen(("sha256sum '" + file.string() + "'").c_str(), "r");
+    // "-r" prints the digest first, as "<hex> *<file>".
+    FILE* pipe = ::popen(("openssl dgst -sha256 -r '" + file.string() + "'").c_str(), "r");
     char digest[65] = {};
     const bool read = pipe && std::fread(digest, 1, 64, pipe) == 64;
     if (pipe) {
         ::pclose(pipe);
     }
     const Timing timing{.transfer = seconds(downloaded - start), .whole = seconds(Clock::now() - start)};
-    std::printf("  curl: download %.2f s, sha256sum %.2f s\n", timing.transfer, timing.whole - timing.transfer);
+    std::printf("  curl: download %.2f s, openssl dgst %.2f s\n", timing.transfer, timing.whole - timing.transfer);
     fs::remove(file);
     if (!read || expectedDigest != digest) {
-        std::cerr << "sha256sum disagrees\n";
+        std::cerr << "openssl dgst disagrees\n";
         return {};
     }
     return timing;
@@ -150,7 +152,7 @@ int main(int argc, char** argv) {
         Timing manager;
         Timing curl;
         const auto runCurl = [&] {
-            curl = timeCurlAndSha256sum(server.url(), server.caFile(), root / "curl-download.bin", pack.sha256);
+            curl = timeCurlAndOpenssl(server.url(), server.caFile(), root / "curl-download.bin", pack.sha256);
         };
         if (round % 2 == 1) {
             runCurl();
@@ -164,7 +166,7 @@ int main(int argc, char** argv) {
         managerTimes.push_back(manager.whole);
         curlTransfers.push_back(curl.transfer);
         curlTimes.push_back(curl.whole);
-        std::printf("round %d (load %s): manager %.2f s, curl -o + sha256sum %.2f s\n", round + 1,
+        std::printf("round %d (load %s): manager %.2f s, curl -o + openssl dgst %.2f s\n", round + 1,
                     loadAverage().c_str(), manager.whole, curl.whole);
     }
     fs::remove_all(root);
@@ -178,7 +180,7 @@ int main(int argc, char** argv) {
     std::printf("median of %d rounds, %zu MiB:\n", rounds, mebibytes);
     std::printf("  transfer: manager %.2f s; curl -o %.2f s; ratio %.2fx\n", transfer, curlTransfer,
                 transfer / curlTransfer);
-    std::printf("  download, verify, install: manager %.2f s; curl -o + sha256sum %.2f s; ratio %.2fx\n", whole,
-                curlWhole, whole / curlWhole);
+    std::printf("  download, verify, install: manager %.2f s; curl -o + openssl dgst -sha256 %.2f s; ratio %.2fx\n",
+                whole, curlWhole, whole / curlWhole);
     return 0;
 }

@@ -55,8 +55,10 @@ AppStateDependencies::DownloadManagerFactory AppComposition::downloadManagerFact
                                                                                     DownloadConfiguration configuration) {
     // Without a transport of ours, a manager transfers over curl on workers of its own, which it stops
     // when it goes.
-    return [dataDirectory = std::move(dataDirectory), &mainQueue, configuration = std::move(configuration)](const ModelPack& pack) {
-        return std::make_unique<ModelDownloadManager>(pack, dataDirectory, configuration, nullptr, mainQueue);
+    return [dataDirectory = std::move(dataDirectory), &mainQueue,
+            configuration = std::move(configuration)](const ModelPack& pack) {
+        return std::make_unique<ModelDownloadManager>(ModelDownloadManager::Dependencies{
+            .mainQueue = mainQueue, .pack = pack, .rootDirectory = dataDirectory, .configuration = configuration});
     };
 }
 

@@ -6,11 +6,13 @@
 namespace nudgerly {
 
 ModelDownloadDelegate::ModelDownloadDelegate(ModelDownloadOperationID operationID, std::filesystem::path stagingPath,
-                                             std::shared_ptr<const FileManager> fileManager, EventHandler eventHandler)
+                                             std::shared_ptr<const FileManager> fileManager, EventHandler eventHandler,
+                                             ResumeDataStore storeResumeData)
     : operationID_(operationID),
       stagingPath_(std::move(stagingPath)),
       fileManager_(std::move(fileManager)),
-      eventHandler_(std::move(eventHandler)) {}
+      eventHandler_(std::move(eventHandler)),
+      storeResumeData_(std::move(storeResumeData)) {}
 
 bool ModelDownloadDelegate::hasStagedFile() const {
     std::lock_guard lock(mutex_);
@@ -43,7 +45,29 @@ bool ModelDownloadDelegate::transferShouldFollowRedirect(const std::string& url)
     return false;
 }
 
-void ModelDownloadDelegate::transferDidFinishDownloading(const std::filesystem::path& temporaryFile) {
+void ModelDownloadDelegate::transferDidSaveResumeData(const std::string& resumeData) {
+    // Under the lock: once deactivate() returns, a cancel's deletion of the resume data is final.
+    std::lock_guard lock(mutex_);
+    if (!isActive_) {
+        return;
+    }
+    try {
+        storeResumeData_(resumeData);
+    } catch (const std::exception&) {
+        // Only a safeguard against the process ending mid-way: the download goes on, a pause still
+        // stores resume data, and the next one saved tries again.
+    }
+}
+
+void ModelDownloadDelegate::transferIsWaitingForConnectivity() {
+    std::lock_guard lock(mutex_);
+    if (isActive_) {
+        eventHandler_({operationID_, ModelDownloadWaiting{}});
+    }
+}
+
+void ModelDownloadDelegate::transferDidFinishDownloading(const std::filesystem::path& temporaryFile,
+                                                         const std::string& sha256) {
     std::lock_guard lock(mutex_);
     if (!isActive_) {
         return;
@@ -55,6 +79,7 @@ void ModelDownloadDelegate::transferDidFinishDownloading(const std::filesystem::
         }
         fileManager_->moveItem(temporaryFile, stagingPath_);
         stagedFilePath_ = stagingPath_;
+        stagedFileSha256_ = sha256;
     } catch (const std::exception& error) {
         stagingError_ = ModelVerification::message(error);
     }
@@ -67,6 +92,7 @@ void ModelDownloadDelegate::transferDidComplete(const DownloadOutcome& outcome) 
     }
     ModelDownloadCompletion completion{
         .stagedFilePath = stagedFilePath_,
+        .stagedFileSha256 = stagedFileSha256_,
         .resumeData = outcome.resumeData,
         .insecureRedirect = insecureRedirect_,
         .errorMessage = stagingError_ ? stagingError_ : outcome.errorMessage,

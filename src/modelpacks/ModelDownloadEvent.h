@@ -15,6 +15,7 @@ using ModelDownloadOperationID = uint64_t;
 // The outcome of one transfer.
 struct ModelDownloadCompletion {
     std::optional<std::filesystem::path> stagedFilePath;  // the finished file, already at the staging path
+    std::optional<std::string> stagedFileSha256;          // its digest, taken as the bytes arrived
     std::optional<std::string> resumeData;               // resume data the failed transfer left
     std::optional<int> httpStatusCode;                   // status of the last HTTP answer
     bool insecureRedirect = false;                       // a redirect was refused
@@ -30,10 +31,15 @@ struct ModelDownloadProgress {
     friend bool operator==(const ModelDownloadProgress&, const ModelDownloadProgress&) = default;
 };
 
+// The host cannot be reached; the transfer keeps trying.
+struct ModelDownloadWaiting {
+    friend bool operator==(const ModelDownloadWaiting&, const ModelDownloadWaiting&) = default;
+};
+
 // What a transfer tells its manager.
 struct ModelDownloadEvent {
     ModelDownloadOperationID operationID = 0;
-    std::variant<ModelDownloadProgress, ModelDownloadCompletion> kind;
+    std::variant<ModelDownloadProgress, ModelDownloadWaiting, ModelDownloadCompletion> kind;
 
     friend bool operator==(const ModelDownloadEvent&, const ModelDownloadEvent&) = default;
 };

@@ -37,19 +37,24 @@ bool hasBytes(const std::optional<std::string>& data) {
     return data && !data->empty();
 }
 
+// Both addresses present and secure (HTTPS, a host, no user or password).
+bool isSecureResumeRequest(const std::optional<std::string>& originalURL,
+                           const std::optional<std::string>& currentURL) {
+    return originalURL && currentURL && isSecureAddress(*originalURL) && isSecureAddress(*currentURL);
+}
+
 }  // namespace
 
-ModelDownloadManager::ModelDownloadManager(ModelPack pack, fs::path rootDirectory, DownloadConfiguration sessionConfiguration,
-                                           std::shared_ptr<const FileManager> fileManager, MainQueue& mainQueue,
-                                           std::shared_ptr<DownloadTransport> transport,
-                                           std::shared_ptr<BackgroundExecutor> executor)
-    : pack_(std::move(pack)),
-      rootDirectory_(std::move(rootDirectory)),
-      sessionConfiguration_(std::move(sessionConfiguration)),
-      fileManager_(fileManager ? std::move(fileManager) : std::make_shared<SystemFileManager>()),
-      mainQueue_(mainQueue),
-      executor_(executor ? std::move(executor) : std::make_shared<ThreadPoolExecutor>()),
-      transport_(transport ? std::move(transport) : std::make_shared<CurlDownloadTransport>(executor_)),
+ModelDownloadManager::ModelDownloadManager(Dependencies dependencies)
+    : pack_(std::move(dependencies.pack)),
+      rootDirectory_(std::move(dependencies.rootDirectory)),
+      sessionConfiguration_(std::move(dependencies.configuration)),
+      fileManager_(dependencies.fileManager ? std::move(dependencies.fileManager)
+                                            : std::make_shared<SystemFileManager>()),
+      mainQueue_(dependencies.mainQueue),
+      executor_(dependencies.executor ? std::move(dependencies.executor) : std::make_shared<ThreadPoolExecutor>()),
+      transport_(dependencies.transport ? std::move(dependencies.transport)
+                                        : std::make_shared<CurlDownloadTransport>(executor_)),
       paths_(ModelPackPaths::of(pack_, rootDirectory_)),
       artifacts_(paths_, fileManager_),
       installer_(pack_, paths_, fileManager_, mainQueue_, executor_),
@@ -91,11 +96,6 @@ void ModelDownloadManager::publish(ModelDownloadState state) {
     for (const auto& [id, observer] : observers) {
         observer(state);
     }
-}
-
-bool ModelDownloadManager::isSecureResumeRequest(const std::optional<std::string>& originalURL,
-                                                 const std::optional<std::string>& currentURL) {
-    return originalURL && currentURL && isSecureAddress(*originalURL) && isSecureAddress(*currentURL);
 }
 
 // MARK: - State from disk
@@ -164,7 +164,8 @@ void ModelDownloadManager::beginDownload(bool useResumeData) {
             artifacts_.removeResumeArtifacts();
         }
         artifacts_.removeUnnamedPartialFiles();
-        verifyFreeSpace(artifacts_.resumablePartialByteCount(resumeData, pack_.byteCount));
+        const int64_t keptBytes = artifacts_.resumablePartialByteCount(resumeData, pack_.byteCount);
+        verifyFreeSpace(keptBytes);
 
         ModelDownloadOperationID operationID = ++lastID_;
         auto delegate = makeDelegate(operationID);
@@ -191,8 +192,8 @@ void ModelDownloadManager::beginDownload(bool useResumeData) {
         activeTask_ = task;
         activeUsedResumeData_ = usedResumeData;
         operationIntent_ = OperationIntent::download;
-        // 0 also when resuming: the first progress report corrects it.
-        publish(ModelDownloadState::downloading(0, pack_.byteCount));
+        // A wait for the network may come before any progress report: the kept bytes are shown until then.
+        publish(ModelDownloadState::downloading(usedResumeData ? keptBytes : 0, pack_.byteCount));
         task->start();
     } catch (const std::exception& error) {
         // A transfer that failed to start must not pass for a running one, or every later begin
@@ -211,7 +212,10 @@ std::shared_ptr<ModelDownloadDelegate> ModelDownloadManager::makeDelegate(ModelD
                     (*self)->handle(event);
                 }
             });
-        });
+        },
+        // Stored from the transfer's thread as it goes, so that a process that ends mid-way (killed,
+        // or the power lost) resumes from the bytes it kept.
+        [artifacts = artifacts_](const std::string& resumeData) { artifacts.storeResumeData(resumeData); });
 }
 
 DownloadConfiguration ModelDownloadManager::transferConfiguration() const {
@@ -262,7 +266,7 @@ void ModelDownloadManager::finishPause(ModelDownloadOperationID operationID, con
         const bool usedResumeData = activeUsedResumeData_;
         clearActiveOperation();
         publish(ModelDownloadState::verifying());
-        verifyAndInstallStagedFile(usedResumeData);
+        verifyAndInstallStagedFile(usedResumeData, std::nullopt);
         return;
     }
     if (!hasBytes(resumeData)) {
@@ -291,6 +295,12 @@ void ModelDownloadManager::handle(const ModelDownloadEvent& event) {
                                                 progress->totalBytes > 0 ? progress->totalBytes : pack_.byteCount));
         return;
     }
+    if (std::holds_alternative<ModelDownloadWaiting>(event.kind)) {
+        if (operationIntent_ == OperationIntent::download) {
+            publish(ModelDownloadState::waiting(state_.receivedBytes, state_.totalBytes));
+        }
+        return;
+    }
     const auto& completion = std::get<ModelDownloadCompletion>(event.kind);
     if (operationIntent_ == OperationIntent::cancel) {
         return;
@@ -309,12 +319,16 @@ void ModelDownloadManager::handle(const ModelDownloadEvent& event) {
         const bool usedResumeData = activeUsedResumeData_;
         clearActiveOperation();
         publish(ModelDownloadState::verifying());
-        verifyAndInstallStagedFile(usedResumeData);
+        verifyAndInstallStagedFile(usedResumeData, completion.stagedFileSha256);
         return;
     }
     if (operationIntent_ == OperationIntent::pause) {
         if (hasBytes(completion.resumeData)) {
             finishPause(event.operationID, completion.resumeData);
+        } else if (state_.receivedBytes == 0) {
+            // Nothing was lost (still waiting for the network, say): paused, and a resume starts afresh.
+            clearActiveOperation();
+            publish(ModelDownloadState::paused());
         } else {
             finishOperation(ModelDownloadState::failed(cannotPause));
         }
@@ -355,8 +369,19 @@ void ModelDownloadManager::finishOperation(ModelDownloadState state) {
     clearActiveOperation();
     if (state.kind == ModelDownloadState::Kind::failed) {
         artifacts_.removeStagedFileIgnoringErrors();
+        removeSavedResumeDataIgnoringErrors();
     }
     publish(std::move(state));
+}
+
+// Resume data saved while the transfer ran names bytes a failed transfer no longer keeps; left, it
+// would show the download as paused at the next start.
+void ModelDownloadManager::removeSavedResumeDataIgnoringErrors() {
+    try {
+        artifacts_.removeResumeArtifacts();
+    } catch (const std::exception&) {
+        // Taken for unusable at the next resume, which then starts afresh.
+    }
 }
 
 // The transfer has ended or is left to end on its own; nothing it still sends is taken.
@@ -415,18 +440,11 @@ void ModelDownloadManager::remove() {
     publish(ModelDownloadState::missing());
 }
 
-// MARK: - Files
-
-void ModelDownloadManager::removeResumeArtifacts() {
-    assertMainThread(mainQueue_);
-    artifacts_.removeResumeArtifacts();
-}
-
 // MARK: - Verification and install
 
-void ModelDownloadManager::verifyAndInstallStagedFile(bool usedResumeData) {
+void ModelDownloadManager::verifyAndInstallStagedFile(bool usedResumeData, std::optional<std::string> receivedSha256) {
     assertMainThread(mainQueue_);
-    installer_.checkAndInstallStagedFile([this, usedResumeData](std::exception_ptr error) {
+    installer_.checkAndInstallStagedFile(std::move(receivedSha256), [this, usedResumeData](std::exception_ptr error) {
         if (!error) {
             try {
                 artifacts_.removeResumeArtifacts();
@@ -447,6 +465,7 @@ void ModelDownloadManager::verifyAndInstallStagedFile(bool usedResumeData) {
 // reports as an incomplete install.
 void ModelDownloadManager::verificationFailed(std::exception_ptr error, bool usedResumeData) {
     artifacts_.removeStagedFileIgnoringErrors();
+    removeSavedResumeDataIgnoringErrors();
     try {
         std::rethrow_exception(error);
     } catch (const ModelDownloadError& failure) {

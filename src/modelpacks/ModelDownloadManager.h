@@ -39,14 +39,23 @@ public:
     using StateObserver = std::function<void(const ModelDownloadState&)>;
     using ObserverID = uint64_t;
 
+    struct Dependencies {
+        MainQueue& mainQueue;
+        ModelPack pack;
+        std::filesystem::path rootDirectory;  // the data folder
+        DownloadConfiguration configuration{};
+        // Null: the real disk.
+        std::shared_ptr<const FileManager> fileManager = nullptr;
+        // Null: transfers over curl on the manager's executor.
+        std::shared_ptr<DownloadTransport> transport = nullptr;
+        // Null: workers of the manager's own. A given one becomes the manager's, which stops it when
+        // it goes.
+        std::shared_ptr<BackgroundExecutor> executor = nullptr;
+    };
+
     // The initial state comes from what is on disk: installed, paused (resume data stored), failed or
-    // missing; never downloading or verifying. A null file manager means the real disk. A null
-    // executor means workers of the manager's own; a given one becomes the manager's, which stops it
-    // when it goes. The default transport runs its transfers on that executor too.
-    ModelDownloadManager(ModelPack pack, std::filesystem::path rootDirectory, DownloadConfiguration sessionConfiguration,
-                         std::shared_ptr<const FileManager> fileManager, MainQueue& mainQueue,
-                         std::shared_ptr<DownloadTransport> transport = nullptr,
-                         std::shared_ptr<BackgroundExecutor> executor = nullptr);
+    // missing; never downloading or verifying.
+    explicit ModelDownloadManager(Dependencies dependencies);
     // Stops a running transfer and hashing, and waits (about a second at most) until both have ended.
     ~ModelDownloadManager();
     ModelDownloadManager(const ModelDownloadManager&) = delete;
@@ -76,17 +85,6 @@ public:
     // A file-system failure is published as `failed` and thrown.
     void remove();
 
-    // Checks the staged file off the main thread, installs it, checks it again and records the receipt.
-    // The caller has published `verifying` and cleared the transfer.
-    void verifyAndInstallStagedFile(bool usedResumeData);
-    // Deletes the stored resume data and the one partial file it names in the transfer folder (see
-    // ModelDownloadArtifacts).
-    void removeResumeArtifacts();
-
-    // Both addresses present and secure (HTTPS, a host, no user or password).
-    static bool isSecureResumeRequest(const std::optional<std::string>& originalURL,
-                                      const std::optional<std::string>& currentURL);
-
 private:
     enum class OperationIntent { download, pause, cancel };
 
@@ -99,12 +97,17 @@ private:
     bool retryFreshAfterUnusableResume(const ModelDownloadCompletion& completion);
     void storeResumeDataAndPause(const std::string& resumeData);
     void finishOperation(ModelDownloadState state);
+    void removeSavedResumeDataIgnoringErrors();
     void clearActiveOperation();
     void stopActiveOperation();
 
     std::shared_ptr<ModelDownloadDelegate> makeDelegate(ModelDownloadOperationID operationID);
     DownloadConfiguration transferConfiguration() const;
     void verifyFreeSpace(int64_t resumedBytes) const;
+    // Checks the staged file off the main thread, installs it, checks it again and records the receipt.
+    // The caller has published `verifying` and cleared the transfer.
+    // `receivedSha256` is the digest the transfer took as the bytes arrived, when it has one.
+    void verifyAndInstallStagedFile(bool usedResumeData, std::optional<std::string> receivedSha256);
     void verificationFailed(std::exception_ptr error, bool usedResumeData);
 
     ModelDownloadState state_;

@@ -9,7 +9,7 @@ namespace nudgerly {
 struct ModelDownloadState {
     enum class Kind {
         missing,      // no model file on disk
-        downloading,  // transfer running: receivedBytes of totalBytes
+        downloading,  // transfer running: receivedBytes of totalBytes; or waiting for the network
         paused,       // transfer stopped, resume data stored
         verifying,    // size and digest check running
         installed,    // verified file and receipt in place
@@ -20,10 +20,18 @@ struct ModelDownloadState {
     int64_t receivedBytes = 0;
     int64_t totalBytes = 0;
     std::string message;
+    // Downloading, but the host cannot be reached: the transfer tries again until it can.
+    bool waitingForNetwork = false;
 
     static ModelDownloadState missing() { return {}; }
     static ModelDownloadState downloading(int64_t receivedBytes, int64_t totalBytes) {
         return {.kind = Kind::downloading, .receivedBytes = receivedBytes, .totalBytes = totalBytes};
+    }
+    static ModelDownloadState waiting(int64_t receivedBytes, int64_t totalBytes) {
+        return {.kind = Kind::downloading,
+                .receivedBytes = receivedBytes,
+                .totalBytes = totalBytes,
+                .waitingForNetwork = true};
     }
     static ModelDownloadState paused() { return {.kind = Kind::paused}; }
     static ModelDownloadState verifying() { return {.kind = Kind::verifying}; }

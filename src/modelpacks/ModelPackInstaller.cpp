@@ -31,13 +31,14 @@ void ModelPackInstaller::stop() {
     }
 }
 
-void ModelPackInstaller::checkAndInstallStagedFile(Checked checked) {
+void ModelPackInstaller::checkAndInstallStagedFile(std::optional<std::string> receivedSha256, Checked checked) {
     assertMainThread(mainQueue_);
     const ModelDownloadOperationID verificationID = ++lastID_;
     verificationID_ = verificationID;
-    startHashing(paths_.stagingPath, [this, verificationID, checked = std::move(checked)](std::exception_ptr error) {
-        stagedFileChecked(verificationID, error, checked);
-    });
+    startHashing(paths_.stagingPath, std::move(receivedSha256),
+                 [this, verificationID, checked = std::move(checked)](std::exception_ptr error) {
+                     stagedFileChecked(verificationID, error, checked);
+                 });
 }
 
 void ModelPackInstaller::recordReceipt() const {
@@ -50,7 +51,8 @@ bool ModelPackInstaller::hasVerifiedInstall() const {
 }
 
 // Hashes on a worker thread and brings the outcome back to the main thread.
-void ModelPackInstaller::startHashing(const fs::path& file, std::function<void(std::exception_ptr)> then) {
+void ModelPackInstaller::startHashing(const fs::path& file, std::optional<std::string> receivedSha256,
+                                      std::function<void(std::exception_ptr)> then) {
     // The outcome goes to the main thread, where it is dropped once the installer is gone.
     const auto report = [queue = &mainQueue_, weakSelf = std::weak_ptr(self_),
                          then = std::move(then)](std::exception_ptr error) {
@@ -61,10 +63,11 @@ void ModelPackInstaller::startHashing(const fs::path& file, std::function<void(s
         });
     };
     try {
-        const auto hash = [file, pack = pack_, files = fileManager_, report](std::stop_token stop) {
+        const auto hash = [file, pack = pack_, files = fileManager_, report,
+                           receivedSha256 = std::move(receivedSha256)](std::stop_token stop) {
             std::exception_ptr error;
             try {
-                ModelVerification::verifyFile(file, pack, *files, stop);
+                ModelVerification::verifyFile(file, pack, *files, stop, receivedSha256);
             } catch (const CancelledError&) {
                 return;
             } catch (...) {
@@ -103,9 +106,8 @@ void ModelPackInstaller::stagedFileChecked(ModelDownloadOperationID verification
         finish(verificationID, std::current_exception(), checked);
         return;
     }
-    startHashing(paths_.installedModelPath, [this, verificationID, checked](std::exception_ptr error) {
-        finish(verificationID, error, checked);
-    });
+    startHashing(paths_.installedModelPath, std::nullopt,
+                 [this, verificationID, checked](std::exception_ptr error) { finish(verificationID, error, checked); });
 }
 
 void ModelPackInstaller::finish(ModelDownloadOperationID verificationID, std::exception_ptr error,

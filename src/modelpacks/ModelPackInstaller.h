@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <stop_token>
+#include <string>
 
 #include "core/BackgroundExecutor.h"
 #include "core/MainQueue.h"
@@ -39,7 +40,9 @@ public:
     // Checks the staged file, replaces the installed model with it (dropping the old receipt) and
     // checks the installed file; `checked` runs on the main thread with the outcome. A file that
     // failed only the second check stays installed without a receipt. Replaces a running check.
-    void checkAndInstallStagedFile(Checked checked);
+    // With `receivedSha256`, the digest the transfer took as the bytes arrived, the first check
+    // compares it instead of hashing the staged file; the installed file is always hashed.
+    void checkAndInstallStagedFile(std::optional<std::string> receivedSha256, Checked checked);
     // The receipt for the installed file, once it passed its check. Throws as recordVerifiedFile does.
     void recordReceipt() const;
     // The installed file still is the one its receipt records (the fast check, no hashing).
@@ -49,7 +52,8 @@ public:
     bool isChecking() const { return verificationID_.has_value(); }
 
 private:
-    void startHashing(const std::filesystem::path& file, std::function<void(std::exception_ptr)> then);
+    void startHashing(const std::filesystem::path& file, std::optional<std::string> receivedSha256,
+                      std::function<void(std::exception_ptr)> then);
     void stagedFileChecked(ModelDownloadOperationID verificationID, std::exception_ptr error, Checked checked);
     // Ends the check in progress and tells its owner, unless a newer one took over.
     void finish(ModelDownloadOperationID verificationID, std::exception_ptr error, const Checked& checked);

@@ -11,7 +11,7 @@
 
 #include "core/CancelledError.h"
 #include "core/FileSystemError.h"
-#include "core/Sha256.h"
+#include "core/PipelinedSha256.h"
 #include "core/Text.h"
 #include "core/UserFacingError.h"
 #include "modelpacks/ModelDownloadError.h"
@@ -40,7 +40,8 @@ std::string hashFile(const fs::path& file, const FileManager& fileManager, std::
     const std::string context = "Couldn't read \u201C" + file.filename().string() + "\u201D";
     const UniqueFd fd = fileManager.openForReading(file);
     std::vector<char> chunk(chunkSize);
-    Sha256 hasher;
+    // Reading the next piece goes on while the last one is hashed.
+    PipelinedSha256 hasher;
     for (;;) {
         const ssize_t count = ::read(fd.get(), chunk.data(), chunk.size());
         if (count < 0) {
@@ -57,12 +58,13 @@ std::string hashFile(const fs::path& file, const FileManager& fileManager, std::
         }
         hasher.update(chunk.data(), static_cast<std::size_t>(count));
     }
-    return Sha256::hex(hasher.finish());
+    return hasher.finishHex();
 }
 
 }  // namespace
 
-void verifyFile(const fs::path& file, const ModelPack& pack, const FileManager& fileManager, std::stop_token stop) {
+void verifyFile(const fs::path& file, const ModelPack& pack, const FileManager& fileManager, std::stop_token stop,
+                const std::optional<std::string>& receivedSha256) {
     const auto attributes = attributesIfReadable(fileManager, file);
     if (!attributes) {
         throw ModelDownloadError::operationFailed("The downloaded model file could not be read.");
@@ -70,7 +72,8 @@ void verifyFile(const fs::path& file, const ModelPack& pack, const FileManager& 
     if (attributes->size != pack.byteCount) {
         throw ModelDownloadError::incompleteDownload(pack.byteCount, attributes->size);
     }
-    if (hashFile(file, fileManager, stop) != text::lowercased(pack.sha256)) {
+    const std::string digest = receivedSha256 ? text::lowercased(*receivedSha256) : hashFile(file, fileManager, stop);
+    if (digest != text::lowercased(pack.sha256)) {
         throw ModelDownloadError::checksumMismatch();
     }
 }

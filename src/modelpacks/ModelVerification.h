@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <stop_token>
 #include <string>
@@ -27,8 +28,9 @@ inline constexpr std::size_t chunkSize = 4 * 1024 * 1024;
 // ModelDownloadError: operationFailed when the size cannot be read, incompleteDownload when it differs
 // (before any hashing), checksumMismatch when the digest differs; FileSystemError when the file cannot
 // be opened or read; CancelledError when `stop` is requested (checked before each piece is hashed).
+// A `receivedSha256`, the digest of the bytes as they arrived, stands in for reading the file again.
 void verifyFile(const std::filesystem::path& file, const ModelPack& pack, const FileManager& fileManager,
-                std::stop_token stop = {});
+                std::stop_token stop = {}, const std::optional<std::string>& receivedSha256 = std::nullopt);
 
 // The fast check: the receipt names this pack, and the file still has the recorded size and
 // modification time. Any failure on the way is simply false.

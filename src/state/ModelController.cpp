@@ -245,7 +245,8 @@ void ModelController::modelDownloadStateDidChange(const ModelDownloadState& next
     switch (next.kind) {
         case Kind::downloading:
             publisher().setModelDownloadProgress(ModelDownloadProgress{next.receivedBytes, next.totalBytes});
-            publisher().setActivity("Downloading Local AI model");
+            publisher().setActivity(next.waitingForNetwork ? "Local AI model download waiting for the network"
+                                                           : "Downloading Local AI model");
             break;
         case Kind::paused:
             publisher().setActivity("Local AI model download paused");

@@ -3,10 +3,11 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <ostream>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -57,13 +58,16 @@ public:
     }
     void stage(const std::string& contents) {
         writeTestFile(temporaryFile(), contents);
-        stageFile();
+        stageFile(Sha256::hexDigest(contents));
     }
     std::filesystem::path temporaryFile() const { return configuration.temporaryDirectory / "CFNetworkDownload_fake.tmp"; }
-    void stageFile() {
-        delegate->transferDidFinishDownloading(temporaryFile());
+    // The file at temporaryFile(), whose bytes had `sha256` as they arrived.
+    void stageFile(const std::string& sha256) {
+        delegate->transferDidFinishDownloading(temporaryFile(), sha256);
         std::filesystem::remove(temporaryFile());
     }
+    void saveResumeData(const std::string& data) { delegate->transferDidSaveResumeData(data); }
+    void waitForConnectivity() { delegate->transferIsWaitingForConnectivity(); }
     void complete(DownloadOutcome outcome) { delegate->transferDidComplete(outcome); }
 
     const std::optional<std::string> url;
@@ -129,6 +133,18 @@ public:
         }
         return SystemFileManager::contents(path, maxBytes);
     }
+    // Files opened for reading, from any thread: the hashing.
+    UniqueFd openForReading(const std::filesystem::path& path) const override {
+        {
+            std::lock_guard lock(openedMutex_);
+            opened_.push_back(path);
+        }
+        return SystemFileManager::openForReading(path);
+    }
+    std::vector<std::filesystem::path> opened() const {
+        std::lock_guard lock(openedMutex_);
+        return opened_;
+    }
     void writeAtomically(const std::filesystem::path& path, std::string_view bytes) const override {
         if (failWriting) {
             throw FileSystemError("Couldn't save \u201C" + path.filename().string() + "\u201D", ENOSPC);
@@ -141,6 +157,10 @@ public:
     std::filesystem::path failReading;
     bool failMoving = false;
     bool failWriting = false;
+
+private:
+    mutable std::mutex openedMutex_;
+    mutable std::vector<std::filesystem::path> opened_;
 };
 
 // A made-up pack for exactly these bytes.
@@ -170,8 +190,15 @@ protected:
         manager.reset();
         published.clear();
         hashing = heldHashing ? std::make_shared<ManualBackgroundExecutor>() : nullptr;
-        manager = std::make_unique<ModelDownloadManager>(pack, dir.path(), std::move(configuration), files, queue,
-                                                         with ? with : transport, hashing);
+        manager = std::make_unique<ModelDownloadManager>(ModelDownloadManager::Dependencies{
+            .mainQueue = queue,
+            .pack = pack,
+            .rootDirectory = dir.path(),
+            .configuration = std::move(configuration),
+            .fileManager = files,
+            .transport = with ? with : transport,
+            .executor = hashing,
+        });
         manager->observe([this](const ModelDownloadState& state) { published.push_back(state); });
         return *manager;
     }

@@ -1,4 +1,11 @@
+#include <csignal>
 #include <filesystem>
+#include <thread>
+#include <vector>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -6,6 +13,7 @@
 #include "loopback/PackFileServer.h"
 #include "modelpacks/DownloadFixtures.h"
 #include "modelpacks/ModelDownloadManager.h"
+#include "modelpacks/ModelPackPaths.h"
 #include "platform/net/CurlDownloadTransport.h"
 
 namespace nudgerly::test {
@@ -96,6 +104,58 @@ TEST_F(DownloadEndToEndTest, RefusedRedirectsAndMissingFilesEndInFailed) {
     const auto stopped = std::chrono::steady_clock::now();
     manager.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - stopped, 2s);
+}
+
+// The size of the one partial file in `folder`, or -1 while there is none or several.
+int64_t partialFileSize(const fs::path& folder) {
+    std::error_code error;
+    std::vector<int64_t> sizes;
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        sizes.push_back(static_cast<int64_t>(entry.file_size(error)));
+    }
+    return sizes.size() == 1 && !error ? sizes.front() : -1;
+}
+
+TEST_F(DownloadEndToEndTest, AProcessKilledMidwayResumesWithARangeFromWhatItKept) {
+    const int64_t killedAt = 2 * mebibyte + 3;
+    server.setBehaviour({.stallAt = static_cast<uint64_t>(killedAt)});
+    const ModelPack pack = packFor(server.contents(), server.url());
+    const ModelPackPaths paths = ModelPackPaths::of(pack, dir.path());
+
+    std::vector<std::string> arguments{
+        NUDGERLY_PACK_DOWNLOADER,       dir.path().string(), pack.sourceURL, server.caFile(),
+        std::to_string(pack.byteCount), pack.sha256};
+    std::vector<char*> argv;
+    for (auto& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    ASSERT_EQ(::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+    // The bytes up to the stall are in the partial file once it has them all; the process dies there,
+    // without a chance to store anything more.
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (!(server.isStalled() && fs::exists(paths.resumeDataPath) &&
+             partialFileSize(paths.temporaryDirectory) == killedAt) &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(10ms);
+    }
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_EQ(partialFileSize(paths.temporaryDirectory), killedAt);
+    server.release();
+
+    server.setBehaviour({});
+    auto& m = start();
+    EXPECT_EQ(m.state(), State::paused());
+    const auto before = server.requests().size();
+    m.beginDownload(true);
+    ASSERT_TRUE(settle(Kind::installed)) << m.state().message;
+    EXPECT_TRUE(readFile(m.installedModelPath()) == server.contents());
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), before + 1);
+    EXPECT_EQ(requests.back().header("range"), "bytes=" + std::to_string(killedAt) + "-");
 }
 
 }  // namespace

@@ -99,7 +99,7 @@ TEST_F(DownloadManagerTest, ChecksFreeSpaceCountingTheBytesAResumeKeeps) {
     fs::resize_file(kept, 2'000'000'000);  // sparse
     writeTestFile(m.resumeDataPath(), resumeData(kept.filename().string(), large.sourceURL));
     m.beginDownload(true);
-    EXPECT_EQ(m.state(), State::downloading(0, large.byteCount));
+    EXPECT_EQ(m.state(), State::downloading(2'000'000'000, large.byteCount));  // until the first report
     EXPECT_TRUE(transport->last().resumeData.has_value());
 
     m.cancel();
@@ -131,10 +131,12 @@ TEST_F(DownloadManagerTest, PausesIntoStoredResumeDataAndResumesFromIt) {
     EXPECT_FALSE(fs::exists(m.resumeDataPath()));
     EXPECT_FALSE(fs::exists(m.temporaryDirectory() / "CFNetworkDownload_p1.tmp"));
 
-    // No resume data: the transfer's end says the pause failed.
+    // No resume data for bytes received: the transfer's end says the pause failed.
     m.remove();
     m.beginDownload(false);
     auto third = transport->made.back();
+    third->progress(4, -1);
+    queue.drain();
     m.pause();
     third->pauseAnswer(std::nullopt);
     queue.drain();
@@ -188,17 +190,24 @@ TEST_F(DownloadManagerTest, UnusableResumeDataLeadsToOneFreshStart) {
     queue.drain();
     EXPECT_EQ(m.state(), notFound);
 
-    EXPECT_FALSE(ModelDownloadManager::isSecureResumeRequest(pack.sourceURL, "https://user@models.example/test/model.gguf"));
-    EXPECT_FALSE(ModelDownloadManager::isSecureResumeRequest(pack.sourceURL, std::nullopt));
+    // An address with a user name is no more trusted.
+    writeTestFile(kept, "part");
+    writeTestFile(m.resumeDataPath(),
+                  resumeData(kept.filename().string(), "https://user@models.example/test/model.gguf"));
+    m.beginDownload(true);
+    EXPECT_FALSE(transport->made.back()->resumeData.has_value());
+    EXPECT_FALSE(fs::exists(kept));
+    m.cancel();
 
     // 416 to a resumed transfer: one fresh start, whose own 404 is final. The old transfer is not heard.
     writeTestFile(kept, "part");
     writeTestFile(m.resumeDataPath(), resumeData(kept.filename().string()));
+    const auto made = transport->made.size();
     m.beginDownload(true);
     auto resumed = transport->made.back();
     resumed->complete({.httpStatusCode = 416});
     queue.drain();
-    ASSERT_EQ(transport->made.size(), 4u);
+    ASSERT_EQ(transport->made.size(), made + 2);
     EXPECT_FALSE(fs::exists(kept) || fs::exists(m.resumeDataPath()));
     resumed->progress(3, 10);
     transport->last().complete({.httpStatusCode = 404});
@@ -208,12 +217,112 @@ TEST_F(DownloadManagerTest, UnusableResumeDataLeadsToOneFreshStart) {
     // A resumed download that fails its check is fetched once more from scratch; a fresh one just fails.
     writeTestFile(m.resumeDataPath(), resumeData(kept.filename().string()));
     m.beginDownload(true);
+    const auto resumedTransfers = transport->made.size();
     transport->last().finish("short");
-    ASSERT_TRUE(queue.runUntil([&] { return transport->made.size() == 6u; }, 10s));
+    ASSERT_TRUE(queue.runUntil([&] { return transport->made.size() == resumedTransfers + 1; }, 10s));
     EXPECT_FALSE(transport->last().resumeData.has_value());
     transport->last().finish("short");
     ASSERT_TRUE(settle(Kind::failed));
     EXPECT_EQ(m.state(), State::failed("The model download was incomplete (expected 18 bytes, received 5)."));
+}
+
+TEST_F(DownloadManagerTest, AWaitForTheNetworkIsShownAndPausesWithNothingLost) {
+    const auto pack = packFor(contents);
+    const int64_t size = pack.byteCount;
+    auto& m = make(pack);
+    m.beginDownload(false);
+    auto waiting = transport->made.back();
+    waiting->waitForConnectivity();
+    queue.drain();
+    EXPECT_EQ(m.state(), State::waiting(0, size));
+
+    // Paused before any byte came: paused with nothing stored, and a resume starts afresh.
+    m.pause();
+    waiting->pauseAnswer(std::nullopt);
+    waiting->complete({.errorMessage = "The operation was cancelled."});
+    queue.drain();
+    EXPECT_EQ(m.state(), State::paused());
+    EXPECT_FALSE(fs::exists(m.resumeDataPath()));
+    m.beginDownload(true);
+    EXPECT_FALSE(transport->last().resumeData.has_value());
+
+    // The first bytes end the wait.
+    transport->last().waitForConnectivity();
+    transport->last().progress(4, size);
+    queue.drain();
+    EXPECT_EQ(m.state(), State::downloading(4, size));
+
+    // A resumed transfer that waits shows the bytes it keeps; a late wait does not undo a pause.
+    m.cancel();
+    writeTestFile(m.temporaryDirectory() / "CFNetworkDownload_w1.tmp", contents.substr(0, 3));
+    writeTestFile(m.resumeDataPath(), resumeData("CFNetworkDownload_w1.tmp"));
+    m.beginDownload(true);
+    transport->last().waitForConnectivity();
+    queue.drain();
+    EXPECT_EQ(m.state(), State::waiting(3, size));
+    m.pause();
+    const auto shown = published.size();
+    transport->last().waitForConnectivity();
+    queue.drain();
+    EXPECT_EQ(published.size(), shown);
+    transport->last().pauseAnswer(resumeData("CFNetworkDownload_w1.tmp"));
+    queue.drain();
+    EXPECT_EQ(m.state(), State::paused());
+}
+
+TEST_F(DownloadManagerTest, ResumeDataSavedAsTheTransferGoesOutlivesTheProcessButNotTheDownload) {
+    const auto pack = packFor(contents);
+    const std::string data = resumeData("CFNetworkDownload_c1.tmp");
+    make(pack).beginDownload(false);
+    writeTestFile(manager->temporaryDirectory() / "CFNetworkDownload_c1.tmp", contents.substr(0, 5));
+    transport->last().saveResumeData(data);
+    EXPECT_EQ(readFile(manager->resumeDataPath()), data);
+    // The process ends mid-way: the next one finds the download paused and resumes it.
+    auto& next = make(pack);
+    EXPECT_EQ(next.state(), State::paused());
+    next.beginDownload(true);
+    EXPECT_EQ(transport->last().resumeData, data);
+
+    // A cancel is final: a late save of the abandoned transfer is not stored.
+    auto& resumed = transport->last();
+    next.cancel();
+    resumed.saveResumeData(data);
+    EXPECT_FALSE(fs::exists(next.resumeDataPath()));
+
+    // A save that cannot be written leaves the download running.
+    files->failWriting = true;
+    next.beginDownload(false);
+    transport->last().saveResumeData(data);
+    EXPECT_EQ(next.state().kind, Kind::downloading);
+
+    // A transfer that fails after saving leaves nothing that would show it as paused later.
+    files->failWriting = false;
+    transport->last().saveResumeData(data);
+    transport->last().complete({.errorMessage = "Couldn't write \u201CCFNetworkDownload_c1.tmp\u201D"});
+    queue.drain();
+    EXPECT_EQ(next.state().kind, Kind::failed);
+    EXPECT_FALSE(fs::exists(next.resumeDataPath()));
+    EXPECT_EQ(make(pack).state(), State::missing());
+}
+
+TEST_F(DownloadManagerTest, TheDigestTakenAsTheBytesArriveSparesTheStagedFileItsHashing) {
+    const auto pack = packFor(contents);
+    auto& m = make(pack);
+    m.beginDownload(false);
+    transport->last().finish(contents);
+    ASSERT_TRUE(settle(Kind::installed));
+    // Only the installed file is read, once.
+    EXPECT_EQ(files->opened(), std::vector<fs::path>{m.installedModelPath()});
+
+    // Bytes that arrived other than the pack's fail, whatever the file holds now.
+    m.remove();
+    m.beginDownload(false);
+    writeTestFile(transport->last().temporaryFile(), contents);
+    transport->last().stageFile(Sha256::hexDigest("other bytes"));
+    transport->last().complete({.httpStatusCode = 200});
+    ASSERT_TRUE(settle(Kind::failed));
+    EXPECT_EQ(m.state().message, "The downloaded model failed its security verification.");
+    EXPECT_FALSE(fs::exists(m.installedModelPath()));
 }
 
 TEST_F(DownloadManagerTest, TransferFailuresEndInPausedOrFailed) {
@@ -314,19 +423,20 @@ TEST_F(DownloadManagerTest, UnreadableResumeDataIsRemovedAndPinsNothing) {
 
 TEST_F(DownloadManagerTest, LeftoverPartialFilesNeverPinTheManagerOrTheDisk) {
     auto& m = make(packFor(contents));
+    const ModelDownloadArtifacts artifacts(ModelPackPaths::of(m.pack(), dir.path()), files);
     const auto partial = [&](const std::string& name) { return m.temporaryDirectory() / name; };
     for (const auto* name : {"CFNetworkDownload_a1.tmp", "CFNetworkDownload_b2.tmp", "CFNetworkDownload_ab12.tmp"}) {
         writeTestFile(partial(name), "part");
     }
     // Several names: no file goes on their strength, but the resume data does.
     writeTestFile(m.resumeDataPath(), twoNames);
-    EXPECT_NO_THROW(m.removeResumeArtifacts());
+    EXPECT_NO_THROW(artifacts.removeResumeArtifacts());
     EXPECT_FALSE(fs::exists(m.resumeDataPath()));
     EXPECT_TRUE(fs::exists(partial("CFNetworkDownload_a1.tmp")) && fs::exists(partial("CFNetworkDownload_b2.tmp")));
     // Names with a folder in front or of another form are not ours either.
     for (const char* name : {"transfers/CFNetworkDownload_ab12.tmp", "CFNetworkDownload_ab12.tmp.bak"}) {
         writeTestFile(m.resumeDataPath(), resumeData(name));
-        m.removeResumeArtifacts();
+        artifacts.removeResumeArtifacts();
         EXPECT_TRUE(fs::exists(partial("CFNetworkDownload_ab12.tmp")));
     }
 
@@ -353,13 +463,14 @@ TEST_F(DownloadManagerTest, DestroyedManagerStopsItsTransferAndItsHashing) {
     transfer->finish(contents);
     queue.drain();
 
-    // Hashing 4 GiB takes seconds; a stopped hash ends at the next piece.
+    // Hashing 4 GiB takes seconds; a stopped hash ends at the next piece. The transfer's digest spares
+    // only the staged file its hashing, never the installed one.
     ModelPack huge = packFor(contents);
     huge.byteCount = int64_t{4} << 30;
     make(huge).beginDownload(false);
     writeTestFile(transport->last().temporaryFile(), "");
     fs::resize_file(transport->last().temporaryFile(), static_cast<uintmax_t>(huge.byteCount));
-    transport->last().stageFile();
+    transport->last().stageFile(huge.sha256);
     transport->last().complete({.httpStatusCode = 200});
     queue.drain();
     ASSERT_EQ(manager->state(), State::verifying());
@@ -393,8 +504,12 @@ TEST(DownloadManagerLifetimeTests, AManagerGoneMidVerificationLeavesNoWorkerBehi
     const auto files = std::make_shared<SlowWorkerFileManager>();
     auto queue = std::make_unique<ManualMainQueue>();
     const auto transport = std::make_shared<FakeTransport>();
-    auto manager = std::make_unique<ModelDownloadManager>(packFor(contents), dir.path(), DownloadConfiguration{}, files,
-                                                          *queue, transport);
+    auto manager =
+        std::make_unique<ModelDownloadManager>(ModelDownloadManager::Dependencies{.mainQueue = *queue,
+                                                                                  .pack = packFor(contents),
+                                                                                  .rootDirectory = dir.path(),
+                                                                                  .fileManager = files,
+                                                                                  .transport = transport});
     manager->beginDownload(false);
     transport->last().finish(contents);
     queue->drain();

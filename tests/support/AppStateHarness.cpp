@@ -66,8 +66,13 @@ AppState& AppStateHarness::construct() {
             return std::make_shared<ConversationClassifier>(model, queue);
         },
         .makeDownloadManager = makeDownloadManager ? makeDownloadManager : [this](const ModelPack& pack) {
-            return std::make_unique<ModelDownloadManager>(pack, dataDirectory, DownloadConfiguration{}, downloadFiles,
-                                                          queue, downloadTransport);
+            return std::make_unique<ModelDownloadManager>(ModelDownloadManager::Dependencies{
+                .mainQueue = queue,
+                .pack = pack,
+                .rootDirectory = dataDirectory,
+                .fileManager = downloadFiles,
+                .transport = downloadTransport,
+            });
         },
         .clipboard = clipboard,
         .opener = opener,

@@ -230,7 +230,8 @@ struct LoopbackHttpServer::Tls {
     ~Tls() { SSL_CTX_free(context); }
 };
 
-LoopbackHttpServer::LoopbackHttpServer(Handler handler, bool tls, uint16_t port) : handler_(std::move(handler)) {
+LoopbackHttpServer::LoopbackHttpServer(Handler handler, bool tls, uint16_t port, bool refuseUntilOpened)
+    : handler_(std::move(handler)) {
     ::signal(SIGPIPE, SIG_IGN);
     if (tls) {
         tls_ = std::make_unique<Tls>();
@@ -279,8 +280,7 @@ LoopbackHttpServer::LoopbackHttpServer(Handler handler, bool tls, uint16_t port)
         const int on = 1;
         ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     }
-    if (listenFd_ < 0 || ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listenFd_, 64) != 0) {
+    if (listenFd_ < 0 || ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         throw std::runtime_error("test server cannot listen");
     }
     socklen_t length = sizeof address;
@@ -288,6 +288,19 @@ LoopbackHttpServer::LoopbackHttpServer(Handler handler, bool tls, uint16_t port)
     port_ = ntohs(address.sin_port);
     if (::pipe2(stopPipe_, O_CLOEXEC) != 0) {
         throw std::runtime_error("test server cannot make a pipe");
+    }
+    if (!refuseUntilOpened) {
+        open();
+    }
+}
+
+// A port that is bound but not listening refuses connections, as a host that is down does.
+void LoopbackHttpServer::open() {
+    if (acceptThread_.joinable()) {
+        return;
+    }
+    if (::listen(listenFd_, 64) != 0) {
+        throw std::runtime_error("test server cannot listen");
     }
     acceptThread_ = std::thread([this] { acceptLoop(); });
 }

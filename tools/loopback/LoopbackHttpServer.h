@@ -51,12 +51,15 @@ class LoopbackHttpServer {
 public:
     using Handler = std::function<void(const TestHttpRequest&, ResponseWriter&)>;
 
-    explicit LoopbackHttpServer(Handler handler, bool tls = false, uint16_t port = 0);
+    // With `refuseUntilOpened` connections to the port are refused until open() is called.
+    explicit LoopbackHttpServer(Handler handler, bool tls = false, uint16_t port = 0, bool refuseUntilOpened = false);
     ~LoopbackHttpServer();
     LoopbackHttpServer(const LoopbackHttpServer&) = delete;
     LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
     uint16_t port() const { return port_; }
+    // Starts taking connections; a server not made refusing has done so from the start.
+    void open();
     std::string baseUrl() const;  // "http://127.0.0.1:<port>" or "https://..."
     const std::string& caFile() const { return caFile_; }
     // From now on a response of known length leaves its connection open for the client's next

@@ -10,10 +10,11 @@ namespace nudgerly::test {
 
 const std::string PackFileServer::lastModified = "Wed, 21 Oct 2015 07:28:00 GMT";
 
-PackFileServer::PackFileServer(std::string contents)
+PackFileServer::PackFileServer(std::string contents, bool refuseUntilOpened)
     : contents_(std::move(contents)),
       entityTag_("\"" + Sha256::hexDigest(contents_).substr(0, 16) + "\""),
-      server_([this](const TestHttpRequest& request, ResponseWriter& writer) { serve(request, writer); }, true) {}
+      server_([this](const TestHttpRequest& request, ResponseWriter& writer) { serve(request, writer); }, true, 0,
+              refuseUntilOpened) {}
 
 void PackFileServer::setBehaviour(Behaviour behaviour) {
     std::lock_guard lock(mutex_);

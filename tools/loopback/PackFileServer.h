@@ -25,7 +25,8 @@ public:
         std::optional<uint64_t> dropAt;                // reset the connection at this offset
     };
 
-    explicit PackFileServer(std::string contents);
+    // With `refuseUntilOpened`, a host that is down until open() is called.
+    explicit PackFileServer(std::string contents, bool refuseUntilOpened = false);
     PackFileServer(const PackFileServer&) = delete;
     PackFileServer& operator=(const PackFileServer&) = delete;
 
@@ -38,6 +39,7 @@ public:
 
     std::string url(const std::string& path = "/pack.gguf") const { return server_.baseUrl() + path; }
     std::string baseUrl() const { return server_.baseUrl(); }
+    void open() { server_.open(); }
     const std::string& caFile() const { return server_.caFile(); }
     const std::string& entityTag() const { return entityTag_; }
     static const std::string lastModified;

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <future>
 #include <memory>
+#include <system_error>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,14 +29,32 @@ namespace Headers = DownloadResponseHeaders;
 using namespace std::chrono_literals;
 
 constexpr int maximumRedirects = 16;
-// How often a transfer that cannot resolve its host tries again while it waits for connectivity.
+// How often a transfer that cannot reach its host tries again while it waits for connectivity.
 constexpr auto connectivityRetryInterval = 3s;
+// Connecting to a host that drops packets fails only at the connect time-out: while waiting for
+// connectivity, a shorter one lets the wait be told soon.
+constexpr auto connectivityConnectTimeout = 15s;
 constexpr const char* cannotResume = "The download could not be resumed.";
 constexpr const char* tooManyRedirects = "The download was redirected too many times.";
 
 struct CurlDeleter {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
+
+// The failures of a machine that is offline or of a host that is down, as opposed to one that answers
+// wrongly.
+bool isUnreachable(CURLcode result, CURL* curl) {
+    switch (result) {
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+        case CURLE_COULDNT_CONNECT: return true;
+        case CURLE_OPERATION_TIMEDOUT: {
+            curl_off_t connected = 0;
+            return curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connected) == CURLE_OK && connected == 0;
+        }
+        default: return false;
+    }
+}
 
 std::string randomTemporaryFileName() {
     static constexpr std::string_view letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -61,6 +82,9 @@ DownloadOutcome CurlTransferRun::run() {
             return failed(cannotResume, false);
         }
         validator_ = transfer_.resume->validator;
+        if (!hashKeptBytes()) {
+            return stop_.stop_requested() ? stopped() : failed(cannotResume, false);
+        }
     } else if (!transfer_.original) {
         return failed(cannotResume, false);  // resume data we cannot read
     }
@@ -85,8 +109,12 @@ DownloadOutcome CurlTransferRun::run() {
                 if (stop_.stop_requested()) {
                     return stopped();
                 }
-                if (result == CURLE_COULDNT_RESOLVE_HOST && configuration_.waitsForConnectivity &&
+                if (configuration_.waitsForConnectivity && isUnreachable(result, curl.get()) &&
                     Clock::now() + connectivityRetryInterval < deadline_) {
+                    if (!toldWaiting_) {
+                        toldWaiting_ = true;
+                        transfer_.delegate->transferIsWaitingForConnectivity();
+                    }
                     try {
                         sleepFor(connectivityRetryInterval, stop_);
                     } catch (const CancelledError&) {
@@ -134,7 +162,11 @@ CURLcode CurlTransferRun::perform(CURL* curl, const std::string& url) {
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(configuration_.requestTimeout.count()));
+    const auto connectTimeout =
+        configuration_.waitsForConnectivity
+            ? std::min<std::chrono::milliseconds>(configuration_.requestTimeout, connectivityConnectTimeout)
+            : configuration_.requestTimeout;
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connectTimeout.count()));
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, std::max<long>(1, static_cast<long>(remaining.count())));
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
@@ -178,6 +210,7 @@ bool CurlTransferRun::headersEnded() {
         return true;  // an interim answer; the real one follows
     }
     finalStatus_ = status;
+    toldWaiting_ = false;  // the host answered: a later failure is a new wait
     if (status < 200 || status > 299) {
         interruption_ = Interruption::bodyNotWanted;
         return false;
@@ -202,6 +235,7 @@ bool CurlTransferRun::headersEnded() {
     }
     writingBody_ = true;
     reportProgress(true);
+    checkpoint(Clock::now());
     return true;
 }
 
@@ -210,7 +244,10 @@ bool CurlTransferRun::startBody(bool fromStart) {
         return true;
     }
     validator_ = Headers::validator(response_);
+    sync_ = {};  // of other bytes: waited for and dropped
     bytesHeld_ = 0;
+    checkpointedBytes_ = 0;
+    hasher_.emplace();
     if (!fd_.valid()) {
         return createFile();
     }
@@ -247,8 +284,11 @@ bool CurlTransferRun::write(const char* data, std::size_t size) {
         }
         done += static_cast<std::size_t>(written);
     }
+    // Hashed beside the transfer rather than read back once the file is whole.
+    hasher_->update(data, size);
     bytesHeld_ += static_cast<int64_t>(size);
     reportProgress(false);
+    maybeCheckpoint(Clock::now());
     return true;
 }
 
@@ -267,8 +307,11 @@ int CurlTransferRun::onProgress(void* context, curl_off_t, curl_off_t downloaded
         self->interruption_ = Interruption::idle;
         return 1;
     }
-    // Also called while nothing arrives, so the last bytes before a stall are reported too.
+    // Also called while nothing arrives, so the last bytes before a stall are reported and kept too.
     self->reportProgress(false);
+    if (self->writingBody_) {
+        self->maybeCheckpoint(now);
+    }
     return 0;
 }
 
@@ -284,9 +327,57 @@ void CurlTransferRun::reportProgress(bool force) {
     }
 }
 
+void CurlTransferRun::maybeCheckpoint(Clock::time_point now) {
+    handOverSyncedCheckpoint();
+    if (bytesHeld_ == checkpointedBytes_) {
+        return;
+    }
+    if (bytesHeld_ - checkpointedBytes_ >= configuration_.checkpointBytes ||
+        now - lastCheckpoint_ >= configuration_.checkpointInterval) {
+        checkpoint(now);
+    }
+}
+
+// Bytes without a validator cannot be taken up later. The bytes are synced to the disk on a thread of
+// their own (an fdatasync of 256 MiB on the transfer's thread held it up for a third of a second); the
+// resume data is handed over once they are there.
+void CurlTransferRun::checkpoint(Clock::time_point now) {
+    lastCheckpoint_ = now;
+    if (validator_.empty() || sync_.valid()) {
+        return;  // the sync still running is the checkpoint
+    }
+    checkpointedBytes_ = bytesHeld_;
+    if (bytesHeld_ == 0) {
+        transfer_.delegate->transferDidSaveResumeData(resumeData());
+        return;
+    }
+    // A descriptor of its own: the transfer may close its one meanwhile.
+    UniqueFd copy(::fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0));
+    if (!copy) {
+        return;
+    }
+    try {
+        sync_ = std::async(std::launch::async, [fd = std::move(copy)] { return ::fdatasync(fd.get()) == 0; });
+    } catch (const std::system_error&) {
+        // No thread for it: this checkpoint is skipped, the next one tries again.
+    }
+}
+
+void CurlTransferRun::handOverSyncedCheckpoint() {
+    if (sync_.valid() && sync_.wait_for(std::chrono::seconds(0)) == std::future_status::ready && sync_.get()) {
+        transfer_.delegate->transferDidSaveResumeData(resumeData());
+    }
+}
+
+std::string CurlTransferRun::resumeData() const {
+    return DownloadResumeData{*transfer_.original, transfer_.currentUrl().value_or(*transfer_.original), fileName_,
+                              validator_}
+        .encoded();
+}
+
 bool CurlTransferRun::openKeptFile(const std::string& name) {
     const fs::path path = configuration_.temporaryDirectory / name;
-    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW));
+    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
     struct stat info{};
     if (!fd) {
         return false;
@@ -297,6 +388,29 @@ bool CurlTransferRun::openKeptFile(const std::string& name) {
     fd_ = std::move(fd);
     fileName_ = name;
     bytesHeld_ = static_cast<int64_t>(info.st_size);
+    checkpointedBytes_ = bytesHeld_;
+    return true;
+}
+
+// The digest goes on from the bytes kept, so they are read once more; a stop ends the reading.
+bool CurlTransferRun::hashKeptBytes() {
+    hasher_.emplace();
+    std::vector<char> chunk(std::size_t{4} << 20);
+    int64_t offset = 0;
+    while (offset < bytesHeld_) {
+        if (stop_.stop_requested()) {
+            return false;
+        }
+        const ssize_t count = ::pread(fd_.get(), chunk.data(), chunk.size(), offset);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            return false;
+        }
+        hasher_->update(chunk.data(), static_cast<std::size_t>(count));
+        offset += count;
+    }
     return true;
 }
 
@@ -344,15 +458,13 @@ std::optional<std::string> CurlTransferRun::keepFileForResume() {
         return std::nullopt;
     }
     fd_.reset();
-    return DownloadResumeData{*transfer_.original, transfer_.currentUrl().value_or(*transfer_.original), fileName_,
-                              validator_}
-        .encoded();
+    return resumeData();
 }
 
 DownloadOutcome CurlTransferRun::finishedBody() {
     fd_.reset();
     const fs::path path = configuration_.temporaryDirectory / fileName_;
-    transfer_.delegate->transferDidFinishDownloading(path);
+    transfer_.delegate->transferDidFinishDownloading(path, hasher_->finishHex());
     ::unlink(path.c_str());  // unless the delegate moved it away
     return {.httpStatusCode = finalStatus_};
 }

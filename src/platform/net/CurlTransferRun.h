@@ -3,12 +3,14 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <future>
 #include <optional>
 #include <stop_token>
 #include <string>
 
 #include <curl/curl.h>
 
+#include "core/PipelinedSha256.h"
 #include "core/UniqueFd.h"
 #include "platform/net/DownloadTransfer.h"
 #include "platform/net/HttpClient.h"
@@ -39,7 +41,12 @@ private:
     void reportProgress(bool force);
 
     bool openKeptFile(const std::string& name);
+    bool hashKeptBytes();
     bool createFile();
+    void maybeCheckpoint(Clock::time_point now);
+    void checkpoint(Clock::time_point now);
+    void handOverSyncedCheckpoint();
+    std::string resumeData() const;
     void discardFile();
     std::optional<std::string> keepFileForResume();
 
@@ -68,6 +75,12 @@ private:
     std::string validator_;  // of the bytes in the file
     int64_t bytesHeld_ = 0;
     int64_t bytesExpected_ = -1;
+    // Of every byte in the file, in order: the finished file needs no second reading to be checked.
+    std::optional<PipelinedSha256> hasher_;
+    int64_t checkpointedBytes_ = 0;
+    Clock::time_point lastCheckpoint_{};
+    bool toldWaiting_ = false;
+    std::future<bool> sync_;  // of the bytes up to checkpointedBytes_; after fd_, so it ends first
 
     Clock::time_point lastActivity_{};
     curl_off_t lastDownloaded_ = 0;

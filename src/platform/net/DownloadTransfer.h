@@ -20,11 +20,16 @@ struct DownloadConfiguration {
     std::chrono::milliseconds requestTimeout{60'000};
     // The whole transfer, redirects included, must end within this time.
     std::chrono::milliseconds resourceTimeout{std::chrono::hours(24 * 7)};
-    // When the host cannot be resolved (the machine is offline), keep trying until the resource
-    // time-out instead of failing at once.
+    // When the host cannot be resolved or connected to (the machine is offline, the host is down),
+    // keep trying until the resource time-out instead of failing at once.
     bool waitsForConnectivity = false;
     // Progress reaches the delegate at most this often.
     std::chrono::milliseconds progressInterval{100};
+    // The partial body is made durable and its resume data handed over when the body starts, and
+    // then after this many more bytes or this much time, whichever comes first: a process killed
+    // mid-way, or a power loss, costs at most that much of the download.
+    int64_t checkpointBytes = int64_t{256} << 20;
+    std::chrono::milliseconds checkpointInterval{30'000};
     // A PEM file of certificates to trust instead of the system's (tests with a self-signed server).
     std::optional<std::string> caFile;
 };
@@ -53,8 +58,16 @@ public:
     // The server redirects to `url` (absolute); true follows it. A refused redirect ends the transfer
     // with the redirect's status and no error.
     virtual bool transferShouldFollowRedirect(const std::string& url) = 0;
-    // A 2xx answer arrived whole. The file is deleted when this returns, so move it away here.
-    virtual void transferDidFinishDownloading(const std::filesystem::path& temporaryFile) = 0;
+    // A 2xx answer arrived whole; `sha256` is the digest of the file's bytes as they arrived, in
+    // lowercase hex. The file is deleted when this returns, so move it away here.
+    virtual void transferDidFinishDownloading(const std::filesystem::path& temporaryFile,
+                                              const std::string& sha256) = 0;
+    // The partial body is on disk up to here: the transfer can be taken up from `resumeData` even if
+    // this process ends before the transfer does (see DownloadConfiguration::checkpointBytes).
+    virtual void transferDidSaveResumeData(const std::string& resumeData) = 0;
+    // The host could not be reached while waitsForConnectivity is set: the transfer tries again every
+    // few seconds. Told once, at the first failed connection; progress or the end follow.
+    virtual void transferIsWaitingForConnectivity() = 0;
     // The last event of every started transfer. Answers other than 2xx leave no body behind.
     virtual void transferDidComplete(const DownloadOutcome& outcome) = 0;
 };

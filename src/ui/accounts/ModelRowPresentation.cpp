@@ -1,8 +1,7 @@
 #include "ui/accounts/ModelRowPresentation.h"
 
 #include <algorithm>
-#include <charconv>
-#include <stdexcept>
+#include <string>
 
 #include "modelpacks/DecimalGigabytes.h"
 #include "state/LocalModelStatus.h"
@@ -17,6 +16,8 @@ bool contactsUsable(const PublishedState& state) { return allowsReadingContacts(
 // Removal and switching stand in for every download state while they run.
 bool busy(const PublishedState& state) { return state.isRemovingModel || state.isSwitchingModel; }
 
+constexpr const char* waitingForNetwork = "Waiting for the network\u2026";
+
 std::string byteRange(int64_t received, int64_t total) {
     return formatByteCount(received) + " of " + formatByteCount(total);
 }
@@ -26,28 +27,6 @@ double fraction(int64_t received, int64_t total) {
         return 0;
     }
     return std::clamp(static_cast<double>(received) / static_cast<double>(total), 0.0, 1.0);
-}
-
-// `value` with `digits` fraction digits, trailing zeros and a bare point dropped, the whole part
-// grouped by thousands with commas.
-std::string groupedDecimal(double value, int digits) {
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, digits);
-    if (result.ec != std::errc()) {
-        throw std::logic_error("byte count does not fit its buffer");
-    }
-    std::string text(buffer, result.ptr);
-    if (const auto point = text.find('.'); point != std::string::npos) {
-        text.erase(text.find_last_not_of('0') + 1);
-        if (text.back() == '.') {
-            text.pop_back();
-        }
-    }
-    const std::size_t wholeDigits = std::min(text.find('.'), text.size());
-    for (std::size_t at = wholeDigits; at > 3; at -= 3) {
-        text.insert(at - 3, 1, ',');
-    }
-    return text;
 }
 
 // The card while NUDGERLY_MODEL_PATH names the model: it is in use whatever pack is selected.
@@ -76,13 +55,13 @@ ModelButton refreshQueueButton(const PublishedState& state, bool refreshing) {
 }  // namespace
 
 std::string formatByteCount(int64_t bytes) {
-    constexpr double megabyte = 1024.0 * 1024.0;
-    constexpr double gigabyte = megabyte * 1024.0;
-    const double count = static_cast<double>(std::max<int64_t>(bytes, 0));
-    if (count >= gigabyte) {
-        return groupedDecimal(count / gigabyte, 2) + " GB";
+    constexpr int64_t megabyte = 1'000'000;
+    const int64_t count = std::max<int64_t>(bytes, 0);
+    // From where whole megabytes would round to a thousand, gigabytes.
+    if (count >= 999'500'000) {
+        return decimalGigabytes(count, 2) + " GB";
     }
-    return groupedDecimal(count / megabyte, 1) + " MB";
+    return std::to_string((count + megabyte / 2) / megabyte) + " MB";
 }
 
 std::string contactsNextDetail(ContactsPermission permission) {
@@ -111,7 +90,11 @@ ModelStatus modelStatus(const PublishedState& state) {
         return {"Installed", "checkmark.circle.fill", Tone::green};
     }
     switch (state.modelDownloadState.kind) {
-        case Kind::downloading: return {"Downloading", "arrow.down.circle.fill", Tone::accent};
+        case Kind::downloading:
+            if (state.modelDownloadState.waitingForNetwork) {
+                return {waitingForNetwork, "exclamationmark.circle", Tone::orange};
+            }
+            return {"Downloading", "arrow.down.circle.fill", Tone::accent};
         case Kind::failed: return {"Download failed", "exclamationmark.triangle.fill", Tone::red};
         case Kind::missing:
             if (state.needsModelChoice) {
@@ -148,8 +131,12 @@ std::string modelDetail(const PublishedState& state) {
     }
     switch (download.kind) {
         case Kind::downloading:
-            return "Downloading " + name + ", " + byteRange(download.receivedBytes, download.totalBytes) +
-                   ", over HTTPS. You can pause and resume at any time." +
+            return (download.waitingForNetwork
+                        ? "Waiting for the network to download " + name +
+                              ". The download goes on by itself once the connection is back. You can pause and "
+                              "resume at any time."
+                        : "Downloading " + name + ", " + byteRange(download.receivedBytes, download.totalBytes) +
+                              ", over HTTPS. You can pause and resume at any time.") +
                    (choosing ? " The queue and Gmail stay blocked until installation finishes or you explicitly "
                                "choose lower-accuracy Basic Mode."
                              : "") +
@@ -219,7 +206,8 @@ ModelProgress modelProgress(const PublishedState& state) {
         case Kind::downloading:
             return {.kind = bar,
                     .fraction = fraction(download.receivedBytes, download.totalBytes),
-                    .accessibleName = "Downloading " + name,
+                    .accessibleName =
+                        (download.waitingForNetwork ? "Waiting for the network to download " : "Downloading ") + name,
                     .accessibleValue = byteRange(download.receivedBytes, download.totalBytes)};
         case Kind::verifying: return {.kind = spinner, .accessibleName = "Verifying " + name};
         case Kind::paused:

@@ -89,9 +89,9 @@ std::string contactsNextDetail(ContactsPermission permission);
 // The line under the picker: why the selected pack is, or is not, the recommended one.
 std::string modelRecommendation(const ModelPack& selected);
 
-// A byte count in megabytes or gigabytes of 1024, one fraction digit for megabytes and two for
-// gigabytes, trailing zeros dropped, thousands grouped: "512 MB", "1.5 GB", "1,000 MB". A negative
-// count reads as 0.
+// A byte count in decimal units, as the catalogue gives pack sizes: whole megabytes below a
+// gigabyte, gigabytes with two fraction digits from there ("537 MB", "2.50 GB"). A negative count
+// reads as 0.
 std::string formatByteCount(int64_t bytes);
 
 }  // namespace nudgerly

@@ -76,6 +76,9 @@ LocalAIStatus localAIStatus(const PublishedState& state) {
     const ModelDownloadState& download = state.modelDownloadState;
     switch (download.kind) {
         case ModelDownloadState::Kind::downloading:
+            if (download.waitingForNetwork) {
+                return {"Waiting for the network\u2026"};
+            }
             return {"Downloading " + downloadPercent(download.receivedBytes, download.totalBytes)};
         case ModelDownloadState::Kind::failed: return {"Download failed"};
         case ModelDownloadState::Kind::missing:

@@ -1,7 +1,8 @@
+#include <algorithm>
 #include <chrono>
-#include <limits>
 #include <condition_variable>
 #include <filesystem>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "core/Files.h"
+#include "core/Sha256.h"
 #include "files/TempDir.h"
 #include "loopback/LoopbackHttpServer.h"
 #include "loopback/PackFileServer.h"
@@ -49,10 +51,25 @@ public:
         redirects.push_back(url);
         return followRedirects;
     }
-    void transferDidFinishDownloading(const fs::path& file) override {
+    void transferDidFinishDownloading(const fs::path& file, const std::string& sha256) override {
         std::lock_guard lock(mutex_);
         finishedFile = file;
         finishedContents = readFile(file);
+        finishedSha256 = sha256;
+    }
+    void transferDidSaveResumeData(const std::string& resumeData) override {
+        std::lock_guard lock(mutex_);
+        const auto data = DownloadResumeData::decode(resumeData);
+        std::error_code error;
+        const auto size = data ? fs::file_size(folder / data->temporaryFileName, error) : 0;
+        savedSizes.push_back(data && !error ? static_cast<int64_t>(size) : -1);
+        lastSaved = resumeData;
+        changed_.notify_all();
+    }
+    void transferIsWaitingForConnectivity() override {
+        std::lock_guard lock(mutex_);
+        ++waits;
+        changed_.notify_all();
     }
     void transferDidComplete(const DownloadOutcome& result) override {
         std::lock_guard lock(mutex_);
@@ -65,6 +82,14 @@ public:
         EXPECT_TRUE(changed_.wait_for(lock, timeout, [&] { return outcome.has_value(); }));
         return outcome.value_or(DownloadOutcome{});
     }
+    bool waitForSaves(std::size_t count) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, 10s, [&] { return savedSizes.size() >= count; });
+    }
+    bool waitForAWait() {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, 10s, [&] { return waits > 0; });
+    }
     bool waitForBytes(int64_t bytes) {
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, 5s, [&] { return !progress.empty() && progress.back().first == bytes; });
@@ -74,6 +99,12 @@ public:
     std::vector<std::string> redirects;
     std::optional<fs::path> finishedFile;
     std::optional<std::string> finishedContents;
+    std::optional<std::string> finishedSha256;
+    fs::path folder;  // where the transfer keeps its partial file
+    // The size of the partial file as each resume data was saved, and the last one saved.
+    std::vector<int64_t> savedSizes;
+    std::optional<std::string> lastSaved;
+    int waits = 0;
     std::optional<DownloadOutcome> outcome;
 
 private:
@@ -120,6 +151,7 @@ TEST_F(DownloadTransferTests, DownloadsIntoAPrivateTemporaryFileAndHandsItOver) 
     EXPECT_EQ(delegate->finishedFile->parent_path(), dir / "transfers");
     EXPECT_TRUE(isTemporaryDownloadFileName(delegate->finishedFile->filename().string()));
     EXPECT_TRUE(delegate->finishedContents == server.contents());
+    EXPECT_EQ(delegate->finishedSha256, Sha256::hexDigest(server.contents()));
     EXPECT_EQ(test::fileMode(dir / "transfers"), 0700u);
     EXPECT_EQ(filesLeft(), 0u) << "the file is deleted once the delegate had its turn";
 
@@ -152,6 +184,7 @@ TEST_F(DownloadTransferTests, ResumesWithRangeAndStartsAgainWhenTheFileChanged) 
     resumed(*paused.resumeData, second);
     EXPECT_EQ(second->waitForOutcome().httpStatusCode, 206);
     EXPECT_TRUE(second->finishedContents == server.contents());
+    EXPECT_EQ(second->finishedSha256, Sha256::hexDigest(server.contents())) << "the kept bytes count in the digest";
     EXPECT_EQ(second->progress.front().first, static_cast<int64_t>(mebibyte));
     const auto request = server.requests().back();
     EXPECT_EQ(request.header("range"), "bytes=1048576-");
@@ -166,6 +199,7 @@ TEST_F(DownloadTransferTests, ResumesWithRangeAndStartsAgainWhenTheFileChanged) 
         resumed(keptFile(std::string(1000, 'x'), ignoreRange ? server.entityTag() : "\"older\""), again);
         EXPECT_EQ(again->waitForOutcome().httpStatusCode, 200);
         EXPECT_TRUE(again->finishedContents == server.contents()) << ignoreRange;
+        EXPECT_EQ(again->finishedSha256, Sha256::hexDigest(server.contents())) << "the replaced bytes do not";
     }
 
     // Without an entity tag the modification date validates the bytes.
@@ -301,6 +335,75 @@ TEST_F(DownloadTransferTests, StopsPromptlyAndKeepsWhatCanBeResumed) {
         EXPECT_TRUE(drop ? kept > 0 && kept <= mebibyte : kept == mebibyte) << kept;
         fs::remove(dir / "transfers" / data->temporaryFileName);
     }
+}
+
+TEST_F(DownloadTransferTests, SavesResumeDataOfBytesOnDiskAsTheBodyArrives) {
+    const uint64_t stall = 2 * mebibyte + 5;
+    server.setBehaviour({.stallAt = stall});
+    auto delegate = std::make_shared<RecordingDelegate>();
+    delegate->folder = dir / "transfers";
+    auto configuration = this->configuration();
+    configuration.checkpointBytes = mebibyte;
+    const auto transfer = transport.transferWithUrl(server.url(), configuration, delegate);
+    transfer->start();
+    ASSERT_TRUE(delegate->waitForBytes(static_cast<int64_t>(stall)));
+    // Once the body starts, then after a mebibyte more, once those bytes are synced to the disk (how
+    // many more follow depends on how fast the disk is).
+    ASSERT_TRUE(delegate->waitForSaves(2));
+    transfer->cancelProducingResumeData([](std::optional<std::string>) {});
+    delegate->waitForOutcome();
+    const std::vector<int64_t> sizes = delegate->savedSizes;
+    EXPECT_EQ(sizes.front(), 0);
+    EXPECT_TRUE(std::ranges::is_sorted(sizes));
+    EXPECT_GE(sizes[1], int64_t{mebibyte});
+    EXPECT_LE(sizes.back(), int64_t{stall});
+    // What was saved takes the transfer up again as a pause's resume data would.
+    const auto saved = DownloadResumeData::decode(delegate->lastSaved.value_or(""));
+    ASSERT_TRUE(saved.has_value());
+    EXPECT_EQ(saved->validator, server.entityTag());
+    EXPECT_EQ(saved->originalUrl, server.url());
+
+    server.setBehaviour({});
+    auto resumedDelegate = std::make_shared<RecordingDelegate>();
+    resumed(*delegate->lastSaved, resumedDelegate);
+    EXPECT_EQ(resumedDelegate->waitForOutcome().httpStatusCode, 206);
+    EXPECT_EQ(resumedDelegate->finishedSha256, Sha256::hexDigest(server.contents()));
+}
+
+TEST_F(DownloadTransferTests, WaitsForAHostThatRefusesConnectionsOnlyWhenAsked) {
+    PackFileServer down(sampleContents(), true);
+    auto configuration = this->configuration();
+    configuration.caFile = down.caFile();
+
+    auto impatient = std::make_shared<RecordingDelegate>();
+    transport.transferWithUrl(down.url(), configuration, impatient)->start();
+    EXPECT_EQ(impatient->waitForOutcome().errorMessage, "Could not connect to the server.");
+    EXPECT_EQ(impatient->waits, 0);
+
+    // Told once while it tries again, then it goes on by itself once the host answers.
+    configuration.waitsForConnectivity = true;
+    auto patient = std::make_shared<RecordingDelegate>();
+    transport.transferWithUrl(down.url(), configuration, patient)->start();
+    ASSERT_TRUE(patient->waitForAWait());
+    down.open();
+    const auto outcome = patient->waitForOutcome(20s);
+    EXPECT_EQ(outcome.httpStatusCode, 200);
+    EXPECT_EQ(patient->waits, 1);
+    EXPECT_EQ(patient->finishedSha256, Sha256::hexDigest(down.contents()));
+
+    // Paused while waiting, before any byte: nothing to resume, and it stops at once.
+    PackFileServer stillDown(sampleContents(), true);
+    configuration.caFile = stillDown.caFile();
+    auto paused = std::make_shared<RecordingDelegate>();
+    const auto transfer = transport.transferWithUrl(stillDown.url(), configuration, paused);
+    transfer->start();
+    ASSERT_TRUE(paused->waitForAWait());
+    std::optional<std::optional<std::string>> answer;
+    transfer->cancelProducingResumeData([&](std::optional<std::string> data) { answer = std::move(data); });
+    EXPECT_EQ(paused->waitForOutcome(2s).errorMessage, "The operation was cancelled.");
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_FALSE(answer->has_value());
+    EXPECT_EQ(stillDown.requests().size(), 0u);
 }
 
 }  // namespace

@@ -138,7 +138,7 @@ private slots:
         QVERIFY(!bar->isHidden());
         QCOMPARE(bar->value(), 494);  // 1,234,567,890 of 2,497,280,000
         QCOMPARE(bar->accessibleName(), "Downloading Qwen3 4B Q4_K_M");
-        QCOMPARE(bar->accessibleDescription(), "1.15 GB of 2.33 GB");
+        QCOMPARE(bar->accessibleDescription(), "1.23 GB of 2.50 GB");
         QCOMPARE(visibleButtons(row), (QStringList{"pauseButton", "basicModeButton"}));
 
         show(screen, "verifying");

@@ -62,7 +62,7 @@ PublishedState withProgress(PublishedState state, int64_t received, int64_t tota
     return state;
 }
 
-const ModelDownloadState downloading = ModelDownloadState::downloading(512 * mib, 2 * gib);
+const ModelDownloadState downloading = ModelDownloadState::downloading(500'000'000, 2'500'000'000);
 const ModelDownloadState failed = ModelDownloadState::failed("The network connection was lost.");
 
 // "text/style/role/enabled" for each button, in order.
@@ -120,7 +120,7 @@ private slots:
         QTest::newRow("switching") << switching(withoutContacts(base(failed)))
                                    << "Switching the selected Local AI model.";
         const QString downloadingText =
-            "Downloading Test Pack, 512 MB of 2 GB, over HTTPS. You can pause and resume at any time.";
+            "Downloading Test Pack, 500 MB of 2.50 GB, over HTTPS. You can pause and resume at any time.";
         QTest::newRow("downloading") << base(downloading) << downloadingText;
         QTest::newRow("downloading, choosing, no contacts")
             << withoutContacts(choosing(base(downloading)), ContactsPermission::notDetermined)
@@ -155,8 +155,9 @@ private slots:
                                              << "Test Pack is paused. Basic Mode remains active; resume installation "
                                                 "when you are ready.";
         QTest::newRow("paused at, choosing, no contacts")
-            << withProgress(withoutContacts(choosing(base(ModelDownloadState::paused()))), 3 * gib / 2, 2 * gib)
-            << "Test Pack is paused at 1.5 GB of 2 GB. Resume installation or explicitly choose lower-accuracy Basic "
+            << withProgress(withoutContacts(choosing(base(ModelDownloadState::paused()))), 1'500'000'000, 2'500'000'000)
+            << "Test Pack is paused at 1.50 GB of 2.50 GB. Resume installation or explicitly choose lower-accuracy "
+               "Basic "
                "Mode to continue." +
                    next;
         QTest::newRow("verifying") << base(ModelDownloadState::verifying())
@@ -216,14 +217,17 @@ private slots:
                  (ModelProgress{.kind = spinner, .accessibleName = "Removing Local AI model"}));
         QCOMPARE(modelProgress(switching(base(downloading))),
                  (ModelProgress{.kind = spinner, .accessibleName = "Switching Local AI model"}));
-        QCOMPARE(modelProgress(base(downloading)),
-                 (ModelProgress{.kind = bar, .fraction = 0.25, .accessibleName = "Downloading Test Pack",
-                                .accessibleValue = "512 MB of 2 GB"}));
+        QCOMPARE(modelProgress(base(downloading)), (ModelProgress{.kind = bar,
+                                                                  .fraction = 0.2,
+                                                                  .accessibleName = "Downloading Test Pack",
+                                                                  .accessibleValue = "500 MB of 2.50 GB"}));
         QCOMPARE(modelProgress(base(ModelDownloadState::verifying())),
                  (ModelProgress{.kind = spinner, .accessibleName = "Verifying Test Pack"}));
         QCOMPARE(modelProgress(withProgress(base(ModelDownloadState::paused()), gib, 2 * gib)),
-                 (ModelProgress{.kind = bar, .fraction = 0.5, .accessibleName = "Local AI model download paused",
-                                .accessibleValue = "1 GB of 2 GB"}));
+                 (ModelProgress{.kind = bar,
+                                .fraction = 0.5,
+                                .accessibleName = "Local AI model download paused",
+                                .accessibleValue = "1.07 GB of 2.15 GB"}));
         for (const PublishedState& state : {base(ModelDownloadState::paused()), base(), base(failed),
                                             base(ModelDownloadState::installed())}) {
             QCOMPARE(modelProgress(state).kind, none);
@@ -331,19 +335,19 @@ private slots:
     void byteCounts_data() {
         QTest::addColumn<qint64>("bytes");
         QTest::addColumn<QString>("shown");
+        // Decimal units throughout, the catalogue's own: the pack of 2,497,280,256 bytes is 2.50 GB
+        // everywhere it is shown.
         QTest::newRow("zero") << qint64(0) << "0 MB";
         QTest::newRow("negative") << qint64(-5) << "0 MB";
-        QTest::newRow("half a megabyte") << qint64(512 * 1024) << "0.5 MB";
-        QTest::newRow("one megabyte") << qint64(mib) << "1 MB";
-        QTest::newRow("fraction of megabytes") << qint64(157.3 * mib) << "157.3 MB";
-        QTest::newRow("grouped megabytes") << qint64(1000 * mib) << "1,000 MB";
-        QTest::newRow("just under a gigabyte") << qint64(gib - 1) << "1,024 MB";
-        QTest::newRow("one gigabyte") << qint64(gib) << "1 GB";
-        QTest::newRow("one and a half") << qint64(3 * gib / 2) << "1.5 GB";
-        QTest::newRow("two fraction digits") << qint64(1'234'567'890) << "1.15 GB";
-        QTest::newRow("default pack") << qint64(2'497'280'256) << "2.33 GB";
-        QTest::newRow("a terabyte stays in gigabytes") << qint64(1024 * gib) << "1,024 GB";
-        QTest::newRow("largest") << qint64(std::numeric_limits<int64_t>::max()) << "8,589,934,592 GB";
+        QTest::newRow("under half a megabyte") << qint64(499'999) << "0 MB";
+        QTest::newRow("half a megabyte rounds up") << qint64(500'000) << "1 MB";
+        QTest::newRow("512 MiB") << qint64(512 * mib) << "537 MB";
+        QTest::newRow("just under a gigabyte") << qint64(999'499'999) << "999 MB";
+        QTest::newRow("rounds to a gigabyte") << qint64(999'500'000) << "1.00 GB";
+        QTest::newRow("two fraction digits") << qint64(1'234'567'890) << "1.23 GB";
+        QTest::newRow("default pack") << qint64(2'497'280'256) << "2.50 GB";
+        QTest::newRow("a GiB") << qint64(gib) << "1.07 GB";
+        QTest::newRow("largest") << qint64(std::numeric_limits<int64_t>::max()) << "9223372036.85 GB";
     }
 
     void byteCounts() {
