@@ -11,6 +11,7 @@
 #include <libxml/parser.h>
 
 #include "core/Text.h"
+#include "platform/formats/HtmlDeclarations.h"
 
 namespace nudgerly::HtmlText {
 namespace {
@@ -306,7 +307,8 @@ std::optional<std::string> visibleText(std::string_view html) {
     static std::once_flag initialised;
     std::call_once(initialised, [] { xmlInitParser(); });
 
-    const std::string_view input = readPart(html);
+    // The reader would keep declarations other than the doctype as text.
+    const std::string input = HtmlDeclarations::removed(readPart(html));
     // The encoding is fixed to UTF-8: a <meta> naming another one must not change how text is read.
     constexpr int options = HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
                             HTML_PARSE_IGNORE_ENC | HTML_PARSE_NOIMPLIED;

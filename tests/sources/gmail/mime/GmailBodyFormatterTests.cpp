@@ -100,6 +100,22 @@ TEST(GmailBodyFormatterTests, HtmlReadsAsItsVisibleTextForClassificationAndDispl
     }
 }
 
+TEST(GmailBodyFormatterTests, MarkupDeclarationsAreNotText) {
+    // A newsletter's editor marks its regions, and Outlook's conditionals wrap what other readers show.
+    const std::string newsletter =
+        "<!DOCTYPE html><html><body><table><tr><td><!VR> <!EVR>Classified: bike for sale</td></tr></table>"
+        "<![if !mso]><p>Shown outside Outlook</p><![endif]><!-- a comment --><p>a<!>b <!x y=\"1>c</p></body></html>";
+    EXPECT_EQ(Formatter::classificationText(newsletter, true), "Classified: bike for sale Shown outside Outlook ab c");
+    EXPECT_EQ(display(newsletter), "Classified: bike for sale\n\nShown outside Outlook\n\nab c");
+    // A declaration is no tag: what looks like one inside a quoted value, a comment or text read as
+    // written stays what it is.
+    EXPECT_EQ(display("<p title=\"<!x>\">kept</p><p><!-- <!y> --></p><textarea><!z></textarea>"), "kept\n\n<!z>");
+    EXPECT_EQ(*HtmlText::visibleText("<script>a<!b</script>c<style>p<!x{}</style>d"), "cd");
+    // A declaration ends at the first ">", whatever it is in, or else at the end.
+    EXPECT_EQ(display("<p>before</p><!x <p>after</p>"), "before\n\nafter");
+    EXPECT_EQ(display("<p>before</p><!unclosed after"), "before");
+}
+
 TEST(GmailBodyFormatterTests, AMetaCharsetCannotChangeHowUtf8IsRead) {
     EXPECT_EQ(display("<meta charset='iso-8859-1'><p>na\u00EFve \u2014 \U0001F600</p>"), "na\u00EFve \u2014 \U0001F600");
     EXPECT_EQ(display("<meta http-equiv='Content-Type' content='text/html; charset=windows-1252'>\u00E9"), "\u00E9");
