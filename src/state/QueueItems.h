@@ -66,6 +66,9 @@ public:
         return nullptr;
     }
 
+    // The snapshots the items point into.
+    const std::vector<std::shared_ptr<const ReviewSnapshot>>& owners() const { return owners_; }
+
     // Whether both list the same ids in the same order.
     bool sameIDs(const QueueItems& other) const {
         if (items_.size() != other.items_.size()) {

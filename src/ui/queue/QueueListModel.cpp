@@ -63,6 +63,9 @@ bool QueueListModel::setItems(std::shared_ptr<const QueueItems> items, bool grou
         return false;  // the very list shown, whose items never change
     }
     grouped_ = grouped;
+    if (items->owners() != items_->owners()) {
+        ++ownersGeneration_;
+    }
     std::vector<QueueListEntry> rows = rowsFor(*items, grouped);
     if (!std::ranges::equal(rows, rows_, sameRow)) {
         beginResetModel();

@@ -42,6 +42,9 @@ public:
     bool setItems(std::shared_ptr<const QueueItems> items, bool grouped, Date now);
 
     const QueueListEntry& entry(int index) const { return rows_.at(static_cast<std::size_t>(index)); }
+    // Counts the lists shown whose items point into other snapshots than the list before: while it
+    // stays the same, the items of the rows shown are the very objects they were, alive all along.
+    uint64_t ownersGeneration() const { return ownersGeneration_; }
     // The moment the ages are worked out at.
     Date now() const { return now_; }
     // The row of the item with `id`, or -1.
@@ -57,6 +60,7 @@ private:
     std::shared_ptr<const QueueItems> items_;
     std::vector<QueueListEntry> rows_;
     bool grouped_ = false;
+    uint64_t ownersGeneration_ = 0;
     Date now_;
 };
 

@@ -102,16 +102,29 @@ int QueueRowDelegate::contentWidth(int viewportWidth) { return std::max(viewport
 
 int QueueRowDelegate::measure(const QueueListEntry& row) const {
     const ReviewItem& item = *row.item;
-    const std::size_t summaryHash = std::hash<std::string>{}(item.summary);
-    const bool age = item.timestamp.has_value();
     auto [found, added] = heights_.try_emplace(item.id);
     Measured& measured = found->second;
+    if (!added && measured.item == &item && measured.ownersGeneration == model_.ownersGeneration() &&
+        measured.status == row.showsStatus) {
+        return measured.height;  // the very item it was measured from, so nothing of it can differ
+    }
+    const std::size_t summaryHash = std::hash<std::string>{}(item.summary);
+    const bool age = item.timestamp.has_value();
     if (added || measured.summarySize != item.summary.size() || measured.summaryHash != summaryHash ||
         measured.age != age || measured.status != row.showsStatus) {
         const RowPresentation summary{.summary = item.summary};
         const int lines = QueueConversationRow::summaryLines(summary, contentWidth(cachedWidth_));
-        measured = {item.summary.size(), summaryHash, age, row.showsStatus, heightOfShape(row, lines)};
+        measured = {.item = &item,
+                    .ownersGeneration = model_.ownersGeneration(),
+                    .summarySize = item.summary.size(),
+                    .summaryHash = summaryHash,
+                    .age = age,
+                    .status = row.showsStatus,
+                    .height = heightOfShape(row, lines)};
         ++computed_;
+    } else {
+        measured.item = &item;
+        measured.ownersGeneration = model_.ownersGeneration();
     }
     return measured.height;
 }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 
@@ -46,8 +47,11 @@ private:
     // Measures changed rows again and has the view lay out anew when a height differs.
     void remeasure(const QModelIndex& first, const QModelIndex& last);
 
-    // A row's height at `cachedWidth_`, with what it was measured from: the summary by its size and hash.
+    // A row's height at `cachedWidth_`, with what it was measured from: the summary by its size and hash,
+    // and the item object itself while the model's items stay in the same snapshots.
     struct Measured {
+        const ReviewItem* item = nullptr;
+        uint64_t ownersGeneration = 0;
         std::size_t summarySize = 0;
         std::size_t summaryHash = 0;
         bool age = false;
