@@ -1,8 +1,9 @@
-// The window at 1,000, 5,000 and 20,000 saved items, against a plain Qt anchor (queue_anchor: a
-// QListView over a QSortFilterProxyModel, one text per item) reading the same saved queues. Both are
-// started as processes, offscreen, with the window probe preloaded (WindowProbe.cpp): it notes the
-// first paint of a list with rows, then types "invoice" one key at a time and clears it, timing each
-// key to the list's repaint and an idle event loop. The sides alternate within each round.
+// The window at 1,000, 5,000, 10,000 and 20,000 saved items, against a plain Qt anchor (queue_anchor:
+// a QListView with uniform item sizes over a QSortFilterProxyModel, one text per item) reading the same
+// saved queues. Both are started as processes, offscreen, with the window probe preloaded
+// (WindowProbe.cpp): it notes the first paint of a list with rows, then types "invoice" one key at a
+// time and clears it, timing each key to the list's repaint and an idle event loop. The sides
+// alternate within each round.
 //
 // The homes are made first, untimed, with the real parts: a Messages database of made-up chats (up to
 // 12,000) and an address book of 1,500 cards, read by the Messages reader, more made-up chats and mail threads,
