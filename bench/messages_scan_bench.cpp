@@ -14,7 +14,8 @@
 //
 // Each database is generated once (untimed) and kept in the build folder beside this program; it is
 // made afresh when it is more than half a day old, since its dates count back from when it was made.
-// Usage: messages_scan_bench [runs]   (default 3; the best run of each side is reported)
+// Usage: messages_scan_bench [runs] [folder]   (default 3; the best run of each side is reported;
+// with a folder name, only that shape is measured)
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -361,6 +362,9 @@ int main(int argc, char** argv) {
     try {
         const fs::path beside = fs::canonical("/proc/self/exe").parent_path();
         for (const Shape& shape : shapes) {
+            if (argc > 2 && shape.folder != argv[2]) {
+                continue;
+            }
             measure(shape, runs, beside);
         }
     } catch (const std::exception& error) {
