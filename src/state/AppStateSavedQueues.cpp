@@ -11,7 +11,15 @@
 namespace nudgerly {
 
 MainTask AppState::savedQueueLoad(TaskHandle task, ReviewSource source) {
-    const auto read = [file = files_.file(source)](std::stop_token stop) { return SavedQueues::read(file, stop); };
+    // The Contacts token the saved Messages queue is checked against is first worked out here, off the
+    // main thread: the check then finds every card's digest made.
+    const auto contacts = source == ReviewSource::messages ? dependencies_.contacts : nullptr;
+    const auto read = [file = files_.file(source), contacts](std::stop_token stop) {
+        if (contacts) {
+            contacts->currentHistoryToken();
+        }
+        return SavedQueues::read(file, stop);
+    };
     const std::string label = "Saved " + std::string(displayName(source)) + " queue";
     std::optional<PreparedSnapshot> saved;
     try {

@@ -154,6 +154,18 @@ TEST_F(AppStateStartUpTest, ASavedMessagesQueueIsUsedOnlyWithTheContactsDataItWa
     EXPECT_TRUE(moved.pendingMessagesRebuild());
 }
 
+TEST_F(AppStateStartUpTest, TheContactsTokenIsFirstWorkedOutOnAWorkerBeforeTheSavedQueueIsChecked) {
+    returningUser();
+    harness.construct();
+    while (harness.executor.pending() < 2 && harness.queue.runOne()) {
+    }
+    EXPECT_EQ(harness.contacts->tokenRequests(), 0);
+    harness.executor.runAll();  // the saved queues' reads, their results not yet taken up
+    EXPECT_EQ(harness.contacts->tokenRequests(), 1);
+    harness.settle();
+    EXPECT_TRUE(harness.app().state().snapshot(ReviewSource::messages));
+}
+
 TEST_F(AppStateStartUpTest, WithoutContactsAccessTheMessagesQueueGoesButTheGmailQueueStays) {
     returningUser();
     harness.contacts->setStatus(Status::notDetermined);

@@ -87,8 +87,14 @@ ContactsFetchResult FakeContactsStore::fetchContacts(std::stop_token stop) const
     return fetchResult_;
 }
 
+int FakeContactsStore::tokenRequests() const {
+    std::lock_guard lock(mutex_);
+    return tokenRequests_;
+}
+
 std::optional<std::string> FakeContactsStore::currentHistoryToken() const {
     std::lock_guard lock(mutex_);
+    ++tokenRequests_;
     return allowsReading(status_) ? historyToken_ : std::nullopt;
 }
 

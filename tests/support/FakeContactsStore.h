@@ -36,6 +36,7 @@ public:
     int accessRequests() const;
     int questionsAsked() const;  // requests that put the question
     int fetches() const;
+    int tokenRequests() const;
 
     ContactsAuthorizationStatus authorizationStatus() const override;
     bool requestAccess(std::stop_token stop, AccessQuestion question = AccessQuestion::whenUndecided) override;
@@ -56,6 +57,7 @@ private:
     int accessRequests_ = 0;
     int questionsAsked_ = 0;
     mutable int fetches_ = 0;
+    mutable int tokenRequests_ = 0;
     ContactsChangeObservers observers_;
 };
 

@@ -64,7 +64,9 @@ public:
     virtual ContactsFetchResult fetchContacts(std::stop_token stop) const = 0;
 
     // Opaque bytes that change whenever the contacts or the access decision change; absent without
-    // access.
+    // access. The first call may read every card, so make it off the main thread; later ones only
+    // look at what changed, and nothing at all while the store watches its files (the token then
+    // moves with each announced change).
     virtual std::optional<std::string> currentHistoryToken() const = 0;
 
     // Calls `onChange` on the main thread after the contacts or the access decision changed, once

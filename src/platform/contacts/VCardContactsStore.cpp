@@ -148,17 +148,52 @@ void VCardContactsStore::recordDecision(const ContactsAccessDecision& decision) 
         }
         damagedDecisionInPlace_ = false;
     }
+    bool watching = false;
+    {
+        std::lock_guard lock(watchMutex_);
+        watching = watcher_ != nullptr;
+    }
+    if (!watching) {
+        writeDecision(decision);
+        return;
+    }
+    // The caller learns of its own answer from the return value, not from a change notification: the
+    // watcher is told what the answer makes of the state before the file changes, and looks only once
+    // the file is in place, so that it never takes the answer for a change made elsewhere.
+    const ContactsAuthorizationStatus next = status(decision);
+    Observed expected{next, allowsReading(next) ? std::optional(historyToken(decision, {})) : std::nullopt};
+    std::optional<Observed> before;
+    {
+        std::lock_guard lock(watchMutex_);
+        before = std::exchange(lastObserved_, std::move(expected));
+        writingAnswer_ = true;
+        ++answersWritten_;
+    }
+    struct EndWriting {
+        VCardContactsStore& store;
+        std::optional<Observed> before;
+        bool written = false;
+        ~EndWriting() {
+            {
+                std::lock_guard lock(store.watchMutex_);
+                if (!written) {
+                    store.lastObserved_ = std::move(before);  // nothing changed after all
+                }
+                store.writingAnswer_ = false;
+            }
+            store.answerWritten_.notify_all();
+        }
+    } endWriting{*this, std::move(before)};
+    writeDecision(decision);
+    endWriting.written = true;
+}
+
+void VCardContactsStore::writeDecision(const ContactsAccessDecision& decision) {
     try {
         createPrivateDirectories(configurationFolder_);
         writeFileAtomically(decisionFile(), decision.encoded(), 0600);
     } catch (const FileSystemError& error) {
         throw ContactsAccessError(error.what());
-    }
-    // The caller learns of its own answer from the return value, not from a change notification. The
-    // lock is held while the state is read, so that the watcher cannot compare against the old one.
-    std::lock_guard lock(watchMutex_);
-    if (watcher_) {
-        lastObserved_ = observed({});
     }
 }
 
@@ -273,6 +308,13 @@ std::string VCardContactsStore::historyToken(const std::optional<ContactsAccessD
 }
 
 std::optional<std::string> VCardContactsStore::currentHistoryToken() const {
+    {
+        // Every change since was announced by a burst, which worked the token out anew.
+        std::lock_guard lock(watchMutex_);
+        if (watcher_ && lastObserved_) {
+            return lastObserved_->second;
+        }
+    }
     const auto decision = readDecision();
     if (!allowsReading(status(decision))) {
         return std::nullopt;
@@ -287,13 +329,27 @@ VCardContactsStore::Observed VCardContactsStore::observed(std::stop_token stop) 
 }
 
 void VCardContactsStore::watcherSawBurst(std::stop_token stop) {
-    Observed now = observed(stop);
-    std::lock_guard lock(watchMutex_);
-    if (now == lastObserved_) {
-        return;  // touched, but nothing the program reads changed
+    for (;;) {
+        uint64_t writes = 0;
+        {
+            std::unique_lock lock(watchMutex_);
+            if (!answerWritten_.wait(lock, stop, [&] { return !writingAnswer_; })) {
+                return;
+            }
+            writes = answersWritten_;
+        }
+        Observed now = observed(stop);
+        std::lock_guard lock(watchMutex_);
+        if (writingAnswer_ || answersWritten_ != writes) {
+            continue;  // an answer of ours came meanwhile: what was read may be from either side of it
+        }
+        if (now == lastObserved_) {
+            return;  // touched, but nothing the program reads changed
+        }
+        lastObserved_ = std::move(now);
+        observers_.post(mainQueue_);
+        return;
     }
-    lastObserved_ = std::move(now);
-    observers_.post(mainQueue_);
 }
 
 ContactsChangeSubscription VCardContactsStore::subscribe(std::function<void()> onChange) {

@@ -27,7 +27,8 @@ namespace nudgerly {
 //
 // The history token is a SHA-256 over every card file (by relative path and contents) and the access
 // decision. Changes are watched with inotify once someone subscribes; each burst of changes that moves
-// the status or the token is announced once, through the main queue.
+// the status or the token is announced once, through the main queue. While watching, the token is
+// worked out once per burst and kept: asking for it then touches no file.
 class VCardContactsStore : public ContactsStore {
 public:
     struct Limits {
@@ -84,6 +85,7 @@ private:
     Observed observed(std::stop_token stop) const;
     void watcherSawBurst(std::stop_token stop);
     void recordDecision(const ContactsAccessDecision& decision);
+    void writeDecision(const ContactsAccessDecision& decision);
 
     const std::filesystem::path contactsFolder_;
     const std::filesystem::path configurationFolder_;
@@ -102,8 +104,13 @@ private:
     bool asking_ = false;
 
     ContactsChangeObservers observers_;
-    std::mutex watchMutex_;
+    mutable std::mutex watchMutex_;
+    // What the watcher last saw, or what an answer of ours is about to make it: kept while watching.
     std::optional<Observed> lastObserved_;
+    // An answer of ours is being written; the watcher looks only once it is in place.
+    bool writingAnswer_ = false;
+    uint64_t answersWritten_ = 0;
+    std::condition_variable_any answerWritten_;
     // Last, so that it is destroyed first: its thread calls back into this object.
     std::unique_ptr<FileTreeWatcher> watcher_;
 };

@@ -52,6 +52,37 @@ std::optional<std::string> imageHeader(const std::filesystem::path& path) {
     return header;
 }
 
+bool isAsciiWhiteSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The words with every run of ASCII white space made one space, as the classifier sees them anyway,
+// until `limit` bytes are kept; true when more followed. The bytes of a UTF-8 sequence are never ASCII,
+// so no character is split by the collapse.
+bool appendCollapsed(std::string& kept, std::string_view words, std::size_t limit) {
+    kept.reserve(std::min(words.size(), limit));
+    for (std::size_t at = 0; at < words.size();) {
+        if (kept.size() == limit) {
+            return true;
+        }
+        if (isAsciiWhiteSpace(words[at])) {
+            kept.push_back(' ');
+            while (at < words.size() && isAsciiWhiteSpace(words[at])) {
+                ++at;
+            }
+            continue;
+        }
+        const std::size_t runEnd = std::min(words.size(), at + (limit - kept.size()));
+        std::size_t end = at;
+        while (end < runEnd && !isAsciiWhiteSpace(words[end])) {
+            ++end;
+        }
+        kept.append(words.substr(at, end - at));
+        at = end;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string decodedText(std::string_view text, std::string_view attributedBody) {
@@ -62,7 +93,12 @@ std::string decodedText(std::string_view text, std::string_view attributedBody) 
     if (words.size() <= longestTakenText) {
         return text::makeValidUtf8(words);
     }
-    return text::makeValidUtf8(text::bytePrefix(words, longestTakenText)) + "\u2026";
+    std::string collapsed;
+    // One byte beyond the limit tells a cut prefix from words that fit once collapsed.
+    if (!appendCollapsed(collapsed, words, longestTakenText + 1)) {
+        return text::makeValidUtf8(collapsed);
+    }
+    return text::makeValidUtf8(text::bytePrefix(collapsed, longestTakenText)) + "\u2026";
 }
 
 std::optional<MessageLinkPreview> linkPreview(std::string_view balloonBundleID, std::string_view payloadData) {

@@ -24,9 +24,17 @@ inline constexpr std::string_view urlBalloonProvider = "com.apple.messages.URLBa
 // long one.
 inline constexpr std::size_t longestTakenText = 64 * 1024;
 
+// What the reader's statement reads of a message at most: the first characters of `text`, and an
+// `attributedBody` only when it is no larger (one that is gives no words; a real body is a few hundred
+// bytes beyond its characters). Far beyond longestTakenText, so that words padded with thousands of
+// line breaks still fill it once the white space is collapsed.
+inline constexpr std::size_t longestReadText = 16 * longestTakenText;
+inline constexpr std::size_t largestReadBody = 16 * longestTakenText;
+
 // The `text` column when it is not empty (NULL reads as empty), else the string archived in
 // `attributedBody`; empty when neither holds words. Always valid UTF-8. Words longer than
-// longestTakenText are cut there, before anything is copied, and end in "…".
+// longestTakenText have each run of ASCII white space made one space, are then cut there and end in
+// "…".
 std::string decodedText(std::string_view text, std::string_view attributedBody);
 
 // The attachments of a message (parameter 1) that may hold its preview picture: their file names,

@@ -1,6 +1,7 @@
 #include "sources/messages/MessagesDatabaseConnection.h"
 
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include "core/CancelledError.h"
@@ -29,6 +30,9 @@ MessagesDatabaseConnection::MessagesDatabaseConnection(const std::filesystem::pa
     }
     sqlite3_progress_handler(opened, progressInterval, &MessagesDatabaseConnection::progress, this);
     sqlite3_busy_handler(opened, &MessagesDatabaseConnection::busy, this);
+    // A build without memory maps ignores it and reads as before.
+    const std::string mapping = "PRAGMA main.mmap_size=" + std::to_string(largestMap);
+    sqlite3_exec(opened, mapping.c_str(), nullptr, nullptr, nullptr);
     beginReading();
 }
 
@@ -68,11 +72,7 @@ bool MessagesDatabaseConnection::shadowTombstones() {
     }
     // The index comes first, so that the copy is one insertion after another, each a few steps
     // between the progress handler's looks at the stop: even a huge list stops at once.
-    return sqlite3_exec(database,
-                        "CREATE TEMP TABLE deleted_messages (guid TEXT);\n"
-                        "CREATE INDEX temp.deleted_messages_guid ON deleted_messages (guid);\n"
-                        "INSERT INTO temp.deleted_messages (guid) SELECT guid FROM main.deleted_messages",
-                        nullptr, nullptr, nullptr) == SQLITE_OK;
+    return sqlite3_exec(database, std::string(tombstoneCopy).c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 SqliteStatement MessagesDatabaseConnection::prepare(std::string_view sql) const {

@@ -24,8 +24,19 @@ namespace nudgerly {
 // unqualified names find first: the same statements then look tombstones up, and the file is never
 // written. A table the copy could not stand in for exactly (another column type or collation, a view)
 // or a copy that fails leaves the statements reading the file's own table, as they would without it.
+//
+// The file is read through a memory map where this SQLite build allows one: a scan then reads the
+// pages where they lie rather than having the kernel copy each into SQLite's cache.
 class MessagesDatabaseConnection {
 public:
+    // The statements that make the indexed copy of the tombstones.
+    static constexpr std::string_view tombstoneCopy =
+        "CREATE TEMP TABLE deleted_messages (guid TEXT);\n"
+        "CREATE INDEX temp.deleted_messages_guid ON deleted_messages (guid);\n"
+        "INSERT INTO temp.deleted_messages (guid) SELECT guid FROM main.deleted_messages";
+    // The most of the file that is mapped: the largest map SQLite takes by default.
+    static constexpr int64_t largestMap = 0x7fff0000;
+
     // Opens the file with SQLITE_OPEN_READONLY and nothing else. Throws MessagesReaderError
     // (fullDiskAccessRequired) when it cannot be opened, CancelledError when `stop` is requested.
     MessagesDatabaseConnection(const std::filesystem::path& path, std::stop_token stop);

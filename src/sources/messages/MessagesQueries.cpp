@@ -1,6 +1,7 @@
 #include "sources/messages/MessagesQueries.h"
 
 #include "core/RawEnum.h"
+#include "sources/messages/MessagePayloads.h"
 
 namespace nudgerly::MessagesQueries {
 namespace {
@@ -99,7 +100,12 @@ std::string chatList(LookbackWindow window) {
 }
 
 std::string chatMessages(LookbackWindow window) {
-    return "SELECT m.is_from_me,m.text,m.attributedBody,m.date,m.ROWID,m.handle_id,\n"
+    // Cut here, so that a huge message is never copied whole; length() of a blob reads no content.
+    return "SELECT m.is_from_me,substr(m.text,1," + std::to_string(MessagePayloads::longestReadText) +
+           "),\n"
+           "       CASE WHEN length(m.attributedBody)<=" +
+           std::to_string(MessagePayloads::largestReadBody) +
+           " THEN m.attributedBody END,m.date,m.ROWID,m.handle_id,\n"
            "       coalesce(m.balloon_bundle_id,''),m.payload_data,coalesce(sender_handle.id,'')\n"
            "FROM chat_message_join cmj\n"
            "JOIN message m ON m.ROWID=cmj.message_id\n"
@@ -108,8 +114,12 @@ std::string chatMessages(LookbackWindow window) {
            "WHERE cmj.chat_id=? AND m.item_type=0 AND m.associated_message_type=0\n"
            "  AND m.is_system_message=0\n"
            "  AND coalesce(m.is_spam,0)=0\n"
-           "  AND " + activeMessagePredicate("m", "c") + "\n"
-           "  AND " + inWindow(window) + "\n"
+           "  AND " +
+           activeMessagePredicate("m", "c") +
+           "\n"
+           "  AND " +
+           inWindow(window) +
+           "\n"
            "ORDER BY m.date DESC,m.ROWID DESC LIMIT 24";
 }
 

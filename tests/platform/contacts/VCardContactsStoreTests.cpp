@@ -351,6 +351,31 @@ TEST_F(VCardContactsStoreTest, FollowsTheFolderWhenItIsMissingReplacedOrDeleted)
     EXPECT_TRUE(notifications.exactlyOneMore());
 }
 
+TEST_F(VCardContactsStoreTest, WhileWatchingTheTokenIsWorkedOutOncePerAnnouncedChange) {
+    // A card reached through a link: the watcher does not see the file it leads to change, so the
+    // change shows in a watching store's token only once a burst has made the token anew.
+    const fs::path outside = home / "elsewhere/linked.vcf";
+    writeTestFile(outside, card("l", "Linked;Lou", "1"));
+    fs::create_directories(contacts);
+    fs::create_symlink(outside, contacts / "linked.vcf");
+    decide(R"({"status": "authorized"})");
+    const auto store = makeStore(nullptr, quickWatching());
+    Notifications notifications(mainQueue, *store);
+    const auto token = store->currentHistoryToken();
+    ASSERT_TRUE(token);
+
+    writeTestFile(outside, card("l", "Linked;Louise", "1"));
+    EXPECT_EQ(store->currentHistoryToken(), token);        // no card was looked at again
+    EXPECT_NE(makeStore()->currentHistoryToken(), token);  // a store that looks sees the change
+    EXPECT_TRUE(notifications.noneFor(200ms));
+
+    writeTestFile(contacts / "b.vcf", card("b", "Park;Jo", "2"));
+    EXPECT_TRUE(notifications.exactlyOneMore());
+    const auto next = store->currentHistoryToken();
+    EXPECT_NE(next, token);
+    EXPECT_EQ(next, makeStore()->currentHistoryToken());  // both changes are in it
+}
+
 TEST_F(VCardContactsStoreTest, AnnouncesDecisionChangesButNotItsOwnAnswer) {
     const auto allow = std::make_shared<ScriptedPrompt>(true);
     const auto store = makeStore(allow, quickWatching());

@@ -42,7 +42,12 @@ TEST(MessagesQueriesTests, StatementsAreExactlyTheKnownText) {
                   w + "')-978307200)*1000000000\n    AND m.item_type=0 AND m.associated_message_type=0 AND m.is_system_message=0\n    AND coalesce(filtered_chat.is_filtered,0)=0 AND coalesce(m.is_spam,0)=0\n    AND " +
                   q + "\n), handles AS (\n  SELECT chat_id,count(*) handle_count FROM chat_handle_join GROUP BY chat_id\n)\nSELECT n.chat_id,n.mid,n.date,coalesce(c.display_name,''),coalesce(c.chat_identifier,''),\n       coalesce((SELECT group_concat(h.id,', ')\n                 FROM chat_handle_join chj JOIN handle h ON h.ROWID=chj.handle_id\n                 WHERE chj.chat_id=n.chat_id),''),coalesce(handles.handle_count,0),\n       coalesce(latest_handle.id,'')\nFROM normal n JOIN chat c ON c.ROWID=n.chat_id\nLEFT JOIN handles ON handles.chat_id=n.chat_id\nLEFT JOIN message latest_message ON latest_message.ROWID=n.mid\nLEFT JOIN handle latest_handle ON latest_handle.ROWID=latest_message.handle_id\nWHERE n.rn=1 AND n.is_from_me=0\nORDER BY n.date DESC");
     EXPECT_EQ(chatMessages(LookbackWindow::thirty),
-              "SELECT m.is_from_me,m.text,m.attributedBody,m.date,m.ROWID,m.handle_id,\n       coalesce(m.balloon_bundle_id,''),m.payload_data,coalesce(sender_handle.id,'')\nFROM chat_message_join cmj\nJOIN message m ON m.ROWID=cmj.message_id\nJOIN chat c ON c.ROWID=cmj.chat_id\nLEFT JOIN handle sender_handle ON sender_handle.ROWID=m.handle_id\nWHERE cmj.chat_id=? AND m.item_type=0 AND m.associated_message_type=0\n  AND m.is_system_message=0\n  AND coalesce(m.is_spam,0)=0\n  AND " +
+              "SELECT m.is_from_me,substr(m.text,1,1048576),\n       CASE WHEN length(m.attributedBody)<=1048576 THEN "
+              "m.attributedBody END,m.date,m.ROWID,m.handle_id,\n       "
+              "coalesce(m.balloon_bundle_id,''),m.payload_data,coalesce(sender_handle.id,'')\nFROM chat_message_join "
+              "cmj\nJOIN message m ON m.ROWID=cmj.message_id\nJOIN chat c ON c.ROWID=cmj.chat_id\nLEFT JOIN handle "
+              "sender_handle ON sender_handle.ROWID=m.handle_id\nWHERE cmj.chat_id=? AND m.item_type=0 AND "
+              "m.associated_message_type=0\n  AND m.is_system_message=0\n  AND coalesce(m.is_spam,0)=0\n  AND " +
                   p + "\n  AND m.date >= (strftime('%s','now','" + w +
                   "')-978307200)*1000000000\nORDER BY m.date DESC,m.ROWID DESC LIMIT 24");
     EXPECT_EQ(stillActive(),

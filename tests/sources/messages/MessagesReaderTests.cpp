@@ -1,5 +1,6 @@
 #include <chrono>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,6 +18,7 @@
 #include "files/TempDir.h"
 #include "queues/ManualMainQueue.h"
 #include "sources/messages/MessageIdentity.h"
+#include "sources/messages/MessagePayloads.h"
 #include "sources/messages/MessagesReader.h"
 #include "sources/messages/MessagesReaderError.h"
 #include "support/FakeContactsStore.h"
@@ -227,6 +229,41 @@ TEST_F(MessagesReaderTest, TextComesFromTheBodyArchiveAndIsCut) {
     EXPECT_EQ(text::graphemeCount(cut), 1500u);
     EXPECT_TRUE(cut.ends_with("\u2026"));
     EXPECT_EQ(cut.substr(0, cut.size() - 3), text::graphemePrefix(essay, 1499));
+}
+
+TEST_F(MessagesReaderTest, HugeMessagesAreCutWhileReadAndTheirWhiteSpaceCountsOnce) {
+    const std::string question = "Can you send the lease by Friday?";
+    const std::string padded = std::string(70'000, '\n') + question;
+    const int64_t inColumn = db_.oneToOneChat("+14155550101");
+    db_.received(inColumn, "+14155550101", padded, 3h);
+    const int64_t inBody = db_.oneToOneChat("+14155550102");
+    db_.message(
+        inBody,
+        {.attributedBody = test::archivedAttributedString({.text = padded}), .handle = "+14155550102", .ago = 2h});
+    std::string story;
+    while (story.size() < 2 * MessagePayloads::longestReadText) {
+        story += "So here is the whole story about the move and the van. ";
+    }
+    const int64_t longText = db_.oneToOneChat("+14155550103");
+    db_.received(longText, "+14155550103", story, 1h);
+    // A body too large to be read gives no words; the message before it is then the latest.
+    const int64_t longBody = db_.oneToOneChat("+14155550104");
+    db_.received(longBody, "+14155550104", "Are we still on for lunch?", 50min);
+    db_.message(
+        longBody,
+        {.attributedBody = test::archivedAttributedString({.text = story}), .handle = "+14155550104", .ago = 40min});
+
+    const ConversationBatch batch = scan();
+    std::map<std::string, std::vector<std::string>> byHandle;
+    for (const Conversation& conversation : batch.conversations) {
+        byHandle[conversation.messages.at(0).senderIdentifier.value_or("")] = texts(conversation);
+    }
+    EXPECT_EQ(byHandle["+14155550101"], std::vector<std::string>{question});
+    EXPECT_EQ(byHandle["+14155550102"], std::vector<std::string>{question});
+    ASSERT_EQ(byHandle["+14155550103"].size(), 1u);
+    EXPECT_EQ(text::graphemeCount(byHandle["+14155550103"][0]), 1500u);
+    EXPECT_TRUE(byHandle["+14155550103"][0].starts_with("So here is the whole story"));
+    EXPECT_EQ(byHandle["+14155550104"], std::vector<std::string>{"Are we still on for lunch?"});
 }
 
 TEST_F(MessagesReaderTest, OnlyTheNewest24MessagesAreRead) {
