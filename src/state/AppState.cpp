@@ -18,7 +18,7 @@ AppState::AppState(AppStateDependencies dependencies)
       model_(context(), [this] { contacts_.schedulePendingMessagesRebuild(); }),
       gmail_(context(), dependencies_.gmail,
              {
-                 .refreshGmail = [this] { refresh(ReviewSource::gmail, toRaw(state().refreshLookbacks.gmail)); },
+                 .refreshGmail = [this] { refresh(ReviewSource::gmail, state().refreshLookbacks.gmail); },
                  .cancelGmailRefresh = [this] { refreshes_.cancelRefresh(ReviewSource::gmail); },
              }),
       contacts_(context(),
@@ -30,8 +30,7 @@ AppState::AppState(AppStateDependencies dependencies)
                             refreshes_.cancelAllRefreshes();
                             gmail_.cancelGmailAuthorizationTask();
                         },
-                    .rebuildMessages =
-                        [this] { refresh(ReviewSource::messages, toRaw(state().refreshLookbacks.messages)); },
+                    .rebuildMessages = [this] { refresh(ReviewSource::messages, state().refreshLookbacks.messages); },
                     .reconcileSelection = [this] { reconcileSelection(); },
                     .isTerminating = [this] { return refreshes_.isTerminating(); },
                     .publishMessagesSnapshot =
@@ -77,9 +76,9 @@ StateContext AppState::context() {
 
 void AppState::assertMainThread() const { nudgerly::assertMainThread(dependencies_.mainQueue); }
 
-void AppState::startRefresh(ReviewSource source, int64_t requestedDays) {
+void AppState::startRefresh(ReviewSource source, LookbackWindow lookback) {
     assertMainThread();
-    refreshes_.startRefresh(source, requestedDays);
+    refreshes_.startRefresh(source, lookback);
 }
 
 void AppState::cancelRefresh(ReviewSource source) {

@@ -28,7 +28,7 @@ void AppState::recheckMessagesPermission() {
     assertMainThread();
     publisher().setMessagesPermission(dependencies_.messagesPermission());
     if (state().messagesPermission == MessagesPermission::granted) {
-        refresh(ReviewSource::messages, toRaw(state().refreshLookbacks.messages));
+        refresh(ReviewSource::messages, state().refreshLookbacks.messages);
     }
 }
 

@@ -79,7 +79,8 @@ void AppState::ensureLookbackCoverageForCurrentView() {
     if (!s.sourceFilter && isRefreshingCurrentView()) {
         return;
     }
-    const int64_t days = toRaw(QueueDerivation::viewLookback(s));
+    const LookbackWindow lookback = QueueDerivation::viewLookback(s);
+    const int64_t days = toRaw(lookback);
     std::vector<ReviewSource> targets;
     for (const ReviewSource source : QueueDerivation::viewSources(s)) {
         // Coming back to both sources must not ask for one the user never set up: that refusal would
@@ -100,11 +101,11 @@ void AppState::ensureLookbackCoverageForCurrentView() {
         }
     } else if (targets.size() == 2) {
         publisher().setActivity("Expanding Messages and Gmail history to " + count + " days");
-        refreshAll(days);
+        refreshAll(lookback);
     } else {
         publisher().setActivity("Expanding " + std::string(displayName(targets.front())) + " history to " + count +
                                 " days");
-        refresh(targets.front(), days);
+        refresh(targets.front(), lookback);
     }
 }
 
@@ -130,13 +131,13 @@ void AppState::refreshCurrentView() {
     assertMainThread();
     const auto& s = state();
     if (!s.sourceFilter) {
-        refreshAll(toRaw(s.refreshLookbacks.combined));
+        refreshAll(s.refreshLookbacks.combined);
     } else {
-        refresh(*s.sourceFilter, toRaw(QueueDerivation::viewLookback(s)));
+        refresh(*s.sourceFilter, QueueDerivation::viewLookback(s));
     }
 }
 
-void AppState::refresh(ReviewSource source, int64_t requestedDays) {
+void AppState::refresh(ReviewSource source, LookbackWindow lookback) {
     assertMainThread();
     if (state().isDeletingLocalData) {
         return;  // a run's save would bring back a file the deletion removes
@@ -156,10 +157,10 @@ void AppState::refresh(ReviewSource source, int64_t requestedDays) {
         publisher().setErrorMessage("Full Disk Access is required before Messages can be scanned.");
         return;
     }
-    refreshes_.startRefresh(source, requestedDays);
+    refreshes_.startRefresh(source, lookback);
 }
 
-void AppState::refreshAll(int64_t requestedDays) {
+void AppState::refreshAll(LookbackWindow lookback) {
     assertMainThread();
     if (state().isDeletingLocalData) {
         return;  // a run's save would bring back a file the deletion removes
@@ -185,7 +186,7 @@ void AppState::refreshAll(int64_t requestedDays) {
     publisher().setActivity(targets.size() == 2 ? "Refreshing Messages and Gmail in parallel"
                                                 : "Refreshing " + std::string(displayName(targets.front())));
     for (const ReviewSource source : targets) {
-        refreshes_.startRefresh(source, requestedDays);
+        refreshes_.startRefresh(source, lookback);
     }
 }
 

@@ -91,8 +91,8 @@ public:
     virtual void setQueueSort(QueueSort sort) = 0;
     virtual void setContactsOnly(bool on) = 0;
     virtual void refreshCurrentView() = 0;
-    virtual void refresh(ReviewSource source, int64_t requestedDays) = 0;
-    virtual void refreshAll(int64_t requestedDays) = 0;
+    virtual void refresh(ReviewSource source, LookbackWindow lookback) = 0;
+    virtual void refreshAll(LookbackWindow lookback) = 0;
 
     // ---- Permissions and activation ----
     virtual void requestContacts() = 0;

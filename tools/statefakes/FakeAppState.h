@@ -27,8 +27,8 @@ public:
     void setQueueSort(QueueSort sort) override;
     void setContactsOnly(bool on) override;
     void refreshCurrentView() override { record("refreshCurrentView()"); }
-    void refresh(ReviewSource source, int64_t requestedDays) override;
-    void refreshAll(int64_t requestedDays) override;
+    void refresh(ReviewSource source, LookbackWindow lookback) override;
+    void refreshAll(LookbackWindow lookback) override;
 
     void requestContacts() override { record("requestContacts()"); }
     void reconcileContactsPermission(bool showError) override;

@@ -1,7 +1,5 @@
 #include "ui/accounts/AccountRows.h"
 
-#include "core/RawEnum.h"
-
 namespace nudgerly {
 namespace {
 
@@ -14,7 +12,7 @@ std::function<void()> refreshAction(AppStateView& state, ReviewSource source) {
     return [&state, source] {
         const RefreshLookbacks& lookbacks = state.state().refreshLookbacks;
         const LookbackWindow window = source == ReviewSource::messages ? lookbacks.messages : lookbacks.gmail;
-        state.refresh(source, toRaw(window));
+        state.refresh(source, window);
     };
 }
 

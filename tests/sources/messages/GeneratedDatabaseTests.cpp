@@ -132,7 +132,7 @@ TEST(GeneratedDatabaseTests, BulkConversationsAreReproducibleAndHoldEveryKindOfR
     ManualMainQueue mainQueue;
     auto contacts = std::make_shared<test::FakeContactsStore>(mainQueue);
     contacts->setContacts(contents.contacts);
-    const ConversationBatch batch = MessagesReader(contacts, "Alex", folder / "a.db").scan(90, {});
+    const ConversationBatch batch = MessagesReader(contacts, "Alex", folder / "a.db").scan(LookbackWindow::ninety, {});
     EXPECT_GT(batch.conversations.size(), 30u);
     EXPECT_LT(batch.conversations.size(), static_cast<std::size_t>(batch.inboundEndingCount));
     int known = 0;
@@ -194,12 +194,12 @@ TEST(GeneratedDatabaseTests, TombstonesLookedUpInTheirIndexedCopyHideExactlyWhat
     auto contacts = std::make_shared<test::FakeContactsStore>(mainQueue);
     contacts->setContacts(contents.contacts);
     const auto reader = [&](const fs::path& path) { return MessagesReader(contacts, "Alex", path); };
-    for (const int days : {7, 90}) {
-        SCOPED_TRACE(days);
-        const std::vector<std::string> expected = described(reader(asStored).scan(days, {}));
+    for (const LookbackWindow lookback : {LookbackWindow::seven, LookbackWindow::ninety}) {
+        SCOPED_TRACE(toRaw(lookback));
+        const std::vector<std::string> expected = described(reader(asStored).scan(lookback, {}));
         ASSERT_GT(expected.size(), 20u);
-        EXPECT_EQ(described(reader(written).scan(days, {})), expected);
-        EXPECT_EQ(described(reader(wal).scan(days, {})), expected);
+        EXPECT_EQ(described(reader(written).scan(lookback, {})), expected);
+        EXPECT_EQ(described(reader(wal).scan(lookback, {})), expected);
     }
 
     // The saved queue is pruned of the same messages: every message of the file is asked about.
@@ -253,7 +253,7 @@ TEST(GeneratedDatabaseTests, TheDemoHomeIsWhatTheProgramFindsWhenPointedAtIt) {
     ConversationBatch batch;
     {
         const PointedAt pointed(demo);  // preview pictures are named from "~"
-        batch = MessagesReader(store, "Alex", demo.database).scan(30, {});
+        batch = MessagesReader(store, "Alex", demo.database).scan(LookbackWindow::thirty, {});
     }
     EXPECT_GE(batch.conversations.size(), 8u);
     int known = 0;
