@@ -19,7 +19,7 @@ QPalette palette();
 
 // A named colour.
 QColor color(Tone tone);
-// `color` at `opacity` (0 to 1), as the descriptions' "colour at opacity 0.08" backgrounds.
+// `color` at `opacity` (0 to 1): the faint tints behind badges, boxes and selected rows.
 QColor withOpacity(QColor color, double opacity);
 
 // Surfaces that are not tones.
