@@ -11,7 +11,8 @@
 namespace nudgerly {
 
 AppState::AppState(AppStateDependencies dependencies)
-    : AppStateView(dependencies.mainQueue, dependencies.clock),
+    : AppStateView(hub_),
+      hub_(dependencies.mainQueue, dependencies.clock),
       dependencies_(std::move(dependencies)),
       settings_(*dependencies_.settings),
       files_(dependencies_.dataDirectory),
@@ -70,8 +71,12 @@ AppState::AppState(AppStateDependencies dependencies)
 AppState::~AppState() { model_.stop(); }
 
 StateContext AppState::context() {
-    return {
-        .view = *this, .publisher = publisher(), .tasks = tasks_, .dependencies = dependencies_, .settings = settings_};
+    return {.view = *this,
+            .publisher = publisher(),
+            .lines = lines(),
+            .tasks = tasks_,
+            .dependencies = dependencies_,
+            .settings = settings_};
 }
 
 void AppState::assertMainThread() const { nudgerly::assertMainThread(dependencies_.mainQueue); }
@@ -124,7 +129,7 @@ void AppState::tellOfStoredFileProblems() {
         tell(refusal.what());
     }
     if (!sentences.empty()) {
-        publisher().setErrorMessage(std::move(sentences));
+        lines().showError(std::move(sentences));
     }
 }
 

@@ -136,6 +136,8 @@ private:
 
     void assertMainThread() const;
 
+    // First, so that it goes last: the parts write through it until they are gone.
+    StateHub hub_;
     AppStateDependencies dependencies_;
     SettingsStore& settings_;
     SnapshotFiles files_;

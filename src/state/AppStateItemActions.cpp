@@ -35,7 +35,7 @@ void AppState::copyDraft(const ReviewItem& item) {
         return;
     }
     dependencies_.clipboard->setText(*item.draft);
-    publisher().setActivity("Draft copied");
+    lines().showActivity("Draft copied");
 }
 
 void AppState::open(const ReviewItem& item) {

@@ -22,7 +22,7 @@ bool AppState::requireModelChoice() {
     }
     publisher().setSection(Section::accounts);
     publisher().setSelectedItemID(std::nullopt);
-    publisher().setActivity(refusal);
+    lines().showActivity(refusal);
     return false;
 }
 
@@ -33,8 +33,8 @@ bool AppState::requireContactsAccess() {
     }
     publisher().setSection(Section::accounts);
     publisher().setSelectedItemID(std::nullopt);
-    publisher().setActivity("Contacts access is required");
-    publisher().setErrorMessage(ContactsAccessRequiredError::sentence);
+    lines().showActivity("Contacts access is required");
+    lines().showError(ContactsAccessRequiredError::sentence);
     return false;
 }
 
@@ -97,14 +97,14 @@ void AppState::ensureLookbackCoverageForCurrentView() {
     const std::string count = std::to_string(days);
     if (targets.empty()) {
         if (!isRefreshingCurrentView()) {
-            publisher().setActivity("Showing the last " + count + " days from saved history");
+            lines().showActivity("Showing the last " + count + " days from saved history");
         }
     } else if (targets.size() == 2) {
-        publisher().setActivity("Expanding Messages and Gmail history to " + count + " days");
+        lines().showActivity("Expanding Messages and Gmail history to " + count + " days");
         refreshAll(lookback);
     } else {
-        publisher().setActivity("Expanding " + std::string(displayName(targets.front())) + " history to " + count +
-                                " days");
+        lines().showActivity("Expanding " + std::string(displayName(targets.front())) + " history to " + count +
+                             " days");
         refresh(targets.front(), lookback);
     }
 }
@@ -123,7 +123,7 @@ void AppState::setContactsOnly(bool on) {
     // Queues saved before the known-contact flag existed lack it until Messages is read again.
     if (on && messages &&
         std::ranges::any_of(messages->items, [](const ReviewItem& item) { return !item.isKnownContact.has_value(); })) {
-        publisher().setActivity("Refresh Messages once to apply the Contacts-only filter");
+        lines().showActivity("Refresh Messages once to apply the Contacts-only filter");
     }
 }
 
@@ -150,11 +150,11 @@ void AppState::refresh(ReviewSource source, LookbackWindow lookback) {
     }
     if (source == ReviewSource::gmail && !state().gmailStatus.connected) {
         publisher().setSection(Section::accounts);
-        publisher().setErrorMessage("Connect Gmail before refreshing it.");
+        lines().showError("Connect Gmail before refreshing it.");
         return;
     }
     if (source == ReviewSource::messages && state().messagesPermission != MessagesPermission::granted) {
-        publisher().setErrorMessage("Full Disk Access is required before Messages can be scanned.");
+        lines().showError("Full Disk Access is required before Messages can be scanned.");
         return;
     }
     refreshes_.startRefresh(source, lookback);
@@ -179,12 +179,12 @@ void AppState::refreshAll(LookbackWindow lookback) {
         if (!QueueDerivation::isSetUp(s, ReviewSource::messages) &&
             !QueueDerivation::isSetUp(s, ReviewSource::gmail)) {
             publisher().setSection(Section::accounts);
-            publisher().setActivity("Connect Messages or Gmail before refreshing");
+            lines().showActivity("Connect Messages or Gmail before refreshing");
         }
         return;
     }
-    publisher().setActivity(targets.size() == 2 ? "Refreshing Messages and Gmail in parallel"
-                                                : "Refreshing " + std::string(displayName(targets.front())));
+    lines().showActivity(targets.size() == 2 ? "Refreshing Messages and Gmail in parallel"
+                                             : "Refreshing " + std::string(displayName(targets.front())));
     for (const ReviewSource source : targets) {
         refreshes_.startRefresh(source, lookback);
     }

@@ -97,15 +97,15 @@ MainTask RefreshCoordinator::refreshRun(TaskHandle task, OperationContext contex
         if (const auto warning = result->userWarning()) {
             const char* outcome =
                 result->modelIssue ? " refreshed using the safe local fallback" : " refreshed with a warning";
-            publisher().setActivity(std::string(displayName(source)) + outcome);
+            lines().showActivity(std::string(displayName(source)) + outcome);
             setRefreshIssue(warning, source);
         } else {
             setRefreshIssue(std::nullopt, source);
-            publisher().setActivity(refreshedLabel(source));
+            lines().showActivity(refreshedLabel(source));
         }
     } else if (counts && failure) {
         setRefreshIssue(failureSentence(failure, source), source);
-        publisher().setActivity(std::string(displayName(source)) + " refresh failed");
+        lines().showActivity(std::string(displayName(source)) + " refresh failed");
     }
 
     if (operationGenerationIsCurrent(context)) {
@@ -129,8 +129,8 @@ MainAsync<SourceRefreshResult> RefreshCoordinator::refreshMessages(TaskHandle ta
             throw;
         } catch (...) {
             if (operationGenerationIsCurrent(context)) {
-                publisher().setErrorMessage("Contacts access failed: " +
-                                            failureSentence(std::current_exception(), context.source));
+                lines().showError("Contacts access failed: " +
+                                  failureSentence(std::current_exception(), context.source));
             }
         }
         // Whatever the answer, the permission is read again; a change of it ends this run.
@@ -294,7 +294,11 @@ void RefreshCoordinator::setRefreshIssue(std::optional<std::string> issue, Revie
             issues.push_back(found->second);
         }
     }
-    publisher().setErrorMessage(issues.empty() ? std::nullopt : std::optional(joinLines(issues)));
+    if (issues.empty()) {
+        lines().clearError();
+    } else {
+        lines().showError(joinLines(issues));
+    }
 }
 
 void RefreshCoordinator::migrateCompletedItems(const ReviewSnapshot* previous, const ReviewSnapshot& refreshed) {

@@ -52,6 +52,7 @@ public:
 private:
     const PublishedState& state() const { return context_.state(); }
     StatePublisher& publisher() { return context_.publisher; }
+    StatusLines& lines() { return context_.lines; }
 
     OperationContext beginOperation(ReviewSource source, LookbackWindow lookback);
     // The run of one refresh, from the source read to its clean-up.

@@ -121,6 +121,10 @@ TEST_F(ItemActionsTest, AnOperationCalledFromAnotherThreadStopsADebugBuild) {
     EXPECT_DEATH(std::thread([&] { app.copyDraft(item); }).join(), "main-thread-only");
     EXPECT_DEATH(std::thread([&] { app.refresh(ReviewSource::messages, LookbackWindow::seven); }).join(),
                  "main-thread-only");
+    // The fields the window writes directly, too.
+    EXPECT_DEATH(std::thread([&] { app.setSearch("ann"); }).join(), "main-thread-only");
+    EXPECT_DEATH(std::thread([&] { app.setSelectedItemID("a"); }).join(), "main-thread-only");
+    EXPECT_DEATH(std::thread([&] { app.dismissError(); }).join(), "main-thread-only");
 }
 #endif
 
