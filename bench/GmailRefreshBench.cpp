@@ -112,7 +112,7 @@ public:
             .api = endpoint,
         });
         const auto start = Clock::now();
-        const auto batch = service.refresh(30, [](const ScanProgressUpdate&) {}, {});
+        const auto batch = service.refresh(LookbackWindow::thirty, [](const ScanProgressUpdate&) {}, {});
         const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
         return batch.conversations.size() == threadCount ? elapsed : -1;
     }

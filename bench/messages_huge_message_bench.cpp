@@ -75,7 +75,7 @@ Measured scan(const fs::path& database) {
     const MessagesReader reader(nullptr, "Alex", database);
     resetPeakMemory();
     const auto started = Clock::now();
-    const ConversationBatch batch = reader.scan(30, {});
+    const ConversationBatch batch = reader.scan(LookbackWindow::thirty, {});
     Measured measured{.seconds = std::chrono::duration<double>(Clock::now() - started).count(),
                       .peakMiB = peakMemory(), .conversations = batch.conversations.size()};
     for (const Conversation& conversation : batch.conversations) {

@@ -233,7 +233,7 @@ RefreshTiming timeStartUpRefresh(const Layout& layout, std::size_t cards) {
         auto store = std::make_shared<VCardContactsStore>(contacts, environment.configurationDirectory, queue);
         const MessagesReader reader(store, "Alex", layout.database());
         const auto started = Clock::now();
-        reader.scan(toRaw(window), {});
+        reader.scan(window, {});
         timing.scanSeconds = seconds(Clock::now() - started);
     }
 
@@ -292,21 +292,21 @@ void measure(const Shape& shape, int runs, const fs::path& beside) {
 
     const std::string loadBefore = load();
     // One untimed pass of each, so that both find the file in the page cache.
-    reader.scan(toRaw(window), {});
+    reader.scan(window, {});
     timeShell(layout);
     double bestScan = 1e9;
     double bestShell = 1e9;
     std::size_t conversations = 0;
     for (int run = 0; run < runs; ++run) {
         const auto started = Clock::now();
-        conversations = reader.scan(toRaw(window), {}).conversations.size();
+        conversations = reader.scan(window, {}).conversations.size();
         bestScan = std::min(bestScan, seconds(Clock::now() - started));
         bestShell = std::min(bestShell, timeShell(layout));
     }
 
     // A stop requested part-way through a scan.
     std::stop_source stop;
-    auto scanning = std::async(std::launch::async, [&] { return reader.scan(toRaw(window), stop.get_token()); });
+    auto scanning = std::async(std::launch::async, [&] { return reader.scan(window, stop.get_token()); });
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     const auto stopped = Clock::now();
     stop.request_stop();

@@ -54,9 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     const MessagesReader reader(nullptr, "Alex", database);
-    for (const int days : {7, 90}) {
+    for (const LookbackWindow lookback : {LookbackWindow::seven, LookbackWindow::ninety}) {
         try {
-            const ConversationBatch batch = reader.scan(days, {});
+            const ConversationBatch batch = reader.scan(lookback, {});
             for (const Conversation& conversation : batch.conversations) {
                 if (conversation.messages.empty() || conversation.messages.back().fromMe ||
                     !MessageIdentity::parse(conversation.id) || !text::isValidUtf8(conversation.person)) {

@@ -156,7 +156,7 @@ Home makeHome(int items) {
         auto contacts = std::make_shared<VCardContactsStore>(VCardContactsStore::contactsFolderIn(home.dataHome()),
                                                              environment.configurationDirectory, queue);
         const MessagesReader reader(contacts, "Alex", home.database());
-        ConversationBatch batch = reader.scan(90, {});
+        ConversationBatch batch = reader.scan(LookbackWindow::ninety, {});
         for (Conversation& more : conversations(ReviewSource::messages, static_cast<int>(perSource) * 2, now, random)) {
             batch.conversations.push_back(std::move(more));
         }

@@ -13,13 +13,13 @@ public:
     GmailConnectionStatus loadStoredStatus(std::stop_token stop) override { return service_.loadStoredStatus(stop); }
     GmailConnectionStatus status() const override { return service_.status(); }
 
-    ConversationBatch refresh(int64_t days, Progress onProgress, std::stop_token stop) override {
+    ConversationBatch refresh(LookbackWindow lookback, Progress onProgress, std::stop_token stop) override {
         const auto report = [onProgress = std::move(onProgress)](const ScanProgressUpdate& update) {
             if (onProgress) {
                 onProgress(update.detail, update.completed, update.total);
             }
         };
-        return service_.refresh(days, report, stop);
+        return service_.refresh(lookback, report, stop);
     }
 
     GmailConnectionStatus connect(std::stop_token stop) override { return service_.connect(stop); }

@@ -11,14 +11,15 @@
 namespace nudgerly {
 
 AppState::AppState(AppStateDependencies dependencies)
-    : AppStateView(dependencies.mainQueue, dependencies.clock),
+    : AppStateView(hub_),
+      hub_(dependencies.mainQueue, dependencies.clock),
       dependencies_(std::move(dependencies)),
       settings_(*dependencies_.settings),
       files_(dependencies_.dataDirectory),
       model_(context(), [this] { contacts_.schedulePendingMessagesRebuild(); }),
       gmail_(context(), dependencies_.gmail,
              {
-                 .refreshGmail = [this] { refresh(ReviewSource::gmail, toRaw(state().refreshLookbacks.gmail)); },
+                 .refreshGmail = [this] { refresh(ReviewSource::gmail, state().refreshLookbacks.gmail); },
                  .cancelGmailRefresh = [this] { refreshes_.cancelRefresh(ReviewSource::gmail); },
              }),
       contacts_(context(),
@@ -30,8 +31,7 @@ AppState::AppState(AppStateDependencies dependencies)
                             refreshes_.cancelAllRefreshes();
                             gmail_.cancelGmailAuthorizationTask();
                         },
-                    .rebuildMessages =
-                        [this] { refresh(ReviewSource::messages, toRaw(state().refreshLookbacks.messages)); },
+                    .rebuildMessages = [this] { refresh(ReviewSource::messages, state().refreshLookbacks.messages); },
                     .reconcileSelection = [this] { reconcileSelection(); },
                     .isTerminating = [this] { return refreshes_.isTerminating(); },
                     .publishMessagesSnapshot =
@@ -71,15 +71,19 @@ AppState::AppState(AppStateDependencies dependencies)
 AppState::~AppState() { model_.stop(); }
 
 StateContext AppState::context() {
-    return {
-        .view = *this, .publisher = publisher(), .tasks = tasks_, .dependencies = dependencies_, .settings = settings_};
+    return {.view = *this,
+            .publisher = publisher(),
+            .lines = lines(),
+            .tasks = tasks_,
+            .dependencies = dependencies_,
+            .settings = settings_};
 }
 
 void AppState::assertMainThread() const { nudgerly::assertMainThread(dependencies_.mainQueue); }
 
-void AppState::startRefresh(ReviewSource source, int64_t requestedDays) {
+void AppState::startRefresh(ReviewSource source, LookbackWindow lookback) {
     assertMainThread();
-    refreshes_.startRefresh(source, requestedDays);
+    refreshes_.startRefresh(source, lookback);
 }
 
 void AppState::cancelRefresh(ReviewSource source) {
@@ -125,7 +129,7 @@ void AppState::tellOfStoredFileProblems() {
         tell(refusal.what());
     }
     if (!sentences.empty()) {
-        publisher().setErrorMessage(std::move(sentences));
+        lines().showError(std::move(sentences));
     }
 }
 

@@ -58,8 +58,8 @@ public:
     void setQueueSort(QueueSort sort) override;
     void setContactsOnly(bool on) override;
     void refreshCurrentView() override;
-    void refresh(ReviewSource source, int64_t requestedDays) override;
-    void refreshAll(int64_t requestedDays) override;
+    void refresh(ReviewSource source, LookbackWindow lookback) override;
+    void refreshAll(LookbackWindow lookback) override;
 
     void requestContacts() override;
     void reconcileContactsPermission(bool showError) override;
@@ -92,7 +92,7 @@ public:
 
     // ---- What the tests drive and read beyond the window's calls ----
     // Starts a run past the request's gates.
-    void startRefresh(ReviewSource source, int64_t requestedDays);
+    void startRefresh(ReviewSource source, LookbackWindow lookback);
     void cancelRefresh(ReviewSource source);
     // Forgets the saved Messages queue: the published one, its history token and its file.
     void invalidateMessagesSnapshot();
@@ -140,6 +140,8 @@ private:
 
     void assertMainThread() const;
 
+    // First, so that it goes last: the parts write through it until they are gone.
+    StateHub hub_;
     AppStateDependencies dependencies_;
     SettingsStore& settings_;
     SnapshotFiles files_;

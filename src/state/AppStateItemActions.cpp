@@ -35,7 +35,7 @@ void AppState::copyDraft(const ReviewItem& item) {
         return;
     }
     dependencies_.clipboard->setText(*item.draft);
-    publisher().setActivity("Draft copied");
+    lines().showActivity("Draft copied");
 }
 
 void AppState::open(const ReviewItem& item) {
@@ -54,7 +54,7 @@ MainTask AppState::linkOpening(TaskHandle task, std::string url, ReviewSource so
     // Messages links need a program of their own, which many desktops lack; a button that does
     // nothing would leave the user guessing.
     if (!co_await offMain(task, "Open link", openLink) && source == ReviewSource::messages) {
-        publisher().setActivity("No program on this computer opens Messages links.");
+        lines().showActivity("No program on this computer opens Messages links.");
     }
 }
 

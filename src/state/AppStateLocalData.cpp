@@ -12,14 +12,14 @@ void AppState::deleteLocalData() {
     assertMainThread();
     const PublishedState& s = state();
     if (isRefreshing() || s.gmailAuthorizationInProgress || s.isDisconnectingGmail || isChangingModel(s)) {
-        publisher().setErrorMessage(
+        lines().showError(
             "Wait for the current refresh or Local AI model operation to finish before deleting local data.");
         return;
     }
     contacts_.dropPendingMessagesRebuild();
     publisher().setIsDeletingLocalData(true);
-    publisher().setErrorMessage(std::nullopt);
-    publisher().setActivity("Deleting local Nudgerly data");
+    lines().clearError();
+    lines().showActivity("Deleting local Nudgerly data");
     tasks_.spawn([this](TaskHandle task) { return deleteLocalDataRun(std::move(task)); });
 }
 
@@ -56,14 +56,14 @@ MainTask AppState::deleteLocalDataRun(TaskHandle task) {
         publisher().setSelectedItemID(std::nullopt);
         publisher().setSearch("");
         publisher().setStatusFilter(std::nullopt);
-        publisher().setActivity("Local Nudgerly data deleted");
+        lines().showActivity("Local Nudgerly data deleted");
     } else {
         std::string reason = tokensDeleted ? "" : "The stored Gmail tokens could not be deleted.";
         if (filesError) {
             reason += (reason.empty() ? "" : " ") + *filesError;
         }
-        publisher().setActivity("Some local data could not be deleted");
-        publisher().setErrorMessage("Nudgerly disconnected Gmail, but could not remove all cached data: " + reason);
+        lines().showActivity("Some local data could not be deleted");
+        lines().showError("Nudgerly disconnected Gmail, but could not remove all cached data: " + reason);
         reconcileSelection();
     }
 

@@ -30,9 +30,9 @@ void AppState::recheckMessagesPermission() {
     assertMainThread();
     publisher().setMessagesPermission(dependencies_.messagesPermission());
     if (state().messagesPermission == MessagesPermission::granted) {
-        refresh(ReviewSource::messages, toRaw(state().refreshLookbacks.messages));
+        refresh(ReviewSource::messages, state().refreshLookbacks.messages);
     } else {
-        publisher().setActivity(MessagesDatabaseMissingError(dependencies_.messagesDatabase).what());
+        lines().showActivity(MessagesDatabaseMissingError(dependencies_.messagesDatabase).what());
     }
 }
 
@@ -52,7 +52,7 @@ void AppState::openFullDiskAccess() {
         try {
             createPrivateDirectories(folder);
         } catch (const FileSystemError& error) {
-            publisher().setErrorMessage(error.what());
+            lines().showError(error.what());
             return;
         }
     }

@@ -23,7 +23,7 @@ bool AppState::requireModelChoice() {
     }
     publisher().setSection(Section::accounts);
     publisher().setSelectedItemID(std::nullopt);
-    publisher().setActivity(refusal);
+    lines().showActivity(refusal);
     return false;
 }
 
@@ -34,8 +34,8 @@ bool AppState::requireContactsAccess() {
     }
     publisher().setSection(Section::accounts);
     publisher().setSelectedItemID(std::nullopt);
-    publisher().setActivity("Contacts access is required");
-    publisher().setErrorMessage(ContactsAccessRequiredError::sentence);
+    lines().showActivity("Contacts access is required");
+    lines().showError(ContactsAccessRequiredError::sentence);
     return false;
 }
 
@@ -80,7 +80,8 @@ void AppState::ensureLookbackCoverageForCurrentView() {
     if (!s.sourceFilter && isRefreshingCurrentView()) {
         return;
     }
-    const int64_t days = toRaw(QueueDerivation::viewLookback(s));
+    const LookbackWindow lookback = QueueDerivation::viewLookback(s);
+    const int64_t days = toRaw(lookback);
     std::vector<ReviewSource> targets;
     bool anySetUp = false;
     for (const ReviewSource source : QueueDerivation::viewSources(s)) {
@@ -99,15 +100,15 @@ void AppState::ensureLookbackCoverageForCurrentView() {
     const std::string count = std::to_string(days);
     if (targets.empty()) {
         if (anySetUp && !isRefreshingCurrentView()) {
-            publisher().setActivity("Showing the last " + count + " days from saved history");
+            lines().showActivity("Showing the last " + count + " days from saved history");
         }
     } else if (targets.size() == 2) {
-        publisher().setActivity("Expanding Messages and Gmail history to " + count + " days");
-        refreshAll(days);
+        lines().showActivity("Expanding Messages and Gmail history to " + count + " days");
+        refreshAll(lookback);
     } else {
-        publisher().setActivity("Expanding " + std::string(displayName(targets.front())) + " history to " + count +
-                                " days");
-        refresh(targets.front(), days);
+        lines().showActivity("Expanding " + std::string(displayName(targets.front())) + " history to " + count +
+                             " days");
+        refresh(targets.front(), lookback);
     }
 }
 
@@ -125,7 +126,7 @@ void AppState::setContactsOnly(bool on) {
     // Queues saved before the known-contact flag existed lack it until Messages is read again.
     if (on && messages &&
         std::ranges::any_of(messages->items, [](const ReviewItem& item) { return !item.isKnownContact.has_value(); })) {
-        publisher().setActivity("Refresh Messages once to apply the Contacts-only filter");
+        lines().showActivity("Refresh Messages once to apply the Contacts-only filter");
     }
 }
 
@@ -133,13 +134,13 @@ void AppState::refreshCurrentView() {
     assertMainThread();
     const auto& s = state();
     if (!s.sourceFilter) {
-        refreshAll(toRaw(s.refreshLookbacks.combined));
+        refreshAll(s.refreshLookbacks.combined);
     } else {
-        refresh(*s.sourceFilter, toRaw(QueueDerivation::viewLookback(s)));
+        refresh(*s.sourceFilter, QueueDerivation::viewLookback(s));
     }
 }
 
-void AppState::refresh(ReviewSource source, int64_t requestedDays) {
+void AppState::refresh(ReviewSource source, LookbackWindow lookback) {
     assertMainThread();
     if (state().isDeletingLocalData) {
         return;  // a run's save would bring back a file the deletion removes
@@ -152,17 +153,17 @@ void AppState::refresh(ReviewSource source, int64_t requestedDays) {
     }
     if (source == ReviewSource::gmail && !state().gmailStatus.connected) {
         publisher().setSection(Section::accounts);
-        publisher().setErrorMessage("Connect Gmail before refreshing it.");
+        lines().showError("Connect Gmail before refreshing it.");
         return;
     }
     if (source == ReviewSource::messages && state().messagesPermission != MessagesPermission::granted) {
-        publisher().setErrorMessage(MessagesDatabaseMissingError(dependencies_.messagesDatabase).what());
+        lines().showError(MessagesDatabaseMissingError(dependencies_.messagesDatabase).what());
         return;
     }
-    refreshes_.startRefresh(source, requestedDays);
+    refreshes_.startRefresh(source, lookback);
 }
 
-void AppState::refreshAll(int64_t requestedDays) {
+void AppState::refreshAll(LookbackWindow lookback) {
     assertMainThread();
     if (state().isDeletingLocalData) {
         return;  // a run's save would bring back a file the deletion removes
@@ -181,14 +182,14 @@ void AppState::refreshAll(int64_t requestedDays) {
         if (!QueueDerivation::isSetUp(s, ReviewSource::messages) &&
             !QueueDerivation::isSetUp(s, ReviewSource::gmail)) {
             publisher().setSection(Section::accounts);
-            publisher().setActivity("Connect Messages or Gmail before refreshing");
+            lines().showActivity("Connect Messages or Gmail before refreshing");
         }
         return;
     }
-    publisher().setActivity(targets.size() == 2 ? "Refreshing Messages and Gmail in parallel"
-                                                : "Refreshing " + std::string(displayName(targets.front())));
+    lines().showActivity(targets.size() == 2 ? "Refreshing Messages and Gmail in parallel"
+                                             : "Refreshing " + std::string(displayName(targets.front())));
     for (const ReviewSource source : targets) {
-        refreshes_.startRefresh(source, requestedDays);
+        refreshes_.startRefresh(source, lookback);
     }
 }
 

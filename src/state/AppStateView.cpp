@@ -1,17 +1,42 @@
 #include "state/AppStateView.h"
 
+#include <utility>
+
 #include "state/QueueDerivation.h"
 #include "state/RefreshTimeText.h"
 
 namespace nudgerly {
 
-AppStateView::AppStateView(MainQueue& mainQueue, const Clock& clock)
-    : mainQueue_(mainQueue), clock_(clock), publisher_(mainQueue), derived_(publisher_) {}
+AppStateView::AppStateView(StateHub& hub) : hub_(hub) {}
 
 AppStateView::~AppStateView() = default;
 
-Date AppStateView::cutoff() const {
-    return QueueDerivation::lookbackCutoff(state(), clock_.now(), calendar_);
+void AppStateView::assertMainThread() const {
+    nudgerly::assertMainThread(hub_.mainQueue());
+}
+
+void AppStateView::setSection(Section section) {
+    assertMainThread();
+    publisher().setSection(section);
+}
+
+void AppStateView::setStatusFilter(std::optional<ReviewStatus> status) {
+    assertMainThread();
+    publisher().setStatusFilter(status);
+}
+
+void AppStateView::setSearch(std::string search) {
+    assertMainThread();
+    publisher().setSearch(std::move(search));
+}
+
+void AppStateView::setSelectedItemID(std::optional<std::string> id) {
+    assertMainThread();
+    publisher().setSelectedItemID(std::move(id));
+}
+
+void AppStateView::dismissError() {
+    lines().clearError();
 }
 
 bool AppStateView::isRefreshing() const {
@@ -22,13 +47,9 @@ bool AppStateView::canConnectGmailDuringCurrentActivity() const {
     return !state().refreshingSources.contains(ReviewSource::gmail) && !state().isDeletingLocalData;
 }
 
-void AppStateView::publishSnapshot(ReviewSource source, std::shared_ptr<const ReviewSnapshot> snapshot,
-                                   SnapshotMemo::Answers answers) {
-    derived_.memo().adopt(snapshot, std::move(answers));
-    publisher_.setSnapshot(source, std::move(snapshot));
+std::shared_ptr<const QueueItems> AppStateView::visibleQueue() const {
+    return hub_.derived().visible(cutoff());
 }
-
-std::shared_ptr<const QueueItems> AppStateView::visibleQueue() const { return derived_.visible(cutoff()); }
 
 std::vector<ReviewItem> AppStateView::visibleItems() const {
     const auto items = visibleQueue();
@@ -36,17 +57,21 @@ std::vector<ReviewItem> AppStateView::visibleItems() const {
 }
 
 std::vector<ReviewItem> AppStateView::sourceScopedItems() const {
-    const auto items = derived_.sourceScoped(cutoff());
+    const auto items = hub_.derived().sourceScoped(cutoff());
     return {items->begin(), items->end()};
 }
 
-std::shared_ptr<const ReviewItem> AppStateView::selectedItem() const { return derived_.selected(cutoff()); }
-
-int64_t AppStateView::openQueueCount(std::optional<ReviewSource> source) const {
-    return derived_.openCount(source, cutoff());
+std::shared_ptr<const ReviewItem> AppStateView::selectedItem() const {
+    return hub_.derived().selected(cutoff());
 }
 
-int64_t AppStateView::completedQueueCount() const { return derived_.completedCount(cutoff()); }
+int64_t AppStateView::openQueueCount(std::optional<ReviewSource> source) const {
+    return hub_.derived().openCount(source, cutoff());
+}
+
+int64_t AppStateView::completedQueueCount() const {
+    return hub_.derived().completedCount(cutoff());
+}
 
 std::vector<RefreshProgress> AppStateView::visibleRefreshProgresses() const {
     return QueueDerivation::visibleRefreshProgresses(state());
@@ -76,7 +101,7 @@ std::string AppStateView::lastRefreshLabel(ReviewSource source) const {
     if (!snapshot) {
         return "Never refreshed";
     }
-    return RefreshTimeText::lastRefreshLabel(snapshot->generatedAt, clock_.now(), calendar_);
+    return RefreshTimeText::lastRefreshLabel(snapshot->generatedAt, hub_.clock().now(), hub_.calendar());
 }
 
 bool AppStateView::canSelectModelPack() const {

@@ -9,9 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/Clock.h"
-#include "core/MainQueue.h"
-#include "platform/system/LocalCalendar.h"
+#include "core/Date.h"
 #include "review/LookbackWindow.h"
 #include "review/QueueCompletionScope.h"
 #include "review/QueueSort.h"
@@ -20,30 +18,30 @@
 #include "review/ReviewSource.h"
 #include "review/ReviewStatus.h"
 #include "services/FeedbackDiagnostics.h"
-#include "state/DerivedQueue.h"
 #include "state/PublishedState.h"
 #include "state/QueueItems.h"
-#include "state/SnapshotMemo.h"
-#include "state/StatePublisher.h"
+#include "state/StateHub.h"
 
 namespace nudgerly {
 
 // The state object as the window sees it: the published state with its observation, every derived
 // member the screens read, the few fields the screens write directly, and every operation they
-// call. The state object and the tests' fake both implement it; the derived members are computed
-// here, from the published state and the clock, so both answer alike. Main thread only.
+// call. The state object and the tests' fake both implement it over a StateHub of their own, the
+// publishing machinery; the derived members are computed here, from the hub's published state and
+// clock, so both answer alike. Main thread only.
 class AppStateView {
 public:
-    AppStateView(MainQueue& mainQueue, const Clock& clock);
+    // `hub` may still be unmade: it is only kept until a member is called.
+    explicit AppStateView(StateHub& hub);
     virtual ~AppStateView();
     AppStateView(const AppStateView&) = delete;
     AppStateView& operator=(const AppStateView&) = delete;
 
     // ---- Published state ----
-    const PublishedState& state() const { return publisher_.state(); }
+    const PublishedState& state() const { return hub_.state(); }
     // The observer hears, once per main-queue turn, which fields were written in it.
     [[nodiscard]] ObservationToken observe(StatePublisher::Observer observer) {
-        return publisher_.observe(std::move(observer));
+        return hub_.publisher().observe(std::move(observer));
     }
 
     // ---- Derived members, as computed afresh from the published state on every read ----
@@ -73,7 +71,7 @@ public:
     // Whether the model pack picker is enabled (never while the environment names the model).
     bool canSelectModelPack() const;
     // The current moment of the state's clock, which ages on screen are measured against.
-    Date now() const { return clock_.now(); }
+    Date now() const { return hub_.clock().now(); }
     // The technical details a feedback report may carry.
     virtual FeedbackDiagnostics feedbackDiagnostics() const = 0;
     // The places the screens tell the user of: the Messages database the program reads, and the data
@@ -82,12 +80,12 @@ public:
     virtual std::filesystem::path dataFolder() const = 0;
 
     // ---- Fields the screens write directly ----
-    void setSection(Section section) { publisher_.setSection(section); }
-    void setStatusFilter(std::optional<ReviewStatus> status) { publisher_.setStatusFilter(status); }
-    void setSearch(std::string search) { publisher_.setSearch(std::move(search)); }
-    void setSelectedItemID(std::optional<std::string> id) { publisher_.setSelectedItemID(std::move(id)); }
+    void setSection(Section section);
+    void setStatusFilter(std::optional<ReviewStatus> status);
+    void setSearch(std::string search);
+    void setSelectedItemID(std::optional<std::string> id);
     // The alert was closed.
-    void dismissError() { publisher_.setErrorMessage(std::nullopt); }
+    void dismissError();
 
     // ---- Queue view ----
     virtual void showQueue(std::optional<ReviewSource> source, QueueCompletionScope completion) = 0;
@@ -96,8 +94,8 @@ public:
     virtual void setQueueSort(QueueSort sort) = 0;
     virtual void setContactsOnly(bool on) = 0;
     virtual void refreshCurrentView() = 0;
-    virtual void refresh(ReviewSource source, int64_t requestedDays) = 0;
-    virtual void refreshAll(int64_t requestedDays) = 0;
+    virtual void refresh(ReviewSource source, LookbackWindow lookback) = 0;
+    virtual void refreshAll(LookbackWindow lookback) = 0;
 
     // ---- Permissions and activation ----
     virtual void requestContacts() = 0;
@@ -140,22 +138,21 @@ public:
     virtual void shutdownForTermination(std::function<void()> finished) = 0;
 
 protected:
-    StatePublisher& publisher() { return publisher_; }
-    const Clock& clock() const { return clock_; }
-    MainQueue& mainQueue() { return mainQueue_; }
-    // The cut-off of the lookback for the current moment.
-    Date cutoff() const;
-    // Publishes `snapshot` with what the derivation needs of it, worked out off the main thread.
+    StatePublisher& publisher() { return hub_.publisher(); }
+    // The only writer of the activity line and the alert's sentence.
+    StatusLines& lines() { return hub_.lines(); }
+    const Clock& clock() const { return hub_.clock(); }
+    MainQueue& mainQueue() { return hub_.mainQueue(); }
+    Date cutoff() const { return hub_.cutoff(); }
     void publishSnapshot(ReviewSource source, std::shared_ptr<const ReviewSnapshot> snapshot,
-                         SnapshotMemo::Answers answers);
+                         SnapshotMemo::Answers answers) {
+        hub_.publishSnapshot(source, std::move(snapshot), std::move(answers));
+    }
 
 private:
-    MainQueue& mainQueue_;
-    const Clock& clock_;
-    StatePublisher publisher_;
-    // Calendar arithmetic and formatting in the user's zone; it remembers nothing the state depends on.
-    mutable LocalCalendar calendar_;
-    mutable DerivedQueue derived_;
+    void assertMainThread() const;
+
+    StateHub& hub_;
 };
 
 }  // namespace nudgerly

@@ -53,7 +53,7 @@ void ContactsGate::contactsStoreDidChange(std::optional<std::string> activity) {
         return;
     }
     if (alertWasAboutAccess) {
-        publisher().setErrorMessage(std::nullopt);
+        lines().clearError();
     }
     if (state().refreshingSources.contains(ReviewSource::messages)) {
         hooks_.cancelMessagesRefresh();
@@ -64,7 +64,7 @@ void ContactsGate::contactsStoreDidChange(std::optional<std::string> activity) {
                    : permission == ContactsPermission::limited ? "Limited Contacts access changed"
                                                                : "Contacts access changed";
     }
-    publisher().setActivity(std::move(*activity));
+    lines().showActivity(std::move(*activity));
     routeToModelChoiceIfNeeded();
     schedulePendingMessagesRebuild();
 }
@@ -79,9 +79,9 @@ void ContactsGate::stopWorkWithoutContactsAccess(bool showAlert) {
     hooks_.stopWorkNeedingContacts();
     publisher().setSection(Section::accounts);
     publisher().setSelectedItemID(std::nullopt);
-    publisher().setActivity("Contacts access is required");
+    lines().showActivity("Contacts access is required");
     if (showAlert) {
-        publisher().setErrorMessage(allowOnAccountsPage);
+        lines().showError(allowOnAccountsPage);
     }
 }
 
@@ -110,10 +110,10 @@ void ContactsGate::reconcileContactsPermission(bool showError) {
         schedulePendingMessagesRebuild();
     }
     if (alertWasAboutAccess) {
-        publisher().setErrorMessage(std::nullopt);
+        lines().clearError();
     }
     if (changed || alertWasAboutAccess) {
-        publisher().setActivity(readyActivity(permission));
+        lines().showActivity(readyActivity(permission));
     }
     routeToModelChoiceIfNeeded();
 }
@@ -158,14 +158,14 @@ MainAsync<> ContactsGate::requestContactsAccess(TaskHandle task, AccessQuestion 
 
     reconcileContactsPermission(false);
     if (!failure && contactsAccessIsUsable()) {
-        publisher().setErrorMessage(std::nullopt);
-        publisher().setActivity(readyActivity(state().contactsPermission));
+        lines().clearError();
+        lines().showActivity(readyActivity(state().contactsPermission));
         routeToModelChoiceIfNeeded();
         co_return;
     }
     publisher().setSection(Section::accounts);
     if (!contactsAccessIsUsable()) {
-        publisher().setErrorMessage(allowOnAccountsPage);
+        lines().showError(allowOnAccountsPage);
         co_return;
     }
     std::string reason = "the request failed unexpectedly.";
@@ -175,7 +175,7 @@ MainAsync<> ContactsGate::requestContactsAccess(TaskHandle task, AccessQuestion 
         reason = error.what();
     } catch (...) {
     }
-    publisher().setErrorMessage("Contacts access could not be checked: " + reason);
+    lines().showError("Contacts access could not be checked: " + reason);
 }
 
 void ContactsGate::routeToModelChoiceIfNeeded() {
@@ -184,7 +184,7 @@ void ContactsGate::routeToModelChoiceIfNeeded() {
     }
     publisher().setSection(Section::accounts);
     publisher().setSelectedItemID(std::nullopt);
-    publisher().setActivity("Choose Local AI or continue in Basic Mode");
+    lines().showActivity("Choose Local AI or continue in Basic Mode");
 }
 
 bool ContactsGate::messagesRebuildCanStart() const {
@@ -221,7 +221,7 @@ MainTask ContactsGate::messagesRebuildRun(TaskHandle task) {
     }
     pendingMessagesRebuild_ = false;
     contactsRebuildTask_ = {};
-    publisher().setActivity("Rebuilding Messages with current Contacts access");
+    lines().showActivity("Rebuilding Messages with current Contacts access");
     hooks_.rebuildMessages();
 }
 

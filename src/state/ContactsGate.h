@@ -69,6 +69,7 @@ public:
 private:
     const PublishedState& state() const { return context_.state(); }
     StatePublisher& publisher() { return context_.publisher; }
+    StatusLines& lines() { return context_.lines; }
     bool contactsAccessIsUsable() const { return nudgerly::contactsAccessIsUsable(state()); }
     bool alertIsAboutContactsAccess() const;
     // Contacts access is gone: every refresh, the rebuild and the Gmail sign-in stop, and the accounts

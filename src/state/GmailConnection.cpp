@@ -14,21 +14,21 @@ GmailConnection::GmailConnection(StateContext context, std::shared_ptr<GmailSour
 
 void GmailConnection::connectGmail() {
     if (state().gmailAuthorizationInProgress) {
-        publisher().setErrorMessage(
+        lines().showError(
             "A Google sign-in attempt is still waiting. Cancel authorization to stop it and start again.");
         return;
     }
     if (state().isDisconnectingGmail) {
-        publisher().setErrorMessage("Wait for Gmail to finish disconnecting before connecting again.");
+        lines().showError("Wait for Gmail to finish disconnecting before connecting again.");
         return;
     }
     if (!context_.view.canConnectGmailDuringCurrentActivity()) {
-        publisher().setErrorMessage("Wait for the Gmail operation to finish before connecting Gmail.");
+        lines().showError("Wait for the Gmail operation to finish before connecting Gmail.");
         return;
     }
     const bool wasConnected = state().gmailStatus.connected;
     publisher().setGmailAuthorizationInProgress(true);
-    publisher().setErrorMessage(std::nullopt);
+    lines().clearError();
     gmailAuthorizationTask_ = context_.tasks.spawn([this, wasConnected](TaskHandle task) {
         return gmailAuthorizationRun(std::move(task), wasConnected);
     });
@@ -44,7 +44,7 @@ MainTask GmailConnection::gmailAuthorizationRun(TaskHandle task, bool wasConnect
         }
         if (allowsReadingContacts(context_.currentContactsPermission())) {
             publisher().setGmailStatus(connected);
-            publisher().setActivity("Gmail connected");
+            lines().showActivity("Gmail connected");
             hooks_.refreshGmail();
         } else {
             const auto undo = [gmail = gmail_](std::stop_token) { gmail->disconnect(); };
@@ -61,7 +61,7 @@ MainTask GmailConnection::gmailAuthorizationRun(TaskHandle task, bool wasConnect
     } catch (const CancelledError&) {
     } catch (const std::exception& error) {
         if (!task.isCancelled()) {
-            publisher().setErrorMessage(error.what());
+            lines().showError(error.what());
         }
     }
     // A newer sign-in may own the flag and the handle by now.
@@ -76,8 +76,8 @@ void GmailConnection::cancelGmailAuthorization() {
         return;
     }
     cancelGmailAuthorizationTask();
-    publisher().setErrorMessage(std::nullopt);
-    publisher().setActivity("Gmail authorization canceled");
+    lines().clearError();
+    lines().showActivity("Gmail authorization canceled");
 }
 
 void GmailConnection::cancelGmailAuthorizationTask() {
@@ -99,7 +99,7 @@ void GmailConnection::disconnectGmail() {
     }
     publisher().setIsDisconnectingGmail(true);
     publisher().setGmailStatus({.configured = state().gmailStatus.configured, .connected = false, .email = std::nullopt});
-    publisher().setActivity("Disconnecting Gmail");
+    lines().showActivity("Disconnecting Gmail");
     context_.tasks.spawn([this](TaskHandle task) { return gmailDisconnectRun(std::move(task)); });
 }
 
@@ -111,7 +111,7 @@ MainTask GmailConnection::gmailDisconnectRun(TaskHandle task) {
     const GmailConnectionStatus status = co_await offMain(task, "Gmail disconnect", disconnect);
     publisher().setGmailStatus(status);
     publisher().setIsDisconnectingGmail(false);
-    publisher().setActivity("Gmail disconnected");
+    lines().showActivity("Gmail disconnected");
 }
 
 }  // namespace nudgerly

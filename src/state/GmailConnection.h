@@ -35,6 +35,7 @@ public:
 private:
     const PublishedState& state() const { return context_.state(); }
     StatePublisher& publisher() { return context_.publisher; }
+    StatusLines& lines() { return context_.lines; }
     MainTask gmailAuthorizationRun(TaskHandle task, bool wasConnected);
     MainTask gmailDisconnectRun(TaskHandle task);
 

@@ -8,6 +8,7 @@
 
 #include "review/ConversationBatch.h"
 #include "review/GmailConnectionStatus.h"
+#include "review/LookbackWindow.h"
 
 namespace nudgerly {
 
@@ -27,9 +28,9 @@ public:
     virtual GmailConnectionStatus loadStoredStatus(std::stop_token stop) = 0;
     // Whether a client is configured, and the connected account.
     virtual GmailConnectionStatus status() const = 0;
-    // The inbox threads of the last `days` days; the batch's warning and unavailable identifiers name
+    // The inbox threads of the lookback's days; the batch's warning and unavailable identifiers name
     // the threads whose fetch failed. Throws a UserFacingError when the threads cannot be read at all.
-    virtual ConversationBatch refresh(int64_t days, Progress onProgress, std::stop_token stop) = 0;
+    virtual ConversationBatch refresh(LookbackWindow lookback, Progress onProgress, std::stop_token stop) = 0;
     // The browser sign-in with the loopback callback; the new status once the tokens are kept. Throws a
     // UserFacingError when the sign-in fails.
     virtual GmailConnectionStatus connect(std::stop_token stop) = 0;

@@ -6,6 +6,7 @@
 
 #include "platform/contacts/ContactsStore.h"
 #include "review/ConversationBatch.h"
+#include "review/LookbackWindow.h"
 #include "review/ReviewSnapshot.h"
 
 namespace nudgerly {
@@ -17,8 +18,8 @@ class MessagesSource {
 public:
     virtual ~MessagesSource() = default;
 
-    // The conversations of the last `days` days whose latest message is inbound, with contact names.
-    virtual ConversationBatch scan(int64_t days, std::stop_token stop) = 0;
+    // The conversations of the lookback's days whose latest message is inbound, with contact names.
+    virtual ConversationBatch scan(LookbackWindow lookback, std::stop_token stop) = 0;
 
     // Asks for Contacts access when it was never decided, or refused as `question` says (the window
     // shows the question meanwhile); whether access is now granted. Throws the store's error when the

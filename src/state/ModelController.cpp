@@ -78,7 +78,7 @@ void ModelController::startModelDownload() {
     if (isChangingModel()) {
         return;
     }
-    publisher().setActivity("Starting " + state().selectedModelPack.displayName + " download");
+    lines().showActivity("Starting " + state().selectedModelPack.displayName + " download");
     modelDownloadManager_->beginDownload(false);
 }
 
@@ -111,11 +111,11 @@ void ModelController::cancelModelDownload() {
     modelDownloadManager_->cancel();
     publisher().setModelDownloadProgress(std::nullopt);
     if (state().needsModelChoice) {
-        publisher().setActivity("Model download canceled · Install a model or explicitly choose Basic Mode to continue");
+        lines().showActivity("Model download canceled · Install a model or explicitly choose Basic Mode to continue");
     } else if (contactsAccessIsUsable()) {
-        publisher().setActivity("Model download canceled · Basic local review is available");
+        lines().showActivity("Model download canceled · Basic local review is available");
     } else {
-        publisher().setActivity("Basic local review is available · Allow Contacts next");
+        lines().showActivity("Basic local review is available · Allow Contacts next");
     }
 }
 
@@ -129,8 +129,8 @@ void ModelController::continueInBasicMode() {
         publisher().setModelDownloadProgress(std::nullopt);
     }
     completeModelChoice();
-    publisher().setActivity(contactsAccessIsUsable() ? "Basic mode selected · You can download Local AI later"
-                                                     : "Basic mode selected · Allow Contacts next");
+    lines().showActivity(contactsAccessIsUsable() ? "Basic mode selected · You can download Local AI later"
+                                                  : "Basic mode selected · Allow Contacts next");
     onSettled_();
 }
 
@@ -145,13 +145,13 @@ void ModelController::completeModelChoice() {
 
 void ModelController::removeLocalModel() {
     if (context_.view.isRefreshing() || state().gmailAuthorizationInProgress || isChangingModel()) {
-        publisher().setErrorMessage("Wait for the current refresh to finish before removing the Local AI model.");
+        lines().showError("Wait for the current refresh to finish before removing the Local AI model.");
         return;
     }
     ModelDownloadManager* manager = modelDownloadManager_.get();
     ModelPack pack = state().selectedModelPack;
     publisher().setIsRemovingModel(true);
-    publisher().setActivity("Stopping Local AI");
+    lines().showActivity("Stopping Local AI");
     context_.tasks.spawn(
         [this, manager, pack](TaskHandle task) { return removeLocalModelRun(std::move(task), manager, pack); });
 }
@@ -162,8 +162,8 @@ MainTask ModelController::removeLocalModelRun(TaskHandle task, ModelDownloadMana
     try {
         manager->remove();
     } catch (const std::exception& error) {
-        publisher().setErrorMessage(std::string("The Local AI model could not be removed: ") + error.what());
-        publisher().setActivity("Model removal failed");
+        lines().showError(std::string("The Local AI model could not be removed: ") + error.what());
+        lines().showActivity("Model removal failed");
         publisher().setIsRemovingModel(false);
         onSettled_();
         co_return;
@@ -173,8 +173,8 @@ MainTask ModelController::removeLocalModelRun(TaskHandle task, ModelDownloadMana
     const auto readAvailability = ModelServerJobs::readAvailability(classifier_);
     const ModelAvailability availability = co_await offMain(task, "Local AI availability", readAvailability);
     publisher().setModelAvailability(availability);
-    publisher().setActivity(pack.displayName + (contactsAccessIsUsable() ? " removed · Basic local review is available"
-                                                                         : " removed · Allow Contacts next"));
+    lines().showActivity(pack.displayName + (contactsAccessIsUsable() ? " removed · Basic local review is available"
+                                                                      : " removed · Allow Contacts next"));
     publisher().setIsRemovingModel(false);
     onSettled_();
 }
@@ -191,7 +191,7 @@ void ModelController::selectModelPack(std::string_view identifier) {
     publisher().setNeedsModelChoice(true);
     const int64_t generation = ++modelSelectionGeneration_;
     publisher().setIsSwitchingModel(true);
-    publisher().setActivity("Switching Local AI model");
+    lines().showActivity("Switching Local AI model");
     context_.tasks.spawn([this, pack = *pack, generation](TaskHandle task) {
         return modelSwitchRun(std::move(task), pack, generation);
     });
@@ -223,16 +223,12 @@ MainTask ModelController::modelSwitchRun(TaskHandle task, ModelPack pack, int64_
     switch (modelDownloadManager_->state().kind) {
         case Kind::installed:
             completeModelChoice();
-            publisher().setActivity(name + (contactsAccessIsUsable() ? " is selected and installed"
-                                                                     : " is installed · Allow Contacts next"));
+            lines().showActivity(name + (contactsAccessIsUsable() ? " is selected and installed"
+                                                                  : " is installed · Allow Contacts next"));
             break;
-        case Kind::paused:
-            publisher().setActivity(name + " is selected · Resume its download to continue");
-            break;
+        case Kind::paused: lines().showActivity(name + " is selected · Resume its download to continue"); break;
         case Kind::missing:
-        case Kind::failed:
-            publisher().setActivity(name + " selected · Download it to continue");
-            break;
+        case Kind::failed: lines().showActivity(name + " selected · Download it to continue"); break;
         case Kind::downloading:
         case Kind::verifying:
             break;
@@ -245,18 +241,12 @@ void ModelController::modelDownloadStateDidChange(const ModelDownloadState& next
     switch (next.kind) {
         case Kind::downloading:
             publisher().setModelDownloadProgress(ModelDownloadProgress{next.receivedBytes, next.totalBytes});
-            publisher().setActivity(next.waitingForNetwork ? "Local AI model download waiting for the network"
-                                                           : "Downloading Local AI model");
+            lines().showActivity(next.waitingForNetwork ? "Local AI model download waiting for the network"
+                                                        : "Downloading Local AI model");
             break;
-        case Kind::paused:
-            publisher().setActivity("Local AI model download paused");
-            break;
-        case Kind::failed:
-            publisher().setActivity("Local AI model download failed");
-            break;
-        case Kind::verifying:
-            publisher().setActivity("Verifying Local AI model");
-            break;
+        case Kind::paused: lines().showActivity("Local AI model download paused"); break;
+        case Kind::failed: lines().showActivity("Local AI model download failed"); break;
+        case Kind::verifying: lines().showActivity("Verifying Local AI model"); break;
         case Kind::missing:
             publisher().setModelDownloadProgress(std::nullopt);
             clearModelRuntimeReports();
@@ -264,10 +254,11 @@ void ModelController::modelDownloadStateDidChange(const ModelDownloadState& next
                 publisher().setModelAvailability(ModelAvailability::missing());
             }
             if (state().needsModelChoice) {
-                publisher().setActivity("Install a model or explicitly choose Basic Mode to continue");
+                lines().showActivity("Install a model or explicitly choose Basic Mode to continue");
             } else {
-                publisher().setActivity(contactsAccessIsUsable() ? "Basic local review is available"
-                                                                 : "Basic local review is available · Allow Contacts next");
+                lines().showActivity(contactsAccessIsUsable()
+                                         ? "Basic local review is available"
+                                         : "Basic local review is available · Allow Contacts next");
             }
             break;
         case Kind::installed:
@@ -289,17 +280,17 @@ MainTask ModelController::modelAvailabilityRecheck(TaskHandle task, int64_t gene
     publisher().setModelAvailability(availability);
     if (availability.kind == ModelAvailability::Kind::bundled) {
         clearModelRuntimeReports();
-        publisher().setActivity(contactsAccessIsUsable()
-                                    ? "Local AI model installed · Refresh to review conversations with it"
-                                    : "Local AI model installed · Allow Contacts next");
+        lines().showActivity(contactsAccessIsUsable()
+                                 ? "Local AI model installed · Refresh to review conversations with it"
+                                 : "Local AI model installed · Allow Contacts next");
         onSettled_();
         co_return;
     }
     const std::string issue = "The installed Local AI model is not available. Remove it and download it again.";
     publisher().setModelRuntimeIssue(issue);
     publisher().setModelRuntimeDiagnosticCode("model_files_missing");
-    publisher().setActivity("Model installed, but Local AI could not be started");
-    publisher().setErrorMessage(issue);
+    lines().showActivity("Model installed, but Local AI could not be started");
+    lines().showError(issue);
 }
 
 void ModelController::apply(const ModelRunReport& report, ReviewSource source) {

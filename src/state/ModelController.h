@@ -66,6 +66,7 @@ private:
     MainTask modelAvailabilityRecheck(TaskHandle task, int64_t generation);
     const PublishedState& state() const { return context_.state(); }
     StatePublisher& publisher() { return context_.publisher; }
+    StatusLines& lines() { return context_.lines; }
     bool isChangingModel() const { return nudgerly::isChangingModel(state()); }
     bool contactsAccessIsUsable() const { return nudgerly::contactsAccessIsUsable(state()); }
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "review/LookbackWindow.h"
 #include "review/ReviewSource.h"
 
 namespace nudgerly {
@@ -12,7 +13,7 @@ namespace nudgerly {
 // with the state object to learn whether the run still counts.
 struct OperationContext {
     ReviewSource source = ReviewSource::messages;
-    int64_t requestedDays = 0;   // days of the lookback to read
+    LookbackWindow lookback = LookbackWindow::seven;  // the days to read
     int64_t generation = 0;      // the source's generation number taken for this run
     int64_t contactsRevision = 0;  // the Contacts revision when the run began
     std::optional<std::string> contactsHistoryToken;  // the Contacts store's token then; none when it gave none

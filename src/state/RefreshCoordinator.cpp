@@ -44,23 +44,23 @@ RefreshCoordinator::RefreshCoordinator(StateContext context, ContactsGate& conta
                                        GmailConnection& gmail, const SnapshotFiles& files, Hooks hooks)
     : context_(context), contacts_(contacts), model_(model), gmail_(gmail), files_(files), hooks_(std::move(hooks)) {}
 
-void RefreshCoordinator::startRefresh(ReviewSource source, int64_t requestedDays) {
+void RefreshCoordinator::startRefresh(ReviewSource source, LookbackWindow lookback) {
     if (terminating_) {
         return;  // the program is ending: nothing it would save may begin
     }
     if (source == ReviewSource::messages) {
         contacts_.dropPendingMessagesRebuild();
     }
-    const OperationContext context = beginOperation(source, requestedDays);
+    const OperationContext context = beginOperation(source, lookback);
     refreshTasks_[source] =
         context_.tasks.spawn([this, context](TaskHandle task) { return refreshRun(std::move(task), context); });
 }
 
-OperationContext RefreshCoordinator::beginOperation(ReviewSource source, int64_t requestedDays) {
+OperationContext RefreshCoordinator::beginOperation(ReviewSource source, LookbackWindow lookback) {
     const int64_t generation = ++refreshGenerations_[source];
     const OperationContext context{
         .source = source,
-        .requestedDays = requestedDays,
+        .lookback = lookback,
         .generation = generation,
         .contactsRevision = contacts_.contactsRevision(),
         .contactsHistoryToken = context_.dependencies.contacts->currentHistoryToken(),
@@ -97,15 +97,15 @@ MainTask RefreshCoordinator::refreshRun(TaskHandle task, OperationContext contex
         if (const auto warning = result->userWarning()) {
             const char* outcome =
                 result->modelIssue ? " refreshed using the safe local fallback" : " refreshed with a warning";
-            publisher().setActivity(std::string(displayName(source)) + outcome);
+            lines().showActivity(std::string(displayName(source)) + outcome);
             setRefreshIssue(warning, source);
         } else {
             setRefreshIssue(std::nullopt, source);
-            publisher().setActivity(refreshedLabel(source));
+            lines().showActivity(refreshedLabel(source));
         }
     } else if (counts && failure) {
         setRefreshIssue(failureSentence(failure, source), source);
-        publisher().setActivity(std::string(displayName(source)) + " refresh failed");
+        lines().showActivity(std::string(displayName(source)) + " refresh failed");
     }
 
     if (operationGenerationIsCurrent(context)) {
@@ -129,8 +129,8 @@ MainAsync<SourceRefreshResult> RefreshCoordinator::refreshMessages(TaskHandle ta
             throw;
         } catch (...) {
             if (operationGenerationIsCurrent(context)) {
-                publisher().setErrorMessage("Contacts access failed: " +
-                                            failureSentence(std::current_exception(), context.source));
+                lines().showError("Contacts access failed: " +
+                                  failureSentence(std::current_exception(), context.source));
             }
         }
         // Whatever the answer, the permission is read again; a change of it ends this run.
@@ -139,8 +139,8 @@ MainAsync<SourceRefreshResult> RefreshCoordinator::refreshMessages(TaskHandle ta
     validateContactsAccess(context, true, task);
 
     updateProgress(context, "Opening the local Messages database");
-    const auto scan = [reader = context_.dependencies.messages, days = context.requestedDays](std::stop_token stop) {
-        return reader->scan(days, stop);
+    const auto scan = [reader = context_.dependencies.messages, lookback = context.lookback](std::stop_token stop) {
+        return reader->scan(lookback, stop);
     };
     ConversationBatch batch = co_await offMain(task, "Messages scan", scan);
     validateContactsAccess(context, true, task);
@@ -169,8 +169,8 @@ MainAsync<SourceRefreshResult> RefreshCoordinator::refreshGmail(TaskHandle task,
     validateContactsAccess(context, false, task);
 
     const GmailSource::Progress onProgress = progressWriter(task, context, false);
-    const auto read = [gmail = gmail_.service(), days = context.requestedDays, onProgress](std::stop_token stop) {
-        return gmail->refresh(days, onProgress, stop);
+    const auto read = [gmail = gmail_.service(), lookback = context.lookback, onProgress](std::stop_token stop) {
+        return gmail->refresh(lookback, onProgress, stop);
     };
     ConversationBatch batch = co_await offMain(task, "Gmail refresh", read);
     validateContactsAccess(context, false, task);
@@ -310,7 +310,11 @@ void RefreshCoordinator::setRefreshIssue(std::optional<std::string> issue, Revie
             issues.push_back(found->second);
         }
     }
-    publisher().setErrorMessage(issues.empty() ? std::nullopt : std::optional(joinLines(issues)));
+    if (issues.empty()) {
+        lines().clearError();
+    } else {
+        lines().showError(joinLines(issues));
+    }
 }
 
 void RefreshCoordinator::migrateCompletedItems(const ReviewSnapshot* previous, const ReviewSnapshot& refreshed,

@@ -40,7 +40,7 @@ public:
     RefreshCoordinator& operator=(const RefreshCoordinator&) = delete;
 
     // Starts a run of the source, once its request passed the gates; none while quitting.
-    void startRefresh(ReviewSource source, int64_t requestedDays);
+    void startRefresh(ReviewSource source, LookbackWindow lookback);
     void cancelRefresh(ReviewSource source);
     void cancelAllRefreshes();
     // Quitting has begun: no refresh starts any more.
@@ -52,8 +52,9 @@ public:
 private:
     const PublishedState& state() const { return context_.state(); }
     StatePublisher& publisher() { return context_.publisher; }
+    StatusLines& lines() { return context_.lines; }
 
-    OperationContext beginOperation(ReviewSource source, int64_t requestedDays);
+    OperationContext beginOperation(ReviewSource source, LookbackWindow lookback);
     // The run of one refresh, from the source read to its clean-up.
     MainTask refreshRun(TaskHandle task, OperationContext context);
     MainAsync<SourceRefreshResult> refreshMessages(TaskHandle task, OperationContext context);

@@ -5,15 +5,18 @@
 #include "state/AppStateDependencies.h"
 #include "state/AppStateView.h"
 #include "state/StatePublisher.h"
+#include "state/StatusLines.h"
 
 namespace nudgerly {
 
 // What each part of the state object works with: the published state it reads (with the derived
-// members) and writes, the one task scope its long operations run in, and the dependencies and user
-// defaults. Everything referred to belongs to the state object and outlives the parts. Main thread only.
+// members) and writes, the owner of the two shown lines, the one task scope its long operations run
+// in, and the dependencies and user defaults. Everything referred to belongs to the state object and
+// outlives the parts. Main thread only.
 struct StateContext {
     const AppStateView& view;
     StatePublisher& publisher;
+    StatusLines& lines;
     TaskScope& tasks;
     const AppStateDependencies& dependencies;
     SettingsStore& settings;

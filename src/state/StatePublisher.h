@@ -83,8 +83,6 @@ public:
     void setRefreshingSources(std::set<ReviewSource> value) { write(state_.refreshingSources, std::move(value), StateField::refreshingSources); }
     void setRefreshProgressBySource(std::map<ReviewSource, RefreshProgress> value) { write(state_.refreshProgressBySource, std::move(value), StateField::refreshProgressBySource); }
     void setIsDeletingLocalData(bool value) { write(state_.isDeletingLocalData, value, StateField::isDeletingLocalData); }
-    void setActivity(std::string value) { write(state_.activity, std::move(value), StateField::activity); }
-    void setErrorMessage(std::optional<std::string> value) { write(state_.errorMessage, std::move(value), StateField::errorMessage); }
     void setCompleted(std::unordered_set<std::string> value) { write(state_.completed, std::move(value), StateField::completed); }
     void setSelectedItemID(std::optional<std::string> value) { write(state_.selectedItemID, std::move(value), StateField::selectedItemID); }
     void setModelPacks(std::vector<ModelPack> value) { write(state_.modelPacks, std::move(value), StateField::modelPacks); }
@@ -102,6 +100,13 @@ public:
     void removeRefreshingSource(ReviewSource source);
 
 private:
+    // The activity line and the alert's sentence have one writer, StatusLines.
+    friend class StatusLines;
+    void setActivity(std::string value) { write(state_.activity, std::move(value), StateField::activity); }
+    void setErrorMessage(std::optional<std::string> value) {
+        write(state_.errorMessage, std::move(value), StateField::errorMessage);
+    }
+
     template <typename Field, typename Value>
     void write(Field& field, Value&& value, StateField name) {
         field = std::forward<Value>(value);

@@ -34,7 +34,7 @@ TEST_F(GmailServiceSourceTest, StatusAndARefreshWithItsProgressLinesComeFromTheS
     gmail.addThread("t1", test::GmailFixtures::thread("t1", {{.id = "m1"}}));
     std::vector<Line> lines;
     const ConversationBatch batch =
-        source->refresh(30,
+        source->refresh(LookbackWindow::thirty,
                         [&](const std::string& detail, std::optional<int64_t> completed, std::optional<int64_t> total) {
                             lines.emplace_back(detail, completed, total);
                         },

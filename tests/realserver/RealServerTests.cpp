@@ -118,7 +118,7 @@ TEST(RealServerTests, EveryConversationOfARefreshIsDecidedByTheModelAndNoServerO
         EXPECT_EQ(state.modelDownloadState.kind, ModelDownloadState::Kind::installed);
         EXPECT_FALSE(state.needsModelChoice);
 
-        app.refresh(ReviewSource::messages, 7);
+        app.refresh(ReviewSource::messages, LookbackWindow::seven);
         ASSERT_TRUE(queue.runUntil(
             [&] { return state.refreshingSources.empty() && state.snapshot(ReviewSource::messages); }, 300s));
         EXPECT_FALSE(state.modelRuntimeIssue) << *state.modelRuntimeIssue;

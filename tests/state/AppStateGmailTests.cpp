@@ -192,7 +192,7 @@ TEST_F(AppStateGmailTest, ARunningGmailRefreshHoldsOffASignInAndADisconnectStops
     saved.items.push_back({.id = "g1", .source = ReviewSource::gmail, .person = "Ann"});
     harness.saveSnapshot(ReviewSource::gmail, saved);
     AppState& app = harness.buildAndStart();
-    app.refresh(ReviewSource::gmail, 7);
+    app.refresh(ReviewSource::gmail, LookbackWindow::seven);
     harness.queue.drain();
     ASSERT_TRUE(state().refreshingSources.contains(ReviewSource::gmail));
     app.connectGmail();

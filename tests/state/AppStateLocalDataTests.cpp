@@ -127,7 +127,7 @@ TEST_F(AppStateLocalDataTest, IsRefusedWhileAnotherLongOperationRuns) {
         return wasRefused;
     };
 
-    app.refresh(ReviewSource::messages, 7);
+    app.refresh(ReviewSource::messages, LookbackWindow::seven);
     EXPECT_TRUE(refused());
     app.connectGmail();
     EXPECT_TRUE(refused());
@@ -200,9 +200,9 @@ TEST_F(AppStateLocalDataTest, NoRefreshStartsWhileTheDeletionRuns) {
     AppState& app = start();
     const auto scansBefore = harness.messages->calls().size();
     app.deleteLocalData();
-    app.refresh(ReviewSource::messages, 7);
-    app.refresh(ReviewSource::gmail, 7);
-    app.refreshAll(7);
+    app.refresh(ReviewSource::messages, LookbackWindow::seven);
+    app.refresh(ReviewSource::gmail, LookbackWindow::seven);
+    app.refreshAll(LookbackWindow::seven);
     app.refreshCurrentView();
     app.setLookback(LookbackWindow::ninety);  // a re-check that would expand the queue
     EXPECT_TRUE(state().refreshingSources.empty());

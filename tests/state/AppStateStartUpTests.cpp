@@ -230,8 +230,8 @@ TEST_F(AppStateStartUpTest, AfterDamagedSettingsTheSavedQueueOutlivesEveryStartU
     // Once the choice is made the rebuild replaces the queue, and from then on the token rules again.
     harness.otherSettings = std::make_shared<FileSettingsStore>(settingsFile);
     chooseBasicMode(*harness.otherSettings);
-    harness.messages->onScan = [](int64_t days, std::stop_token) {
-        ConversationBatch batch{.generatedAt = Date::fromUnix(1'773'100'000), .lookbackDays = days};
+    harness.messages->onScan = [](LookbackWindow lookback, std::stop_token) {
+        ConversationBatch batch{.generatedAt = Date::fromUnix(1'773'100'000), .lookbackDays = toRaw(lookback)};
         batch.conversations.push_back(
             {.id = "m2", .person = "Bo", .messages = {{.text = "Can you call me?", .date = batch.generatedAt}}});
         return batch;

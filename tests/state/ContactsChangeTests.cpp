@@ -85,7 +85,7 @@ TEST_F(ContactsChangeTest, AChangeDuringAMessagesRunCancelsItSilentlyAndRebuilds
     harness.buildAndStart();
     pastGracePeriod();
     const std::string savedBytes = readFile(harness.snapshotFile(ReviewSource::messages));
-    app().refresh(ReviewSource::messages, 30);
+    app().refresh(ReviewSource::messages, LookbackWindow::thirty);
     harness.queue.drain();
     ASSERT_EQ(harness.executor.pendingLabels(), std::vector<std::string>{"Messages scan"});
 
@@ -159,7 +159,7 @@ TEST_F(ContactsChangeTest, ARebuildThatFindsMessagesRefreshingLeavesItToThatRuns
     harness.buildAndStart();
     pastGracePeriod();
     contactsChange();
-    app().refreshAll(7);  // Messages starts at once and takes the pending rebuild with it
+    app().refreshAll(LookbackWindow::seven);  // Messages starts at once and takes the pending rebuild with it
     EXPECT_FALSE(app().pendingMessagesRebuild());
     wait(1s);
     EXPECT_EQ(scans(*harness.messages), std::vector<std::string>{"scan(7)"});
@@ -242,10 +242,12 @@ TEST_F(PruningTest, WithoutFullDiskAccessNothingIsPrunedUntilActivationFindsItGr
 }
 
 TEST_F(PruningTest, APruneThatComesBackAfterANewerQueueWasPublishedIsDropped) {
-    harness.messages->onScan = [](int64_t days, std::stop_token) { return batchOf({asking("fresh")}, days); };
+    harness.messages->onScan = [](LookbackWindow lookback, std::stop_token) {
+        return batchOf({asking("fresh")}, lookback);
+    };
     harness.buildAndStart();
     deletedInTheDatabase("m1");
-    app().refresh(ReviewSource::messages, 7);
+    app().refresh(ReviewSource::messages, LookbackWindow::seven);
     harness.queue.drain();
     harness.executor.runNext();
     harness.queue.drain();
@@ -272,10 +274,10 @@ TEST(ContactsChangeWithTheRealStoreTest, EditingACardReachesTheStateObjectAndReb
     const auto store = std::make_shared<VCardContactsStore>(cards, configuration, harness.queue, nullptr, limits);
     harness.otherContactsStore = store;
     // The reader names the conversation as the address book does now.
-    harness.messages->onScan = [store](int64_t days, std::stop_token stop) {
+    harness.messages->onScan = [store](LookbackWindow lookback, std::stop_token stop) {
         Conversation conversation = asking("chat-1");
         conversation.person = store->fetchContacts(stop).contacts.at(0).givenName;
-        return batchOf({conversation}, days);
+        return batchOf({conversation}, lookback);
     };
     const auto person = [&] { return harness.app().state().snapshot(ReviewSource::messages)->items.at(0).person; };
 

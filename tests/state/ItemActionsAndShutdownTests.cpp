@@ -77,8 +77,10 @@ TEST_F(ItemActionsTest, AnItemWithoutAKeyIsMarkedByItsIdAndARefreshCarriesTheMar
     EXPECT_EQ(storedMarks(*harness.settings), (std::set<std::string>{"c1"}));
     EXPECT_FALSE(state().selectedItemID);  // nothing open is left to select
 
-    harness.messages->onScan = [latest](int64_t days, std::stop_token) { return batchOf({asking("c1", latest)}, days); };
-    app.refresh(ReviewSource::messages, 7);
+    harness.messages->onScan = [latest](LookbackWindow lookback, std::stop_token) {
+        return batchOf({asking("c1", latest)}, lookback);
+    };
+    app.refresh(ReviewSource::messages, LookbackWindow::seven);
     harness.settle();
     const ReviewSnapshot* refreshed = state().snapshot(ReviewSource::messages);
     ASSERT_TRUE(refreshed && refreshed->items.size() == 1 && refreshed->items[0].completionKey);
@@ -139,7 +141,12 @@ TEST_F(ItemActionsTest, AnOperationCalledFromAnotherThreadStopsADebugBuild) {
     ReviewItem item = itemWith("a", std::nullopt);
     item.draft = "On my way.";
     EXPECT_DEATH(std::thread([&] { app.copyDraft(item); }).join(), "main-thread-only");
-    EXPECT_DEATH(std::thread([&] { app.refresh(ReviewSource::messages, 7); }).join(), "main-thread-only");
+    EXPECT_DEATH(std::thread([&] { app.refresh(ReviewSource::messages, LookbackWindow::seven); }).join(),
+                 "main-thread-only");
+    // The fields the window writes directly, too.
+    EXPECT_DEATH(std::thread([&] { app.setSearch("ann"); }).join(), "main-thread-only");
+    EXPECT_DEATH(std::thread([&] { app.setSelectedItemID("a"); }).join(), "main-thread-only");
+    EXPECT_DEATH(std::thread([&] { app.dismissError(); }).join(), "main-thread-only");
 }
 #endif
 
@@ -161,7 +168,7 @@ protected:
 TEST_F(ShutdownTest, ClosingStopsTheWorkAndTheModelServerWithoutWaiting) {
     AppState& app = harness.buildAndStart();
     app.connectGmail();
-    app.refresh(ReviewSource::messages, 7);
+    app.refresh(ReviewSource::messages, LookbackWindow::seven);
     harness.queue.drain();
     ASSERT_TRUE(state().gmailAuthorizationInProgress);
 
@@ -199,7 +206,7 @@ TEST_F(ShutdownTest, QuittingReportsTheEndOnTheMainQueueOnceTheServerIsStopped) 
     harness.queue.drain();
     EXPECT_EQ(finished, 0);
     // While the program waits to end, a refresh asked for in the window starts nothing.
-    app.refreshAll(7);
+    app.refreshAll(LookbackWindow::seven);
     harness.queue.drain();
     EXPECT_TRUE(state().refreshingSources.empty());
     EXPECT_EQ(harness.executor.pendingLabels(), std::vector<std::string>{"Model server shutdown"});
@@ -258,13 +265,13 @@ protected:
     ShutdownWithWorkersTest() {
         readyUser(harness);
         harness.workers = &workers;
-        harness.messages->onScan = [this](int64_t days, std::stop_token stop) {
+        harness.messages->onScan = [this](LookbackWindow lookback, std::stop_token stop) {
             read("Messages", stop);
-            return batchOf({asking("m1")}, days);
+            return batchOf({asking("m1")}, lookback);
         };
-        harness.gmail->onRefresh = [this](int64_t days, const GmailSource::Progress&, std::stop_token stop) {
+        harness.gmail->onRefresh = [this](LookbackWindow lookback, const GmailSource::Progress&, std::stop_token stop) {
             read("Gmail", stop);
-            return batchOf({asking("g1", harnessNow().addingSeconds(-3600), ReviewSource::gmail)}, days);
+            return batchOf({asking("g1", harnessNow().addingSeconds(-3600), ReviewSource::gmail)}, lookback);
         };
     }
 
@@ -294,7 +301,7 @@ protected:
         AppState& app = harness.build();
         app.start();
         EXPECT_TRUE(harness.queue.runUntil([&] { return state().gmailStatus.connected; }));
-        app.refreshAll(7);
+        app.refreshAll(LookbackWindow::seven);
         EXPECT_TRUE(harness.queue.runUntil([&] { return reading == 2; }));
         return app;
     }

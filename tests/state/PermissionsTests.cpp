@@ -53,7 +53,7 @@ TEST_P(AccessLostTest, StopsEveryRefreshDropsTheMessagesQueueKeepsGmailsAndSaysW
     pastGracePeriod();
     const std::string gmailBytes = readFile(harness.snapshotFile(ReviewSource::gmail));
     app().setSelectedItemID("g1");
-    app().refreshAll(7);
+    app().refreshAll(LookbackWindow::seven);
     harness.queue.drain();
     ASSERT_EQ(state().refreshingSources.size(), 2u);
 
@@ -110,7 +110,7 @@ TEST_F(PermissionsTest, AccessComingBackClearsOnlyAnAlertAboutContactsAccessAndR
     harness.contacts->setStatus(Status::denied);
     harness.buildAndStart();
     pastGracePeriod();
-    app().refresh(ReviewSource::messages, 7);  // turned away
+    app().refresh(ReviewSource::messages, LookbackWindow::seven);  // turned away
     ASSERT_EQ(state().errorMessage, "Nudgerly requires Contacts access before it can review Messages or Gmail.");
 
     harness.contacts->setStatus(Status::authorized);
@@ -124,7 +124,7 @@ TEST_F(PermissionsTest, AccessComingBackClearsOnlyAnAlertAboutContactsAccessAndR
 
     // With access unchanged, an alert about something else stays, and so does the activity line.
     const auto otherAlert = [&] {
-        app().refresh(ReviewSource::gmail, 7);
+        app().refresh(ReviewSource::gmail, LookbackWindow::seven);
         ASSERT_EQ(state().errorMessage, "Connect Gmail before refreshing it.");
     };
     otherAlert();

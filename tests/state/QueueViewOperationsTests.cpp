@@ -53,8 +53,8 @@ TEST_F(QueueViewTest, WithoutAModelChoiceEveryGatedRequestOpensTheAccountsPage) 
     ASSERT_TRUE(state().needsModelChoice);
     const std::vector<std::function<void()>> requests{
         [&] { app().showQueue(ReviewSource::gmail, QueueCompletionScope::open); },
-        [&] { app().refresh(ReviewSource::messages, 7); },
-        [&] { app().refreshAll(7); },
+        [&] { app().refresh(ReviewSource::messages, LookbackWindow::seven); },
+        [&] { app().refreshAll(LookbackWindow::seven); },
     };
     for (const auto& request : requests) {
         app().setSection(Section::queue);
@@ -73,7 +73,7 @@ TEST_F(QueueViewTest, WithoutContactsAccessRequestsAreRefusedWithTheAlert) {
     harness.contacts->setStatus(ContactsAuthorizationStatus::denied);
     harness.buildAndStart();
     app().setSection(Section::queue);
-    app().refreshAll(7);
+    app().refreshAll(LookbackWindow::seven);
     EXPECT_EQ(state().section, Section::accounts);
     EXPECT_EQ(state().activity, "Contacts access is required");
     EXPECT_EQ(state().errorMessage, "Nudgerly requires Contacts access before it can review Messages or Gmail.");
@@ -87,16 +87,16 @@ TEST_F(QueueViewTest, ASourceThatIsNotSetUpIsRefusedInItsOwnWay) {
     harness.buildAndStart();
 
     app().setSection(Section::queue);
-    app().refresh(ReviewSource::messages, 7);
+    app().refresh(ReviewSource::messages, LookbackWindow::seven);
     EXPECT_EQ(state().errorMessage, "No Messages database at " + harness.messagesDatabase.string() + ".");
     EXPECT_EQ(state().section, Section::queue);  // the page stays
 
-    app().refresh(ReviewSource::gmail, 7);
+    app().refresh(ReviewSource::gmail, LookbackWindow::seven);
     EXPECT_EQ(state().errorMessage, "Connect Gmail before refreshing it.");
     EXPECT_EQ(state().section, Section::accounts);
 
     app().setSection(Section::queue);
-    app().refreshAll(7);
+    app().refreshAll(LookbackWindow::seven);
     EXPECT_EQ(state().section, Section::accounts);
     EXPECT_EQ(state().activity, "Connect Messages or Gmail before refreshing");
     harness.settle();
@@ -108,18 +108,18 @@ TEST_F(QueueViewTest, ASourceThatIsNotSetUpIsRefusedInItsOwnWay) {
 
 TEST_F(QueueViewTest, RefreshAllStartsTheSourcesThatAreSetUpAndNothingWhileOneRuns) {
     harness.buildAndStart();
-    app().refreshAll(30);
+    app().refreshAll(LookbackWindow::thirty);
     EXPECT_EQ(state().activity, "Refreshing Messages and Gmail in parallel");
     EXPECT_EQ(state().refreshingSources, (std::set{ReviewSource::messages, ReviewSource::gmail}));
     harness.settle();
     EXPECT_EQ(reads(), (std::vector<std::string>{"scan(30)", "refresh(30)"}));
 
     // While Messages refreshes, neither a Messages nor an all-sources request changes anything.
-    app().refresh(ReviewSource::messages, 7);
+    app().refresh(ReviewSource::messages, LookbackWindow::seven);
     harness.queue.drain();
     const std::string activity = state().activity;
-    app().refresh(ReviewSource::messages, 90);
-    app().refreshAll(90);
+    app().refresh(ReviewSource::messages, LookbackWindow::ninety);
+    app().refreshAll(LookbackWindow::ninety);
     EXPECT_EQ(state().refreshingSources, std::set{ReviewSource::messages});
     EXPECT_EQ(state().activity, activity);
     harness.settle();
@@ -129,7 +129,7 @@ TEST_F(QueueViewTest, RefreshAllStartsTheSourcesThatAreSetUpAndNothingWhileOneRu
 TEST_F(QueueViewTest, RefreshAllWithOnlyGmailConnectedRefreshesGmail) {
     harness.messagesPermission = MessagesPermission::denied;
     harness.buildAndStart();
-    app().refreshAll(7);
+    app().refreshAll(LookbackWindow::seven);
     EXPECT_EQ(state().activity, "Refreshing Gmail");
     EXPECT_EQ(state().refreshingSources, std::set{ReviewSource::gmail});
 }
@@ -190,7 +190,7 @@ TEST_F(QueueViewTest, TheCombinedViewExpandsBothSourcesOrWaitsForARunningOne) {
     EXPECT_EQ(reads(), (std::vector<std::string>{"scan(60)", "refresh(60)"}));
 
     // While a source of the combined view refreshes, choosing a window starts nothing more.
-    app().refresh(ReviewSource::gmail, 7);
+    app().refresh(ReviewSource::gmail, LookbackWindow::seven);
     const std::string activity = state().activity;
     app().setLookback(LookbackWindow::ninety);
     EXPECT_EQ(state().activity, activity);
@@ -325,7 +325,7 @@ TEST_F(QueueViewTest, DiagnosticsDescribeTheInstallationFieldByField) {
     EXPECT_EQ(app().feedbackDiagnostics(), expected);
 
     // Refreshing: one piece per source, Messages first, with counts where the line has them.
-    app().refreshAll(7);
+    app().refreshAll(LookbackWindow::seven);
     harness.queue.drain();
     harness.executor.runNext();  // the Messages scan
     harness.queue.drain();

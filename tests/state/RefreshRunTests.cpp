@@ -77,12 +77,12 @@ TEST_F(RefreshRunTest, AMessagesRunReadsClassifiesSavesPublishesAndSaysWhen) {
     harness.saveSnapshot(ReviewSource::messages, previous);
     harness.settings->setData(Keys::messagesContactsHistoryToken, "token-1");
     harness.settings->setStringArray(Keys::completedItems, {"c1", "other"});
-    harness.messages->onScan = [](int64_t days, std::stop_token) {
-        return batchOf({asking("c1", harnessNow().addingSeconds(-3600)), telling("c2"), asking("c3")}, days);
+    harness.messages->onScan = [](LookbackWindow lookback, std::stop_token) {
+        return batchOf({asking("c1", harnessNow().addingSeconds(-3600)), telling("c2"), asking("c3")}, lookback);
     };
     harness.buildAndStart();
 
-    app().refresh(ReviewSource::messages, 30);
+    app().refresh(ReviewSource::messages, LookbackWindow::thirty);
     EXPECT_EQ(state().refreshingSources, std::set{ReviewSource::messages});
     EXPECT_EQ(progress(ReviewSource::messages), line(ReviewSource::messages, "Starting Messages refresh"));
 
@@ -119,7 +119,7 @@ TEST_F(RefreshRunTest, ARunBegunWithoutAContactsTokenRemovesTheStoredOne) {
     harness.settings->setData(Keys::messagesContactsHistoryToken, "token-1");
     harness.buildAndStart();
     harness.contacts->setHistoryToken(std::nullopt);
-    app().refresh(ReviewSource::messages, 7);
+    app().refresh(ReviewSource::messages, LookbackWindow::seven);
     harness.settle();
     EXPECT_TRUE(state().snapshot(ReviewSource::messages));
     EXPECT_FALSE(harness.settings->value(Keys::messagesContactsHistoryToken));
@@ -128,20 +128,20 @@ TEST_F(RefreshRunTest, ARunBegunWithoutAContactsTokenRemovesTheStoredOne) {
 TEST_F(RefreshRunTest, AGmailRunKeepsThePreviousItemsOfThreadsWhoseFetchFailed) {
     harness.saveSnapshot(ReviewSource::gmail, savedQueue("t-failed", ReviewSource::gmail));
     std::vector<std::optional<RefreshProgress>> seen;
-    harness.gmail->onRefresh = [&](int64_t days, const GmailSource::Progress& report, std::stop_token) {
+    harness.gmail->onRefresh = [&](LookbackWindow lookback, const GmailSource::Progress& report, std::stop_token) {
         report("Listing inbox threads", std::nullopt, std::nullopt);
         seen.push_back(progress(ReviewSource::gmail));
         report("Reading threads", 1, 2);
         seen.push_back(progress(ReviewSource::gmail));
         ConversationBatch batch =
-            batchOf({asking("t-new", harnessNow().addingSeconds(-60), ReviewSource::gmail)}, days);
+            batchOf({asking("t-new", harnessNow().addingSeconds(-60), ReviewSource::gmail)}, lookback);
         batch.warning = "1 thread could not be read. Its earlier entry is kept.";
         batch.unavailableConversationIDs = {"t-failed"};
         return batch;
     };
     harness.buildAndStart();
 
-    app().refresh(ReviewSource::gmail, 7);
+    app().refresh(ReviewSource::gmail, LookbackWindow::seven);
     EXPECT_EQ(runUntilJob(), "Gmail refresh");
     harness.executor.runNext();
     EXPECT_EQ(seen, (std::vector<std::optional<RefreshProgress>>{line(ReviewSource::gmail, "Listing inbox threads"),
@@ -174,16 +174,16 @@ TEST_F(RefreshRunTest, AModelFallbackIsSaidOnceForBothSourcesAndCountsGoUpInOrde
             }
             return nothingOwed();
         });
-    harness.messages->onScan = [](int64_t days, std::stop_token) {
-        return batchOf({telling("c1"), asking("c2")}, days);
+    harness.messages->onScan = [](LookbackWindow lookback, std::stop_token) {
+        return batchOf({telling("c1"), asking("c2")}, lookback);
     };
-    harness.gmail->onRefresh = [](int64_t days, const GmailSource::Progress&, std::stop_token) {
-        return batchOf({asking("t1", harnessNow().addingSeconds(-60), ReviewSource::gmail)}, days);
+    harness.gmail->onRefresh = [](LookbackWindow lookback, const GmailSource::Progress&, std::stop_token) {
+        return batchOf({asking("t1", harnessNow().addingSeconds(-60), ReviewSource::gmail)}, lookback);
     };
     harness.buildAndStart();
     ASSERT_EQ(state().modelAvailability, ModelAvailability::bundled());
 
-    app().refresh(ReviewSource::messages, 7);
+    app().refresh(ReviewSource::messages, LookbackWindow::seven);
     harness.settle();
     const std::string detail = "Reviewing new or changed conversations with the local model";
     EXPECT_EQ(seen, (std::vector<std::optional<RefreshProgress>>{line(ReviewSource::messages, detail, 0, 2),
@@ -194,7 +194,7 @@ TEST_F(RefreshRunTest, AModelFallbackIsSaidOnceForBothSourcesAndCountsGoUpInOrde
     EXPECT_TRUE(state().modelRuntimeDiagnosticCode);
     const std::string issue = *state().modelRuntimeIssue;
 
-    app().refresh(ReviewSource::gmail, 7);
+    app().refresh(ReviewSource::gmail, LookbackWindow::seven);
     harness.settle();
     EXPECT_EQ(state().activity, "Gmail refreshed using the safe local fallback");
     EXPECT_EQ(state().modelRuntimeIssue, issue);            // the same problem, told once
@@ -204,11 +204,13 @@ TEST_F(RefreshRunTest, AModelFallbackIsSaidOnceForBothSourcesAndCountsGoUpInOrde
 TEST_F(RefreshRunTest, ARunCancelledDuringClassificationChangesNothingANewerRunOwns) {
     harness.saveSnapshot(ReviewSource::messages, savedQueue("kept"));
     harness.settings->setData(Keys::messagesContactsHistoryToken, "token-1");
-    harness.messages->onScan = [](int64_t days, std::stop_token) { return batchOf({asking("c1")}, days); };
+    harness.messages->onScan = [](LookbackWindow lookback, std::stop_token) {
+        return batchOf({asking("c1")}, lookback);
+    };
     harness.buildAndStart();
     const std::string before = fileBytes(ReviewSource::messages);
 
-    app().refresh(ReviewSource::messages, 7);
+    app().refresh(ReviewSource::messages, LookbackWindow::seven);
     EXPECT_EQ(runUntilJob(), "Messages scan");
     harness.executor.runNext();
     EXPECT_EQ(runUntilJob(), "Messages classification");
@@ -219,7 +221,7 @@ TEST_F(RefreshRunTest, ARunCancelledDuringClassificationChangesNothingANewerRunO
     EXPECT_TRUE(state().refreshProgressBySource.empty());
 
     // A newer run starts while the old classification is still queued.
-    app().refresh(ReviewSource::messages, 7);
+    app().refresh(ReviewSource::messages, LookbackWindow::seven);
     harness.queue.drain();
     const auto newer = progress(ReviewSource::messages);
     harness.executor.runNext();  // the old classification, told to stop
@@ -239,19 +241,19 @@ TEST_F(RefreshRunTest, ARunCancelledDuringClassificationChangesNothingANewerRunO
 TEST_F(RefreshRunTest, ASupersededGmailRunDropsItsLateProgressStatusAndModelReport) {
     modelFailsOn("t1");
     int runs = 0;
-    harness.gmail->onRefresh = [&](int64_t days, const GmailSource::Progress& report, std::stop_token) {
+    harness.gmail->onRefresh = [&](LookbackWindow lookback, const GmailSource::Progress& report, std::stop_token) {
         if (++runs == 1) {
             report("Reading threads", 1, 3);  // the first run, long superseded
         }
-        return batchOf({asking("t1", harnessNow().addingSeconds(-60), ReviewSource::gmail)}, days);
+        return batchOf({asking("t1", harnessNow().addingSeconds(-60), ReviewSource::gmail)}, lookback);
     };
     harness.buildAndStart();
 
     // Late progress: the first run's read reports after a newer run has begun.
-    app().refresh(ReviewSource::gmail, 7);
+    app().refresh(ReviewSource::gmail, LookbackWindow::seven);
     EXPECT_EQ(runUntilJob(), "Gmail refresh");
     app().cancelRefresh(ReviewSource::gmail);
-    app().refresh(ReviewSource::gmail, 7);
+    app().refresh(ReviewSource::gmail, LookbackWindow::seven);
     harness.queue.drain();
     harness.executor.runNext();
     harness.queue.drain();
@@ -263,7 +265,7 @@ TEST_F(RefreshRunTest, ASupersededGmailRunDropsItsLateProgressStatusAndModelRepo
     harness.destroy();
     harness.buildAndStart();
     const GmailConnectionStatus before = state().gmailStatus;
-    app().refresh(ReviewSource::gmail, 7);
+    app().refresh(ReviewSource::gmail, LookbackWindow::seven);
     for (int step = 0; step < 5 && runUntilJob() != "Gmail status"; ++step) {
         harness.executor.runNext();
     }
@@ -280,13 +282,15 @@ TEST_F(RefreshRunTest, ASupersededGmailRunDropsItsLateProgressStatusAndModelRepo
 }
 
 TEST_F(RefreshRunTest, TwoSourcesKeepTheirOwnLinesAndIssuesInSourceOrder) {
-    harness.messages->onScan = [](int64_t days, std::stop_token) { return batchOf({asking("c1")}, days); };
-    harness.gmail->onRefresh = [](int64_t, const GmailSource::Progress&, std::stop_token) -> ConversationBatch {
+    harness.messages->onScan = [](LookbackWindow lookback, std::stop_token) {
+        return batchOf({asking("c1")}, lookback);
+    };
+    harness.gmail->onRefresh = [](LookbackWindow, const GmailSource::Progress&, std::stop_token) -> ConversationBatch {
         throw UserFacingError("Gmail could not be reached.");
     };
     harness.buildAndStart();
 
-    app().refreshAll(7);
+    app().refreshAll(LookbackWindow::seven);
     EXPECT_EQ(state().activity, "Refreshing Messages and Gmail in parallel");
     harness.queue.drain();
     EXPECT_EQ(harness.executor.pendingLabels(), (std::vector<std::string>{"Messages scan", "Gmail refresh"}));
@@ -308,17 +312,17 @@ TEST_F(RefreshRunTest, TwoSourcesKeepTheirOwnLinesAndIssuesInSourceOrder) {
     EXPECT_EQ(state().errorMessage, "Gmail could not be reached.");
 
     // A later Messages failure is listed first.
-    harness.messages->onScan = [](int64_t, std::stop_token) -> ConversationBatch {
+    harness.messages->onScan = [](LookbackWindow, std::stop_token) -> ConversationBatch {
         throw UserFacingError("The Messages database could not be opened.");
     };
-    app().refresh(ReviewSource::messages, 7);
+    app().refresh(ReviewSource::messages, LookbackWindow::seven);
     harness.settle();
     EXPECT_EQ(state().activity, "Messages refresh failed");
     EXPECT_EQ(state().errorMessage, "The Messages database could not be opened.\nGmail could not be reached.");
 
     // Starting a run clears only its own source's issue.
-    harness.messages->onScan = [](int64_t days, std::stop_token) { return batchOf({}, days); };
-    app().refresh(ReviewSource::messages, 7);
+    harness.messages->onScan = [](LookbackWindow lookback, std::stop_token) { return batchOf({}, lookback); };
+    app().refresh(ReviewSource::messages, LookbackWindow::seven);
     EXPECT_EQ(state().errorMessage, "Gmail could not be reached.");
     harness.settle();
     EXPECT_EQ(state().activity, "Messages last refreshed at 12:00\u202FPM");
@@ -336,8 +340,8 @@ protected:
         harness.saveSnapshot(ReviewSource::messages, savedQueue("kept"));
         harness.settings->setData(Keys::messagesContactsHistoryToken, "token-1");
         harness.settings->setStringArray(Keys::completedItems, {"kept"});
-        harness.messages->onScan = [](int64_t days, std::stop_token) {
-            return batchOf({asking("kept"), asking("fresh")}, days);
+        harness.messages->onScan = [](LookbackWindow lookback, std::stop_token) {
+            return batchOf({asking("kept"), asking("fresh")}, lookback);
         };
         harness.buildAndStart();
         before = fileBytes(ReviewSource::messages);
@@ -347,7 +351,7 @@ protected:
     // Runs a Messages refresh up to its save, which happens inside `during`.
     template <typename During>
     void runFailing(During during) {
-        app().refresh(ReviewSource::messages, 7);
+        app().refresh(ReviewSource::messages, LookbackWindow::seven);
         for (std::string label = runUntilJob(); !label.empty(); label = runUntilJob()) {
             harness.executor.runNext();
             if (label == "Messages classification") {
@@ -382,7 +386,7 @@ protected:
 };
 
 TEST_F(RefreshFailureTest, TheReaderThrowing) {
-    harness.messages->onScan = [](int64_t, std::stop_token) -> ConversationBatch {
+    harness.messages->onScan = [](LookbackWindow, std::stop_token) -> ConversationBatch {
         throw UserFacingError("The Messages database could not be opened.");
     };
     expectFailedRun("The Messages database could not be opened.", [] {});
@@ -395,7 +399,7 @@ TEST_F(RefreshFailureTest, ASaveBeyondTheFileSizeLimit) {
     });
     // The next save that goes through stores the queue and its token.
     harness.settle();
-    app().refresh(ReviewSource::messages, 7);
+    app().refresh(ReviewSource::messages, LookbackWindow::seven);
     harness.settle();
     EXPECT_EQ(state().errorMessage, std::nullopt);
     EXPECT_EQ(fileBytes(ReviewSource::messages), SnapshotStore::encode(*state().snapshot(ReviewSource::messages)));
@@ -404,8 +408,8 @@ TEST_F(RefreshFailureTest, ASaveBeyondTheFileSizeLimit) {
 
 TEST_F(RefreshFailureTest, AQueueThatCannotBeWrittenAsJson) {
     // A message dated after the year 9999 has no ISO 8601 form in the file.
-    harness.messages->onScan = [](int64_t days, std::stop_token) {
-        return batchOf({asking("kept"), asking("fresh", Date::fromUnix(1e12))}, days);
+    harness.messages->onScan = [](LookbackWindow lookback, std::stop_token) {
+        return batchOf({asking("kept"), asking("fresh", Date::fromUnix(1e12))}, lookback);
     };
     expectUnsavedRun(
         "Couldn't save \u201Cmessages-snapshot.json\u201D: the queue holds a date or number that cannot be "
@@ -426,9 +430,9 @@ TEST_F(RefreshFailureTest, ASaveWhereTheDataFolderCannotBeReached) {
 }
 
 TEST_F(RefreshRunTest, AFirstRefreshThatCannotBeSavedIsShownAndSaysSo) {
-    harness.messages->onScan = [](int64_t days, std::stop_token) { return batchOf({asking("first")}, days); };
+    harness.messages->onScan = [](LookbackWindow lookback, std::stop_token) { return batchOf({asking("first")}, lookback); };
     harness.buildAndStart();
-    app().refresh(ReviewSource::messages, 7);
+    app().refresh(ReviewSource::messages, LookbackWindow::seven);
     for (std::string label = runUntilJob(); !label.empty(); label = runUntilJob()) {
         harness.executor.runNext();
         if (label == "Messages classification") {
@@ -454,7 +458,7 @@ TEST_F(RefreshRunTest, AFailedContactsRequestIsShownAndAStaleOneIsNot) {
         throw UserFacingError("Your answer could not be stored.");
     };
     harness.buildAndStart();
-    app().startRefresh(ReviewSource::messages, 7);
+    app().startRefresh(ReviewSource::messages, LookbackWindow::seven);
     harness.queue.drain();
     EXPECT_EQ(progress(ReviewSource::messages), line(ReviewSource::messages, "Requesting required Contacts access"));
     harness.settle();
@@ -462,7 +466,7 @@ TEST_F(RefreshRunTest, AFailedContactsRequestIsShownAndAStaleOneIsNot) {
     EXPECT_EQ(state().errorMessage, "Contacts access failed: Your answer could not be stored.");
 
     app().dismissError();
-    app().startRefresh(ReviewSource::messages, 7);
+    app().startRefresh(ReviewSource::messages, LookbackWindow::seven);
     harness.queue.drain();
     app().cancelRefresh(ReviewSource::messages);
     harness.settle();

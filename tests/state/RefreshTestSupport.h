@@ -4,8 +4,10 @@
 #include <vector>
 
 #include "core/Date.h"
+#include "core/RawEnum.h"
 #include "modelpacks/ModelSelectionStore.h"
 #include "review/ConversationBatch.h"
+#include "review/LookbackWindow.h"
 #include "review/ReviewSnapshot.h"
 #include "state/AppStateSettings.h"
 #include "support/AppStateHarness.h"
@@ -36,9 +38,10 @@ inline Conversation telling(std::string id, ReviewSource source = ReviewSource::
                 {.fromMe = false, .text = "The meeting moved to Thursday", .date = harnessNow().addingSeconds(-7200)}}};
 }
 
-inline ConversationBatch batchOf(std::vector<Conversation> conversations, int64_t days = 7) {
+inline ConversationBatch batchOf(std::vector<Conversation> conversations,
+                                 LookbackWindow lookback = LookbackWindow::seven) {
     return {.generatedAt = harnessNow(),
-            .lookbackDays = days,
+            .lookbackDays = toRaw(lookback),
             .messageCount = 4,
             .activeConversations = 2,
             .inboundEndingCount = static_cast<int64_t>(conversations.size()),

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "state/StatePublisher.h"
+#include "state/StatusLines.h"
 #include "support/VirtualMainQueue.h"
 
 namespace nudgerly {
@@ -16,6 +17,7 @@ class StatePublisherTest : public ::testing::Test {
 protected:
     VirtualMainQueue queue;
     StatePublisher publisher{queue};
+    StatusLines lines{publisher, queue};
     std::vector<StateFieldSet> heard;
 
     ObservationToken record() {
@@ -25,9 +27,9 @@ protected:
 
 TEST_F(StatePublisherTest, WritesOfOneTurnArriveAsOneNotificationWithTheirUnion) {
     const auto token = record();
-    publisher.setActivity("Refreshing Messages");
+    lines.showActivity("Refreshing Messages");
     publisher.setSearch("anna");
-    publisher.setActivity("Refreshing Messages");  // the same value again still counts as a write
+    lines.showActivity("Refreshing Messages");  // the same value again still counts as a write
     publisher.insertRefreshingSource(ReviewSource::messages);
     EXPECT_TRUE(heard.empty());  // nothing is heard before the turn ends
     EXPECT_EQ(publisher.state().activity, "Refreshing Messages");

@@ -1,10 +1,12 @@
 #include "support/FakeSources.h"
 
+#include "core/RawEnum.h"
+
 namespace nudgerly::test {
 
-ConversationBatch FakeMessagesSource::scan(int64_t days, std::stop_token stop) {
-    record("scan(" + std::to_string(days) + ")");
-    return onScan ? onScan(days, stop) : ConversationBatch{.lookbackDays = days};
+ConversationBatch FakeMessagesSource::scan(LookbackWindow lookback, std::stop_token stop) {
+    record("scan(" + std::to_string(toRaw(lookback)) + ")");
+    return onScan ? onScan(lookback, stop) : ConversationBatch{.lookbackDays = toRaw(lookback)};
 }
 
 bool FakeMessagesSource::requestContacts(std::stop_token stop, AccessQuestion question) {
@@ -46,9 +48,9 @@ GmailConnectionStatus FakeGmailSource::status() const {
     return status_;
 }
 
-ConversationBatch FakeGmailSource::refresh(int64_t days, Progress onProgress, std::stop_token stop) {
-    record("refresh(" + std::to_string(days) + ")");
-    return onRefresh ? onRefresh(days, onProgress, stop) : ConversationBatch{.lookbackDays = days};
+ConversationBatch FakeGmailSource::refresh(LookbackWindow lookback, Progress onProgress, std::stop_token stop) {
+    record("refresh(" + std::to_string(toRaw(lookback)) + ")");
+    return onRefresh ? onRefresh(lookback, onProgress, stop) : ConversationBatch{.lookbackDays = toRaw(lookback)};
 }
 
 GmailConnectionStatus FakeGmailSource::connect(std::stop_token stop) {

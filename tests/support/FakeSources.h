@@ -14,19 +14,19 @@
 
 namespace nudgerly::test {
 
-// The Messages reader, scripted by the test. Calls arrive on workers and are logged as "scan(7)",
-// "requestContacts()" (or "requestContacts(again)" when a refusal is asked about again) and
-// "removingDeletedMessages(<item count>)". Safe from any thread; set the scripts before the state
+// The Messages reader, scripted by the test. Calls arrive on workers and are logged as "scan(7)" (the
+// lookback's days), "requestContacts()" (or "requestContacts(again)" when a refusal is asked about
+// again) and "removingDeletedMessages(<item count>)". Safe from any thread; set the scripts before the state
 // object uses it.
 class FakeMessagesSource : public MessagesSource {
 public:
-    std::function<ConversationBatch(int64_t days, std::stop_token stop)> onScan;  // default: an empty batch
+    std::function<ConversationBatch(LookbackWindow lookback, std::stop_token stop)> onScan;  // default: an empty batch
     std::function<bool(std::stop_token stop)> onRequestContacts;                // default: true
     // Default: nothing is gone.
     std::function<std::optional<ReviewSnapshot>(const ReviewSnapshot& snapshot, std::stop_token stop)>
         onRemovingDeletedMessages;
 
-    ConversationBatch scan(int64_t days, std::stop_token stop) override;
+    ConversationBatch scan(LookbackWindow lookback, std::stop_token stop) override;
     bool requestContacts(std::stop_token stop, AccessQuestion question) override;
     std::optional<ReviewSnapshot> removingDeletedMessages(const ReviewSnapshot& snapshot, std::stop_token stop) override;
 
@@ -49,14 +49,15 @@ public:
     void setStatus(GmailConnectionStatus status);
     std::atomic<bool> failTokenRemoval{false};
 
-    std::function<ConversationBatch(int64_t days, const Progress& onProgress, std::stop_token stop)> onRefresh;
+    std::function<ConversationBatch(LookbackWindow lookback, const Progress& onProgress, std::stop_token stop)>
+        onRefresh;
     // Default: the status with `connected` set and the address "person@example.com". What it returns
     // becomes the service's status.
     std::function<GmailConnectionStatus(std::stop_token stop)> onConnect;
 
     GmailConnectionStatus loadStoredStatus(std::stop_token stop) override;
     GmailConnectionStatus status() const override;
-    ConversationBatch refresh(int64_t days, Progress onProgress, std::stop_token stop) override;
+    ConversationBatch refresh(LookbackWindow lookback, Progress onProgress, std::stop_token stop) override;
     GmailConnectionStatus connect(std::stop_token stop) override;
     void disconnect() override;
     bool hasStoredTokens(std::stop_token stop) override;

@@ -221,7 +221,7 @@ private slots:
         AppStateHarness harness;
         basicModeUser(harness);
         // Every read fails, so nothing is ever saved and the buttons stay.
-        harness.messages->onScan = [](int64_t, std::stop_token) -> ConversationBatch {
+        harness.messages->onScan = [](LookbackWindow, std::stop_token) -> ConversationBatch {
             throw std::runtime_error("unreadable");
         };
         AppState& app = harness.buildAndStart();

@@ -6,6 +6,7 @@
 
 #include "classifier/ConversationClassifier.h"
 #include "core/MainQueue.h"
+#include "core/RawEnum.h"
 #include "demo/DemoShowcase.h"
 #include "modelpacks/ModelCatalog.h"
 #include "modelpacks/ModelSelectionStore.h"
@@ -44,7 +45,7 @@ private:
 
 }  // namespace
 
-std::size_t saveDemoQueue(const DemoHome& demo, const std::string& userFirstName, int days) {
+std::size_t saveDemoQueue(const DemoHome& demo, const std::string& userFirstName, LookbackWindow lookback) {
     const AppEnvironment environment =
         AppEnvironment::withHomes(AppInfo(AppInfo::compiledDefaults()), demo.dataHome, demo.configHome);
     SettingsStore& settings = *environment.settings;
@@ -53,8 +54,8 @@ std::size_t saveDemoQueue(const DemoHome& demo, const std::string& userFirstName
     const ModelPack pack = ModelSelectionStore::selectedPack(ModelCatalog::nudgerly(), settings);
     ModelSelectionStore::persist(pack, settings);
     settings.setString(AppStateSettings::modelChoiceVersion, AppStateSettings::currentModelChoiceVersion);
-    settings.setInteger(AppStateSettings::lookbackDaysCombined, days);
-    settings.setInteger(AppStateSettings::lookbackDaysMessages, days);
+    settings.setInteger(AppStateSettings::lookbackDaysCombined, toRaw(lookback));
+    settings.setInteger(AppStateSettings::lookbackDaysMessages, toRaw(lookback));
 
     ManualMainQueue mainQueue;
     auto contacts = std::make_shared<VCardContactsStore>(demo.contactsFolder, environment.configurationDirectory,
@@ -63,7 +64,7 @@ std::size_t saveDemoQueue(const DemoHome& demo, const std::string& userFirstName
     ConversationBatch batch;
     {
         const HomePointedAt pointed(demo.home);
-        batch = reader.scan(days, {});
+        batch = reader.scan(lookback, {});
     }
     ConversationClassifier classifier(pack, environment.dataDirectory, mainQueue);
     const SnapshotClassificationResult result = classifier.makeSnapshotWithReport(batch, std::nullopt, {}, {});

@@ -24,11 +24,13 @@ void FakeAppState::setQueueSort(QueueSort sort) { record("setQueueSort(" + std::
 
 void FakeAppState::setContactsOnly(bool on) { record(on ? "setContactsOnly(true)" : "setContactsOnly(false)"); }
 
-void FakeAppState::refresh(ReviewSource source, int64_t requestedDays) {
-    record("refresh(" + sourceName(source) + ", " + std::to_string(requestedDays) + ")");
+void FakeAppState::refresh(ReviewSource source, LookbackWindow lookback) {
+    record("refresh(" + sourceName(source) + ", " + std::to_string(toRaw(lookback)) + ")");
 }
 
-void FakeAppState::refreshAll(int64_t requestedDays) { record("refreshAll(" + std::to_string(requestedDays) + ")"); }
+void FakeAppState::refreshAll(LookbackWindow lookback) {
+    record("refreshAll(" + std::to_string(toRaw(lookback)) + ")");
+}
 
 void FakeAppState::reconcileContactsPermission(bool showError) {
     record(showError ? "reconcileContactsPermission(true)" : "reconcileContactsPermission(false)");

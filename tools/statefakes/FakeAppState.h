@@ -9,14 +9,16 @@
 
 namespace nudgerly::test {
 
-// The state object for screen tests: every published field is set by the test through `published()`,
-// the derived members are the real ones, and every operation only records its call, as
-// "refresh(gmail, 30)" or "toggleCompleted(item-1)", in `calls`.
+// The state object for screen tests: every published field is set by the test through `published()`
+// (the activity line and the alert's sentence through `lines()`), the derived members are the real
+// ones, and every operation only records its call, as "refresh(gmail, 30)" or
+// "toggleCompleted(item-1)", in `calls`.
 class FakeAppState : public AppStateView {
 public:
-    FakeAppState(MainQueue& mainQueue, const Clock& clock) : AppStateView(mainQueue, clock) {}
+    FakeAppState(MainQueue& mainQueue, const Clock& clock) : AppStateView(hub_), hub_(mainQueue, clock) {}
 
     StatePublisher& published() { return publisher(); }
+    using AppStateView::lines;
 
     std::vector<std::string> calls;
     FeedbackDiagnostics diagnostics;  // what feedbackDiagnostics() gives
@@ -35,8 +37,8 @@ public:
     void setQueueSort(QueueSort sort) override;
     void setContactsOnly(bool on) override;
     void refreshCurrentView() override { record("refreshCurrentView()"); }
-    void refresh(ReviewSource source, int64_t requestedDays) override;
-    void refreshAll(int64_t requestedDays) override;
+    void refresh(ReviewSource source, LookbackWindow lookback) override;
+    void refreshAll(LookbackWindow lookback) override;
 
     void requestContacts() override { record("requestContacts()"); }
     void reconcileContactsPermission(bool showError) override;
@@ -70,6 +72,8 @@ public:
 
 private:
     void record(std::string call) { calls.push_back(std::move(call)); }
+
+    StateHub hub_;
 };
 
 }  // namespace nudgerly::test

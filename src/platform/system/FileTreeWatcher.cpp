@@ -168,11 +168,21 @@ bool FileTreeWatcher::readEvents() {
 void FileTreeWatcher::run(std::stop_token stop) {
     using Clock = std::chrono::steady_clock;
     bool inBurst = false;
+    bool quietDue = false;  // a burst was handled and onQuiet has not been told yet
     Clock::time_point burstStart;
     Clock::time_point lastChange;
     const auto due = [&] { return std::min(lastChange + timing_.quietPeriod, burstStart + timing_.longestDelay); };
     pollfd descriptors[2] = {{inotify_.get(), POLLIN, 0}, {wake_.get(), POLLIN, 0}};
     while (!stop.stop_requested()) {
+        if (quietDue && !inBurst) {
+            pollfd pending{inotify_.get(), POLLIN, 0};
+            if (::poll(&pending, 1, 0) == 0) {
+                quietDue = false;
+                if (timing_.onQuiet) {
+                    timing_.onQuiet();
+                }
+            }
+        }
         int timeout = -1;
         if (inBurst) {
             const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due() - Clock::now());
@@ -200,6 +210,7 @@ void FileTreeWatcher::run(std::stop_token stop) {
             } catch (...) {
                 // The handler reports its own failures; a failed round leaves the next burst to try.
             }
+            quietDue = true;
         }
     }
 }

@@ -30,6 +30,9 @@ public:
         std::chrono::milliseconds quietPeriod{200};
         // A burst that goes on reports at least this often.
         std::chrono::milliseconds longestDelay{2000};
+        // Called on the watcher's thread once a burst was handled and no change is left to read: what
+        // the changes so far led to is done. Lets a caller learn that without waiting out a period.
+        std::function<void()> onQuiet;
     };
 
     // Runs on the watcher's thread after a burst, once the watches are laid anew; `stop` is requested

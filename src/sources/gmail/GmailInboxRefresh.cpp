@@ -21,18 +21,16 @@ void throwIfStopped(std::stop_token stop) {
     }
 }
 
-std::vector<GmailMessageReference> listReferences(int64_t days, const std::string& token, const Steps& steps,
+std::vector<GmailMessageReference> listReferences(LookbackWindow lookback, const std::string& token, const Steps& steps,
                                                   std::stop_token stop) {
     std::vector<GmailMessageReference> references;
     std::optional<std::string> pageToken;
     for (;;) {
-        steps.report({.detail = listingLine(days, references.size())});
-        const auto page = steps.api.api<GmailMessageList>(GmailApiClient::messagesPath,
-                                                          {{"q", listingQuery(days)},
-                                                           {"labelIds", "INBOX"},
-                                                           {"maxResults", "100"},
-                                                           {"pageToken", pageToken}},
-                                                          token, stop);
+        steps.report({.detail = listingLine(lookback, references.size())});
+        const auto page = steps.api.api<GmailMessageList>(
+            GmailApiClient::messagesPath,
+            {{"q", listingQuery(lookback)}, {"labelIds", "INBOX"}, {"maxResults", "100"}, {"pageToken", pageToken}},
+            token, stop);
         if (page.messages) {
             references.insert(references.end(), page.messages->begin(), page.messages->end());
         }
@@ -45,19 +43,14 @@ std::vector<GmailMessageReference> listReferences(int64_t days, const std::strin
 
 }  // namespace
 
-int64_t effectiveDays(int64_t days) {
-    const bool offered = days > 0 && days <= 90 && fromRaw<LookbackWindow>(static_cast<int>(days)).has_value();
-    return offered ? days : 7;
-}
-
-std::string listingQuery(int64_t days) {
-    return "newer_than:" + std::to_string(days) +
+std::string listingQuery(LookbackWindow lookback) {
+    return "newer_than:" + std::to_string(toRaw(lookback)) +
            "d in:inbox -category:promotions -category:social -category:forums -in:spam -in:trash";
 }
 
-std::string listingLine(int64_t days, std::size_t referencesSoFar) {
+std::string listingLine(LookbackWindow lookback, std::size_t referencesSoFar) {
     if (referencesSoFar == 0) {
-        return "Listing messages from the last " + std::to_string(days) + " days";
+        return "Listing messages from the last " + std::to_string(toRaw(lookback)) + " days";
     }
     return "Found " + std::to_string(referencesSoFar) + " messages; checking for more";
 }
@@ -81,16 +74,14 @@ std::optional<std::string> warning(std::size_t failedCount) {
            " could not be fetched after retrying. Nudgerly kept the previous queue entries for those conversations.";
 }
 
-ConversationBatch run(int64_t requestedDays, const Steps& steps, std::stop_token stop) {
-    const int64_t days = effectiveDays(requestedDays);
-
+ConversationBatch run(LookbackWindow lookback, const Steps& steps, std::stop_token stop) {
     steps.report({.detail = "Checking Gmail authorization"});
     const std::string token = steps.accessToken(stop);
 
     steps.report({.detail = "Reading Gmail account details"});
     const auto profile = steps.api.api<GmailProfile>(GmailApiClient::profilePath, {}, token, stop);
 
-    const auto references = listReferences(days, token, steps, stop);
+    const auto references = listReferences(lookback, token, steps, stop);
     const auto ids = threadIDs(references);
     const auto total = static_cast<int64_t>(ids.size());
     steps.report({.detail = std::string(fetchingLine), .completed = 0, .total = total});
@@ -126,7 +117,7 @@ ConversationBatch run(int64_t requestedDays, const Steps& steps, std::stop_token
         }
     }
     batch.generatedAt = steps.clock.now();
-    batch.lookbackDays = days;
+    batch.lookbackDays = toRaw(lookback);
     batch.messageCount = static_cast<int64_t>(references.size());
     batch.activeConversations = static_cast<int64_t>(batch.conversations.size());
     batch.inboundEndingCount = std::ranges::count_if(batch.conversations, [](const Conversation& conversation) {

@@ -11,6 +11,7 @@
 
 #include "core/Clock.h"
 #include "review/ConversationBatch.h"
+#include "review/LookbackWindow.h"
 #include "sources/gmail/GmailApiClient.h"
 #include "sources/gmail/GmailRecords.h"
 #include "sources/gmail/GmailThreadFetcher.h"
@@ -26,15 +27,12 @@ inline constexpr std::string_view fetchingLine = "Fetching Gmail conversations";
 inline constexpr std::string_view allFailedMessage =
     "Gmail could not fetch any conversations after retrying. Your previous queue was kept.";
 
-// The lookback a refresh uses: one of the offered windows, else 7 days.
-int64_t effectiveDays(int64_t days);
-
-// The listing's search: the inbox of the last `days` days without promotions, social, forums, spam
+// The listing's search: the inbox of the lookback's days without promotions, social, forums, spam
 // and trash.
-std::string listingQuery(int64_t days);
+std::string listingQuery(LookbackWindow lookback);
 
 // The progress line before each list page.
-std::string listingLine(int64_t days, std::size_t referencesSoFar);
+std::string listingLine(LookbackWindow lookback, std::size_t referencesSoFar);
 
 // The distinct thread ids of the references, in the order they are first seen.
 std::vector<std::string> threadIDs(const std::vector<GmailMessageReference>& references);
@@ -54,10 +52,10 @@ struct Steps {
     const Clock& clock;
 };
 
-// The refresh of the last `days` days (see effectiveDays). Errors of the token, profile and listing
+// The refresh of the lookback's days. Errors of the token, profile and listing
 // calls end it as they are; threads that cannot be fetched are named in the batch's warning and
 // unavailable ids, unless none could be fetched at all (GmailError::google with allFailedMessage).
 // Throws CancelledError when `stop` is requested, with no fetch left running.
-ConversationBatch run(int64_t days, const Steps& steps, std::stop_token stop);
+ConversationBatch run(LookbackWindow lookback, const Steps& steps, std::stop_token stop);
 
 }  // namespace nudgerly::GmailInboxRefresh

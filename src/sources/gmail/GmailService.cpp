@@ -199,7 +199,7 @@ void GmailService::keep(const OAuthTokens& tokens, uint64_t change) {
     secrets_.save(tokens.encoded(), tokensAccount);
 }
 
-ConversationBatch GmailService::refresh(int64_t days, ProgressCallback onProgress, std::stop_token stop) {
+ConversationBatch GmailService::refresh(LookbackWindow lookback, ProgressCallback onProgress, std::stop_token stop) {
     const GmailInboxRefresh::Steps steps{
         .accessToken = [this](std::stop_token tokenStop) { return accessToken(tokenStop); },
         .api = api_,
@@ -212,7 +212,7 @@ ConversationBatch GmailService::refresh(int64_t days, ProgressCallback onProgres
             },
         .clock = clock_,
     };
-    return GmailInboxRefresh::run(days, steps, stop);
+    return GmailInboxRefresh::run(lookback, steps, stop);
 }
 
 }  // namespace nudgerly

@@ -18,6 +18,7 @@
 #include "platform/system/UrlOpener.h"
 #include "review/ConversationBatch.h"
 #include "review/GmailConnectionStatus.h"
+#include "review/LookbackWindow.h"
 #include "sources/gmail/GmailApiClient.h"
 #include "sources/gmail/GmailThreadFetcher.h"
 #include "sources/gmail/ScanProgressUpdate.h"
@@ -94,9 +95,9 @@ public:
     // in connect(), and CancelledError.
     std::string accessToken(std::stop_token stop);
 
-    // The inbox of the last `days` days as one batch (see GmailInboxRefresh::run). Each progress line
+    // The inbox of the lookback's days as one batch (see GmailInboxRefresh::run). Each progress line
     // runs `onProgress` on the main thread, and the refresh goes on once it returned.
-    ConversationBatch refresh(int64_t days, ProgressCallback onProgress, std::stop_token stop);
+    ConversationBatch refresh(LookbackWindow lookback, ProgressCallback onProgress, std::stop_token stop);
 
 private:
     void loadStoredTokensIfNeeded(std::stop_token stop);

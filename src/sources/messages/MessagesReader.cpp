@@ -96,8 +96,7 @@ MessagesReader MessagesReader::forCurrentUser(std::shared_ptr<ContactsStore> con
     return MessagesReader(std::move(contacts), MessagesText::firstName(UserAccount::fullName()), messagesDatabasePath());
 }
 
-ConversationBatch MessagesReader::scan(int days, std::stop_token stop) const {
-    const LookbackWindow window = fromRaw<LookbackWindow>(days).value_or(LookbackWindow::seven);
+ConversationBatch MessagesReader::scan(LookbackWindow window, std::stop_token stop) const {
     const MessagesDatabaseConnection connection(databasePath_, stop);
     const MessagesContacts::ContactsMap contacts =
         contacts_ ? MessagesContacts::loadContacts(*contacts_, stop) : MessagesContacts::ContactsMap{};

@@ -8,6 +8,7 @@
 
 #include "platform/contacts/ContactsStore.h"
 #include "review/ConversationBatch.h"
+#include "review/LookbackWindow.h"
 #include "review/ReviewSnapshot.h"
 
 namespace nudgerly {
@@ -26,12 +27,12 @@ public:
     // messagesDatabasePath().
     static MessagesReader forCurrentUser(std::shared_ptr<ContactsStore> contacts);
 
-    // Every chat whose latest normal message of the last `days` days (3, 7, 30, 60 or 90; anything
-    // else reads 7) came from someone else and still asks something of the user, as a conversation
-    // of its last messages, latest chat first, with the window's counts. Throws MessagesReaderError:
-    // fullDiskAccessRequired when the file cannot be opened, queryFailed when it cannot be read
-    // through (a partial read is never returned as a whole one).
-    ConversationBatch scan(int days, std::stop_token stop) const;
+    // Every chat whose latest normal message of the window's days came from someone else and still
+    // asks something of the user, as a conversation of its last messages, latest chat first, with the
+    // window's counts. Throws MessagesReaderError: fullDiskAccessRequired when the file cannot be
+    // opened, queryFailed when it cannot be read through (a partial read is never returned as a whole
+    // one).
+    ConversationBatch scan(LookbackWindow window, std::stop_token stop) const;
 
     // The snapshot without the items and cached classifications whose message has been deleted,
     // or is waiting in "Recently Deleted", since it was saved; absent when none has, so that a queue

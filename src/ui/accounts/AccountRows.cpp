@@ -16,7 +16,7 @@ std::function<void()> refreshAction(AppStateView& state, ReviewSource source) {
     return [&state, source] {
         const RefreshLookbacks& lookbacks = state.state().refreshLookbacks;
         const LookbackWindow window = source == ReviewSource::messages ? lookbacks.messages : lookbacks.gmail;
-        state.refresh(source, toRaw(window));
+        state.refresh(source, window);
     };
 }
 

@@ -9,7 +9,6 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "core/RawEnum.h"
 #include "ui/kit/ConfirmDialog.h"
 #include "ui/kit/Look.h"
 #include "ui/kit/PlainText.h"
@@ -222,7 +221,7 @@ void LocalAIModelRow::perform(ModelAction action) {
         case ModelAction::resume: state_.resumeModelDownload(); break;
         case ModelAction::confirmCancel: confirm(ModelConfirmationKind::cancelDownload); break;
         case ModelAction::retry: state_.retryModelDownload(); break;
-        case ModelAction::refreshQueue: state_.refreshAll(toRaw(state_.state().refreshLookbacks.combined)); break;
+        case ModelAction::refreshQueue: state_.refreshAll(state_.state().refreshLookbacks.combined); break;
         case ModelAction::confirmRemove: confirm(ModelConfirmationKind::remove); break;
         case ModelAction::confirmBasicMode: confirm(ModelConfirmationKind::basicMode); break;
     }

@@ -22,7 +22,7 @@ QPalette palette();
 QColor color(Tone tone);
 // Text and symbols of a disabled control: lighter than every tone, as a switched-off control reads.
 QColor disabledText();
-// `color` at `opacity` (0 to 1), as the descriptions' "colour at opacity 0.08" backgrounds.
+// `color` at `opacity` (0 to 1): the faint tints behind badges, boxes and selected rows.
 QColor withOpacity(QColor color, double opacity);
 
 // Surfaces that are not tones.

@@ -17,8 +17,6 @@ bool hasUsableSource(const PublishedState& state) {
     return QueueDerivation::isSetUp(state, ReviewSource::messages) || QueueDerivation::isSetUp(state, ReviewSource::gmail);
 }
 
-int64_t days(LookbackWindow window) { return toRaw(window); }
-
 EmptyStateButton openAccountsButton() { return {.text = "Open Accounts", .prominent = true, .action = OpenAccounts{}}; }
 
 }  // namespace
@@ -52,7 +50,7 @@ std::string unscannedDescription(const AppStateView& view, ReviewSource source) 
     if (source == ReviewSource::gmail && !state.gmailStatus.connected) {
         return "Connect Gmail before running its first scan.";
     }
-    return "Run a " + std::to_string(days(QueueDerivation::viewLookback(state))) +
+    return "Run a " + std::to_string(toRaw(QueueDerivation::viewLookback(state))) +
            " days refresh to create the first saved snapshot.";
 }
 
@@ -69,7 +67,7 @@ std::vector<EmptyStateButton> sourceAction(const PublishedState& state, ReviewSo
     return {{.text = "Refresh " + std::string(ReviewDisplay::sourceName(source)),
              .prominent = true,
              .enabled = !state.refreshingSources.contains(source),
-             .action = RefreshSource{source, days(lookback)}}};
+             .action = RefreshSource{source, lookback}}};
 }
 
 std::string allSourcesDescription(const PublishedState& state) {
@@ -85,7 +83,7 @@ std::vector<EmptyStateButton> allSourcesAction(const AppStateView& view) {
     return {{.text = "Refresh connected sources",
              .prominent = true,
              .enabled = view.canRefreshCurrentView(),
-             .action = RefreshAll{days(state.refreshLookbacks.combined)}}};
+             .action = RefreshAll{state.refreshLookbacks.combined}}};
 }
 
 std::string caughtUpDescription(const PublishedState& state) {
@@ -144,8 +142,8 @@ void performEmptyStateAction(const EmptyStateAction& action, AppStateView& view)
         void operator()(const OpenFullDiskAccess&) const { view.openFullDiskAccess(); }
         void operator()(const CheckAgain&) const { view.recheckMessagesPermission(); }
         void operator()(const OpenAccounts&) const { view.setSection(Section::accounts); }
-        void operator()(const RefreshSource& refresh) const { view.refresh(refresh.source, refresh.days); }
-        void operator()(const RefreshAll& refresh) const { view.refreshAll(refresh.days); }
+        void operator()(const RefreshSource& refresh) const { view.refresh(refresh.source, refresh.lookback); }
+        void operator()(const RefreshAll& refresh) const { view.refreshAll(refresh.lookback); }
     };
     std::visit(Perform{view}, action);
 }

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <variant>
 #include <vector>
 
+#include "review/LookbackWindow.h"
 #include "review/ReviewSource.h"
 
 namespace nudgerly {
@@ -23,11 +23,11 @@ struct OpenAccounts {
 };
 struct RefreshSource {
     ReviewSource source = ReviewSource::messages;
-    int64_t days = 0;
+    LookbackWindow lookback = LookbackWindow::seven;
     friend bool operator==(const RefreshSource&, const RefreshSource&) = default;
 };
 struct RefreshAll {
-    int64_t days = 0;
+    LookbackWindow lookback = LookbackWindow::seven;
     friend bool operator==(const RefreshAll&, const RefreshAll&) = default;
 };
 }  // namespace EmptyStateActions

@@ -53,9 +53,9 @@ protected:
         return list;
     }
 
-    ConversationBatch refresh(int64_t days, std::stop_token stop = {}) {
-        return makeService().refresh(days, [this](const ScanProgressUpdate& update) { progress.push_back(update); },
-                                     stop);
+    ConversationBatch refresh(LookbackWindow lookback, std::stop_token stop = {}) {
+        return makeService().refresh(
+            lookback, [this](const ScanProgressUpdate& update) { progress.push_back(update); }, stop);
     }
 
     std::vector<std::string> threadRequests() const {
@@ -69,23 +69,19 @@ protected:
     }
 };
 
-TEST_F(GmailInboxRefreshTests, AnEmptyInboxGivesAnEmptyBatchAndUnofferedDaysMeanSeven) {
+TEST_F(GmailInboxRefreshTests, AnEmptyInboxGivesAnEmptyBatchOfTheLookbacksDays) {
     gmail.addMessagePage("", {});
-    for (const int64_t days : {14, 0, -1}) {
-        progress.clear();
-        const auto batch = refresh(days);
-        EXPECT_EQ(progress, (std::vector<ScanProgressUpdate>{line("Checking Gmail authorization"),
-                                                             line("Reading Gmail account details"),
-                                                             line("Listing messages from the last 7 days"),
-                                                             fetching(0, 0),
-                                                             line("Preparing conversations for local review")}));
-        EXPECT_EQ(batch.lookbackDays, 7);
-        EXPECT_EQ(batch.messageCount, 0);
-        EXPECT_TRUE(batch.conversations.empty());
-        EXPECT_FALSE(batch.warning);
-        EXPECT_TRUE(batch.unavailableConversationIDs.empty());
-        EXPECT_EQ(batch.generatedAt, main.now());
-    }
+    const auto batch = refresh(LookbackWindow::seven);
+    EXPECT_EQ(progress, (std::vector<ScanProgressUpdate>{line("Checking Gmail authorization"),
+                                                         line("Reading Gmail account details"),
+                                                         line("Listing messages from the last 7 days"), fetching(0, 0),
+                                                         line("Preparing conversations for local review")}));
+    EXPECT_EQ(batch.lookbackDays, 7);
+    EXPECT_EQ(batch.messageCount, 0);
+    EXPECT_TRUE(batch.conversations.empty());
+    EXPECT_FALSE(batch.warning);
+    EXPECT_TRUE(batch.unavailableConversationIDs.empty());
+    EXPECT_EQ(batch.generatedAt, main.now());
     const auto list = gmail.requests().back();
     EXPECT_EQ(list.path(), "/gmail/v1/users/me/messages");
     EXPECT_EQ(list.target,
@@ -93,7 +89,7 @@ TEST_F(GmailInboxRefreshTests, AnEmptyInboxGivesAnEmptyBatchAndUnofferedDaysMean
               "%20-category%3Aforums%20-in%3Aspam%20-in%3Atrash&labelIds=INBOX&maxResults=100");
     EXPECT_EQ(list.header("authorization"), "Bearer access");
 
-    EXPECT_EQ(refresh(30).lookbackDays, 30);
+    EXPECT_EQ(refresh(LookbackWindow::thirty).lookbackDays, 30);
     EXPECT_EQ(progress.at(progress.size() - 3).detail, "Listing messages from the last 30 days");
 }
 
@@ -103,7 +99,7 @@ TEST_F(GmailInboxRefreshTests, ListsPageByPageUntilTheLastPageOrTwoThousandRefer
     gmail.addMessagePage("", references(100, 0, oneThread), "p2");
     gmail.addMessagePage("p2", references(100, 100, oneThread), "p3");
     gmail.addMessagePage("p3", references(100, 200, oneThread));
-    const auto batch = refresh(7);
+    const auto batch = refresh(LookbackWindow::seven);
     EXPECT_EQ(batch.messageCount, 300);
     EXPECT_EQ(progress.at(2).detail, "Listing messages from the last 7 days");
     EXPECT_EQ(progress.at(3).detail, "Found 100 messages; checking for more");
@@ -120,7 +116,7 @@ TEST_F(GmailInboxRefreshTests, ListsPageByPageUntilTheLastPageOrTwoThousandRefer
     }
     gmail.addMessagePage(token, references(100, 20'000, oneThread), "beyond");
     progress.clear();
-    EXPECT_EQ(refresh(7).messageCount, 2050);
+    EXPECT_EQ(refresh(LookbackWindow::seven).messageCount, 2050);
     EXPECT_EQ(progress.at(progress.size() - 4).detail, "Found 1950 messages; checking for more");
 }
 
@@ -135,7 +131,7 @@ TEST_F(GmailInboxRefreshTests, FetchesThreadsSixAtATimeInFirstSeenOrder) {
         gmail.script("/users/me/threads/" + id, {{.body = body.dump(), .heldInGroupsOf = 6}});
     }
 
-    const auto batch = refresh(7);
+    const auto batch = refresh(LookbackWindow::seven);
 
     EXPECT_EQ(batch.messageCount, 40);
     EXPECT_EQ(batch.activeConversations, 12);
@@ -178,7 +174,7 @@ TEST_F(GmailInboxRefreshTests, FailedThreadsAreNamedAndTheRestArrive) {
             addThread("t" + std::to_string(thread));
         }
     }
-    auto batch = refresh(7);
+    auto batch = refresh(LookbackWindow::seven);
     EXPECT_EQ(batch.conversations.size(), 6u);
     EXPECT_EQ(batch.warning, "Gmail refreshed, but 1 conversation could not be fetched after retrying. Nudgerly kept "
                              "the previous queue entries for those conversations.");
@@ -189,7 +185,7 @@ TEST_F(GmailInboxRefreshTests, FailedThreadsAreNamedAndTheRestArrive) {
     // is no failure, just no conversation.
     gmail.script("/users/me/threads/t5", {{.status = 500}, {.status = 500}, {.status = 500}});
     addThread("t6", "");
-    batch = refresh(7);
+    batch = refresh(LookbackWindow::seven);
     EXPECT_EQ(batch.conversations.size(), 4u);
     EXPECT_EQ(batch.activeConversations, 4);
     EXPECT_EQ(batch.warning, "Gmail refreshed, but 2 conversations could not be fetched after retrying. Nudgerly kept "
@@ -199,7 +195,7 @@ TEST_F(GmailInboxRefreshTests, FailedThreadsAreNamedAndTheRestArrive) {
 
 TEST_F(GmailInboxRefreshTests, NoThreadFetchedIsAnErrorButNoThreadsAtAllIsNot) {
     gmail.addMessagePage("", references(3, 0, [](int index) { return index; }));
-    const auto error = gmailError([&] { refresh(7); });
+    const auto error = gmailError([&] { refresh(LookbackWindow::seven); });
     EXPECT_EQ(error.kind(), GmailError::Kind::google);
     EXPECT_EQ(std::string(error.what()), allFailed);
     EXPECT_EQ(progress.back(), fetching(3, 3));
@@ -207,12 +203,12 @@ TEST_F(GmailInboxRefreshTests, NoThreadFetchedIsAnErrorButNoThreadsAtAllIsNot) {
 
 TEST_F(GmailInboxRefreshTests, TokenProfileAndListingErrorsEndTheRefresh) {
     secrets.remove(GmailService::tokensAccount);
-    EXPECT_EQ(gmailError([&] { refresh(7); }).kind(), GmailError::Kind::notConnected);
+    EXPECT_EQ(gmailError([&] { refresh(LookbackWindow::seven); }).kind(), GmailError::Kind::notConnected);
     EXPECT_EQ(progress, std::vector<ScanProgressUpdate>{line("Checking Gmail authorization")});
 
     storeTokens("access", "refresh", 3600);
     gmail.script("/users/me/messages", {{.status = 400, .body = R"({"error":{"message":"Invalid query"}})"}});
-    EXPECT_EQ(std::string(gmailError([&] { refresh(7); }).what()), "Invalid query");
+    EXPECT_EQ(std::string(gmailError([&] { refresh(LookbackWindow::seven); }).what()), "Invalid query");
 }
 
 TEST_F(GmailInboxRefreshTests, ProgressRunsOnTheMainThreadBeforeTheRefreshGoesOn) {
@@ -224,13 +220,12 @@ TEST_F(GmailInboxRefreshTests, ProgressRunsOnTheMainThreadBeforeTheRefreshGoesOn
     bool onMainThread = true;
     std::vector<std::size_t> requestsAtEachLine;
     auto run = std::async(std::launch::async, [&] {
-        return gmailService.refresh(
-            7,
-            [&](const ScanProgressUpdate&) {
-                onMainThread = onMainThread && std::this_thread::get_id() == mainThread;
-                requestsAtEachLine.push_back(gmail.requestCount());
-            },
-            {});
+        return gmailService.refresh(LookbackWindow::seven,
+                                    [&](const ScanProgressUpdate&) {
+                                        onMainThread = onMainThread && std::this_thread::get_id() == mainThread;
+                                        requestsAtEachLine.push_back(gmail.requestCount());
+                                    },
+                                    {});
     });
     ASSERT_TRUE(main.runUntil([&] { return run.wait_for(0s) == std::future_status::ready; }));
     EXPECT_EQ(run.get().conversations.size(), 2u);
@@ -247,19 +242,17 @@ TEST_F(GmailInboxRefreshTests, AStopMidChunkEndsTheRefreshWithinASecond) {
         gmail.script("/users/me/threads/" + id, {{.status = 200, .body = "{}", .delay = 10s}});
     }
     auto& gmailService = makeService();
-    EXPECT_LT(timeToStop([&](std::stop_token stop) { gmailService.refresh(7, [](const ScanProgressUpdate&) {}, stop); },
-                         [&] { return threadRequests().size() == 6; }),
+    EXPECT_LT(timeToStop(
+                  [&](std::stop_token stop) {
+                      gmailService.refresh(
+                          LookbackWindow::seven, [](const ScanProgressUpdate&) {}, stop);
+                  },
+                  [&] { return threadRequests().size() == 6; }),
               1s);
     EXPECT_EQ(threadRequests().size(), 6u);  // the second chunk never started
 }
 
-TEST(GmailInboxRefreshRules, DaysAndWarnings) {
-    for (const int64_t offered : {3, 7, 30, 60, 90}) {
-        EXPECT_EQ(GmailInboxRefresh::effectiveDays(offered), offered);
-    }
-    for (const int64_t other : std::vector<int64_t>{0, -3, 1, 14, 91, 365, int64_t{1} << 40}) {
-        EXPECT_EQ(GmailInboxRefresh::effectiveDays(other), 7) << other;
-    }
+TEST(GmailInboxRefreshRules, ThreadIDsAndWarnings) {
     EXPECT_EQ(GmailInboxRefresh::threadIDs({{.id = "1", .threadID = "b"}, {.id = "2", .threadID = "a"},
                                             {.id = "3", .threadID = "b"}}),
               (std::vector<std::string>{"b", "a"}));

@@ -61,7 +61,9 @@ protected:
         });
     }
 
-    ConversationBatch scan(int days = 30, std::stop_token stop = {}) { return reader().scan(days, stop); }
+    ConversationBatch scan(LookbackWindow lookback = LookbackWindow::thirty, std::stop_token stop = {}) {
+        return reader().scan(lookback, stop);
+    }
 
     MessagesReader reader() const { return MessagesReader(contacts_, "Alex", path_); }
 
@@ -84,7 +86,7 @@ TEST_F(MessagesReaderTest, TheWindowIsNormalisedAndTheCountsFollowIt) {
     const int64_t old = db_.oneToOneChat("+14155550103");
     db_.received(old, "+14155550103", "long ago", 80 * 24h);
 
-    const ConversationBatch week = scan(5);  // not a window: seven days
+    const ConversationBatch week = scan(LookbackWindow::seven);
     EXPECT_EQ(week.lookbackDays, 7);
     EXPECT_EQ(week.messageCount, 4);  // the tapback counts; the twenty-day-old message does not
     EXPECT_EQ(week.activeConversations, 2);
@@ -95,13 +97,12 @@ TEST_F(MessagesReaderTest, TheWindowIsNormalisedAndTheCountsFollowIt) {
     EXPECT_TRUE(week.unavailableConversationIDs.empty());
     EXPECT_NEAR(week.generatedAt.secondsSince(Date::now()), 0, 60);
 
-    const ConversationBatch month = scan(30);
+    const ConversationBatch month = scan(LookbackWindow::thirty);
     EXPECT_EQ(month.lookbackDays, 30);
     EXPECT_EQ(month.messageCount, 5);
     EXPECT_EQ(texts(month.conversations.at(0)), (std::vector<std::string>{"twenty days ago", "two days ago"}));
-    EXPECT_EQ(scan(90).activeConversations, 3);
-    EXPECT_EQ(scan(-3).lookbackDays, 7);
-    EXPECT_EQ(scan(3).activeConversations, 2);
+    EXPECT_EQ(scan(LookbackWindow::ninety).activeConversations, 3);
+    EXPECT_EQ(scan(LookbackWindow::three).activeConversations, 2);
 }
 
 TEST_F(MessagesReaderTest, OneToOneChatsAreNamedAfterTheContactTheChatOrTheHandle) {
@@ -363,7 +364,7 @@ TEST_F(MessagesReaderTest, ADatabaseThatCannotBeOpenedOrReadFailsWithTheReason) 
     db_.close();
     const auto failure = [&](const fs::path& path) -> std::optional<MessagesReaderError> {
         try {
-            MessagesReader(contacts_, "Alex", path).scan(7, {});
+            MessagesReader(contacts_, "Alex", path).scan(LookbackWindow::seven, {});
         } catch (const MessagesReaderError& error) {
             return error;
         }
@@ -445,7 +446,7 @@ TEST_F(MessagesReaderTest, ADamagedTableFailsTheScanInsteadOfReadingAsEmpty) {
     damageFirstPage(copy, "deleted_messages");
     for (const fs::path& damaged : {path_, copy}) {
         try {
-            MessagesReader(contacts_, "Alex", damaged).scan(30, {});
+            MessagesReader(contacts_, "Alex", damaged).scan(LookbackWindow::thirty, {});
             FAIL() << "a damaged table was read as an empty one: " << damaged;
         } catch (const MessagesReaderError& error) {
             EXPECT_EQ(error.kind(), MessagesReaderError::Kind::queryFailed);
@@ -470,7 +471,7 @@ TEST_F(MessagesReaderTest, AStopEndsTheScanWithCancellation) {
     db_.received(chat, "+14155550101", "Hi", 1h);
     std::stop_source stop;
     stop.request_stop();
-    EXPECT_THROW(scan(30, stop.get_token()), CancelledError);
+    EXPECT_THROW(scan(LookbackWindow::thirty, stop.get_token()), CancelledError);
     EXPECT_THROW(reader().removingDeletedMessages({.items = {{.id = "messages-chat-1-message-1"}}}, stop.get_token()),
                  CancelledError);
 }
@@ -497,7 +498,7 @@ TEST_F(MessagesReaderTest, ScanningLeavesTheFileAsItWasAndAWalFileReadsTheSame) 
     fill(wal);
     ASSERT_TRUE(fs::exists(walPath.string() + "-wal"));
     const std::string walBefore = readFile(walPath);
-    const ConversationBatch fromWal = MessagesReader(contacts_, "Alex", walPath).scan(30, {});
+    const ConversationBatch fromWal = MessagesReader(contacts_, "Alex", walPath).scan(LookbackWindow::thirty, {});
     EXPECT_EQ(readFile(walPath), walBefore);
     ASSERT_EQ(fromWal.conversations.size(), rollback.conversations.size());
     for (std::size_t i = 0; i < fromWal.conversations.size(); ++i) {

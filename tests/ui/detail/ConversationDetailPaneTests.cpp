@@ -216,7 +216,7 @@ private slots:
         const int place = scroll->value();
         auto* emailText = fixture.child<WrapLabel>("emailText");
 
-        fixture.screen.state.published().setActivity("Fetching inbox threads");
+        fixture.screen.state.lines().showActivity("Fetching inbox threads");
         fixture.screen.state.published().setRefreshProgressBySource(
             {{ReviewSource::gmail, {.source = ReviewSource::gmail, .detail = "Fetching inbox threads"}}});
         QCoreApplication::processEvents();

@@ -206,7 +206,7 @@ private slots:
 
         fixture.state.setSearch("maya");
         fixture.state.setSelectedItemID("messages-maya");
-        fixture.state.published().setActivity("Refreshing");
+        fixture.state.lines().showActivity("Refreshing");
         QVERIFY(heard.empty());  // nothing is told inside the writing code
         QCoreApplication::processEvents();
         QCOMPARE(heard.size(), 1u);

@@ -72,8 +72,11 @@ private slots:
         published.setRefreshLookbacks({LookbackWindow::thirty, LookbackWindow::seven, LookbackWindow::sixty});
         details = decideEmptyState(fixture.state);
         QCOMPARE(details.description, "Run a 60 days refresh to create the first saved snapshot.");
-        QCOMPARE(details.buttons, (std::vector<EmptyStateButton>{{.text = "Refresh Gmail", .prominent = true,
-                                                               .action = RefreshSource{ReviewSource::gmail, 60}}}));
+        QCOMPARE(
+            details.buttons,
+            (std::vector<EmptyStateButton>{{.text = "Refresh Gmail",
+                                            .prominent = true,
+                                            .action = RefreshSource{ReviewSource::gmail, LookbackWindow::sixty}}}));
 
         // Messages without its database: open the folder it goes in, or check again.
         published.setSourceFilter(ReviewSource::messages);
@@ -97,8 +100,11 @@ private slots:
         published.setMessagesPermission(MessagesPermission::granted);
         details = decideEmptyState(fixture.state);
         QCOMPARE(details.description, "Run a 7 days refresh to create the first saved snapshot.");
-        QCOMPARE(details.buttons, (std::vector<EmptyStateButton>{{.text = "Refresh Messages", .prominent = true,
-                                                               .action = RefreshSource{ReviewSource::messages, 7}}}));
+        QCOMPARE(
+            details.buttons,
+            (std::vector<EmptyStateButton>{{.text = "Refresh Messages",
+                                            .prominent = true,
+                                            .action = RefreshSource{ReviewSource::messages, LookbackWindow::seven}}}));
         fixture.state.calls.clear();
         performEmptyStateAction(details.buttons[0].action, fixture.state);
         QCOMPARE(fixture.state.calls, std::vector<std::string>{"refresh(messages, 7)"});
@@ -122,8 +128,9 @@ private slots:
         QCOMPARE(details.title, "No conversations scanned yet");
         QCOMPARE(details.symbol, "tray");
         QCOMPARE(details.description, "Refresh your connected sources to create the first saved queue.");
-        QCOMPARE(details.buttons, (std::vector<EmptyStateButton>{
-                                   {.text = "Refresh connected sources", .prominent = true, .action = RefreshAll{90}}}));
+        QCOMPARE(details.buttons, (std::vector<EmptyStateButton>{{.text = "Refresh connected sources",
+                                                                  .prominent = true,
+                                                                  .action = RefreshAll{LookbackWindow::ninety}}}));
         performEmptyStateAction(details.buttons[0].action, fixture.state);
         QCOMPARE(fixture.state.calls, std::vector<std::string>{"refreshAll(90)"});
 
@@ -186,12 +193,15 @@ private slots:
         QCOMPARE(pressed[0][0].value<EmptyStateAction>(), EmptyStateAction{OpenFullDiskAccess{}});
 
         // The same widgets serve the next details: the first button now runs the new action, the second hides.
-        placeholder.apply({.title = "Gmail", .symbol = "envelope.badge",
-                           .buttons = {{.text = "Refresh Gmail", .action = RefreshSource{ReviewSource::gmail, 7}}}});
+        placeholder.apply({.title = "Gmail",
+                           .symbol = "envelope.badge",
+                           .buttons = {{.text = "Refresh Gmail",
+                                        .action = RefreshSource{ReviewSource::gmail, LookbackWindow::seven}}}});
         QCOMPARE(placeholder.findChildren<QPushButton*>(), buttons);
         QVERIFY(buttons[1]->isHidden());
         QTest::mouseClick(buttons[0], Qt::LeftButton);
-        QCOMPARE(pressed[1][0].value<EmptyStateAction>(), (EmptyStateAction{RefreshSource{ReviewSource::gmail, 7}}));
+        QCOMPARE(pressed[1][0].value<EmptyStateAction>(),
+                 (EmptyStateAction{RefreshSource{ReviewSource::gmail, LookbackWindow::seven}}));
 
         // The first-scan note has neither symbol nor buttons.
         placeholder.apply({.kind = EmptyStateKind::initialRefresh, .title = "Building your follow-up queue"});

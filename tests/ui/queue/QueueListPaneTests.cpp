@@ -228,7 +228,7 @@ private slots:
         QCOMPARE(child<ElidedLabel>(pane, "queueCount")->text(), "1");
 
         search->setCursorPosition(2);
-        fixture.state.published().setActivity("Refreshed");
+        fixture.state.lines().showActivity("Refreshed");
         fixture.state.published().setCompleted({});
         settle();
         QVERIFY(search->hasFocus());

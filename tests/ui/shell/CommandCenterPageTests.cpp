@@ -58,7 +58,7 @@ private slots:
         screen.state.published().replaceAll(withSelectedItem(stateFixture("ready"), ReviewSource::messages,
                                                              "messages-maya",
                                                              [](ReviewItem& item) { item.summary = "Changed"; }));
-        screen.state.published().setActivity("Classifying conversations");
+        screen.state.lines().showActivity("Classifying conversations");
         QCoreApplication::processEvents();
         QVERIFY(screen.state.calls.empty());
 

@@ -359,7 +359,7 @@ private slots:
         ErrorAlert& alert = fixture.window.errorAlert();
         QVERIFY(!alert.dialog());
         const QString markup = "Messages refresh failed: <b>disk</b> <img src=\"/etc/hostname\">";
-        fixture.state().published().setErrorMessage(markup.toStdString());
+        fixture.state().lines().showError(markup.toStdString());
         WindowFixture::settle();
         QPointer<ConfirmDialog> dialog = alert.dialog();
         QVERIFY(dialog && dialog->isVisible());
@@ -368,22 +368,22 @@ private slots:
         QVERIFY(dialog->buttonTitled("OK"));
         QCOMPARE(dialog->buttons().size(), 1);
 
-        fixture.state().published().setErrorMessage("Gmail refresh failed");
+        fixture.state().lines().showError("Gmail refresh failed");
         WindowFixture::settle();
         QCOMPARE(alert.dialog(), dialog.data());
         QCOMPARE(dialog->informativeText(), "Gmail refresh failed");
 
         // The message going away closes the alert.
-        fixture.state().published().setErrorMessage(std::nullopt);
+        fixture.state().lines().clearError();
         WindowFixture::settle();
         QVERIFY(!dialog || !dialog->isVisible());
 
         // OK and Escape both clear the message.
-        fixture.state().published().setErrorMessage("First");
+        fixture.state().lines().showError("First");
         WindowFixture::settle();
         alert.dialog()->buttonTitled("OK")->click();
         QVERIFY(!fixture.state().state().errorMessage);
-        fixture.state().published().setErrorMessage("Second");
+        fixture.state().lines().showError("Second");
         WindowFixture::settle();
         QTest::keyClick(alert.dialog(), Qt::Key_Escape);
         QVERIFY(!fixture.state().state().errorMessage);
@@ -391,7 +391,7 @@ private slots:
 
     void whileASignInWaitsTheAlertOffersToCancelIt() {
         WindowFixture fixture("gmailAuthorizing");
-        fixture.state().published().setErrorMessage("Finish signing in to Google in your browser.");
+        fixture.state().lines().showError("Finish signing in to Google in your browser.");
         WindowFixture::settle();
         ConfirmDialog* dialog = fixture.window.errorAlert().dialog();
         QVERIFY(dialog);
@@ -401,14 +401,14 @@ private slots:
         QVERIFY(!fixture.state().state().errorMessage);
         QVERIFY(fixture.state().calls.empty());
 
-        fixture.state().published().setErrorMessage("Still waiting.");
+        fixture.state().lines().showError("Still waiting.");
         WindowFixture::settle();
         fixture.window.errorAlert().dialog()->buttonTitled("Cancel authorization")->click();
         QCOMPARE(fixture.state().calls, std::vector<std::string>{"cancelGmailAuthorization()"});
         QVERIFY(!fixture.state().state().errorMessage);
 
         // Buttons are chosen when the alert opens: a sign-in that ended since does not change them.
-        fixture.state().published().setErrorMessage("Again.");
+        fixture.state().lines().showError("Again.");
         WindowFixture::settle();
         fixture.state().published().setGmailAuthorizationInProgress(false);
         WindowFixture::settle();
