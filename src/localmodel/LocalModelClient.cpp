@@ -48,6 +48,14 @@ Classification LocalModelClient::complete(const std::string& prompt, const Owned
             throw CancelledError();
         }
         if (error.kind() != HttpError::Kind::responseTooLarge) {
+            // A busy computer makes an answer slow, not the server dead: one that still passes its
+            // health check keeps running, and only this conversation goes without the model.
+            if (supervisor_.healthy(server, stop)) {
+                throw LocalModelError(Kind::answerMissing);
+            }
+            if (stop.stop_requested()) {
+                throw CancelledError();
+            }
             throw LocalModelError(Kind::serverUnavailable);
         }
         tooLarge = true;

@@ -8,6 +8,8 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/net/HttpClient.h"
 
@@ -24,6 +26,8 @@ struct LocalModelClientSettings {
     std::optional<std::filesystem::path> runtimeFolder = defaultRuntimeFolder();
     // Holds "Models/Qwen3-4B-Q4_K_M.gguf", the default pack shipped with the program.
     std::optional<std::filesystem::path> resourceFolder = defaultResourceFolder();
+    // Set for the server beside its command line: its compute threads and how they wait.
+    std::vector<std::pair<std::string, std::string>> serverEnvironment = defaultServerEnvironment();
     // Draws a port for a launch, never one of the given ports.
     std::function<int(const std::set<int>&)> drawPort = defaultDrawPort;
     std::shared_ptr<HttpClient> http = std::make_shared<CurlHttpClient>();
@@ -43,15 +47,17 @@ struct LocalModelClientSettings {
     std::size_t maxResponseBytes = 1024 * 1024;
 
     // Shutdown: after SIGTERM and SIGINT, up to this many polls `shutdownPollInterval` apart; after
-    // SIGKILL, until the process has ended.
+    // SIGKILL, until the process has ended, for at most `reapAfterKillLimit`.
     std::chrono::milliseconds shutdownPollInterval{25};
     int terminateWaits = 40;
     int interruptWaits = 20;
+    std::chrono::milliseconds reapAfterKillLimit{3000};
 
     static std::optional<std::string> processEnvironment(const std::string& name);
     static std::optional<std::filesystem::path> defaultRuntimeFolder();
     static std::optional<std::filesystem::path> defaultResourceFolder();
     static int defaultDrawPort(const std::set<int>& excluding);
+    static std::vector<std::pair<std::string, std::string>> defaultServerEnvironment();
 };
 
 }  // namespace nudgerly
