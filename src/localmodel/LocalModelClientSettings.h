@@ -44,6 +44,9 @@ struct LocalModelClientSettings {
 
     // One chat request, and the largest answer read.
     std::chrono::milliseconds requestTimeout{60'000};
+    // The health check after a request failed: the server is busy with other work or just gave up on
+    // an answer, so it gets longer than a start-up check before it is taken for dead.
+    std::chrono::milliseconds failedRequestHealthCheckTimeout{5'000};
     std::size_t maxResponseBytes = 1024 * 1024;
 
     // Shutdown: after SIGTERM and SIGINT, up to this many polls `shutdownPollInterval` apart; after

@@ -401,16 +401,18 @@ LocalServerSupervisor::Readiness LocalServerSupervisor::waitUntilReady(const Own
     }
 }
 
-bool LocalServerSupervisor::healthy(const OwnedServer& server, std::stop_token stop) {
+bool LocalServerSupervisor::healthy(const OwnedServer& server, std::stop_token stop,
+                                    std::optional<std::chrono::milliseconds> timeout) {
     if (!isOwnedAndRunning(server)) {
         return false;
     }
+    const auto limit = timeout.value_or(settings_.healthCheckTimeout);
     const HttpRequest request{
         .method = "GET",
         .url = server.baseURL() + "/health",
         .headers = {{"Authorization", server.bearer()}},
-        .timeout = settings_.healthCheckTimeout,
-        .connectTimeout = settings_.healthCheckTimeout,
+        .timeout = limit,
+        .connectTimeout = limit,
         .maxResponseBytes = settings_.maxResponseBytes,
     };
     HttpResponse response;

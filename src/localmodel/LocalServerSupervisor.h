@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <future>
@@ -80,8 +81,9 @@ public:
     // `server` is still the owned one and its process runs.
     bool isOwnedAndRunning(const OwnedServer& server) const;
     // One health check of `server`: false when it is no longer owned and running, or does not answer
-    // 200 in time. Never throws.
-    bool healthy(const OwnedServer& server, std::stop_token stop);
+    // 200 within `timeout` (the start-up checks' own when none is given). Never throws.
+    bool healthy(const OwnedServer& server, std::stop_token stop,
+                 std::optional<std::chrono::milliseconds> timeout = std::nullopt);
 
 private:
     enum class Readiness { ready, stopped, unresponsive };

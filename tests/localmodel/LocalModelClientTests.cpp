@@ -581,6 +581,7 @@ TEST(LocalModelClientDefaultsTests, WaitsAndLimitsAreTheDesignedOnes) {
     EXPECT_EQ(defaults.healthCheckLimit, 600);
     EXPECT_EQ(defaults.healthCheckTimeout, 300ms);
     EXPECT_EQ(defaults.requestTimeout, 60s);
+    EXPECT_EQ(defaults.failedRequestHealthCheckTimeout, 5s);
     EXPECT_EQ(defaults.maxResponseBytes, 1024u * 1024u);
     EXPECT_EQ(defaults.shutdownPollInterval, 25ms);
     EXPECT_EQ(defaults.terminateWaits, 40);
