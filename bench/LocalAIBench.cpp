@@ -239,8 +239,8 @@ void measure(const Options& options, const Setting& setting, const std::string& 
     // Other work of the computer counts too: its load average is shown beside each row.
     double average = 0;
     ::getloadavg(&average, 1);
-    std::printf("%-6s  %5.1f  %-22s  %7.1f  %10.2f  %8d  %11.0f  %10.1f  %11.0f  %10.1f%s%s\n", load.c_str(),
-                average, setting.label.c_str(), loadSeconds, seconds[seconds.size() / 2], requests,
+    std::printf("%-6s  %5.1f  %-22s  %7.1f  %10.2f  %8d  %11.0f  %10.1f  %11.0f  %10.1f%s%s\n", load.c_str(), average,
+                setting.label.c_str(), loadSeconds, seconds[seconds.size() / 2], requests,
                 total.promptTokens / options.runs, perSecond(total.promptTokens, total.promptMilliseconds),
                 total.answerTokens / options.runs, perSecond(total.answerTokens, total.answerMilliseconds),
                 failure.empty() ? "" : "  failed: ", failure.c_str());
@@ -268,21 +268,23 @@ int main(int argc, char** argv) {
     const int busy = std::max(1, hardwareThreads / 2);
     const int chosen = LocalServerLaunchPolicy::threadCount(cores);
 
-    std::vector<Setting> settings{{"server default", {}},
-                                  {"chosen: " + std::to_string(chosen) + " threads",
-                                   LocalServerLaunchPolicy::environment(chosen)}};
+    std::vector<Setting> settings{
+        {"server default", {}},
+        {"chosen: " + std::to_string(chosen) + " threads", LocalServerLaunchPolicy::environment(chosen)}};
     for (const int threads : options->extraThreads) {
-        settings.push_back({std::to_string(threads) + " threads, passive", LocalServerLaunchPolicy::environment(threads)});
+        settings.push_back(
+            {std::to_string(threads) + " threads, passive", LocalServerLaunchPolicy::environment(threads)});
     }
 
     std::printf("model %s (%.2f GB), server %s\n", options->model.c_str(),
                 static_cast<double>(fs::file_size(options->model)) / 1e9, options->server.c_str());
-    std::printf("%d physical cores, %d hardware threads; loaded = %d busy processes; conversation \"%s\" "
-                "(%zu messages); median of %d run(s), %d s per request at most\n\n",
-                cores, hardwareThreads, busy, conversation.person.c_str(), conversation.messages.size(), options->runs,
-                options->limitSeconds);
-    std::printf("%-6s  %5s  %-22s  %7s  %10s  %8s  %11s  %10s  %11s  %10s\n", "load", "avg", "threads", "load s", "s/convers.",
-                "requests", "prompt tok", "prompt t/s", "answer tok", "answer t/s");
+    std::printf(
+        "%d physical cores, %d hardware threads; loaded = %d busy processes; conversation \"%s\" "
+        "(%zu messages); median of %d run(s), %d s per request at most\n\n",
+        cores, hardwareThreads, busy, conversation.person.c_str(), conversation.messages.size(), options->runs,
+        options->limitSeconds);
+    std::printf("%-6s  %5s  %-22s  %7s  %10s  %8s  %11s  %10s  %11s  %10s\n", "load", "avg", "threads", "load s",
+                "s/convers.", "requests", "prompt tok", "prompt t/s", "answer tok", "answer t/s");
     std::fflush(stdout);
     for (const bool loaded : {false, true}) {
         std::optional<BusyProcesses> load;

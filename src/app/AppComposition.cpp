@@ -14,8 +14,9 @@
 namespace nudgerly {
 
 AppComposition::AppComposition(const AppEnvironment& environment, MainQueue& mainQueue,
-                               std::shared_ptr<Clipboard> clipboard, std::shared_ptr<ContactsAccessPrompt> contactsPrompt,
-                               const ModelCatalog& catalog, InstallFolders folders) {
+                               std::shared_ptr<Clipboard> clipboard,
+                               std::shared_ptr<ContactsAccessPrompt> contactsPrompt, const ModelCatalog& catalog,
+                               InstallFolders folders) {
     const std::filesystem::path dataDirectory = environment.dataDirectory;
     // The data folder is the data home followed by the program's folder name; the cards live beside it.
     auto contacts = std::make_shared<VCardContactsStore>(
@@ -41,14 +42,15 @@ AppComposition::AppComposition(const AppEnvironment& environment, MainQueue& mai
             .mainQueue = mainQueue,
             .clock = clock_,
         }),
-        .makeClassifier = [dataDirectory, folders, &mainQueue](const ModelPack& pack) {
-            auto client = std::make_shared<LocalModelClient>(pack, LocalModelClientSettings{
-                                                                       .dataFolder = dataDirectory,
-                                                                       .runtimeFolder = folders.privateLibrary,
-                                                                       .resourceFolder = folders.resources,
-                                                                   });
-            return std::make_shared<ConversationClassifier>(std::move(client), mainQueue);
-        },
+        .makeClassifier =
+            [dataDirectory, folders, &mainQueue](const ModelPack& pack) {
+                auto client = std::make_shared<LocalModelClient>(pack, LocalModelClientSettings{
+                                                                           .dataFolder = dataDirectory,
+                                                                           .runtimeFolder = folders.privateLibrary,
+                                                                           .resourceFolder = folders.resources,
+                                                                       });
+                return std::make_shared<ConversationClassifier>(std::move(client), mainQueue);
+            },
         .makeDownloadManager = downloadManagerFactory(dataDirectory, mainQueue),
         .clipboard = std::move(clipboard),
         .opener = std::make_shared<DesktopOpener>(executor_),

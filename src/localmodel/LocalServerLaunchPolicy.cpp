@@ -39,7 +39,9 @@ std::vector<std::string> arguments(const std::filesystem::path& modelFile, int p
             "--parallel", "1",                "--jinja",    "--no-webui", "--log-disable"};
 }
 
-int threadCount(int physicalCores) { return std::max(1, physicalCores - 1); }
+int threadCount(int physicalCores) {
+    return std::max(1, physicalCores - 1);
+}
 
 std::vector<std::pair<std::string, std::string>> environment(int threads) {
     // The prompt's threads follow these when they are not set apart. The runtime's thread team is

@@ -364,8 +364,8 @@ LocalServerSupervisor::OwnedServer LocalServerSupervisor::launch(const fs::path&
                                                arguments = LocalServerLaunchPolicy::arguments(model, port, key),
                                                environment = settings_.serverEnvironment](std::stop_token) {
             try {
-                launched->set_value(ChildProcess::launch(program, arguments,
-                                                         {.dieWithParent = true, .environment = environment}));
+                launched->set_value(
+                    ChildProcess::launch(program, arguments, {.dieWithParent = true, .environment = environment}));
             } catch (...) {
                 launched->set_exception(std::current_exception());
             }

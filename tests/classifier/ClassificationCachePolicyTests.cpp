@@ -1,7 +1,7 @@
 #include <chrono>
 #include <cmath>
-#include <filesystem>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>

@@ -459,8 +459,8 @@ TEST_F(LocalModelClientTests, AStoppedRequestEndsPromptlyWithoutARestart) {
 }
 
 TEST_F(LocalModelClientTests, ASlowAnswerIsNotADeadServer) {
-    StandInScenario scenario(json::array(), json::array({{{"delayMs", 20000}, {"content", decision}},
-                                                         {{"content", decision}}}));
+    StandInScenario scenario(json::array(),
+                             json::array({{{"delayMs", 20000}, {"content", decision}}, {{"content", decision}}}));
     auto settings = test::testSettings(scenario.environment(), scenario.folder() / "data");
     settings.requestTimeout = 300ms;
     LocalModelClient& model = client(std::move(settings));

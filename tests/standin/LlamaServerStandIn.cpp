@@ -213,8 +213,8 @@ int main(int argc, char** argv) {
             environment[name] = value;
         }
     }
-    const int launch = record(records, "launch",
-                              {{"pid", ::getpid()}, {"arguments", arguments}, {"environment", environment}});
+    const int launch =
+        record(records, "launch", {{"pid", ::getpid()}, {"arguments", arguments}, {"environment", environment}});
     const json behaviour = pick(scenario["launches"], launch);
 
     if (behaviour.contains("exitCode")) {

@@ -102,8 +102,8 @@ private slots:
         std::filesystem::create_directories(prefix / "lib/nudgerly/ModelRuntime");
         std::filesystem::create_symlink(NUDGERLY_STANDIN_SERVER, prefix / "lib/nudgerly/ModelRuntime/llama-server");
         std::filesystem::create_directories(prefix / "share/nudgerly/Models");
-        const nlohmann::json decision = {{"include_in_queue", true}, {"status", "reply"},  {"confidence", 0.8},
-                                         {"summary", "From the model"}, {"reason", "R"},  {"draft", nullptr},
+        const nlohmann::json decision = {{"include_in_queue", true},        {"status", "reply"}, {"confidence", 0.8},
+                                         {"summary", "From the model"},     {"reason", "R"},     {"draft", nullptr},
                                          {"tags", nlohmann::json::array()}, {"sensitive", false}};
         std::ofstream(prefix / "share/nudgerly/Models/Qwen3-4B-Q4_K_M.gguf")
             << nlohmann::json{{"records", records.string()}, {"answers", {{{"content", decision.dump()}}}}}.dump();

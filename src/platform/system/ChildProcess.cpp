@@ -71,8 +71,8 @@ void closeInheritedDescriptorsOnExec(int keep) {
 }
 
 // The child's side, between fork and exec. Any failure is written to `errorPipe` as an errno value.
-[[noreturn]] void becomeChild(const char* executable, char* const* argv, char* const* envp, int errorPipe,
-                              pid_t parent, bool dieWithParent) {
+[[noreturn]] void becomeChild(const char* executable, char* const* argv, char* const* envp, int errorPipe, pid_t parent,
+                              bool dieWithParent) {
     const auto fail = [errorPipe] { failInChild(errorPipe); };
     if (dieWithParent) {
         if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) {

@@ -77,8 +77,9 @@ std::string installedDetail(const PublishedState& state) {
                contactsNextDetail(state.contactsPermission) + " Refresh the queue to retry Local AI.";
     }
     if (contactsUsable(state)) {
-        return name + " is installed on this Mac. Refresh the queue when you want Local AI to review "
-                      "conversations.";
+        return name +
+               " is installed on this Mac. Refresh the queue when you want Local AI to review "
+               "conversations.";
     }
     return name + " is installed on this Mac. Allow required Contacts access below to continue.";
 }

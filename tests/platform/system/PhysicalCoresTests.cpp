@@ -8,9 +8,9 @@ namespace nudgerly {
 namespace {
 
 std::string processor(int number, int package, int core) {
-    return "processor\t: " + std::to_string(number) + "\nvendor_id\t: GenuineIntel\nphysical id\t: " +
-           std::to_string(package) + "\nsiblings\t: 4\ncore id\t\t: " + std::to_string(core) +
-           "\ncpu cores\t: 2\nflags\t\t: fpu vme\n\n";
+    return "processor\t: " + std::to_string(number) +
+           "\nvendor_id\t: GenuineIntel\nphysical id\t: " + std::to_string(package) +
+           "\nsiblings\t: 4\ncore id\t\t: " + std::to_string(core) + "\ncpu cores\t: 2\nflags\t\t: fpu vme\n\n";
 }
 
 TEST(PhysicalCoresTests, HardwareThreadsOfOneCoreCountOnce) {
@@ -25,9 +25,10 @@ TEST(PhysicalCoresTests, HardwareThreadsOfOneCoreCountOnce) {
 }
 
 TEST(PhysicalCoresTests, ProcessorsWithoutCoreIdsEachCount) {
-    const std::string arm = "processor\t: 0\nBogoMIPS\t: 48.00\nCPU part\t: 0xd08\n\n"
-                            "processor\t: 1\nBogoMIPS\t: 48.00\nCPU part\t: 0xd08\n\n"
-                            "processor\t: 2\nBogoMIPS\t: 48.00\n\nHardware\t: BCM2835\n";
+    const std::string arm =
+        "processor\t: 0\nBogoMIPS\t: 48.00\nCPU part\t: 0xd08\n\n"
+        "processor\t: 1\nBogoMIPS\t: 48.00\nCPU part\t: 0xd08\n\n"
+        "processor\t: 2\nBogoMIPS\t: 48.00\n\nHardware\t: BCM2835\n";
     EXPECT_EQ(PhysicalCores::countIn(arm), 3);
     EXPECT_EQ(PhysicalCores::countIn(""), 0);
     EXPECT_EQ(PhysicalCores::countIn("MemTotal: 1 kB\n"), 0);
