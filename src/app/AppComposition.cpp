@@ -2,6 +2,7 @@
 
 #include "app/GmailServiceSource.h"
 #include "app/MessagesReaderSource.h"
+#include "localmodel/LocalModelClient.h"
 #include "platform/contacts/VCardContactsStore.h"
 #include "platform/net/HttpClient.h"
 #include "platform/system/InstallLocations.h"
@@ -13,8 +14,9 @@
 namespace nudgerly {
 
 AppComposition::AppComposition(const AppEnvironment& environment, MainQueue& mainQueue,
-                               std::shared_ptr<Clipboard> clipboard, std::shared_ptr<ContactsAccessPrompt> contactsPrompt,
-                               const ModelCatalog& catalog) {
+                               std::shared_ptr<Clipboard> clipboard,
+                               std::shared_ptr<ContactsAccessPrompt> contactsPrompt, const ModelCatalog& catalog,
+                               InstallFolders folders) {
     const std::filesystem::path dataDirectory = environment.dataDirectory;
     // The data folder is the data home followed by the program's folder name; the cards live beside it.
     auto contacts = std::make_shared<VCardContactsStore>(
@@ -32,7 +34,7 @@ AppComposition::AppComposition(const AppEnvironment& environment, MainQueue& mai
         .messagesPermission = [] { return currentMessagesPermission(); },
         .messages = makeMessagesReaderSource(contacts),
         .gmail = makeGmailServiceSource({
-            .resourceFolder = InstallLocations::resourceFolder(),
+            .resourceFolder = folders.resources,
             .dataDirectory = dataDirectory,
             .secrets = environment.secrets,
             .http = std::make_shared<CurlHttpClient>(),
@@ -40,9 +42,15 @@ AppComposition::AppComposition(const AppEnvironment& environment, MainQueue& mai
             .mainQueue = mainQueue,
             .clock = clock_,
         }),
-        .makeClassifier = [dataDirectory, &mainQueue](const ModelPack& pack) {
-            return std::make_shared<ConversationClassifier>(pack, dataDirectory, mainQueue);
-        },
+        .makeClassifier =
+            [dataDirectory, folders, &mainQueue](const ModelPack& pack) {
+                auto client = std::make_shared<LocalModelClient>(pack, LocalModelClientSettings{
+                                                                           .dataFolder = dataDirectory,
+                                                                           .runtimeFolder = folders.privateLibrary,
+                                                                           .resourceFolder = folders.resources,
+                                                                       });
+                return std::make_shared<ConversationClassifier>(std::move(client), mainQueue);
+            },
         .makeDownloadManager = downloadManagerFactory(dataDirectory, mainQueue),
         .clipboard = std::move(clipboard),
         .opener = std::make_shared<DesktopOpener>(executor_),

@@ -1,17 +1,26 @@
 #pragma once
 
+#include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "core/BackgroundExecutor.h"
 #include "core/Clock.h"
 #include "core/MainQueue.h"
 #include "modelpacks/ModelCatalog.h"
 #include "platform/contacts/ContactsAccessPrompt.h"
+#include "platform/system/InstallLocations.h"
 #include "state/AppState.h"
 #include "state/Clipboard.h"
 #include "storage/AppEnvironment.h"
 
 namespace nudgerly {
+
+// Where the program finds the files installed with it: beside itself, unless a test lays out its own.
+struct InstallFolders {
+    std::optional<std::filesystem::path> privateLibrary = InstallLocations::privateLibraryFolder();
+    std::optional<std::filesystem::path> resources = InstallLocations::resourceFolder();
+};
 
 // The program's state object with the real parts behind every seam: the vCard Contacts store, the
 // Messages permission probe, the classifier and download manager of a pack, and the worker threads.
@@ -21,7 +30,7 @@ class AppComposition {
 public:
     AppComposition(const AppEnvironment& environment, MainQueue& mainQueue, std::shared_ptr<Clipboard> clipboard,
                    std::shared_ptr<ContactsAccessPrompt> contactsPrompt,
-                   const ModelCatalog& catalog = ModelCatalog::nudgerly());
+                   const ModelCatalog& catalog = ModelCatalog::nudgerly(), InstallFolders folders = {});
     // Destroys the state object, then stops the workers (waiting within a bound for running jobs).
     ~AppComposition();
     AppComposition(const AppComposition&) = delete;

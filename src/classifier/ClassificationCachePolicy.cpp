@@ -14,11 +14,26 @@ namespace {
 
 }  // namespace
 
-std::string engineSignature(const ModelAvailability& availability, const ModelPack& modelPack) {
+std::string engineSignature(const ModelAvailability& availability, const ModelPack& modelPack,
+                            const std::optional<std::string>& modelFileSignature) {
     if (availability.kind != ModelAvailability::Kind::bundled) {
         return std::string(heuristicSignature);
     }
-    return "local-model:" + modelPack.identifier + ":" + modelPack.sha256 + "|runtime:llama.cpp-b9000";
+    const std::string model = modelFileSignature ? "file-" + *modelFileSignature : modelPack.sha256;
+    return "local-model:" + modelPack.identifier + ":" + model + "|runtime:llama.cpp-b9000";
+}
+
+std::optional<std::string> fileSignature(const std::filesystem::path& file) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(file, error);
+    if (error) {
+        return std::nullopt;
+    }
+    const auto modified = std::filesystem::last_write_time(file, error);
+    if (error) {
+        return std::nullopt;
+    }
+    return std::to_string(size) + "-" + std::to_string(modified.time_since_epoch().count());
 }
 
 bool allowsPersistentCaching() {

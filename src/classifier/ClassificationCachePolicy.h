@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,8 +26,15 @@ inline constexpr std::string_view heuristicSignature = "heuristic-fallback";
 // cuts the model's texts to it.
 inline constexpr std::size_t maximumTextCharacters = 400;
 
-// "heuristic-fallback" unless Local AI is available; then the pack and its digest with the runtime.
-std::string engineSignature(const ModelAvailability& availability, const ModelPack& modelPack);
+// "heuristic-fallback" unless Local AI is available; then the pack and its digest with the runtime,
+// or, for a model file that is not the pack's own download, that file's signature in place of the
+// digest.
+std::string engineSignature(const ModelAvailability& availability, const ModelPack& modelPack,
+                            const std::optional<std::string>& modelFileSignature = std::nullopt);
+
+// A model file's size and modification time, which change when another file is put in its place;
+// nothing when the file cannot be read.
+std::optional<std::string> fileSignature(const std::filesystem::path& file);
 
 // False when either environment variable that points the model client at another model file or
 // server program is present (whatever its value): answers from such a setup must not be kept.

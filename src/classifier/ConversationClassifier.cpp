@@ -74,7 +74,8 @@ struct ConversationClassifier::Run {
 
     // Records a model failure. A problem of one conversation (too large, an invalid answer) neither
     // stops the model for the others nor hides an earlier problem; a problem of the runtime opens the
-    // circuit and always wins.
+    // circuit and always wins. A slow answer from a healthy server is nobody's fault to report: that
+    // conversation alone goes without the model.
     void noteModelIssue(const std::exception_ptr& error) {
         bool conversationProblem = false;
         try {
@@ -82,6 +83,9 @@ struct ConversationClassifier::Run {
                 std::rethrow_exception(error);
             }
         } catch (const LocalModelError& modelError) {
+            if (modelError.kind() == LocalModelError::Kind::answerMissing) {
+                return;
+            }
             conversationProblem = modelError.kind() == LocalModelError::Kind::contextTooLarge ||
                                   modelError.kind() == LocalModelError::Kind::badResponse;
         } catch (...) {
@@ -137,8 +141,13 @@ SnapshotClassificationResult ConversationClassifier::makeSnapshotWithReport(cons
     Run run;
     run.availability = localModel_->availability();
     const ModelPack pack = localModel_->activeModelPack();
-    const std::string signature = ClassificationCachePolicy::engineSignature(run.availability, pack);
-    const bool cachingAllowed = ClassificationCachePolicy::allowsPersistentCaching();
+    // The shipped model is known by its file alone: another file placed there must not reuse its
+    // decisions, and one that cannot be told apart keeps none.
+    const auto shippedModel = localModel_->shippedModelFile();
+    const auto shippedSignature = shippedModel ? ClassificationCachePolicy::fileSignature(*shippedModel) : std::nullopt;
+    const std::string signature = ClassificationCachePolicy::engineSignature(run.availability, pack, shippedSignature);
+    const bool cachingAllowed =
+        ClassificationCachePolicy::allowsPersistentCaching() && (!shippedModel || shippedSignature);
     const auto reuse = ClassificationCachePolicy::reuseTable(previous ? &*previous : nullptr, signature, cachingAllowed);
 
     const auto total = static_cast<int64_t>(batch.conversations.size());

@@ -48,6 +48,14 @@ Classification LocalModelClient::complete(const std::string& prompt, const Owned
             throw CancelledError();
         }
         if (error.kind() != HttpError::Kind::responseTooLarge) {
+            // A busy computer makes an answer slow, not the server dead: one that still passes its
+            // health check keeps running, and only this conversation goes without the model.
+            if (supervisor_.healthy(server, stop, settings_.failedRequestHealthCheckTimeout)) {
+                throw LocalModelError(Kind::answerMissing);
+            }
+            if (stop.stop_requested()) {
+                throw CancelledError();
+            }
             throw LocalModelError(Kind::serverUnavailable);
         }
         tooLarge = true;
@@ -60,7 +68,7 @@ Classification LocalModelClient::complete(const std::string& prompt, const Owned
     }
     // llama-server also answers 500 when it cannot parse what the model wrote; a server that still
     // passes its health check is alive, and the fault is this answer's alone.
-    if (response.status == 500 && supervisor_.healthy(server, stop)) {
+    if (response.status == 500 && supervisor_.healthy(server, stop, settings_.failedRequestHealthCheckTimeout)) {
         throw LocalModelError(Kind::badResponse);
     }
     if (response.status != 200) {

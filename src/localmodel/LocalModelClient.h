@@ -34,6 +34,7 @@ public:
     std::optional<std::filesystem::path> environmentModelFile() const override {
         return supervisor_.environmentModelFile();
     }
+    std::optional<std::filesystem::path> shippedModelFile() const override { return supervisor_.shippedModelFile(); }
     std::shared_future<void> selectModelPack(const ModelPack& pack) override { return supervisor_.selectModelPack(pack); }
     std::shared_future<void> requestShutdown() override { return supervisor_.requestShutdown(); }
     OwnedServer ensureStarted(std::stop_token stop) { return supervisor_.ensureStarted(stop); }
@@ -51,8 +52,9 @@ public:
 
     // One chat exchange with `server`. Throws LocalModelError: serverUnavailable when the server is no
     // longer the owned, running one (before or after the exchange), the transfer fails or it answers
-    // 5xx (a 500 only when its health check then fails too); contextTooLarge or badResponse for other
-    // unusable answers (an answer over the size limit included). CancelledError when stopped.
+    // 5xx (a failed transfer or a 500 only when its health check then fails too); answerMissing when
+    // the transfer failed or timed out but the server is still healthy; contextTooLarge or badResponse
+    // for other unusable answers (an answer over the size limit included). CancelledError when stopped.
     Classification complete(const std::string& prompt, const OwnedServer& server, std::stop_token stop);
 
 private:

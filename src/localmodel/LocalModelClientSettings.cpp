@@ -4,6 +4,7 @@
 
 #include "localmodel/LocalServerLaunchPolicy.h"
 #include "platform/system/InstallLocations.h"
+#include "platform/system/PhysicalCores.h"
 
 namespace nudgerly {
 
@@ -25,6 +26,10 @@ std::optional<std::filesystem::path> LocalModelClientSettings::defaultResourceFo
 
 int LocalModelClientSettings::defaultDrawPort(const std::set<int>& excluding) {
     return LocalServerLaunchPolicy::randomPort(excluding);
+}
+
+std::vector<std::pair<std::string, std::string>> LocalModelClientSettings::defaultServerEnvironment() {
+    return LocalServerLaunchPolicy::environment(LocalServerLaunchPolicy::threadCount(PhysicalCores::ofThisComputer()));
 }
 
 }  // namespace nudgerly

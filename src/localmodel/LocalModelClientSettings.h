@@ -8,6 +8,8 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/net/HttpClient.h"
 
@@ -24,6 +26,8 @@ struct LocalModelClientSettings {
     std::optional<std::filesystem::path> runtimeFolder = defaultRuntimeFolder();
     // Holds "Models/Qwen3-4B-Q4_K_M.gguf", the default pack shipped with the program.
     std::optional<std::filesystem::path> resourceFolder = defaultResourceFolder();
+    // Set for the server beside its command line: its compute threads and how they wait.
+    std::vector<std::pair<std::string, std::string>> serverEnvironment = defaultServerEnvironment();
     // Draws a port for a launch, never one of the given ports.
     std::function<int(const std::set<int>&)> drawPort = defaultDrawPort;
     std::shared_ptr<HttpClient> http = std::make_shared<CurlHttpClient>();
@@ -40,18 +44,23 @@ struct LocalModelClientSettings {
 
     // One chat request, and the largest answer read.
     std::chrono::milliseconds requestTimeout{60'000};
+    // The health check after a request failed: the server is busy with other work or just gave up on
+    // an answer, so it gets longer than a start-up check before it is taken for dead.
+    std::chrono::milliseconds failedRequestHealthCheckTimeout{5'000};
     std::size_t maxResponseBytes = 1024 * 1024;
 
     // Shutdown: after SIGTERM and SIGINT, up to this many polls `shutdownPollInterval` apart; after
-    // SIGKILL, until the process has ended.
+    // SIGKILL, until the process has ended, for at most `reapAfterKillLimit`.
     std::chrono::milliseconds shutdownPollInterval{25};
     int terminateWaits = 40;
     int interruptWaits = 20;
+    std::chrono::milliseconds reapAfterKillLimit{3000};
 
     static std::optional<std::string> processEnvironment(const std::string& name);
     static std::optional<std::filesystem::path> defaultRuntimeFolder();
     static std::optional<std::filesystem::path> defaultResourceFolder();
     static int defaultDrawPort(const std::set<int>& excluding);
+    static std::vector<std::pair<std::string, std::string>> defaultServerEnvironment();
 };
 
 }  // namespace nudgerly

@@ -14,6 +14,7 @@ std::string_view LocalModelError::diagnosticCode(Kind kind) {
         case Kind::serverUnavailable: return "runtime_unavailable";
         case Kind::contextTooLarge: return "context_too_large";
         case Kind::badResponse: return "invalid_model_response";
+        case Kind::answerMissing: return "model_answer_missing";
     }
     return unexpectedDiagnosticCode;
 }
@@ -37,6 +38,9 @@ std::string_view LocalModelError::userMessage(Kind kind) {
         case Kind::badResponse:
             return "Local AI returned an invalid classification again after an automatic retry. Nudgerly used its "
                    "safe local fallback for those items. Send feedback with technical details if this repeats.";
+        case Kind::answerMissing:
+            return "Local AI did not answer in time for a conversation. Nudgerly used its local fallback for that "
+                   "conversation.";
     }
     return unexpectedUserMessage;
 }

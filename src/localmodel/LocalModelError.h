@@ -17,6 +17,7 @@ public:
         serverUnavailable,  // the server is gone, the transport failed, or it answered 5xx
         contextTooLarge,    // the conversation does not fit the model's context
         badResponse,        // any other unusable answer
+        answerMissing,      // no answer in time, from a server that still passes its health check
     };
 
     explicit LocalModelError(Kind kind);

@@ -25,6 +25,8 @@ public:
     // The model file the environment names in place of any pack, when that file exists; a service
     // that reads no environment has none.
     virtual std::optional<std::filesystem::path> environmentModelFile() const { return std::nullopt; }
+    // The model file shipped with the program, when it is what the active pack loads and it exists.
+    virtual std::optional<std::filesystem::path> shippedModelFile() const { return std::nullopt; }
     // Makes `pack` the active one; a different pack stops the running server, as `requestShutdown`
     // does, so that the next start loads the new pack. Returns at once; the result is ready once the
     // old server is gone (at once for the same pack).

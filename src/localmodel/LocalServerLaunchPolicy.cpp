@@ -39,4 +39,14 @@ std::vector<std::string> arguments(const std::filesystem::path& modelFile, int p
             "--parallel", "1",                "--jinja",    "--no-webui", "--log-disable"};
 }
 
+int threadCount(int physicalCores) {
+    return std::max(1, physicalCores - 1);
+}
+
+std::vector<std::pair<std::string, std::string>> environment(int threads) {
+    // The prompt's threads follow these when they are not set apart. The runtime's thread team is
+    // OpenMP's, whose waiting policy is the environment's alone.
+    return {{"LLAMA_ARG_THREADS", std::to_string(threads)}, {"OMP_WAIT_POLICY", "passive"}};
+}
+
 }  // namespace nudgerly::LocalServerLaunchPolicy

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The random parts and the command line of one launch of the local model server.
@@ -23,5 +24,15 @@ std::string randomAPIKey();
 // the key, a 4096-token context, one parallel slot, the model's own chat template, no web page and no
 // log.
 std::vector<std::string> arguments(const std::filesystem::path& modelFile, int port, const std::string& apiKey);
+
+// The server's compute threads on a computer with `physicalCores`: one core is left to the rest of
+// the computer, so that a thread the system takes away for other work does not stall the others at
+// every step; at least one.
+int threadCount(int physicalCores);
+
+// The settings the server reads from its environment beside the command line: `threads` compute
+// threads for the answer and the prompt alike, and threads that sleep between jobs instead of
+// spinning, which on a busy computer take cores from the very work they wait for.
+std::vector<std::pair<std::string, std::string>> environment(int threads);
 
 }  // namespace nudgerly::LocalServerLaunchPolicy

@@ -156,6 +156,17 @@ std::optional<fs::path> LocalServerSupervisor::environmentModelFile() const {
     return fs::path(*path);
 }
 
+std::optional<fs::path> LocalServerSupervisor::shippedModelFile() const {
+    if (!settings_.resourceFolder || settings_.environment(modelPathVariable)) {
+        return std::nullopt;
+    }
+    const fs::path shipped = *settings_.resourceFolder / "Models" / shippedModelFileName;
+    if (modelCandidatePath(activeModelPack()) != shipped || !fileExists(shipped)) {
+        return std::nullopt;
+    }
+    return shipped;
+}
+
 ModelPack LocalServerSupervisor::activeModelPack() const {
     std::lock_guard lock(mutex_);
     return activeModelPack_;
@@ -350,10 +361,11 @@ LocalServerSupervisor::OwnedServer LocalServerSupervisor::launch(const fs::path&
     auto process = launched->get_future();
     try {
         worker_.submit("llama-server launch", [launched, program = program.string(),
-                                               arguments = LocalServerLaunchPolicy::arguments(model, port, key)](
-                                                  std::stop_token) {
+                                               arguments = LocalServerLaunchPolicy::arguments(model, port, key),
+                                               environment = settings_.serverEnvironment](std::stop_token) {
             try {
-                launched->set_value(ChildProcess::launch(program, arguments, {.dieWithParent = true}));
+                launched->set_value(
+                    ChildProcess::launch(program, arguments, {.dieWithParent = true, .environment = environment}));
             } catch (...) {
                 launched->set_exception(std::current_exception());
             }
@@ -389,16 +401,18 @@ LocalServerSupervisor::Readiness LocalServerSupervisor::waitUntilReady(const Own
     }
 }
 
-bool LocalServerSupervisor::healthy(const OwnedServer& server, std::stop_token stop) {
+bool LocalServerSupervisor::healthy(const OwnedServer& server, std::stop_token stop,
+                                    std::optional<std::chrono::milliseconds> timeout) {
     if (!isOwnedAndRunning(server)) {
         return false;
     }
+    const auto limit = timeout.value_or(settings_.healthCheckTimeout);
     const HttpRequest request{
         .method = "GET",
         .url = server.baseURL() + "/health",
         .headers = {{"Authorization", server.bearer()}},
-        .timeout = settings_.healthCheckTimeout,
-        .connectTimeout = settings_.healthCheckTimeout,
+        .timeout = limit,
+        .connectTimeout = limit,
         .maxResponseBytes = settings_.maxResponseBytes,
     };
     HttpResponse response;
@@ -464,10 +478,11 @@ void LocalServerSupervisor::escalate(ChildProcess& process, std::stop_token hurr
     if (process.isRunning()) {
         process.kill();
     }
-    // A killed process cannot refuse to end, but a busy machine may take longer than any wait to end
-    // it: the shutdown is only done once it has been reaped.
-    while (!process.waitForExit(std::chrono::seconds(1))) {
-    }
+    // A killed process cannot refuse to end, but the kernel may take its time giving back a large
+    // model's memory, or hold the process for another reason entirely. Nothing it holds is ours to
+    // wait for past a bound: the shutdown (and a quit behind it) goes on, and the process object,
+    // once dropped, has the child reaped when it does end.
+    process.waitForExit(settings_.reapAfterKillLimit);
 }
 
 void LocalServerSupervisor::finishShutdown(std::promise<void>& finished) {

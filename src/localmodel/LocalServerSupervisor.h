@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <future>
@@ -58,12 +59,16 @@ public:
     ModelPack activeModelPack() const;
     // NUDGERLY_MODEL_PATH, when it names a file that exists: it is loaded whatever pack is active.
     std::optional<std::filesystem::path> environmentModelFile() const;
+    // The model shipped with the program, when the active pack would load it (no NUDGERLY_MODEL_PATH,
+    // the default pack without an install of its own) and it exists.
+    std::optional<std::filesystem::path> shippedModelFile() const;
     // Makes `pack` the active one; when it differs in any field, the running server is shut down, so
     // that the next start loads the new pack. Returns at once.
     std::shared_future<void> selectModelPack(const ModelPack& pack);
 
     // Stops the owned server on the supervisor's worker: SIGTERM, then SIGINT, each followed by a
-    // short wait, then SIGKILL; the result is ready once the process has ended and been reaped.
+    // short wait, then SIGKILL; the result is ready once the process has ended and been reaped, or
+    // the bounded wait after SIGKILL is over (the child is then reaped once it ends).
     // Returns at once; every start in progress then fails with CancelledError, and so does every new
     // start until the result is ready. A request while a shutdown runs only gets that shutdown's
     // result. Never throws and cannot be cancelled.
@@ -76,8 +81,9 @@ public:
     // `server` is still the owned one and its process runs.
     bool isOwnedAndRunning(const OwnedServer& server) const;
     // One health check of `server`: false when it is no longer owned and running, or does not answer
-    // 200 in time. Never throws.
-    bool healthy(const OwnedServer& server, std::stop_token stop);
+    // 200 within `timeout` (the start-up checks' own when none is given). Never throws.
+    bool healthy(const OwnedServer& server, std::stop_token stop,
+                 std::optional<std::chrono::milliseconds> timeout = std::nullopt);
 
 private:
     enum class Readiness { ready, stopped, unresponsive };
@@ -96,7 +102,7 @@ private:
     OwnedServer launch(const std::filesystem::path& program, const std::filesystem::path& model,
                        std::set<int>& triedPorts);
     // TERM and INT with the configured waits (a stop request cuts them short), then KILL; returns once
-    // the process has been reaped.
+    // the process has been reaped or the wait after KILL is over.
     void escalate(ChildProcess& process, std::stop_token hurry) const;
     void finishShutdown(std::promise<void>& finished);
 

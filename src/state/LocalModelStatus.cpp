@@ -3,15 +3,16 @@
 namespace nudgerly::LocalModelStatus {
 
 bool isInstalled(const PublishedState& state) {
-    return state.environmentModelFile || state.modelDownloadState.kind == ModelDownloadState::Kind::installed;
+    return state.environmentModelFile || state.shippedModelFile ||
+           state.modelDownloadState.kind == ModelDownloadState::Kind::installed;
 }
 
 bool hasFallenBack(const PublishedState& state) {
-    // A pack that cannot run says so through the runtime issue already; the environment's model has no
-    // such check, only the server program beside it.
-    const bool environmentModelCannotRun =
-        state.environmentModelFile && state.modelAvailability.kind != ModelAvailability::Kind::bundled;
-    return state.modelRuntimeIssue || environmentModelCannotRun;
+    // A pack that cannot run says so through the runtime issue already; the environment's model and
+    // the shipped one have no such check, only the server program beside them.
+    const bool modelFileCannotRun = (state.environmentModelFile || state.shippedModelFile) &&
+                                    state.modelAvailability.kind != ModelAvailability::Kind::bundled;
+    return state.modelRuntimeIssue || modelFileCannotRun;
 }
 
 }  // namespace nudgerly::LocalModelStatus

@@ -35,7 +35,8 @@ void ModelController::loadModelChoice() {
     publisher().setModelDownloadState(modelDownloadManager_->state());
     const auto environmentModel = classifier_->localModel().environmentModelFile();
     publisher().setEnvironmentModelFile(environmentModel ? std::optional(environmentModel->string()) : std::nullopt);
-    if (environmentModel) {
+    const bool shipped = refreshShippedModel();
+    if (environmentModel || shipped) {
         // Read at once (it only looks at files), so that the status never shows the model as unusable
         // before the start-up task has asked.
         publisher().setModelAvailability(classifier_->modelAvailability());
@@ -46,11 +47,17 @@ void ModelController::loadModelChoice() {
                                                       : std::nullopt;
     const bool choiceMadeForThisCatalogue = storedVersion == AppStateSettings::currentModelChoiceVersion;
     const bool installed = state().modelDownloadState.kind == ModelDownloadState::Kind::installed;
-    publisher().setNeedsModelChoice(!choiceMadeForThisCatalogue && !installed && !environmentModel);
+    publisher().setNeedsModelChoice(!choiceMadeForThisCatalogue && !installed && !environmentModel && !shipped);
     // An installed pack settles the choice for good; the environment's model only while it is named.
     if (installed && !choiceMadeForThisCatalogue) {
         settings_.setString(AppStateSettings::modelChoiceVersion, AppStateSettings::currentModelChoiceVersion);
     }
+}
+
+bool ModelController::refreshShippedModel() {
+    const auto shipped = classifier_->localModel().shippedModelFile();
+    publisher().setShippedModelFile(shipped ? std::optional(shipped->string()) : std::nullopt);
+    return shipped.has_value();
 }
 
 void ModelController::start() { observeModelDownloadManager(*modelDownloadManager_); }
@@ -173,6 +180,7 @@ MainTask ModelController::removeLocalModelRun(TaskHandle task, ModelDownloadMana
     const auto readAvailability = ModelServerJobs::readAvailability(classifier_);
     const ModelAvailability availability = co_await offMain(task, "Local AI availability", readAvailability);
     publisher().setModelAvailability(availability);
+    refreshShippedModel();  // the shipped model serves the default pack again once its download is gone
     lines().showActivity(pack.displayName + (contactsAccessIsUsable() ? " removed · Basic local review is available"
                                                                       : " removed · Allow Contacts next"));
     publisher().setIsRemovingModel(false);
@@ -217,6 +225,9 @@ MainTask ModelController::modelSwitchRun(TaskHandle task, ModelPack pack, int64_
     const auto readAvailability = ModelServerJobs::readAvailability(classifier_);
     const ModelAvailability availability = co_await offMain(task, "Local AI availability", readAvailability);
     publisher().setModelAvailability(availability);
+    if (refreshShippedModel()) {
+        publisher().setNeedsModelChoice(false);  // as long as it is there, like the environment's model
+    }
     observeModelDownloadManager(*modelDownloadManager_);
 
     const std::string& name = pack.displayName;
@@ -250,7 +261,8 @@ void ModelController::modelDownloadStateDidChange(const ModelDownloadState& next
         case Kind::missing:
             publisher().setModelDownloadProgress(std::nullopt);
             clearModelRuntimeReports();
-            if (!state().environmentModelFile) {  // the environment's model does not hang on a download
+            // The environment's model and the shipped one do not hang on a download.
+            if (!state().environmentModelFile && !refreshShippedModel()) {
                 publisher().setModelAvailability(ModelAvailability::missing());
             }
             if (state().needsModelChoice) {
@@ -263,6 +275,7 @@ void ModelController::modelDownloadStateDidChange(const ModelDownloadState& next
             break;
         case Kind::installed:
             completeModelChoice();
+            refreshShippedModel();  // the pack's own download now serves it
             publisher().setModelDownloadProgress(std::nullopt);
             context_.tasks.spawn([this, generation = modelSelectionGeneration_](TaskHandle task) {
                 return modelAvailabilityRecheck(std::move(task), generation);

@@ -59,6 +59,8 @@ public:
 
 private:
     void observeModelDownloadManager(ModelDownloadManager& manager);
+    // Publishes whether the shipped model serves the selected pack, and says so.
+    bool refreshShippedModel();
     void completeModelChoice();
     void modelDownloadStateDidChange(const ModelDownloadState& state);
     MainTask removeLocalModelRun(TaskHandle task, ModelDownloadManager* manager, ModelPack pack);

@@ -56,6 +56,9 @@ struct PublishedState {
     std::optional<std::string> modelRuntimeDiagnosticCode;
     // The model file NUDGERLY_MODEL_PATH names, when it exists: Local AI loads it in place of any pack.
     std::optional<std::string> environmentModelFile;
+    // The model shipped with the program, when the selected pack is served by it (no pack of its own
+    // is installed in the data folder).
+    std::optional<std::string> shippedModelFile;
     bool isSwitchingModel = false;
     bool isRemovingModel = false;
     bool gmailAuthorizationInProgress = false;
@@ -99,6 +102,7 @@ enum class StateField {
     modelRuntimeIssue,
     modelRuntimeDiagnosticCode,
     environmentModelFile,
+    shippedModelFile,
     isSwitchingModel,
     isRemovingModel,
     gmailAuthorizationInProgress,

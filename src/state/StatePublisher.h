@@ -77,6 +77,7 @@ public:
     void setModelRuntimeDiagnosticCode(std::optional<std::string> value) { write(state_.modelRuntimeDiagnosticCode, std::move(value), StateField::modelRuntimeDiagnosticCode); }
     void setEnvironmentModelFile(std::optional<std::string> value) { write(state_.environmentModelFile, std::move(value), StateField::environmentModelFile); }
     void setIsSwitchingModel(bool value) { write(state_.isSwitchingModel, value, StateField::isSwitchingModel); }
+    void setShippedModelFile(std::optional<std::string> value) { write(state_.shippedModelFile, std::move(value), StateField::shippedModelFile); }
     void setIsRemovingModel(bool value) { write(state_.isRemovingModel, value, StateField::isRemovingModel); }
     void setGmailAuthorizationInProgress(bool value) { write(state_.gmailAuthorizationInProgress, value, StateField::gmailAuthorizationInProgress); }
     void setIsDisconnectingGmail(bool value) { write(state_.isDisconnectingGmail, value, StateField::isDisconnectingGmail); }

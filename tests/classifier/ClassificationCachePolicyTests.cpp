@@ -1,5 +1,7 @@
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -11,6 +13,7 @@
 #include "classifier/ClassificationCachePolicy.h"
 #include "core/JsonWriter.h"
 #include "core/Sha256.h"
+#include "files/TempDir.h"
 
 namespace nudgerly {
 namespace {
@@ -64,6 +67,27 @@ TEST(ClassificationCachePolicyTests, EngineSignatureAndCachingGate) {
         ScopedEnvironment serverVariable("NUDGERLY_LLAMA_SERVER", server);
         EXPECT_EQ(Cache::allowsPersistentCaching(), allowed);
     }
+}
+
+TEST(ClassificationCachePolicyTests, AModelFileOutsideThePackIsKnownByItsOwnSignature) {
+    const test::TempDir folder;
+    const auto file = folder.path() / "Qwen3-4B-Q4_K_M.gguf";
+    EXPECT_EQ(Cache::fileSignature(file), std::nullopt);
+    test::writeTestFile(file, "first model");
+    const auto first = Cache::fileSignature(file);
+    ASSERT_TRUE(first);
+    const ModelPack pack{.identifier = "qwen3-4b", .sha256 = "ab12"};
+    EXPECT_EQ(Cache::engineSignature(ModelAvailability::bundled(), pack, first),
+              "local-model:qwen3-4b:file-" + *first + "|runtime:llama.cpp-b9000");
+
+    // Another file of the same size put in its place, and one of another size at the same time.
+    const auto time = std::filesystem::last_write_time(file);
+    test::writeTestFile(file, "other model");
+    std::filesystem::last_write_time(file, time + std::chrono::seconds(1));
+    EXPECT_NE(Cache::fileSignature(file), first);
+    test::writeTestFile(file, "a larger model");
+    std::filesystem::last_write_time(file, time);
+    EXPECT_NE(Cache::fileSignature(file), first);
 }
 
 TEST(ClassificationCachePolicyTests, FingerprintFollowsContentButNotPresentation) {

@@ -166,6 +166,41 @@ TEST_F(ClassifierEndToEndTests, AnAnswerTheServerCannotReadFallsBackForItsConver
     EXPECT_EQ(result.snapshot.items[0].summary, "Tell them about the venue");
 }
 
+TEST_F(ClassifierEndToEndTests, AnAnswerPastTheLimitFallsBackAloneAndKeepsTheServer) {
+    // Health answers at once while the first chat request is held far past the limit, as llama-server
+    // does on a computer busy with other work.
+    StandInScenario scenario(json::array(), json::array({{{"delayMs", 30000}, {"content", "{}"}},
+                                                         answer("reply", "Tell them about the venue")}));
+    auto settings = test::testSettings(scenario.environment(), scenario.folder() / "data");
+    settings.requestTimeout = 500ms;
+    model = std::make_shared<LocalModelClient>(ModelPack::nudgerlyLarge(), std::move(settings));
+    ConversationClassifier classifier(model, mainQueue);
+    const ConversationBatch batch{
+        .generatedAt = Date{790'003'600},
+        .lookbackDays = 7,
+        .inboundEndingCount = 2,
+        .conversations = {conversation("report", "Can you send me the report by Friday?"),
+                          conversation("venue", "We picked the venue downtown")},
+    };
+
+    const auto result = run(classifier, batch, std::nullopt);
+    EXPECT_EQ(scenario.launches().size(), 1u);
+    EXPECT_EQ(scenario.chats().size(), 2u);  // no retry of the slow one; the next went to the same server
+    EXPECT_TRUE(result.report.usedLocalModel);
+    EXPECT_EQ(result.report.issue, std::nullopt);
+    EXPECT_EQ(result.report.diagnosticCode, std::nullopt);
+    ASSERT_EQ(result.snapshot.items.size(), 2u);
+    for (const auto& item : result.snapshot.items) {
+        if (item.id == "venue") {
+            EXPECT_EQ(item.summary, "Tell them about the venue");
+        } else {
+            EXPECT_EQ(item.id, "report");  // Basic Mode's answer, not kept
+        }
+    }
+    ASSERT_EQ(result.snapshot.classificationCache->size(), 1u);
+    EXPECT_EQ(result.snapshot.classificationCache->at(0).conversationID, "venue");
+}
+
 TEST_F(ClassifierEndToEndTests, BasicModeClassifiesWithoutAnyServer) {
     StandInScenario scenario;
     auto environment = scenario.environment();

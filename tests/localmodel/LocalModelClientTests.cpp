@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -20,6 +21,7 @@
 #include "localmodel/LocalServerLaunchPolicy.h"
 #include "loopback/LoopbackHttpServer.h"
 #include "modelpacks/ModelVerification.h"
+#include "platform/system/PhysicalCores.h"
 #include "support/StandInServer.h"
 
 namespace nudgerly {
@@ -169,6 +171,10 @@ TEST_F(LocalModelClientTests, StartsWithTheExactCommandLineAndReusesTheServer) {
                     "--api-key", server.apiKey, "--ctx-size", "4096", "--parallel", "1", "--jinja", "--no-webui",
                     "--log-disable"}));
     EXPECT_EQ(launches[0]["pid"], server.process->pid());
+    // Threads and their waiting are told through the environment, leaving the command line as it is.
+    const int threads = std::max(1, PhysicalCores::ofThisComputer() - 1);
+    EXPECT_EQ(launches[0]["environment"],
+              json({{"LLAMA_ARG_THREADS", std::to_string(threads)}, {"OMP_WAIT_POLICY", "passive"}}));
     EXPECT_GE(server.port, 49152);
     EXPECT_LE(server.port, 65535);
     EXPECT_TRUE(std::regex_match(server.apiKey, std::regex("[0-9a-f]{64}")));
@@ -263,6 +269,30 @@ TEST_F(LocalModelClientTests, AShutdownIsDoneOnlyOnceTheKilledServerHasEnded) {
     const auto server = model.ensureStarted({});
     model.shutdown();
     EXPECT_FALSE(server.process->isRunning());
+}
+
+TEST_F(LocalModelClientTests, AKilledServerThatCannotBeReapedYetHoldsUpNeitherAShutdownNorTheClientsEnd) {
+    // The first two launches stay unreapable for 8 s after they start, SIGKILL or not.
+    const json held = {{"ignoreSignals", true}, {"unreapableForMs", 8000}};
+    StandInScenario scenario(json::array({held, held, json::object()}));
+    auto settings = test::testSettings(scenario.environment(), scenario.folder() / "data");
+    settings.reapAfterKillLimit = 300ms;
+    LocalModelClient& model = client(settings);
+    const auto server = model.ensureStarted({});
+    auto going = std::make_unique<LocalModelClient>(ModelPack::nudgerlyLarge(), settings);
+    const auto other = going->ensureStarted({});
+
+    const auto started = Clock::now();
+    model.shutdown();
+    going.reset();  // hurried straight to SIGKILL
+    EXPECT_LT(Clock::now() - started, 4s);
+    EXPECT_TRUE(server.process->isRunning());  // killed, not yet reaped
+    EXPECT_NE(model.ensureStarted({}).process, server.process);
+
+    // Reaped once the kernel lets go of them.
+    EXPECT_TRUE(server.process->waitForExit(20s));
+    EXPECT_TRUE(other.process->waitForExit(20s));
+    EXPECT_EQ(WTERMSIG(*server.process->waitStatus()), SIGKILL);
 }
 
 TEST_F(LocalModelClientTests, TheCallerOnlyAsksForAShutdownAndNeverWaitsThroughIt) {
@@ -364,14 +394,21 @@ TEST_F(LocalModelClientTests, ClassifyFallsBackToTheCompactPromptAndRestartsOnce
     EXPECT_EQ(outcome.failure, Kind::badResponse);
     EXPECT_EQ(outcome.prompts.size(), 2u);
 
-    // 5xx or a broken connection: one shutdown, a fresh server, the full prompt again.
+    // 5xx or a server gone mid-request: one shutdown, a fresh server, the full prompt again.
     outcome = exchange(json::array({unavailable, unavailable}));
     EXPECT_EQ(outcome.failure, Kind::serverUnavailable);
     EXPECT_EQ(outcome.prompts, (std::vector{fullPrompt, fullPrompt}));
     EXPECT_EQ(outcome.launches, 2u);
-    outcome = exchange(json::array({{{"drop", true}}, ok}));
+    outcome = exchange(json::array({{{"exit", true}}, ok}));
     EXPECT_EQ(outcome.result, decided);
     EXPECT_EQ(outcome.launches, 2u);
+
+    // A broken connection from a server that still passes its health check: this conversation goes
+    // without the model, and the server keeps running.
+    outcome = exchange(json::array({{{"drop", true}}, ok}));
+    EXPECT_EQ(outcome.failure, Kind::answerMissing);
+    EXPECT_EQ(outcome.prompts, std::vector{fullPrompt});
+    EXPECT_EQ(outcome.launches, 1u);
 
     // A 500 from a server that still passes its health check is an answer it could not read: the
     // compact prompt on the same server. Once the health check fails too, the server is restarted.
@@ -419,6 +456,21 @@ TEST_F(LocalModelClientTests, AStoppedRequestEndsPromptlyWithoutARestart) {
     EXPECT_EQ(scenario.chats().size(), 1u);
     EXPECT_EQ(scenario.launches().size(), 1u);
     EXPECT_TRUE(server.process->isRunning());
+}
+
+TEST_F(LocalModelClientTests, ASlowAnswerIsNotADeadServer) {
+    StandInScenario scenario(json::array(),
+                             json::array({{{"delayMs", 20000}, {"content", decision}}, {{"content", decision}}}));
+    auto settings = test::testSettings(scenario.environment(), scenario.folder() / "data");
+    settings.requestTimeout = 300ms;
+    LocalModelClient& model = client(std::move(settings));
+    const auto server = model.ensureStarted({});
+
+    EXPECT_EQ(failureOf([&] { model.classify(conversation(), {}); }), Kind::answerMissing);
+    EXPECT_EQ(scenario.chats().size(), 1u);  // neither the compact prompt nor a restart
+    EXPECT_TRUE(server.process->isRunning());
+    EXPECT_EQ(model.classifyLatestTurn(conversation(), {}), decided);
+    EXPECT_EQ(scenario.launches().size(), 1u);
 }
 
 TEST_F(LocalModelClientTests, NeitherAProxyNorAForeignListenerEverSeesARequest) {
@@ -529,10 +581,19 @@ TEST(LocalModelClientDefaultsTests, WaitsAndLimitsAreTheDesignedOnes) {
     EXPECT_EQ(defaults.healthCheckLimit, 600);
     EXPECT_EQ(defaults.healthCheckTimeout, 300ms);
     EXPECT_EQ(defaults.requestTimeout, 60s);
+    EXPECT_EQ(defaults.failedRequestHealthCheckTimeout, 5s);
     EXPECT_EQ(defaults.maxResponseBytes, 1024u * 1024u);
     EXPECT_EQ(defaults.shutdownPollInterval, 25ms);
     EXPECT_EQ(defaults.terminateWaits, 40);
     EXPECT_EQ(defaults.interruptWaits, 20);
+    EXPECT_EQ(defaults.reapAfterKillLimit, 3s);
+}
+
+TEST(LocalModelClientDefaultsTests, TheServerLeavesOneCoreToTheRestOfTheComputer) {
+    EXPECT_EQ(LocalServerLaunchPolicy::threadCount(8), 7);
+    EXPECT_EQ(LocalServerLaunchPolicy::threadCount(2), 1);
+    EXPECT_EQ(LocalServerLaunchPolicy::threadCount(1), 1);
+    EXPECT_EQ(LocalServerLaunchPolicy::threadCount(0), 1);
 }
 
 TEST(LocalModelClientDefaultsTests, PortsAreDrawnFromTheDynamicRange) {

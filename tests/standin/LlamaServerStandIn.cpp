@@ -12,7 +12,9 @@
 // A launch: "exitCode" (exit at once with it), "exitAfterMs" (serve, then exit), "healthStatus"
 // (default 200), "healthyAfterMs" (503 before that), "ignoreSignals" (SIGTERM and SIGINT are written
 // to "signals-<launch>.log" and otherwise ignored), "ballastMiB" (memory filled at start, so that
-// the process takes a while to end even when killed).
+// the process takes a while to end even when killed), "unreapableForMs" (a helper process traces the
+// stand-in and keeps it unreapable by its parent for this long, even once killed: the kernel shows a
+// traced zombie to its tracer alone).
 // An answer: "delayMs", "exit" (end the process instead of answering), "drop" (reset the connection),
 // "healthStatusAfter" (what this launch's /health answers from then on), "status" (default 200), then
 // the body: "errorType" (an error envelope), "content" (a chat answer whose message content is this
@@ -20,7 +22,8 @@
 //
 // The stand-in ends itself when the program that started it is gone.
 //
-// Records, numbered from 0 over all launches: "launch-<n>.json" {"pid", "arguments"},
+// Records, numbered from 0 over all launches: "launch-<n>.json" {"pid", "arguments", "environment" (the
+// server's settings of the environment that were set)},
 // "health-<n>.json" and "chat-<n>.json" {"launch", "authorization", "body"}.
 
 #include <atomic>
@@ -39,6 +42,7 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/ptrace.h>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
@@ -84,6 +88,18 @@ int record(const fs::path& folder, const std::string& kind, const json& contents
             std::exit(4);
         }
     }
+}
+
+// The pid of the process tracing `pid`, 0 when none does.
+pid_t readTracer(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("TracerPid:", 0) == 0) {
+            return static_cast<pid_t>(std::stol(line.substr(10)));
+        }
+    }
+    return 0;
 }
 
 json pick(const json& list, int index) {
@@ -140,6 +156,35 @@ void exitWithParent() {
     }).detach();
 }
 
+// Forks the tracer that holds this process for `milliseconds`; it also lets go when the test program
+// is gone.
+void holdUnreapable(int64_t milliseconds) {
+    const pid_t self = ::getpid();
+    const pid_t testProgram = ::getppid();
+    const pid_t tracer = ::fork();
+    if (tracer < 0) {
+        std::exit(4);
+    }
+    if (tracer > 0) {
+        // Seized before the server answers its health check, so a started server is always held.
+        for (int attempt = 0; attempt < 400 && readTracer(self) != tracer; ++attempt) {
+            sleepMilliseconds(5);
+        }
+        if (readTracer(self) != tracer) {
+            std::exit(4);
+        }
+        return;
+    }
+    if (::ptrace(PTRACE_SEIZE, self, nullptr, nullptr) != 0) {
+        ::_exit(4);
+    }
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (std::chrono::steady_clock::now() < until && ::kill(testProgram, 0) == 0) {
+        sleepMilliseconds(20);
+    }
+    ::_exit(0);
+}
+
 int main(int argc, char** argv) {
     exitWithParent();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -162,11 +207,21 @@ int main(int argc, char** argv) {
         return 2;  // like a model file that does not load
     }
     const fs::path records = scenario.at("records").get<std::string>();
-    const int launch = record(records, "launch", {{"pid", ::getpid()}, {"arguments", arguments}});
+    json environment = json::object();
+    for (const char* name : {"LLAMA_ARG_THREADS", "OMP_WAIT_POLICY"}) {
+        if (const char* value = std::getenv(name)) {
+            environment[name] = value;
+        }
+    }
+    const int launch =
+        record(records, "launch", {{"pid", ::getpid()}, {"arguments", arguments}, {"environment", environment}});
     const json behaviour = pick(scenario["launches"], launch);
 
     if (behaviour.contains("exitCode")) {
         return behaviour["exitCode"].get<int>();
+    }
+    if (behaviour.contains("unreapableForMs")) {
+        holdUnreapable(behaviour["unreapableForMs"].get<int64_t>());
     }
     if (const std::size_t ballast = behaviour.value("ballastMiB", 0) * std::size_t{1024 * 1024}; ballast > 0) {
         // Small pages, so that the end has many to give back.

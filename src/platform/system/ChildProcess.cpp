@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <string_view>
 #include <thread>
 
 #include <fcntl.h>
@@ -70,7 +71,7 @@ void closeInheritedDescriptorsOnExec(int keep) {
 }
 
 // The child's side, between fork and exec. Any failure is written to `errorPipe` as an errno value.
-[[noreturn]] void becomeChild(const char* executable, char* const* argv, int errorPipe, pid_t parent,
+[[noreturn]] void becomeChild(const char* executable, char* const* argv, char* const* envp, int errorPipe, pid_t parent,
                               bool dieWithParent) {
     const auto fail = [errorPipe] { failInChild(errorPipe); };
     if (dieWithParent) {
@@ -104,7 +105,7 @@ void closeInheritedDescriptorsOnExec(int keep) {
         ::close(devNull);
     }
     closeInheritedDescriptorsOnExec(errorPipe);
-    ::execve(executable, argv, environ);
+    ::execve(executable, argv, envp);
     failInChild(errorPipe);
 }
 
@@ -121,6 +122,25 @@ std::shared_ptr<ChildProcess> ChildProcess::launch(const std::string& executable
         argv.push_back(const_cast<char*>(argument.c_str()));
     }
     argv.push_back(nullptr);
+    std::vector<std::string> settings;
+    for (const auto& [name, value] : options.environment) {
+        settings.push_back(name + "=" + value);
+    }
+    std::vector<char*> envp;
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+        const std::string_view entry(*variable);
+        const bool replaced = std::ranges::any_of(options.environment, [entry](const auto& setting) {
+            return entry.size() > setting.first.size() && entry.starts_with(setting.first) &&
+                   entry[setting.first.size()] == '=';
+        });
+        if (!replaced) {
+            envp.push_back(*variable);
+        }
+    }
+    for (auto& setting : settings) {
+        envp.push_back(setting.data());
+    }
+    envp.push_back(nullptr);
     std::shared_ptr<ChildProcess> child(new ChildProcess());
     auto& shared = orphans();
     {
@@ -143,7 +163,7 @@ std::shared_ptr<ChildProcess> ChildProcess::launch(const std::string& executable
         throw ChildProcessLaunchError(context + describeSystemError(errno));
     }
     if (pid == 0) {
-        becomeChild(executable.c_str(), argv.data(), errorWriter.get(), parent, options.dieWithParent);
+        becomeChild(executable.c_str(), argv.data(), envp.data(), errorWriter.get(), parent, options.dieWithParent);
     }
     errorWriter.reset();
     child->pid_ = pid;

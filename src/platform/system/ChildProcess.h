@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <sys/types.h>
@@ -23,12 +24,15 @@ struct ChildProcessOptions {
     // this to the launching thread: the child is also killed when that thread ends, so launch such
     // children from a thread that lives as long as they should.
     bool dieWithParent = false;
+    // Variables set for the child, over the inherited environment.
+    std::vector<std::pair<std::string, std::string>> environment;
 };
 
-// A child program: standard input and the environment inherited, standard output and error sent to
-// /dev/null, every other descriptor closed, signal dispositions and the signal mask reset to the
-// defaults. The object is the process's identity (compare pointers). It reaps the child itself and
-// sends signals only while the child is unreaped, so a recycled process id is never signalled.
+// A child program: standard input and the environment inherited (with the options' variables set),
+// standard output and error sent to /dev/null, every other descriptor closed, signal dispositions and
+// the signal mask reset to the defaults. The object is the process's identity (compare pointers). It
+// reaps the child itself and sends signals only while the child is unreaped, so a recycled process id
+// is never signalled.
 // Destroying the object does not stop the child; a child still running then is reaped at a later
 // launch or destruction of any child process after it has ended. Safe to use from any thread.
 class ChildProcess {

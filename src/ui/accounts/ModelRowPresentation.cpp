@@ -47,6 +47,22 @@ std::string environmentModelDetail(const PublishedState& state, const std::strin
     return inUse + " Allow required Contacts access below to continue.";
 }
 
+// The card of a model ready for use: the selected pack's download, or the model shipped with the
+// program in its place.
+std::string installedDetail(const PublishedState& state) {
+    const std::string& name = state.selectedModelPack.displayName;
+    if (state.modelRuntimeIssue) {
+        return name + " is installed on this computer. " + *state.modelRuntimeIssue +
+               contactsNextDetail(state.contactsPermission) + " Refresh the queue to retry Local AI.";
+    }
+    if (contactsUsable(state)) {
+        return name +
+               " is installed on this computer. Refresh the queue when you want Local AI to review "
+               "conversations.";
+    }
+    return name + " is installed on this computer. Allow required Contacts access below to continue.";
+}
+
 ModelButton refreshQueueButton(const PublishedState& state, bool refreshing) {
     return {"Refresh Queue", ModelButton::Style::prominent, ModelButton::Role::none,
             !refreshing && contactsUsable(state), ModelAction::refreshQueue};
@@ -129,6 +145,9 @@ std::string modelDetail(const PublishedState& state) {
     if (state.environmentModelFile) {
         return environmentModelDetail(state, *state.environmentModelFile);
     }
+    if (state.shippedModelFile) {
+        return installedDetail(state);
+    }
     switch (download.kind) {
         case Kind::downloading:
             return (download.waitingForNetwork
@@ -174,17 +193,7 @@ std::string modelDetail(const PublishedState& state) {
                                "lower-accuracy Basic Mode."
                              : " Basic Mode remains active until verification succeeds.") +
                    next;
-        case Kind::installed:
-            if (state.modelRuntimeIssue) {
-                return name + " is installed on this computer. " + *state.modelRuntimeIssue + next +
-                       " Refresh the queue to retry Local AI.";
-            }
-            if (contactsUsable(state)) {
-                return name +
-                       " is installed on this computer. Refresh the queue when you want Local AI to review "
-                       "conversations.";
-            }
-            return name + " is installed on this computer. Allow required Contacts access below to continue.";
+        case Kind::installed: return installedDetail(state);
     }
     return {};
 }
@@ -199,7 +208,7 @@ ModelProgress modelProgress(const PublishedState& state) {
     if (state.isSwitchingModel) {
         return {.kind = spinner, .accessibleName = "Switching Local AI model"};
     }
-    if (state.environmentModelFile) {
+    if (state.environmentModelFile || state.shippedModelFile) {
         return {};
     }
     switch (download.kind) {
@@ -240,8 +249,9 @@ std::vector<ModelButton> modelButtons(const PublishedState& state, bool refreshi
             add("Use Basic Mode Instead\u2026", plain, Role::none, free, ModelAction::confirmBasicMode);
         }
     };
-    if (state.environmentModelFile) {
-        return {refreshQueueButton(state, refreshing)};  // nothing of the packs' applies to it
+    // Nothing of the packs' applies to the environment's model; the shipped one cannot be removed.
+    if (state.environmentModelFile || state.shippedModelFile) {
+        return {refreshQueueButton(state, refreshing)};
     }
     switch (state.modelDownloadState.kind) {
         case Kind::missing:

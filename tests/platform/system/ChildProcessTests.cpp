@@ -32,6 +32,24 @@ TEST(ChildProcessTests, RunsAProgramAndReapsIt) {
     EXPECT_FALSE(child->terminate());
 }
 
+TEST(ChildProcessTests, TheChildGetsTheGivenVariablesOverTheInheritedOnes) {
+    setenv("NUDGERLY_CHILD_TEST_KEPT", "kept", 1);
+    setenv("NUDGERLY_CHILD_TEST_SET", "inherited", 1);
+    setenv("NUDGERLY_CHILD_TEST_SET_LONGER", "longer", 1);
+    const std::string script =
+        R"(test "$NUDGERLY_CHILD_TEST_KEPT" = kept && test "$NUDGERLY_CHILD_TEST_SET" = given && )"
+        R"(test "$NUDGERLY_CHILD_TEST_SET_LONGER" = longer && test "$NUDGERLY_CHILD_TEST_NEW" = new && )"
+        R"sh(test "$(env | grep -c '^NUDGERLY_CHILD_TEST_SET=')" = 1)sh";
+    auto child = ChildProcess::launch(
+        "/bin/sh", {"-c", script},
+        {.environment = {{"NUDGERLY_CHILD_TEST_SET", "given"}, {"NUDGERLY_CHILD_TEST_NEW", "new"}}});
+    ASSERT_TRUE(child->waitForExit(5s));
+    EXPECT_EQ(WEXITSTATUS(*child->waitStatus()), 0);
+    unsetenv("NUDGERLY_CHILD_TEST_KEPT");
+    unsetenv("NUDGERLY_CHILD_TEST_SET");
+    unsetenv("NUDGERLY_CHILD_TEST_SET_LONGER");
+}
+
 TEST(ChildProcessTests, ClosesInheritedDescriptorsAndSilencesOutput) {
     test::TempDir dir;
     const auto report = dir / "fds";
