@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -95,17 +96,30 @@ std::vector<pid_t> childServers() {
     return found;
 }
 
-TEST(RealServerTests, EveryConversationOfARefreshIsDecidedByTheModelAndNoServerOutlivesQuitting) {
+// What one refresh of the three conversations left behind: the model's decisions by conversation and
+// what the server wrote to its log.
+struct RefreshOutcome {
+    std::map<std::string, CachedConversationClassification> decisions;
+    std::string serverLog;
+};
+
+// One refresh with a fresh home, checked as far as every run must pass: all three conversations
+// decided by the model, and no server left running once the program quits.
+RefreshOutcome refreshWithTheModel() {
     test::TempDir root;
     const fs::path database = root.path() / "Messages" / "chat.db";
     writeConversations(database);
     setenv("NUDGERLY_MESSAGES_DATABASE", database.c_str(), 1);
+    // The server reads its log file from the environment, which it inherits.
+    const fs::path serverLog = root.path() / "llama-server.log";
+    setenv("LLAMA_ARG_LOG_FILE", serverLog.c_str(), 1);
     const AppEnvironment environment = AppEnvironment::underRoot(root.path());
     createPrivateDirectories(environment.configurationDirectory);
     writeFileAtomically(environment.configurationDirectory / ContactsAccessDecision::fileName,
                         ContactsAccessDecision{.status = ContactsAuthorizationStatus::authorized}.encoded());
     const ModelPack pack = installTinyModel(environment.dataDirectory);
 
+    RefreshOutcome outcome;
     ManualMainQueue queue;
     {
         AppComposition composition(environment, queue, std::make_shared<test::FakeClipboard>(), nullptr,
@@ -114,38 +128,107 @@ TEST(RealServerTests, EveryConversationOfARefreshIsDecidedByTheModelAndNoServerO
         const PublishedState& state = app.state();
         app.start();
         // Local AI shows as installed: the downloaded pack and the runtime beside the program are found.
-        ASSERT_TRUE(queue.runUntil([&] { return state.modelAvailability == ModelAvailability::bundled(); }, 30s));
+        EXPECT_TRUE(queue.runUntil([&] { return state.modelAvailability == ModelAvailability::bundled(); }, 30s));
         EXPECT_EQ(state.modelDownloadState.kind, ModelDownloadState::Kind::installed);
         EXPECT_FALSE(state.needsModelChoice);
 
         app.refresh(ReviewSource::messages, 7);
-        ASSERT_TRUE(queue.runUntil(
+        EXPECT_TRUE(queue.runUntil(
             [&] { return state.refreshingSources.empty() && state.snapshot(ReviewSource::messages); }, 300s));
-        EXPECT_FALSE(state.modelRuntimeIssue) << *state.modelRuntimeIssue;
+        EXPECT_FALSE(state.modelRuntimeIssue) << state.modelRuntimeIssue.value_or("");
         EXPECT_FALSE(state.errorMessage);
 
-        // Only the model's answers and the rules' are kept for reuse, Basic Mode's never; and no rule
-        // settles these questions. So one entry for each conversation means the model decided each.
-        const ReviewSnapshot& snapshot = *state.snapshot(ReviewSource::messages);
-        ASSERT_EQ(snapshot.activeConversations, static_cast<int64_t>(questions.size()));
-        const auto& cache = snapshot.classificationCache.value_or(std::vector<CachedConversationClassification>{});
-        const auto basicMode = static_cast<int64_t>(questions.size()) - static_cast<int64_t>(cache.size());
-        EXPECT_EQ(basicMode, 0) << "conversations decided by Basic Mode: " << basicMode;
-        // Each answer was read: every question asks for a reply, and the model's answers said so.
-        EXPECT_EQ(snapshot.items.size(), questions.size());
-        for (const auto& entry : cache) {
-            EXPECT_EQ(entry.engineSignature.rfind("local-model:" + pack.identifier + ":", 0), 0u)
-                << entry.engineSignature;
+        if (const ReviewSnapshot* snapshot = state.snapshot(ReviewSource::messages)) {
+            // Only the model's answers and the rules' are kept for reuse, Basic Mode's never; and no rule
+            // settles these questions. So one entry for each conversation means the model decided each.
+            EXPECT_EQ(snapshot->activeConversations, static_cast<int64_t>(questions.size()));
+            const auto& cache =
+                snapshot->classificationCache.value_or(std::vector<CachedConversationClassification>{});
+            const auto basicMode = static_cast<int64_t>(questions.size()) - static_cast<int64_t>(cache.size());
+            EXPECT_EQ(basicMode, 0) << "conversations decided by Basic Mode: " << basicMode;
+            // Each answer was read: every question asks for a reply, and the model's answers said so.
+            EXPECT_EQ(snapshot->items.size(), questions.size());
+            for (const auto& entry : cache) {
+                EXPECT_EQ(entry.engineSignature.rfind("local-model:" + pack.identifier + ":", 0), 0u)
+                    << entry.engineSignature;
+                outcome.decisions.emplace(entry.conversationID, entry);
+            }
         }
         EXPECT_EQ(childServers().size(), 1u);  // the real one, still running between refreshes
 
         bool quit = false;
         app.shutdownForTermination([&] { quit = true; });
-        ASSERT_TRUE(queue.runUntil([&] { return quit; }, 30s));
+        EXPECT_TRUE(queue.runUntil([&] { return quit; }, 30s));
         EXPECT_TRUE(childServers().empty());
     }
     EXPECT_TRUE(childServers().empty());
+    unsetenv("LLAMA_ARG_LOG_FILE");
     unsetenv("NUDGERLY_MESSAGES_DATABASE");
+    if (fs::exists(serverLog)) {
+        outcome.serverLog = readFile(serverLog);
+    }
+    return outcome;
+}
+
+// Shows the Vulkan loader only the given driver manifest, or none where it does not exist.
+class VulkanDrivers {
+public:
+    explicit VulkanDrivers(const fs::path& manifest) {
+        for (const char* name : {"VK_DRIVER_FILES", "VK_ICD_FILENAMES"}) {
+            setenv(name, manifest.c_str(), 1);
+        }
+    }
+    ~VulkanDrivers() {
+        for (const char* name : {"VK_DRIVER_FILES", "VK_ICD_FILENAMES"}) {
+            unsetenv(name);
+        }
+    }
+    VulkanDrivers(const VulkanDrivers&) = delete;
+    VulkanDrivers& operator=(const VulkanDrivers&) = delete;
+};
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(RealServerTests, EveryConversationOfARefreshIsDecidedByTheModelAndNoServerOutlivesQuitting) {
+    refreshWithTheModel();
+}
+
+// Mesa's software Vulkan driver stands in for a GPU: the server must put the model on it, and without
+// any driver fall back to the CPU, both without a word to the user and with the same decisions.
+TEST(RealServerTests, TheModelRunsOnAVulkanDeviceWhereThereIsOneAndOnTheCpuWithTheSameAnswersWhereNot) {
+    const fs::path lavapipe = "/usr/share/vulkan/icd.d/lvp_icd.x86_64.json";
+    ASSERT_TRUE(fs::exists(lavapipe)) << "Mesa's Vulkan drivers (mesa-vulkan-drivers) are not installed";
+
+    RefreshOutcome onVulkan;
+    {
+        const VulkanDrivers drivers(lavapipe);
+        // ggml passes over Vulkan devices that are CPUs unless they are named, and lavapipe is one.
+        setenv("GGML_VK_VISIBLE_DEVICES", "0", 1);
+        onVulkan = refreshWithTheModel();
+        unsetenv("GGML_VK_VISIBLE_DEVICES");
+    }
+    EXPECT_TRUE(contains(onVulkan.serverLog, "using device Vulkan0")) << onVulkan.serverLog;
+    EXPECT_TRUE(contains(onVulkan.serverLog, "layers to GPU")) << onVulkan.serverLog;
+
+    test::TempDir nowhere;
+    RefreshOutcome onCpu;
+    {
+        const VulkanDrivers drivers(nowhere.path() / "no-driver.json");
+        onCpu = refreshWithTheModel();
+    }
+    EXPECT_FALSE(contains(onCpu.serverLog, "using device Vulkan")) << onCpu.serverLog;
+    EXPECT_FALSE(onCpu.serverLog.empty());
+
+    ASSERT_EQ(onVulkan.decisions.size(), questions.size());
+    ASSERT_EQ(onCpu.decisions.size(), questions.size());
+    for (const auto& [conversation, decision] : onVulkan.decisions) {
+        const auto cpu = onCpu.decisions.find(conversation);
+        ASSERT_NE(cpu, onCpu.decisions.end()) << conversation;
+        EXPECT_EQ(cpu->second.needsAction, decision.needsAction) << conversation;
+        EXPECT_EQ(cpu->second.classification, decision.classification) << conversation;
+    }
 }
 
 }  // namespace
