@@ -3,6 +3,7 @@
 // does) against the real llama-server and a tiny model installed as a downloaded pack. The program is
 // built into a prefix of its own, <prefix>/bin, beside <prefix>/lib/nudgerly/ModelRuntime/llama-server.
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -96,11 +97,24 @@ std::vector<pid_t> childServers() {
     return found;
 }
 
+// The files a process has mapped, one path a line.
+std::string mappedFiles(pid_t process) {
+    std::ifstream maps("/proc/" + std::to_string(process) + "/maps");
+    std::string files;
+    std::string line;
+    while (std::getline(maps, line)) {
+        if (const auto slash = line.find('/'); slash != std::string::npos) {
+            files += line.substr(slash) + "\n";
+        }
+    }
+    return files;
+}
+
 // What one refresh of the three conversations left behind: the model's decisions by conversation and
-// what the server wrote to its log.
+// the files the server had mapped (its backends and the Vulkan driver it opened among them).
 struct RefreshOutcome {
     std::map<std::string, CachedConversationClassification> decisions;
-    std::string serverLog;
+    std::string serverFiles;
 };
 
 // One refresh with a fresh home, checked as far as every run must pass: all three conversations
@@ -110,9 +124,6 @@ RefreshOutcome refreshWithTheModel() {
     const fs::path database = root.path() / "Messages" / "chat.db";
     writeConversations(database);
     setenv("NUDGERLY_MESSAGES_DATABASE", database.c_str(), 1);
-    // The server reads its log file from the environment, which it inherits.
-    const fs::path serverLog = root.path() / "llama-server.log";
-    setenv("LLAMA_ARG_LOG_FILE", serverLog.c_str(), 1);
     const AppEnvironment environment = AppEnvironment::underRoot(root.path());
     createPrivateDirectories(environment.configurationDirectory);
     writeFileAtomically(environment.configurationDirectory / ContactsAccessDecision::fileName,
@@ -154,7 +165,11 @@ RefreshOutcome refreshWithTheModel() {
                 outcome.decisions.emplace(entry.conversationID, entry);
             }
         }
-        EXPECT_EQ(childServers().size(), 1u);  // the real one, still running between refreshes
+        const std::vector<pid_t> servers = childServers();
+        EXPECT_EQ(servers.size(), 1u);  // the real one, still running between refreshes
+        if (!servers.empty()) {
+            outcome.serverFiles = mappedFiles(servers.front());
+        }
 
         bool quit = false;
         app.shutdownForTermination([&] { quit = true; });
@@ -162,11 +177,7 @@ RefreshOutcome refreshWithTheModel() {
         EXPECT_TRUE(childServers().empty());
     }
     EXPECT_TRUE(childServers().empty());
-    unsetenv("LLAMA_ARG_LOG_FILE");
     unsetenv("NUDGERLY_MESSAGES_DATABASE");
-    if (fs::exists(serverLog)) {
-        outcome.serverLog = readFile(serverLog);
-    }
     return outcome;
 }
 
@@ -191,6 +202,22 @@ bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
+// The devices the runtime beside this program finds, in its own words.
+std::string runtimeDevices() {
+    const fs::path runtime =
+        fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "lib/nudgerly/ModelRuntime/llama-server";
+    const std::string command = runtime.string() + " --list-devices 2>&1";
+    std::string output;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[512];
+        while (const std::size_t read = std::fread(buffer, 1, sizeof buffer, pipe)) {
+            output.append(buffer, read);
+        }
+        ::pclose(pipe);
+    }
+    return output;
+}
+
 TEST(RealServerTests, EveryConversationOfARefreshIsDecidedByTheModelAndNoServerOutlivesQuitting) {
     refreshWithTheModel();
 }
@@ -206,20 +233,24 @@ TEST(RealServerTests, TheModelRunsOnAVulkanDeviceWhereThereIsOneAndOnTheCpuWithT
         const VulkanDrivers drivers(lavapipe);
         // ggml passes over Vulkan devices that are CPUs unless they are named, and lavapipe is one.
         setenv("GGML_VK_VISIBLE_DEVICES", "0", 1);
+        const std::string devices = runtimeDevices();
+        EXPECT_TRUE(contains(devices, "Vulkan0: llvmpipe")) << devices;
         onVulkan = refreshWithTheModel();
         unsetenv("GGML_VK_VISIBLE_DEVICES");
     }
-    EXPECT_TRUE(contains(onVulkan.serverLog, "using device Vulkan0")) << onVulkan.serverLog;
-    EXPECT_TRUE(contains(onVulkan.serverLog, "layers to GPU")) << onVulkan.serverLog;
+    EXPECT_TRUE(contains(onVulkan.serverFiles, "libggml-vulkan.so")) << onVulkan.serverFiles;
+    EXPECT_TRUE(contains(onVulkan.serverFiles, "libvulkan_lvp.so")) << onVulkan.serverFiles;
 
     test::TempDir nowhere;
     RefreshOutcome onCpu;
     {
         const VulkanDrivers drivers(nowhere.path() / "no-driver.json");
+        const std::string devices = runtimeDevices();
+        EXPECT_FALSE(contains(devices, "Vulkan")) << devices;
         onCpu = refreshWithTheModel();
     }
-    EXPECT_FALSE(contains(onCpu.serverLog, "using device Vulkan")) << onCpu.serverLog;
-    EXPECT_FALSE(onCpu.serverLog.empty());
+    EXPECT_FALSE(contains(onCpu.serverFiles, "libvulkan_lvp.so")) << onCpu.serverFiles;
+    EXPECT_TRUE(contains(onCpu.serverFiles, "libggml-cpu-")) << onCpu.serverFiles;
 
     ASSERT_EQ(onVulkan.decisions.size(), questions.size());
     ASSERT_EQ(onCpu.decisions.size(), questions.size());
