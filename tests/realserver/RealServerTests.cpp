@@ -153,8 +153,7 @@ RefreshOutcome refreshWithTheModel() {
             // Only the model's answers and the rules' are kept for reuse, Basic Mode's never; and no rule
             // settles these questions. So one entry for each conversation means the model decided each.
             EXPECT_EQ(snapshot->activeConversations, static_cast<int64_t>(questions.size()));
-            const auto& cache =
-                snapshot->classificationCache.value_or(std::vector<CachedConversationClassification>{});
+            const auto& cache = snapshot->classificationCache.value_or(std::vector<CachedConversationClassification>{});
             const auto basicMode = static_cast<int64_t>(questions.size()) - static_cast<int64_t>(cache.size());
             EXPECT_EQ(basicMode, 0) << "conversations decided by Basic Mode: " << basicMode;
             // Each answer was read: every question asks for a reply, and the model's answers said so.
