@@ -2,7 +2,9 @@
 # Installs the Debian package that scripts/package.sh made, as a user would, and checks it: its menu
 # entry and metadata validate; the installed program starts from /usr/bin on a demo home under Xvfb,
 # shows its window, starts the installed model runtime for a refresh (with the tests' tiny model), and
-# quits on Ctrl+Q without leaving the runtime behind. Removes the package again in any case.
+# quits on Ctrl+Q without leaving the runtime behind. Before that, lintian finds nothing against Debian's
+# policy in the package, and its fields hold the GPU's libraries as recommendations only. Removes the
+# package again in any case.
 # Needs root, the default build's tests (the demo home tool and the tiny model) and the package.
 # Usage: scripts/check-package.sh
 set -euo pipefail
@@ -19,6 +21,18 @@ fail() {
   echo "check-package: $*" >&2
   exit 1
 }
+
+echo "== lintian =="
+# Run as root here; lintian only advises against it (a line, not a tag).
+lintian --fail-on error,warning --display-info "$deb" ||
+  fail "lintian found faults in the package"
+depends=$(dpkg-deb --field "$deb" Depends)
+recommends=$(dpkg-deb --field "$deb" Recommends)
+echo "Depends: $depends"
+echo "Recommends: $recommends"
+case "$depends" in *vulkan* | *mesa*) fail "the package depends on the GPU's libraries: $depends" ;; esac
+case "$recommends" in *libvulkan1*mesa-vulkan-drivers*) ;; *) fail "the package does not recommend the Vulkan loader and Mesa's drivers" ;; esac
+echo "Size: $(stat -c %s "$deb") bytes; installed $(dpkg-deb --field "$deb" Installed-Size) KiB"
 
 export DEBIAN_FRONTEND=noninteractive
 echo "== installing $(basename "$deb") =="
@@ -38,6 +52,10 @@ desktop-file-validate "/usr/share/applications/$app_id.desktop"
 appstreamcli validate --no-net "/usr/share/metainfo/$app_id.metainfo.xml" >/dev/null ||
   appstreamcli validate --no-net "/usr/share/metainfo/$app_id.metainfo.xml"
 [ -f "/usr/share/icons/hicolor/scalable/apps/$app_id.svg" ] || fail "no icon"
+# The runtime's licence notice, as its source tree carries it, is part of the package's copyright.
+one_line() { sed 's/^ \.$//; s/^ //' | tr -s ' \n' ' '; }
+notice=$(sed -n '/^Permission is hereby granted/,$p' "$build/model-runtime/llama.cpp/LICENSE" | one_line)
+one_line </usr/share/doc/nudgerly/copyright | grep -qF -- "$notice" || fail "the copyright file lacks llama.cpp's notice"
 
 echo "== starting the installed program under Xvfb =="
 home="$work/home"

@@ -17,9 +17,12 @@ packages=(
   qt6-base-dev qt6-svg-dev adwaita-icon-theme fonts-dejavu-core  # the window
   xvfb xdotool  # the start-up and screen tests: the real program on a virtual display, clicked through it
   git  # the model runtime's source: its tree id, and the npm package's git bundle
+  glslc libvulkan-dev spirv-headers  # the model runtime's Vulkan backend: its shaders and headers
+  mesa-vulkan-drivers  # the real-server tests: Mesa's software Vulkan driver (lavapipe) stands in for a GPU
   python3-numpy python3-yaml  # the real-server tests write their tiny model with llama.cpp's gguf package
   dpkg-dev file  # the package: its dependencies from the libraries it links
   desktop-file-utils appstream xauth x11-utils  # the package check: validation, the window's icon
+  lintian  # the package check: Debian's policy
 )
 # The model runtime's source comes from npm where the llama.cpp project is out of reach. Node.js
 # builds of other origins bring their own npm.

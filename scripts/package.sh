@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the program and its model runtime (the default preset) and makes the Debian package of them,
 # with its dependencies read from the shared libraries they link. Prints the package's path.
-# Install it with: sudo apt-get install ./build/default/package/nudgerly_<version>_<arch>.deb
+# Install it as root with: apt-get install ./build/default/package/nudgerly_<version>_<arch>.deb
 # Usage: scripts/package.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -3,9 +3,11 @@
 // does) against the real llama-server and a tiny model installed as a downloaded pack. The program is
 // built into a prefix of its own, <prefix>/bin, beside <prefix>/lib/nudgerly/ModelRuntime/llama-server.
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -95,7 +97,29 @@ std::vector<pid_t> childServers() {
     return found;
 }
 
-TEST(RealServerTests, EveryConversationOfARefreshIsDecidedByTheModelAndNoServerOutlivesQuitting) {
+// The files a process has mapped, one path a line.
+std::string mappedFiles(pid_t process) {
+    std::ifstream maps("/proc/" + std::to_string(process) + "/maps");
+    std::string files;
+    std::string line;
+    while (std::getline(maps, line)) {
+        if (const auto slash = line.find('/'); slash != std::string::npos) {
+            files += line.substr(slash) + "\n";
+        }
+    }
+    return files;
+}
+
+// What one refresh of the three conversations left behind: the model's decisions by conversation and
+// the files the server had mapped (its backends and the Vulkan driver it opened among them).
+struct RefreshOutcome {
+    std::map<std::string, CachedConversationClassification> decisions;
+    std::string serverFiles;
+};
+
+// One refresh with a fresh home, checked as far as every run must pass: all three conversations
+// decided by the model, and no server left running once the program quits.
+RefreshOutcome refreshWithTheModel() {
     test::TempDir root;
     const fs::path database = root.path() / "Messages" / "chat.db";
     writeConversations(database);
@@ -106,6 +130,7 @@ TEST(RealServerTests, EveryConversationOfARefreshIsDecidedByTheModelAndNoServerO
                         ContactsAccessDecision{.status = ContactsAuthorizationStatus::authorized}.encoded());
     const ModelPack pack = installTinyModel(environment.dataDirectory);
 
+    RefreshOutcome outcome;
     ManualMainQueue queue;
     {
         AppComposition composition(environment, queue, std::make_shared<test::FakeClipboard>(), nullptr,
@@ -114,38 +139,126 @@ TEST(RealServerTests, EveryConversationOfARefreshIsDecidedByTheModelAndNoServerO
         const PublishedState& state = app.state();
         app.start();
         // Local AI shows as installed: the downloaded pack and the runtime beside the program are found.
-        ASSERT_TRUE(queue.runUntil([&] { return state.modelAvailability == ModelAvailability::bundled(); }, 30s));
+        EXPECT_TRUE(queue.runUntil([&] { return state.modelAvailability == ModelAvailability::bundled(); }, 30s));
         EXPECT_EQ(state.modelDownloadState.kind, ModelDownloadState::Kind::installed);
         EXPECT_FALSE(state.needsModelChoice);
 
         app.refresh(ReviewSource::messages, LookbackWindow::seven);
-        ASSERT_TRUE(queue.runUntil(
+        EXPECT_TRUE(queue.runUntil(
             [&] { return state.refreshingSources.empty() && state.snapshot(ReviewSource::messages); }, 300s));
-        EXPECT_FALSE(state.modelRuntimeIssue) << *state.modelRuntimeIssue;
+        EXPECT_FALSE(state.modelRuntimeIssue) << state.modelRuntimeIssue.value_or("");
         EXPECT_FALSE(state.errorMessage);
 
-        // Only the model's answers and the rules' are kept for reuse, Basic Mode's never; and no rule
-        // settles these questions. So one entry for each conversation means the model decided each.
-        const ReviewSnapshot& snapshot = *state.snapshot(ReviewSource::messages);
-        ASSERT_EQ(snapshot.activeConversations, static_cast<int64_t>(questions.size()));
-        const auto& cache = snapshot.classificationCache.value_or(std::vector<CachedConversationClassification>{});
-        const auto basicMode = static_cast<int64_t>(questions.size()) - static_cast<int64_t>(cache.size());
-        EXPECT_EQ(basicMode, 0) << "conversations decided by Basic Mode: " << basicMode;
-        // Each answer was read: every question asks for a reply, and the model's answers said so.
-        EXPECT_EQ(snapshot.items.size(), questions.size());
-        for (const auto& entry : cache) {
-            EXPECT_EQ(entry.engineSignature.rfind("local-model:" + pack.identifier + ":", 0), 0u)
-                << entry.engineSignature;
+        if (const ReviewSnapshot* snapshot = state.snapshot(ReviewSource::messages)) {
+            // Only the model's answers and the rules' are kept for reuse, Basic Mode's never; and no rule
+            // settles these questions. So one entry for each conversation means the model decided each.
+            EXPECT_EQ(snapshot->activeConversations, static_cast<int64_t>(questions.size()));
+            const auto& cache = snapshot->classificationCache.value_or(std::vector<CachedConversationClassification>{});
+            const auto basicMode = static_cast<int64_t>(questions.size()) - static_cast<int64_t>(cache.size());
+            EXPECT_EQ(basicMode, 0) << "conversations decided by Basic Mode: " << basicMode;
+            // Each answer was read: every question asks for a reply, and the model's answers said so.
+            EXPECT_EQ(snapshot->items.size(), questions.size());
+            for (const auto& entry : cache) {
+                EXPECT_EQ(entry.engineSignature.rfind("local-model:" + pack.identifier + ":", 0), 0u)
+                    << entry.engineSignature;
+                outcome.decisions.emplace(entry.conversationID, entry);
+            }
         }
-        EXPECT_EQ(childServers().size(), 1u);  // the real one, still running between refreshes
+        const std::vector<pid_t> servers = childServers();
+        EXPECT_EQ(servers.size(), 1u);  // the real one, still running between refreshes
+        if (!servers.empty()) {
+            outcome.serverFiles = mappedFiles(servers.front());
+        }
 
         bool quit = false;
         app.shutdownForTermination([&] { quit = true; });
-        ASSERT_TRUE(queue.runUntil([&] { return quit; }, 30s));
+        EXPECT_TRUE(queue.runUntil([&] { return quit; }, 30s));
         EXPECT_TRUE(childServers().empty());
     }
     EXPECT_TRUE(childServers().empty());
     unsetenv("NUDGERLY_MESSAGES_DATABASE");
+    return outcome;
+}
+
+// Shows the Vulkan loader only the given driver manifest, or none where it does not exist.
+class VulkanDrivers {
+public:
+    explicit VulkanDrivers(const fs::path& manifest) {
+        for (const char* name : {"VK_DRIVER_FILES", "VK_ICD_FILENAMES"}) {
+            setenv(name, manifest.c_str(), 1);
+        }
+    }
+    ~VulkanDrivers() {
+        for (const char* name : {"VK_DRIVER_FILES", "VK_ICD_FILENAMES"}) {
+            unsetenv(name);
+        }
+    }
+    VulkanDrivers(const VulkanDrivers&) = delete;
+    VulkanDrivers& operator=(const VulkanDrivers&) = delete;
+};
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// The devices the runtime beside this program finds, in its own words.
+std::string runtimeDevices() {
+    const fs::path runtime =
+        fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "lib/nudgerly/ModelRuntime/llama-server";
+    const std::string command = runtime.string() + " --list-devices 2>&1";
+    std::string output;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[512];
+        while (const std::size_t read = std::fread(buffer, 1, sizeof buffer, pipe)) {
+            output.append(buffer, read);
+        }
+        ::pclose(pipe);
+    }
+    return output;
+}
+
+TEST(RealServerTests, EveryConversationOfARefreshIsDecidedByTheModelAndNoServerOutlivesQuitting) {
+    refreshWithTheModel();
+}
+
+// Mesa's software Vulkan driver stands in for a GPU: the server must put the model on it, and without
+// any driver fall back to the CPU, both without a word to the user and with the same decisions.
+TEST(RealServerTests, TheModelRunsOnAVulkanDeviceWhereThereIsOneAndOnTheCpuWithTheSameAnswersWhereNot) {
+    const fs::path lavapipe = "/usr/share/vulkan/icd.d/lvp_icd.x86_64.json";
+    ASSERT_TRUE(fs::exists(lavapipe)) << "Mesa's Vulkan drivers (mesa-vulkan-drivers) are not installed";
+
+    RefreshOutcome onVulkan;
+    {
+        const VulkanDrivers drivers(lavapipe);
+        // ggml passes over Vulkan devices that are CPUs unless they are named, and lavapipe is one.
+        setenv("GGML_VK_VISIBLE_DEVICES", "0", 1);
+        const std::string devices = runtimeDevices();
+        EXPECT_TRUE(contains(devices, "Vulkan0: llvmpipe")) << devices;
+        onVulkan = refreshWithTheModel();
+        unsetenv("GGML_VK_VISIBLE_DEVICES");
+    }
+    EXPECT_TRUE(contains(onVulkan.serverFiles, "libggml-vulkan.so")) << onVulkan.serverFiles;
+    EXPECT_TRUE(contains(onVulkan.serverFiles, "libvulkan_lvp.so")) << onVulkan.serverFiles;
+
+    test::TempDir nowhere;
+    RefreshOutcome onCpu;
+    {
+        const VulkanDrivers drivers(nowhere.path() / "no-driver.json");
+        const std::string devices = runtimeDevices();
+        EXPECT_FALSE(contains(devices, "Vulkan")) << devices;
+        onCpu = refreshWithTheModel();
+    }
+    EXPECT_FALSE(contains(onCpu.serverFiles, "libvulkan_lvp.so")) << onCpu.serverFiles;
+    EXPECT_TRUE(contains(onCpu.serverFiles, "libggml-cpu-")) << onCpu.serverFiles;
+
+    ASSERT_EQ(onVulkan.decisions.size(), questions.size());
+    ASSERT_EQ(onCpu.decisions.size(), questions.size());
+    for (const auto& [conversation, decision] : onVulkan.decisions) {
+        const auto cpu = onCpu.decisions.find(conversation);
+        ASSERT_NE(cpu, onCpu.decisions.end()) << conversation;
+        EXPECT_EQ(cpu->second.needsAction, decision.needsAction) << conversation;
+        EXPECT_EQ(cpu->second.classification, decision.classification) << conversation;
+    }
 }
 
 }  // namespace
