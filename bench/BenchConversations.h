@@ -56,8 +56,9 @@ inline constexpr std::array sentences{
 };
 
 inline constexpr std::array people{"Dana Whitfield", "Sam", "Mom", "Ana Ruiz", "Billing Team", "Coach Lee", "Priya"};
-inline constexpr std::array subjects{"Re: Quarterly numbers", "Your order update", "Lease renewal", "Dinner Saturday?",
-                              "Weekly digest", "Important: account security alert", "Project kickoff"};
+inline constexpr std::array subjects{"Re: Quarterly numbers", "Your order update", "Lease renewal",
+                                     "Dinner Saturday?",      "Weekly digest",     "Important: account security alert",
+                                     "Project kickoff"};
 
 inline std::string messageText(std::mt19937& random, int maximumSentences) {
     std::uniform_int_distribution<int> count(1, maximumSentences);

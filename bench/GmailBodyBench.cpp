@@ -1,7 +1,7 @@
 // Renders a realistic 1 MiB HTML mail (a newsletter: nested layout tables, inline styles, a style
 // sheet, many links and images) to the display text the detail pane shows, and turns the same mail,
-// HTML only, into the message the classifier and the detail pane read. The anchor beside them is libxml2 alone building its
-// tree of the same document: the floor under any reading of it.
+// HTML only, into the message the classifier and the detail pane read. The anchor beside them is libxml2 alone building
+// its tree of the same document: the floor under any reading of it.
 #include <string>
 
 #include <benchmark/benchmark.h>
@@ -17,20 +17,26 @@ std::string newsletterItem(int index) {
     const std::string n = std::to_string(index);
     return R"(<tr><td style="padding:12px 24px;border-bottom:1px solid #e5e5e5;font-family:Helvetica,Arial,sans-serif">)"
            R"(<table role="presentation" width="100%" cellpadding="0" cellspacing="0" border="0"><tr>)"
-           R"(<td width="120" valign="top" style="padding-right:16px"><a href="https://news.example.com/story/)" + n +
+           R"(<td width="120" valign="top" style="padding-right:16px"><a href="https://news.example.com/story/)" +
+           n +
            R"(?utm_source=mail&amp;utm_medium=email&amp;utm_campaign=weekly" target="_blank">)"
-           R"(<img src="https://cdn.example.com/images/story-)" + n +
-           R"(.jpg" width="120" height="80" alt="Story )" + n + R"(" style="display:block;border:0;border-radius:4px"></a></td>)"
+           R"(<img src="https://cdn.example.com/images/story-)" +
+           n + R"(.jpg" width="120" height="80" alt="Story )" + n +
+           R"(" style="display:block;border:0;border-radius:4px"></a></td>)"
            R"(<td valign="top" style="font-size:15px;line-height:22px;color:#333333">)"
-           R"(<h3 style="margin:0 0 6px 0;font-size:18px;color:#111111"><a href="https://news.example.com/story/)" + n +
-           R"(" style="color:#111111;text-decoration:none">Headline number )" + n +
+           R"(<h3 style="margin:0 0 6px 0;font-size:18px;color:#111111"><a href="https://news.example.com/story/)" +
+           n + R"(" style="color:#111111;text-decoration:none">Headline number )" + n +
            R"( about the week&rsquo;s events</a></h3>)"
-           R"(<p style="margin:0 0 8px 0">Here is a short summary of story )" + n +
+           R"(<p style="margin:0 0 8px 0">Here is a short summary of story )" +
+           n +
            R"(, with <b>bold</b> words, <a href="https://example.com/a?x=1&amp;y=2" style="color:#0066cc">a link</a>)"
            R"( and&nbsp;a few more words to read before the next item &mdash; like a real newsletter would.</p>)"
-           R"(<p style="margin:0"><a href="https://news.example.com/share/)" + n +
+           R"(<p style="margin:0"><a href="https://news.example.com/share/)" +
+           n +
            R"(" style="color:#0066cc;font-size:13px">Share</a> &middot; )"
-           R"(<a href="https://news.example.com/save/)" + n + R"(" style="color:#0066cc;font-size:13px">Save</a></p>)"
+           R"(<a href="https://news.example.com/save/)" +
+           n +
+           R"(" style="color:#0066cc;font-size:13px">Save</a></p>)"
            R"(</td></tr></table></td></tr>)"
            "\n";
 }
@@ -62,7 +68,8 @@ void renderRealisticHtmlMail(benchmark::State& state) {
     const std::string html = realisticHtmlMail(static_cast<std::size_t>(state.range(0)));
     std::size_t characters = 0;
     for (auto _ : state) {
-        const std::string text = nudgerly::GmailBodyFormatter::normalize(nudgerly::GmailBodyFormatter::renderHTML(html));
+        const std::string text =
+            nudgerly::GmailBodyFormatter::normalize(nudgerly::GmailBodyFormatter::renderHTML(html));
         characters = text.size();
         benchmark::DoNotOptimize(text);
     }

@@ -166,10 +166,11 @@ int main(int argc, char** argv) {
     }
     const double directMedian = median(direct);
     const double relayedMedian = median(relayed);
-    std::printf("median of %d rounds, %d threads (%d messages): direct %.2f s (%.0f messages/s); "
-                "relayed (%lld ms each way) %.2f s; ratio %.2fx; at most %zu TLS handshakes per refresh\n",
-                rounds, threadCount, threadCount * messagesPerThread, directMedian,
-                threadCount * messagesPerThread / directMedian, static_cast<long long>(delay.count()), relayedMedian,
-                relayedMedian / directMedian, mostHandshakes);
+    std::printf(
+        "median of %d rounds, %d threads (%d messages): direct %.2f s (%.0f messages/s); "
+        "relayed (%lld ms each way) %.2f s; ratio %.2fx; at most %zu TLS handshakes per refresh\n",
+        rounds, threadCount, threadCount * messagesPerThread, directMedian,
+        threadCount * messagesPerThread / directMedian, static_cast<long long>(delay.count()), relayedMedian,
+        relayedMedian / directMedian, mostHandshakes);
     return 0;
 }

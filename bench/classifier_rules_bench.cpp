@@ -4,9 +4,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchConversations.h"
 #include "classifier/Guardrails.h"
 #include "classifier/HeuristicClassifier.h"
-#include "BenchConversations.h"
 
 namespace {
 
@@ -25,8 +25,8 @@ void guardrailsThenHeuristic(benchmark::State& state) {
             benchmark::DoNotOptimize(classification);
         }
     }
-    state.counters["conversations_per_second"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * conversationCount, benchmark::Counter::kIsRate);
+    state.counters["conversations_per_second"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * conversationCount, benchmark::Counter::kIsRate);
     state.counters["owed_share"] =
         static_cast<double>(owed) / (static_cast<double>(state.iterations()) * conversationCount);
 }

@@ -44,8 +44,9 @@ void writeDatabase(const fs::path& path, bool withHugeMessages) {
         const int64_t inColumn = db.oneToOneChat("+14155559001");
         db.received(inColumn, "+14155559001", story, 1min);
         const int64_t inBody = db.oneToOneChat("+14155559002");
-        db.message(inBody, {.attributedBody = test::archivedAttributedString({.text = story}),
-                            .handle = "+14155559002", .ago = 2min});
+        db.message(
+            inBody,
+            {.attributedBody = test::archivedAttributedString({.text = story}), .handle = "+14155559002", .ago = 2min});
     }
     db.commitBatch();
     db.close();
@@ -62,7 +63,9 @@ double peakMemory() {
     return -1;
 }
 
-void resetPeakMemory() { std::ofstream("/proc/self/clear_refs") << "5"; }
+void resetPeakMemory() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
 
 struct Measured {
     double seconds = 0;
@@ -77,7 +80,8 @@ Measured scan(const fs::path& database) {
     const auto started = Clock::now();
     const ConversationBatch batch = reader.scan(LookbackWindow::thirty, {});
     Measured measured{.seconds = std::chrono::duration<double>(Clock::now() - started).count(),
-                      .peakMiB = peakMemory(), .conversations = batch.conversations.size()};
+                      .peakMiB = peakMemory(),
+                      .conversations = batch.conversations.size()};
     for (const Conversation& conversation : batch.conversations) {
         for (const ConversationMessage& message : conversation.messages) {
             measured.longestText = std::max(measured.longestText, message.text.size());

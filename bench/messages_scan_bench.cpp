@@ -109,10 +109,16 @@ void generate(const Layout& layout, const Shape& shape) {
     std::cout << "Generating " << layout.database() << " (once, untimed)..." << std::flush;
     const auto started = Clock::now();
     test::MessagesDatabaseBuilder builder(layout.database());
-    const test::BulkContents contents = test::generateBulk(
-        builder, {.seed = 1, .chats = totalChats, .messages = totalMessages, .days = shape.spreadDays,
-                  .chatSpanScale = shape.chatSpanScale, .tombstones = shape.tombstones, .cardShare = 0.03,
-                  .previewFiles = test::BulkOptions::PreviewFiles::headers, .home = layout.home()});
+    const test::BulkContents contents =
+        test::generateBulk(builder, {.seed = 1,
+                                     .chats = totalChats,
+                                     .messages = totalMessages,
+                                     .days = shape.spreadDays,
+                                     .chatSpanScale = shape.chatSpanScale,
+                                     .tombstones = shape.tombstones,
+                                     .cardShare = 0.03,
+                                     .previewFiles = test::BulkOptions::PreviewFiles::headers,
+                                     .home = layout.home()});
     builder.close();
     test::writeVCards(layout.contacts(), contents.contacts);
     fs::create_directories(layout.configuration());
@@ -184,7 +190,9 @@ ShellScript writeShellScript(const Layout& layout) {
     return counts;
 }
 
-double seconds(Clock::duration duration) { return std::chrono::duration<double>(duration).count(); }
+double seconds(Clock::duration duration) {
+    return std::chrono::duration<double>(duration).count();
+}
 
 // The address book of the refresh: the generated cards, and made-up ones beyond them up to `cards`.
 void layOutAddressBook(const Layout& layout, const fs::path& folder, std::size_t cards) {
@@ -263,8 +271,8 @@ RefreshTiming timeStartUpRefresh(const Layout& layout, std::size_t cards) {
 }
 
 double timeShell(const Layout& layout) {
-    const std::string command = "sqlite3 -batch -readonly '" + layout.database().string() + "' < '" +
-                                layout.script().string() + "'";
+    const std::string command =
+        "sqlite3 -batch -readonly '" + layout.database().string() + "' < '" + layout.script().string() + "'";
     const auto started = Clock::now();
     if (std::system(command.c_str()) != 0) {
         throw std::runtime_error("the sqlite3 shell failed (is the sqlite3 package installed?)");

@@ -32,8 +32,9 @@ constexpr int gmailItems = 2'000;
 const Date now = *Iso8601::parse("2026-03-10T19:00:00Z");
 
 std::shared_ptr<const ReviewSnapshot> makeSnapshot(ReviewSource source, int count, std::mt19937& random) {
-    static const std::vector<std::string> names{"Anna Bell", "adam", "Beth", "Émile", "Ky", "Zoë Ortiz",
-                                                "Mark from the Lab", "Noreply Alerts", "Voicemail", "Priya"};
+    static const std::vector<std::string> names{
+        "Anna Bell",         "adam",           "Beth",      "Émile", "Ky", "Zoë Ortiz",
+        "Mark from the Lab", "Noreply Alerts", "Voicemail", "Priya"};
     static const std::vector<ReviewStatus> statuses{ReviewStatus::reply, ReviewStatus::action, ReviewStatus::nudgerly};
     auto snapshot = std::make_shared<ReviewSnapshot>();
     snapshot->windowEnd = now;
@@ -69,7 +70,8 @@ PublishedState makeState() {
     state.snapshots[ReviewSource::messages] = makeSnapshot(ReviewSource::messages, messagesItems, random);
     state.snapshots[ReviewSource::gmail] = makeSnapshot(ReviewSource::gmail, gmailItems, random);
     for (int i = 0; i < 500; ++i) {
-        state.completed.insert(*state.snapshots[ReviewSource::messages]->items[static_cast<std::size_t>(i) * 3].completionKey);
+        state.completed.insert(
+            *state.snapshots[ReviewSource::messages]->items[static_cast<std::size_t>(i) * 3].completionKey);
     }
     return state;
 }
@@ -164,7 +166,8 @@ BENCHMARK_CAPTURE(readAfterNewSnapshots, priority, QueueSort::priority, "")->Uni
 BENCHMARK_CAPTURE(readAfterNewSnapshots, newest, QueueSort::newest, "")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(readAfterNewSnapshots, oldest, QueueSort::oldest, "")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(readAfterNewSnapshots, type, QueueSort::type, "")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(readAfterNewSnapshots, priority_search, QueueSort::priority, "invoice")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(readAfterNewSnapshots, priority_search, QueueSort::priority, "invoice")
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(searchKeys, priority, QueueSort::priority)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(searchKeys, newest, QueueSort::newest)->Unit(benchmark::kMillisecond);
 BENCHMARK(readWithNothingChanged)->Unit(benchmark::kMicrosecond);

@@ -27,14 +27,14 @@ void requireValid(const std::string& text) {
 }
 
 constexpr std::array<std::string_view, 12> charsets = {
-    "utf-8", "", "windows-1252", "\"ISO-8859-1\"", "utf-16", "shift_jis",
-    "utf-7", "x-unknown", "iso-2022-jp", "gb2312", "euc-kr", "koi8-r",
+    "utf-8", "",          "windows-1252", "\"ISO-8859-1\"", "utf-16", "shift_jis",
+    "utf-7", "x-unknown", "iso-2022-jp",  "gb2312",         "euc-kr", "koi8-r",
 };
 
 GmailPayload part(std::string_view bytes, bool html, unsigned char choice) {
     GmailPayload part{.mimeType = html ? "text/html" : "text/plain",
-                      .headers = {{"Content-Type", std::string(html ? "text/html" : "text/plain") + "; charset=" +
-                                                       std::string(charsets[choice % charsets.size()])}},
+                      .headers = {{"Content-Type", std::string(html ? "text/html" : "text/plain") +
+                                                       "; charset=" + std::string(charsets[choice % charsets.size()])}},
                       .body = GmailBody{Base64::encodeUrlSafe(bytes)}};
     if ((choice & 0x40) != 0) {
         part.headers.push_back({"Content-Disposition", (choice & 0x20) != 0 ? "attachment" : "inline; filename=a.txt"});
@@ -47,7 +47,8 @@ void requireValidTexts(const GmailMessage& message) {
     const auto texts = GmailBodies::messageTexts(message);
     requireValid(texts.classification);
     requireValid(texts.display);
-    for (const auto& body : {GmailBodies::classificationBody(message.payload), GmailBodies::preferredBody(message.payload)}) {
+    for (const auto& body :
+         {GmailBodies::classificationBody(message.payload), GmailBodies::preferredBody(message.payload)}) {
         if (body) {
             requireValid(body->text);
             requireValid(GmailBodyFormatter::classificationText(body->text, body->isHTML));
@@ -70,8 +71,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool html = (first & 0x80) != 0;
 
     // The bytes as one part, then split into two parts of a multipart tree.
-    GmailMessage message{.id = "m", .internalDate = "1", .snippet = text::makeValidUtf8(bytes),
-                         .payload = {.mimeType = "multipart/alternative", .parts = std::vector{part(bytes, html, first & 0x0F)}}};
+    GmailMessage message{
+        .id = "m",
+        .internalDate = "1",
+        .snippet = text::makeValidUtf8(bytes),
+        .payload = {.mimeType = "multipart/alternative", .parts = std::vector{part(bytes, html, first & 0x0F)}}};
     message.payload.headers.push_back({"From", text::makeValidUtf8(bytes)});
     requireValidTexts(message);
     message.payload.mimeType = (second & 1) != 0 ? "multipart/mixed" : "multipart/alternative";

@@ -10,8 +10,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace nudgerly;
     const auto pixels = ImageHeader::pixelSize(std::string_view(reinterpret_cast<const char*>(data), size));
-    if (pixels && (pixels->width <= 0 || pixels->height <= 0 || pixels->width > INT32_MAX ||
-                   pixels->height > INT32_MAX)) {
+    if (pixels &&
+        (pixels->width <= 0 || pixels->height <= 0 || pixels->width > INT32_MAX || pixels->height > INT32_MAX)) {
         std::abort();
     }
     return 0;

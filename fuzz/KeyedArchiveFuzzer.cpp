@@ -19,9 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const auto url = Url::parse(preview->url);
     if (!url || !url->host() || !url->host()->ends_with(preview->domain) ||
-        (url->scheme() != "http" && url->scheme() != "https") ||
-        !text::isValidUtf8(preview->url) || (preview->title && !text::isValidUtf8(*preview->title)) ||
-        preview->imagePath) {
+        (url->scheme() != "http" && url->scheme() != "https") || !text::isValidUtf8(preview->url) ||
+        (preview->title && !text::isValidUtf8(*preview->title)) || preview->imagePath) {
         std::abort();
     }
     return 0;

@@ -37,7 +37,8 @@ std::vector<std::string_view> fields(std::string_view bytes) {
 const MessagesContacts::ContactsMap& contacts() {
     static const auto map = MessagesContacts::contactsMap({
         Contact{.givenName = "Maria", .familyName = "Lopez", .phoneNumbers = {"+1 (415) 555-0101"}},
-        Contact{.contactType = ContactType::organization, .organizationName = "Acme Bank",
+        Contact{.contactType = ContactType::organization,
+                .organizationName = "Acme Bank",
                 .emailAddresses = {"alerts@acme.example"}},
     });
     return map;
@@ -113,9 +114,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     const ConversationMessage& last = conversation->messages.back();
-    const bool linkAsExpected = chat.isGroup() ? !conversation->openURL : conversation->openURL && uriSafe(*conversation->openURL);
+    const bool linkAsExpected =
+        chat.isGroup() ? !conversation->openURL : conversation->openURL && uriSafe(*conversation->openURL);
     if (last.fromMe || !linkAsExpected || !text::isValidUtf8(conversation->person) ||
-        MessageIdentity::parse(conversation->id) != MessageIdentity{chat.chatID, last.messageID.value_or(chat.latestMessageID)}) {
+        MessageIdentity::parse(conversation->id) !=
+            MessageIdentity{chat.chatID, last.messageID.value_or(chat.latestMessageID)}) {
         __builtin_trap();
     }
     return 0;

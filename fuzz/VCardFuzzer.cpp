@@ -13,7 +13,8 @@ namespace {
 
 bool allValid(const std::vector<nudgerly::Contact>& contacts) {
     for (const auto& contact : contacts) {
-        for (const auto* field : {&contact.identifier, &contact.givenName, &contact.familyName, &contact.organizationName}) {
+        for (const auto* field :
+             {&contact.identifier, &contact.givenName, &contact.familyName, &contact.organizationName}) {
             if (!nudgerly::text::isValidUtf8(*field)) {
                 return false;
             }

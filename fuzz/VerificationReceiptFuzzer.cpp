@@ -10,8 +10,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace nudgerly;
-    const auto receipt = ModelVerificationReceipt::fromPropertyList(
-        std::string_view(reinterpret_cast<const char*>(data), size));
+    const auto receipt =
+        ModelVerificationReceipt::fromPropertyList(std::string_view(reinterpret_cast<const char*>(data), size));
     if (!receipt) {
         return 0;
     }

@@ -65,7 +65,8 @@ struct Bench {
     QImage canvas;
 
     explicit Bench(QueueSort sort) {
-        fixture.state.published().setRefreshLookbacks({LookbackWindow::ninety, LookbackWindow::ninety, LookbackWindow::ninety});
+        fixture.state.published().setRefreshLookbacks(
+            {LookbackWindow::ninety, LookbackWindow::ninety, LookbackWindow::ninety});
         fixture.state.published().setQueueSort(sort);
         fixture.state.published().setCompleted({});
         publish(fixture, 0, false);

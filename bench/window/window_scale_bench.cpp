@@ -74,21 +74,23 @@ AppEnvironment environmentOf(const Home& home) {
 
 // Made-up conversations of a source: people, subjects and messages drawn from the benchmarks' sentences.
 std::vector<Conversation> conversations(ReviewSource source, int count, Date now, std::mt19937& random) {
-    static const std::vector<std::string> first{"Dana", "Sam", "Ana", "Coach", "Priya", "Jonas", "Mei", "Olu",
-                                                "Greta", "Tomás", "Ines", "Kwame", "Lena", "Ravi", "Sofia", "Yuki"};
-    static const std::vector<std::string> last{"Whitfield", "Ruiz", "Lee", "Okafor", "Novak", "Schmidt", "Tanaka",
-                                               "Moreau", "Haddad", "Kowalski", "Silva", "Berg"};
-    static const std::vector<std::string> teams{"Billing Team", "Support", "Travel Desk", "HR", "Facilities",
-                                                "School Office", "Landlord", "Clinic"};
+    static const std::vector<std::string> first{"Dana",  "Sam",   "Ana",  "Coach", "Priya", "Jonas", "Mei",   "Olu",
+                                                "Greta", "Tomás", "Ines", "Kwame", "Lena",  "Ravi",  "Sofia", "Yuki"};
+    static const std::vector<std::string> last{"Whitfield", "Ruiz",   "Lee",    "Okafor",   "Novak", "Schmidt",
+                                               "Tanaka",    "Moreau", "Haddad", "Kowalski", "Silva", "Berg"};
+    static const std::vector<std::string> teams{"Billing Team", "Support",       "Travel Desk", "HR",
+                                                "Facilities",   "School Office", "Landlord",    "Clinic"};
     const bool mail = source == ReviewSource::gmail;
     std::vector<Conversation> made;
     for (int i = 0; i < count; ++i) {
         const bool team = mail && random() % 4 == 0;
-        const std::string number = "+1" + std::to_string(200 + random() % 780) + "555" + std::to_string(1000 + random() % 9000);
+        const std::string number =
+            "+1" + std::to_string(200 + random() % 780) + "555" + std::to_string(1000 + random() % 9000);
         Conversation conversation{
             .id = std::string(mail ? "thread-" : "bench-chat-") + std::to_string(i) + "-" + std::to_string(random()),
             .source = source,
-            .person = team ? teams[random() % teams.size()] : first[random() % first.size()] + " " + last[random() % last.size()],
+            .person = team ? teams[random() % teams.size()]
+                           : first[random() % first.size()] + " " + last[random() % last.size()],
             .openURL = mail ? "https://mail.google.com/mail/u/0/#inbox/" + std::to_string(random()) : "sms:" + number,
         };
         if (mail) {
@@ -183,7 +185,7 @@ Home makeHome(int items) {
     ModelSelectionStore::persist(pack, settings);
     settings.setString(AppStateSettings::modelChoiceVersion, AppStateSettings::currentModelChoiceVersion);
     for (const std::string_view key : {AppStateSettings::lookbackDaysCombined, AppStateSettings::lookbackDaysMessages,
-                            AppStateSettings::lookbackDaysGmail}) {
+                                       AppStateSettings::lookbackDaysGmail}) {
         settings.setInteger(key, 90);
     }
     return home;

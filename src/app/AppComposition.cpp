@@ -19,9 +19,9 @@ AppComposition::AppComposition(const AppEnvironment& environment, MainQueue& mai
                                InstallFolders folders) {
     const std::filesystem::path dataDirectory = environment.dataDirectory;
     // The data folder is the data home followed by the program's folder name; the cards live beside it.
-    auto contacts = std::make_shared<VCardContactsStore>(
-        VCardContactsStore::contactsFolderIn(dataDirectory.parent_path()), environment.configurationDirectory,
-        mainQueue, std::move(contactsPrompt));
+    auto contacts =
+        std::make_shared<VCardContactsStore>(VCardContactsStore::contactsFolderIn(dataDirectory.parent_path()),
+                                             environment.configurationDirectory, mainQueue, std::move(contactsPrompt));
     state_ = std::make_unique<AppState>(AppStateDependencies{
         .mainQueue = mainQueue,
         .executor = executor_,
@@ -58,9 +58,8 @@ AppComposition::AppComposition(const AppEnvironment& environment, MainQueue& mai
     });
 }
 
-AppStateDependencies::DownloadManagerFactory AppComposition::downloadManagerFactory(std::filesystem::path dataDirectory,
-                                                                                    MainQueue& mainQueue,
-                                                                                    DownloadConfiguration configuration) {
+AppStateDependencies::DownloadManagerFactory AppComposition::downloadManagerFactory(
+    std::filesystem::path dataDirectory, MainQueue& mainQueue, DownloadConfiguration configuration) {
     // Without a transport of ours, a manager transfers over curl on workers of its own, which it stops
     // when it goes.
     return [dataDirectory = std::move(dataDirectory), &mainQueue,

@@ -39,9 +39,8 @@ public:
     AppState& state() { return *state_; }
 
     // The program's download managers: real ones over HTTPS that keep the packs in `dataDirectory`.
-    static AppStateDependencies::DownloadManagerFactory downloadManagerFactory(std::filesystem::path dataDirectory,
-                                                                               MainQueue& mainQueue,
-                                                                               DownloadConfiguration configuration = {});
+    static AppStateDependencies::DownloadManagerFactory downloadManagerFactory(
+        std::filesystem::path dataDirectory, MainQueue& mainQueue, DownloadConfiguration configuration = {});
 
 private:
     SystemClock clock_;

@@ -15,7 +15,8 @@ public:
     bool requestContacts(std::stop_token stop, AccessQuestion question) override {
         return reader_.requestContacts(std::move(stop), question);
     }
-    std::optional<ReviewSnapshot> removingDeletedMessages(const ReviewSnapshot& snapshot, std::stop_token stop) override {
+    std::optional<ReviewSnapshot> removingDeletedMessages(const ReviewSnapshot& snapshot,
+                                                          std::stop_token stop) override {
         return reader_.removingDeletedMessages(snapshot, std::move(stop));
     }
 

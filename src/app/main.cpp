@@ -69,12 +69,12 @@ int main(int argc, char** argv) {
     StateBridge bridge(state);
     TerminationController termination(state);
     termination.watchSignals(terminationSignals);
-    MainWindow window(bridge, {
-                                  .updates = updates,
-                                  .requestQuit = [&termination] { termination.requestQuit(); },
-                                  .feedback = {std::make_shared<FeedbackClient>(environment.info, http), windowWork,
-                                               mainQueue},
-                              });
+    MainWindow window(bridge,
+                      {
+                          .updates = updates,
+                          .requestQuit = [&termination] { termination.requestQuit(); },
+                          .feedback = {std::make_shared<FeedbackClient>(environment.info, http), windowWork, mainQueue},
+                      });
     contactsPrompt->setWindow(&window);
     ActivationWatcher activation(state);
     std::unique_ptr<QSocketNotifier> showRequests;
@@ -95,9 +95,8 @@ int main(int argc, char** argv) {
         });
     }
     QObject::connect(&window, &MainWindow::firstShown, &window, [&windowWork, &installReporter] {
-        windowWork.submit("Install event", [&installReporter](std::stop_token stop) {
-            installReporter.reportIfNeeded(stop);
-        });
+        windowWork.submit("Install event",
+                          [&installReporter](std::stop_token stop) { installReporter.reportIfNeeded(stop); });
     });
 
     state.start();

@@ -35,7 +35,8 @@ const Regex& resolution() {
 std::string removingQuotedSegments(std::string_view text) {
     using ClassifierText::QuotedPassages;
     using ClassifierText::removingQuotedPassages;
-    const std::string withoutCurly = removingQuotedPassages(text::makeValidUtf8(text), "\u201C", "\u201D", QuotedPassages::all);
+    const std::string withoutCurly =
+        removingQuotedPassages(text::makeValidUtf8(text), "\u201C", "\u201D", QuotedPassages::all);
     return removingQuotedPassages(withoutCurly, "\"", "\"", QuotedPassages::all);
 }
 

@@ -9,10 +9,7 @@
 #include "core/Text.h"
 
 namespace nudgerly::ClassificationCachePolicy {
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 std::string engineSignature(const ModelAvailability& availability, const ModelPack& modelPack,
                             const std::optional<std::string>& modelFileSignature) {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "classifier/ClassificationCachePolicy.h"
 #include "classifier/ClassifierText.h"
 #include "classifier/QuestionSurfacePolicy.h"
-#include "classifier/ClassificationCachePolicy.h"
 #include "core/Text.h"
 
 namespace nudgerly::ClassificationPolicy {

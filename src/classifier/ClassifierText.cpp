@@ -52,7 +52,7 @@ std::string removingQuotedPassages(std::string_view text, std::string_view open,
                                    QuotedPassages which) {
     std::string result;
     result.reserve(text.size());
-    std::size_t keptUpTo = 0;  // everything before this is either copied or removed
+    std::size_t keptUpTo = 0;            // everything before this is either copied or removed
     std::optional<std::size_t> opening;  // the leftmost open quote not yet closed
     bool question = false;               // a "?" since that quote
     for (std::size_t i = 0; i < text.size();) {

@@ -123,13 +123,13 @@ void ConversationClassifier::reportProgress(const ProgressCallback& onProgress, 
         return;
     }
     // The call may still run after a stop ended the wait, so it owns a copy of the callback.
-    runOnMainAndWait(mainQueue_, [onProgress, completed, total] { onProgress(completed, total); }, stop);
+    runOnMainAndWait(
+        mainQueue_, [onProgress, completed, total] { onProgress(completed, total); }, stop);
 }
 
-SnapshotClassificationResult ConversationClassifier::makeSnapshotWithReport(const ConversationBatch& batch,
-                                                                            const std::optional<ReviewSnapshot>& previous,
-                                                                            ProgressCallback onProgress,
-                                                                            std::stop_token stop) {
+SnapshotClassificationResult ConversationClassifier::makeSnapshotWithReport(
+    const ConversationBatch& batch, const std::optional<ReviewSnapshot>& previous, ProgressCallback onProgress,
+    std::stop_token stop) {
     SnapshotRunGate::Hold hold(gate_, stop);
     if (!hold.held()) {
         // Stopped while another run went first: nothing was finished. The held calendar belongs to
@@ -148,7 +148,8 @@ SnapshotClassificationResult ConversationClassifier::makeSnapshotWithReport(cons
     const std::string signature = ClassificationCachePolicy::engineSignature(run.availability, pack, shippedSignature);
     const bool cachingAllowed =
         ClassificationCachePolicy::allowsPersistentCaching() && (!shippedModel || shippedSignature);
-    const auto reuse = ClassificationCachePolicy::reuseTable(previous ? &*previous : nullptr, signature, cachingAllowed);
+    const auto reuse =
+        ClassificationCachePolicy::reuseTable(previous ? &*previous : nullptr, signature, cachingAllowed);
 
     const auto total = static_cast<int64_t>(batch.conversations.size());
     reportProgress(onProgress, 0, total, stop);
@@ -277,8 +278,7 @@ ConversationClassifier::Outcome ConversationClassifier::classifyForSnapshot(cons
     }
     // An empty conversation gives the model nothing to judge; asking it would only produce an invalid
     // answer and a needless warning.
-    if (run.availability.kind != ModelAvailability::Kind::bundled || run.circuitOpen ||
-        conversation.messages.empty()) {
+    if (run.availability.kind != ModelAvailability::Kind::bundled || run.circuitOpen || conversation.messages.empty()) {
         return {HeuristicClassifier::classify(conversation), false};
     }
     if (auto modelOutcome = classifyWithModel(conversation, run, stop)) {
@@ -289,8 +289,8 @@ ConversationClassifier::Outcome ConversationClassifier::classifyForSnapshot(cons
 
 // The primary model pass with its one compact retry, then the latest-turn pass where it is needed.
 // Nothing means: fall back to the heuristic.
-std::optional<ConversationClassifier::Outcome> ConversationClassifier::classifyWithModel(const Conversation& conversation,
-                                                                                       Run& run, std::stop_token stop) {
+std::optional<ConversationClassifier::Outcome> ConversationClassifier::classifyWithModel(
+    const Conversation& conversation, Run& run, std::stop_token stop) {
     std::optional<Classification> primary;
     try {
         primary = ClassificationPolicy::normalize(localModel_->classify(conversation, stop), conversation);

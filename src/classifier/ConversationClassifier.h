@@ -29,8 +29,7 @@ public:
     using ProgressCallback = std::function<void(int64_t completed, int64_t total)>;
     using Clock = std::function<Date()>;
 
-    ConversationClassifier(std::shared_ptr<LocalModelService> localModel, MainQueue& mainQueue,
-                           Clock now = &Date::now);
+    ConversationClassifier(std::shared_ptr<LocalModelService> localModel, MainQueue& mainQueue, Clock now = &Date::now);
     // A classifier with its own local model client for the pack, finding model packs in `dataFolder`.
     ConversationClassifier(const ModelPack& modelPack, const std::filesystem::path& dataFolder, MainQueue& mainQueue);
 

@@ -33,8 +33,7 @@ bool sameValue(const std::optional<T>& a, const std::optional<T>& b) {
 
 template <typename T>
 bool sameValue(const std::vector<T>& a, const std::vector<T>& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](const T& x, const T& y) { return sameValue(x, y); });
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const T& x, const T& y) { return sameValue(x, y); });
 }
 
 template <typename T>

@@ -89,7 +89,7 @@ std::optional<Classification> classifyIfCertain(const Conversation& conversation
 }
 
 std::vector<const Regex*> patterns() {
-    return {&infoGiven(),   &infoAsk(),       &supportReceived(), &supportFollowing(),
+    return {&infoGiven(),       &infoAsk(),   &supportReceived(), &supportFollowing(),
             &explicitRequest(), &automated(), &closingThanks(),   &delegation()};
 }
 

@@ -11,7 +11,7 @@ namespace nudgerly::Guardrails {
 std::optional<Classification> firstCertain(const Conversation& conversation) {
     using Guardrail = std::optional<Classification> (*)(const Conversation&);
     static constexpr Guardrail inOrder[] = {
-        PassivePolicyNoticeGuardrail::classifyIfCertain, DirectAskGuardrail::classifyIfCertain,
+        PassivePolicyNoticeGuardrail::classifyIfCertain,    DirectAskGuardrail::classifyIfCertain,
         AcknowledgedCommitmentGuardrail::classifyIfCertain, RichLinkGuardrail::classifyIfPresent,
         DeterministicPrefilter::classifyIfCertain,
     };

@@ -96,8 +96,8 @@ Classification classify(const Conversation& conversation) {
     const bool isOpenLoop = openLoop().search(lower);
     const bool asks = ask().search(unquotedLower);
 
-    const auto owed = [&](ReviewStatus status, double confidence, const char* reason,
-                          std::optional<std::string> draft, std::vector<std::string> tags) {
+    const auto owed = [&](ReviewStatus status, double confidence, const char* reason, std::optional<std::string> draft,
+                          std::vector<std::string> tags) {
         return Classification{
             .needsAction = true,
             .status = status,

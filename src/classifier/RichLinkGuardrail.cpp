@@ -17,7 +17,7 @@ const Regex& catchUp() {
 }
 
 std::string visibleText(const ConversationMessage& message) {
-    const std::string& shown = message.displayText           ? *message.displayText
+    const std::string& shown = message.displayText          ? *message.displayText
                                : message.linkPreview->title ? *message.linkPreview->title
                                                             : message.text;
     return ClassifierText::collapsingWhitespace(shown);

@@ -6,9 +6,9 @@ namespace nudgerly::Base64 {
 
 std::string encode(std::string_view bytes) {
     std::string out(4 * ((bytes.size() + 2) / 3), '\0');
-    const int written = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
-                                        reinterpret_cast<const unsigned char*>(bytes.data()),
-                                        static_cast<int>(bytes.size()));
+    const int written =
+        EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                        reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
     out.resize(static_cast<std::size_t>(written));
     return out;
 }
@@ -29,9 +29,9 @@ std::optional<std::string> decode(std::string_view text) {
         return std::nullopt;
     }
     std::string out(3 * text.size() / 4, '\0');
-    const int written = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
-                                        reinterpret_cast<const unsigned char*>(text.data()),
-                                        static_cast<int>(text.size()));
+    const int written =
+        EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                        reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));
     if (written < 0) {
         return std::nullopt;
     }

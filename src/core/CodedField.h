@@ -22,7 +22,9 @@ template <typename Owner, typename Value>
 CodedField(const char*, Value Owner::*) -> CodedField<Owner, Value>;
 
 template <typename T>
-concept HasCodedFields = requires { T::codedFields(); };
+concept HasCodedFields = requires {
+    T::codedFields();
+};
 
 // Calls `visit(field)` for every coded field of T, in table order.
 template <HasCodedFields T, typename Visitor>

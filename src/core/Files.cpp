@@ -63,7 +63,7 @@ UniqueFd openOwnFolder(const std::filesystem::path& folder) {
     }
     // Checked on the folder opened, so that a link changed in between cannot send the sweep elsewhere.
     UniqueFd linked(::open(name, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    struct stat info{};
+    struct stat info {};
     if (!linked || ::fstat(linked.get(), &info) != 0 || !onlyTheUserWrites(info)) {
         return UniqueFd();
     }
@@ -91,12 +91,12 @@ void removeTemporaries(const std::filesystem::path& folder, std::string_view fil
         if (!isTemporaryName(entry->d_name, file)) {
             continue;
         }
-        struct stat info{};
+        struct stat info {};
         if (::fstatat(folderFd.get(), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)) {
             continue;
         }
-        const auto modified = std::chrono::system_clock::time_point(
-            std::chrono::duration_cast<std::chrono::system_clock::duration>(
+        const auto modified =
+            std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(
                 std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
         if (now - modified >= olderThan) {
             stale.emplace_back(entry->d_name);
@@ -191,7 +191,7 @@ OpenedFile openRegularFile(const std::filesystem::path& path, const std::string&
         }
         throw FileSystemError(sentence, errno);
     }
-    struct stat info{};
+    struct stat info {};
     if (::fstat(opened.fd.get(), &info) != 0) {
         throw FileSystemError(sentence, errno);
     }
@@ -257,7 +257,8 @@ std::string readWhole(const std::filesystem::path& path, std::size_t maxBytes, c
     CappedFile capped = openCapped(path, maxBytes, sentence, extraFlags);
     std::string contents;
     contents.reserve(static_cast<std::size_t>(capped.file.size));
-    readPieces(capped.file, capped.limit, [&](std::string_view piece) { contents.append(piece); }, stop, sentence);
+    readPieces(
+        capped.file, capped.limit, [&](std::string_view piece) { contents.append(piece); }, stop, sentence);
     if (contents.size() > maxBytes) {
         throw FileSystemError(sentence, EFBIG);
     }
@@ -301,7 +302,7 @@ OwnFileBuffer::int_type OwnFileBuffer::underflow() {
 
 std::filesystem::path followOwnFileLink(const std::filesystem::path& file) {
     std::filesystem::path target = file;
-    struct stat info{};
+    struct stat info {};
     for (int hops = 0; ::lstat(target.c_str(), &info) == 0 && S_ISLNK(info.st_mode); ++hops) {
         std::error_code unreadable;
         const std::filesystem::path next = std::filesystem::read_symlink(target, unreadable);
@@ -320,7 +321,7 @@ std::filesystem::path followOwnFileLink(const std::filesystem::path& file) {
     }
     std::error_code unresolved;
     const std::filesystem::path folder = std::filesystem::canonical(folderOf(target), unresolved);
-    struct stat folderInfo{};
+    struct stat folderInfo {};
     if (unresolved || ::stat(folder.c_str(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode) ||
         !onlyTheUserWrites(folderInfo)) {
         return file;
@@ -329,12 +330,12 @@ std::filesystem::path followOwnFileLink(const std::filesystem::path& file) {
 }
 
 void requireOwnFolder(const std::filesystem::path& folder) {
-    struct stat link{};
+    struct stat link {};
     if (::lstat(folder.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) {
         return;
     }
     // A link to nothing, or to something other than a folder, fails on its own when it is used.
-    struct stat target{};
+    struct stat target {};
     if (::stat(folder.c_str(), &target) != 0 || !S_ISDIR(target.st_mode) || target.st_uid == ::geteuid()) {
         return;
     }
@@ -395,7 +396,7 @@ void removeOlderDamagedCopies(const std::filesystem::path& file, const std::stri
     const std::string name = file.filename().string();
     std::vector<std::pair<std::pair<std::string, int>, std::string>> copies;
     while (const dirent* entry = ::readdir(listing)) {
-        struct stat info{};
+        struct stat info {};
         if (const auto order = damagedCopyOrder(entry->d_name, name);
             order && entry->d_name != kept &&
             ::fstatat(folderFd.get(), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode)) {
@@ -443,7 +444,7 @@ void createPrivateDirectories(const std::filesystem::path& path, mode_t mode) {
         }
     }
     requireOwnFolder(path);
-    struct stat info{};
+    struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         throw FileSystemError(context, errno);
     }

@@ -36,15 +36,14 @@ inline constexpr std::chrono::seconds staleTemporaryAge{3};
 void removeStaleTemporaries(const std::filesystem::path& file, std::chrono::seconds olderThan = staleTemporaryAge);
 
 // The same for the temporary files of every file in `folder`.
-void removeStaleTemporariesIn(const std::filesystem::path& folder,
-                              std::chrono::seconds olderThan = staleTemporaryAge);
+void removeStaleTemporariesIn(const std::filesystem::path& folder, std::chrono::seconds olderThan = staleTemporaryAge);
 
 // The whole file; throws FileSystemError when it cannot be read or is not a regular file, or (EFBIG)
 // when it holds more than `maxBytes`: a file that is larger when opened is refused without reading it,
 // one that grows while read is read no further than that. `stop` is looked at between pieces
 // (CancelledError).
-std::string readFile(const std::filesystem::path& path,
-                     std::size_t maxBytes = std::numeric_limits<std::size_t>::max(), std::stop_token stop = {});
+std::string readFile(const std::filesystem::path& path, std::size_t maxBytes = std::numeric_limits<std::size_t>::max(),
+                     std::stop_token stop = {});
 
 // One of the program's own stored files, read as readFile reads, but never through a symbolic link: a
 // link in the file's place is refused (ELOOP), and so is a folder that is a link to another user's

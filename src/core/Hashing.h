@@ -25,7 +25,9 @@ std::size_t hashOne(const T& value) {
 
 // std::optional, HeapOptional: an absent value hashes apart from every present one.
 template <typename T>
-    requires requires(const T& value) { value.has_value(); }
+requires requires(const T& value) {
+    value.has_value();
+}
 void hashCombine(std::size_t& seed, const T& value) {
     seed ^= (value ? hashOne(*value) + 1 : 0) + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
 }

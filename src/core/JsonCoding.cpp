@@ -14,8 +14,8 @@ nlohmann::json parseJson(std::string_view text) {
 nlohmann::json parseJson(std::string_view text, int maxDepth) {
     // The parser itself keeps its own stack; the callback sees each level as it opens.
     return parseJson(text, [maxDepth](int depth, nlohmann::json::parse_event_t event, nlohmann::json&) {
-        const bool opens = event == nlohmann::json::parse_event_t::object_start ||
-                           event == nlohmann::json::parse_event_t::array_start;
+        const bool opens =
+            event == nlohmann::json::parse_event_t::object_start || event == nlohmann::json::parse_event_t::array_start;
         if (opens && depth >= maxDepth) {
             throw JsonDecodingError("The data is nested too deeply.");
         }

@@ -192,8 +192,7 @@ void set(nlohmann::json& object, const std::string& key, const T& value, const J
 
 // Absent optionals (std::optional, HeapOptional) are left out, never written as null.
 template <typename Optional>
-void setOptional(nlohmann::json& object, const std::string& key, const Optional& value,
-                 const JsonCoding& coding = {}) {
+void setOptional(nlohmann::json& object, const std::string& key, const Optional& value, const JsonCoding& coding = {}) {
     if (value) {
         object[key] = write(*value, coding);
     }

@@ -86,9 +86,13 @@ void resume(const std::shared_ptr<TaskState>& state, uint64_t suspension) {
 
 }  // namespace
 
-MainQueue& mainQueueOf(const TaskState& state) { return state.core.lock()->mainQueue; }
+MainQueue& mainQueueOf(const TaskState& state) {
+    return state.core.lock()->mainQueue;
+}
 
-BackgroundExecutor& executorOf(const TaskState& state) { return state.core.lock()->executor; }
+BackgroundExecutor& executorOf(const TaskState& state) {
+    return state.core.lock()->executor;
+}
 
 uint64_t suspend(TaskState& state, std::coroutine_handle<> at, std::function<void()> onCancel) {
     state.suspendedAt = at;
@@ -111,11 +115,15 @@ std::function<void()> resumeCallback(const std::shared_ptr<TaskState>& state, ui
     };
 }
 
-const std::shared_ptr<TaskState>& stateOf(const TaskHandle& handle) { return handle.state_; }
+const std::shared_ptr<TaskState>& stateOf(const TaskHandle& handle) {
+    return handle.state_;
+}
 
 }  // namespace detail
 
-uint64_t TaskHandle::id() const { return state_ ? state_->id : 0; }
+uint64_t TaskHandle::id() const {
+    return state_ ? state_->id : 0;
+}
 
 void TaskHandle::cancel() const {
     if (!state_ || state_->finished) {
@@ -127,9 +135,13 @@ void TaskHandle::cancel() const {
     }
 }
 
-bool TaskHandle::isCancelled() const { return state_ && state_->stop.stop_requested(); }
+bool TaskHandle::isCancelled() const {
+    return state_ && state_->stop.stop_requested();
+}
 
-bool TaskHandle::isFinished() const { return state_ && state_->finished; }
+bool TaskHandle::isFinished() const {
+    return state_ && state_->finished;
+}
 
 TaskScope::TaskScope(MainQueue& mainQueue, BackgroundExecutor& executor)
     : core_(std::make_shared<detail::TaskScopeCore>(mainQueue, executor)) {}
@@ -145,9 +157,13 @@ TaskScope::~TaskScope() {
     }
 }
 
-std::size_t TaskScope::runningCount() const { return core_->running.size(); }
+std::size_t TaskScope::runningCount() const {
+    return core_->running.size();
+}
 
-void TaskScope::setErrorHandler(ErrorHandler handler) { core_->onError = std::move(handler); }
+void TaskScope::setErrorHandler(ErrorHandler handler) {
+    core_->onError = std::move(handler);
+}
 
 std::shared_ptr<detail::TaskState> TaskScope::makeTask(std::shared_ptr<void> body) {
     auto state = std::make_shared<detail::TaskState>();

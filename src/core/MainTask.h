@@ -268,21 +268,20 @@ public:
         hop_->resume = detail::resumeCallback(state, suspension);
         auto guard = std::make_shared<detail::DroppedJobGuard<T>>(hop_);
         try {
-            *jobStop = detail::executorOf(*state).submit(
-                label_, [guard, job = std::move(job_)](std::stop_token stop) {
-                    auto& hop = *guard->hop;
-                    try {
-                        if constexpr (std::is_void_v<T>) {
-                            job(stop);
-                            hop.value = true;
-                        } else {
-                            hop.value = job(stop);
-                        }
-                    } catch (...) {
-                        hop.error = std::current_exception();
+            *jobStop = detail::executorOf(*state).submit(label_, [guard, job = std::move(job_)](std::stop_token stop) {
+                auto& hop = *guard->hop;
+                try {
+                    if constexpr (std::is_void_v<T>) {
+                        job(stop);
+                        hop.value = true;
+                    } else {
+                        hop.value = job(stop);
                     }
-                    hop.deliver();
-                });
+                } catch (...) {
+                    hop.error = std::current_exception();
+                }
+                hop.deliver();
+            });
         } catch (...) {
             // No thread for the job: the task goes on at once with the error.
             hop_->delivered = true;

@@ -20,7 +20,9 @@ template <typename E>
 struct RawEnumTable;
 
 template <typename E>
-concept RawEnum = std::is_enum_v<E> && requires { RawEnumTable<E>::entries; };
+concept RawEnum = std::is_enum_v<E> && requires {
+    RawEnumTable<E>::entries;
+};
 
 template <RawEnum E>
 using RawValueOf = typename std::remove_cvref_t<decltype(RawEnumTable<E>::entries[0])>::second_type;

@@ -15,7 +15,8 @@ LocalChatRequest::Property plain(std::string type) {
 }
 
 LocalChatRequest::Property nullable(std::string type) {
-    return {.type = std::vector<std::string>{std::move(type), "null"}, .enumValues = std::nullopt, .items = std::nullopt};
+    return {
+        .type = std::vector<std::string>{std::move(type), "null"}, .enumValues = std::nullopt, .items = std::nullopt};
 }
 
 LocalChatRequest::JSONSchema classificationSchema() {

@@ -24,8 +24,7 @@ bool isRestartable(Kind kind) {
 LocalModelClient::LocalModelClient(ModelPack modelPack, LocalModelClientSettings settings)
     : settings_(settings), supervisor_(std::move(modelPack), std::move(settings)) {}
 
-Classification LocalModelClient::complete(const std::string& prompt, const OwnedServer& server,
-                                         std::stop_token stop) {
+Classification LocalModelClient::complete(const std::string& prompt, const OwnedServer& server, std::stop_token stop) {
     if (!supervisor_.isOwnedAndRunning(server)) {
         throw LocalModelError(Kind::serverUnavailable);
     }

@@ -35,7 +35,9 @@ public:
         return supervisor_.environmentModelFile();
     }
     std::optional<std::filesystem::path> shippedModelFile() const override { return supervisor_.shippedModelFile(); }
-    std::shared_future<void> selectModelPack(const ModelPack& pack) override { return supervisor_.selectModelPack(pack); }
+    std::shared_future<void> selectModelPack(const ModelPack& pack) override {
+        return supervisor_.selectModelPack(pack);
+    }
     std::shared_future<void> requestShutdown() override { return supervisor_.requestShutdown(); }
     OwnedServer ensureStarted(std::stop_token stop) { return supervisor_.ensureStarted(stop); }
 

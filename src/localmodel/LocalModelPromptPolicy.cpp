@@ -236,9 +236,10 @@ std::string classificationPrompt(const Conversation& conversation, bool compact)
     const std::string latestText = text::makeValidUtf8(latest.text);
     const json latestDate = isoDate(latest.date);
     json messages;
-    std::string prompt = fitLatestMessage(
-        std::min(budget.latestMessage, latestText.size()), budget.total, [&](std::size_t allowance) {
-            messages = json::array({messagePayload(latest.fromMe, latestDate, boundedValidText(latestText, allowance))});
+    std::string prompt =
+        fitLatestMessage(std::min(budget.latestMessage, latestText.size()), budget.total, [&](std::size_t allowance) {
+            messages =
+                json::array({messagePayload(latest.fromMe, latestDate, boundedValidText(latestText, allowance))});
             return render(messages);
         });
 
@@ -255,7 +256,8 @@ std::string classificationPrompt(const Conversation& conversation, bool compact)
         const json date = isoDate(message.date);
         std::size_t allowance = std::min(budget.olderMessage, messageText.size());
         while (true) {
-            json candidate = json::array({messagePayload(message.fromMe, date, boundedValidText(messageText, allowance))});
+            json candidate =
+                json::array({messagePayload(message.fromMe, date, boundedValidText(messageText, allowance))});
             candidate.insert(candidate.end(), messages.begin(), messages.end());
             std::string candidatePrompt = render(candidate);
             if (fits(candidatePrompt, budget.total)) {

@@ -34,9 +34,14 @@ std::string randomAPIKey() {
 }
 
 std::vector<std::string> arguments(const std::filesystem::path& modelFile, int port, const std::string& apiKey) {
-    return {"-m",         modelFile.string(), "--host",     "127.0.0.1", "--port",
-            std::to_string(port), "--api-key", apiKey,     "--ctx-size", "4096",
-            "--parallel", "1",                "--jinja",    "--no-webui", "--log-disable"};
+    return {"-m",           modelFile.string(),
+            "--host",       "127.0.0.1",
+            "--port",       std::to_string(port),
+            "--api-key",    apiKey,
+            "--ctx-size",   "4096",
+            "--parallel",   "1",
+            "--jinja",      "--no-webui",
+            "--log-disable"};
 }
 
 int threadCount(int physicalCores) {

@@ -264,11 +264,8 @@ std::optional<LocalServerSupervisor::OwnedServer> LocalServerSupervisor::adoptOw
             continue;
         }
         switch (readiness) {
-            case Readiness::ready:
-                return server;
-            case Readiness::stopped:
-                clearOwnership(*server, false);
-                continue;
+            case Readiness::ready: return server;
+            case Readiness::stopped: clearOwnership(*server, false); continue;
             case Readiness::unresponsive:
                 // Only the start that took the server away reports on it: one that lost it to a
                 // shutdown or to another start meanwhile looks again.
@@ -320,8 +317,7 @@ std::optional<LocalServerSupervisor::OwnedServer> LocalServerSupervisor::launchA
             return std::nullopt;
         }
         switch (readiness) {
-            case Readiness::ready:
-                return server;
+            case Readiness::ready: return server;
             case Readiness::stopped:
                 if (!clearOwnership(server, false)) {
                     return std::nullopt;

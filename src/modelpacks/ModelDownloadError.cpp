@@ -10,8 +10,8 @@ ModelDownloadError ModelDownloadError::insufficientDiskSpace(int64_t requiredByt
     const std::string required = decimalGigabytes(std::max<int64_t>(requiredBytes, 0), 1);
     const std::string available = decimalGigabytes(std::max<int64_t>(availableBytes, 0), 1);
     return {Kind::insufficientDiskSpace,
-            "At least " + required + " GB of free space is required (" + available + " GB available).",
-            requiredBytes, availableBytes};
+            "At least " + required + " GB of free space is required (" + available + " GB available).", requiredBytes,
+            availableBytes};
 }
 
 ModelDownloadError ModelDownloadError::unexpectedHTTPStatus(int status) {

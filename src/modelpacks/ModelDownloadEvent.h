@@ -16,10 +16,10 @@ using ModelDownloadOperationID = uint64_t;
 struct ModelDownloadCompletion {
     std::optional<std::filesystem::path> stagedFilePath;  // the finished file, already at the staging path
     std::optional<std::string> stagedFileSha256;          // its digest, taken as the bytes arrived
-    std::optional<std::string> resumeData;               // resume data the failed transfer left
-    std::optional<int> httpStatusCode;                   // status of the last HTTP answer
-    bool insecureRedirect = false;                       // a redirect was refused
-    std::optional<std::string> errorMessage;             // why the transfer or the staging failed
+    std::optional<std::string> resumeData;                // resume data the failed transfer left
+    std::optional<int> httpStatusCode;                    // status of the last HTTP answer
+    bool insecureRedirect = false;                        // a redirect was refused
+    std::optional<std::string> errorMessage;              // why the transfer or the staging failed
 
     friend bool operator==(const ModelDownloadCompletion&, const ModelDownloadCompletion&) = default;
 };

@@ -246,18 +246,18 @@ void ModelDownloadManager::pause() {
         return;
     }
     operationIntent_ = OperationIntent::pause;
-    activeTask_->cancelProducingResumeData(
-        [queue = &mainQueue_, weakSelf = std::weak_ptr(self_), operationID = *activeOperationID_](
-            std::optional<std::string> resumeData) {
-            queue->post([weakSelf, operationID, resumeData = std::move(resumeData)] {
-                if (const auto self = weakSelf.lock()) {
-                    (*self)->finishPause(operationID, resumeData);
-                }
-            });
+    activeTask_->cancelProducingResumeData([queue = &mainQueue_, weakSelf = std::weak_ptr(self_),
+                                            operationID = *activeOperationID_](std::optional<std::string> resumeData) {
+        queue->post([weakSelf, operationID, resumeData = std::move(resumeData)] {
+            if (const auto self = weakSelf.lock()) {
+                (*self)->finishPause(operationID, resumeData);
+            }
         });
+    });
 }
 
-void ModelDownloadManager::finishPause(ModelDownloadOperationID operationID, const std::optional<std::string>& resumeData) {
+void ModelDownloadManager::finishPause(ModelDownloadOperationID operationID,
+                                       const std::optional<std::string>& resumeData) {
     if (operationID != activeOperationID_ || operationIntent_ != OperationIntent::pause) {
         return;
     }
@@ -311,7 +311,8 @@ void ModelDownloadManager::handle(const ModelDownloadEvent& event) {
     }
     if (completion.httpStatusCode && (*completion.httpStatusCode < 200 || *completion.httpStatusCode > 299)) {
         if (!retryFreshAfterUnusableResume(completion)) {
-            finishOperation(ModelDownloadState::failed(ModelDownloadError::unexpectedHTTPStatus(*completion.httpStatusCode).what()));
+            finishOperation(ModelDownloadState::failed(
+                ModelDownloadError::unexpectedHTTPStatus(*completion.httpStatusCode).what()));
         }
         return;
     }

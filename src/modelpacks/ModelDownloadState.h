@@ -36,7 +36,9 @@ struct ModelDownloadState {
     static ModelDownloadState paused() { return {.kind = Kind::paused}; }
     static ModelDownloadState verifying() { return {.kind = Kind::verifying}; }
     static ModelDownloadState installed() { return {.kind = Kind::installed}; }
-    static ModelDownloadState failed(std::string message) { return {.kind = Kind::failed, .message = std::move(message)}; }
+    static ModelDownloadState failed(std::string message) {
+        return {.kind = Kind::failed, .message = std::move(message)};
+    }
 
     friend bool operator==(const ModelDownloadState&, const ModelDownloadState&) = default;
 };

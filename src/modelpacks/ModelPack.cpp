@@ -86,8 +86,8 @@ void ModelPack::validate() const {
     static const Regex repositoryPattern("^[A-Za-z0-9._-]+/[A-Za-z0-9._-]+$");
     static const Regex digestPattern("^[0-9a-fA-F]{64}$");
     const bool valid = isSafePathComponent(identifier) && isSafePathComponent(filename) &&
-                       repositoryPattern.matchesWhole(repository) && isSecureAddress(sourceURL) &&
-                       byteCount >= 1 && digestPattern.matchesWhole(sha256) && isSecureAddress(licenseURL);
+                       repositoryPattern.matchesWhole(repository) && isSecureAddress(sourceURL) && byteCount >= 1 &&
+                       digestPattern.matchesWhole(sha256) && isSecureAddress(licenseURL);
     if (!valid) {
         throw ModelDownloadError::invalidManifest();
     }

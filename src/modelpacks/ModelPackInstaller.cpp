@@ -9,8 +9,9 @@ namespace nudgerly {
 
 namespace fs = std::filesystem;
 
-ModelPackInstaller::ModelPackInstaller(ModelPack pack, ModelPackPaths paths, std::shared_ptr<const FileManager> fileManager,
-                                       MainQueue& mainQueue, std::shared_ptr<BackgroundExecutor> executor)
+ModelPackInstaller::ModelPackInstaller(ModelPack pack, ModelPackPaths paths,
+                                       std::shared_ptr<const FileManager> fileManager, MainQueue& mainQueue,
+                                       std::shared_ptr<BackgroundExecutor> executor)
     : pack_(std::move(pack)),
       paths_(std::move(paths)),
       fileManager_(std::move(fileManager)),
@@ -42,7 +43,8 @@ void ModelPackInstaller::checkAndInstallStagedFile(std::optional<std::string> re
 }
 
 void ModelPackInstaller::recordReceipt() const {
-    ModelVerification::recordVerifiedFile(paths_.installedModelPath, paths_.verificationReceiptPath, pack_, *fileManager_);
+    ModelVerification::recordVerifiedFile(paths_.installedModelPath, paths_.verificationReceiptPath, pack_,
+                                          *fileManager_);
 }
 
 bool ModelPackInstaller::hasVerifiedInstall() const {

@@ -16,7 +16,8 @@ fs::path standardised(const fs::path& path) {
 }  // namespace
 
 ModelPackPaths ModelPackPaths::of(const ModelPack& pack, const fs::path& rootDirectory) {
-    const std::string folderName = ModelPack::isSafePathComponent(pack.identifier) ? pack.identifier : "invalid-model-pack";
+    const std::string folderName =
+        ModelPack::isSafePathComponent(pack.identifier) ? pack.identifier : "invalid-model-pack";
     const std::string fileName = ModelPack::isSafePathComponent(pack.filename) ? pack.filename : "invalid-model.gguf";
     const fs::path packs = rootDirectory / "ModelPacks";
     const fs::path downloads = packs / ".downloads";

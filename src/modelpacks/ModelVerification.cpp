@@ -86,8 +86,8 @@ bool hasVerifiedInstall(const fs::path& modelFile, const fs::path& receiptFile, 
         const auto attributes = attributesIfReadable(fileManager, modelFile);
         // The time is compared in whole microseconds on both sides, as it was recorded: an untouched
         // file always matches, and any touch moves it to another microsecond.
-        return receipt && attributes && receipt->identifier == pack.identifier &&
-               receipt->filename == pack.filename && receipt->byteCount == pack.byteCount &&
+        return receipt && attributes && receipt->identifier == pack.identifier && receipt->filename == pack.filename &&
+               receipt->byteCount == pack.byteCount &&
                text::lowercased(receipt->sha256) == text::lowercased(pack.sha256) &&
                receipt->modificationDate == wholeMicroseconds(attributes->modificationTime) &&
                attributes->size == receipt->byteCount;
@@ -120,7 +120,8 @@ void recordVerifiedFile(const fs::path& modelFile, const fs::path& receiptFile, 
 }
 
 std::string message(const std::exception& error) {
-    if (dynamic_cast<const UserFacingError*>(&error) != nullptr || dynamic_cast<const CancelledError*>(&error) != nullptr) {
+    if (dynamic_cast<const UserFacingError*>(&error) != nullptr ||
+        dynamic_cast<const CancelledError*>(&error) != nullptr) {
         return error.what();
     }
     if (const auto* system = dynamic_cast<const std::system_error*>(&error)) {
@@ -163,8 +164,7 @@ void collectTemporaryDownloadFileNames(plist_t value, std::set<std::string>& nam
                     pending.push_back(entry);
                 });
                 break;
-            default:
-                break;
+            default: break;
         }
     }
 }

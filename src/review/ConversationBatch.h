@@ -19,7 +19,7 @@ struct ConversationBatch {
     int64_t activeConversations = 0;  // conversations with activity in the window
     int64_t inboundEndingCount = 0;   // conversations whose latest message is from the other side
     std::vector<Conversation> conversations;
-    std::optional<std::string> warning;  // a user-facing sentence when the read was partial
+    std::optional<std::string> warning;                // a user-facing sentence when the read was partial
     std::set<std::string> unavailableConversationIDs;  // conversations whose read failed this time
 };
 

@@ -22,9 +22,9 @@ struct ConversationMessage {
     Date date;
     std::optional<std::string> displayText;  // shown instead of `text` (merged turns, mail bodies)
     std::optional<MessageLinkPreview> linkPreview;
-    std::optional<int64_t> senderKey;         // numeric key of the sending handle within the source
+    std::optional<int64_t> senderKey;             // numeric key of the sending handle within the source
     std::optional<std::string> senderIdentifier;  // phone number or e-mail address
-    std::optional<int64_t> messageID;         // the source's row number
+    std::optional<int64_t> messageID;             // the source's row number
 
     static constexpr auto codedFields() {
         return std::tuple{

@@ -14,10 +14,8 @@ enum class LookbackWindow { three, seven, thirty, sixty, ninety };
 template <>
 struct RawEnumTable<LookbackWindow> {
     static constexpr std::array entries{
-        std::pair{LookbackWindow::three, 3},
-        std::pair{LookbackWindow::seven, 7},
-        std::pair{LookbackWindow::thirty, 30},
-        std::pair{LookbackWindow::sixty, 60},
+        std::pair{LookbackWindow::three, 3},   std::pair{LookbackWindow::seven, 7},
+        std::pair{LookbackWindow::thirty, 30}, std::pair{LookbackWindow::sixty, 60},
         std::pair{LookbackWindow::ninety, 90},
     };
 };

@@ -48,8 +48,9 @@ bool mayNameANotice(std::string_view text) {
         return true;
     }
     const std::string lower = text::asciiLowercased(text);
-    return std::ranges::any_of(std::array<std::string_view, 5>{"privacy", "terms", "legal", "cookie", "data protection"},
-                               [&](std::string_view word) { return lower.find(word) != std::string::npos; });
+    return std::ranges::any_of(
+        std::array<std::string_view, 5>{"privacy", "terms", "legal", "cookie", "data protection"},
+        [&](std::string_view word) { return lower.find(word) != std::string::npos; });
 }
 
 }  // namespace

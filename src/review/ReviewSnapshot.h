@@ -22,7 +22,7 @@ struct ReviewSnapshot {
     int64_t messageCount = 0;
     int64_t activeConversations = 0;
     int64_t inboundEndingCount = 0;
-    int64_t clearedCount = 0;  // conversations ending inbound that did not become items
+    int64_t clearedCount = 0;       // conversations ending inbound that did not become items
     std::vector<ReviewItem> items;  // the queue, in the classifier's order
     std::optional<std::vector<CachedConversationClassification>> classificationCache;
 

@@ -9,7 +9,13 @@ namespace {
 
 bool isNewline(UChar32 c) {
     switch (c) {
-        case 0x0A: case 0x0B: case 0x0C: case 0x0D: case 0x85: case 0x2028: case 0x2029: return true;
+        case 0x0A:
+        case 0x0B:
+        case 0x0C:
+        case 0x0D:
+        case 0x85:
+        case 0x2028:
+        case 0x2029: return true;
         default: return false;
     }
 }

@@ -16,8 +16,7 @@ bool isAllowedEndpoint(std::string_view address) {
     if (url->isSecure()) {
         return true;
     }
-    return url->scheme() == "http" && url->host() && !url->user() && !url->password() &&
-           isLoopbackUrl(url->string());
+    return url->scheme() == "http" && url->host() && !url->user() && !url->password() && isLoopbackUrl(url->string());
 }
 
 std::string endpoint(const AppInfo& info, std::string_view infoKey, std::string_view path) {

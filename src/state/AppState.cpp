@@ -68,7 +68,9 @@ AppState::AppState(AppStateDependencies dependencies)
     }
 }
 
-AppState::~AppState() { model_.stop(); }
+AppState::~AppState() {
+    model_.stop();
+}
 
 StateContext AppState::context() {
     return {.view = *this,
@@ -79,7 +81,9 @@ StateContext AppState::context() {
             .settings = settings_};
 }
 
-void AppState::assertMainThread() const { nudgerly::assertMainThread(dependencies_.mainQueue); }
+void AppState::assertMainThread() const {
+    nudgerly::assertMainThread(dependencies_.mainQueue);
+}
 
 void AppState::startRefresh(ReviewSource source, LookbackWindow lookback) {
     assertMainThread();
@@ -159,7 +163,8 @@ MainTask AppState::startUpTask(TaskHandle task) {
     const ModelAvailability availability = co_await offMain(task, "Local AI availability", readAvailability);
     publisher().setModelAvailability(availability);
 
-    const bool nothingToRead = state().messagesPermission == MessagesPermission::denied && !state().gmailStatus.connected;
+    const bool nothingToRead =
+        state().messagesPermission == MessagesPermission::denied && !state().gmailStatus.connected;
     if (!contactsAccessIsUsable(state()) || state().needsModelChoice || nothingToRead) {
         publisher().setSection(Section::accounts);
     }

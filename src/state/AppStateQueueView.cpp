@@ -179,8 +179,7 @@ void AppState::refreshAll(LookbackWindow lookback) {
         }
     }
     if (targets.empty()) {
-        if (!QueueDerivation::isSetUp(s, ReviewSource::messages) &&
-            !QueueDerivation::isSetUp(s, ReviewSource::gmail)) {
+        if (!QueueDerivation::isSetUp(s, ReviewSource::messages) && !QueueDerivation::isSetUp(s, ReviewSource::gmail)) {
             publisher().setSection(Section::accounts);
             lines().showActivity("Connect Messages or Gmail before refreshing");
         }

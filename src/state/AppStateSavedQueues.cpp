@@ -106,7 +106,8 @@ void AppState::removeDeletedMessagesFromSavedQueue() {
 
 MainTask AppState::deletedMessagesPruning(TaskHandle task, std::shared_ptr<const ReviewSnapshot> saved) {
     // What the queue needs of the pruned queue is worked out here too, when there is one.
-    const auto prune = [reader = dependencies_.messages, saved](std::stop_token stop) -> std::optional<PreparedSnapshot> {
+    const auto prune = [reader = dependencies_.messages,
+                        saved](std::stop_token stop) -> std::optional<PreparedSnapshot> {
         std::optional<ReviewSnapshot> pruned = reader->removingDeletedMessages(*saved, stop);
         if (!pruned) {
             return std::nullopt;

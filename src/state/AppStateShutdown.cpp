@@ -34,9 +34,8 @@ void AppState::shutdownForTermination(std::function<void()> finished) {
     // rebuild, must not begin the work that was just stopped.
     refreshes_.beginTermination();
     prepareForShutdown();
-    tasks_.spawn([this, finished = std::move(finished)](TaskHandle task) {
-        return terminationRun(std::move(task), finished);
-    });
+    tasks_.spawn(
+        [this, finished = std::move(finished)](TaskHandle task) { return terminationRun(std::move(task), finished); });
 }
 
 MainTask AppState::terminationRun(TaskHandle task, std::function<void()> finished) {

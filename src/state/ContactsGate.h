@@ -63,7 +63,9 @@ public:
 
     // The saved Messages queue while a damaged Contacts answer leaves access undecided: the user may
     // grant it again, and then it is shown (and rebuilt) instead of lost. Its file and token stay.
-    void keepMessagesQueueAwaitingContacts(PreparedSnapshot saved) { messagesQueueAwaitingContacts_ = std::move(saved); }
+    void keepMessagesQueueAwaitingContacts(PreparedSnapshot saved) {
+        messagesQueueAwaitingContacts_ = std::move(saved);
+    }
     void forgetMessagesQueueAwaitingContacts() { messagesQueueAwaitingContacts_.reset(); }
 
 private:

@@ -34,8 +34,10 @@ const DerivedQueue::Sorted& DerivedQueue::sorted(Date cutoff) {
     const Base& current = base(cutoff);
     const QueueSort sort = publisher_.state().queueSort;
     if (!sorted_ || sorted_->baseGeneration != current.generation || sorted_->sort != sort) {
-        sorted_ = Sorted{.baseGeneration = current.generation, .sort = sort,
-                         .order = QueueDerivation::sortedOrder(current.list, sort), .generation = ++generations_};
+        sorted_ = Sorted{.baseGeneration = current.generation,
+                         .sort = sort,
+                         .order = QueueDerivation::sortedOrder(current.list, sort),
+                         .generation = ++generations_};
     }
     return *sorted_;
 }
@@ -45,11 +47,10 @@ const DerivedQueue::Visible& DerivedQueue::visibleStage(Date cutoff) {
     const Completion& marks = completion(cutoff);
     const PublishedState& state = publisher_.state();
     const uint64_t completedWrites = marks.completedWrites;
-    const bool sameFilters = visible_ && visible_->sortedGeneration == order.generation &&
-                             visible_->sourceFilter == state.sourceFilter &&
-                             visible_->statusFilter == state.statusFilter &&
-                             visible_->completionScope == state.completionScope &&
-                             visible_->completedWrites == completedWrites;
+    const bool sameFilters =
+        visible_ && visible_->sortedGeneration == order.generation && visible_->sourceFilter == state.sourceFilter &&
+        visible_->statusFilter == state.statusFilter && visible_->completionScope == state.completionScope &&
+        visible_->completedWrites == completedWrites;
     if (sameFilters && visible_->search == state.search) {
         return *visible_;
     }
@@ -99,7 +100,9 @@ std::shared_ptr<const QueueItems> DerivedQueue::itemsOf(const std::vector<const 
     return std::make_shared<const QueueItems>(items, std::move(owners));
 }
 
-std::shared_ptr<const QueueItems> DerivedQueue::visible(Date cutoff) { return visibleStage(cutoff).items; }
+std::shared_ptr<const QueueItems> DerivedQueue::visible(Date cutoff) {
+    return visibleStage(cutoff).items;
+}
 
 std::shared_ptr<const QueueItems> DerivedQueue::sourceScoped(Date cutoff) {
     const Base& current = base(cutoff);
@@ -130,7 +133,8 @@ const DerivedQueue::Completion& DerivedQueue::completion(Date cutoff) {
     const uint64_t completedWrites = publisher_.writes(StateField::completed);
     if (!completion_ || completion_->baseGeneration != current.generation ||
         completion_->completedWrites != completedWrites) {
-        Completion made{.baseGeneration = current.generation, .completedWrites = completedWrites,
+        Completion made{.baseGeneration = current.generation,
+                        .completedWrites = completedWrites,
                         .completed = QueueDerivation::completedFlags(current.list, publisher_.state())};
         for (std::size_t i = 0; i < current.list.items.size(); ++i) {
             if (made.completed[i]) {
@@ -154,6 +158,8 @@ int64_t DerivedQueue::openCount(std::optional<ReviewSource> source, Date cutoff)
     return *source == ReviewSource::messages ? made.openMessages : made.openGmail;
 }
 
-int64_t DerivedQueue::completedCount(Date cutoff) { return completion(cutoff).completedCount; }
+int64_t DerivedQueue::completedCount(Date cutoff) {
+    return completion(cutoff).completedCount;
+}
 
 }  // namespace nudgerly

@@ -62,8 +62,8 @@ private:
         std::optional<ReviewStatus> statusFilter;
         QueueCompletionScope completionScope = QueueCompletionScope::open;
         uint64_t completedWrites = 0;
-        std::string search;  // as published
-        std::string query;   // as searched
+        std::string search;            // as published
+        std::string query;             // as searched
         std::vector<uint32_t> places;  // in the base list
         std::shared_ptr<const QueueItems> items;
     };

@@ -14,7 +14,8 @@ namespace nudgerly {
 // it. The executor must outlive the opener's jobs (its owner stops it).
 class DesktopOpener final : public SystemOpener {
 public:
-    DesktopOpener(BackgroundExecutor& executor, std::shared_ptr<XdgUrlOpener> opener = std::make_shared<XdgUrlOpener>());
+    DesktopOpener(BackgroundExecutor& executor,
+                  std::shared_ptr<XdgUrlOpener> opener = std::make_shared<XdgUrlOpener>());
 
     bool openLink(const std::string& url, std::stop_token stop) override;
     void openFolder(const std::filesystem::path& folder) override;

@@ -29,9 +29,8 @@ void GmailConnection::connectGmail() {
     const bool wasConnected = state().gmailStatus.connected;
     publisher().setGmailAuthorizationInProgress(true);
     lines().clearError();
-    gmailAuthorizationTask_ = context_.tasks.spawn([this, wasConnected](TaskHandle task) {
-        return gmailAuthorizationRun(std::move(task), wasConnected);
-    });
+    gmailAuthorizationTask_ = context_.tasks.spawn(
+        [this, wasConnected](TaskHandle task) { return gmailAuthorizationRun(std::move(task), wasConnected); });
 }
 
 MainTask GmailConnection::gmailAuthorizationRun(TaskHandle task, bool wasConnected) {
@@ -98,7 +97,8 @@ void GmailConnection::disconnectGmail() {
         hooks_.cancelGmailRefresh();
     }
     publisher().setIsDisconnectingGmail(true);
-    publisher().setGmailStatus({.configured = state().gmailStatus.configured, .connected = false, .email = std::nullopt});
+    publisher().setGmailStatus(
+        {.configured = state().gmailStatus.configured, .connected = false, .email = std::nullopt});
     lines().showActivity("Disconnecting Gmail");
     context_.tasks.spawn([this](TaskHandle task) { return gmailDisconnectRun(std::move(task)); });
 }

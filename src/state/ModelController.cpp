@@ -20,7 +20,9 @@ using Kind = ModelDownloadState::Kind;
 ModelController::ModelController(StateContext context, ModelSettled onSettled)
     : context_(context), settings_(context.settings), onSettled_(std::move(onSettled)) {}
 
-ModelController::~ModelController() { stop(); }
+ModelController::~ModelController() {
+    stop();
+}
 
 void ModelController::loadModelChoice() {
     const ModelCatalog& catalog = context_.dependencies.catalog;
@@ -43,8 +45,8 @@ void ModelController::loadModelChoice() {
     }
 
     // A version stored beside a pack the catalogue no longer has belongs to an older choice.
-    const auto storedVersion = storedSelectionIsValid ? settings_.string(AppStateSettings::modelChoiceVersion)
-                                                      : std::nullopt;
+    const auto storedVersion =
+        storedSelectionIsValid ? settings_.string(AppStateSettings::modelChoiceVersion) : std::nullopt;
     const bool choiceMadeForThisCatalogue = storedVersion == AppStateSettings::currentModelChoiceVersion;
     const bool installed = state().modelDownloadState.kind == ModelDownloadState::Kind::installed;
     publisher().setNeedsModelChoice(!choiceMadeForThisCatalogue && !installed && !environmentModel && !shipped);
@@ -60,12 +62,15 @@ bool ModelController::refreshShippedModel() {
     return shipped.has_value();
 }
 
-void ModelController::start() { observeModelDownloadManager(*modelDownloadManager_); }
+void ModelController::start() {
+    observeModelDownloadManager(*modelDownloadManager_);
+}
 
 void ModelController::observeModelDownloadManager(ModelDownloadManager& manager) {
     stop();
     // The manager calls its observers with each later state, on the main thread, as it happens.
-    modelDownloadObserver_ = manager.observe([this](const ModelDownloadState& next) { modelDownloadStateDidChange(next); });
+    modelDownloadObserver_ =
+        manager.observe([this](const ModelDownloadState& next) { modelDownloadStateDidChange(next); });
 }
 
 void ModelController::stop() {
@@ -241,8 +246,7 @@ MainTask ModelController::modelSwitchRun(TaskHandle task, ModelPack pack, int64_
         case Kind::missing:
         case Kind::failed: lines().showActivity(name + " selected · Download it to continue"); break;
         case Kind::downloading:
-        case Kind::verifying:
-            break;
+        case Kind::verifying: break;
     }
     publisher().setIsSwitchingModel(false);
 }

@@ -12,7 +12,8 @@ namespace nudgerly::ModelServerJobs {
 
 // Stops the model server and, when a pack is given, makes it the one served next (a client already
 // serving it keeps running); returns once the old server is gone.
-inline auto stopServer(std::shared_ptr<ConversationClassifier> classifier, std::optional<ModelPack> pack = std::nullopt) {
+inline auto stopServer(std::shared_ptr<ConversationClassifier> classifier,
+                       std::optional<ModelPack> pack = std::nullopt) {
     return [classifier = std::move(classifier), pack = std::move(pack)](std::stop_token stop) {
         waitUntilReady(pack ? classifier->selectModelPack(*pack) : classifier->requestShutdown(), stop);
     };

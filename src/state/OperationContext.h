@@ -14,8 +14,8 @@ namespace nudgerly {
 struct OperationContext {
     ReviewSource source = ReviewSource::messages;
     LookbackWindow lookback = LookbackWindow::seven;  // the days to read
-    int64_t generation = 0;      // the source's generation number taken for this run
-    int64_t contactsRevision = 0;  // the Contacts revision when the run began
+    int64_t generation = 0;                           // the source's generation number taken for this run
+    int64_t contactsRevision = 0;                     // the Contacts revision when the run began
     std::optional<std::string> contactsHistoryToken;  // the Contacts store's token then; none when it gave none
 
     friend bool operator==(const OperationContext&, const OperationContext&) = default;

@@ -71,7 +71,7 @@ struct PublishedState {
     std::unordered_set<std::string> completed;  // completion identities of the items marked done
     std::optional<std::string> selectedItemID;
     std::vector<ModelPack> modelPacks;  // the packs offered in the picker
-    bool isLoadingSavedQueues = false;   // start-up is still reading the saved queues
+    bool isLoadingSavedQueues = false;  // start-up is still reading the saved queues
 
     // The snapshot of a source, or null.
     const ReviewSnapshot* snapshot(ReviewSource source) const {

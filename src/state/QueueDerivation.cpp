@@ -21,7 +21,9 @@ bool passesContactsOnly(const ReviewItem& item, const PublishedState& state) {
     return !state.contactsOnly || item.source != ReviewSource::messages || item.isKnownContact.value_or(false);
 }
 
-int statusRank(const ReviewItem& item) { return static_cast<int>(item.status); }
+int statusRank(const ReviewItem& item) {
+    return static_cast<int>(item.status);
+}
 
 // Absent times sort as the distant past (newest first) or the distant future (oldest first), so
 // undated items come last either way.
@@ -32,7 +34,9 @@ double timeOrFuture(const ReviewItem& item) {
     return item.timestamp ? item.timestamp->secondsSinceReferenceDate : std::numeric_limits<double>::infinity();
 }
 
-std::string days(int64_t count) { return std::to_string(count); }
+std::string days(int64_t count) {
+    return std::to_string(count);
+}
 
 }  // namespace
 
@@ -72,7 +76,8 @@ LookbackWindow viewLookback(const PublishedState& state) {
     if (!state.sourceFilter) {
         return state.refreshLookbacks.combined;
     }
-    return *state.sourceFilter == ReviewSource::messages ? state.refreshLookbacks.messages : state.refreshLookbacks.gmail;
+    return *state.sourceFilter == ReviewSource::messages ? state.refreshLookbacks.messages
+                                                         : state.refreshLookbacks.gmail;
 }
 
 Date lookbackCutoff(const PublishedState& state, Date now, LocalCalendar& calendar) {
@@ -134,7 +139,8 @@ std::vector<uint32_t> sortedOrder(const BaseList& base, QueueSort sort) {
         order[i] = static_cast<uint32_t>(i);
     }
     const ItemOrder before(sort);
-    std::ranges::stable_sort(order, [&](uint32_t a, uint32_t b) { return before(*base.items[a].item, *base.items[b].item); });
+    std::ranges::stable_sort(order,
+                             [&](uint32_t a, uint32_t b) { return before(*base.items[a].item, *base.items[b].item); });
     return order;
 }
 
@@ -147,7 +153,9 @@ std::vector<bool> completedFlags(const BaseList& base, const PublishedState& sta
     return flags;
 }
 
-std::string searchQuery(const PublishedState& state) { return text::lowercased(text::trimmed(state.search)); }
+std::string searchQuery(const PublishedState& state) {
+    return text::lowercased(text::trimmed(state.search));
+}
 
 std::vector<uint32_t> visibleFrom(const std::vector<uint32_t>& candidates, const BaseList& base,
                                   const std::vector<bool>& completed, const PublishedState& state,
@@ -201,9 +209,9 @@ bool ItemOrder::personBefore(std::string_view first, std::string_view second) co
         return text::lowercased(first) < text::lowercased(second);
     }
     UErrorCode status = U_ZERO_ERROR;
-    const auto result = collation_->collator->compareUTF8(
-        icu::StringPiece(first.data(), static_cast<int32_t>(first.size())),
-        icu::StringPiece(second.data(), static_cast<int32_t>(second.size())), status);
+    const auto result =
+        collation_->collator->compareUTF8(icu::StringPiece(first.data(), static_cast<int32_t>(first.size())),
+                                          icu::StringPiece(second.data(), static_cast<int32_t>(second.size())), status);
     return U_SUCCESS(status) && result == UCOL_LESS;
 }
 
@@ -231,7 +239,8 @@ std::vector<RefreshProgress> visibleRefreshProgresses(const PublishedState& stat
         return progresses;
     }
     for (const ReviewSource source : viewSources(state)) {
-        if (const auto found = state.refreshProgressBySource.find(source); found != state.refreshProgressBySource.end()) {
+        if (const auto found = state.refreshProgressBySource.find(source);
+            found != state.refreshProgressBySource.end()) {
             progresses.push_back(found->second);
         }
     }

@@ -13,7 +13,8 @@ bool SnapshotMemo::isHidden(const ReviewItem& item) {
     if (item.source == ReviewSource::messages) {
         return SenderExclusionPolicy::excludes(item.source, item.person, false);
     }
-    return PassivePolicyNoticeSurfacePolicy::excludes(item.source, item.summary + " " + item.context + " " + item.verdict);
+    return PassivePolicyNoticeSurfacePolicy::excludes(item.source,
+                                                      item.summary + " " + item.context + " " + item.verdict);
 }
 
 std::string SnapshotMemo::searchText(const ReviewItem& item) {

@@ -54,7 +54,9 @@ ObservationToken& ObservationToken::operator=(ObservationToken&& other) noexcept
     return *this;
 }
 
-ObservationToken::~ObservationToken() { reset(); }
+ObservationToken::~ObservationToken() {
+    reset();
+}
 
 void ObservationToken::reset() {
     if (const auto registry = registry_.lock()) {

@@ -57,37 +57,85 @@ public:
     [[nodiscard]] ObservationToken observe(Observer observer);
 
     void setSection(Section value) { write(state_.section, value, StateField::section); }
-    void setSourceFilter(std::optional<ReviewSource> value) { write(state_.sourceFilter, value, StateField::sourceFilter); }
-    void setStatusFilter(std::optional<ReviewStatus> value) { write(state_.statusFilter, value, StateField::statusFilter); }
-    void setCompletionScope(QueueCompletionScope value) { write(state_.completionScope, value, StateField::completionScope); }
-    void setRefreshLookbacks(RefreshLookbacks value) { write(state_.refreshLookbacks, value, StateField::refreshLookbacks); }
+    void setSourceFilter(std::optional<ReviewSource> value) {
+        write(state_.sourceFilter, value, StateField::sourceFilter);
+    }
+    void setStatusFilter(std::optional<ReviewStatus> value) {
+        write(state_.statusFilter, value, StateField::statusFilter);
+    }
+    void setCompletionScope(QueueCompletionScope value) {
+        write(state_.completionScope, value, StateField::completionScope);
+    }
+    void setRefreshLookbacks(RefreshLookbacks value) {
+        write(state_.refreshLookbacks, value, StateField::refreshLookbacks);
+    }
     void setQueueSort(QueueSort value) { write(state_.queueSort, value, StateField::queueSort); }
     void setContactsOnly(bool value) { write(state_.contactsOnly, value, StateField::contactsOnly); }
     void setSearch(std::string value) { write(state_.search, std::move(value), StateField::search); }
     void setSnapshots(SnapshotMap value);
-    void setGmailStatus(GmailConnectionStatus value) { write(state_.gmailStatus, std::move(value), StateField::gmailStatus); }
-    void setMessagesPermission(MessagesPermission value) { write(state_.messagesPermission, value, StateField::messagesPermission); }
-    void setContactsPermission(ContactsPermission value) { write(state_.contactsPermission, value, StateField::contactsPermission); }
-    void setModelAvailability(ModelAvailability value) { write(state_.modelAvailability, std::move(value), StateField::modelAvailability); }
-    void setSelectedModelPack(ModelPack value) { write(state_.selectedModelPack, std::move(value), StateField::selectedModelPack); }
-    void setModelDownloadState(ModelDownloadState value) { write(state_.modelDownloadState, std::move(value), StateField::modelDownloadState); }
-    void setModelDownloadProgress(std::optional<ModelDownloadProgress> value) { write(state_.modelDownloadProgress, value, StateField::modelDownloadProgress); }
+    void setGmailStatus(GmailConnectionStatus value) {
+        write(state_.gmailStatus, std::move(value), StateField::gmailStatus);
+    }
+    void setMessagesPermission(MessagesPermission value) {
+        write(state_.messagesPermission, value, StateField::messagesPermission);
+    }
+    void setContactsPermission(ContactsPermission value) {
+        write(state_.contactsPermission, value, StateField::contactsPermission);
+    }
+    void setModelAvailability(ModelAvailability value) {
+        write(state_.modelAvailability, std::move(value), StateField::modelAvailability);
+    }
+    void setSelectedModelPack(ModelPack value) {
+        write(state_.selectedModelPack, std::move(value), StateField::selectedModelPack);
+    }
+    void setModelDownloadState(ModelDownloadState value) {
+        write(state_.modelDownloadState, std::move(value), StateField::modelDownloadState);
+    }
+    void setModelDownloadProgress(std::optional<ModelDownloadProgress> value) {
+        write(state_.modelDownloadProgress, value, StateField::modelDownloadProgress);
+    }
     void setNeedsModelChoice(bool value) { write(state_.needsModelChoice, value, StateField::needsModelChoice); }
-    void setModelRuntimeIssue(std::optional<std::string> value) { write(state_.modelRuntimeIssue, std::move(value), StateField::modelRuntimeIssue); }
-    void setModelRuntimeDiagnosticCode(std::optional<std::string> value) { write(state_.modelRuntimeDiagnosticCode, std::move(value), StateField::modelRuntimeDiagnosticCode); }
-    void setEnvironmentModelFile(std::optional<std::string> value) { write(state_.environmentModelFile, std::move(value), StateField::environmentModelFile); }
+    void setModelRuntimeIssue(std::optional<std::string> value) {
+        write(state_.modelRuntimeIssue, std::move(value), StateField::modelRuntimeIssue);
+    }
+    void setModelRuntimeDiagnosticCode(std::optional<std::string> value) {
+        write(state_.modelRuntimeDiagnosticCode, std::move(value), StateField::modelRuntimeDiagnosticCode);
+    }
+    void setEnvironmentModelFile(std::optional<std::string> value) {
+        write(state_.environmentModelFile, std::move(value), StateField::environmentModelFile);
+    }
     void setIsSwitchingModel(bool value) { write(state_.isSwitchingModel, value, StateField::isSwitchingModel); }
-    void setShippedModelFile(std::optional<std::string> value) { write(state_.shippedModelFile, std::move(value), StateField::shippedModelFile); }
+    void setShippedModelFile(std::optional<std::string> value) {
+        write(state_.shippedModelFile, std::move(value), StateField::shippedModelFile);
+    }
     void setIsRemovingModel(bool value) { write(state_.isRemovingModel, value, StateField::isRemovingModel); }
-    void setGmailAuthorizationInProgress(bool value) { write(state_.gmailAuthorizationInProgress, value, StateField::gmailAuthorizationInProgress); }
-    void setIsDisconnectingGmail(bool value) { write(state_.isDisconnectingGmail, value, StateField::isDisconnectingGmail); }
-    void setRefreshingSources(std::set<ReviewSource> value) { write(state_.refreshingSources, std::move(value), StateField::refreshingSources); }
-    void setRefreshProgressBySource(std::map<ReviewSource, RefreshProgress> value) { write(state_.refreshProgressBySource, std::move(value), StateField::refreshProgressBySource); }
-    void setIsDeletingLocalData(bool value) { write(state_.isDeletingLocalData, value, StateField::isDeletingLocalData); }
-    void setCompleted(std::unordered_set<std::string> value) { write(state_.completed, std::move(value), StateField::completed); }
-    void setSelectedItemID(std::optional<std::string> value) { write(state_.selectedItemID, std::move(value), StateField::selectedItemID); }
-    void setModelPacks(std::vector<ModelPack> value) { write(state_.modelPacks, std::move(value), StateField::modelPacks); }
-    void setIsLoadingSavedQueues(bool value) { write(state_.isLoadingSavedQueues, value, StateField::isLoadingSavedQueues); }
+    void setGmailAuthorizationInProgress(bool value) {
+        write(state_.gmailAuthorizationInProgress, value, StateField::gmailAuthorizationInProgress);
+    }
+    void setIsDisconnectingGmail(bool value) {
+        write(state_.isDisconnectingGmail, value, StateField::isDisconnectingGmail);
+    }
+    void setRefreshingSources(std::set<ReviewSource> value) {
+        write(state_.refreshingSources, std::move(value), StateField::refreshingSources);
+    }
+    void setRefreshProgressBySource(std::map<ReviewSource, RefreshProgress> value) {
+        write(state_.refreshProgressBySource, std::move(value), StateField::refreshProgressBySource);
+    }
+    void setIsDeletingLocalData(bool value) {
+        write(state_.isDeletingLocalData, value, StateField::isDeletingLocalData);
+    }
+    void setCompleted(std::unordered_set<std::string> value) {
+        write(state_.completed, std::move(value), StateField::completed);
+    }
+    void setSelectedItemID(std::optional<std::string> value) {
+        write(state_.selectedItemID, std::move(value), StateField::selectedItemID);
+    }
+    void setModelPacks(std::vector<ModelPack> value) {
+        write(state_.modelPacks, std::move(value), StateField::modelPacks);
+    }
+    void setIsLoadingSavedQueues(bool value) {
+        write(state_.isLoadingSavedQueues, value, StateField::isLoadingSavedQueues);
+    }
 
     // Replaces the whole state, marking every field.
     void replaceAll(PublishedState value);

@@ -26,8 +26,9 @@ AppEnvironment AppEnvironment::withHomes(AppInfo info, const std::filesystem::pa
     std::filesystem::path data = AppFiles::directory(dataHome, names);
     std::filesystem::path configuration = AppFiles::configurationDirectory(configHome, names);
     // Saves that a kill or a power loss stopped left their temporary files; none of them is read.
-    for (const auto& folder : {data, configuration,
-                               SecretFileStore(AppFiles::secretsDirectory(configuration), names.keychainService).folder()}) {
+    for (const auto& folder :
+         {data, configuration,
+          SecretFileStore(AppFiles::secretsDirectory(configuration), names.keychainService).folder()}) {
         removeStaleTemporariesIn(folder);
     }
     // A settings file kept elsewhere through a link is written beside its target, so its leftovers are there.

@@ -28,10 +28,12 @@ protected:
 
     const PublishedState& state() { return harness.app().state(); }
     bool runUntil(const std::function<bool()>& done) {
-        return harness.queue.runUntil([&] {
-            harness.executor.runAll();
-            return done();
-        }, 20s);
+        return harness.queue.runUntil(
+            [&] {
+                harness.executor.runAll();
+                return done();
+            },
+            20s);
     }
     int64_t size() const { return static_cast<int64_t>(server.contents().size()); }
 

@@ -49,8 +49,13 @@ Conversation sampleConversation() {
 }
 
 Classification queued(std::string summary = "Asked about lunch") {
-    return {.needsAction = true, .status = ReviewStatus::reply, .confidence = 0.9, .summary = std::move(summary),
-            .reason = "Direct question", .draft = "Friday works!", .tags = {"social"}};
+    return {.needsAction = true,
+            .status = ReviewStatus::reply,
+            .confidence = 0.9,
+            .summary = std::move(summary),
+            .reason = "Direct question",
+            .draft = "Friday works!",
+            .tags = {"social"}};
 }
 
 TEST(ClassificationCachePolicyTests, EngineSignatureAndCachingGate) {
@@ -109,7 +114,9 @@ TEST(ClassificationCachePolicyTests, FingerprintFollowsContentButNotPresentation
     }
 
     const std::vector<std::function<void(Conversation&)>> covered = {
-        [](Conversation& c) { c.messages.push_back({.fromMe = true, .text = "ok", .date = Date::fromUnix(1772357500)}); },
+        [](Conversation& c) {
+            c.messages.push_back({.fromMe = true, .text = "ok", .date = Date::fromUnix(1772357500)});
+        },
         [](Conversation& c) { c.messages[0].text += "!"; },
         [](Conversation& c) { c.messages[0].date = c.messages[0].date.addingSeconds(0.25); },
         [](Conversation& c) { c.person = "Ana Ruiz"; },

@@ -47,9 +47,12 @@ TEST(ClassificationPolicyTests, QuotedQuestionsAndTheModelsOwnWordsExclude) {
     const auto excluded = [](const std::optional<Classification>& result) {
         return result && !result->needsAction && !result->status && !result->draft && result->tags.empty();
     };
-    EXPECT_TRUE(excluded(normalize(answer(ReviewStatus::reply), saying("The headline says “Did they really win?” Wild."))));
-    EXPECT_TRUE(excluded(normalize(answer(ReviewStatus::nudgerly, "No action is required."), saying("let's catch up"))));
-    EXPECT_TRUE(normalize(answer(ReviewStatus::reply, "No action is required."), saying("Did you see the game?"))->needsAction);
+    EXPECT_TRUE(
+        excluded(normalize(answer(ReviewStatus::reply), saying("The headline says “Did they really win?” Wild."))));
+    EXPECT_TRUE(
+        excluded(normalize(answer(ReviewStatus::nudgerly, "No action is required."), saying("let's catch up"))));
+    EXPECT_TRUE(
+        normalize(answer(ReviewStatus::reply, "No action is required."), saying("Did you see the game?"))->needsAction);
 
     Classification denied = answer(ReviewStatus::reply);
     denied.summary = "Not a direct question";
@@ -64,7 +67,8 @@ TEST(ClassificationPolicyTests, QuotedQuestionsAndTheModelsOwnWordsExclude) {
 
     // Casual commentary decides for follow-ups only without an open-loop phrase.
     EXPECT_TRUE(excluded(normalize(answer(ReviewStatus::nudgerly, "Casual commentary."), saying("Great game"))));
-    EXPECT_TRUE(normalize(answer(ReviewStatus::nudgerly, "Casual conversation."), saying("Let's catch up"))->needsAction);
+    EXPECT_TRUE(
+        normalize(answer(ReviewStatus::nudgerly, "Casual conversation."), saying("Let's catch up"))->needsAction);
     EXPECT_TRUE(normalize(answer(ReviewStatus::nudgerly), saying("Great game"))->needsAction);
 }
 

@@ -17,14 +17,21 @@ using nlohmann::json;
 using test::StandInScenario;
 
 Conversation conversation(std::string id, std::string text) {
-    return {.id = std::move(id), .source = ReviewSource::messages, .person = "Robin",
+    return {.id = std::move(id),
+            .source = ReviewSource::messages,
+            .person = "Robin",
             .messages = {{.fromMe = false, .text = std::move(text), .date = Date{790'000'000}}}};
 }
 
 json answer(const char* status, const char* summary) {
-    const json decision = {{"include_in_queue", status != nullptr}, {"status", status ? json(status) : json()},
-                           {"confidence", 0.8}, {"summary", summary}, {"reason", "From the model"},
-                           {"draft", nullptr}, {"tags", json::array()}, {"sensitive", false}};
+    const json decision = {{"include_in_queue", status != nullptr},
+                           {"status", status ? json(status) : json()},
+                           {"confidence", 0.8},
+                           {"summary", summary},
+                           {"reason", "From the model"},
+                           {"draft", nullptr},
+                           {"tags", json::array()},
+                           {"sensitive", false}};
     return {{"content", "Here you go: " + decision.dump() + " Done."}};
 }
 
@@ -57,8 +64,8 @@ protected:
 
     // A client of the scenario's server, kept for the tear-down's shutdown.
     std::shared_ptr<LocalModelClient> clientFor(const StandInScenario& scenario) {
-        model = std::make_shared<LocalModelClient>(ModelPack::nudgerlyLarge(),
-                                                   test::testSettings(scenario.environment(), scenario.folder() / "data"));
+        model = std::make_shared<LocalModelClient>(
+            ModelPack::nudgerlyLarge(), test::testSettings(scenario.environment(), scenario.folder() / "data"));
         return model;
     }
 
@@ -67,9 +74,9 @@ protected:
 };
 
 TEST_F(ClassifierEndToEndTests, ALocalModelServerClassifiesABatchAndTheCacheSparesItNextTime) {
-    StandInScenario scenario(json::array(), json::array({answer("nudgerly", "Maybe check in about Thursday"),
-                                                         answer("reply", "Tell them about the venue"),
-                                                         answer(nullptr, "")}));
+    StandInScenario scenario(json::array(),
+                             json::array({answer("nudgerly", "Maybe check in about Thursday"),
+                                          answer("reply", "Tell them about the venue"), answer(nullptr, "")}));
     ConversationClassifier classifier(clientFor(scenario), mainQueue);
     const ConversationBatch batch{
         .generatedAt = Date{790'003'600},
@@ -90,7 +97,8 @@ TEST_F(ClassifierEndToEndTests, ALocalModelServerClassifiesABatchAndTheCacheSpar
     EXPECT_TRUE(first.report.usedLocalModel);
     EXPECT_EQ(first.report.issue, std::nullopt);
     ASSERT_EQ(first.snapshot.classificationCache->size(), 3u);
-    EXPECT_EQ(first.snapshot.classificationCache->at(0).engineSignature.rfind("local-model:qwen3-8b-q4-k-m-v1:", 0), 0u);
+    EXPECT_EQ(first.snapshot.classificationCache->at(0).engineSignature.rfind("local-model:qwen3-8b-q4-k-m-v1:", 0),
+              0u);
 
     const auto second = run(classifier, batch, first.snapshot);
     EXPECT_EQ(scenario.chats().size(), 3u);  // nothing asked again

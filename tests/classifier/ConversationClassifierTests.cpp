@@ -16,8 +16,8 @@ namespace nudgerly {
 namespace {
 
 using namespace std::chrono_literals;
-using test::owed;
 using test::nothingOwed;
+using test::owed;
 using test::ScriptedLocalModel;
 using Call = ScriptedLocalModel::Call;
 
@@ -26,13 +26,19 @@ const Date generated = *Iso8601::parse("2026-03-10T19:00:00Z");
 
 // Text that no guardrail settles, so the model (or the heuristic) decides.
 Conversation quiet(std::string id, std::string text = "The meeting moved to Thursday") {
-    return {.id = std::move(id), .source = ReviewSource::messages, .person = "Ann",
+    return {.id = std::move(id),
+            .source = ReviewSource::messages,
+            .person = "Ann",
             .messages = {{.fromMe = false, .text = std::move(text), .date = generated.addingSeconds(-3600)}}};
 }
 
 ConversationBatch batchOf(std::vector<Conversation> conversations, int64_t inboundEnding = 0) {
-    return {.generatedAt = generated, .lookbackDays = 7, .messageCount = 10, .activeConversations = 5,
-            .inboundEndingCount = inboundEnding, .conversations = std::move(conversations)};
+    return {.generatedAt = generated,
+            .lookbackDays = 7,
+            .messageCount = 10,
+            .activeConversations = 5,
+            .inboundEndingCount = inboundEnding,
+            .conversations = std::move(conversations)};
 }
 
 std::vector<std::string> itemIDs(const ReviewSnapshot& snapshot) {
@@ -65,7 +71,8 @@ protected:
 };
 
 TEST_F(ClassifierTest, EmptyBatchReportsOnceAndKeepsCountsSane) {
-    auto model = std::make_shared<ScriptedLocalModel>([](Call, const Conversation&, std::stop_token) { return nothingOwed(); });
+    auto model =
+        std::make_shared<ScriptedLocalModel>([](Call, const Conversation&, std::stop_token) { return nothingOwed(); });
     ConversationClassifier classifier(model, mainQueue);
     std::vector<std::pair<int64_t, int64_t>> progress;
     const auto result = run(classifier, batchOf({}, 4), std::nullopt, [&](int64_t c, int64_t t) {
@@ -85,9 +92,12 @@ TEST_F(ClassifierTest, EmptyBatchReportsOnceAndKeepsCountsSane) {
 
 TEST_F(ClassifierTest, ModelAnswersBecomeSortedItemsAndAreReusedNextTime) {
     auto model = std::make_shared<ScriptedLocalModel>([](Call, const Conversation& c, std::stop_token) {
-        if (c.id == "a") return owed(ReviewStatus::nudgerly);
-        if (c.id == "b") return owed(ReviewStatus::reply);
-        if (c.id == "c") return nothingOwed();
+        if (c.id == "a")
+            return owed(ReviewStatus::nudgerly);
+        if (c.id == "b")
+            return owed(ReviewStatus::reply);
+        if (c.id == "c")
+            return nothingOwed();
         return owed(ReviewStatus::action);
     });
     ConversationClassifier classifier(model, mainQueue, [] { return generated; });
@@ -146,10 +156,12 @@ TEST_F(ClassifierTest, WithoutAModelTheHeuristicDecidesAndIsNotCached) {
 }
 
 TEST_F(ClassifierTest, ARuntimeFailureOpensTheCircuitForTheRestOfTheRun) {
-    auto model = std::make_shared<ScriptedLocalModel>([](Call, const Conversation& c, std::stop_token) -> Classification {
-        if (c.id == "2") throw LocalModelError(LocalModelError::Kind::serverUnavailable);
-        return owed(ReviewStatus::action);
-    });
+    auto model =
+        std::make_shared<ScriptedLocalModel>([](Call, const Conversation& c, std::stop_token) -> Classification {
+            if (c.id == "2")
+                throw LocalModelError(LocalModelError::Kind::serverUnavailable);
+            return owed(ReviewStatus::action);
+        });
     ConversationClassifier classifier(model, mainQueue);
     const auto result = run(classifier, batchOf({quiet("1"), quiet("2"), quiet("3"), quiet("4")}));
     EXPECT_EQ(model->calls(), (std::vector<std::string>{"classify:1", "classify:2"}));
@@ -160,30 +172,36 @@ TEST_F(ClassifierTest, ARuntimeFailureOpensTheCircuitForTheRestOfTheRun) {
 }
 
 TEST_F(ClassifierTest, PerConversationFailuresKeepTheFirstReportAndTheModel) {
-    auto model = std::make_shared<ScriptedLocalModel>([](Call, const Conversation& c, std::stop_token) -> Classification {
-        if (c.id == "3") throw LocalModelError(LocalModelError::Kind::contextTooLarge);
-        // Asks for attention without saying what is owed: unusable, also on the compact retry.
-        return Classification{.needsAction = true, .confidence = 0.9, .summary = "x", .reason = "y"};
-    });
+    auto model =
+        std::make_shared<ScriptedLocalModel>([](Call, const Conversation& c, std::stop_token) -> Classification {
+            if (c.id == "3")
+                throw LocalModelError(LocalModelError::Kind::contextTooLarge);
+            // Asks for attention without saying what is owed: unusable, also on the compact retry.
+            return Classification{.needsAction = true, .confidence = 0.9, .summary = "x", .reason = "y"};
+        });
     ConversationClassifier classifier(model, mainQueue);
     const auto result = run(classifier, batchOf({quiet("1"), quiet("2"), quiet("3"), quiet("4")}));
-    EXPECT_EQ(model->calls(), (std::vector<std::string>{"classify:1", "retryClassify:1", "classify:2", "retryClassify:2",
-                                                         "classify:3", "classify:4", "retryClassify:4"}));
+    EXPECT_EQ(model->calls(),
+              (std::vector<std::string>{"classify:1", "retryClassify:1", "classify:2", "retryClassify:2", "classify:3",
+                                        "classify:4", "retryClassify:4"}));
     EXPECT_EQ(result.report.diagnosticCode, "invalid_model_response");
     EXPECT_FALSE(result.report.usedLocalModel);
 }
 
 TEST_F(ClassifierTest, LatestTurnPassOverridesOrFallsBackUncached) {
-    auto model = std::make_shared<ScriptedLocalModel>([](Call call, const Conversation& c, std::stop_token) -> Classification {
-        if (call == Call::classify) return owed(ReviewStatus::nudgerly, "Maybe follow up");
-        if (c.id == "fails") throw LocalModelError(LocalModelError::Kind::badResponse);
-        return owed(ReviewStatus::reply, "They asked about Friday", 0.95);
-    });
+    auto model =
+        std::make_shared<ScriptedLocalModel>([](Call call, const Conversation& c, std::stop_token) -> Classification {
+            if (call == Call::classify)
+                return owed(ReviewStatus::nudgerly, "Maybe follow up");
+            if (c.id == "fails")
+                throw LocalModelError(LocalModelError::Kind::badResponse);
+            return owed(ReviewStatus::reply, "They asked about Friday", 0.95);
+        });
     ConversationClassifier classifier(model, mainQueue);
-    const auto result = run(classifier, batchOf({quiet("asks", "Did you like the photos?"),
-                                                 quiet("fails", "Did you like the video?")}));
-    EXPECT_EQ(model->calls(), (std::vector<std::string>{"classify:asks", "latestTurn:asks", "classify:fails",
-                                                         "latestTurn:fails"}));
+    const auto result = run(
+        classifier, batchOf({quiet("asks", "Did you like the photos?"), quiet("fails", "Did you like the video?")}));
+    EXPECT_EQ(model->calls(),
+              (std::vector<std::string>{"classify:asks", "latestTurn:asks", "classify:fails", "latestTurn:fails"}));
     ASSERT_EQ(result.snapshot.items.size(), 2u);
     EXPECT_EQ(result.snapshot.items[0].id, "asks");
     EXPECT_EQ(result.snapshot.items[0].status, ReviewStatus::reply);
@@ -195,10 +213,12 @@ TEST_F(ClassifierTest, LatestTurnPassOverridesOrFallsBackUncached) {
 
 TEST_F(ClassifierTest, CancellationIsNeverReportedAsAModelProblem) {
     // The client shut down under the run (a model change): quietly the heuristic, no warning, no circuit.
-    auto model = std::make_shared<ScriptedLocalModel>([](Call, const Conversation& c, std::stop_token) -> Classification {
-        if (c.id == "1") throw CancelledError();
-        return owed(ReviewStatus::action);
-    });
+    auto model =
+        std::make_shared<ScriptedLocalModel>([](Call, const Conversation& c, std::stop_token) -> Classification {
+            if (c.id == "1")
+                throw CancelledError();
+            return owed(ReviewStatus::action);
+        });
     ConversationClassifier classifier(model, mainQueue);
     const auto result = run(classifier, batchOf({quiet("1"), quiet("2")}));
     EXPECT_EQ(model->calls(), (std::vector<std::string>{"classify:1", "classify:2"}));
@@ -208,13 +228,14 @@ TEST_F(ClassifierTest, CancellationIsNeverReportedAsAModelProblem) {
 
 TEST_F(ClassifierTest, StoppingTheRunReturnsWhatWasFinished) {
     std::stop_source stop;
-    auto model = std::make_shared<ScriptedLocalModel>([&](Call, const Conversation& c, std::stop_token) -> Classification {
-        if (c.id == "2") {
-            stop.request_stop();
-            throw CancelledError();
-        }
-        return owed(ReviewStatus::reply);
-    });
+    auto model =
+        std::make_shared<ScriptedLocalModel>([&](Call, const Conversation& c, std::stop_token) -> Classification {
+            if (c.id == "2") {
+                stop.request_stop();
+                throw CancelledError();
+            }
+            return owed(ReviewStatus::reply);
+        });
     ConversationClassifier classifier(model, mainQueue);
     const auto result = run(classifier, batchOf({quiet("1"), quiet("2"), quiet("3")}), std::nullopt, {}, stop);
     EXPECT_EQ(itemIDs(result.snapshot), std::vector<std::string>{"1"});
@@ -223,10 +244,12 @@ TEST_F(ClassifierTest, StoppingTheRunReturnsWhatWasFinished) {
 }
 
 TEST_F(ClassifierTest, EmptyConversationsAndUnexpectedErrorsFallBackToTheHeuristic) {
-    auto model = std::make_shared<ScriptedLocalModel>([](Call, const Conversation& c, std::stop_token) -> Classification {
-        if (c.id == "boom") throw std::runtime_error("surprise");
-        return owed(ReviewStatus::reply);
-    });
+    auto model =
+        std::make_shared<ScriptedLocalModel>([](Call, const Conversation& c, std::stop_token) -> Classification {
+            if (c.id == "boom")
+                throw std::runtime_error("surprise");
+            return owed(ReviewStatus::reply);
+        });
     ConversationClassifier classifier(model, mainQueue);
     Conversation empty = quiet("empty");
     empty.messages.clear();
@@ -237,7 +260,8 @@ TEST_F(ClassifierTest, EmptyConversationsAndUnexpectedErrorsFallBackToTheHeurist
 }
 
 TEST_F(ClassifierTest, ItemsShowTheLatestMessageAsWritten) {
-    auto model = std::make_shared<ScriptedLocalModel>([](Call, const Conversation&, std::stop_token) { return owed(ReviewStatus::reply); });
+    auto model = std::make_shared<ScriptedLocalModel>(
+        [](Call, const Conversation&, std::stop_token) { return owed(ReviewStatus::reply); });
     ConversationClassifier classifier(model, mainQueue);
     Conversation link = quiet("link");
     link.source = ReviewSource::gmail;  // in Messages a shared link is settled by its own guardrail
@@ -254,16 +278,19 @@ TEST_F(ClassifierTest, ItemsShowTheLatestMessageAsWritten) {
 }
 
 TEST_F(ClassifierTest, AFailureWhileBuildingOneItemSkipsOnlyThatConversation) {
-    auto model = std::make_shared<ScriptedLocalModel>([](Call, const Conversation&, std::stop_token) { return owed(ReviewStatus::reply); });
+    auto model = std::make_shared<ScriptedLocalModel>(
+        [](Call, const Conversation&, std::stop_token) { return owed(ReviewStatus::reply); });
     int clockReads = 0;
     ConversationClassifier classifier(model, mainQueue, [&] {
-        if (++clockReads == 1) throw std::runtime_error("the clock failed");
+        if (++clockReads == 1)
+            throw std::runtime_error("the clock failed");
         return generated;
     });
     auto batch = batchOf({quiet("a"), quiet("b")}, 2);
     batch.lookbackDays = std::numeric_limits<int64_t>::min();  // no window can be that long
     std::vector<std::pair<int64_t, int64_t>> progress;
-    const auto result = run(classifier, batch, std::nullopt, [&](int64_t c, int64_t t) { progress.emplace_back(c, t); });
+    const auto result =
+        run(classifier, batch, std::nullopt, [&](int64_t c, int64_t t) { progress.emplace_back(c, t); });
     EXPECT_EQ(itemIDs(result.snapshot), std::vector<std::string>{"b"});
     ASSERT_EQ(result.snapshot.classificationCache->size(), 1u);  // nothing is kept of the skipped one
     EXPECT_EQ(result.snapshot.classificationCache->at(0).conversationID, "b");

@@ -19,11 +19,8 @@ inline ConversationMessage outbound(std::string text, Date date = {}) {
 inline Conversation conversation(std::vector<ConversationMessage> messages,
                                  ReviewSource source = ReviewSource::messages,
                                  std::optional<std::string> subject = std::nullopt) {
-    return {.id = "c1",
-            .source = source,
-            .person = "Dana",
-            .subject = std::move(subject),
-            .messages = std::move(messages)};
+    return {
+        .id = "c1", .source = source, .person = "Dana", .subject = std::move(subject), .messages = std::move(messages)};
 }
 
 // A conversation whose only message is inbound with this text.

@@ -134,12 +134,14 @@ TEST(ConversationMemoTests, NoticesEveryChangeOfEveryCodedField) {
 TEST(ConversationMemoTests, WhatTheCodingLeavesOutCostsNoNewFingerprint) {
     Conversation shownDifferently = sample();
     shownDifferently.messages[0].displayText = "Free on Friday? (merged)";
-    shownDifferently.messages[0].linkPreview = MessageLinkPreview{std::nullopt, "example.com", "https://example.com", std::nullopt};
+    shownDifferently.messages[0].linkPreview =
+        MessageLinkPreview{std::nullopt, "example.com", "https://example.com", std::nullopt};
     shownDifferently.messages[0].senderKey = 7;
     shownDifferently.messages[0].senderIdentifier = "+15551234567";
     shownDifferently.messages[0].messageID = 42;
     EXPECT_TRUE(remembered(shownDifferently));
-    EXPECT_EQ(ClassificationCachePolicy::fingerprint(shownDifferently), ClassificationCachePolicy::fingerprint(sample()));
+    EXPECT_EQ(ClassificationCachePolicy::fingerprint(shownDifferently),
+              ClassificationCachePolicy::fingerprint(sample()));
 }
 
 }  // namespace

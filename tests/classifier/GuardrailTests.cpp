@@ -108,8 +108,8 @@ TEST(PassivePolicyNoticeGuardrailTests, SettlesGmailPolicyNoticesOnly) {
     EXPECT_EQ(*passive, (Classification{.confidence = 0.99, .reason = "Passive business policy notice."}));
     EXPECT_FALSE(PassivePolicyNoticeGuardrail::classifyIfCertain(saying(notice)));
     // The subject and the text are read together.
-    const auto joined = conversation({inbound("We have made changes to it.")}, ReviewSource::gmail,
-                                     "Privacy policy update");
+    const auto joined =
+        conversation({inbound("We have made changes to it.")}, ReviewSource::gmail, "Privacy policy update");
     EXPECT_TRUE(PassivePolicyNoticeGuardrail::classifyIfCertain(joined));
 }
 
@@ -122,7 +122,8 @@ TEST(RichLinkGuardrailTests, JudgesTheWordsTheUserSees) {
         return conversation({inbound("earlier"), message});
     };
 
-    const auto coffee = RichLinkGuardrail::classifyIfPresent(linked("Let's grab coffee next week", {}, "https://x.co/a"));
+    const auto coffee =
+        RichLinkGuardrail::classifyIfPresent(linked("Let's grab coffee next week", {}, "https://x.co/a"));
     ASSERT_TRUE(coffee);
     EXPECT_EQ(coffee->status, ReviewStatus::nudgerly);
     EXPECT_EQ(coffee->summary, "Dana suggested getting coffee.");
@@ -194,8 +195,7 @@ TEST(GuardrailOrderTests, TheEarlierGuardrailDecides) {
     // The rich-link answer (the heuristic's) comes before the prefilter's.
     ConversationMessage link = inbound("Our newsletter https://x.co");
     link.linkPreview = MessageLinkPreview{.title = "Our newsletter", .domain = "x.co", .url = "https://x.co"};
-    EXPECT_EQ(Guardrails::firstCertain(conversation({link}))->reason,
-              "Automated notification or transactional noise.");
+    EXPECT_EQ(Guardrails::firstCertain(conversation({link}))->reason, "Automated notification or transactional noise.");
     EXPECT_FALSE(Guardrails::firstCertain(saying("Are you free Thursday?")));
 }
 

@@ -10,9 +10,7 @@ using namespace fixtures;
 using HeuristicClassifier::classify;
 
 TEST(HeuristicClassifierTests, ExcludedOutcomesOweNothing) {
-    const auto nothingOwed = [](const char* reason) {
-        return Classification{.confidence = 0.65, .reason = reason};
-    };
+    const auto nothingOwed = [](const char* reason) { return Classification{.confidence = 0.65, .reason = reason}; };
     EXPECT_EQ(classify(conversation({})), nothingOwed("The latest message is yours."));
     EXPECT_EQ(classify(saying("Your order was shipped and is out for delivery")),
               nothingOwed("Automated notification or transactional noise."));
@@ -39,8 +37,9 @@ TEST(HeuristicClassifierTests, TasksOutrankNoiseQuestionsAndOpenLoops) {
     const Classification question = classify(saying("Are you free Thursday?"));
     EXPECT_EQ(question.status, ReviewStatus::reply);
     EXPECT_EQ(question.confidence, 0.76);
-    EXPECT_EQ(question.draft, "Sorry for the delay—thanks for reaching out. This is still on my radar, and I’ll "
-                              "follow up shortly.");
+    EXPECT_EQ(question.draft,
+              "Sorry for the delay—thanks for reaching out. This is still on my radar, and I’ll "
+              "follow up shortly.");
     EXPECT_EQ(question.tags, (std::vector<std::string>{"Direct ask", "Needs reply"}));
 
     const Classification loop = classify(saying("Let's catch up next week"));

@@ -40,7 +40,9 @@ TEST(PriorityPolicyTests, AddsStatusUrgencyQuestionSensitivityAndAge) {
 }
 
 TEST(PriorityPolicyTests, AgeCountsWholeDaysUpToTwentyAndSurvivesBrokenDates) {
-    const auto aged = [](Date sent) { return scoreOf(ReviewStatus::nudgerly, conversation({inbound("hi", sent)})) - 25; };
+    const auto aged = [](Date sent) {
+        return scoreOf(ReviewStatus::nudgerly, conversation({inbound("hi", sent)})) - 25;
+    };
     EXPECT_EQ(aged(ago(23 * hour)), 0);
     EXPECT_EQ(aged(ago(47 * hour)), 1);
     EXPECT_EQ(aged(ago(-5 * day)), 0);  // sent in the future

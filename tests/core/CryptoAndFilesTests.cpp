@@ -24,7 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 
 mode_t modeOf(const fs::path& path) {
-    struct stat info{};
+    struct stat info {};
     ::stat(path.c_str(), &info);
     return info.st_mode & 07777;
 }
@@ -42,7 +42,10 @@ TEST(Sha256Tests, MatchesKnownDigestsInOneOrManyPieces) {
 }
 
 TEST(Base64Tests, RoundTripsAndRejectsMalformedText) {
-    const std::string bytes("\x00\xff\xfe""abc", 6);
+    const std::string bytes(
+        "\x00\xff\xfe"
+        "abc",
+        6);
     EXPECT_EQ(Base64::encode(bytes), "AP/+YWJj");
     EXPECT_EQ(Base64::decode("AP/+YWJj"), bytes);
     EXPECT_EQ(Base64::decode("YQ=="), "a");

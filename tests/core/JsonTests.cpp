@@ -72,7 +72,8 @@ TEST(JsonWriterTests, PrettyPrintsWithTwoSpaceIndent) {
 }
 
 TEST(JsonReaderTests, RequiredMembersAreStrictlyTyped) {
-    const json object = parseJson(R"({"s":"x","i":3,"whole":2.0,"f":1.5,"b":true,"n":null,"big":18446744073709551615})");
+    const json object =
+        parseJson(R"({"s":"x","i":3,"whole":2.0,"f":1.5,"b":true,"n":null,"big":18446744073709551615})");
     EXPECT_EQ(Json::required<std::string>(object, "s"), "x");
     EXPECT_EQ(Json::required<int64_t>(object, "i"), 3);
     EXPECT_EQ(Json::required<int64_t>(object, "whole"), 2);
@@ -80,13 +81,13 @@ TEST(JsonReaderTests, RequiredMembersAreStrictlyTyped) {
     EXPECT_EQ(Json::required<bool>(object, "b"), true);
     EXPECT_EQ(Json::required<uint64_t>(object, "big"), std::numeric_limits<uint64_t>::max());
 
-    EXPECT_THROW(Json::required<int64_t>(object, "f"), JsonDecodingError);      // 1.5 is not an integer
-    EXPECT_THROW(Json::required<double>(object, "b"), JsonDecodingError);       // true is not a number
-    EXPECT_THROW(Json::required<bool>(object, "i"), JsonDecodingError);         // 3 is not a bool
+    EXPECT_THROW(Json::required<int64_t>(object, "f"), JsonDecodingError);  // 1.5 is not an integer
+    EXPECT_THROW(Json::required<double>(object, "b"), JsonDecodingError);   // true is not a number
+    EXPECT_THROW(Json::required<bool>(object, "i"), JsonDecodingError);     // 3 is not a bool
     EXPECT_THROW(Json::required<std::string>(object, "i"), JsonDecodingError);
     EXPECT_THROW(Json::required<std::string>(object, "n"), JsonDecodingError);  // null is not a value
     EXPECT_THROW(Json::required<std::string>(object, "missing"), JsonDecodingError);
-    EXPECT_THROW(Json::required<int64_t>(object, "big"), JsonDecodingError);    // does not fit
+    EXPECT_THROW(Json::required<int64_t>(object, "big"), JsonDecodingError);  // does not fit
     EXPECT_THROW(Json::required<uint64_t>(parseJson(R"({"v":-1})"), "v"), JsonDecodingError);
 }
 
@@ -99,7 +100,8 @@ TEST(JsonReaderTests, OptionalMembersReadNullAsAbsentButStillCheckTypes) {
 }
 
 TEST(JsonReaderTests, DatesFollowTheChosenCoding) {
-    const json object = parseJson(R"({"ref":1.5,"unix":978307201.5,"iso":"2001-01-01T00:00:01Z","frac":"2001-01-01T00:00:01.5Z"})");
+    const json object =
+        parseJson(R"({"ref":1.5,"unix":978307201.5,"iso":"2001-01-01T00:00:01Z","frac":"2001-01-01T00:00:01.5Z"})");
     EXPECT_EQ(Json::required<Date>(object, "ref", {DateCoding::referenceDateSeconds}), Date{1.5});
     EXPECT_EQ(Json::required<Date>(object, "unix", {DateCoding::unixSeconds}), Date{1.5});
     EXPECT_EQ(Json::required<Date>(object, "iso", {DateCoding::iso8601}), Date{1});

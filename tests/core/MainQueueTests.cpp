@@ -32,7 +32,8 @@ TEST(MainQueueTests, WorkerWaitsForItsCallOnTheMainThread) {
     std::atomic<bool> ranOnMain{false};
     std::atomic<bool> returned{false};
     std::jthread worker([&](std::stop_token stop) {
-        EXPECT_TRUE(runOnMainAndWait(queue, [&] { ranOnMain = queue.isMainThread(); }, stop));
+        EXPECT_TRUE(runOnMainAndWait(
+            queue, [&] { ranOnMain = queue.isMainThread(); }, stop));
         returned = true;
     });
     EXPECT_TRUE(queue.runUntil([&] { return returned.load(); }, 2s));
@@ -46,7 +47,10 @@ TEST(MainQueueTests, WorkerWaitsForItsCallOnTheMainThread) {
 TEST(MainQueueTests, StoppingTheWorkerEndsTheWaitWithoutTheMainThread) {
     test::PostWatchingMainQueue queue;
     std::atomic<bool> result{true};
-    std::jthread worker([&](std::stop_token stop) { result = runOnMainAndWait(queue, [] {}, stop); });
+    std::jthread worker([&](std::stop_token stop) {
+        result = runOnMainAndWait(
+            queue, [] {}, stop);
+    });
     ASSERT_TRUE(queue.waitForPostCount(1));  // the worker waits from here on
     worker.request_stop();
     worker.join();  // would hang if the wait ignored the stop request
@@ -58,7 +62,8 @@ TEST(MainQueueTests, WorkThatThrowsStillLetsTheWorkerGo) {
     ManualMainQueue queue;
     std::atomic<bool> returned{false};
     std::jthread worker([&](std::stop_token stop) {
-        EXPECT_TRUE(runOnMainAndWait(queue, [] { throw std::runtime_error("failed on the main thread"); }, stop));
+        EXPECT_TRUE(runOnMainAndWait(
+            queue, [] { throw std::runtime_error("failed on the main thread"); }, stop));
         returned = true;
     });
     EXPECT_THROW(queue.runUntil([&] { return returned.load(); }, 2s), std::runtime_error);

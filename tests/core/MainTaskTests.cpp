@@ -113,9 +113,8 @@ TEST_F(MainTaskTest, ACancelStopsTheJobAndEndsTheTaskQuietly) {
     EXPECT_TRUE(errors.empty());  // a cancellation is never reported
 
     // A task cancelled before it awaits never starts its job.
-    const TaskHandle early = scope->spawn([&](TaskHandle self) -> MainTask {
-        co_await offMain(self, "never", [](std::stop_token) {});
-    });
+    const TaskHandle early =
+        scope->spawn([&](TaskHandle self) -> MainTask { co_await offMain(self, "never", [](std::stop_token) {}); });
     early.cancel();
     settle();
     EXPECT_TRUE(early.isFinished());

@@ -13,7 +13,10 @@ namespace {
 
 TEST(TextTests, MakesExternalBytesValidUtf8) {
     EXPECT_EQ(text::makeValidUtf8("plain é 😀"), "plain é 😀");
-    EXPECT_EQ(text::makeValidUtf8("a\xff" "b"), "a\uFFFD" "b");
+    EXPECT_EQ(text::makeValidUtf8("a\xff"
+                                  "b"),
+              "a\uFFFD"
+              "b");
     // A truncated four-byte sequence is one maximal ill-formed part, so one replacement.
     EXPECT_EQ(text::makeValidUtf8("\xF0\x9F\x98"), "\uFFFD");
     // Surrogates encoded in UTF-8 and overlong forms are ill-formed byte by byte.
@@ -52,9 +55,9 @@ TEST(TextTests, FoldsCaseAndAccentsAlikeForEveryone) {
 TEST(TextTests, BoundaryLookupsAgreeWithSplittingTheWholeText) {
     // Characters whose boundaries need context: flags (pairs of regional indicators), joined emoji,
     // skin tones, combining marks, Hangul syllables from jamo, CR LF, and plain letters.
-    const std::vector<std::string> pieces{
-        "\U0001F1EB", "\U0001F1F7", "\U0001F468", "\u200D", "\U0001F3FD", "\u0301", "\u1100",
-        "\u1161", "\u11A8", "\r", "\n", "a", "\u00E9", " "};
+    const std::vector<std::string> pieces{"\U0001F1EB", "\U0001F1F7", "\U0001F468", "\u200D", "\U0001F3FD",
+                                          "\u0301",     "\u1100",     "\u1161",     "\u11A8", "\r",
+                                          "\n",         "a",          "\u00E9",     " "};
     std::mt19937 random(7);
     std::uniform_int_distribution<std::size_t> piece(0, pieces.size() - 1);
     std::uniform_int_distribution<int> length(0, 30);
@@ -131,7 +134,8 @@ TEST(RegexTests, ARunawaySearchGivesUpAsNoMatch) {
 TEST(RegexTests, BudgetedOperationsGiveUpOnRunawayBacktracking) {
     const Regex lazyToClose(R"((?s)<(a|b)>.*?</\1>)");
     const icu::UnicodeString ordinary = text::toUnicode("x<a>1</a>y<b>2</b>z");
-    EXPECT_EQ(lazyToClose.replacingAllWithinBudget(ordinary, icu::UnicodeString(u"[$1]")), text::toUnicode("x[a]y[b]z"));
+    EXPECT_EQ(lazyToClose.replacingAllWithinBudget(ordinary, icu::UnicodeString(u"[$1]")),
+              text::toUnicode("x[a]y[b]z"));
     // Literal and whole-match templates are copied without ICU reading them; the result is the same.
     for (const char16_t* replacement : {u"", u"-", u"$0<br>", u"$0", u"$01", u"$0\\$", u"$1$0"}) {
         EXPECT_EQ(lazyToClose.replacingAllWithinBudget(ordinary, icu::UnicodeString(replacement)),

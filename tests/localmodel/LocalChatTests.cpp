@@ -72,9 +72,8 @@ std::string answer(const std::string& content) {
         .dump();
 }
 
-const std::string decision =
-    R"({"include_in_queue":true,"status":"reply","confidence":0.8,"summary":"S","reason":"R",)"
-    R"("draft":null,"tags":["t"],"sensitive":false})";
+const std::string decision = R"({"include_in_queue":true,"status":"reply","confidence":0.8,"summary":"S","reason":"R",)"
+                             R"("draft":null,"tags":["t"],"sensitive":false})";
 
 Kind badAnswerKind(const std::string& body) {
     try {

@@ -34,17 +34,16 @@ using test::StandInScenario;
 using Kind = LocalModelError::Kind;
 using Clock = std::chrono::steady_clock;
 
-const std::string decision =
-    R"({"include_in_queue":true,"status":"reply","confidence":0.8,"summary":"S","reason":"R",)"
-    R"("draft":null,"tags":[],"sensitive":false})";
-const Classification decided{.needsAction = true, .status = ReviewStatus::reply, .confidence = 0.8,
-                             .summary = "S", .reason = "R"};
+const std::string decision = R"({"include_in_queue":true,"status":"reply","confidence":0.8,"summary":"S","reason":"R",)"
+                             R"("draft":null,"tags":[],"sensitive":false})";
+const Classification decided{
+    .needsAction = true, .status = ReviewStatus::reply, .confidence = 0.8, .summary = "S", .reason = "R"};
 
 Conversation conversation() {
-    return Conversation{.id = "chat-1",
-                        .person = "Alex",
-                        .messages = {ConversationMessage{.text = "Can you send me the contract today?",
-                                                         .date = Date{760000000}}}};
+    return Conversation{
+        .id = "chat-1",
+        .person = "Alex",
+        .messages = {ConversationMessage{.text = "Can you send me the contract today?", .date = Date{760000000}}}};
 }
 
 const std::string fullPrompt = LocalModelPromptPolicy::classificationPrompt(conversation(), false);
@@ -143,7 +142,8 @@ protected:
         LocalModelClient& model = client(scenario);
         Exchange outcome;
         try {
-            outcome.result = latestTurn ? model.classifyLatestTurn(conversation(), {}) : model.classify(conversation(), {});
+            outcome.result =
+                latestTurn ? model.classifyLatestTurn(conversation(), {}) : model.classify(conversation(), {});
         } catch (const LocalModelError& error) {
             outcome.failure = error.kind();
         }
@@ -166,10 +166,9 @@ TEST_F(LocalModelClientTests, StartsWithTheExactCommandLineAndReusesTheServer) {
     const auto server = model.ensureStarted({});
     const auto launches = scenario.launches();
     ASSERT_EQ(launches.size(), 1u);
-    EXPECT_EQ(launches[0]["arguments"],
-              json({"-m", scenario.modelFile().string(), "--host", "127.0.0.1", "--port", std::to_string(server.port),
-                    "--api-key", server.apiKey, "--ctx-size", "4096", "--parallel", "1", "--jinja", "--no-webui",
-                    "--log-disable"}));
+    EXPECT_EQ(launches[0]["arguments"], json({"-m", scenario.modelFile().string(), "--host", "127.0.0.1", "--port",
+                                              std::to_string(server.port), "--api-key", server.apiKey, "--ctx-size",
+                                              "4096", "--parallel", "1", "--jinja", "--no-webui", "--log-disable"}));
     EXPECT_EQ(launches[0]["pid"], server.process->pid());
     // Threads and their waiting are told through the environment, leaving the command line as it is.
     const int threads = std::max(1, PhysicalCores::ofThisComputer() - 1);
@@ -383,9 +382,9 @@ TEST_F(LocalModelClientTests, ClassifyFallsBackToTheCompactPromptAndRestartsOnce
     EXPECT_EQ(outcome.launches, 1u);
 
     // Any other 400, an undecodable answer, a 201 and an answer over 1 MiB are bad responses.
-    for (const json& bad : {json{{"status", 400}, {"errorType", "invalid_request_error"}},
-                            json{{"content", "I cannot decide."}}, json{{"status", 201}, {"content", decision}},
-                            json{{"content", decision}, {"padBytes", 1100000}}}) {
+    for (const json& bad :
+         {json{{"status", 400}, {"errorType", "invalid_request_error"}}, json{{"content", "I cannot decide."}},
+          json{{"status", 201}, {"content", decision}}, json{{"content", decision}, {"padBytes", 1100000}}}) {
         outcome = exchange(json::array({bad, {{"content", decision}, {"padBytes", 900000}}}));
         EXPECT_EQ(outcome.result, decided) << bad;
         EXPECT_EQ(outcome.prompts, (std::vector{fullPrompt, compactPrompt})) << bad;

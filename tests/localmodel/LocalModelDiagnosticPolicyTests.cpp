@@ -21,8 +21,9 @@ TEST(LocalModelDiagnosticPolicyTests, MapsEveryFailureToACodeAndSentence) {
     EXPECT_EQ(LocalModelDiagnosticPolicy::userMessage(failure(Kind::launchFailed)),
               LocalModelDiagnosticPolicy::userMessage(failure(Kind::startupTimedOut)));
 
-    const std::string unexpected = "Local AI encountered an unexpected runtime error. Nudgerly used its safe local "
-                                   "fallback. Send feedback with technical details if this repeats.";
+    const std::string unexpected =
+        "Local AI encountered an unexpected runtime error. Nudgerly used its safe local "
+        "fallback. Send feedback with technical details if this repeats.";
     for (const std::exception_ptr& other :
          {std::exception_ptr(), std::make_exception_ptr(std::runtime_error("encoding")), std::make_exception_ptr(7)}) {
         EXPECT_EQ(LocalModelDiagnosticPolicy::code(other), "unexpected_error");

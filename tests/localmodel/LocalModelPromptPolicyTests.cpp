@@ -64,7 +64,10 @@ TEST(LocalModelPromptPolicyTests, BoundsTextsInWholeCharactersAroundTheMarker) {
     EXPECT_EQ(Prompts::boundedText("abcdefghijklmnopqrstuvwxyz", 20), "abcdef\n[\u2026]\ntuvwxyz");
 
     // Invalid bytes are counted as the replacement characters that will be sent.
-    const std::string bounded = Prompts::boundedText("ab\xff\xfe" "cd", 7);
+    const std::string bounded = Prompts::boundedText(
+        "ab\xff\xfe"
+        "cd",
+        7);
     EXPECT_TRUE(text::isValidUtf8(bounded));
     EXPECT_EQ(bounded, "ab\xEF\xBF\xBD");
 }
@@ -96,7 +99,8 @@ TEST(LocalModelPromptPolicyTests, GoldenPromptsForASmallConversation) {
     EXPECT_EQ(Prompts::inputUTF8ByteCount("abc"), 80u);
 
     // The latest-turn prompt needs an inbound latest message.
-    for (const Conversation& refused : {conversation({}), conversation({message(false, "Coming?"), message(true, "Yes")})}) {
+    for (const Conversation& refused :
+         {conversation({}), conversation({message(false, "Coming?"), message(true, "Yes")})}) {
         try {
             Prompts::latestTurnPrompt(refused);
             ADD_FAILURE() << "expected a refusal";
@@ -165,10 +169,10 @@ TEST(LocalModelPromptPolicyTests, CutsTheLatestMessageByAtLeastTheMinimumStep) {
 
     // JSON escapes inflate a text sixfold; the loop still ends within the budget.
     const std::string controls(1800, '\x01');
-    EXPECT_LE(Prompts::inputUTF8ByteCount(Prompts::classificationPrompt(conversation({message(false, controls)}), true)),
-              2400u);
-    EXPECT_LE(Prompts::inputUTF8ByteCount(Prompts::latestTurnPrompt(conversation({message(false, controls)}))),
-              2400u);
+    EXPECT_LE(
+        Prompts::inputUTF8ByteCount(Prompts::classificationPrompt(conversation({message(false, controls)}), true)),
+        2400u);
+    EXPECT_LE(Prompts::inputUTF8ByteCount(Prompts::latestTurnPrompt(conversation({message(false, controls)}))), 2400u);
 }
 
 TEST(LocalModelPromptPolicyTests, HalvesAnOlderMessageUntilItFits) {
@@ -177,16 +181,16 @@ TEST(LocalModelPromptPolicyTests, HalvesAnOlderMessageUntilItFits) {
     };
     const std::size_t withEmptyLatest = compactBytes({message(false, "")});
     // What one older message of one byte adds besides its text.
-    const std::size_t overhead = compactBytes({message(false, "a"), message(false, "x")}) -
-                                 compactBytes({message(false, "x")}) - 1;
+    const std::size_t overhead =
+        compactBytes({message(false, "a"), message(false, "x")}) - compactBytes({message(false, "x")}) - 1;
 
     // Leave room for an older message of 150 bytes: 400 and 200 do not fit, 100 does; the oldest
     // message then finds no room even at one byte and is left out.
     const std::size_t latestLength = 2400 - withEmptyLatest - overhead - 150;
-    const std::string prompt = Prompts::classificationPrompt(
-        conversation({message(false, "first"), message(false, std::string(400, 'o'), 1),
-                      message(false, std::string(latestLength, 'x'), 2)}),
-        true);
+    const std::string prompt =
+        Prompts::classificationPrompt(conversation({message(false, "first"), message(false, std::string(400, 'o'), 1),
+                                                    message(false, std::string(latestLength, 'x'), 2)}),
+                                      true);
     EXPECT_EQ(sentTexts(prompt), (std::vector<std::string>{std::string(46, 'o') + "\n[\u2026]\n" + std::string(47, 'o'),
                                                            std::string(latestLength, 'x')}));
     EXPECT_LE(Prompts::inputUTF8ByteCount(prompt), 2400u);
@@ -208,8 +212,9 @@ TEST(LocalModelPromptPolicyTests, ExternalTextNeverBreaksAPrompt) {
     EXPECT_LE(Prompts::inputUTF8ByteCount(Prompts::classificationPrompt(longInvalid, true)), 2400u);
 
     // A date that cannot be written is the encoder's error, passed on.
-    EXPECT_THROW(Prompts::classificationPrompt(conversation({{.fromMe = false, .text = "x", .date = Date{NAN}}}), false),
-                 JsonEncodingError);
+    EXPECT_THROW(
+        Prompts::classificationPrompt(conversation({{.fromMe = false, .text = "x", .date = Date{NAN}}}), false),
+        JsonEncodingError);
 }
 
 }  // namespace

@@ -35,9 +35,12 @@ using Kind = ModelDownloadState::Kind;
 // A transfer the test drives by hand; its delegate calls happen on the test's thread.
 class FakeTransfer : public DownloadTransfer {
 public:
-    FakeTransfer(std::optional<std::string> url, std::optional<std::string> resumeData, DownloadConfiguration configuration,
-                 std::shared_ptr<DownloadTransferDelegate> delegate)
-        : url(std::move(url)), resumeData(std::move(resumeData)), configuration(std::move(configuration)), delegate(std::move(delegate)) {}
+    FakeTransfer(std::optional<std::string> url, std::optional<std::string> resumeData,
+                 DownloadConfiguration configuration, std::shared_ptr<DownloadTransferDelegate> delegate)
+        : url(std::move(url)),
+          resumeData(std::move(resumeData)),
+          configuration(std::move(configuration)),
+          delegate(std::move(delegate)) {}
 
     std::optional<std::string> originalUrl() const override { return url; }
     std::optional<std::string> currentUrl() const override { return url; }
@@ -48,7 +51,9 @@ public:
         started = true;
     }
     void cancel() override { cancelled = true; }
-    void cancelProducingResumeData(std::function<void(std::optional<std::string>)> done) override { pauseAnswer = std::move(done); }
+    void cancelProducingResumeData(std::function<void(std::optional<std::string>)> done) override {
+        pauseAnswer = std::move(done);
+    }
 
     void progress(int64_t received, int64_t total) { delegate->transferDidWriteData(received, total); }
     // The body arrived whole: staged by the delegate, then the end.
@@ -60,7 +65,9 @@ public:
         writeTestFile(temporaryFile(), contents);
         stageFile(Sha256::hexDigest(contents));
     }
-    std::filesystem::path temporaryFile() const { return configuration.temporaryDirectory / "CFNetworkDownload_fake.tmp"; }
+    std::filesystem::path temporaryFile() const {
+        return configuration.temporaryDirectory / "CFNetworkDownload_fake.tmp";
+    }
     // The file at temporaryFile(), whose bytes had `sha256` as they arrived.
     void stageFile(const std::string& sha256) {
         delegate->transferDidFinishDownloading(temporaryFile(), sha256);
@@ -82,17 +89,19 @@ public:
 
 class FakeTransport : public DownloadTransport {
 public:
-    std::shared_ptr<DownloadTransfer> transferWithUrl(const std::string& url, const DownloadConfiguration& configuration,
+    std::shared_ptr<DownloadTransfer> transferWithUrl(const std::string& url,
+                                                      const DownloadConfiguration& configuration,
                                                       std::shared_ptr<DownloadTransferDelegate> delegate) override {
         made.emplace_back(std::make_shared<FakeTransfer>(url, std::nullopt, configuration, std::move(delegate)));
         made.back()->failsToStart = failStarts;
         return made.back();
     }
-    std::shared_ptr<DownloadTransfer> transferWithResumeData(const std::string& data, const DownloadConfiguration& configuration,
-                                                             std::shared_ptr<DownloadTransferDelegate> delegate) override {
+    std::shared_ptr<DownloadTransfer> transferWithResumeData(
+        const std::string& data, const DownloadConfiguration& configuration,
+        std::shared_ptr<DownloadTransferDelegate> delegate) override {
         const auto decoded = DownloadResumeData::decode(data);
-        return made.emplace_back(std::make_shared<FakeTransfer>(decoded ? std::optional(decoded->originalUrl) : std::nullopt,
-                                                                data, configuration, std::move(delegate)));
+        return made.emplace_back(std::make_shared<FakeTransfer>(
+            decoded ? std::optional(decoded->originalUrl) : std::nullopt, data, configuration, std::move(delegate)));
     }
     // Throws when none was made, so that a download that never started fails its test instead of
     // crashing the whole program (as it did once on a full disk).
@@ -164,7 +173,8 @@ private:
 };
 
 // A made-up pack for exactly these bytes.
-inline ModelPack packFor(const std::string& contents, const std::string& url = "https://models.example/test/model.gguf") {
+inline ModelPack packFor(const std::string& contents,
+                         const std::string& url = "https://models.example/test/model.gguf") {
     ModelPack pack = ModelPack::nudgerlyDefault();
     pack.identifier = "test-pack";
     pack.filename = "model.gguf";

@@ -19,7 +19,6 @@
 namespace nudgerly::test {
 namespace {
 
-
 constexpr int64_t mebibyte = 1 << 20;
 
 std::string madeUpPack() {

@@ -15,12 +15,12 @@
 namespace nudgerly::test {
 namespace {
 
-
 const std::string contents = "fake model weights";
 const std::string incomplete = "The installed model is incomplete. Remove it and try again.";
 // Resume data naming two partial files.
-const std::string twoNames = R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0"><array>)"
-                             R"(<string>CFNetworkDownload_a1.tmp</string><string>CFNetworkDownload_b2.tmp</string></array></plist>)";
+const std::string twoNames =
+    R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0"><array>)"
+    R"(<string>CFNetworkDownload_a1.tmp</string><string>CFNetworkDownload_b2.tmp</string></array></plist>)";
 
 bool verifiedInstall(const ModelDownloadManager& manager) {
     return ModelVerification::hasVerifiedInstall(manager.installedModelPath(), manager.verificationReceiptPath(),
@@ -39,13 +39,15 @@ TEST_F(DownloadManagerTest, InitialStateFollowsTheDisk) {
     fs::remove(manager->resumeDataPath());
     writeTestFile(manager->installedModelPath(), contents);
     EXPECT_EQ(make(pack).state(), State::failed(incomplete));
-    ModelVerification::recordVerifiedFile(manager->installedModelPath(), manager->verificationReceiptPath(), pack, *files);
+    ModelVerification::recordVerifiedFile(manager->installedModelPath(), manager->verificationReceiptPath(), pack,
+                                          *files);
     EXPECT_EQ(make(pack).state(), State::installed());
 
     writeTestFile(manager->stagingPath(), "stuck");
     files->failRemoving = manager->stagingPath();
-    EXPECT_EQ(make(pack).state(), State::failed("The incomplete model download could not be cleaned up: "
-                                                "Couldn't remove \u201Ctest-pack.partial\u201D: Permission was denied."));
+    EXPECT_EQ(make(pack).state(),
+              State::failed("The incomplete model download could not be cleaned up: "
+                            "Couldn't remove \u201Ctest-pack.partial\u201D: Permission was denied."));
 
     ModelPack invalid = pack;
     invalid.sha256 = "not a digest";
@@ -334,7 +336,9 @@ TEST_F(DownloadManagerTest, TransferFailuresEndInPausedOrFailed) {
         return m.state();
     };
     const std::string data = resumeData("CFNetworkDownload_n1.tmp");
-    EXPECT_EQ(endWith([&](FakeTransfer& t) { t.complete({.errorMessage = "The network connection was lost.", .resumeData = data}); }),
+    EXPECT_EQ(endWith([&](FakeTransfer& t) {
+                  t.complete({.errorMessage = "The network connection was lost.", .resumeData = data});
+              }),
               State::paused());
     EXPECT_EQ(readFile(m.resumeDataPath()), data);
     EXPECT_EQ(endWith([](FakeTransfer& t) {
@@ -342,13 +346,15 @@ TEST_F(DownloadManagerTest, TransferFailuresEndInPausedOrFailed) {
                   t.complete({.httpStatusCode = 302});
               }),
               State::failed("The model download attempted an insecure redirect."));
-    EXPECT_EQ(endWith([](FakeTransfer& t) { t.complete({}); }), State::failed("The model download did not produce a file."));
+    EXPECT_EQ(endWith([](FakeTransfer& t) { t.complete({}); }),
+              State::failed("The model download did not produce a file."));
     EXPECT_EQ(endWith([](FakeTransfer& t) { t.complete({.errorMessage = "The request timed out."}); }),
               State::failed("The request timed out."));
     // The body arrived but could not be staged.
     files->failMoving = true;
     EXPECT_EQ(endWith([&](FakeTransfer& t) { t.finish(contents); }),
-              State::failed("Couldn't move \u201CCFNetworkDownload_fake.tmp\u201D: There isn't enough free space on the disk."));
+              State::failed(
+                  "Couldn't move \u201CCFNetworkDownload_fake.tmp\u201D: There isn't enough free space on the disk."));
     EXPECT_FALSE(fs::exists(m.resumeDataPath()));
 
     // A transfer that could not even start is not taken for a running one: the retry goes ahead.

@@ -32,11 +32,13 @@ bool isValid(const ModelPack& pack) {
 TEST(ModelPackTests, BuiltInPacksArePinnedAndLabelled) {
     const ModelPack& small = ModelPack::nudgerlyDefault();
     const ModelPack& large = ModelPack::nudgerlyLarge();
-    EXPECT_EQ(small.sourceURL, hub + "/Qwen/Qwen3-4B-GGUF/resolve/bc640142c66e1fdd12af0bd68f40445458f3869b/"
-                                     "Qwen3-4B-Q4_K_M.gguf?download=true");
+    EXPECT_EQ(small.sourceURL, hub +
+                                   "/Qwen/Qwen3-4B-GGUF/resolve/bc640142c66e1fdd12af0bd68f40445458f3869b/"
+                                   "Qwen3-4B-Q4_K_M.gguf?download=true");
     EXPECT_EQ(small.licenseURL, hub + "/Qwen/Qwen3-4B-GGUF/blob/bc640142c66e1fdd12af0bd68f40445458f3869b/LICENSE");
-    EXPECT_EQ(large.sourceURL, hub + "/Qwen/Qwen3-8B-GGUF/resolve/212c964b8f97cb5edc203d411b767aaae707e653/"
-                                     "Qwen3-8B-Q4_K_M.gguf?download=true");
+    EXPECT_EQ(large.sourceURL, hub +
+                                   "/Qwen/Qwen3-8B-GGUF/resolve/212c964b8f97cb5edc203d411b767aaae707e653/"
+                                   "Qwen3-8B-Q4_K_M.gguf?download=true");
     EXPECT_EQ(large.licenseURL, hub + "/Qwen/Qwen3-8B/blob/b968826d9c46dd6066d109eabc6255188de91218/LICENSE");
     EXPECT_TRUE(isValid(small));
     EXPECT_TRUE(isValid(large));
@@ -179,7 +181,8 @@ TEST(ModelDownloadErrorTests, SentencesCarryTheirNumbersInPlainForm) {
     EXPECT_EQ(space.requiredBytes(), 5564654400);
     EXPECT_STREQ(ModelDownloadError::insufficientDiskSpace(-1, 49999999).what(),
                  "At least 0.0 GB of free space is required (0.0 GB available).");
-    EXPECT_EQ(ModelPack::nudgerlyLarge().pickerLabel(), "Qwen/Qwen3-8B-GGUF \u2014 Qwen3-8B-Q4_K_M.gguf \u2014 5.03 GB");
+    EXPECT_EQ(ModelPack::nudgerlyLarge().pickerLabel(),
+              "Qwen/Qwen3-8B-GGUF \u2014 Qwen3-8B-Q4_K_M.gguf \u2014 5.03 GB");
 
     EXPECT_STREQ(ModelDownloadError::unexpectedHTTPStatus(404).what(), "The model server returned HTTP 404.");
     EXPECT_STREQ(ModelDownloadError::incompleteDownload(2497280256, 2497280255).what(),

@@ -139,7 +139,8 @@ TEST(ReceiptTests, RecordsTheInstallAndNoticesEveryChange) {
 
 TEST(TemporaryDownloadNamesTests, CollectsOnlyBareTemporaryNamesFromAnyDepth) {
     const PropertyList::Node root(plist_new_dict());
-    plist_dict_set_item(root.get(), "NSURLSessionResumeInfoTempFileName", plist_new_string("CFNetworkDownload_ab12.tmp"));
+    plist_dict_set_item(root.get(), "NSURLSessionResumeInfoTempFileName",
+                        plist_new_string("CFNetworkDownload_ab12.tmp"));
     plist_dict_set_item(root.get(), "CFNetworkDownload_Key9.tmp", plist_new_uint(1));
     plist_t list = plist_new_array();
     plist_array_append_item(list, plist_new_string("/tmp/CFNetworkDownload_path1.tmp"));
@@ -155,7 +156,7 @@ TEST(TemporaryDownloadNamesTests, CollectsOnlyBareTemporaryNamesFromAnyDepth) {
     std::set<std::string> names;
     collectTemporaryDownloadFileNames(parsed.get(), names);
     EXPECT_EQ(names, (std::set<std::string>{"CFNetworkDownload_ab12.tmp", "CFNetworkDownload_Key9.tmp",
-                                             "CFNetworkDownload_deep7.tmp"}));
+                                            "CFNetworkDownload_deep7.tmp"}));
 }
 
 TEST(TemporaryDownloadNamesTests, SearchesAnyDepthWithoutRecursion) {

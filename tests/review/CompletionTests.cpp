@@ -23,15 +23,15 @@ TEST(CompletionKeyTests, KeysAreFrozen) {
     EXPECT_EQ(CompletionKeyPolicy::key(conversation("a", ReviewSource::messages, {inbound("hi", 0)})),
               "completion-v1:26660b8501ecf36a275a7ef0acb2708ea2f692c9defb1e040fe7c17cb3a0ca46");
     // Slash, quotes, backslash, control characters, non-ASCII and the bits of -0.0.
-    EXPECT_EQ(CompletionKeyPolicy::key(conversation(
-                  "gmail-thread-18c/2", ReviewSource::gmail,
-                  {inbound("She said \"ok\" \\ path/to\n\tend\x01\x1f caf\u00e9 \U0001F600", -0.0)})),
+    EXPECT_EQ(CompletionKeyPolicy::key(
+                  conversation("gmail-thread-18c/2", ReviewSource::gmail,
+                               {inbound("She said \"ok\" \\ path/to\n\tend\x01\x1f caf\u00e9 \U0001F600", -0.0)})),
               "completion-v1:a60037bbbd4023b90f5398ac4b6d9f7542670797d154fc138d2c9357052ecd80");
-    EXPECT_EQ(CompletionKeyPolicy::key(conversation("messages-chat-1-message-2", ReviewSource::messages,
-                                                    {inbound("x", 1.0)})),
+    EXPECT_EQ(CompletionKeyPolicy::key(
+                  conversation("messages-chat-1-message-2", ReviewSource::messages, {inbound("x", 1.0)})),
               "completion-v1:fe69a0f1563287e4a5922b469ca1188e95f0b4a9b47fe4048e44e8e3b1383e69");
-    EXPECT_EQ(CompletionKeyPolicy::key(conversation("messages-chat-1-message-2", ReviewSource::messages,
-                                                    {inbound("x", 786000000.123)})),
+    EXPECT_EQ(CompletionKeyPolicy::key(
+                  conversation("messages-chat-1-message-2", ReviewSource::messages, {inbound("x", 786000000.123)})),
               "completion-v1:beba979225c8aed14636fbdd03585d05f65a49783ade33c518dc79b1cb5aeca3");
 }
 

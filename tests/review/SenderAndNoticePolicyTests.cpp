@@ -37,8 +37,9 @@ TEST(PassivePolicyNoticeTests, FollowsTheNoticeUpdateAndDemandRules) {
     EXPECT_TRUE(passive("New cookie policy"));
     EXPECT_FALSE(passive("Our privacy policy"));
     EXPECT_FALSE(passive("We updated the schedule"));
-    EXPECT_FALSE(passive("We have updated our terms of service. You must accept the updated terms to keep your "
-                         "account."));
+    EXPECT_FALSE(
+        passive("We have updated our terms of service. You must accept the updated terms to keep your "
+                "account."));
     // Typographic apostrophes count; saying nothing is required wins over a demand.
     EXPECT_TRUE(passive("We’re changing our Terms of Use. You must review them, but you don’t need to do anything."));
 }
@@ -49,7 +50,7 @@ TEST(PassivePolicyNoticeTests, LettersThatFoldIntoTheNoticeWordsStillCount) {
     EXPECT_TRUE(passive("WE HAVE UPDATED OUR DATA PROTECTION NOTICE."));
     EXPECT_FALSE(passive("We have updated the team roster."));
     EXPECT_TRUE(passive("We have updated our term\u017F of \u017Fervice."));  // long s
-    EXPECT_TRUE(passive("New coo\u212Aie policy"));                          // Kelvin sign
+    EXPECT_TRUE(passive("New coo\u212Aie policy"));                           // Kelvin sign
 }
 
 }  // namespace

@@ -24,9 +24,11 @@ std::vector<std::string> ids(const std::vector<ReviewItem>& items) {
     return out;
 }
 
-ReviewSnapshot snapshot(std::vector<ReviewItem> items, std::optional<std::vector<CachedConversationClassification>> cache,
-                        int64_t count) {
-    return {.generatedAt = Date{double(count)}, .messageCount = count, .items = std::move(items),
+ReviewSnapshot snapshot(std::vector<ReviewItem> items,
+                        std::optional<std::vector<CachedConversationClassification>> cache, int64_t count) {
+    return {.generatedAt = Date{double(count)},
+            .messageCount = count,
+            .items = std::move(items),
             .classificationCache = std::move(cache)};
 }
 

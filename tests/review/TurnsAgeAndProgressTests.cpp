@@ -12,8 +12,8 @@ namespace {
 
 ConversationMessage message(bool fromMe, std::string text, double date, std::optional<int64_t> sender,
                             bool withLink = false, std::optional<int64_t> id = std::nullopt) {
-    ConversationMessage m{.fromMe = fromMe, .text = std::move(text), .date = Date{date}, .senderKey = sender,
-                          .messageID = id};
+    ConversationMessage m{
+        .fromMe = fromMe, .text = std::move(text), .date = Date{date}, .senderKey = sender, .messageID = id};
     if (withLink) {
         m.linkPreview = MessageLinkPreview{"T", "example.com", "https://example.com", std::nullopt};
     }
@@ -31,8 +31,8 @@ TEST(MessageTurnTests, MergesALinkIntoTheTextBeforeItFromTheSameSender) {
     EXPECT_TRUE(merged[0].linkPreview);
 
     // Exactly 60 seconds still merges; empty texts are left out of the join.
-    const auto boundary = MessageTurnPolicy::combiningRichLinks(
-        {message(false, "", 100, 7), message(false, "link", 160, 7, true)});
+    const auto boundary =
+        MessageTurnPolicy::combiningRichLinks({message(false, "", 100, 7), message(false, "link", 160, 7, true)});
     ASSERT_EQ(boundary.size(), 1u);
     EXPECT_EQ(boundary[0].text, "link");
 }

@@ -56,10 +56,15 @@ TEST(ValueTypeCodingTests, MessagesCodeOnlyTheirThreeCoreFields) {
 }
 
 TEST(ValueTypeCodingTests, ClassificationUsesIncludeInQueueKey) {
-    const Classification c{.needsAction = true, .status = ReviewStatus::reply, .confidence = 1.0, .summary = "s",
-                           .reason = "r", .tags = {"t"}};
-    EXPECT_EQ(JsonWriter::write(c.toJson()),
-              R"({"confidence":1,"include_in_queue":true,"reason":"r","sensitive":false,"status":"reply","summary":"s","tags":["t"]})");
+    const Classification c{.needsAction = true,
+                           .status = ReviewStatus::reply,
+                           .confidence = 1.0,
+                           .summary = "s",
+                           .reason = "r",
+                           .tags = {"t"}};
+    EXPECT_EQ(
+        JsonWriter::write(c.toJson()),
+        R"({"confidence":1,"include_in_queue":true,"reason":"r","sensitive":false,"status":"reply","summary":"s","tags":["t"]})");
     EXPECT_EQ(Classification::fromJson(c.toJson()), c);
 
     json renamed = c.toJson();

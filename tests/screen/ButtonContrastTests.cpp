@@ -44,7 +44,9 @@ void ButtonContrastTests::initTestCase() {
     QCursor::setPos(shown_->window.screen()->geometry().bottomRight());  // hovering nothing
 }
 
-void ButtonContrastTests::cleanupTestCase() { shown_.reset(); }
+void ButtonContrastTests::cleanupTestCase() {
+    shown_.reset();
+}
 
 void ButtonContrastTests::filledButtonTextIsReadable_data() {
     QTest::addColumn<QString>("fixture");
@@ -54,11 +56,14 @@ void ButtonContrastTests::filledButtonTextIsReadable_data() {
     QTest::addColumn<bool>("enabled");
     QTest::addColumn<double>("minimum");
 
-    QTest::newRow("Refresh All") << "basicMode" << Section::queue << "" << "Refresh All" << true << 4.5;
-    QTest::newRow("Refresh All, disabled") << "firstRun" << Section::queue << "" << "Refresh All" << false << 3.0;
-    QTest::newRow("Connect Gmail") << "basicMode" << Section::accounts << "gmailRow" << "Connect Gmail" << true << 4.5;
-    QTest::newRow("Connect Gmail, disabled")
-        << "firstRun" << Section::accounts << "gmailRow" << "Connect Gmail" << false << 3.0;
+    QTest::newRow("Refresh All") << "basicMode" << Section::queue << ""
+                                 << "Refresh All" << true << 4.5;
+    QTest::newRow("Refresh All, disabled") << "firstRun" << Section::queue << ""
+                                           << "Refresh All" << false << 3.0;
+    QTest::newRow("Connect Gmail") << "basicMode" << Section::accounts << "gmailRow"
+                                   << "Connect Gmail" << true << 4.5;
+    QTest::newRow("Connect Gmail, disabled") << "firstRun" << Section::accounts << "gmailRow"
+                                             << "Connect Gmail" << false << 3.0;
 }
 
 void ButtonContrastTests::filledButtonTextIsReadable() {
@@ -81,10 +86,9 @@ void ButtonContrastTests::filledButtonTextIsReadable() {
     QVERIFY2(button->visibleRegion() == QRegion(button->rect()), "the button is not wholly on screen");
 
     const Measured measured = measure(shown_->grab(*button));
-    QVERIFY2(measured.ratio >= minimum,
-             qPrintable(QStringLiteral("text %1 on %2 measures %3:1")
-                            .arg(QColor(measured.text).name(), QColor(measured.fill).name())
-                            .arg(measured.ratio, 0, 'f', 2)));
+    QVERIFY2(measured.ratio >= minimum, qPrintable(QStringLiteral("text %1 on %2 measures %3:1")
+                                                       .arg(QColor(measured.text).name(), QColor(measured.fill).name())
+                                                       .arg(measured.ratio, 0, 'f', 2)));
 }
 
 }  // namespace nudgerly::test

@@ -56,8 +56,8 @@ XvfbServer::XvfbServer(const std::string& screenSize) {
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     // -terminate: the server ends once its last client disconnects, so a crashed test leaves none.
-    std::vector<std::string> arguments{"Xvfb", "-displayfd", "3", "-screen", "0", screenSize,
-                                       "-nolisten", "tcp", "-terminate"};
+    std::vector<std::string> arguments{"Xvfb",     "-displayfd", "3",   "-screen",   "0",
+                                       screenSize, "-nolisten",  "tcp", "-terminate"};
     std::vector<char*> argv;
     for (std::string& argument : arguments) {
         argv.push_back(argument.data());

@@ -25,9 +25,13 @@ using test::TestHttpRequest;
 const std::string genericRefusal = "The feedback service returned an error.";
 
 FeedbackSubmission report() {
-    return {.clientReportID = "0b6e4c1a-6f1e-4c57-9d8e-3f1f2a7c9b10", .category = FeedbackCategory::bug,
-            .area = FeedbackArea::gmail, .summary = "Sync stops", .details = "Sync stops after a minute",
-            .privacyConfirmed = true, .channel = "linux_app"};
+    return {.clientReportID = "0b6e4c1a-6f1e-4c57-9d8e-3f1f2a7c9b10",
+            .category = FeedbackCategory::bug,
+            .area = FeedbackArea::gmail,
+            .summary = "Sync stops",
+            .details = "Sync stops after a minute",
+            .privacyConfirmed = true,
+            .channel = "linux_app"};
 }
 
 FeedbackClient clientFor(const std::string& endpoint) {
@@ -74,9 +78,9 @@ TEST_F(FeedbackClientTest, PostsTheReportAsJsonAndReturnsTheReceipt) {
     EXPECT_EQ(request.header("content-type"), "application/json");
     EXPECT_EQ(request.header("accept"), "application/json");
     const auto body = parseJson(request.body);
-    EXPECT_EQ(keysOf(body), (std::set<std::string>{"client_report_id", "category", "area", "summary", "details",
-                                                   "expected_outcome", "contact_email", "privacy_confirmed",
-                                                   "channel"}));
+    EXPECT_EQ(keysOf(body),
+              (std::set<std::string>{"client_report_id", "category", "area", "summary", "details", "expected_outcome",
+                                     "contact_email", "privacy_confirmed", "channel"}));
     EXPECT_EQ(body["client_report_id"], "0b6e4c1a-6f1e-4c57-9d8e-3f1f2a7c9b10");
     EXPECT_EQ(body["area"], "gmail");
 
@@ -103,8 +107,8 @@ TEST_F(FeedbackClientTest, AnswersMapToTheirErrors) {
 }
 
 TEST_F(FeedbackClientTest, ARedirectIsARefusalAndIsNotFollowed) {
-    const auto error = failureFor(302, R"({"id":"abc","status":"received"})",
-                                  {{"Location", server.baseUrl() + "/elsewhere"}});
+    const auto error =
+        failureFor(302, R"({"id":"abc","status":"received"})", {{"Location", server.baseUrl() + "/elsewhere"}});
     EXPECT_EQ(error.kind(), FeedbackClientError::Kind::rejected);
     EXPECT_STREQ(error.what(), genericRefusal.c_str());
     EXPECT_EQ(server.requestCount(), 1u);
@@ -112,8 +116,8 @@ TEST_F(FeedbackClientTest, ARedirectIsARefusalAndIsNotFollowed) {
 }
 
 TEST_F(FeedbackClientTest, AnOversizedAnswerIsUnexpectedWhateverItsStatus) {
-    const std::string huge = R"({"id":"abc","status":"received","padding":")" +
-                             std::string(ServiceRequest::maxAnswerBytes, 'x') + "\"}";
+    const std::string huge =
+        R"({"id":"abc","status":"received","padding":")" + std::string(ServiceRequest::maxAnswerBytes, 'x') + "\"}";
     EXPECT_EQ(failureFor(200, huge), FeedbackClientError::invalidResponse());
     EXPECT_EQ(failureFor(400, huge), FeedbackClientError::invalidResponse());
 }
@@ -153,7 +157,9 @@ TEST_F(FeedbackClientTest, AStopRequestEndsTheWaitPromptly) {
 
 TEST(FeedbackEndpointTests, OnlyHttpsOrLoopbackHttpAddressesAreUsed) {
     const std::string builtIn = "https://nudgerly-service.invalid/api/feedback";
-    const auto endpointFor = [](nlohmann::json dictionary) { return FeedbackClient::defaultEndpoint(AppInfo(dictionary)); };
+    const auto endpointFor = [](nlohmann::json dictionary) {
+        return FeedbackClient::defaultEndpoint(AppInfo(dictionary));
+    };
     EXPECT_EQ(endpointFor(nlohmann::json::object()), builtIn);
     for (const nlohmann::json& rejected :
          {nlohmann::json(42), nlohmann::json(nullptr), nlohmann::json(""), nlohmann::json("not a url"),

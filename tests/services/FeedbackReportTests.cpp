@@ -17,16 +17,28 @@ using test::keysOf;
 namespace Policy = FeedbackSubmissionPolicy;
 
 FeedbackDiagnostics diagnostics() {
-    return {.appVersion = "1.2", .buildNumber = "34", .macOSVersion = "Debian GNU/Linux 12 (bookworm), kernel 6.1.0",
-            .architecture = "x86_64", .model = "org/model — model.gguf", .modelState = "installed",
-            .contactsPermission = "granted", .messagesPermission = "denied", .gmailState = "not configured",
-            .messagesQueueCount = 3, .gmailQueueCount = 0, .refreshState = "idle"};
+    return {.appVersion = "1.2",
+            .buildNumber = "34",
+            .macOSVersion = "Debian GNU/Linux 12 (bookworm), kernel 6.1.0",
+            .architecture = "x86_64",
+            .model = "org/model — model.gguf",
+            .modelState = "installed",
+            .contactsPermission = "granted",
+            .messagesPermission = "denied",
+            .gmailState = "not configured",
+            .messagesQueueCount = 3,
+            .gmailQueueCount = 0,
+            .refreshState = "idle"};
 }
 
 FeedbackSubmission submission() {
-    return {.clientReportID = "0b6e4c1a-6f1e-4c57-9d8e-3f1f2a7c9b10", .category = FeedbackCategory::incorrectClassification,
-            .area = FeedbackArea::localAI, .summary = "Wrong status", .details = "Wrong status\nfor Ann",
-            .privacyConfirmed = true, .channel = "linux_app"};
+    return {.clientReportID = "0b6e4c1a-6f1e-4c57-9d8e-3f1f2a7c9b10",
+            .category = FeedbackCategory::incorrectClassification,
+            .area = FeedbackArea::localAI,
+            .summary = "Wrong status",
+            .details = "Wrong status\nfor Ann",
+            .privacyConfirmed = true,
+            .channel = "linux_app"};
 }
 
 // What the service receives: the written bytes, parsed again.
@@ -36,9 +48,9 @@ nlohmann::json onTheWire(const FeedbackSubmission& report) {
 
 TEST(FeedbackReportTests, ReportCarriesExactlyTheSnakeCaseKeysAndDiagnosticsOnlyWhenPresent) {
     const auto bare = onTheWire(submission());
-    EXPECT_EQ(keysOf(bare), (std::set<std::string>{"client_report_id", "category", "area", "summary", "details",
-                                                    "expected_outcome", "contact_email", "privacy_confirmed",
-                                                    "channel"}));
+    EXPECT_EQ(keysOf(bare),
+              (std::set<std::string>{"client_report_id", "category", "area", "summary", "details", "expected_outcome",
+                                     "contact_email", "privacy_confirmed", "channel"}));
     EXPECT_EQ(bare["category"], "incorrect_classification");
     EXPECT_EQ(bare["area"], "local_ai");
     EXPECT_EQ(bare["privacy_confirmed"], true);
@@ -49,9 +61,10 @@ TEST(FeedbackReportTests, ReportCarriesExactlyTheSnakeCaseKeysAndDiagnosticsOnly
     withDiagnostics.diagnostics = diagnostics();
     const auto sent = onTheWire(withDiagnostics);
     EXPECT_TRUE(sent.contains("diagnostics"));
-    const std::set<std::string> required{"app_version", "build_number", "mac_os_version", "architecture", "model",
-                                         "model_state", "contacts_permission", "messages_permission", "gmail_state",
-                                         "messages_queue_count", "gmail_queue_count", "refresh_state"};
+    const std::set<std::string> required{
+        "app_version", "build_number",         "mac_os_version",      "architecture",
+        "model",       "model_state",          "contacts_permission", "messages_permission",
+        "gmail_state", "messages_queue_count", "gmail_queue_count",   "refresh_state"};
     EXPECT_EQ(keysOf(sent["diagnostics"]), required);
     EXPECT_EQ(sent["diagnostics"]["messages_queue_count"], 3);
 

@@ -18,11 +18,11 @@ namespace nudgerly {
 namespace {
 
 using namespace std::chrono_literals;
+using InstallationReportingPolicy::pendingIDKey;
+using InstallationReportingPolicy::reportedKey;
 using test::keysOf;
 using test::ResponseWriter;
 using test::TestHttpRequest;
-using InstallationReportingPolicy::pendingIDKey;
-using InstallationReportingPolicy::reportedKey;
 
 // An install service on loopback that accepts the event and notes the pending identifier stored at
 // the moment the post arrived.
@@ -161,7 +161,8 @@ TEST_F(InstallationReporterTest, AStoredIdentifierIsSentAsStoredAndAnUnusableOne
 TEST_F(InstallationReporterTest, WithoutBothVersionStringsNothingIsPostedOrWritten) {
     for (const nlohmann::json& dictionary :
          {nlohmann::json::object(),
-          nlohmann::json{{"CFBundleShortVersionString", "1.2"}, {"NudgerlyInstallEndpoint", service.url("/api/install")}},
+          nlohmann::json{{"CFBundleShortVersionString", "1.2"},
+                         {"NudgerlyInstallEndpoint", service.url("/api/install")}},
           nlohmann::json{{"CFBundleVersion", "34"}, {"NudgerlyInstallEndpoint", service.url("/api/install")}},
           nlohmann::json{{"CFBundleShortVersionString", 1.2},
                          {"CFBundleVersion", "34"},
@@ -213,7 +214,8 @@ public:
 TEST(InstallationReporterDefaultsTests, PostsWithAFiveSecondTimeoutToTheBuiltInAddress) {
     auto http = std::make_shared<RecordingHttpClient>();
     auto settings = std::make_shared<InMemorySettingsStore>();
-    InstallationReporter reporter(AppInfo({{"CFBundleShortVersionString", "1.2"}, {"CFBundleVersion", "34"},
+    InstallationReporter reporter(AppInfo({{"CFBundleShortVersionString", "1.2"},
+                                           {"CFBundleVersion", "34"},
                                            {"NudgerlyInstallEndpoint", "http://install.example.com/api/install"}}),
                                   settings, http);
     reporter.reportIfNeeded({});

@@ -11,7 +11,8 @@ using test::TempDir;
 using test::writeTestFile;
 
 TEST(WireValuesTests, PrettyNameIsReadLikeTheShellWouldReadIt) {
-    EXPECT_EQ(WireValues::prettyName("NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nID=debian\n"),
+    EXPECT_EQ(WireValues::prettyName(
+                  "NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nID=debian\n"),
               "Debian GNU/Linux 12 (bookworm)");
     EXPECT_EQ(WireValues::prettyName("PRETTY_NAME='Fedora Linux 40 (Workstation Edition)'\r\n"),
               "Fedora Linux 40 (Workstation Edition)");

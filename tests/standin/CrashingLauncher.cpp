@@ -13,8 +13,6 @@ int main(int argc, char** argv) {
     }
     const std::vector<std::string> arguments(argv + 3, argv + argc);
     const auto child = nudgerly::ChildProcess::launch(argv[2], arguments, {.dieWithParent = true});
-    {
-        std::ofstream(argv[1]) << child->pid() << "\n";
-    }
+    { std::ofstream(argv[1]) << child->pid() << "\n"; }
     std::abort();
 }

@@ -134,8 +134,10 @@ void answerChat(const json& answer, ResponseWriter& writer) {
         content.append(answer.value("padBytes", std::size_t{0}), ' ');
         body = json{{"id", "chatcmpl-standin"},
                     {"object", "chat.completion"},
-                    {"choices", {{{"index", 0}, {"finish_reason", "stop"},
-                                  {"message", {{"role", "assistant"}, {"content", content}}}}}}}
+                    {"choices",
+                     {{{"index", 0},
+                       {"finish_reason", "stop"},
+                       {"message", {{"role", "assistant"}, {"content", content}}}}}}}
                    .dump();
     } else {
         body = answer.value("body", "");
@@ -271,8 +273,9 @@ int main(int argc, char** argv) {
         if (healthStatusAfterAnswer != 0) {
             status = healthStatusAfterAnswer;
         }
-        writer.respond(status, status == 200 ? R"({"status":"ok"})"
-                                             : R"({"error":{"code":503,"message":"Loading model","type":"unavailable_error"}})");
+        writer.respond(status, status == 200
+                                   ? R"({"status":"ok"})"
+                                   : R"({"error":{"code":503,"message":"Loading model","type":"unavailable_error"}})");
     };
 
     try {

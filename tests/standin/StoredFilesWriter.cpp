@@ -27,13 +27,17 @@ int main(int argc, char** argv) {
         const std::string mark = "save " + std::to_string(step);
         ReviewSnapshot snapshot{.generatedAt = Date::fromUnix(1'773'100'000 + step)};
         for (int i = 0; i < 300; ++i) {  // a few hundred kilobytes, as a real queue
-            snapshot.items.push_back({.id = "messages-chat-" + std::to_string(i), .person = "Person " + mark,
-                                      .summary = std::string(400, 's'), .context = std::string(400, 'c')});
+            snapshot.items.push_back({.id = "messages-chat-" + std::to_string(i),
+                                      .person = "Person " + mark,
+                                      .summary = std::string(400, 's'),
+                                      .context = std::string(400, 'c')});
         }
         switch (step % 5) {
             case 0: SnapshotStore::save(snapshot, environment.dataDirectory / "messages-snapshot.json"); break;
             case 1: SnapshotStore::save(snapshot, environment.dataDirectory / "gmail-snapshot.json"); break;
-            case 2: environment.settings->setStringArray(AppStateSettings::completedItems, {"completion-v1:" + mark}); break;
+            case 2:
+                environment.settings->setStringArray(AppStateSettings::completedItems, {"completion-v1:" + mark});
+                break;
             case 3: environment.settings->setData(AppStateSettings::messagesContactsHistoryToken, mark); break;
             default: environment.secrets.save(R"({"access_token": ")" + mark + "\"}", "gmail-oauth-tokens"); break;
         }

@@ -56,7 +56,8 @@ QStringList seen() {
         alert = alert || (widget->isVisible() && qobject_cast<const QMessageBox*>(widget));
     }
     lines << QStringLiteral("alert\t") + (alert ? '1' : '0');
-    if (const auto* pages = window->findChild<QStackedWidget*>(QStringLiteral("pages")); pages && pages->currentWidget()) {
+    if (const auto* pages = window->findChild<QStackedWidget*>(QStringLiteral("pages"));
+        pages && pages->currentWidget()) {
         lines << QStringLiteral("page\t") + pages->currentWidget()->objectName();
     }
     if (const auto* sidebar = window->findChild<QAbstractItemView*>(QStringLiteral("sidebarList"))) {
@@ -84,8 +85,8 @@ QStringList seen() {
         }
         for (const QPushButton* button : empty->findChildren<QPushButton*>()) {
             if (button->isVisible()) {
-                lines << QStringLiteral("button\t") + button->text() + '\t' +
-                             point(*button, button->rect().center()) + '\t' + (button->isEnabled() ? '1' : '0');
+                lines << QStringLiteral("button\t") + button->text() + '\t' + point(*button, button->rect().center()) +
+                             '\t' + (button->isEnabled() ? '1' : '0');
             }
         }
     }

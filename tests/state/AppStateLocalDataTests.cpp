@@ -68,8 +68,13 @@ protected:
 TEST_F(AppStateLocalDataTest, EverythingButTheModelPacksAndTheSettingsGoes) {
     AppState& app = start();
     ASSERT_EQ(state().snapshots.size(), 2u);
-    const auto keptKeys = {Keys::lookbackDays, Keys::lookbackDaysCombined, Keys::lookbackDaysMessages,
-                           Keys::lookbackDaysGmail, Keys::queueSort, Keys::contactsOnly, Keys::modelChoiceVersion,
+    const auto keptKeys = {Keys::lookbackDays,
+                           Keys::lookbackDaysCombined,
+                           Keys::lookbackDaysMessages,
+                           Keys::lookbackDaysGmail,
+                           Keys::queueSort,
+                           Keys::contactsOnly,
+                           Keys::modelChoiceVersion,
                            std::string_view(ModelSelectionStore::selectedPackKey)};
     std::map<std::string_view, std::optional<std::string>> before;
     for (const auto key : keptKeys) {
@@ -190,8 +195,9 @@ TEST_F(AppStateLocalDataTest, GmailTokensThatSurviveTheDisconnectAreAFailure) {
     app.deleteLocalData();
     harness.settle();
     EXPECT_EQ(state().activity, "Some local data could not be deleted");
-    EXPECT_EQ(state().errorMessage, "Nudgerly disconnected Gmail, but could not remove all cached data: "
-                                    "The stored Gmail tokens could not be deleted.");
+    EXPECT_EQ(state().errorMessage,
+              "Nudgerly disconnected Gmail, but could not remove all cached data: "
+              "The stored Gmail tokens could not be deleted.");
     EXPECT_EQ(entriesOf(harness.dataDirectory), std::vector<std::string>{"ModelPacks"});  // the files still went
     EXPECT_FALSE(state().isDeletingLocalData);
 }

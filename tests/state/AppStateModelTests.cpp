@@ -21,7 +21,9 @@ namespace Keys = AppStateSettings;
 using namespace std::chrono_literals;
 
 // The bytes the harness's made-up packs are made of.
-std::string contentsOf(const ModelPack& pack) { return "GGUF model bytes of " + pack.identifier; }
+std::string contentsOf(const ModelPack& pack) {
+    return "GGUF model bytes of " + pack.identifier;
+}
 
 class AppStateModelTest : public ::testing::Test {
 protected:
@@ -38,10 +40,12 @@ protected:
     const ModelPack& pack(std::size_t index) const { return harness.catalog.packs[index]; }
     FakeTransfer& transfer() { return transport->last(); }
     bool reach(Kind kind) {
-        return harness.queue.runUntil([&] {
-            harness.executor.runAll();
-            return state().modelDownloadState.kind == kind;
-        }, 10s);
+        return harness.queue.runUntil(
+            [&] {
+                harness.executor.runAll();
+                return state().modelDownloadState.kind == kind;
+            },
+            10s);
     }
     // Starts the selected pack's download and lets it reach `received` bytes.
     void downloadTo(int64_t received) {
@@ -54,7 +58,8 @@ protected:
         harness.app().pauseModelDownload();
         const std::string& url = pack(packIndex).sourceURL;
         const std::string data = DownloadResumeData{url, url, "CFNetworkDownload_p1.tmp", "\"v1\""}.encoded();
-        test::writeTestFile(harness.app().modelDownloadManager().temporaryDirectory() / "CFNetworkDownload_p1.tmp", "GGUF");
+        test::writeTestFile(harness.app().modelDownloadManager().temporaryDirectory() / "CFNetworkDownload_p1.tmp",
+                            "GGUF");
         FakeTransfer& paused = transfer();
         paused.pauseAnswer(data);
         paused.complete({.errorMessage = "cancelled", .resumeData = data});
@@ -142,8 +147,10 @@ TEST_F(AppStateModelTest, CancellingEndsOnTheCancelTextInEachVariant) {
         std::string text;
     };
     const Case cases[] = {
-        {Status::authorized, false, "Model download canceled · Install a model or explicitly choose Basic Mode to continue"},
-        {Status::denied, false, "Model download canceled · Install a model or explicitly choose Basic Mode to continue"},
+        {Status::authorized, false,
+         "Model download canceled · Install a model or explicitly choose Basic Mode to continue"},
+        {Status::denied, false,
+         "Model download canceled · Install a model or explicitly choose Basic Mode to continue"},
         {Status::authorized, true, "Model download canceled · Basic local review is available"},
         {Status::notDetermined, true, "Basic local review is available · Allow Contacts next"},
     };

@@ -77,7 +77,8 @@ TEST_F(AppStateStartUpTest, AFirstLaunchAsksForAModelChoiceAndKeepsEveryDefault)
     EXPECT_EQ(state.modelPacks, harness.catalog.packs);
     EXPECT_EQ(state.modelDownloadState, ModelDownloadState::missing());
     EXPECT_FALSE(harness.settings->value(Keys::modelChoiceVersion));
-    EXPECT_EQ(harness.settings->string(ModelSelectionStore::selectedPackKey), defaultPack().identifier);  // always written
+    EXPECT_EQ(harness.settings->string(ModelSelectionStore::selectedPackKey),
+              defaultPack().identifier);         // always written
     EXPECT_FALSE(app.pendingMessagesRebuild());  // never asked: nothing to rebuild yet
 }
 
@@ -85,9 +86,9 @@ TEST_F(AppStateStartUpTest, LookbacksFallBackToTheOlderSingleSettingOneByOne) {
     harness.settings->setInteger(Keys::lookbackDays, 30);
     harness.settings->setInteger(Keys::lookbackDaysGmail, 5);  // not a lookback window
     harness.settings->setString(Keys::lookbackDaysMessages, "90");
-    EXPECT_EQ(harness.build().state().refreshLookbacks,
-              (RefreshLookbacks{.combined = LookbackWindow::thirty, .messages = LookbackWindow::ninety,
-                                .gmail = LookbackWindow::thirty}));
+    EXPECT_EQ(harness.build().state().refreshLookbacks, (RefreshLookbacks{.combined = LookbackWindow::thirty,
+                                                                          .messages = LookbackWindow::ninety,
+                                                                          .gmail = LookbackWindow::thirty}));
 
     harness.settings->setBool(Keys::lookbackDays, true);  // reads as 1 day: no window, so seven
     EXPECT_EQ(harness.build().state().refreshLookbacks.combined, LookbackWindow::seven);
@@ -416,8 +417,9 @@ TEST(SourceRefreshResultTests, TheUserWarningJoinsTheSourcesWarningAndTheModelIs
     EXPECT_EQ((SourceRefreshResult{}.userWarning()), std::nullopt);
     EXPECT_EQ((SourceRefreshResult{.sourceWarning = "2 threads failed"}.userWarning()), "2 threads failed");
     EXPECT_EQ((SourceRefreshResult{.modelIssue = "Local AI stopped"}.userWarning()), "Local AI stopped");
-    EXPECT_EQ((SourceRefreshResult{.sourceWarning = "2 threads failed", .modelIssue = "Local AI stopped"}.userWarning()),
-              "2 threads failed\nLocal AI stopped");
+    EXPECT_EQ(
+        (SourceRefreshResult{.sourceWarning = "2 threads failed", .modelIssue = "Local AI stopped"}.userWarning()),
+        "2 threads failed\nLocal AI stopped");
 }
 
 }  // namespace

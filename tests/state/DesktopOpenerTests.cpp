@@ -76,15 +76,15 @@ TEST_F(DesktopOpenerTest, LinksAndOurFoldersReachTheDesktopAsOneArgumentEach) {
     EXPECT_TRUE(opener.openLink(mail, {}));
     EXPECT_TRUE(opener.openLink(web, {}));
     opener.openFolder(folder);
-    EXPECT_EQ(callsOnceThereAre(4), (std::multiset<std::string>{"1\n" + sms + "\n", "1\n" + mail + "\n", "1\n" + web + "\n",
-                                                   "1\n" + folder.string() + "\n"}));
+    EXPECT_EQ(callsOnceThereAre(4), (std::multiset<std::string>{"1\n" + sms + "\n", "1\n" + mail + "\n",
+                                                                "1\n" + web + "\n", "1\n" + folder.string() + "\n"}));
 }
 
 TEST_F(DesktopOpenerTest, OtherSchemesAndFoldersStartNothing) {
     ManualBackgroundExecutor workers;
     DesktopOpener opener(workers);
-    for (const auto* link : {"file:///etc/passwd", "javascript:alert(1)", "ssh://host", "x-man-page://ls",
-                             "smsto:+15550100", "", "sms"}) {
+    for (const auto* link :
+         {"file:///etc/passwd", "javascript:alert(1)", "ssh://host", "x-man-page://ls", "smsto:+15550100", "", "sms"}) {
         EXPECT_FALSE(opener.openLink(link, {}));
     }
     EXPECT_EQ(workers.pending(), 0u);

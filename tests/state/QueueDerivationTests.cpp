@@ -19,9 +19,12 @@ using test::VirtualMainQueue;
 // Noon in Los Angeles (the tests' zone), two days after daylight-saving time began on 8 March.
 const Date noon = *Iso8601::parse("2026-03-10T19:00:00Z");
 
-Date hoursBefore(double hours) { return noon.addingSeconds(-hours * 3600); }
+Date hoursBefore(double hours) {
+    return noon.addingSeconds(-hours * 3600);
+}
 
-ReviewItem item(std::string id, ReviewSource source = ReviewSource::messages, ReviewStatus status = ReviewStatus::reply) {
+ReviewItem item(std::string id, ReviewSource source = ReviewSource::messages,
+                ReviewStatus status = ReviewStatus::reply) {
     ReviewItem result;
     result.id = id;
     result.completionKey = "key-" + id;

@@ -430,7 +430,9 @@ TEST_F(RefreshFailureTest, ASaveWhereTheDataFolderCannotBeReached) {
 }
 
 TEST_F(RefreshRunTest, AFirstRefreshThatCannotBeSavedIsShownAndSaysSo) {
-    harness.messages->onScan = [](LookbackWindow lookback, std::stop_token) { return batchOf({asking("first")}, lookback); };
+    harness.messages->onScan = [](LookbackWindow lookback, std::stop_token) {
+        return batchOf({asking("first")}, lookback);
+    };
     harness.buildAndStart();
     app().refresh(ReviewSource::messages, LookbackWindow::seven);
     for (std::string label = runUntilJob(); !label.empty(); label = runUntilJob()) {

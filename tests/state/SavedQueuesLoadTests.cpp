@@ -26,7 +26,7 @@ TEST_F(SavedQueuesLoadTest, SubscriptionsAndTheStartTaskWaitForTheSavedQueues) {
     EXPECT_TRUE(app.state().isLoadingSavedQueues);
     EXPECT_TRUE(app.state().snapshots.empty());
     app.start();
-    harness.queue.drain();  // the tasks begin
+    harness.queue.drain();                               // the tasks begin
     EXPECT_EQ(harness.executor.pendingLabels(), reads);  // the start task reads the Gmail status only later
 
     ASSERT_TRUE(harness.executor.runNext());

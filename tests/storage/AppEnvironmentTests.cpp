@@ -45,7 +45,8 @@ TEST(AppEnvironmentTests, StartingRemovesWhatStoppedSavesLeftInTheProgramsFolder
     const AppEnvironment first = AppEnvironment::underRoot(root.path());
     first.settings->setString("queue-sort", "oldest");
     first.secrets.save("tokens", "gmail-oauth-tokens");
-    const fs::path secretsFolder = AppFiles::secretsDirectory(first.configurationDirectory) / first.names.keychainService;
+    const fs::path secretsFolder =
+        AppFiles::secretsDirectory(first.configurationDirectory) / first.names.keychainService;
     const std::vector<fs::path> leftovers = {first.dataDirectory / ".messages-snapshot.json.tmp-Ab12Cd",
                                              first.configurationDirectory / ".settings.json.tmp-Ef34Gh",
                                              secretsFolder / ".gmail-oauth-tokens.tmp-Ij56Kl"};

@@ -24,8 +24,8 @@ TEST(PersistenceConfigurationTests, NamesFollowTheBundleIdentifier) {
 }
 
 TEST(PersistenceConfigurationTests, OverridesAreTrimmedNonBlankText) {
-    const auto values = namesFor({{"NudgerlyApplicationSupportDirectoryName", " \tNudgerly Beta\u2003\n"},
-                                  {"NudgerlyKeychainService", "   "}});
+    const auto values = namesFor(
+        {{"NudgerlyApplicationSupportDirectoryName", " \tNudgerly Beta\u2003\n"}, {"NudgerlyKeychainService", "   "}});
     EXPECT_EQ(values.applicationSupportDirectoryName, "Nudgerly Beta");
     EXPECT_EQ(values.keychainService, "com.nudgerly.local");
     EXPECT_EQ(namesFor({{"NudgerlyKeychainService", 3}}).keychainService, "com.nudgerly.local");

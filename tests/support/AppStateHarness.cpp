@@ -7,7 +7,9 @@
 namespace nudgerly::test {
 namespace {
 
-std::string packContents(const std::string& identifier) { return "GGUF model bytes of " + identifier; }
+std::string packContents(const std::string& identifier) {
+    return "GGUF model bytes of " + identifier;
+}
 
 }  // namespace
 
@@ -27,13 +29,17 @@ AppStateHarness::AppStateHarness()
     : dataDirectory(root.path() / "data"),
       contacts(std::make_shared<FakeContactsStore>(queue)),
       messagesDatabase(root.path() / "home/Library/Messages/chat.db"),
-      localModel(std::make_shared<ScriptedLocalModel>([](auto, const Conversation&, std::stop_token) { return nothingOwed(); },
-                                                      ModelAvailability::missing())),
-      catalog{.defaultPackIdentifier = ModelPack::nudgerlyDefault().identifier,
-              .packs = {smallPack(ModelPack::nudgerlyDefault().identifier, packContents(ModelPack::nudgerlyDefault().identifier)),
-                        smallPack(ModelPack::nudgerlyLarge().identifier, packContents(ModelPack::nudgerlyLarge().identifier))}} {}
+      localModel(std::make_shared<ScriptedLocalModel>(
+          [](auto, const Conversation&, std::stop_token) { return nothingOwed(); }, ModelAvailability::missing())),
+      catalog{
+          .defaultPackIdentifier = ModelPack::nudgerlyDefault().identifier,
+          .packs = {
+              smallPack(ModelPack::nudgerlyDefault().identifier, packContents(ModelPack::nudgerlyDefault().identifier)),
+              smallPack(ModelPack::nudgerlyLarge().identifier, packContents(ModelPack::nudgerlyLarge().identifier))}} {}
 
-AppStateHarness::~AppStateHarness() { destroy(); }
+AppStateHarness::~AppStateHarness() {
+    destroy();
+}
 
 AppState& AppStateHarness::build() {
     construct();

@@ -16,8 +16,8 @@ bool isBase64Url(const std::string& text, std::size_t length) {
         return false;
     }
     for (const char c : text) {
-        const bool allowed = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-                             c == '_';
+        const bool allowed =
+            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
         if (!allowed) {
             return false;
         }
@@ -26,16 +26,16 @@ bool isBase64Url(const std::string& text, std::size_t length) {
 }
 
 std::vector<std::string> problemsOf(const std::vector<std::pair<std::string, std::string>>& items) {
-    static constexpr std::array names{"client_id", "redirect_uri", "response_type", "scope", "access_type",
-                                      "prompt",    "state",        "code_challenge", "code_challenge_method"};
+    static constexpr std::array names{"client_id", "redirect_uri",   "response_type",
+                                      "scope",     "access_type",    "prompt",
+                                      "state",     "code_challenge", "code_challenge_method"};
     std::vector<std::string> problems;
     if (items.size() != names.size()) {
         problems.push_back("expected 9 query items, got " + std::to_string(items.size()));
     }
     for (std::size_t index = 0; index < std::min(items.size(), names.size()); ++index) {
         if (items[index].first != names[index]) {
-            problems.push_back("item " + std::to_string(index) + " is " + items[index].first + ", not " +
-                               names[index]);
+            problems.push_back("item " + std::to_string(index) + " is " + items[index].first + ", not " + names[index]);
         }
     }
     std::map<std::string, std::string> byName(items.begin(), items.end());

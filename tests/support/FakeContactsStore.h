@@ -42,7 +42,9 @@ public:
     bool requestAccess(std::stop_token stop, AccessQuestion question = AccessQuestion::whenUndecided) override;
     ContactsFetchResult fetchContacts(std::stop_token stop) const override;
     std::optional<std::string> currentHistoryToken() const override;
-    ContactsChangeSubscription subscribe(std::function<void()> onChange) override { return observers_.add(std::move(onChange)); }
+    ContactsChangeSubscription subscribe(std::function<void()> onChange) override {
+        return observers_.add(std::move(onChange));
+    }
     std::optional<std::string> decisionProblem() const override;
 
 private:

@@ -65,8 +65,7 @@ OAuthClient FakeOAuthProvider::client(const std::string& secret) const {
 }
 
 void FakeOAuthProvider::writeClientFile(const std::filesystem::path& dataDirectory, const OAuthClient& client) {
-    writeTestFile(dataDirectory / "google-oauth-client.json",
-                  nlohmann::json{{"installed", client.toJson()}}.dump());
+    writeTestFile(dataDirectory / "google-oauth-client.json", nlohmann::json{{"installed", client.toJson()}}.dump());
 }
 
 void FakeOAuthProvider::script(std::vector<FakeTokenAnswer> answers) {

@@ -15,7 +15,7 @@ bool FakeMessagesSource::requestContacts(std::stop_token stop, AccessQuestion qu
 }
 
 std::optional<ReviewSnapshot> FakeMessagesSource::removingDeletedMessages(const ReviewSnapshot& snapshot,
-                                                                         std::stop_token stop) {
+                                                                          std::stop_token stop) {
     record("removingDeletedMessages(" + std::to_string(snapshot.items.size()) + ")");
     return onRemovingDeletedMessages ? onRemovingDeletedMessages(snapshot, stop) : std::nullopt;
 }
@@ -85,7 +85,9 @@ bool FakeGmailSource::hasStoredTokens(std::stop_token) {
     return storedTokens_;
 }
 
-void FakeGmailSource::reloadClientConfiguration() { record("reloadClientConfiguration()"); }
+void FakeGmailSource::reloadClientConfiguration() {
+    record("reloadClientConfiguration()");
+}
 
 std::vector<std::string> FakeGmailSource::calls() const {
     std::lock_guard lock(mutex_);

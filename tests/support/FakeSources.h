@@ -21,14 +21,15 @@ namespace nudgerly::test {
 class FakeMessagesSource : public MessagesSource {
 public:
     std::function<ConversationBatch(LookbackWindow lookback, std::stop_token stop)> onScan;  // default: an empty batch
-    std::function<bool(std::stop_token stop)> onRequestContacts;                // default: true
+    std::function<bool(std::stop_token stop)> onRequestContacts;                             // default: true
     // Default: nothing is gone.
     std::function<std::optional<ReviewSnapshot>(const ReviewSnapshot& snapshot, std::stop_token stop)>
         onRemovingDeletedMessages;
 
     ConversationBatch scan(LookbackWindow lookback, std::stop_token stop) override;
     bool requestContacts(std::stop_token stop, AccessQuestion question) override;
-    std::optional<ReviewSnapshot> removingDeletedMessages(const ReviewSnapshot& snapshot, std::stop_token stop) override;
+    std::optional<ReviewSnapshot> removingDeletedMessages(const ReviewSnapshot& snapshot,
+                                                          std::stop_token stop) override;
 
     std::vector<std::string> calls() const;
 

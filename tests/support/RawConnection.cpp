@@ -42,7 +42,8 @@ void RawConnection::finishSending() {
 bool RawConnection::readUntilClosed(std::chrono::milliseconds timeout, std::string& received) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             return false;
         }

@@ -81,8 +81,13 @@ int ScriptedLocalModel::shutdownCount() const {
 }
 
 Classification owed(ReviewStatus status, std::string summary, double confidence) {
-    return {.needsAction = true, .status = status, .confidence = confidence, .summary = std::move(summary),
-            .reason = "Because", .draft = "Sure.", .tags = {"tag"}};
+    return {.needsAction = true,
+            .status = status,
+            .confidence = confidence,
+            .summary = std::move(summary),
+            .reason = "Because",
+            .draft = "Sure.",
+            .tags = {"tag"}};
 }
 
 Classification nothingOwed() {

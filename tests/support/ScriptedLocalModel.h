@@ -27,7 +27,8 @@ public:
     Classification classify(const Conversation& conversation, std::stop_token stop) override;
     Classification classifyLatestTurn(const Conversation& conversation, std::stop_token stop) override;
     Classification retryInvalidClassification(const Conversation& conversation, std::stop_token stop) override;
-    Classification retryInvalidLatestTurnClassification(const Conversation& conversation, std::stop_token stop) override;
+    Classification retryInvalidLatestTurnClassification(const Conversation& conversation,
+                                                        std::stop_token stop) override;
 
     std::vector<std::string> calls() const;
     int shutdownCount() const;

@@ -17,9 +17,8 @@ namespace nudgerly::test {
 
 // An information dictionary with version 1.2, build 34 and `endpointKey` set to `endpoint`.
 inline AppInfo infoPostingTo(const std::string& endpointKey, const std::string& endpoint) {
-    return AppInfo(nlohmann::json{{"CFBundleShortVersionString", "1.2"},
-                                  {"CFBundleVersion", "34"},
-                                  {endpointKey, endpoint}});
+    return AppInfo(
+        nlohmann::json{{"CFBundleShortVersionString", "1.2"}, {"CFBundleVersion", "34"}, {endpointKey, endpoint}});
 }
 
 // A loopback address where nothing listens: a server's port, taken after the server has gone.

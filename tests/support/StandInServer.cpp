@@ -26,7 +26,9 @@ std::string readText(const fs::path& file) {
 }  // namespace
 
 StandInScenario::StandInScenario(json launches, json answers)
-    : scenario_{{"records", (dir_ / "records").string()}, {"launches", std::move(launches)}, {"answers", std::move(answers)}} {
+    : scenario_{{"records", (dir_ / "records").string()},
+                {"launches", std::move(launches)},
+                {"answers", std::move(answers)}} {
     fs::create_directories(dir_ / "records");
     writeTestFile(modelFile(), text());
 }

@@ -29,7 +29,7 @@ const std::filesystem::path& isolateUserFolders() {
 }
 
 mode_t fileMode(const std::filesystem::path& path) {
-    struct stat info{};
+    struct stat info {};
     return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
 

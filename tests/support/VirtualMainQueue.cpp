@@ -9,7 +9,9 @@ namespace nudgerly::test {
 VirtualMainQueue::VirtualMainQueue(Date start)
     : start_(start), steadyStart_(std::chrono::steady_clock::now()), mainThread_(std::this_thread::get_id()) {}
 
-void VirtualMainQueue::post(std::function<void()> work) { postAfter(std::chrono::milliseconds(0), std::move(work)); }
+void VirtualMainQueue::post(std::function<void()> work) {
+    postAfter(std::chrono::milliseconds(0), std::move(work));
+}
 
 void VirtualMainQueue::postAfter(std::chrono::milliseconds delay, std::function<void()> work) {
     {
@@ -19,7 +21,9 @@ void VirtualMainQueue::postAfter(std::chrono::milliseconds delay, std::function<
     posted_.notify_all();
 }
 
-bool VirtualMainQueue::isMainThread() const { return std::this_thread::get_id() == mainThread_; }
+bool VirtualMainQueue::isMainThread() const {
+    return std::this_thread::get_id() == mainThread_;
+}
 
 Date VirtualMainQueue::now() const {
     std::lock_guard lock(mutex_);

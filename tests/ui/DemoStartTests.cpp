@@ -98,8 +98,8 @@ private slots:
         QVERIFY(saveDemoQueue(demo, "Alex") > 0);
         setenv("NUDGERLY_MESSAGES_DATABASE", demo.database.c_str(), 1);
         const AppInfo info(AppInfo::compiledDefaults());
-        const auto settingsFile =
-            AppFiles::settingsFile(AppEnvironment::withHomes(info, demo.dataHome, demo.configHome).configurationDirectory);
+        const auto settingsFile = AppFiles::settingsFile(
+            AppEnvironment::withHomes(info, demo.dataHome, demo.configHome).configurationDirectory);
         writeFileAtomically(settingsFile, "{\"completed-items\": [");
 
         const AppEnvironment environment = AppEnvironment::withHomes(info, demo.dataHome, demo.configHome);

@@ -20,7 +20,9 @@ std::map<std::string, UiTestFactory>& registry() {
 
 }  // namespace
 
-void registerUiTest(const char* name, UiTestFactory factory) { registry().emplace(name, std::move(factory)); }
+void registerUiTest(const char* name, UiTestFactory factory) {
+    registry().emplace(name, std::move(factory));
+}
 
 }  // namespace nudgerly::test
 

@@ -94,7 +94,9 @@ ChatDatabase::ChatDatabase(const std::filesystem::path& path) {
     }
 }
 
-ChatDatabase::~ChatDatabase() { sqlite3_close(database_); }
+ChatDatabase::~ChatDatabase() {
+    sqlite3_close(database_);
+}
 
 void ChatDatabase::execute(std::string_view sql) {
     if (sqlite3_exec(database_, std::string(sql).c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {

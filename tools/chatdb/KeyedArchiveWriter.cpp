@@ -4,7 +4,9 @@
 
 namespace nudgerly::test {
 
-KeyedArchiveWriter::KeyedArchiveWriter() : objects_(plist_new_array()) { addString("$null"); }
+KeyedArchiveWriter::KeyedArchiveWriter() : objects_(plist_new_array()) {
+    addString("$null");
+}
 
 uint64_t KeyedArchiveWriter::addValue(PropertyList::Node value) {
     plist_array_append_item(objects_.get(), value.release());
@@ -62,7 +64,8 @@ uint64_t addUrl(KeyedArchiveWriter& writer, std::string_view relative, uint64_t 
 
 namespace {
 
-void setUrl(KeyedArchiveWriter& writer, uint64_t metadata, std::string_view key, const std::optional<ArchivedUrl>& url) {
+void setUrl(KeyedArchiveWriter& writer, uint64_t metadata, std::string_view key,
+            const std::optional<ArchivedUrl>& url) {
     if (!url) {
         return;
     }

@@ -25,54 +25,81 @@ using std::chrono::seconds;
 using namespace std::string_view_literals;
 
 constexpr std::array givenNames = {
-    "Maria"sv, "James"sv, "Priya"sv, "Daniel"sv, "Sofia"sv, "Liam"sv, "Chen"sv, "Olivia"sv, "Mateo"sv, "Aisha"sv,
-    "Noah"sv, "Emma"sv, "Jonas"sv, "Zoe"sv, "Ravi"sv, "Hannah"sv, "Lucas"sv, "Mei"sv, "Omar"sv, "Grace"sv,
-    "José"sv, "Chloé"sv, "Sam"sv, "Nina"sv, "Theo"sv, "Ines"sv, "Kofi"sv, "Yuki"sv, "Ben"sv, "Lena"sv};
-constexpr std::array familyNames = {
-    "Lopez"sv, "Nguyen"sv, "Patel"sv, "Okafor"sv, "Kim"sv, "Rossi"sv, "Müller"sv, "Haddad"sv, "Silva"sv,
-    "Cohen"sv, "Walsh"sv, "Tanaka"sv, "Andersen"sv, "Dubois"sv, "Novak"sv, "Reyes"sv, "Park"sv, "Byrne"sv};
-constexpr std::array groupNames = {"Book Club"sv, "Soccer Parents"sv, "Family"sv, "Ski Trip 🎿"sv,
-                                   "Roommates"sv, "Team Lunch"sv, "Wedding Planning"sv, "Climbing Crew"sv};
-constexpr std::array businessNames = {"City Dental"sv, "Parcel Express"sv, "First Harbor Bank"sv, "Bella Pizza"sv,
+    "Maria"sv, "James"sv, "Priya"sv, "Daniel"sv, "Sofia"sv, "Liam"sv,   "Chen"sv,  "Olivia"sv, "Mateo"sv, "Aisha"sv,
+    "Noah"sv,  "Emma"sv,  "Jonas"sv, "Zoe"sv,    "Ravi"sv,  "Hannah"sv, "Lucas"sv, "Mei"sv,    "Omar"sv,  "Grace"sv,
+    "José"sv,  "Chloé"sv, "Sam"sv,   "Nina"sv,   "Theo"sv,  "Ines"sv,   "Kofi"sv,  "Yuki"sv,   "Ben"sv,   "Lena"sv};
+constexpr std::array familyNames = {"Lopez"sv,    "Nguyen"sv, "Patel"sv, "Okafor"sv, "Kim"sv,   "Rossi"sv,
+                                    "Müller"sv,   "Haddad"sv, "Silva"sv, "Cohen"sv,  "Walsh"sv, "Tanaka"sv,
+                                    "Andersen"sv, "Dubois"sv, "Novak"sv, "Reyes"sv,  "Park"sv,  "Byrne"sv};
+constexpr std::array groupNames = {"Book Club"sv, "Soccer Parents"sv, "Family"sv,           "Ski Trip 🎿"sv,
+                                   "Roommates"sv, "Team Lunch"sv,     "Wedding Planning"sv, "Climbing Crew"sv};
+constexpr std::array businessNames = {"City Dental"sv,   "Parcel Express"sv,   "First Harbor Bank"sv, "Bella Pizza"sv,
                                       "Metro Transit"sv, "Sunrise Pharmacy"sv, "Greenway Vet"sv};
 
-constexpr std::array inboundAsks = {
-    "Are you free for dinner on Saturday?"sv, "Can you send me the photos from the weekend?"sv,
-    "Did you get a chance to look at the lease?"sv, "What time works for a call tomorrow?"sv,
-    "Could you pick up milk on your way home?"sv, "Do you still have my charger?"sv,
-    "Can you review the slides before 3?"sv, "Want to grab coffee this week?"sv, "How did the interview go?"sv,
-    "Would you mind feeding the cat on Thursday?"sv, "Can you confirm the booking for Friday?"sv,
-    "When are you back in town?"sv};
-constexpr std::array inboundNews = {
-    "Running about 10 minutes late"sv, "Just landed, heading to the hotel"sv,
-    "The plumber is coming at 9 tomorrow"sv, "I left the keys with Sam"sv, "Happy birthday!! 🎉"sv,
-    "Thanks again for yesterday, it was great"sv, "Traffic is terrible on the bridge"sv,
-    "I'll send the invoice tonight"sv, "Sounds good"sv, "Ok 👍"sv, "Haha yes"sv, "Perfect, thanks!"sv,
-    "See you then"sv, "Got it"sv};
-constexpr std::array ownMessages = {
-    "Yes, 7 works for me"sv, "Sending them tonight"sv, "Not yet, I'll look this weekend"sv, "On my way"sv,
-    "Sure thing"sv, "Can't this week, maybe next?"sv, "Thanks!"sv, "Call you after work"sv, "Love that"sv,
-    "Will do"sv, "What time were you thinking?"sv};
-constexpr std::array groupAsks = {
-    "Anyone up for pickleball Thursday?"sv, "Who wants to split a cab to the airport?"sv,
-    "{user}, can you bring the speaker?"sv, "@{user} are you coming tonight?"sv,
-    "Can everyone send me their sizes by Friday?"sv, "{name}: did you book the table?"sv,
-    "Is it raining over there?"sv};
-constexpr std::array groupNews = {
-    "Photos are in the shared album"sv, "Running late, save me a seat"sv, "That was so fun last night"sv,
-    "Happy Friday everyone"sv, "I'm in!"sv, "Count me out this time"sv, "Booked for 8"sv, "😂😂"sv};
-constexpr std::array businessTexts = {
-    "Your verification code is 482913. Don't share it with anyone."sv,
-    "Your order #4821 has shipped and arrives Tuesday."sv,
-    "Reminder: appointment tomorrow at 10:30am. Reply C to confirm."sv, "Your package was delivered."sv,
-    "Your prescription is ready for pickup."sv, "Payment of $42.10 received. Thank you!"sv};
-constexpr std::array promotionTexts = {
-    "20% off everything this weekend only! Reply STOP to opt out"sv,
-    "Your ride is arriving in 3 minutes"sv, "Flash sale: 2 pizzas for $15 tonight"sv};
+constexpr std::array inboundAsks = {"Are you free for dinner on Saturday?"sv,
+                                    "Can you send me the photos from the weekend?"sv,
+                                    "Did you get a chance to look at the lease?"sv,
+                                    "What time works for a call tomorrow?"sv,
+                                    "Could you pick up milk on your way home?"sv,
+                                    "Do you still have my charger?"sv,
+                                    "Can you review the slides before 3?"sv,
+                                    "Want to grab coffee this week?"sv,
+                                    "How did the interview go?"sv,
+                                    "Would you mind feeding the cat on Thursday?"sv,
+                                    "Can you confirm the booking for Friday?"sv,
+                                    "When are you back in town?"sv};
+constexpr std::array inboundNews = {"Running about 10 minutes late"sv,
+                                    "Just landed, heading to the hotel"sv,
+                                    "The plumber is coming at 9 tomorrow"sv,
+                                    "I left the keys with Sam"sv,
+                                    "Happy birthday!! 🎉"sv,
+                                    "Thanks again for yesterday, it was great"sv,
+                                    "Traffic is terrible on the bridge"sv,
+                                    "I'll send the invoice tonight"sv,
+                                    "Sounds good"sv,
+                                    "Ok 👍"sv,
+                                    "Haha yes"sv,
+                                    "Perfect, thanks!"sv,
+                                    "See you then"sv,
+                                    "Got it"sv};
+constexpr std::array ownMessages = {"Yes, 7 works for me"sv,
+                                    "Sending them tonight"sv,
+                                    "Not yet, I'll look this weekend"sv,
+                                    "On my way"sv,
+                                    "Sure thing"sv,
+                                    "Can't this week, maybe next?"sv,
+                                    "Thanks!"sv,
+                                    "Call you after work"sv,
+                                    "Love that"sv,
+                                    "Will do"sv,
+                                    "What time were you thinking?"sv};
+constexpr std::array groupAsks = {"Anyone up for pickleball Thursday?"sv,
+                                  "Who wants to split a cab to the airport?"sv,
+                                  "{user}, can you bring the speaker?"sv,
+                                  "@{user} are you coming tonight?"sv,
+                                  "Can everyone send me their sizes by Friday?"sv,
+                                  "{name}: did you book the table?"sv,
+                                  "Is it raining over there?"sv};
+constexpr std::array groupNews = {"Photos are in the shared album"sv,
+                                  "Running late, save me a seat"sv,
+                                  "That was so fun last night"sv,
+                                  "Happy Friday everyone"sv,
+                                  "I'm in!"sv,
+                                  "Count me out this time"sv,
+                                  "Booked for 8"sv,
+                                  "😂😂"sv};
+constexpr std::array businessTexts = {"Your verification code is 482913. Don't share it with anyone."sv,
+                                      "Your order #4821 has shipped and arrives Tuesday."sv,
+                                      "Reminder: appointment tomorrow at 10:30am. Reply C to confirm."sv,
+                                      "Your package was delivered."sv,
+                                      "Your prescription is ready for pickup."sv,
+                                      "Payment of $42.10 received. Thank you!"sv};
+constexpr std::array promotionTexts = {"20% off everything this weekend only! Reply STOP to opt out"sv,
+                                       "Your ride is arriving in 3 minutes"sv,
+                                       "Flash sale: 2 pizzas for $15 tonight"sv};
 constexpr std::array spamTexts = {
     "Congratulations! You won a $500 gift card, claim now at http://claim-prize.example"sv,
-    "Your account is locked. Verify at http://secure-login.example"sv,
-    "Hi dear, are you free to chat?"sv};
+    "Your account is locked. Verify at http://secure-login.example"sv, "Hi dear, are you free to chat?"sv};
 struct SharedLink {
     std::string_view url;
     std::string_view title;
@@ -84,15 +111,19 @@ constexpr std::array sharedLinks = {
     SharedLink{"https://www.eventbrite.com/e/spring-makers-market-tickets-1234", "Spring Makers Market"},
     SharedLink{"https://github.com/example/trail-maps", "  "},
     SharedLink{"https://www.opentable.com/r/bella-cucina", "Bella Cucina - Reserve a table"}};
-constexpr std::array tapbackVerbs = {"Loved"sv, "Liked"sv, "Disliked"sv, "Laughed at"sv, "Emphasized"sv,
-                                     "Questioned"sv};
+constexpr std::array tapbackVerbs = {"Loved"sv,      "Liked"sv,      "Disliked"sv,
+                                     "Laughed at"sv, "Emphasized"sv, "Questioned"sv};
 
 enum class Kind { person, namedGroup, unnamedGroup, business, promotion, spam, filtered, recovered, deleting };
-constexpr std::array<std::pair<Kind, int>, 9> kindWeights = {{{Kind::person, 58}, {Kind::namedGroup, 8},
-                                                                 {Kind::unnamedGroup, 7}, {Kind::business, 8},
-                                                                 {Kind::promotion, 4}, {Kind::spam, 4},
-                                                                 {Kind::filtered, 5}, {Kind::recovered, 3},
-                                                                 {Kind::deleting, 3}}};
+constexpr std::array<std::pair<Kind, int>, 9> kindWeights = {{{Kind::person, 58},
+                                                              {Kind::namedGroup, 8},
+                                                              {Kind::unnamedGroup, 7},
+                                                              {Kind::business, 8},
+                                                              {Kind::promotion, 4},
+                                                              {Kind::spam, 4},
+                                                              {Kind::filtered, 5},
+                                                              {Kind::recovered, 3},
+                                                              {Kind::deleting, 3}}};
 
 struct Person {
     std::string given;
@@ -100,7 +131,8 @@ struct Person {
 };
 
 std::string replaced(std::string text, std::string_view placeholder, std::string_view value) {
-    for (std::size_t at = text.find(placeholder); at != std::string::npos; at = text.find(placeholder, at + value.size())) {
+    for (std::size_t at = text.find(placeholder); at != std::string::npos;
+         at = text.find(placeholder, at + value.size())) {
         text.replace(at, placeholder.size(), value);
     }
     return text;
@@ -215,12 +247,13 @@ private:
         const bool byEmail = chance(0.2);
         person.handle = phoneHandle();
         if (byEmail) {
-            person.handle = text::lowercased(person.given + "." + family) + "." + std::to_string(people_.size()) +
-                            "@example.com";
+            person.handle =
+                text::lowercased(person.given + "." + family) + "." + std::to_string(people_.size()) + "@example.com";
         }
         if (chance(options_.cardShare)) {
             Contact card{.identifier = "generated-" + std::to_string(contents_.contacts.size() + 1),
-                         .givenName = person.given, .familyName = family};
+                         .givenName = person.given,
+                         .familyName = family};
             if (byEmail) {
                 card.emailAddresses.push_back(person.handle);
             } else {
@@ -293,7 +326,7 @@ private:
                     }
                 }
                 ChatSpec details{.displayName = kind == Kind::namedGroup ? std::optional(std::string(pick(groupNames)))
-                                                                      : std::nullopt};
+                                                                         : std::nullopt};
                 for (const Person& member : members) {
                     details.handles.push_back(member.handle);
                 }
@@ -306,9 +339,13 @@ private:
                 const int64_t chat = builder_.chat({.handles = {handle}, .service = "SMS"});
                 for (const seconds age : when) {
                     const bool reply = chance(0.1);
-                    add(chat, {.text = std::string(reply ? "C" : kind == Kind::promotion ? pick(promotionTexts)
-                                                                                         : pick(businessTexts)),
-                               .fromMe = reply, .handle = handle, .ago = age, .service = "SMS"});
+                    add(chat, {.text = std::string(reply                     ? "C"
+                                                   : kind == Kind::promotion ? pick(promotionTexts)
+                                                                             : pick(businessTexts)),
+                               .fromMe = reply,
+                               .handle = handle,
+                               .ago = age,
+                               .service = "SMS"});
                 }
                 break;
             }
@@ -317,7 +354,9 @@ private:
                 const std::string handle = phoneHandle();
                 const int64_t chat = builder_.chat({.handles = {handle}, .isFiltered = kind == Kind::filtered});
                 for (const seconds age : when) {
-                    add(chat, {.text = std::string(pick(spamTexts)), .handle = handle, .ago = age,
+                    add(chat, {.text = std::string(pick(spamTexts)),
+                               .handle = handle,
+                               .ago = age,
                                .isSpam = kind == Kind::spam});
                 }
                 break;
@@ -373,8 +412,9 @@ private:
             }
             const int64_t row = add(chat, message);
             if (spoken && spoken->find("\uFFFC") != std::string::npos) {
-                builder_.attach(row, "~/Library/Messages/Attachments/" + attachmentFolder() + "/IMG_" +
-                                         std::to_string(between(1000, 9999)) + ".HEIC",
+                builder_.attach(row,
+                                "~/Library/Messages/Attachments/" + attachmentFolder() + "/IMG_" +
+                                    std::to_string(between(1000, 9999)) + ".HEIC",
                                 between(900000, 3500000));
             }
             if (i != last && options_.tombstones) {
@@ -400,8 +440,8 @@ private:
     void placeTombstones() {
         const auto wanted = static_cast<std::size_t>(std::max<int64_t>(options_.tombstones.value_or(0), 0));
         for (std::size_t i = 0; i < std::min(wanted, tombstoneCandidates_.size()); ++i) {
-            const auto drawn = static_cast<std::size_t>(between(static_cast<int64_t>(i),
-                                                                static_cast<int64_t>(tombstoneCandidates_.size()) - 1));
+            const auto drawn = static_cast<std::size_t>(
+                between(static_cast<int64_t>(i), static_cast<int64_t>(tombstoneCandidates_.size()) - 1));
             std::swap(tombstoneCandidates_[i], tombstoneCandidates_[drawn]);
             builder_.tombstone(tombstoneCandidates_[i]);
         }
@@ -424,8 +464,8 @@ private:
         const SharedLink& shared = pick(sharedLinks);
         message.text = std::string(shared.url);
         message.balloonBundleID = std::string(MessagePayloads::urlBalloonProvider);
-        message.payloadData = richLinkArchive({.url = ArchivedUrl{.relative = std::string(shared.url)},
-                                               .title = std::string(shared.title)});
+        message.payloadData = richLinkArchive(
+            {.url = ArchivedUrl{.relative = std::string(shared.url)}, .title = std::string(shared.title)});
         pendingPreview_ = true;
     }
 

@@ -26,7 +26,7 @@ struct BulkOptions {
     double chatSpanScale = 1;
     // How many messages carry a tombstone; by default about a few dozen, however long the history.
     std::optional<int64_t> tombstones;
-    double cardShare = 0.6;   // share of the people and businesses with a card
+    double cardShare = 0.6;              // share of the people and businesses with a card
     std::string userFirstName = "Alex";  // how group members address the user
     // Files of link previews: none (the rows name files that are not there), their first bytes only
     // (enough to read their size), or whole pictures.

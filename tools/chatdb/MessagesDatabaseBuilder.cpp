@@ -114,8 +114,9 @@ int64_t MessagesDatabaseBuilder::handle(std::string_view id, std::string_view se
 
 int64_t MessagesDatabaseBuilder::chat(const ChatSpec& details) {
     const bool group = details.handles.size() >= 2;
-    const std::string identifier = details.chatIdentifier.value_or(
-        group ? "chat" + std::to_string(208510367514400000 + ++groups_ * 7919) : (details.handles.empty() ? "" : details.handles[0]));
+    const std::string identifier =
+        details.chatIdentifier.value_or(group ? "chat" + std::to_string(208510367514400000 + ++groups_ * 7919)
+                                              : (details.handles.empty() ? "" : details.handles[0]));
     const std::optional<std::string> guidText = details.service + (group ? ";+;" : ";-;") + identifier;
     const std::optional<std::string> identifierText = identifier;
     const std::optional<std::string> serviceText = details.service;
@@ -148,7 +149,7 @@ int64_t MessagesDatabaseBuilder::message(int64_t chat, const MessageSpec& detail
         &serviceText,
         date,
         int64_t{details.fromMe ? 0 : date},  // date_read
-        date,                               // date_delivered
+        date,                                // date_delivered
         int64_t{details.fromMe},
         int64_t{!details.fromMe},  // is_read
         int64_t{details.fromMe},   // is_sent
@@ -201,14 +202,19 @@ void MessagesDatabaseBuilder::markRecoverable(int64_t chat, int64_t message) {
                        std::to_string(chat) + ", " + std::to_string(message) + ", " + std::to_string(deleted) + ")");
 }
 
-int64_t MessagesDatabaseBuilder::attach(int64_t message, const std::optional<std::string>& fileName, int64_t totalBytes) {
+int64_t MessagesDatabaseBuilder::attach(int64_t message, const std::optional<std::string>& fileName,
+                                        int64_t totalBytes) {
     database_->execute("UPDATE message SET cache_has_attachments=1 WHERE ROWID=" + std::to_string(message));
     return database_->addAttachment(message, fileName, totalBytes);
 }
 
-void MessagesDatabaseBuilder::beginBatch() { database_->execute("BEGIN"); }
+void MessagesDatabaseBuilder::beginBatch() {
+    database_->execute("BEGIN");
+}
 
-void MessagesDatabaseBuilder::commitBatch() { database_->execute("COMMIT"); }
+void MessagesDatabaseBuilder::commitBatch() {
+    database_->execute("COMMIT");
+}
 
 void MessagesDatabaseBuilder::close() {
     insertHandle_.reset();

@@ -1,7 +1,7 @@
 #include "chatdb/PngImage.h"
 
-#include <array>
 #include <algorithm>
+#include <array>
 #include <string_view>
 
 namespace nudgerly::test {

@@ -30,7 +30,9 @@ bool isWholeInteger(double value) {
     return std::isfinite(value) && std::fabs(value) < 2'147'483'647.0 && value == std::trunc(value);
 }
 
-int classVersion(std::string_view name) { return name == "NSString" || name == "NSMutableString" ? 1 : 0; }
+int classVersion(std::string_view name) {
+    return name == "NSString" || name == "NSMutableString" ? 1 : 0;
+}
 
 }  // namespace
 
@@ -66,9 +68,13 @@ TypedStreamWriter& TypedStreamWriter::unsignedInteger(uint64_t value) {
     return *this;
 }
 
-TypedStreamWriter& TypedStreamWriter::floatValue(float value) { return floatingPoint(value); }
+TypedStreamWriter& TypedStreamWriter::floatValue(float value) {
+    return floatingPoint(value);
+}
 
-TypedStreamWriter& TypedStreamWriter::doubleValue(double value) { return floatingPoint(value); }
+TypedStreamWriter& TypedStreamWriter::doubleValue(double value) {
+    return floatingPoint(value);
+}
 
 template <typename Floating>
 TypedStreamWriter& TypedStreamWriter::floatingPoint(Floating value) {

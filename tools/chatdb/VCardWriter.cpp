@@ -58,8 +58,7 @@ void writeVCards(const std::filesystem::path& folder, const std::vector<Contact>
     std::size_t number = 0;
     for (const Contact& contact : contacts) {
         ++number;
-        const std::string name =
-            contact.identifier.empty() ? "card-" + std::to_string(number) : contact.identifier;
+        const std::string name = contact.identifier.empty() ? "card-" + std::to_string(number) : contact.identifier;
         std::ofstream file(folder / (name + ".vcf"), std::ios::binary);
         file << vCard(contact);
         if (!file.flush()) {

@@ -11,7 +11,8 @@
 
 namespace nudgerly::test {
 
-DemoHome layOutDemoHome(const std::filesystem::path& folder, const std::string& userFirstName, uint64_t seed, Date now) {
+DemoHome layOutDemoHome(const std::filesystem::path& folder, const std::string& userFirstName, uint64_t seed,
+                        Date now) {
     const std::filesystem::path home = std::filesystem::absolute(folder);
     if (std::filesystem::exists(home) && !std::filesystem::is_empty(home)) {
         throw std::runtime_error(home.string() + " is not empty; the demo home needs a new folder.");

@@ -24,7 +24,8 @@ struct DemoHome {
 // Lays the home out in `folder`, which must be empty or not exist yet (so that a real home is never
 // written over): a chat.db of a few dozen conversations of the last month with their preview pictures,
 // among them the showcase of DemoShowcase.h, vCards for most of the people, and the contacts access
-// decision of the program's configuration folder. Group members address the user by `userFirstName`. Throws std::runtime_error.
+// decision of the program's configuration folder. Group members address the user by `userFirstName`. Throws
+// std::runtime_error.
 DemoHome layOutDemoHome(const std::filesystem::path& folder, const std::string& userFirstName, uint64_t seed = 27,
                         Date now = Date::now());
 

@@ -58,8 +58,8 @@ std::size_t saveDemoQueue(const DemoHome& demo, const std::string& userFirstName
     settings.setInteger(AppStateSettings::lookbackDaysMessages, toRaw(lookback));
 
     ManualMainQueue mainQueue;
-    auto contacts = std::make_shared<VCardContactsStore>(demo.contactsFolder, environment.configurationDirectory,
-                                                         mainQueue);
+    auto contacts =
+        std::make_shared<VCardContactsStore>(demo.contactsFolder, environment.configurationDirectory, mainQueue);
     const MessagesReader reader(contacts, userFirstName, demo.database);
     ConversationBatch batch;
     {

@@ -19,10 +19,10 @@ struct Person {
 };
 
 const std::vector<Person>& people() {
-    static const std::vector<Person> all{
-        {"Maya", "Brooks", "+14155550201"}, {"Jordan", "Ellis", "+14155550202"}, {"Farah", "Quinn", "+14155550203"},
-        {"Leo", "Marsh", "+14155550204"},
-        {"Tess", "Alvarez", "+14155550205"}, {"Owen", "Hart", "+14155550206"}, {"Ruth", "Lang", "+14155550207"}};
+    static const std::vector<Person> all{{"Maya", "Brooks", "+14155550201"},  {"Jordan", "Ellis", "+14155550202"},
+                                         {"Farah", "Quinn", "+14155550203"},  {"Leo", "Marsh", "+14155550204"},
+                                         {"Tess", "Alvarez", "+14155550205"}, {"Owen", "Hart", "+14155550206"},
+                                         {"Ruth", "Lang", "+14155550207"}};
     return all;
 }
 
@@ -67,8 +67,8 @@ void sharedSignUpSheet(MessagesDatabaseBuilder& builder, BulkContents& added, co
                .handle = handle,
                .ago = 2h + 9min,
                .balloonBundleID = std::string(MessagePayloads::urlBalloonProvider),
-               .payloadData = richLinkArchive({.url = ArchivedUrl{.relative = url},
-                                               .title = "Spring Fair Volunteer Sign Up"})});
+               .payloadData =
+                   richLinkArchive({.url = ArchivedUrl{.relative = url}, .title = "Spring Fair Volunteer Sign Up"})});
     const std::string name = "~/Library/Messages/Attachments/5f/02/DEMO0001/spring-fair.pluginPayloadAttachment";
     const std::filesystem::path picture = home / name.substr(2);
     std::filesystem::create_directories(picture.parent_path());
@@ -81,7 +81,8 @@ void sharedSignUpSheet(MessagesDatabaseBuilder& builder, BulkContents& added, co
 
 }  // namespace
 
-BulkContents add(MessagesDatabaseBuilder& builder, const std::filesystem::path& home, const std::string& userFirstName) {
+BulkContents add(MessagesDatabaseBuilder& builder, const std::filesystem::path& home,
+                 const std::string& userFirstName) {
     BulkContents added;
     // Basic Mode owes a reply to a question, an action to a request to sign, and an optional
     // follow-up to an open loop.
@@ -91,8 +92,9 @@ BulkContents add(MessagesDatabaseBuilder& builder, const std::filesystem::path& 
     oneToOne(builder, added, "Jordan",
              {{false, "Hi! The lease renewal is ready in the tenant portal.", 5h},
               {false, "Please sign it by Friday so I can send it to the owner.", 4h + 50min}});
-    oneToOne(builder, added, "Farah",
-             {{true, "So good to see you at the reunion", 48h}, {false, "Same! We should catch up properly soon", 44h}});
+    oneToOne(
+        builder, added, "Farah",
+        {{true, "So good to see you at the reunion", 48h}, {false, "Same! We should catch up properly soon", 44h}});
     oneToOne(builder, added, "Leo", {{false, "Can you send me the photos from Saturday?", 26h}});
     sharedSignUpSheet(builder, added, home);
 

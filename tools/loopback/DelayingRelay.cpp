@@ -118,12 +118,14 @@ void DelayingRelay::relay(int client) {
         bool serverOpen = true;
         char buffer[65536];
         while ((clientOpen || serverOpen) && !stopping_) {
-            pollfd fds[3] = {{clientOpen ? client : -1, POLLIN, 0}, {serverOpen ? server : -1, POLLIN, 0},
+            pollfd fds[3] = {{clientOpen ? client : -1, POLLIN, 0},
+                             {serverOpen ? server : -1, POLLIN, 0},
                              {listener_.stopFd(), POLLIN, 0}};
             if (::poll(fds, 3, -1) < 0 || fds[2].revents != 0) {
                 break;
             }
-            for (auto [index, open, stream] : {std::tuple{0, &clientOpen, &toServer}, std::tuple{1, &serverOpen, &toClient}}) {
+            for (auto [index, open, stream] :
+                 {std::tuple{0, &clientOpen, &toServer}, std::tuple{1, &serverOpen, &toClient}}) {
                 if (*open && fds[index].revents != 0) {
                     const ssize_t count = ::recv(fds[index].fd, buffer, sizeof buffer, 0);
                     if (count > 0) {

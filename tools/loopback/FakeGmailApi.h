@@ -48,7 +48,8 @@ public:
     void setAccessToken(std::string token);
     void setProfile(std::string emailAddress);
     // The page served for `pageToken` ("" for the first page, asked without one).
-    void addMessagePage(const std::string& pageToken, const std::vector<std::pair<std::string, std::string>>& idAndThreadID,
+    void addMessagePage(const std::string& pageToken,
+                        const std::vector<std::pair<std::string, std::string>>& idAndThreadID,
                         std::optional<std::string> nextPageToken = std::nullopt);
     void addThread(const std::string& threadID, nlohmann::json thread);
     // Answers for requests to `path` (below the base, without the query), one per request, in order;

@@ -1,8 +1,8 @@
 #include "loopback/LoopbackHttpServer.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -220,7 +220,8 @@ std::string TestHttpRequest::path() const {
     return target.substr(0, target.find('?'));
 }
 
-void ResponseWriter::respond(int status, std::string_view body, std::vector<std::pair<std::string, std::string>> headers) {
+void ResponseWriter::respond(int status, std::string_view body,
+                             std::vector<std::pair<std::string, std::string>> headers) {
     writeHead(status, headers, body.size());
     writeBody(body);
 }
@@ -242,7 +243,8 @@ LoopbackHttpServer::LoopbackHttpServer(Handler handler, bool tls, uint16_t port,
         X509_gmtime_adj(X509_getm_notAfter(certificate), 3600L * 24);
         X509_set_pubkey(certificate, key);
         X509_NAME* name = X509_get_subject_name(certificate);
-        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1, 0);
+        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("127.0.0.1"), -1,
+                                   -1, 0);
         X509_set_issuer_name(certificate, name);
         X509V3_CTX v3;
         X509V3_set_ctx(&v3, certificate, certificate, nullptr, nullptr, 0);

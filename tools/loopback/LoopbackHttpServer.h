@@ -17,7 +17,7 @@ namespace nudgerly::test {
 
 struct TestHttpRequest {
     std::string method;
-    std::string target;  // path and query, as sent
+    std::string target;                          // path and query, as sent
     std::map<std::string, std::string> headers;  // names lowercased
     std::string body;
 

@@ -66,7 +66,8 @@ void PackFileServer::serve(const TestHttpRequest& request, ResponseWriter& write
             return;
         }
         const auto ifRange = request.header("if-range");
-        const bool sameFile = !ifRange || *ifRange == lastModified || (behaviour.sendEntityTag && *ifRange == entityTag_);
+        const bool sameFile =
+            !ifRange || *ifRange == lastModified || (behaviour.sendEntityTag && *ifRange == entityTag_);
         if (sameFile && range->starts_with("bytes=")) {
             start = std::stoull(range->substr(6));
             if (start >= size) {
@@ -75,13 +76,14 @@ void PackFileServer::serve(const TestHttpRequest& request, ResponseWriter& write
             }
         }
     }
-    std::vector<std::pair<std::string, std::string>> headers{{"Last-Modified", lastModified}, {"Accept-Ranges", "bytes"}};
+    std::vector<std::pair<std::string, std::string>> headers{{"Last-Modified", lastModified},
+                                                             {"Accept-Ranges", "bytes"}};
     if (behaviour.sendEntityTag) {
         headers.emplace_back("ETag", entityTag_);
     }
     if (start > 0) {
-        headers.emplace_back("Content-Range",
-                             "bytes " + std::to_string(start) + "-" + std::to_string(size - 1) + "/" + std::to_string(size));
+        headers.emplace_back("Content-Range", "bytes " + std::to_string(start) + "-" + std::to_string(size - 1) + "/" +
+                                                  std::to_string(size));
     }
     writer.writeHead(start > 0 ? 206 : 200, headers, size - start);
     for (uint64_t position = start; position < size;) {

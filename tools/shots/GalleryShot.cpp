@@ -100,23 +100,34 @@ QWidget* banners() {
 QWidget* permissionRows() {
     const auto nothing = [] {};
     return divided({
-        new PermissionRow({.icon = "person.crop.circle", .title = "Contacts",
-                           .detail = "Required contact access is available.", .connected = true,
+        new PermissionRow({.icon = "person.crop.circle",
+                           .title = "Contacts",
+                           .detail = "Required contact access is available.",
+                           .connected = true,
                            .stepLabel = "Contacts access \u00B7 Required"}),
-        new PermissionRow({.icon = "message.fill", .title = "Messages",
+        new PermissionRow({.icon = "message.fill",
+                           .title = "Messages",
                            .detail = "Nudgerly reads the Messages database copied from a Mac. Put it at "
                                      "~/Library/Messages/chat.db, then check again.",
-                           .primaryTitle = "Open Messages Folder", .primary = nothing,
-                           .secondaryTitle = "Check again", .secondary = nothing}),
-        new PermissionRow({.icon = "envelope.fill", .title = "Gmail",
+                           .primaryTitle = "Open Messages Folder",
+                           .primary = nothing,
+                           .secondaryTitle = "Check again",
+                           .secondary = nothing}),
+        new PermissionRow({.icon = "envelope.fill",
+                           .title = "Gmail",
                            .detail = "Grant Contacts access before connecting Gmail.",
-                           .primaryTitle = "Connect Gmail", .primary = nothing, .primaryEnabled = false}),
+                           .primaryTitle = "Connect Gmail",
+                           .primary = nothing,
+                           .primaryEnabled = false}),
         new PermissionRow(
-            {.icon = "arrow.triangle.2.circlepath", .title = "Software updates",
+            {.icon = "arrow.triangle.2.circlepath",
+             .title = "Software updates",
              .detail = "Version 1.0.0 (1) \u00B7 Updates come from your package manager. This row's detail goes on "
                        "for a while so that it wraps onto a second and a third line and makes the row taller, while "
                        "the icon and the button stay centred.",
-             .connected = true, .primaryTitle = "Check Now", .primary = nothing}),
+             .connected = true,
+             .primaryTitle = "Check Now",
+             .primary = nothing}),
     });
 }
 
@@ -139,7 +150,8 @@ QWidget* statusLines() {
     stack->addWidget(new SidebarStatusLine({.label = "Gmail", .value = "Never refreshed"}));
     stack->addWidget(new SidebarStatusLine({.label = "Local AI", .value = "Basic mode", .neutral = true}));
     stack->addWidget(new SidebarStatusLine({.label = "A long label that wraps onto a second line",
-                                            .value = "A long value that is cut to one line", .good = true}));
+                                            .value = "A long value that is cut to one line",
+                                            .good = true}));
     column->setFixedWidth(205);
     return column;
 }
@@ -174,8 +186,9 @@ void addSection(QVBoxLayout& stack, const QString& title, QWidget* content) {
 }  // namespace
 }  // namespace nudgerly::test
 
-NUDGERLY_SHOT(gallery, "The small shared views: queue rows, refresh banners, permission and privacy rows, "
-                       "sidebar status lines, and every symbol") {
+NUDGERLY_SHOT(gallery,
+              "The small shared views: queue rows, refresh banners, permission and privacy rows, "
+              "sidebar status lines, and every symbol") {
     using namespace nudgerly;
     using namespace nudgerly::test;
     QWidget gallery;

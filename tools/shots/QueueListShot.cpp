@@ -37,7 +37,8 @@ NUDGERLY_SHOT(queueList, "The queue list pane: grouped, flat with badges, narrow
     });
     savePane(context, "empty-messages-unscanned", "nothingScanned",
              [](StatePublisher& state) { state.setSourceFilter(ReviewSource::messages); });
-    savePane(context, "empty-nothing-completed", "completedView", [](StatePublisher& state) { state.setCompleted({}); });
+    savePane(context, "empty-nothing-completed", "completedView",
+             [](StatePublisher& state) { state.setCompleted({}); });
     savePane(context, "empty-nothing-scanned", "nothingScanned");
     savePane(context, "empty-set-up-first", "contactsDenied",
              [](StatePublisher& state) { state.setContactsPermission(ContactsPermission::granted); });

@@ -53,8 +53,9 @@ void saveQueuePage(ShotContext& context, const PublishedState& state, const QStr
 }  // namespace
 }  // namespace nudgerly::test
 
-NUDGERLY_SHOT(queuePage, "The queue page with a Messages item (bubble, link card with picture, suggested reply), "
-                         "with a Gmail item, and with nothing selected in the completed view") {
+NUDGERLY_SHOT(queuePage,
+              "The queue page with a Messages item (bubble, link card with picture, suggested reply), "
+              "with a Gmail item, and with nothing selected in the completed view") {
     using namespace nudgerly;
     using namespace nudgerly::test;
     QTemporaryDir folder;

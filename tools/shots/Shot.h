@@ -42,7 +42,7 @@ struct ShotRegistration {
 }  // namespace nudgerly::test
 
 // Defines a screenshot fixture: NUDGERLY_SHOT(gallery, "What it shows") { ... context.save(...); }
-#define NUDGERLY_SHOT(Name, Description)                                                                   \
-    static void renderShot##Name(::nudgerly::test::ShotContext& context);                                  \
+#define NUDGERLY_SHOT(Name, Description)                                                                          \
+    static void renderShot##Name(::nudgerly::test::ShotContext& context);                                         \
     static const ::nudgerly::test::ShotRegistration shotRegistration##Name(#Name, Description, renderShot##Name); \
     static void renderShot##Name([[maybe_unused]] ::nudgerly::test::ShotContext& context)

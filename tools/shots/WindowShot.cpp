@@ -27,8 +27,9 @@ NUDGERLY_SHOT(window, "The main window: sidebar on each state of Local AI, the p
     saveWindow(context, "downloading", Section::accounts, "window-downloading");
     saveWindow(context, "basicMode", Section::privacy, "window-privacy");
     saveWindow(context, "ready", Section::feedback, "window-feedback", [](MainWindow& window) {
-        window.page(Section::feedback).findChild<QPlainTextEdit*>("feedbackEditor")->setPlainText(
-            "The queue kept a conversation I had already answered.");
+        window.page(Section::feedback)
+            .findChild<QPlainTextEdit*>("feedbackEditor")
+            ->setPlainText("The queue kept a conversation I had already answered.");
     });
 }
 

@@ -20,9 +20,13 @@ void FakeAppState::setLookback(LookbackWindow window) {
     record("setLookback(" + std::to_string(toRaw(window)) + ")");
 }
 
-void FakeAppState::setQueueSort(QueueSort sort) { record("setQueueSort(" + std::string(toRaw(sort)) + ")"); }
+void FakeAppState::setQueueSort(QueueSort sort) {
+    record("setQueueSort(" + std::string(toRaw(sort)) + ")");
+}
 
-void FakeAppState::setContactsOnly(bool on) { record(on ? "setContactsOnly(true)" : "setContactsOnly(false)"); }
+void FakeAppState::setContactsOnly(bool on) {
+    record(on ? "setContactsOnly(true)" : "setContactsOnly(false)");
+}
 
 void FakeAppState::refresh(ReviewSource source, LookbackWindow lookback) {
     record("refresh(" + sourceName(source) + ", " + std::to_string(toRaw(lookback)) + ")");

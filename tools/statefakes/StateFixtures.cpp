@@ -25,7 +25,8 @@ ReviewItem item(std::string id, ReviewSource source, ReviewStatus status, std::s
         .verdict = std::move(verdict),
     };
     result.completionKey = "completion-v1:" + result.id;
-    result.openURL = source == ReviewSource::messages ? "sms:" + result.id : "https://mail.google.com/mail/u/0/#inbox/" + result.id;
+    result.openURL =
+        source == ReviewSource::messages ? "sms:" + result.id : "https://mail.google.com/mail/u/0/#inbox/" + result.id;
     result.isKnownContact = source == ReviewSource::messages;
     return result;
 }
@@ -85,8 +86,8 @@ PublishedState downloading(Date now) {
 PublishedState withRefresh(PublishedState state) {
     state.refreshingSources = {ReviewSource::messages, ReviewSource::gmail};
     state.refreshProgressBySource = {
-        {ReviewSource::messages, {.source = ReviewSource::messages, .detail = "Classifying conversations",
-                                  .completed = 12, .total = 40}},
+        {ReviewSource::messages,
+         {.source = ReviewSource::messages, .detail = "Classifying conversations", .completed = 12, .total = 40}},
         {ReviewSource::gmail, {.source = ReviewSource::gmail, .detail = "Fetching inbox threads"}},
     };
     state.activity = "Classifying conversations";
@@ -225,9 +226,10 @@ std::vector<StateFixture> makeFixtures() {
         {"gmailDetail", "A Gmail item selected, with a suggested reply",
          [](Date now) {
              return withSelectedItem(ready(now), ReviewSource::gmail, "gmail-interview", [](ReviewItem& item) {
-                 item.context = "Hi Sam,\n\nThanks again for your interest in the role. Would Tuesday 2pm or "
-                                "Wednesday 10am work for a first interview? It will take about 45 minutes.\n\n"
-                                "Best,\nDana";
+                 item.context =
+                     "Hi Sam,\n\nThanks again for your interest in the role. Would Tuesday 2pm or "
+                     "Wednesday 10am work for a first interview? It will take about 45 minutes.\n\n"
+                     "Best,\nDana";
                  item.draft = "Hi Dana, Tuesday at 2pm works well for me. Thanks!";
              });
          }},
@@ -249,7 +251,9 @@ std::vector<StateFixture> makeFixtures() {
 
 }  // namespace
 
-Date fixtureNow() { return Date::fromUnix(1'773'169'200); }
+Date fixtureNow() {
+    return Date::fromUnix(1'773'169'200);
+}
 
 std::vector<ReviewItem> fixtureItems(ReviewSource source, Date now) {
     const auto ago = [now](double seconds) { return now.addingSeconds(-seconds); };
@@ -257,15 +261,17 @@ std::vector<ReviewItem> fixtureItems(ReviewSource source, Date now) {
         return {
             item("messages-maya", source, ReviewStatus::reply, "Maya Chen", "Today at 10:42 AM", ago(hour + 18 * 60),
                  "Maya asked whether you can pick up the kids on Thursday.",
-                 "A direct question is waiting for your answer", "Can you grab the kids Thursday? I have a late meeting"),
+                 "A direct question is waiting for your answer",
+                 "Can you grab the kids Thursday? I have a late meeting"),
             item("messages-jordan", source, ReviewStatus::action, "Jordan Ellis", "Mar 7", ago(3 * day),
-                 "Jordan sent the lease renewal and needs it signed by Friday.",
-                 "A document needs your signature", "Here's the renewal, can you sign by Friday?"),
+                 "Jordan sent the lease renewal and needs it signed by Friday.", "A document needs your signature",
+                 "Here's the renewal, can you sign by Friday?"),
             item("messages-priya", source, ReviewStatus::nudgerly, "Priya Raman", "Mar 2", ago(8 * day + hour),
                  "Priya shared photos from the hike; a quick thanks would be nice.",
                  "Friendly message with no question", "Photos from Saturday! What a day"),
             item("messages-long", source, ReviewStatus::reply,
-                 "Alexandra Konstantinopoulou-Vanderberg (Neighbourhood Garden Committee)", "Mar 9", ago(day + 2 * hour),
+                 "Alexandra Konstantinopoulou-Vanderberg (Neighbourhood Garden Committee)", "Mar 9",
+                 ago(day + 2 * hour),
                  "Alexandra wants to know whether you can bring the folding tables, the big cooler and the extension "
                  "cords to Saturday's garden clean-up, and whether your van is free to take the green waste to the "
                  "depot afterwards.",
@@ -278,8 +284,8 @@ std::vector<ReviewItem> fixtureItems(ReviewSource source, Date now) {
         item("gmail-invoice", source, ReviewStatus::action, "Northwind Accounting", "Mar 3", ago(7 * day),
              "The March invoice is overdue; they ask you to confirm the payment date.",
              "A payment needs a date from you", "Please confirm when the March invoice will be paid."),
-        item("gmail-interview", source, ReviewStatus::reply, "Dana Whitaker", "Today at 8:15 AM", ago(3 * hour + 45 * 60),
-             "Dana offers two interview slots next week and asks which suits you.",
+        item("gmail-interview", source, ReviewStatus::reply, "Dana Whitaker", "Today at 8:15 AM",
+             ago(3 * hour + 45 * 60), "Dana offers two interview slots next week and asks which suits you.",
              "A scheduling question is open", "Would Tuesday 2pm or Wednesday 10am work for you?"),
         item("gmail-draft", source, ReviewStatus::nudgerly, "Rhea Okafor", "February 18", std::nullopt,
              "Rhea asked for feedback on her draft whenever you have time.", "No deadline was given",
@@ -290,8 +296,9 @@ std::vector<ReviewItem> fixtureItems(ReviewSource source, Date now) {
 std::vector<ReviewItem> markupItems(Date now) {
     return {
         item("markup-1", ReviewSource::messages, ReviewStatus::reply, "<b>Bold</b> <img src=\"/etc/hostname\">",
-             "Today at 9:00 AM", now.addingSeconds(-2 * hour), "<i>Summary</i> with <a href=\"https://example.com\">a link</a>",
-             "<u>verdict</u> & more", "<h1>Heading</h1>"),
+             "Today at 9:00 AM", now.addingSeconds(-2 * hour),
+             "<i>Summary</i> with <a href=\"https://example.com\">a link</a>", "<u>verdict</u> & more",
+             "<h1>Heading</h1>"),
     };
 }
 

@@ -37,8 +37,7 @@ std::vector<ReviewItem> fixtureItems(ReviewSource source, Date now);
 // Items whose names and texts look like markup, to show that the window never reads them as markup.
 std::vector<ReviewItem> markupItems(Date now);
 // A saved queue of a source, refreshed an hour before `now`.
-std::shared_ptr<const ReviewSnapshot> fixtureSnapshot(ReviewSource source, Date now,
-                                                      std::vector<ReviewItem> items);
+std::shared_ptr<const ReviewSnapshot> fixtureSnapshot(ReviewSource source, Date now, std::vector<ReviewItem> items);
 
 // The state with the item `id` of `source` changed by `change` (a new snapshot; the old one is shared
 // and never edited) and selected.

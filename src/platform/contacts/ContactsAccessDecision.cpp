@@ -29,8 +29,9 @@ std::optional<ContactsAccessDecision> ContactsAccessDecision::parse(std::string_
             return std::nullopt;
         }
         ContactsAccessDecision decision;
-        const auto known = std::find_if(statusNames.begin(), statusNames.end(),
-                                        [&](const auto& entry) { return entry.second == status->get_ref<const std::string&>(); });
+        const auto known = std::find_if(statusNames.begin(), statusNames.end(), [&](const auto& entry) {
+            return entry.second == status->get_ref<const std::string&>();
+        });
         if (known == statusNames.end()) {
             return std::nullopt;
         }

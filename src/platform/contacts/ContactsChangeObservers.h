@@ -18,7 +18,8 @@ public:
     ContactsChangeSubscription() = default;
     explicit ContactsChangeSubscription(std::function<void()> cancel) : cancel_(std::move(cancel)) {}
     ~ContactsChangeSubscription() { cancel(); }
-    ContactsChangeSubscription(ContactsChangeSubscription&& other) noexcept : cancel_(std::exchange(other.cancel_, {})) {}
+    ContactsChangeSubscription(ContactsChangeSubscription&& other) noexcept
+        : cancel_(std::exchange(other.cancel_, {})) {}
     ContactsChangeSubscription& operator=(ContactsChangeSubscription&& other) noexcept {
         if (this != &other) {
             cancel();

@@ -4,15 +4,11 @@ namespace nudgerly {
 
 ContactsPermission contactsPermission(ContactsAuthorizationStatus status) {
     switch (status) {
-        case ContactsAuthorizationStatus::notDetermined:
-            return ContactsPermission::notDetermined;
-        case ContactsAuthorizationStatus::authorized:
-            return ContactsPermission::granted;
-        case ContactsAuthorizationStatus::limited:
-            return ContactsPermission::limited;
+        case ContactsAuthorizationStatus::notDetermined: return ContactsPermission::notDetermined;
+        case ContactsAuthorizationStatus::authorized: return ContactsPermission::granted;
+        case ContactsAuthorizationStatus::limited: return ContactsPermission::limited;
         case ContactsAuthorizationStatus::restricted:
-        case ContactsAuthorizationStatus::denied:
-            break;
+        case ContactsAuthorizationStatus::denied: break;
     }
     return ContactsPermission::denied;
 }

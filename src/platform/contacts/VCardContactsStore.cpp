@@ -215,9 +215,9 @@ ContactsFetchResult VCardContactsStore::fetchContacts(std::stop_token stop) cons
     for (const std::string& file : listing.files) {
         VCardParser parser;
         try {
-            const PiecewiseRead read =
-                readFileInPieces(contactsFolder_ / file, limits_.largestFile, [&](std::string_view piece) { parser.feed(piece); },
-                                 stop, VCardFolder::readFailureContext(file));
+            const PiecewiseRead read = readFileInPieces(
+                contactsFolder_ / file, limits_.largestFile, [&](std::string_view piece) { parser.feed(piece); }, stop,
+                VCardFolder::readFailureContext(file));
             if (read.cutShort()) {
                 result.errors.push_back("The contacts file \u201C" + file +
                                         "\u201D is too large to read whole; the contacts at its end were left out.");
@@ -242,15 +242,19 @@ std::string VCardContactsStore::fileDigest(const std::string& relativePath, std:
     if (::stat(path.c_str(), &info) != 0) {
         return "unreadable";
     }
-    CachedDigest fresh{.device = info.st_dev, .inode = info.st_ino, .size = info.st_size,
-                       .modified = nanoseconds(info.st_mtim), .changed = nanoseconds(info.st_ctim)};
+    CachedDigest fresh{.device = info.st_dev,
+                       .inode = info.st_ino,
+                       .size = info.st_size,
+                       .modified = nanoseconds(info.st_mtim),
+                       .changed = nanoseconds(info.st_ctim)};
     const auto sameFile = [&](const CachedDigest& cached) {
         return cached.device == fresh.device && cached.inode == fresh.inode && cached.size == fresh.size &&
                cached.modified == fresh.modified && cached.changed == fresh.changed;
     };
     {
         std::lock_guard lock(digestsMutex_);
-        if (const auto it = digests_.find(relativePath); it != digests_.end() && it->second.settled && sameFile(it->second)) {
+        if (const auto it = digests_.find(relativePath);
+            it != digests_.end() && it->second.settled && sameFile(it->second)) {
             return it->second.digest;
         }
     }
@@ -259,8 +263,8 @@ std::string VCardContactsStore::fileDigest(const std::string& relativePath, std:
     ::clock_gettime(CLOCK_REALTIME, &now);
     Sha256 hash;
     try {
-        const PiecewiseRead read =
-            readFileInPieces(path, limits_.largestFile, [&](std::string_view piece) { hash.update(piece); }, stop);
+        const PiecewiseRead read = readFileInPieces(
+            path, limits_.largestFile, [&](std::string_view piece) { hash.update(piece); }, stop);
         // Past the limit only the size counts, as only that much is ever read.
         hash.update(std::string(1, '\0') + "size " + std::to_string(read.fileSize));
     } catch (const FileSystemError&) {

@@ -49,7 +49,9 @@ public:
 
     // "contacts" in the data home (${XDG_DATA_HOME:-~/.local/share}), where contact-sync programs keep
     // their cards.
-    static std::filesystem::path contactsFolderIn(const std::filesystem::path& dataHome) { return dataHome / "contacts"; }
+    static std::filesystem::path contactsFolderIn(const std::filesystem::path& dataHome) {
+        return dataHome / "contacts";
+    }
 
     ContactsAuthorizationStatus authorizationStatus() const override;
     bool requestAccess(std::stop_token stop, AccessQuestion question = AccessQuestion::whenUndecided) override;

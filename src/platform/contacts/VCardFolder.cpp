@@ -52,7 +52,8 @@ void collect(const fs::path& folder, const fs::path& relative, int depth, Listin
     }
     if (error) {
         const std::string name = relative.empty() ? folder.filename().string() : relative.generic_string();
-        listing.errors.push_back(FileSystemError("Couldn't list the contacts folder " + quoted(name), error.value()).what());
+        listing.errors.push_back(
+            FileSystemError("Couldn't list the contacts folder " + quoted(name), error.value()).what());
     }
 }
 

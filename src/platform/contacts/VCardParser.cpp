@@ -112,7 +112,8 @@ std::optional<PropertyLine> propertyLine(std::string_view line) {
         const std::size_t equals = text.find('=');
         const std::string_view name = equals == std::string_view::npos ? std::string_view() : text.substr(0, equals);
         const std::string_view value = unquoted(equals == std::string_view::npos ? text : text.substr(equals + 1));
-        if ((name.empty() || equalsIgnoringAsciiCase(name, "ENCODING")) && equalsIgnoringAsciiCase(value, "QUOTED-PRINTABLE")) {
+        if ((name.empty() || equalsIgnoringAsciiCase(name, "ENCODING")) &&
+            equalsIgnoringAsciiCase(value, "QUOTED-PRINTABLE")) {
             property.quotedPrintable = true;
         } else if (equalsIgnoringAsciiCase(name, "CHARSET")) {
             property.charset = value;
@@ -205,8 +206,9 @@ void VCardParser::processLogicalLine() {
     if (property) {
         // The value's bytes are in the named character set (UTF-8 when none is named), and only then
         // does the format's own escaping apply.
-        const std::string value = Charset::toUtf8(property->quotedPrintable ? quotedPrintableDecoded(property->value) : std::string(property->value),
-                                                  property->charset);
+        const std::string value = Charset::toUtf8(
+            property->quotedPrintable ? quotedPrintableDecoded(property->value) : std::string(property->value),
+            property->charset);
         handleProperty(text::trimmed(text::makeValidUtf8(property->name)), value);
     }
     logical_.clear();

@@ -33,10 +33,11 @@ unsigned roleOf(std::string_view name) {
         }
         // Elements a browser lays out as blocks by default.
         for (const std::string_view name :
-             {"address", "article", "aside", "blockquote", "body", "caption", "center", "dd", "details", "dialog",
-              "dir", "div", "dl", "dt", "fieldset", "figcaption", "figure", "footer", "form", "h1", "h2", "h3",
-              "h4", "h5", "h6", "header", "hgroup", "hr", "html", "legend", "li", "main", "menu", "nav", "ol",
-              "section", "summary", "table", "tbody", "tfoot", "thead", "tr", "ul"}) {
+             {"address", "article", "aside",  "blockquote", "body",  "caption",  "center",     "dd",     "details",
+              "dialog",  "dir",     "div",    "dl",         "dt",    "fieldset", "figcaption", "figure", "footer",
+              "form",    "h1",      "h2",     "h3",         "h4",    "h5",       "h6",         "header", "hgroup",
+              "hr",      "html",    "legend", "li",         "main",  "menu",     "nav",        "ol",     "section",
+              "summary", "table",   "tbody",  "tfoot",      "thead", "tr",       "ul"}) {
             table[name] = block;
         }
         table["p"] = block | paragraph;
@@ -123,16 +124,17 @@ private:
 // (a newsletter's preheader, tracking notes) with a handful of declarations; style sheets and classes
 // are not followed.
 struct Concealment {
-    bool removesContent = false;        // display:none, the hidden attribute, clipped to no height
-    std::optional<bool> invisible;      // visibility, inherited unless a descendant sets it again
-    std::optional<bool> zeroFontSize;   // font size, inherited the same way
+    bool removesContent = false;       // display:none, the hidden attribute, clipped to no height
+    std::optional<bool> invisible;     // visibility, inherited unless a descendant sets it again
+    std::optional<bool> zeroFontSize;  // font size, inherited the same way
 };
 
 // "0", "0px", ".0em", "0%": a length of zero in any unit.
 bool isZeroLength(std::string_view value) {
     const std::size_t unit = std::min(value.find_first_not_of("0."), value.size());
     const auto isUnit = [](char c) { return (c >= 'a' && c <= 'z') || c == '%'; };
-    return value.substr(0, unit).find('0') != std::string_view::npos && std::all_of(value.begin() + static_cast<std::ptrdiff_t>(unit), value.end(), isUnit);
+    return value.substr(0, unit).find('0') != std::string_view::npos &&
+           std::all_of(value.begin() + static_cast<std::ptrdiff_t>(unit), value.end(), isUnit);
 }
 
 // Sizes relative to the parent's keep a zero size zero.
@@ -292,7 +294,8 @@ void onEndElement(void* context, const xmlChar* name) {
 }
 
 void onCharacters(void* context, const xmlChar* text, int length) {
-    walkerOf(context).characters(std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length)));
+    walkerOf(context).characters(
+        std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length)));
 }
 
 struct ParserFreer {
@@ -301,7 +304,9 @@ struct ParserFreer {
 
 }  // namespace
 
-std::string_view readPart(std::string_view html) { return text::bytePrefix(html, largestDocument); }
+std::string_view readPart(std::string_view html) {
+    return text::bytePrefix(html, largestDocument);
+}
 
 std::optional<std::string> visibleText(std::string_view html) {
     static std::once_flag initialised;
@@ -325,7 +330,8 @@ std::optional<std::string> visibleText(std::string_view html) {
     parser->sax->cdataBlock = onCharacters;
     Walker walker;
     parser->_private = &walker;
-    xmlDoc* document = htmlCtxtReadMemory(parser.get(), input.data(), static_cast<int>(input.size()), nullptr, "UTF-8", options);
+    xmlDoc* document =
+        htmlCtxtReadMemory(parser.get(), input.data(), static_cast<int>(input.size()), nullptr, "UTF-8", options);
     if (document != nullptr) {
         xmlFreeDoc(document);  // not expected without tree events, but never leaked
     }

@@ -15,7 +15,9 @@ plist_t dictionaryItem(plist_t dictionary, std::string_view key) {
 }  // namespace
 
 KeyedArchive::KeyedArchive(PropertyList::Node root)
-    : root_(std::move(root)), objects_(dictionaryItem(root_.get(), "$objects")), count_(plist_array_get_size(objects_)) {}
+    : root_(std::move(root)),
+      objects_(dictionaryItem(root_.get(), "$objects")),
+      count_(plist_array_get_size(objects_)) {}
 
 std::optional<KeyedArchive> KeyedArchive::parse(std::string_view bytes) {
     PropertyList::Node root = PropertyList::parse(bytes);
@@ -51,6 +53,8 @@ std::optional<std::string> KeyedArchive::className(plist_t object) const {
     return PropertyList::stringValue(dictionaryItem(this->object(*classIndex), "$classname"));
 }
 
-plist_t KeyedArchive::field(plist_t object, std::string_view key) const { return dictionaryItem(object, key); }
+plist_t KeyedArchive::field(plist_t object, std::string_view key) const {
+    return dictionaryItem(object, key);
+}
 
 }  // namespace nudgerly

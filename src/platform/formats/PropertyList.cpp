@@ -56,8 +56,7 @@ std::string toBinary(plist_t root) {
 }
 
 Node makeDate(Microseconds time) {
-    const int64_t sinceReference =
-        time.time_since_epoch().count() - referenceDateUnixSeconds * microsecondsPerSecond;
+    const int64_t sinceReference = time.time_since_epoch().count() - referenceDateUnixSeconds * microsecondsPerSecond;
     return dateFromReferenceMicroseconds(sinceReference);
 }
 

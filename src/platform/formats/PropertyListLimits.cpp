@@ -73,9 +73,9 @@ public:
         }
         const unsigned marker = static_cast<unsigned char>(bytes_[*offset]);
         ObjectHeader result{.kind = marker >> 4u, .count = marker & 0xFu, .contentOffset = *offset + 1};
-        if (result.count == 0xF && (result.kind == kindAsciiString || result.kind == kindUtf16String ||
-                                    result.kind == kindArray || result.kind == kindSet ||
-                                    result.kind == kindDictionary || result.kind == 0x4)) {
+        if (result.count == 0xF &&
+            (result.kind == kindAsciiString || result.kind == kindUtf16String || result.kind == kindArray ||
+             result.kind == kindSet || result.kind == kindDictionary || result.kind == 0x4)) {
             const auto sizeMarker = bigEndian(bytes_, result.contentOffset, 1);
             if (!sizeMarker || (*sizeMarker >> 4u) != kindInteger || (*sizeMarker & 0xFu) > 3) {
                 return std::nullopt;
@@ -154,8 +154,8 @@ bool binaryFits(std::string_view bytes, const PropertyListLimits& limits) {
         }
         const bool isDictionary = object->kind == kindDictionary;
         const uint64_t references = isDictionary ? 2 * object->count : object->count;
-        if (object->count > bytes.size() || !list.holdsReferences(*object, references) ||
-            nodes > limits.maxNodes || references > limits.maxNodes - nodes) {
+        if (object->count > bytes.size() || !list.holdsReferences(*object, references) || nodes > limits.maxNodes ||
+            references > limits.maxNodes - nodes) {
             return false;
         }
         nodes += static_cast<std::size_t>(references);

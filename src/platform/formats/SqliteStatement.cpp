@@ -26,7 +26,9 @@ void SqliteStatement::reset() {
     sqlite3_clear_bindings(statement_.get());
 }
 
-int SqliteStatement::step() { return sqlite3_step(statement_.get()); }
+int SqliteStatement::step() {
+    return sqlite3_step(statement_.get());
+}
 
 std::string_view SqliteStatement::textView(int column) const {
     const auto* characters = sqlite3_column_text(statement_.get(), column);
@@ -46,6 +48,8 @@ std::string_view SqliteStatement::bytes(int column) const {
     return std::string_view(static_cast<const char*>(blob), static_cast<std::size_t>(size));
 }
 
-int64_t SqliteStatement::integer(int column) const { return sqlite3_column_int64(statement_.get(), column); }
+int64_t SqliteStatement::integer(int column) const {
+    return sqlite3_column_int64(statement_.get(), column);
+}
 
 }  // namespace nudgerly

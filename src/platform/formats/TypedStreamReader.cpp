@@ -31,16 +31,19 @@ struct Malformed {};
 
 constexpr std::string_view scalarCodes = "cCsSiIlLqQfd*%:+#@";
 
-bool isSignedInteger(char code) { return code == 'c' || code == 's' || code == 'i' || code == 'l' || code == 'q'; }
-bool isInteger(char code) { return std::string_view("cCsSiIlLqQ").find(code) != std::string_view::npos; }
+bool isSignedInteger(char code) {
+    return code == 'c' || code == 's' || code == 'i' || code == 'l' || code == 'q';
+}
+bool isInteger(char code) {
+    return std::string_view("cCsSiIlLqQ").find(code) != std::string_view::npos;
+}
 
 std::size_t saturatingAdd(std::size_t a, std::size_t b) {
     return a > std::numeric_limits<std::size_t>::max() - b ? std::numeric_limits<std::size_t>::max() : a + b;
 }
 
 std::size_t saturatingMultiply(std::size_t a, std::size_t b) {
-    return b != 0 && a > std::numeric_limits<std::size_t>::max() / b ? std::numeric_limits<std::size_t>::max()
-                                                                     : a * b;
+    return b != 0 && a > std::numeric_limits<std::size_t>::max() / b ? std::numeric_limits<std::size_t>::max() : a * b;
 }
 
 }  // namespace
@@ -82,8 +85,9 @@ private:
             position_ += static_cast<std::size_t>(next - begin);
             type.members.push_back(one(depth + 1));
             expect(']');
-            type.minimumBytes = isByte(type.members.front()) ? type.count
-                                                             : saturatingMultiply(type.count, type.members.front().minimumBytes);
+            type.minimumBytes = isByte(type.members.front())
+                                    ? type.count
+                                    : saturatingMultiply(type.count, type.members.front().minimumBytes);
         } else if (type.code == '{') {
             // The name runs up to "=" (fields follow) or "}" (an opaque struct without fields).
             const auto nameEnd = text_.find_first_of("=}", position_);
@@ -180,11 +184,17 @@ void TypedStreamReader::readHeader() {
     readInteger(readHead(), true);  // the system version
 }
 
-int8_t TypedStreamReader::readHead() { return static_cast<int8_t>(take(1).front()); }
+int8_t TypedStreamReader::readHead() {
+    return static_cast<int8_t>(take(1).front());
+}
 
-std::string_view TypedStreamReader::take(std::size_t count) { return takeBefore(preambleEnd_, count); }
+std::string_view TypedStreamReader::take(std::size_t count) {
+    return takeBefore(preambleEnd_, count);
+}
 
-std::string_view TypedStreamReader::takeCharacters(std::size_t count) { return takeBefore(bytes_.size(), count); }
+std::string_view TypedStreamReader::takeCharacters(std::size_t count) {
+    return takeBefore(bytes_.size(), count);
+}
 
 std::string_view TypedStreamReader::takeBefore(std::size_t end, std::size_t count) {
     if (offset_ > end || count > end - offset_) {
@@ -382,56 +392,42 @@ void TypedStreamReader::readValue(const Type& type, int depth) {
         throw Malformed{};
     }
     switch (type.code) {
-    case '@':
-        readObject(readHead(), depth, false);
-        return;
-    case '#':
-        readClass(readHead());
-        return;
-    case '*':
-        readCString(readHead());
-        return;
-    case '%':
-    case ':':
-        readSharedString(readHead());
-        return;
-    case '+':
-        readUnsharedString(readHead());
-        return;
-    case 'f':
-        readFloat(readHead(), 4);
-        return;
-    case 'd':
-        readFloat(readHead(), 8);
-        return;
-    case '[': {
-        const Type& element = type.members.front();
-        if (element.code == 'c' || element.code == 'C') {
-            take(type.count);  // arrays of bytes are written raw
+        case '@': readObject(readHead(), depth, false); return;
+        case '#': readClass(readHead()); return;
+        case '*': readCString(readHead()); return;
+        case '%':
+        case ':': readSharedString(readHead()); return;
+        case '+': readUnsharedString(readHead()); return;
+        case 'f': readFloat(readHead(), 4); return;
+        case 'd': readFloat(readHead(), 8); return;
+        case '[': {
+            const Type& element = type.members.front();
+            if (element.code == 'c' || element.code == 'C') {
+                take(type.count);  // arrays of bytes are written raw
+                return;
+            }
+            if (element.minimumBytes == 0) {
+                return;  // elements without content take no bytes, however many there are
+            }
+            if (type.minimumBytes > preambleLeft()) {
+                throw Malformed{};
+            }
+            for (std::size_t index = 0; index < type.count; ++index) {
+                readValue(element, depth + 1);
+            }
             return;
         }
-        if (element.minimumBytes == 0) {
-            return;  // elements without content take no bytes, however many there are
-        }
-        if (type.minimumBytes > preambleLeft()) {
-            throw Malformed{};
-        }
-        for (std::size_t index = 0; index < type.count; ++index) {
-            readValue(element, depth + 1);
-        }
-        return;
-    }
-    case '{':
-        for (const Type& member : type.members) {
-            readValue(member, depth + 1);
-        }
-        return;
-    default:
-        if (!isInteger(type.code)) {
-            throw Malformed{};
-        }
-        readInteger(readHead(), isSignedInteger(type.code));
-        return;
+        case '{':
+            for (const Type& member : type.members) {
+                readValue(member, depth + 1);
+            }
+            return;
+        default:
+            if (!isInteger(type.code)) {
+                throw Malformed{};
+            }
+            readInteger(readHead(), isSignedInteger(type.code));
+            return;
     }
 }
 

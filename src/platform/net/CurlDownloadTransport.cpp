@@ -10,9 +10,9 @@ namespace nudgerly {
 CurlDownloadTransport::CurlDownloadTransport(std::shared_ptr<BackgroundExecutor> executor)
     : executor_(executor ? std::move(executor) : std::make_shared<ThreadPoolExecutor>()) {}
 
-std::shared_ptr<DownloadTransfer> CurlDownloadTransport::transferWithUrl(const std::string& url,
-                                                                         const DownloadConfiguration& configuration,
-                                                                         std::shared_ptr<DownloadTransferDelegate> delegate) {
+std::shared_ptr<DownloadTransfer> CurlDownloadTransport::transferWithUrl(
+    const std::string& url, const DownloadConfiguration& configuration,
+    std::shared_ptr<DownloadTransferDelegate> delegate) {
     return std::make_shared<CurlTransfer>(executor_, configuration, std::move(delegate), url, url, std::nullopt);
 }
 

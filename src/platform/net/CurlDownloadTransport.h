@@ -16,11 +16,12 @@ public:
     // runs and never reports, like one cancelled before it started.
     explicit CurlDownloadTransport(std::shared_ptr<BackgroundExecutor> executor = nullptr);
 
-    std::shared_ptr<DownloadTransfer> transferWithUrl(const std::string& url, const DownloadConfiguration& configuration,
+    std::shared_ptr<DownloadTransfer> transferWithUrl(const std::string& url,
+                                                      const DownloadConfiguration& configuration,
                                                       std::shared_ptr<DownloadTransferDelegate> delegate) override;
-    std::shared_ptr<DownloadTransfer> transferWithResumeData(const std::string& resumeData,
-                                                             const DownloadConfiguration& configuration,
-                                                             std::shared_ptr<DownloadTransferDelegate> delegate) override;
+    std::shared_ptr<DownloadTransfer> transferWithResumeData(
+        const std::string& resumeData, const DownloadConfiguration& configuration,
+        std::shared_ptr<DownloadTransferDelegate> delegate) override;
 
 private:
     std::shared_ptr<BackgroundExecutor> executor_;

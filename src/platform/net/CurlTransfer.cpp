@@ -33,7 +33,8 @@ void CurlTransfer::start() {
         return;
     }
     started_ = true;
-    stop_ = executor->submit("download transfer", [self = shared_from_this()](std::stop_token stop) { self->run(stop); });
+    stop_ =
+        executor->submit("download transfer", [self = shared_from_this()](std::stop_token stop) { self->run(stop); });
 }
 
 void CurlTransfer::cancel() {

@@ -378,7 +378,7 @@ std::string CurlTransferRun::resumeData() const {
 bool CurlTransferRun::openKeptFile(const std::string& name) {
     const fs::path path = configuration_.temporaryDirectory / name;
     UniqueFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
-    struct stat info{};
+    struct stat info {};
     if (!fd) {
         return false;
     }

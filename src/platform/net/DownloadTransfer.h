@@ -104,9 +104,9 @@ public:
                                                               std::shared_ptr<DownloadTransferDelegate> delegate) = 0;
     // Takes up a stopped transfer: asks its original address again for the bytes after those in its
     // temporary file, restarting from byte 0 when the server no longer has the same file.
-    virtual std::shared_ptr<DownloadTransfer> transferWithResumeData(const std::string& resumeData,
-                                                                     const DownloadConfiguration& configuration,
-                                                                     std::shared_ptr<DownloadTransferDelegate> delegate) = 0;
+    virtual std::shared_ptr<DownloadTransfer> transferWithResumeData(
+        const std::string& resumeData, const DownloadConfiguration& configuration,
+        std::shared_ptr<DownloadTransferDelegate> delegate) = 0;
 };
 
 }  // namespace nudgerly

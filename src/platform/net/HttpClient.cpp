@@ -124,7 +124,8 @@ HttpError transportError(int curlCode) {
             return {Kind::secureConnectionFailed, "A secure connection to the server could not be made."};
         case CURLE_PEER_FAILED_VERIFICATION:
         case CURLE_SSL_CERTPROBLEM:
-        case CURLE_SSL_CACERT_BADFILE: return {Kind::insecureConnection, "A secure connection to the server could not be made."};
+        case CURLE_SSL_CACERT_BADFILE:
+            return {Kind::insecureConnection, "A secure connection to the server could not be made."};
         default: return {Kind::other, "The request failed."};
     }
 }
@@ -134,7 +135,8 @@ void readHeaderLine(HttpResponse& response, std::string_view line) {
         // A new response (after 100 Continue or a redirect, say) starts over.
         response.headers.clear();
         const auto space = line.find(' ');
-        response.status = space == std::string_view::npos ? 0 : std::atol(std::string(line.substr(space + 1, 3)).c_str());
+        response.status =
+            space == std::string_view::npos ? 0 : std::atol(std::string(line.substr(space + 1, 3)).c_str());
         return;
     }
     const auto colon = line.find(':');
@@ -218,7 +220,8 @@ HttpResponse CurlHttpClient::send(const HttpRequest& request, std::stop_token st
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request.connectTimeout.count()));
     if (request.stallTimeout) {
         curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, std::max<long>(1, static_cast<long>(request.stallTimeout->count())));
+        curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME,
+                         std::max<long>(1, static_cast<long>(request.stallTimeout->count())));
     }
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, onBody);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &exchange);

@@ -46,7 +46,7 @@ class HttpError : public UserFacingError {
 public:
     enum class Kind {
         timedOut,
-        cannotConnect,         // the host could not be resolved or refused the connection
+        cannotConnect,  // the host could not be resolved or refused the connection
         connectionLost,
         responseTooLarge,
         secureConnectionFailed,  // the TLS handshake broke off; often passing, unlike a refused certificate

@@ -14,7 +14,14 @@ const SecretSchema schema = {
     SecretServiceStore::schemaName,
     SECRET_SCHEMA_NONE,
     {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING}, {"account", SECRET_SCHEMA_ATTRIBUTE_STRING}, {nullptr, {}}},
-    0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    0,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
 };
 
 constexpr const char* contentType = "application/octet-stream";
@@ -156,8 +163,8 @@ SecretServiceStore::SecretServiceStore(std::string service, std::function<bool()
 std::optional<std::string> SecretServiceStore::load(std::string_view account, std::stop_token stop) const {
     const Session session(sessionBusConfigured_, service_, account, std::move(stop));
     GError* error = nullptr;
-    const ValuePtr value(secret_service_lookup_sync(session.service(), &schema, session.attributes(),
-                                                    session.cancellable(), &error));
+    const ValuePtr value(
+        secret_service_lookup_sync(session.service(), &schema, session.attributes(), session.cancellable(), &error));
     if (!value) {
         if (error != nullptr) {
             session.cancel().fail(error, "read the secret");

@@ -21,8 +21,8 @@ namespace nudgerly {
 // Safe from any thread.
 class SecretServiceStore : public Keyring {
 public:
-    explicit SecretServiceStore(std::string service,
-                                std::function<bool()> sessionBusConfigured = [] { return SessionBus::isConfigured(); });
+    explicit SecretServiceStore(
+        std::string service, std::function<bool()> sessionBusConfigured = [] { return SessionBus::isConfigured(); });
 
     std::optional<std::string> load(std::string_view account, std::stop_token stop) const override;
     void save(std::string_view bytes, std::string_view account, std::stop_token stop) const override;

@@ -19,7 +19,7 @@ bool isConfigured(const char* addressVariable, const char* runtimeDirectory) {
     }
     // The same test the bus library makes before it uses this socket: ours, and a socket.
     const std::filesystem::path socket = std::filesystem::path(runtimeDirectory) / "bus";
-    struct stat info{};
+    struct stat info {};
     return ::stat(socket.c_str(), &info) == 0 && S_ISSOCK(info.st_mode) && info.st_uid == ::geteuid();
 }
 

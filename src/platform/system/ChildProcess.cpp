@@ -84,7 +84,7 @@ void closeInheritedDescriptorsOnExec(int keep) {
         }
     }
     // A child inherits ignored signals and the blocked mask across exec; give it a clean slate.
-    struct sigaction defaults{};
+    struct sigaction defaults {};
     defaults.sa_handler = SIG_DFL;
     for (int number = 1; number < NSIG; ++number) {
         ::sigaction(number, &defaults, nullptr);  // fails harmlessly for KILL, STOP and reserved ones

@@ -42,32 +42,32 @@ void removeAll(const fs::path& path, const std::string& context) {
 }
 
 bool itemExists(const fs::path& path) {
-    struct stat info{};
+    struct stat info {};
     return ::lstat(path.c_str(), &info) == 0;
 }
 
 }  // namespace
 
 bool SystemFileManager::fileExists(const fs::path& path) const {
-    struct stat info{};
+    struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
 }
 
 FileAttributes SystemFileManager::attributesOfItem(const fs::path& path) const {
-    struct stat info{};
+    struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         throw FileSystemError("Couldn't read the attributes of " + quoted(path), errno);
     }
     return {
         .size = static_cast<int64_t>(info.st_size),
-        .modificationTime = FileTime(std::chrono::seconds(info.st_mtim.tv_sec) +
-                                     std::chrono::nanoseconds(info.st_mtim.tv_nsec)),
+        .modificationTime =
+            FileTime(std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec)),
         .isDirectory = S_ISDIR(info.st_mode),
     };
 }
 
 std::optional<int64_t> SystemFileManager::availableCapacity(const fs::path& path) const {
-    struct statvfs info{};
+    struct statvfs info {};
     if (::statvfs(path.c_str(), &info) != 0) {
         throw FileSystemError("Couldn't check the free space for " + quoted(path), errno);
     }

@@ -42,7 +42,7 @@ public:
 private:
     enum class FileState {
         writable,
-        unreadable,  // could not be read; read again before any write
+        unreadable,   // could not be read; read again before any write
         keptDamaged,  // damaged and could not be moved aside; never written
     };
 
@@ -56,10 +56,10 @@ private:
     InMemorySettingsStore memory_;
     // Serialises changes so that the file always ends with the latest values; readers never wait on it.
     std::mutex writeMutex_;
-    FileState state_;                                         // guarded by writeMutex_
+    FileState state_;                                            // guarded by writeMutex_
     std::set<std::string, std::less<>> changedWhileUnreadable_;  // guarded by writeMutex_
-    std::optional<std::string> lastProblem_;                  // what the last load met; guarded by writeMutex_
-    std::optional<std::string> loadProblem_;                  // what the first load met; fixed after construction
+    std::optional<std::string> lastProblem_;                     // what the last load met; guarded by writeMutex_
+    std::optional<std::string> loadProblem_;                     // what the first load met; fixed after construction
 };
 
 }  // namespace nudgerly

@@ -42,7 +42,8 @@ public:
     // Lays the watches before it returns, so that every later change is seen. Throws
     // std::system_error when inotify is not available.
     FileTreeWatcher(std::vector<Target> targets, Handler onBurst, Timing timing);
-    FileTreeWatcher(std::vector<Target> targets, Handler onBurst) : FileTreeWatcher(std::move(targets), std::move(onBurst), Timing{}) {}
+    FileTreeWatcher(std::vector<Target> targets, Handler onBurst)
+        : FileTreeWatcher(std::move(targets), std::move(onBurst), Timing{}) {}
     ~FileTreeWatcher();
     FileTreeWatcher(const FileTreeWatcher&) = delete;
     FileTreeWatcher& operator=(const FileTreeWatcher&) = delete;
@@ -67,7 +68,7 @@ private:
     const Handler onBurst_;
     const Timing timing_;
     UniqueFd inotify_;
-    UniqueFd wake_;  // an eventfd written to stop the thread
+    UniqueFd wake_;                 // an eventfd written to stop the thread
     std::map<int, Watch> watches_;  // by watch descriptor; touched by the constructor, then the thread
     std::jthread thread_;
 };

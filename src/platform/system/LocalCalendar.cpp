@@ -71,7 +71,8 @@ std::string LocalCalendar::format(Date date, const std::string& pattern) {
     auto& formatter = state_->formatters[pattern];
     if (!formatter) {
         UErrorCode status = U_ZERO_ERROR;
-        formatter = std::make_unique<icu::SimpleDateFormat>(text::toUnicode(pattern), icu::Locale::getDefault(), status);
+        formatter =
+            std::make_unique<icu::SimpleDateFormat>(text::toUnicode(pattern), icu::Locale::getDefault(), status);
         if (U_FAILURE(status)) {
             formatter.reset();
             return "";

@@ -9,8 +9,8 @@
 namespace nudgerly {
 
 // Dates as the user sees them: ICU's default locale and time zone (from the environment: LANG, TZ, and
-// the system's zone), as they were when the calendar was made. Formatted texts are remembered, since the same dates come up
-// refresh after refresh. Not thread-safe.
+// the system's zone), as they were when the calendar was made. Formatted texts are remembered, since the same dates
+// come up refresh after refresh. Not thread-safe.
 class LocalCalendar {
 public:
     LocalCalendar();

@@ -78,7 +78,7 @@ int64_t SettingsStore::integer(std::string_view key) const {
     if (stored->is_number_unsigned()) {
         const auto v = stored->get<uint64_t>();
         return v > static_cast<uint64_t>(std::numeric_limits<int64_t>::max()) ? std::numeric_limits<int64_t>::max()
-                                                                               : static_cast<int64_t>(v);
+                                                                              : static_cast<int64_t>(v);
     }
     if (stored->is_number_integer()) {
         return stored->get<int64_t>();

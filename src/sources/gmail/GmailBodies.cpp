@@ -94,7 +94,8 @@ std::optional<GmailBodyContent> body(const GmailPayload& part, bool preferHTML) 
         return std::nullopt;  // a forwarded message included, for one
     }
     if (part.parts) {
-        return hasType(part, "multipart/mixed") ? mixedBody(*part.parts, preferHTML) : alternativeBody(*part.parts, preferHTML);
+        return hasType(part, "multipart/mixed") ? mixedBody(*part.parts, preferHTML)
+                                                : alternativeBody(*part.parts, preferHTML);
     }
     const bool html = hasType(part, "text/html");
     if (!html && !hasType(part, "text/plain")) {
@@ -109,7 +110,8 @@ std::optional<GmailBodyContent> body(const GmailPayload& part, bool preferHTML) 
 std::string displayText(const GmailMessage& message, const std::optional<GmailBodyContent>& preferred,
                         const std::optional<GmailBodyContent>& classification) {
     if (preferred) {
-        std::string text = GmailBodyFormatter::normalize(preferred->isHTML ? GmailBodyFormatter::renderHTML(preferred->text) : preferred->text);
+        std::string text = GmailBodyFormatter::normalize(
+            preferred->isHTML ? GmailBodyFormatter::renderHTML(preferred->text) : preferred->text);
         if (!text.empty()) {
             return text;
         }

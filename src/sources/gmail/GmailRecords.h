@@ -79,7 +79,7 @@ private:
 
 struct GmailMessage {
     std::string id;
-    std::string internalDate;  // epoch milliseconds as decimal text, kept as written
+    std::string internalDate;                          // epoch milliseconds as decimal text, kept as written
     std::optional<std::vector<std::string>> labelIDs;  // "labelIds"
     std::string snippet;
     GmailPayload payload;

@@ -172,8 +172,8 @@ std::string GmailService::accessToken(std::stop_token stop) {
     return renewed.accessToken;
 }
 
-OAuthTokens GmailService::exchangeToken(
-    const std::function<OAuthTokenExchange::FormFields(const OAuthClient&)>& fields, std::stop_token stop) {
+OAuthTokens GmailService::exchangeToken(const std::function<OAuthTokenExchange::FormFields(const OAuthClient&)>& fields,
+                                        std::stop_token stop) {
     const auto client = currentClient();
     if (!client) {
         throw GmailError::invalidOAuthClient();
@@ -206,7 +206,8 @@ ConversationBatch GmailService::refresh(LookbackWindow lookback, ProgressCallbac
         .fetcher = fetcher_,
         .report =
             [&](const ScanProgressUpdate& update) {
-                if (onProgress && !runOnMainAndWait(mainQueue_, [onProgress, update] { onProgress(update); }, stop)) {
+                if (onProgress && !runOnMainAndWait(
+                                      mainQueue_, [onProgress, update] { onProgress(update); }, stop)) {
                     throw CancelledError();
                 }
             },

@@ -31,7 +31,8 @@ int64_t internalDateMilliseconds(std::string_view internalDate) {
         }
     }
     int64_t milliseconds = 0;
-    const auto [end, error] = std::from_chars(internalDate.data(), internalDate.data() + internalDate.size(), milliseconds);
+    const auto [end, error] =
+        std::from_chars(internalDate.data(), internalDate.data() + internalDate.size(), milliseconds);
     if (error != std::errc() || end != internalDate.data() + internalDate.size()) {
         return 0;
     }
@@ -45,7 +46,8 @@ std::optional<ConversationMessage> message(const GmailMessage& message, std::str
     }
     const std::string sender = FromHeader::emailAddress(message.header("From"));
     const bool sentByAccount = !sender.empty() && sender == text::lowercased(accountEmail);
-    const bool labelledSent = message.labelIDs && std::ranges::find(*message.labelIDs, "SENT") != message.labelIDs->end();
+    const bool labelledSent =
+        message.labelIDs && std::ranges::find(*message.labelIDs, "SENT") != message.labelIDs->end();
     return ConversationMessage{
         .fromMe = sentByAccount || labelledSent,
         .text = text::graphemePrefix(text, classificationTextLimit),
@@ -63,7 +65,8 @@ std::optional<Conversation> conversation(const GmailThread& thread, std::string_
     for (const auto& each : thread.messages) {
         sorted.push_back(&each);
     }
-    std::ranges::stable_sort(sorted, {}, [](const GmailMessage* each) { return internalDateMilliseconds(each->internalDate); });
+    std::ranges::stable_sort(sorted, {},
+                             [](const GmailMessage* each) { return internalDateMilliseconds(each->internalDate); });
 
     std::vector<ConversationMessage> messages;
     for (const GmailMessage* each : sorted) {

@@ -37,10 +37,9 @@ std::optional<std::filesystem::path> expandedPath(const std::string& fileName, c
 // and devices from ever being opened (opening some has effects); the reader checks again what it
 // opened, and opens without blocking.
 std::optional<std::string> imageHeader(const std::filesystem::path& path) {
-    struct stat info{};
+    struct stat info {};
     // A NUL would cut the path short and name another file.
-    if (path.native().find('\0') != std::string::npos || ::stat(path.c_str(), &info) != 0 ||
-        !S_ISREG(info.st_mode)) {
+    if (path.native().find('\0') != std::string::npos || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return std::nullopt;
     }
     std::string header;

@@ -42,7 +42,8 @@ std::vector<std::string> contactKeys(std::string_view text) {
     std::string digits;
     std::vector<std::size_t> digitStarts;  // where each number character starts within `digits`
     for (std::size_t i = 0; i + 1 < boundaries.size(); ++i) {
-        const std::string_view character = std::string_view(lowered).substr(boundaries[i], boundaries[i + 1] - boundaries[i]);
+        const std::string_view character =
+            std::string_view(lowered).substr(boundaries[i], boundaries[i + 1] - boundaries[i]);
         if (isNumber(character)) {
             digitStarts.push_back(digits.size());
             digits += character;

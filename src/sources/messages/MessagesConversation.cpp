@@ -52,7 +52,8 @@ std::optional<Conversation> conversation(const ChatRow& chat, std::vector<Conver
     std::optional<std::string> target;
     const ContactMatch* targetContact = nullptr;
     if (!chat.isGroup()) {
-        target = MessagesText::withoutServiceSuffix(chat.participants.empty() ? chat.chatIdentifier : chat.participants);
+        target =
+            MessagesText::withoutServiceSuffix(chat.participants.empty() ? chat.chatIdentifier : chat.participants);
         targetContact = MessagesContacts::lookUp(contacts, *target);
     }
     const ContactMatch* latestHandleContact = MessagesContacts::lookUp(contacts, latestHandle);
@@ -60,8 +61,8 @@ std::optional<Conversation> conversation(const ChatRow& chat, std::vector<Conver
     std::reverse(messages.begin(), messages.end());
     messages = MessageTurnPolicy::combiningRichLinks(messages);
     if (chat.isGroup()) {
-        const auto ask = GroupConversationPolicy::unansweredAskIndex(messages, userFirstName,
-                                                                     participantNames(messages, contacts));
+        const auto ask =
+            GroupConversationPolicy::unansweredAskIndex(messages, userFirstName, participantNames(messages, contacts));
         if (!ask) {
             return std::nullopt;
         }
@@ -73,7 +74,8 @@ std::optional<Conversation> conversation(const ChatRow& chat, std::vector<Conver
     const ConversationMessage& last = messages.back();
     const ContactMatch* lastSenderContact = MessagesContacts::lookUp(contacts, last.senderIdentifier.value_or(""));
 
-    const bool isKnownContact = targetContact != nullptr || latestHandleContact != nullptr || lastSenderContact != nullptr;
+    const bool isKnownContact =
+        targetContact != nullptr || latestHandleContact != nullptr || lastSenderContact != nullptr;
     std::string person = personName(chat, target, targetContact, lastSenderContact);
     const bool isBusiness = (targetContact != nullptr && targetContact->isBusiness) ||
                             (lastSenderContact != nullptr && lastSenderContact->isBusiness) ||

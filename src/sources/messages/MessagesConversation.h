@@ -18,11 +18,11 @@ namespace nudgerly::MessagesConversation {
 struct ChatRow {
     int64_t chatID = 0;
     int64_t latestMessageID = 0;
-    std::string displayName;     // empty when the chat has none
+    std::string displayName;  // empty when the chat has none
     std::string chatIdentifier;
-    std::string participants;    // the participants' handles joined by ", "
-    int64_t handleCount = 0;     // two or more make a group
-    std::string latestHandle;    // the handle of the latest message's sender, suffix and all
+    std::string participants;  // the participants' handles joined by ", "
+    int64_t handleCount = 0;   // two or more make a group
+    std::string latestHandle;  // the handle of the latest message's sender, suffix and all
 
     bool isGroup() const { return handleCount >= 2; }
     friend bool operator==(const ChatRow&, const ChatRow&) = default;
@@ -33,7 +33,6 @@ struct ChatRow {
 // or the user, and end with it. Chats ending with the user, and those of businesses and automated
 // senders, give none.
 std::optional<Conversation> conversation(const ChatRow& chat, std::vector<ConversationMessage> messages,
-                                         const MessagesContacts::ContactsMap& contacts,
-                                         std::string_view userFirstName);
+                                         const MessagesContacts::ContactsMap& contacts, std::string_view userFirstName);
 
 }  // namespace nudgerly::MessagesConversation

@@ -55,8 +55,8 @@ bool MessagesDatabaseConnection::shadowTombstones() {
     sqlite3* database = database_.get();
     const char* type = nullptr;
     const char* collation = nullptr;
-    if (sqlite3_table_column_metadata(database, "main", "deleted_messages", "guid", &type, &collation, nullptr,
-                                      nullptr, nullptr) != SQLITE_OK ||
+    if (sqlite3_table_column_metadata(database, "main", "deleted_messages", "guid", &type, &collation, nullptr, nullptr,
+                                      nullptr) != SQLITE_OK ||
         type == nullptr || collation == nullptr || !text::equalsIgnoringAsciiCase(type, "TEXT") ||
         !text::equalsIgnoringAsciiCase(collation, "BINARY")) {
         return false;
@@ -113,7 +113,8 @@ int MessagesDatabaseConnection::progress(void* connection) {
 }
 
 int MessagesDatabaseConnection::busy(void* connection, int attempts) {
-    if (attempts >= busyAttempts || static_cast<const MessagesDatabaseConnection*>(connection)->stop_.stop_requested()) {
+    if (attempts >= busyAttempts ||
+        static_cast<const MessagesDatabaseConnection*>(connection)->stop_.stop_requested()) {
         return 0;
     }
     std::this_thread::sleep_for(busyNap);

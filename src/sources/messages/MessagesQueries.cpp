@@ -13,8 +13,7 @@ std::string inWindow(LookbackWindow window) {
 
 std::string counted(std::string_view selection, LookbackWindow window) {
     return std::string(selection) + "\nWHERE " + inWindow(window) +
-           "\n  AND coalesce(c.is_filtered,0)=0 AND coalesce(m.is_spam,0)=0\n  AND " +
-           activeMessagePredicate("m", "c");
+           "\n  AND coalesce(c.is_filtered,0)=0 AND coalesce(m.is_spam,0)=0\n  AND " + activeMessagePredicate("m", "c");
 }
 
 }  // namespace
@@ -22,16 +21,25 @@ std::string counted(std::string_view selection, LookbackWindow window) {
 std::string activeMessagePredicate(std::string_view messageAlias, std::string_view chatAlias) {
     const std::string m(messageAlias);
     const std::string c(chatAlias);
-    return "coalesce(" + c + ".is_recovered,0)=0\n"
-           "AND coalesce(" + c + ".is_deleting_incoming_messages,0)=0\n"
+    return "coalesce(" + c +
+           ".is_recovered,0)=0\n"
+           "AND coalesce(" +
+           c +
+           ".is_deleting_incoming_messages,0)=0\n"
            "AND NOT EXISTS (\n"
            "  SELECT 1 FROM chat_recoverable_message_join recoverable\n"
-           "  WHERE recoverable.chat_id=" + c + ".ROWID\n"
-           "    AND recoverable.message_id=" + m + ".ROWID\n"
+           "  WHERE recoverable.chat_id=" +
+           c +
+           ".ROWID\n"
+           "    AND recoverable.message_id=" +
+           m +
+           ".ROWID\n"
            ")\n"
            "AND NOT EXISTS (\n"
            "  SELECT 1 FROM deleted_messages tombstone\n"
-           "  WHERE tombstone.guid=" + m + ".guid\n"
+           "  WHERE tombstone.guid=" +
+           m +
+           ".guid\n"
            ")";
 }
 
@@ -64,10 +72,14 @@ std::string inboundEndingCount(LookbackWindow window) {
            "  FROM chat_message_join cmj\n"
            "  JOIN message m ON m.ROWID=cmj.message_id\n"
            "  JOIN chat c ON c.ROWID=cmj.chat_id\n"
-           "  WHERE " + inWindow(window) + "\n"
+           "  WHERE " +
+           inWindow(window) +
+           "\n"
            "    AND m.item_type=0 AND m.associated_message_type=0 AND m.is_system_message=0\n"
            "    AND coalesce(c.is_filtered,0)=0 AND coalesce(m.is_spam,0)=0\n"
-           "    AND " + activeMessagePredicate("m", "c") + "\n"
+           "    AND " +
+           activeMessagePredicate("m", "c") +
+           "\n"
            ")\n"
            "SELECT count(*) FROM normal WHERE rn=1 AND is_from_me=0";
 }
@@ -79,10 +91,14 @@ std::string chatList(LookbackWindow window) {
            "  FROM chat_message_join cmj\n"
            "  JOIN message m ON m.ROWID=cmj.message_id\n"
            "  JOIN chat filtered_chat ON filtered_chat.ROWID=cmj.chat_id\n"
-           "  WHERE " + inWindow(window) + "\n"
+           "  WHERE " +
+           inWindow(window) +
+           "\n"
            "    AND m.item_type=0 AND m.associated_message_type=0 AND m.is_system_message=0\n"
            "    AND coalesce(filtered_chat.is_filtered,0)=0 AND coalesce(m.is_spam,0)=0\n"
-           "    AND " + activeMessagePredicate("m", "filtered_chat") + "\n"
+           "    AND " +
+           activeMessagePredicate("m", "filtered_chat") +
+           "\n"
            "), handles AS (\n"
            "  SELECT chat_id,count(*) handle_count FROM chat_handle_join GROUP BY chat_id\n"
            ")\n"
@@ -129,7 +145,9 @@ std::string stillActive() {
            "JOIN message m ON m.ROWID=cmj.message_id\n"
            "JOIN chat c ON c.ROWID=cmj.chat_id\n"
            "WHERE cmj.chat_id=? AND cmj.message_id=?\n"
-           "  AND " + activeMessagePredicate("m", "c") + "\n"
+           "  AND " +
+           activeMessagePredicate("m", "c") +
+           "\n"
            "LIMIT 1";
 }
 

@@ -90,10 +90,13 @@ std::vector<ConversationMessage> chatMessages(const MessagesDatabaseConnection& 
 
 MessagesReader::MessagesReader(std::shared_ptr<ContactsStore> contacts, std::string userFirstName,
                                std::filesystem::path databasePath)
-    : contacts_(std::move(contacts)), userFirstName_(std::move(userFirstName)), databasePath_(std::move(databasePath)) {}
+    : contacts_(std::move(contacts)),
+      userFirstName_(std::move(userFirstName)),
+      databasePath_(std::move(databasePath)) {}
 
 MessagesReader MessagesReader::forCurrentUser(std::shared_ptr<ContactsStore> contacts) {
-    return MessagesReader(std::move(contacts), MessagesText::firstName(UserAccount::fullName()), messagesDatabasePath());
+    return MessagesReader(std::move(contacts), MessagesText::firstName(UserAccount::fullName()),
+                          messagesDatabasePath());
 }
 
 ConversationBatch MessagesReader::scan(LookbackWindow window, std::stop_token stop) const {
@@ -130,7 +133,7 @@ ConversationBatch MessagesReader::scan(LookbackWindow window, std::stop_token st
 }
 
 std::optional<ReviewSnapshot> MessagesReader::removingDeletedMessages(const ReviewSnapshot& snapshot,
-                                                                     std::stop_token stop) const {
+                                                                      std::stop_token stop) const {
     // Views into the snapshot, which outlives the call: a queue of thousands is not copied to be checked.
     std::set<std::string_view> identifiers;
     for (const ReviewItem& item : snapshot.items) {
@@ -171,8 +174,9 @@ std::optional<ReviewSnapshot> MessagesReader::removingDeletedMessages(const Revi
     ReviewSnapshot pruned = snapshot;
     std::erase_if(pruned.items, [&](const ReviewItem& item) { return gone.contains(item.id); });
     if (pruned.classificationCache) {
-        std::erase_if(*pruned.classificationCache,
-                      [&](const CachedConversationClassification& cached) { return gone.contains(cached.conversationID); });
+        std::erase_if(*pruned.classificationCache, [&](const CachedConversationClassification& cached) {
+            return gone.contains(cached.conversationID);
+        });
     }
     return pruned;
 }

@@ -64,7 +64,8 @@ std::string smsLink(std::string_view target) {
     std::string link = "sms:";
     for (std::size_t i = 0; i < target.size(); ++i) {
         const char c = target[i];
-        const bool validEscape = c == '%' && i + 2 < target.size() && isHexDigit(target[i + 1]) && isHexDigit(target[i + 2]);
+        const bool validEscape =
+            c == '%' && i + 2 < target.size() && isHexDigit(target[i + 1]) && isHexDigit(target[i + 2]);
         if (allowedInUri(c) || validEscape) {
             link += c;
         } else {

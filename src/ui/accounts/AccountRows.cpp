@@ -7,9 +7,13 @@
 namespace nudgerly {
 namespace {
 
-bool contactsUsable(const PublishedState& state) { return allowsReadingContacts(state.contactsPermission); }
+bool contactsUsable(const PublishedState& state) {
+    return allowsReadingContacts(state.contactsPermission);
+}
 
-bool noModelWork(const PublishedState& state) { return !state.isSwitchingModel && !state.isRemovingModel; }
+bool noModelWork(const PublishedState& state) {
+    return !state.isSwitchingModel && !state.isRemovingModel;
+}
 
 // The row's refresh of one source over its own lookback window.
 std::function<void()> refreshAction(AppStateView& state, ReviewSource source) {
@@ -29,15 +33,15 @@ bool canRefreshSource(const PublishedState& state, ReviewSource source) {
 
 bool canConnectGmail(const AppStateView& state) {
     const PublishedState& published = state.state();
-    return contactsUsable(published) && !published.needsModelChoice &&
-           state.canConnectGmailDuringCurrentActivity() && noModelWork(published);
+    return contactsUsable(published) && !published.needsModelChoice && state.canConnectGmailDuringCurrentActivity() &&
+           noModelWork(published);
 }
 
 PermissionRowSpec contactsRowSpec(AppStateView& state) {
     PermissionRowSpec details{.icon = "person.crop.circle",
-                           .title = "Contacts",
-                           .primaryEnabled = true,
-                           .stepLabel = "Contacts access \u00B7 Required"};
+                              .title = "Contacts",
+                              .primaryEnabled = true,
+                              .stepLabel = "Contacts access \u00B7 Required"};
     switch (state.state().contactsPermission) {
         case ContactsPermission::notDetermined:
             details.detail = "Required to identify people and filter unknown Messages senders.";
@@ -90,7 +94,7 @@ PermissionRowSpec gmailRowSpec(AppStateView& state, std::function<void()> openGu
     PermissionRowSpec details{.icon = "envelope.fill", .title = "Gmail", .primaryEnabled = true};
     if (published.gmailStatus.connected) {
         details.detail = published.gmailStatus.email.value_or("Connected with read-only access") + " \u00B7 " +
-                      state.lastRefreshLabel(ReviewSource::gmail);
+                         state.lastRefreshLabel(ReviewSource::gmail);
         details.connected = true;
         details.primaryTitle = "Refresh";
         details.primary = refreshAction(state, ReviewSource::gmail);
@@ -100,7 +104,8 @@ PermissionRowSpec gmailRowSpec(AppStateView& state, std::function<void()> openGu
     } else if (published.isDisconnectingGmail) {
         details.detail = "Removing Nudgerly's saved Gmail authorization.";
     } else if (published.gmailAuthorizationInProgress) {
-        details.detail = "Waiting for Google sign-in. If no browser window appeared, cancel this attempt and try again.";
+        details.detail =
+            "Waiting for Google sign-in. If no browser window appeared, cancel this attempt and try again.";
         details.primaryTitle = "Cancel authorization";
         // The sign-in may have ended on its own since this row was drawn; then there is nothing to stop.
         details.primary = [&state] {
@@ -110,7 +115,7 @@ PermissionRowSpec gmailRowSpec(AppStateView& state, std::function<void()> openGu
         };
     } else if (published.gmailStatus.configured) {
         details.detail = contactsUsable(published) ? "Ready to request read-only Gmail access."
-                                                : "Grant Contacts access before connecting Gmail.";
+                                                   : "Grant Contacts access before connecting Gmail.";
         details.primaryTitle = "Connect Gmail";
         details.primary = std::move(openGuide);
         details.primaryEnabled = canConnectGmail(state);

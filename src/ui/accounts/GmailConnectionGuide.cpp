@@ -39,9 +39,7 @@ const QString checks[] = {
 // The step's number in white on a blue disc. Screen readers skip it: the step's name says the number.
 class StepBadge : public QWidget {
 public:
-    StepBadge(int number, QWidget* parent) : QWidget(parent), number_(QString::number(number)) {
-        setFixedSize(22, 22);
-    }
+    StepBadge(int number, QWidget* parent) : QWidget(parent), number_(QString::number(number)) { setFixedSize(22, 22); }
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -141,8 +139,8 @@ QWidget* GmailConnectionGuide::buildGuideText() {
                                   Symbols::sizeForText(metricsOf(TextStyle::title3).pixelSize), warning);
     warningRow->addWidget(shield, 0, Qt::AlignTop);
     auto* warningTexts = column(4);
-    warningTexts->addWidget(
-        label(QStringLiteral("Continue only after checking these details"), TextStyle::headline, Tone::primary, warning));
+    warningTexts->addWidget(label(QStringLiteral("Continue only after checking these details"), TextStyle::headline,
+                                  Tone::primary, warning));
     warningTexts->addWidget(label(QStringLiteral("If anything is different, close the Google page and cancel "
                                                  "authorization in Nudgerly."),
                                   TextStyle::subheadline, Tone::secondary, warning));
@@ -161,7 +159,8 @@ QWidget* GmailConnectionGuide::buildGuideText() {
     stack->addWidget(new Divider(Qt::Horizontal, content));
 
     auto* instructions = column(12);
-    instructions->addWidget(label(QStringLiteral("If Google shows the warning"), TextStyle::headline, Tone::primary, content));
+    instructions->addWidget(
+        label(QStringLiteral("If Google shows the warning"), TextStyle::headline, Tone::primary, content));
     int number = 0;
     for (const Step& step : steps) {
         ++number;

@@ -20,8 +20,7 @@ class GmailConnectionGuide : public QDialog {
 public:
     static constexpr QSize fixedSize{590, 610};
 
-    GmailConnectionGuide(std::function<void()> onContinue, std::function<void()> onCancel,
-                         QWidget* parent = nullptr);
+    GmailConnectionGuide(std::function<void()> onContinue, std::function<void()> onCancel, QWidget* parent = nullptr);
 
     // "Step 2. " followed by the title, a blank and the detail: what a screen reader says for a step.
     static QString stepAccessibleName(int number, const QString& title, const QString& detail);

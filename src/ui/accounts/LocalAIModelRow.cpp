@@ -26,10 +26,14 @@ constexpr int barSteps = 1000;
 constexpr int barMaximumWidth = 430;
 
 const std::pair<ModelAction, const char*> buttonNames[] = {
-    {ModelAction::confirmDownload, "downloadButton"},  {ModelAction::pause, "pauseButton"},
-    {ModelAction::resume, "resumeButton"},             {ModelAction::confirmCancel, "cancelDownloadButton"},
-    {ModelAction::retry, "retryButton"},               {ModelAction::refreshQueue, "refreshQueueButton"},
-    {ModelAction::confirmRemove, "removeButton"},      {ModelAction::confirmBasicMode, "basicModeButton"},
+    {ModelAction::confirmDownload, "downloadButton"},
+    {ModelAction::pause, "pauseButton"},
+    {ModelAction::resume, "resumeButton"},
+    {ModelAction::confirmCancel, "cancelDownloadButton"},
+    {ModelAction::retry, "retryButton"},
+    {ModelAction::refreshQueue, "refreshQueueButton"},
+    {ModelAction::confirmRemove, "removeButton"},
+    {ModelAction::confirmBasicMode, "basicModeButton"},
 };
 
 // A block of the card set in under the texts.

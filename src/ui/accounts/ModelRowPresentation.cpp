@@ -11,10 +11,14 @@ namespace {
 
 using Kind = ModelDownloadState::Kind;
 
-bool contactsUsable(const PublishedState& state) { return allowsReadingContacts(state.contactsPermission); }
+bool contactsUsable(const PublishedState& state) {
+    return allowsReadingContacts(state.contactsPermission);
+}
 
 // Removal and switching stand in for every download state while they run.
-bool busy(const PublishedState& state) { return state.isRemovingModel || state.isSwitchingModel; }
+bool busy(const PublishedState& state) {
+    return state.isRemovingModel || state.isSwitchingModel;
+}
 
 constexpr const char* waitingForNetwork = "Waiting for the network\u2026";
 
@@ -37,8 +41,9 @@ std::string environmentModelDetail(const PublishedState& state, const std::strin
         return inUse + " " + *state.modelRuntimeIssue + next + " Refresh the queue to retry Local AI.";
     }
     if (LocalModelStatus::hasFallenBack(state)) {
-        return inUse + " The llama-server program to run it was not found; set NUDGERLY_LLAMA_SERVER to it and "
-                       "open Nudgerly again." +
+        return inUse +
+               " The llama-server program to run it was not found; set NUDGERLY_LLAMA_SERVER to it and "
+               "open Nudgerly again." +
                next;
     }
     if (contactsUsable(state)) {
@@ -275,7 +280,8 @@ std::vector<ModelButton> modelButtons(const PublishedState& state, bool refreshi
             break;
         case Kind::installed:
             buttons.push_back(refreshQueueButton(state, refreshing));
-            add("Remove Selected Model\u2026", plain, Role::destructive, !refreshing && free, ModelAction::confirmRemove);
+            add("Remove Selected Model\u2026", plain, Role::destructive, !refreshing && free,
+                ModelAction::confirmRemove);
             break;
     }
     return buttons;

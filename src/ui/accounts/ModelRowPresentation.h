@@ -37,10 +37,10 @@ struct ModelProgress {
 
 // What a button of the card does when pressed.
 enum class ModelAction {
-    confirmDownload,   // asks before downloading
+    confirmDownload,  // asks before downloading
     pause,
     resume,
-    confirmCancel,     // asks before dropping the partial download
+    confirmCancel,  // asks before dropping the partial download
     retry,
     refreshQueue,
     confirmRemove,     // asks before removing the download or the model

@@ -4,8 +4,8 @@
 #include <QVBoxLayout>
 
 #include "core/Text.h"
-#include "ui/detail/MessageLinkPreviewCard.h"
 #include "ui/detail/DetailText.h"
+#include "ui/detail/MessageLinkPreviewCard.h"
 #include "ui/kit/Look.h"
 #include "ui/kit/PlainText.h"
 #include "ui/kit/RoundedBox.h"
@@ -70,6 +70,8 @@ bool ConversationMessageBody::hasContent() const {
     return !bubble_->isHidden() || !emailBox_->isHidden() || !card_->isHidden();
 }
 
-bool ConversationMessageBody::showsBubble(const std::string& text) { return !text::trimmed(text).empty(); }
+bool ConversationMessageBody::showsBubble(const std::string& text) {
+    return !text::trimmed(text).empty();
+}
 
 }  // namespace nudgerly

@@ -17,8 +17,12 @@ DetailSection::DetailSection(const QString& title, QWidget* content, QWidget* pa
     stack->addWidget(content);
 }
 
-void DetailSection::setTitle(const QString& title) { title_->setText(title); }
+void DetailSection::setTitle(const QString& title) {
+    title_->setText(title);
+}
 
-QString DetailSection::title() const { return title_->text(); }
+QString DetailSection::title() const {
+    return title_->text();
+}
 
 }  // namespace nudgerly

@@ -104,7 +104,9 @@ void MessageLinkPreviewCard::setPreview(const MessageLinkPreview& preview) {
     setAccessibleName(accessibilityLabel(preview));
 }
 
-const QImage& MessageLinkPreviewCard::image() const { return image_->image(); }
+const QImage& MessageLinkPreviewCard::image() const {
+    return image_->image();
+}
 
 QString MessageLinkPreviewCard::accessibilityLabel(const MessageLinkPreview& preview) {
     return QStringLiteral("Link preview: ") + qtText(preview.title ? *preview.title : preview.domain);

@@ -37,7 +37,9 @@ void ElidedLabel::setMaxLines(int lines) {
     update();
 }
 
-void ElidedLabel::setTextStyle(TextStyle style, std::optional<FontWeight> weight) { setFont(fontFor(style, weight)); }
+void ElidedLabel::setTextStyle(TextStyle style, std::optional<FontWeight> weight) {
+    setFont(fontFor(style, weight));
+}
 
 void ElidedLabel::setTone(Tone tone) {
     tone_ = tone;
@@ -45,9 +47,13 @@ void ElidedLabel::setTone(Tone tone) {
     update();
 }
 
-bool ElidedLabel::isElided() const { return elideText(text_, font(), width(), maxLines_).elided; }
+bool ElidedLabel::isElided() const {
+    return elideText(text_, font(), width(), maxLines_).elided;
+}
 
-QStringList ElidedLabel::displayedLines() const { return elideText(text_, font(), width(), maxLines_).lines; }
+QStringList ElidedLabel::displayedLines() const {
+    return elideText(text_, font(), width(), maxLines_).lines;
+}
 
 QSize ElidedLabel::sizeHint() const {
     const int ideal = idealWidth(text_, font());

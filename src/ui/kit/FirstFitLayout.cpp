@@ -4,7 +4,9 @@
 
 namespace nudgerly {
 
-FirstFitLayout::FirstFitLayout(QWidget* parent) : QLayout(parent) { setContentsMargins(0, 0, 0, 0); }
+FirstFitLayout::FirstFitLayout(QWidget* parent) : QLayout(parent) {
+    setContentsMargins(0, 0, 0, 0);
+}
 
 FirstFitLayout::~FirstFitLayout() {
     for (QLayoutItem* item : items_) {
@@ -27,7 +29,9 @@ void FirstFitLayout::setVerticalSpacing(int spacing) {
     invalidate();
 }
 
-void FirstFitLayout::addItem(QLayoutItem* item) { items_.push_back(item); }
+void FirstFitLayout::addItem(QLayoutItem* item) {
+    items_.push_back(item);
+}
 
 QLayoutItem* FirstFitLayout::itemAt(int index) const {
     return index >= 0 && index < count() ? items_[static_cast<std::size_t>(index)] : nullptr;
@@ -43,7 +47,9 @@ QLayoutItem* FirstFitLayout::takeAt(int index) {
     return item;
 }
 
-int FirstFitLayout::count() const { return static_cast<int>(items_.size()); }
+int FirstFitLayout::count() const {
+    return static_cast<int>(items_.size());
+}
 
 int FirstFitLayout::widthOf(const Arrangement& arrangement, QSize (QLayoutItem::*measure)() const) const {
     int widest = 0;

@@ -45,10 +45,18 @@ QColor withOpacity(QColor color, double opacity) {
     return color;
 }
 
-QColor separator() { return {0xD5, 0xD5, 0xD5}; }
-QColor controlBackground() { return Qt::white; }
-QColor windowBackground() { return {0xEC, 0xEC, 0xEC}; }
-QColor barMaterial() { return {0xF3, 0xF3, 0xF3}; }
+QColor separator() {
+    return {0xD5, 0xD5, 0xD5};
+}
+QColor controlBackground() {
+    return Qt::white;
+}
+QColor windowBackground() {
+    return {0xEC, 0xEC, 0xEC};
+}
+QColor barMaterial() {
+    return {0xF3, 0xF3, 0xF3};
+}
 
 QPalette palette() {
     QPalette palette;
@@ -87,7 +95,9 @@ void apply() {
     Symbols::install();
 }
 
-QColor prominentFill(bool enabled) { return enabled ? QColor(0x00, 0x62, 0xCC) : QColor(0x5F, 0x8A, 0xC9); }
+QColor prominentFill(bool enabled) {
+    return enabled ? QColor(0x00, 0x62, 0xCC) : QColor(0x5F, 0x8A, 0xC9);
+}
 
 void setProminent(QAbstractButton& button, bool prominent) {
     button.setProperty(prominentProperty, prominent);

@@ -33,6 +33,8 @@ PageFrame::PageFrame(int spacing, QWidget* parent) : QScrollArea(parent) {
     setWidget(page);
 }
 
-void PageFrame::addBlock(QWidget* block) { blocks_->insertWidget(blocks_->count() - 1, block); }
+void PageFrame::addBlock(QWidget* block) {
+    blocks_->insertWidget(blocks_->count() - 1, block);
+}
 
 }  // namespace nudgerly

@@ -13,7 +13,9 @@ inline QString qtText(std::string_view utf8) {
 }
 
 // Text for a button title: an ampersand stays an ampersand instead of marking a shortcut key.
-inline QString buttonText(QString text) { return text.replace(QLatin1Char('&'), QStringLiteral("&&")); }
+inline QString buttonText(QString text) {
+    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
 
 // Sets a tooltip that shows `text` literally. Qt shows a tooltip that looks like markup as rich text
 // (an <img> there would even read a local file), so the text is escaped into a paragraph of its own.

@@ -6,7 +6,9 @@
 
 namespace nudgerly {
 
-QtMainQueue::QtMainQueue() { assert(QThread::currentThread() == QCoreApplication::instance()->thread()); }
+QtMainQueue::QtMainQueue() {
+    assert(QThread::currentThread() == QCoreApplication::instance()->thread());
+}
 
 QtMainQueue::~QtMainQueue() = default;
 
@@ -23,6 +25,8 @@ void QtMainQueue::postAfter(std::chrono::milliseconds delay, std::function<void(
     post([this, delay, work = std::move(work)]() mutable { QTimer::singleShot(delay, &context_, std::move(work)); });
 }
 
-bool QtMainQueue::isMainThread() const { return QThread::currentThread() == context_.thread(); }
+bool QtMainQueue::isMainThread() const {
+    return QThread::currentThread() == context_.thread();
+}
 
 }  // namespace nudgerly

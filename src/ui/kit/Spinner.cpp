@@ -11,7 +11,9 @@ Spinner::Spinner(Size size, QWidget* parent) : QWidget(parent), diameter_(size =
     setAccessibleName(QStringLiteral("In progress"));
 }
 
-QSize Spinner::sizeHint() const { return {diameter_, diameter_}; }
+QSize Spinner::sizeHint() const {
+    return {diameter_, diameter_};
+}
 
 void Spinner::paintSpokes(QPainter& painter, QPointF centre, int diameter, int step, const QColor& color) {
     painter.save();

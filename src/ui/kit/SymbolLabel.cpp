@@ -3,8 +3,8 @@
 #include <QHBoxLayout>
 
 #include "ui/kit/ElidedLabel.h"
-#include "ui/kit/Symbols.h"
 #include "ui/kit/SymbolView.h"
+#include "ui/kit/Symbols.h"
 #include "ui/kit/WidgetProperties.h"
 #include "ui/kit/WrapLabel.h"
 
@@ -37,7 +37,9 @@ void SymbolLabel::setText(const QString& text) {
     setAccessibleName(text);
 }
 
-QString SymbolLabel::text() const { return line_ ? line_->text() : wrapped_->text(); }
+QString SymbolLabel::text() const {
+    return line_ ? line_->text() : wrapped_->text();
+}
 
 void SymbolLabel::setSymbol(std::string_view symbol) {
     symbol_->setSymbol(symbol);

@@ -45,7 +45,9 @@ void SymbolView::setFrameSize(QSize size) {
     setFixedSize(sizeHint());
 }
 
-QSize SymbolView::sizeHint() const { return frame_.isValid() ? frame_ : QSize(glyphSize_, glyphSize_); }
+QSize SymbolView::sizeHint() const {
+    return frame_.isValid() ? frame_ : QSize(glyphSize_, glyphSize_);
+}
 
 void SymbolView::paintEvent(QPaintEvent*) {
     if (symbol_.empty()) {

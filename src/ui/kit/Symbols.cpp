@@ -10,7 +10,9 @@
 #include <QStringList>
 
 // The resource's initialiser lives in the static library; naming it keeps it linked.
-static void initialiseSymbolResources() { Q_INIT_RESOURCE(Symbols); }
+static void initialiseSymbolResources() {
+    Q_INIT_RESOURCE(Symbols);
+}
 
 namespace nudgerly::Symbols {
 namespace {
@@ -62,7 +64,9 @@ const SymbolSource* find(std::string_view name) {
     return found == symbols.end() ? nullptr : &*found;
 }
 
-QString qstring(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString qstring(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 QStringList themeSearchPaths() {
     QString dataDirs = qEnvironmentVariable("XDG_DATA_DIRS");
@@ -78,7 +82,9 @@ QStringList themeSearchPaths() {
 
 }  // namespace
 
-std::span<const SymbolSource> table() { return symbols; }
+std::span<const SymbolSource> table() {
+    return symbols;
+}
 
 void install() {
     initialiseSymbolResources();
@@ -101,7 +107,8 @@ QIcon icon(std::string_view name) {
 
 QPixmap tinted(std::string_view name, const QColor& color, int logicalSize, qreal dpr) {
     const int pixels = std::max(1, static_cast<int>(std::lround(logicalSize * dpr)));
-    const QString key = QStringLiteral("nudgerly-symbol:%1:%2:%3").arg(qstring(name), color.name(QColor::HexArgb)).arg(pixels);
+    const QString key =
+        QStringLiteral("nudgerly-symbol:%1:%2:%3").arg(qstring(name), color.name(QColor::HexArgb)).arg(pixels);
     QPixmap pixmap;
     if (QPixmapCache::find(key, &pixmap)) {
         return pixmap;
@@ -124,6 +131,8 @@ QPixmap tinted(std::string_view name, const QColor& color, int logicalSize, qrea
     return pixmap;
 }
 
-int sizeForText(int pixelSize) { return static_cast<int>(std::lround(pixelSize * 1.25)); }
+int sizeForText(int pixelSize) {
+    return static_cast<int>(std::lround(pixelSize * 1.25));
+}
 
 }  // namespace nudgerly::Symbols

@@ -10,14 +10,19 @@ namespace {
 
 using namespace EmptyStateActions;
 
-bool isScanned(const PublishedState& state, ReviewSource source) { return state.snapshots.contains(source); }
+bool isScanned(const PublishedState& state, ReviewSource source) {
+    return state.snapshots.contains(source);
+}
 
 // Messages can be read or Gmail is connected: a refresh has something to read.
 bool hasUsableSource(const PublishedState& state) {
-    return QueueDerivation::isSetUp(state, ReviewSource::messages) || QueueDerivation::isSetUp(state, ReviewSource::gmail);
+    return QueueDerivation::isSetUp(state, ReviewSource::messages) ||
+           QueueDerivation::isSetUp(state, ReviewSource::gmail);
 }
 
-EmptyStateButton openAccountsButton() { return {.text = "Open Accounts", .prominent = true, .action = OpenAccounts{}}; }
+EmptyStateButton openAccountsButton() {
+    return {.text = "Open Accounts", .prominent = true, .action = OpenAccounts{}};
+}
 
 }  // namespace
 

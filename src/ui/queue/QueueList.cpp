@@ -20,7 +20,9 @@ std::string_view sortName(QueueSort sort) {
     return "";
 }
 
-std::string lookbackName(LookbackWindow window) { return std::to_string(toRaw(window)) + " days"; }
+std::string lookbackName(LookbackWindow window) {
+    return std::to_string(toRaw(window)) + " days";
+}
 
 std::string_view queueTitle(const PublishedState& state) {
     return state.completionScope == QueueCompletionScope::completed ? "Completed" : "Queue";

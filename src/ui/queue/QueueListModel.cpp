@@ -121,7 +121,8 @@ QVariant QueueListModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
         case Qt::AccessibleTextRole:
             if (!shown.item) {
-                return qtText(ReviewDisplay::statusCaption(shown.status) + " " + QueueList::localizedCount(shown.count));
+                return qtText(ReviewDisplay::statusCaption(shown.status) + " " +
+                              QueueList::localizedCount(shown.count));
             }
             if (role == Qt::AccessibleTextRole) {
                 // What the badges show to the eye: the status, and the age or else the date.
@@ -131,12 +132,9 @@ QVariant QueueListModel::data(const QModelIndex& index, int role) const {
                               std::string(ReviewDisplay::statusName(item.status)) + (age.empty() ? "" : ", " + age));
             }
             return qtText(shown.item->person + ", " + shown.item->summary);
-        case ItemIdRole:
-            return shown.item ? QVariant(qtText(shown.item->id)) : QVariant();
-        case HeaderRole:
-            return !shown.item;
-        default:
-            return {};
+        case ItemIdRole: return shown.item ? QVariant(qtText(shown.item->id)) : QVariant();
+        case HeaderRole: return !shown.item;
+        default: return {};
     }
 }
 

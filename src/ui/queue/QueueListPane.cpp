@@ -39,16 +39,17 @@ namespace {
 
 // Whether the listed items may differ: one of the fields they are worked out from changed.
 bool affectsList(const StateFieldSet& changed) {
-    return StateBridge::touches(changed, {StateField::sourceFilter, StateField::statusFilter,
-                                          StateField::completionScope, StateField::refreshLookbacks,
-                                          StateField::queueSort, StateField::contactsOnly, StateField::search,
-                                          StateField::snapshots, StateField::contactsPermission,
-                                          StateField::completed});
+    return StateBridge::touches(
+        changed, {StateField::sourceFilter, StateField::statusFilter, StateField::completionScope,
+                  StateField::refreshLookbacks, StateField::queueSort, StateField::contactsOnly, StateField::search,
+                  StateField::snapshots, StateField::contactsPermission, StateField::completed});
 }
 
 constexpr char refreshSymbol[] = "arrow.clockwise";
 
-int refreshIconSize() { return Symbols::sizeForText(metricsOf(TextStyle::body).pixelSize); }
+int refreshIconSize() {
+    return Symbols::sizeForText(metricsOf(TextStyle::body).pixelSize);
+}
 
 QComboBox* picker(const char* name, const QString& label, QWidget* parent) {
     auto* box = new QComboBox(parent);
@@ -161,9 +162,8 @@ QWidget* QueueListPane::buildHeader() {
     search_->setPlaceholderText(QStringLiteral("Search conversations"));
     search_->setAccessibleName(QStringLiteral("Search conversations"));
     search_->setClearButtonEnabled(true);
-    connect(search_, &QLineEdit::textEdited, this, [this](const QString& text) {
-        state_.setSearch(text.toStdString());
-    });
+    connect(search_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { state_.setSearch(text.toStdString()); });
     stack->addWidget(search_);
 
     stack->addWidget(buildFilterControls());
@@ -219,9 +219,8 @@ QWidget* QueueListPane::buildFilterControls() {
     for (const LookbackWindow window : allCases<LookbackWindow>()) {
         lookbackPicker_->addItem(qtText(QueueList::lookbackName(window)));
     }
-    connect(lookbackPicker_, &QComboBox::activated, this, [this](int index) {
-        state_.setLookback(allCases<LookbackWindow>().at(static_cast<std::size_t>(index)));
-    });
+    connect(lookbackPicker_, &QComboBox::activated, this,
+            [this](int index) { state_.setLookback(allCases<LookbackWindow>().at(static_cast<std::size_t>(index))); });
 
     contactsOnly_ = new QCheckBox(QStringLiteral("Known contacts only"), controls);
     contactsOnly_->setObjectName(QStringLiteral("contactsOnlyToggle"));
@@ -302,7 +301,8 @@ void QueueListPane::syncRefreshButton() {
     }
     shownIcon_ = icon;
     if (!refreshing) {
-        refreshButton_->setIcon(QIcon(Symbols::tinted(refreshSymbol, Qt::white, refreshIconSize(), devicePixelRatioF())));
+        refreshButton_->setIcon(
+            QIcon(Symbols::tinted(refreshSymbol, Qt::white, refreshIconSize(), devicePixelRatioF())));
         return;
     }
     // The indicator's frame, drawn as the button's icon so that the button keeps its size.
@@ -409,8 +409,9 @@ std::unique_ptr<QMenu> QueueListPane::buildRowContextMenu(const ReviewItem& item
     }
     menu->addSeparator();
     const bool completed = QueueList::isCompleted(state_.state(), item);
-    QAction* toggle = addMenuAction(*menu, completed ? QStringLiteral("Restore to queue") : QStringLiteral("Mark completed"),
-                                    completed ? "arrow.uturn.backward" : "checkmark.circle", "toggleCompletedAction");
+    QAction* toggle =
+        addMenuAction(*menu, completed ? QStringLiteral("Restore to queue") : QStringLiteral("Mark completed"),
+                      completed ? "arrow.uturn.backward" : "checkmark.circle", "toggleCompletedAction");
     connect(toggle, &QAction::triggered, this, [this, item] { state_.toggleCompleted(item); });
     return menu;
 }

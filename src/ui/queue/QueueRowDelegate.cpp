@@ -29,7 +29,9 @@ constexpr int headerTop = 10;
 constexpr int headerBottom = 4;
 constexpr int selectionRadius = 6;
 
-QFont headerFont() { return fontFor(TextStyle::caption, FontWeight::semibold); }
+QFont headerFont() {
+    return fontFor(TextStyle::caption, FontWeight::semibold);
+}
 
 int viewportWidth(const QStyleOptionViewItem& option) {
     if (const auto* view = qobject_cast<const QAbstractItemView*>(option.widget)) {
@@ -55,7 +57,8 @@ void paintHeader(QPainter& painter, const QRect& rect, const QueueListEntry& row
 
 }  // namespace
 
-QueueRowDelegate::QueueRowDelegate(QueueListModel& model, QObject* parent) : QStyledItemDelegate(parent), model_(model) {
+QueueRowDelegate::QueueRowDelegate(QueueListModel& model, QObject* parent)
+    : QStyledItemDelegate(parent), model_(model) {
     connect(&model, &QAbstractItemModel::modelReset, this, [this] {
         // Heights of items long gone are dropped now and then, so that the cache stays near the size of
         // the longest list lately; a search that narrows the list keeps the others for its clearing.
@@ -98,7 +101,9 @@ QRect QueueRowDelegate::contentRect(const QRect& rowRect) {
     return rowRect.adjusted(inset + contentPadding, 0, -(inset + contentPadding), 0);
 }
 
-int QueueRowDelegate::contentWidth(int viewportWidth) { return std::max(viewportWidth - 2 * (inset + contentPadding), 1); }
+int QueueRowDelegate::contentWidth(int viewportWidth) {
+    return std::max(viewportWidth - 2 * (inset + contentPadding), 1);
+}
 
 int QueueRowDelegate::measure(const QueueListEntry& row) const {
     const ReviewItem& item = *row.item;

@@ -40,12 +40,13 @@ constexpr std::pair<FeedbackCategory, const char*> categories[] = {
 };
 
 constexpr std::pair<FeedbackArea, const char*> areas[] = {
-    {FeedbackArea::general, "General"},       {FeedbackArea::messages, "Messages"},
-    {FeedbackArea::gmail, "Gmail"},           {FeedbackArea::localAI, "Local AI"},
-    {FeedbackArea::interface, "App interface"},
+    {FeedbackArea::general, "General"},  {FeedbackArea::messages, "Messages"},       {FeedbackArea::gmail, "Gmail"},
+    {FeedbackArea::localAI, "Local AI"}, {FeedbackArea::interface, "App interface"},
 };
 
-QString newReportID() { return QUuid::createUuid().toString(QUuid::WithoutBraces).toLower(); }
+QString newReportID() {
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
+}
 
 // A caption above a control, both leading-aligned across the full width.
 QWidget* field(const QString& title, QWidget* content, QWidget* parent) {
@@ -86,9 +87,9 @@ FeedbackPage::FeedbackPage(StateBridge& bridge, Services services, QWidget* pare
     setObjectName(QStringLiteral("feedbackPage"));
     setWindowTitle(QStringLiteral("Feedback"));
 
-    addBlock(new PageHeader(
-        QStringLiteral("Send feedback"),
-        QStringLiteral("Report a problem or idea without sending your Messages or Gmail content."), this));
+    addBlock(new PageHeader(QStringLiteral("Send feedback"),
+                            QStringLiteral("Report a problem or idea without sending your Messages or Gmail content."),
+                            this));
 
     receiptBanner_ = new RoundedBox(this);
     receiptBanner_->setObjectName(QStringLiteral("receiptBanner"));
@@ -150,8 +151,8 @@ FeedbackPage::FeedbackPage(StateBridge& bridge, Services services, QWidget* pare
     privacyNote->setText(QStringLiteral(
         "By sending, you confirm this report does not include private conversation content, passwords, or tokens."));
     sending->layout()->addWidget(privacyNote);
-    statusLine_ = new SymbolLabel("info.circle", TextStyle::subheadline, Tone::secondary, SymbolLabel::Lines::wrap,
-                                  sending);
+    statusLine_ =
+        new SymbolLabel("info.circle", TextStyle::subheadline, Tone::secondary, SymbolLabel::Lines::wrap, sending);
     statusLine_->setObjectName(QStringLiteral("statusLine"));
     sending->layout()->addWidget(statusLine_);
     auto* actions = new QHBoxLayout;
@@ -177,13 +178,17 @@ FeedbackPage::FeedbackPage(StateBridge& bridge, Services services, QWidget* pare
     sync();
 }
 
-std::string FeedbackPage::details() const { return editor_->toPlainText().toStdString(); }
+std::string FeedbackPage::details() const {
+    return editor_->toPlainText().toStdString();
+}
 
 std::optional<std::string> FeedbackPage::validationMessage() const {
     return FeedbackSubmissionPolicy::validationMessage(details());
 }
 
-bool FeedbackPage::canSubmit() const { return !isSubmitting_ && !validationMessage(); }
+bool FeedbackPage::canSubmit() const {
+    return !isSubmitting_ && !validationMessage();
+}
 
 QString FeedbackPage::receiptNumber(const std::string& receiptID) {
     const QString id = qtText(receiptID);
@@ -223,25 +228,24 @@ void FeedbackPage::submit() {
 
     QPointer<FeedbackPage> page(this);
     MainQueue& mainQueue = services_.mainQueue;
-    services_.executor.submit(
-        "Feedback report", [sender = services_.sender, submission = std::move(submission), page, &mainQueue](
-                               std::stop_token stop) {
-            Outcome outcome;
-            try {
-                outcome = sender->submit(submission, stop);
-            } catch (const CancelledError&) {
-                return;  // the program is closing: nobody waits for the answer
-            } catch (const UserFacingError& error) {
-                outcome = std::string(error.what());
-            } catch (const std::exception&) {
-                outcome = std::string("The feedback could not be sent. Try again.");
+    services_.executor.submit("Feedback report", [sender = services_.sender, submission = std::move(submission), page,
+                                                  &mainQueue](std::stop_token stop) {
+        Outcome outcome;
+        try {
+            outcome = sender->submit(submission, stop);
+        } catch (const CancelledError&) {
+            return;  // the program is closing: nobody waits for the answer
+        } catch (const UserFacingError& error) {
+            outcome = std::string(error.what());
+        } catch (const std::exception&) {
+            outcome = std::string("The feedback could not be sent. Try again.");
+        }
+        mainQueue.post([page, outcome = std::move(outcome)] {
+            if (page) {
+                page->finishSubmission(outcome);
             }
-            mainQueue.post([page, outcome = std::move(outcome)] {
-                if (page) {
-                    page->finishSubmission(outcome);
-                }
-            });
         });
+    });
 }
 
 void FeedbackPage::finishSubmission(const Outcome& outcome) {

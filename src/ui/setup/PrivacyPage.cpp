@@ -118,6 +118,8 @@ void PrivacyPage::confirmDeletion() {
          {QStringLiteral("Cancel"), ConfirmButton::Role::cancel, nullptr}});
 }
 
-void PrivacyPage::sync() { deleteButton_->setEnabled(!bridge_.state().isRefreshing()); }
+void PrivacyPage::sync() {
+    deleteButton_->setEnabled(!bridge_.state().isRefreshing());
+}
 
 }  // namespace nudgerly

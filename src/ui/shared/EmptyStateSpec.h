@@ -32,9 +32,9 @@ struct RefreshAll {
 };
 }  // namespace EmptyStateActions
 
-using EmptyStateAction = std::variant<EmptyStateActions::OpenFullDiskAccess, EmptyStateActions::CheckAgain,
-                                      EmptyStateActions::OpenAccounts, EmptyStateActions::RefreshSource,
-                                      EmptyStateActions::RefreshAll>;
+using EmptyStateAction =
+    std::variant<EmptyStateActions::OpenFullDiskAccess, EmptyStateActions::CheckAgain, EmptyStateActions::OpenAccounts,
+                 EmptyStateActions::RefreshSource, EmptyStateActions::RefreshAll>;
 
 struct EmptyStateButton {
     std::string text;

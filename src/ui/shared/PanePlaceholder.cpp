@@ -6,8 +6,8 @@
 
 #include "ui/kit/Look.h"
 #include "ui/kit/PlainText.h"
-#include "ui/kit/Symbols.h"
 #include "ui/kit/SymbolView.h"
+#include "ui/kit/Symbols.h"
 #include "ui/kit/WrapLabel.h"
 
 namespace nudgerly {
@@ -36,8 +36,8 @@ PanePlaceholder::PanePlaceholder(QWidget* parent) : QWidget(parent) {
     stack_->setContentsMargins(0, 0, 0, 0);
     auto* titleLine = new QHBoxLayout;
     titleLine->setSpacing(8);
-    symbol_ = new SymbolView({}, Tone::secondary, Symbols::sizeForText(metricsOf(TextStyle::headline).pixelSize),
-                             content_);
+    symbol_ =
+        new SymbolView({}, Tone::secondary, Symbols::sizeForText(metricsOf(TextStyle::headline).pixelSize), content_);
     symbol_->setObjectName(QStringLiteral("placeholderSymbol"));
     title_ = new WrapLabel(TextStyle::headline, Tone::primary, content_);
     title_->setObjectName(QStringLiteral("placeholderTitle"));

@@ -32,8 +32,12 @@ struct BadgeStyle {
     double fillOpacity;
 };
 
-BadgeStyle statusStyle() { return {fontOfSize(9, FontWeight::bold), 5, 2, 3, 0.1}; }
-BadgeStyle ageStyle() { return {fontOfSize(9, FontWeight::semibold), 6, 2, -1, 0.1}; }
+BadgeStyle statusStyle() {
+    return {fontOfSize(9, FontWeight::bold), 5, 2, 3, 0.1};
+}
+BadgeStyle ageStyle() {
+    return {fontOfSize(9, FontWeight::semibold), 6, 2, -1, 0.1};
+}
 
 QSize badgeSize(const BadgeStyle& style, const BadgePresentation& badge) {
     const QFontMetrics metrics(style.font);
@@ -73,9 +77,16 @@ struct FontIdentity {
     int capitalization = 0;
 
     explicit FontIdentity(const QFont& font)
-        : family(font.family()), pixelSize(font.pixelSize()), pointSize(font.pointSizeF()), weight(font.weight()),
-          style(font.style()), stretch(font.stretch()), letterSpacing(font.letterSpacing()),
-          wordSpacing(font.wordSpacing()), hinting(font.hintingPreference()), capitalization(font.capitalization()) {}
+        : family(font.family()),
+          pixelSize(font.pixelSize()),
+          pointSize(font.pointSizeF()),
+          weight(font.weight()),
+          style(font.style()),
+          stretch(font.stretch()),
+          letterSpacing(font.letterSpacing()),
+          wordSpacing(font.wordSpacing()),
+          hinting(font.hintingPreference()),
+          capitalization(font.capitalization()) {}
     friend bool operator==(const FontIdentity&, const FontIdentity&) = default;
 };
 
@@ -162,16 +173,26 @@ int summaryLineCount(const QString& text, const QFont& font, int width) {
     return QFontMetricsF(font).horizontalAdvance(line) <= width ? 1 : 2;
 }
 
-QFont personFont() { return fontFor(TextStyle::body, FontWeight::semibold); }
-QFont summaryFont() { return fontFor(TextStyle::subheadline); }
-QFont verdictFont() { return fontFor(TextStyle::caption); }
-QFont dateFont() { return fontFor(TextStyle::caption2); }
+QFont personFont() {
+    return fontFor(TextStyle::body, FontWeight::semibold);
+}
+QFont summaryFont() {
+    return fontFor(TextStyle::subheadline);
+}
+QFont verdictFont() {
+    return fontFor(TextStyle::caption);
+}
+QFont dateFont() {
+    return fontFor(TextStyle::caption2);
+}
 
 }  // namespace
 
 namespace SourceIcon {
 
-QSize size() { return {iconSide, iconSide}; }
+QSize size() {
+    return {iconSide, iconSide};
+}
 
 void paint(QPainter& painter, QPoint topLeft, const RowPresentation& row) {
     const QRect box(topLeft, size());
@@ -191,14 +212,18 @@ void paint(QPainter& painter, QPoint topLeft, const RowPresentation& row) {
 }  // namespace SourceIcon
 
 namespace StatusBadge {
-QSize size(const BadgePresentation& badge) { return badgeSize(statusStyle(), badge); }
+QSize size(const BadgePresentation& badge) {
+    return badgeSize(statusStyle(), badge);
+}
 void paint(QPainter& painter, QPoint topLeft, const BadgePresentation& badge) {
     paintBadge(painter, topLeft, statusStyle(), badge);
 }
 }  // namespace StatusBadge
 
 namespace AgeBadge {
-QSize size(const BadgePresentation& badge) { return badgeSize(ageStyle(), badge); }
+QSize size(const BadgePresentation& badge) {
+    return badgeSize(ageStyle(), badge);
+}
 void paint(QPainter& painter, QPoint topLeft, const BadgePresentation& badge) {
     paintBadge(painter, topLeft, ageStyle(), badge);
 }
@@ -228,8 +253,8 @@ Geometry layout(const RowPresentation& row, const QRect& rect) {
     dateSize.setWidth(std::min(dateSize.width(), width));
     const int ascent = std::max(person.ascent(), dateAscent);
     const int descent = std::max(person.height() - person.ascent(), dateSize.height() - dateAscent);
-    geometry.person = QRect(left, y + ascent - person.ascent(),
-                            std::max(width - dateSize.width() - personSpacing, 0), person.height());
+    geometry.person = QRect(left, y + ascent - person.ascent(), std::max(width - dateSize.width() - personSpacing, 0),
+                            person.height());
     geometry.date = QRect(QPoint(left + width - dateSize.width(), y + ascent - dateAscent), dateSize);
     y += ascent + descent;
 
@@ -251,14 +276,17 @@ Geometry layout(const RowPresentation& row, const QRect& rect) {
         geometry.status = QRect(QPoint(x, y + (lineHeight - statusSize.height()) / 2), statusSize);
         x += statusSize.width() + statusSpacing;
     }
-    geometry.verdict = QRect(x, y + (lineHeight - verdict.height()) / 2, std::max(left + width - x, 0), verdict.height());
+    geometry.verdict =
+        QRect(x, y + (lineHeight - verdict.height()) / 2, std::max(left + width - x, 0), verdict.height());
     y += lineHeight;
 
     geometry.height = std::max(y, geometry.icon.bottom() + 1) + rowPadding - rect.top();
     return geometry;
 }
 
-int height(const RowPresentation& row, int width) { return layout(row, QRect(0, 0, width, 0)).height; }
+int height(const RowPresentation& row, int width) {
+    return layout(row, QRect(0, 0, width, 0)).height;
+}
 
 int summaryLines(const RowPresentation& row, int width) {
     return summaryLineCount(qtText(row.summary), summaryFont(), std::max(width - iconSide - iconSpacing, 1));
@@ -276,7 +304,8 @@ void paint(QPainter& painter, const QRect& rect, const RowPresentation& row) {
         AgeBadge::paint(painter, geometry.date.topLeft(), *row.age);
     } else {
         painter.setPen(Look::color(Tone::tertiary));
-        drawLines(painter, geometry.date, dateFont(), elideText(qtText(row.date), dateFont(), geometry.date.width(), 1).lines);
+        drawLines(painter, geometry.date, dateFont(),
+                  elideText(qtText(row.date), dateFont(), geometry.date.width(), 1).lines);
     }
     if (!geometry.summary.isEmpty()) {
         painter.setPen(Look::color(Tone::primary));

@@ -36,7 +36,7 @@ struct Geometry {
     QRect date;  // the age badge, or the plain date text; the date tooltip belongs here
     QRect summary;
     int summaryLines = 0;  // 0 to 2
-    QRect status;  // empty without a status badge
+    QRect status;          // empty without a status badge
     QRect verdict;
     int height = 0;  // of the whole row
 };

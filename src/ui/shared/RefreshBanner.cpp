@@ -9,8 +9,8 @@
 
 #include "ui/kit/ElidedLabel.h"
 #include "ui/kit/PlainText.h"
-#include "ui/kit/Symbols.h"
 #include "ui/kit/SymbolView.h"
+#include "ui/kit/Symbols.h"
 #include "ui/kit/TextStyle.h"
 #include "ui/shared/ReviewDisplay.h"
 

@@ -15,7 +15,9 @@ std::string_view sourceSymbol(ReviewSource source) {
     return source == ReviewSource::messages ? "message.fill" : "envelope.fill";
 }
 
-Tone sourceTone(ReviewSource source) { return source == ReviewSource::messages ? Tone::green : Tone::red; }
+Tone sourceTone(ReviewSource source) {
+    return source == ReviewSource::messages ? Tone::green : Tone::red;
+}
 
 std::string_view statusName(ReviewStatus status) {
     switch (status) {
@@ -28,7 +30,8 @@ std::string_view statusName(ReviewStatus status) {
 
 std::string statusCaption(ReviewStatus status) {
     std::string caption(statusName(status));
-    std::ranges::transform(caption, caption.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::ranges::transform(caption, caption.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return caption;
 }
 
@@ -41,6 +44,8 @@ Tone statusTone(ReviewStatus status) {
     return Tone::secondary;
 }
 
-bool hasReplyToCopy(const ReviewItem& item) { return item.draft && !text::isBlank(*item.draft); }
+bool hasReplyToCopy(const ReviewItem& item) {
+    return item.draft && !text::isBlank(*item.draft);
+}
 
 }  // namespace nudgerly::ReviewDisplay

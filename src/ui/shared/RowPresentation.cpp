@@ -48,7 +48,8 @@ RowPresentation rowPresentation(const ReviewItem& item, bool showsStatus, Date n
         row.age = BadgePresentation{MessageAge::label(*item.timestamp, now), AgeBadge::color(*item.timestamp, now)};
     }
     if (showsStatus) {
-        row.status = BadgePresentation{ReviewDisplay::statusCaption(item.status), ReviewDisplay::statusTone(item.status)};
+        row.status =
+            BadgePresentation{ReviewDisplay::statusCaption(item.status), ReviewDisplay::statusTone(item.status)};
     }
     return row;
 }

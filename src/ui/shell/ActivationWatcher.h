@@ -15,8 +15,7 @@ class ActivationWatcher : public QObject {
 
 public:
     // Follows the application's state from now on; `current` is the state it starts from.
-    explicit ActivationWatcher(AppStateView& state,
-                               Qt::ApplicationState current = QGuiApplication::applicationState(),
+    explicit ActivationWatcher(AppStateView& state, Qt::ApplicationState current = QGuiApplication::applicationState(),
                                QObject* parent = nullptr);
 
     void applicationStateChanged(Qt::ApplicationState applicationState);

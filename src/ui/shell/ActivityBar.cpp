@@ -7,8 +7,8 @@
 #include "ui/kit/PlainText.h"
 #include "ui/kit/Spinner.h"
 #include "ui/kit/StateBridge.h"
-#include "ui/kit/Symbols.h"
 #include "ui/kit/SymbolView.h"
+#include "ui/kit/Symbols.h"
 
 namespace nudgerly {
 namespace {

@@ -57,7 +57,9 @@ SidebarDestination selection(const PublishedState& state) {
 void select(AppStateView& state, SidebarDestination destination) {
     switch (destination) {
         case SidebarDestination::queueAll: state.showQueue(std::nullopt, QueueCompletionScope::open); return;
-        case SidebarDestination::queueMessages: state.showQueue(ReviewSource::messages, QueueCompletionScope::open); return;
+        case SidebarDestination::queueMessages:
+            state.showQueue(ReviewSource::messages, QueueCompletionScope::open);
+            return;
         case SidebarDestination::queueGmail: state.showQueue(ReviewSource::gmail, QueueCompletionScope::open); return;
         case SidebarDestination::queueCompleted: state.showQueue(std::nullopt, QueueCompletionScope::completed); return;
         case SidebarDestination::accounts: state.setSection(nudgerly::Section::accounts); return;

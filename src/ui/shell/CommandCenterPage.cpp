@@ -14,7 +14,9 @@
 
 namespace nudgerly {
 
-double listPaneWidth(double pageWidth) { return std::min(std::max(pageWidth * 0.44, 360.0), 500.0); }
+double listPaneWidth(double pageWidth) {
+    return std::min(std::max(pageWidth * 0.44, 360.0), 500.0);
+}
 
 CommandCenterPage::CommandCenterPage(AppStateView& state, QWidget* parent) : QWidget(parent), state_(state) {
     setObjectName(QStringLiteral("commandCenterPage"));

@@ -33,8 +33,8 @@ void ErrorAlert::open(const QString& message) {
     AppStateView& state = bridge_.state();
     std::vector<ConfirmButton> buttons;
     if (state.state().gmailAuthorizationInProgress) {
-        buttons.push_back({"Cancel authorization", ConfirmButton::Role::destructive,
-                           [&state] { state.cancelGmailAuthorization(); }});
+        buttons.push_back(
+            {"Cancel authorization", ConfirmButton::Role::destructive, [&state] { state.cancelGmailAuthorization(); }});
         buttons.push_back({"Keep waiting", ConfirmButton::Role::cancel, nullptr});
     } else {
         buttons.push_back({"OK", ConfirmButton::Role::cancel, nullptr});

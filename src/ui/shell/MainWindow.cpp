@@ -7,16 +7,16 @@
 #include <QVBoxLayout>
 
 #include "services/UpdateController.h"
+#include "ui/accounts/AccountsPage.h"
+#include "ui/accounts/GmailConnectionGuide.h"
 #include "ui/kit/ConfirmDialog.h"
 #include "ui/kit/Divider.h"
 #include "ui/kit/PlainText.h"
 #include "ui/kit/StateBridge.h"
-#include "ui/accounts/AccountsPage.h"
-#include "ui/accounts/GmailConnectionGuide.h"
 #include "ui/setup/PrivacyPage.h"
-#include "ui/shell/ErrorAlert.h"
 #include "ui/shell/ActivityBar.h"
 #include "ui/shell/CommandCenterPage.h"
+#include "ui/shell/ErrorAlert.h"
 #include "ui/shell/Sidebar.h"
 
 namespace nudgerly {
@@ -76,15 +76,17 @@ MainWindow::MainWindow(StateBridge& bridge, MainWindowServices services, QWidget
     sync();
 }
 
-QWidget& MainWindow::page(Section section) const { return *pages_->widget(static_cast<int>(section)); }
+QWidget& MainWindow::page(Section section) const {
+    return *pages_->widget(static_cast<int>(section));
+}
 
 void MainWindow::buildMenus() {
     AppStateView& state = bridge_.state();
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     refreshAction_ = menuAction(*file, QString(), QKeySequence(Qt::CTRL | Qt::Key_R), "refreshAction");
     connect(refreshAction_, &QAction::triggered, this, [&state] { state.refreshCurrentView(); });
-    settingsAction_ = menuAction(*file, QStringLiteral("Settings\u2026"), QKeySequence(Qt::CTRL | Qt::Key_Comma),
-                                 "settingsAction");
+    settingsAction_ =
+        menuAction(*file, QStringLiteral("Settings\u2026"), QKeySequence(Qt::CTRL | Qt::Key_Comma), "settingsAction");
     connect(settingsAction_, &QAction::triggered, this, [this] { openSettings(); });
     file->addSeparator();
     QAction* quit = menuAction(*file, QStringLiteral("Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q), "quitAction");
@@ -92,7 +94,7 @@ void MainWindow::buildMenus() {
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     QAction* feedback = menuAction(*help, QStringLiteral("Send Feedback\u2026"),
-                                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F), "sendFeedbackAction");
+                                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F), "sendFeedbackAction");
     connect(feedback, &QAction::triggered, this, [&state] { state.setSection(Section::feedback); });
     QAction* updates = menuAction(*help, QStringLiteral("Check for Updates\u2026"), {}, "checkForUpdatesAction");
     connect(updates, &QAction::triggered, this, [this] { checkForUpdates(); });

@@ -7,6 +7,8 @@
 
 namespace nudgerly {
 
-void QtClipboard::setText(const std::string& text) { QGuiApplication::clipboard()->setText(qtText(text)); }
+void QtClipboard::setText(const std::string& text) {
+    QGuiApplication::clipboard()->setText(qtText(text));
+}
 
 }  // namespace nudgerly

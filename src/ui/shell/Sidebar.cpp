@@ -77,7 +77,9 @@ Sidebar::Sidebar(StateBridge& bridge, QWidget* parent) : QWidget(parent), bridge
     sync();
 }
 
-QSize Sidebar::sizeHint() const { return {ideal, QWidget::sizeHint().height()}; }
+QSize Sidebar::sizeHint() const {
+    return {ideal, QWidget::sizeHint().height()};
+}
 
 int Sidebar::rowOf(SidebarDestination destination) const {
     return rows_[static_cast<std::size_t>(destination)]->row();
@@ -119,7 +121,8 @@ void Sidebar::choose(const QModelIndex& index) {
     }
     // What the state now shows, which is not the chosen row when a gate turned the request away. Read
     // once the click has been handled whole, as the view still selects the pressed row after this.
-    QMetaObject::invokeMethod(this, [this] { syncSelection(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { syncSelection(); }, Qt::QueuedConnection);
 }
 
 }  // namespace nudgerly

@@ -18,7 +18,9 @@ constexpr int horizontalPadding = 10;
 constexpr int spacing = 8;
 
 // The window's font draws every digit at one width, so counts line up as they change.
-QFont countFont() { return fontFor(TextStyle::caption); }
+QFont countFont() {
+    return fontFor(TextStyle::caption);
+}
 
 }  // namespace
 
@@ -56,8 +58,8 @@ void SidebarRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     const QFont font = fontFor(TextStyle::body);
     const int glyph = Symbols::sizeForText(font.pixelSize());
     const QString symbol = index.data(Sidebar::symbolRole).toString();
-    const QPixmap picture = Symbols::tinted(symbol.toStdString(), Look::color(Tone::accent), glyph,
-                                            painter->device()->devicePixelRatioF());
+    const QPixmap picture =
+        Symbols::tinted(symbol.toStdString(), Look::color(Tone::accent), glyph, painter->device()->devicePixelRatioF());
     const QRect symbolRect(area.left(), area.center().y() - glyph / 2, glyph, glyph);
     painter->drawPixmap(symbolRect, picture);
 

@@ -111,8 +111,9 @@ TEST_F(VCardContactsStoreTest, AccessFollowsTheStoredDecision) {
     EXPECT_TRUE(store->fetchContacts({}).contacts.empty());
     EXPECT_FALSE(store->currentHistoryToken());
 
-    for (const char* unusable : {"{\"status\": \"authorised\"}", "[\"authorized\"]", "{\"status\": \"limited\", \"allowed\": [1]}",
-                                 "not json", "{\"status\": \"authorized\"", ""}) {
+    for (const char* unusable :
+         {"{\"status\": \"authorised\"}", "[\"authorized\"]", "{\"status\": \"limited\", \"allowed\": [1]}", "not json",
+          "{\"status\": \"authorized\"", ""}) {
         decide(unusable);
         EXPECT_EQ(store->authorizationStatus(), Status::notDetermined) << unusable;
     }
@@ -134,7 +135,8 @@ TEST(ContactsAccessDecisionTests, WritesWhatItReads) {
     EXPECT_EQ(denied.encoded().find("allowed"), std::string::npos);
     EXPECT_EQ(ContactsAccessDecision::parse(denied.encoded()), denied);
     // A limited grant without a list shows nobody; other statuses ignore the list.
-    EXPECT_EQ(ContactsAccessDecision::parse(R"({"status": "limited"})"), (ContactsAccessDecision{.status = Status::limited}));
+    EXPECT_EQ(ContactsAccessDecision::parse(R"({"status": "limited"})"),
+              (ContactsAccessDecision{.status = Status::limited}));
     EXPECT_EQ(ContactsAccessDecision::parse(R"({"status": "authorized", "allowed": ["z"], "note": 1})")->status,
               Status::authorized);
 }
@@ -184,8 +186,9 @@ TEST_F(VCardContactsStoreTest, ADamagedAnswerIsKeptAsideAndTheQuestionPutAgain) 
         }
         ASSERT_EQ(aside.size(), 1u);
         EXPECT_EQ(aside[0].filename().string().rfind("contacts-access.json.corrupt-", 0), 0u) << aside[0];
-        EXPECT_EQ(store->decisionProblem(), "Nudgerly's Contacts access file was damaged, so it was kept aside as \u201C" +
-                                                aside[0].string() + "\u201D and Nudgerly will ask for Contacts access again.");
+        EXPECT_EQ(store->decisionProblem(),
+                  "Nudgerly's Contacts access file was damaged, so it was kept aside as \u201C" + aside[0].string() +
+                      "\u201D and Nudgerly will ask for Contacts access again.");
         EXPECT_EQ(store->authorizationStatus(), Status::notDetermined);
 
         EXPECT_TRUE(store->requestAccess({}));
@@ -205,7 +208,8 @@ TEST_F(VCardContactsStoreTest, AnAnswerThatCannotBeStoredOrIsInterruptedRecordsN
         store->requestAccess({});
         FAIL() << "expected ContactsAccessError";
     } catch (const ContactsAccessError& error) {
-        EXPECT_STREQ(error.what(), "Couldn't create the folder \u201Cnudgerly\u201D: A part of the path is not a folder.");
+        EXPECT_STREQ(error.what(),
+                     "Couldn't create the folder \u201Cnudgerly\u201D: A part of the path is not a folder.");
     }
     EXPECT_EQ(store->authorizationStatus(), Status::notDetermined);
 
@@ -229,7 +233,8 @@ TEST_F(VCardContactsStoreTest, ReadsOnlyTheStartOfAnOversizedFile) {
     const auto result = makeStore(nullptr, limits)->fetchContacts({});
     ASSERT_EQ(result.contacts.size(), 1u);
     EXPECT_EQ(result.contacts[0].identifier, "a");
-    EXPECT_EQ(result.errors, (std::vector<std::string>{"The contacts file \u201C" "big.vcf\u201D is too large to read "
+    EXPECT_EQ(result.errors, (std::vector<std::string>{"The contacts file \u201C"
+                                                       "big.vcf\u201D is too large to read "
                                                        "whole; the contacts at its end were left out."}));
 }
 
@@ -318,7 +323,8 @@ TEST_F(VCardContactsStoreTest, AnnouncesEachBurstOfCardChangesOnce) {
 
     // Twenty files written a few milliseconds apart are one burst.
     for (int i = 0; i < 20; ++i) {
-        writeTestFile(contacts / ("sync/" + std::to_string(i) + ".vcf"), card(std::to_string(i), "N;" + std::to_string(i), "1"));
+        writeTestFile(contacts / ("sync/" + std::to_string(i) + ".vcf"),
+                      card(std::to_string(i), "N;" + std::to_string(i), "1"));
         std::this_thread::sleep_for(5ms);
     }
     EXPECT_TRUE(notifications.exactlyOneMore());

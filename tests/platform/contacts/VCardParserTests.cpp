@@ -107,10 +107,12 @@ TEST(VCardParserTests, SkipsMalformedCardsAndOverlongLinesButKeepsTheRest) {
     const std::string photo(100 * 1024, 'A');
     const std::string cards =
         "stray text before any card\n"
-        "BEGIN:VCARD\nN:Never;Ended\n"                     // no END before the next BEGIN
-        "BEGIN:VCARD\nN:Lee;Kim\nPHOTO;ENCODING=b:" + photo + "\n " + photo + "\nTEL:555 0101\nno colon here\nEND:VCARD\n"
-        "END:VCARD\n"                                       // an END with no card
-        "BEGIN:VCARD\nN:Cut;Off\nTEL:1\n";                  // the input ends inside a card
+        "BEGIN:VCARD\nN:Never;Ended\n"  // no END before the next BEGIN
+        "BEGIN:VCARD\nN:Lee;Kim\nPHOTO;ENCODING=b:" +
+        photo + "\n " + photo +
+        "\nTEL:555 0101\nno colon here\nEND:VCARD\n"
+        "END:VCARD\n"                       // an END with no card
+        "BEGIN:VCARD\nN:Cut;Off\nTEL:1\n";  // the input ends inside a card
     const auto result = VCardParser::parse(cards);
     ASSERT_EQ(result.contacts.size(), 1u);
     EXPECT_EQ(result.skippedCards, 2u);

@@ -11,7 +11,9 @@ namespace {
 
 using namespace std::literals;
 
-std::optional<PixelSize> sizeOf(std::string_view bytes) { return ImageHeader::pixelSize(bytes); }
+std::optional<PixelSize> sizeOf(std::string_view bytes) {
+    return ImageHeader::pixelSize(bytes);
+}
 
 std::string littleEndian(uint32_t value, int size) {
     std::string bytes;
@@ -49,8 +51,8 @@ TEST(ImageHeaderTests, ReadsTheSizeEachFormatDeclares) {
 }
 
 TEST(ImageHeaderTests, CutOrEmptyOrUnknownImagesHaveNoSize) {
-    for (const std::string& image : {test::pngHeader(300, 200), test::jpegHeader(300, 200), gif, webpLossy,
-                                     webpLossless, webpExtended}) {
+    for (const std::string& image :
+         {test::pngHeader(300, 200), test::jpegHeader(300, 200), gif, webpLossy, webpLossless, webpExtended}) {
         for (std::size_t length = 0; length < image.size(); ++length) {
             const auto found = sizeOf(std::string_view(image).substr(0, length));
             // Formats whose size sits before their last bytes may answer early, but never wrongly.
@@ -63,8 +65,10 @@ TEST(ImageHeaderTests, CutOrEmptyOrUnknownImagesHaveNoSize) {
     EXPECT_EQ(sizeOf(test::pngHeader(100, 0x8000'0000)), std::nullopt);
     EXPECT_EQ(sizeOf(test::jpegHeader(0, 100)), std::nullopt);
     EXPECT_EQ(sizeOf("BM\x36\x00\x0C\x00\x00\x00\x00\x00\x36\x00\x00\x00"sv), std::nullopt);  // BMP
-    EXPECT_EQ(sizeOf("II*\x00\x08\x00\x00\x00"sv), std::nullopt);                              // TIFF
-    EXPECT_EQ(sizeOf("\x00\x00\x00\x18" "ftypheic\x00\x00\x00\x00"sv), std::nullopt);          // HEIC
+    EXPECT_EQ(sizeOf("II*\x00\x08\x00\x00\x00"sv), std::nullopt);                             // TIFF
+    EXPECT_EQ(sizeOf("\x00\x00\x00\x18"
+                     "ftypheic\x00\x00\x00\x00"sv),
+              std::nullopt);  // HEIC
     EXPECT_EQ(sizeOf(webp("ALPH", std::string(16, 'x'))), std::nullopt);
     // Scan data before any frame header.
     EXPECT_EQ(sizeOf("\xFF\xD8\xFF\xDA\x00\x08\x01\x01\x00\x00\x3F\x00\xFF\xD9"sv), std::nullopt);

@@ -27,7 +27,8 @@ std::string nestedArrays(std::size_t depth) {
 std::string xmlList(std::string_view body) {
     return R"(<?xml version="1.0" encoding="UTF-8"?>
 <!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
-<plist version="1.0">)" + std::string(body) + "</plist>\n";
+<plist version="1.0">)" +
+           std::string(body) + "</plist>\n";
 }
 
 std::string nestedXmlArrays(std::size_t depth) {

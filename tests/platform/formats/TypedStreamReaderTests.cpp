@@ -32,7 +32,9 @@ const std::string helloBody = fromHex(
     "74696F6E617279009484016901928496961D5F5F6B494D4D657373616765506172744174747269627574654E616D6586"
     "92848484084E534E756D626572008484074E5356616C7565009484012A84999900868686");
 
-std::optional<std::string> rootText(const std::string& bytes) { return TypedStreamReader::rootText(bytes); }
+std::optional<std::string> rootText(const std::string& bytes) {
+    return TypedStreamReader::rootText(bytes);
+}
 
 // Starts a stream whose root is an attributed string, for values written in front of its string.
 TypedStreamWriter attributedStringWriter() {
@@ -55,7 +57,8 @@ TEST(TypedStreamReaderTests, ReadsABodyAsMessagesStoresIt) {
 }
 
 TEST(TypedStreamReaderTests, DecodesTextsOfEveryLengthExactly) {
-    const std::string emoji = "Caf\u00E9 \U0001F469\u200D\U0001F469\u200D\U0001F467 na\u0303o \u4F60\u597D \U0001F44D\U0001F3FD";
+    const std::string emoji =
+        "Caf\u00E9 \U0001F469\u200D\U0001F469\u200D\U0001F467 na\u0303o \u4F60\u597D \U0001F44D\U0001F3FD";
     std::vector<std::string> texts = {"", "a", std::string(127, 'x'), std::string(128, 'y'), emoji};
     texts.push_back(std::string(65'535, 'z'));  // the longest two-byte length
     texts.push_back(std::string(65'536, 'w'));  // four bytes from here
@@ -68,8 +71,9 @@ TEST(TypedStreamReaderTests, DecodesTextsOfEveryLengthExactly) {
     for (const std::string& text : texts) {
         SCOPED_TRACE(text.size());
         EXPECT_EQ(rootText(test::archivedAttributedString({.text = text})), text);
-        EXPECT_EQ(rootText(test::archivedAttributedString({.text = text, .mutableClasses = true, .runLengths = {3, 4, 5}})),
-                  text);
+        EXPECT_EQ(
+            rootText(test::archivedAttributedString({.text = text, .mutableClasses = true, .runLengths = {3, 4, 5}})),
+            text);
         EXPECT_EQ(rootText(test::archivedAttributedString({.text = text, .runLengths = {}})), text);
         EXPECT_EQ(rootText(test::archivedString(text)), text);
         EXPECT_EQ(rootText(test::archivedString(text, true)), text);
@@ -168,9 +172,9 @@ TEST(TypedStreamReaderTests, GivesNothingForOtherRootsAndOtherStreams) {
     std::string olderVersion = hello;
     olderVersion[0] = '\x03';
 
-    for (const std::string& bytes : {number.bytes(), dictionary.bytes(), nilRoot.bytes(), integerRoot.bytes(),
-                                     withoutString.bytes(), bigEndian, olderVersion, std::string(),
-                                     std::string("streamtyped")}) {
+    for (const std::string& bytes :
+         {number.bytes(), dictionary.bytes(), nilRoot.bytes(), integerRoot.bytes(), withoutString.bytes(), bigEndian,
+          olderVersion, std::string(), std::string("streamtyped")}) {
         EXPECT_EQ(rootText(bytes), std::nullopt) << testing::PrintToString(bytes);
     }
 }
@@ -185,13 +189,22 @@ TEST(TypedStreamReaderTests, RefusesReferencesThatNameNothingOrTheWrongKind) {
     };
     const std::vector<Case> cases = {
         {"a class that is its own superclass",
-         [](TypedStreamWriter& w) { w.encoding("@").raw("\x84\x84\x84\x03" "Foo" "\x00\x94\x86"sv); },
-         [](TypedStreamWriter& w) { w.encoding("@").raw("\x84\x84\x84\x03" "Foo" "\x00\x96\x86"sv); }},
+         [](TypedStreamWriter& w) {
+             w.encoding("@").raw(
+                 "\x84\x84\x84\x03"
+                 "Foo"
+                 "\x00\x94\x86"sv);
+         },
+         [](TypedStreamWriter& w) {
+             w.encoding("@").raw(
+                 "\x84\x84\x84\x03"
+                 "Foo"
+                 "\x00\x96\x86"sv);
+         }},
         {"an object whose class is the object itself",
          [](TypedStreamWriter& w) { w.encoding("@").raw("\x84\x94\x86"); },
          [](TypedStreamWriter& w) { w.encoding("@").raw("\x84\x95\x86"); }},
-        {"an encoding that refers to a shared string not yet written",
-         [](TypedStreamWriter& w) { w.raw("\x92\x85"); },
+        {"an encoding that refers to a shared string not yet written", [](TypedStreamWriter& w) { w.raw("\x92\x85"); },
          [](TypedStreamWriter& w) { w.raw("\xBA\x85"); }},
         {"an object value beyond the entries", [](TypedStreamWriter& w) { w.encoding("@").reference(0); },
          [](TypedStreamWriter& w) { w.encoding("@").reference(40); }},
@@ -202,8 +215,17 @@ TEST(TypedStreamReaderTests, RefusesReferencesThatNameNothingOrTheWrongKind) {
         {"a C string value that names a class",
          [](TypedStreamWriter& w) { w.encoding("*").cString("x").encoding("*").reference(3); },
          [](TypedStreamWriter& w) { w.encoding("*").cString("x").encoding("*").reference(1); }},
-        {"a negative length", [](TypedStreamWriter& w) { w.encoding("+").raw("\x03" "abc"); },
-         [](TypedStreamWriter& w) { w.encoding("+").raw("\xF0" "abc"); }},
+        {"a negative length",
+         [](TypedStreamWriter& w) {
+             w.encoding("+").raw(
+                 "\x03"
+                 "abc");
+         },
+         [](TypedStreamWriter& w) {
+             w.encoding("+").raw(
+                 "\xF0"
+                 "abc");
+         }},
         {"a type the stream cannot hold", [](TypedStreamWriter& w) { w.encoding("i").integer(1); },
          [](TypedStreamWriter& w) { w.encoding("^i").integer(1); }},
         {"a struct that never closes", [](TypedStreamWriter& w) { w.encoding("{?=ii}").integer(1).integer(2); },
@@ -278,15 +300,9 @@ TEST(TypedStreamReaderTests, DamagedBodiesGiveValidTextOrNothing) {
         for (int edit = 0; edit < edits; ++edit) {
             const std::size_t at = random() % bytes.size();
             switch (random() % 3) {
-            case 0:
-                bytes[at] = static_cast<char>(random());
-                break;
-            case 1:
-                bytes.insert(at, 1, static_cast<char>(random()));
-                break;
-            default:
-                bytes.erase(at, 1);
-                break;
+                case 0: bytes[at] = static_cast<char>(random()); break;
+                case 1: bytes.insert(at, 1, static_cast<char>(random())); break;
+                default: bytes.erase(at, 1); break;
             }
         }
         check(bytes);

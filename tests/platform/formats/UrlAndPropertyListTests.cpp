@@ -79,8 +79,8 @@ TEST(PropertyListTests, DatesKeepWholeMicrosecondsExactly) {
     // the written microsecond must come back, and its neighbours must stay apart.
     const auto start = PropertyList::Microseconds(seconds(1'760'000'000));
     for (int64_t step = 0; step < 20'000; ++step) {
-        for (const auto time : {start + microseconds(step * 7'919), PropertyList::Microseconds(seconds(900'000'000)) -
-                                                                        microseconds(step * 104'729)}) {
+        for (const auto time : {start + microseconds(step * 7'919),
+                                PropertyList::Microseconds(seconds(900'000'000)) - microseconds(step * 104'729)}) {
             const PropertyList::Node root(plist_new_dict());
             plist_dict_set_item(root.get(), "d", PropertyList::makeDate(time).release());
             const PropertyList::Node parsed = PropertyList::parse(PropertyList::toBinary(root.get()));

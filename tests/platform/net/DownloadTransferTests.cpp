@@ -123,7 +123,8 @@ protected:
         transfer->start();
         return transfer;
     }
-    std::shared_ptr<DownloadTransfer> resumed(const std::string& resumeData, const std::shared_ptr<RecordingDelegate>& delegate) {
+    std::shared_ptr<DownloadTransfer> resumed(const std::string& resumeData,
+                                              const std::shared_ptr<RecordingDelegate>& delegate) {
         auto transfer = transport.transferWithResumeData(resumeData, configuration(), delegate);
         transfer->start();
         return transfer;
@@ -226,8 +227,9 @@ TEST_F(DownloadTransferTests, ReportsOtherStatusesWithoutKeepingAnyBody) {
 
     // The kept file is gone, or the resume data is not ours: nothing to resume, nothing requested.
     const auto before = server.requests().size();
-    for (const std::string& data : {DownloadResumeData{server.url(), server.url(), "CFNetworkDownload_gone.tmp", "\"x\""}.encoded(),
-                                    std::string("not a property list")}) {
+    for (const std::string& data :
+         {DownloadResumeData{server.url(), server.url(), "CFNetworkDownload_gone.tmp", "\"x\""}.encoded(),
+          std::string("not a property list")}) {
         auto broken = std::make_shared<RecordingDelegate>();
         const auto transfer = resumed(data, broken);
         EXPECT_EQ(broken->waitForOutcome(), (DownloadOutcome{.errorMessage = "The download could not be resumed."}));
@@ -240,7 +242,8 @@ TEST_F(DownloadTransferTests, BehindAProxyTheServersOwnAnswerCounts) {
     test::ConnectProxy proxy;
     const test::ProxyEnvironment environment(proxy.url());
     // A name that is not taken for loopback, so the proxy is used; the proxy tunnels to 127.0.0.1.
-    const std::string url = "https://localhost." + server.baseUrl().substr(std::string("https://127.0.0.1").size()) + "/pack.gguf";
+    const std::string url =
+        "https://localhost." + server.baseUrl().substr(std::string("https://127.0.0.1").size()) + "/pack.gguf";
 
     // The proxy's own "200 Connection established" is not the answer.
     server.setBehaviour({.status = 404});
@@ -253,7 +256,8 @@ TEST_F(DownloadTransferTests, BehindAProxyTheServersOwnAnswerCounts) {
     server.setBehaviour({});
     test::writeTestFile(dir / "transfers" / "CFNetworkDownload_kept1.tmp", server.contents().substr(0, 1000));
     auto resumedThroughProxy = std::make_shared<RecordingDelegate>();
-    resumed(DownloadResumeData{url, url, "CFNetworkDownload_kept1.tmp", server.entityTag()}.encoded(), resumedThroughProxy);
+    resumed(DownloadResumeData{url, url, "CFNetworkDownload_kept1.tmp", server.entityTag()}.encoded(),
+            resumedThroughProxy);
     EXPECT_EQ(resumedThroughProxy->waitForOutcome().httpStatusCode, 206);
     EXPECT_TRUE(resumedThroughProxy->finishedContents == server.contents());
     EXPECT_EQ(proxy.tunnelCount(), 2u);
@@ -277,8 +281,9 @@ TEST_F(DownloadTransferTests, AnImplausibleRemainderLeavesTheTotalUnknown) {
     auto configuration = this->configuration();
     configuration.caFile = liar.caFile();
     const std::string url = liar.baseUrl() + "/pack.gguf";
-    transport.transferWithResumeData(DownloadResumeData{url, url, "CFNetworkDownload_kept1.tmp", "\"v1\""}.encoded(),
-                                     configuration, delegate)
+    transport
+        .transferWithResumeData(DownloadResumeData{url, url, "CFNetworkDownload_kept1.tmp", "\"v1\""}.encoded(),
+                                configuration, delegate)
         ->start();
     EXPECT_TRUE(delegate->waitForOutcome().errorMessage.has_value());
     ASSERT_FALSE(delegate->progress.empty());
@@ -309,7 +314,8 @@ TEST_F(DownloadTransferTests, StopsPromptlyAndKeepsWhatCanBeResumed) {
     ASSERT_TRUE(cancelled->waitForBytes(mebibyte));
     const auto asked = std::chrono::steady_clock::now();
     transfer->cancel();
-    EXPECT_EQ(cancelled->waitForOutcome(2s), (DownloadOutcome{.httpStatusCode = 200, .errorMessage = "The operation was cancelled."}));
+    EXPECT_EQ(cancelled->waitForOutcome(2s),
+              (DownloadOutcome{.httpStatusCode = 200, .errorMessage = "The operation was cancelled."}));
     EXPECT_LT(std::chrono::steady_clock::now() - asked, 1500ms);
     EXPECT_EQ(filesLeft(), 0u);
 
@@ -323,7 +329,8 @@ TEST_F(DownloadTransferTests, StopsPromptlyAndKeepsWhatCanBeResumed) {
     auto configuration = this->configuration();
     configuration.requestTimeout = 1s;
     for (const bool drop : {false, true}) {
-        server.setBehaviour(drop ? PackFileServer::Behaviour{.dropAt = mebibyte} : PackFileServer::Behaviour{.stallAt = mebibyte});
+        server.setBehaviour(drop ? PackFileServer::Behaviour{.dropAt = mebibyte}
+                                 : PackFileServer::Behaviour{.stallAt = mebibyte});
         auto failed = std::make_shared<RecordingDelegate>();
         transport.transferWithUrl(server.url(), configuration, failed)->start();
         const auto outcome = failed->waitForOutcome();

@@ -85,9 +85,9 @@ TEST(HttpClientTests, AHeaderThatCannotBeAddedFailsTheRequestInsteadOfDroppingTh
     });
     for (const int failingAppend : {0, 1, 2}) {  // the first, a middle one, the closing "Expect:"
         appendsBeforeFailure = failingAppend;
-        EXPECT_EQ(failureKind({.url = server.baseUrl() + "/",
-                               .headers = {{"Authorization", "Bearer k"}, {"X-Other", "1"}}}),
-                  HttpError::Kind::other)
+        EXPECT_EQ(
+            failureKind({.url = server.baseUrl() + "/", .headers = {{"Authorization", "Bearer k"}, {"X-Other", "1"}}}),
+            HttpError::Kind::other)
             << failingAppend;
         appendsBeforeFailure = -1;
     }
@@ -106,7 +106,8 @@ TEST(HttpClientTests, CapsTheAnswerAndReportsBrokenTransfers) {
     });
     EXPECT_EQ(failureKind({.url = server.baseUrl() + "/big", .maxResponseBytes = 1024}),
               HttpError::Kind::responseTooLarge);
-    EXPECT_EQ(CurlHttpClient().send({.url = server.baseUrl() + "/big", .maxResponseBytes = 2048}, {}).body.size(), 2048u);
+    EXPECT_EQ(CurlHttpClient().send({.url = server.baseUrl() + "/big", .maxResponseBytes = 2048}, {}).body.size(),
+              2048u);
     EXPECT_EQ(failureKind({.url = server.baseUrl() + "/dropped"}), HttpError::Kind::connectionLost);
 }
 

@@ -90,8 +90,9 @@ TEST(SecretFileStoreTests, NamesNeverReachOutsideTheirFolder) {
     const SecretFileStore store(root, "../../escaped/service");
     EXPECT_EQ(store.folder().parent_path(), root);
 
-    const std::string accounts[] = {"../../../outside", "/etc/passwd", ".", "..", "", ".hidden", "a/b", "a%2Fb",
-                                    std::string(300, 'x'), std::string("nul\0byte", 8)};
+    const std::string accounts[] = {
+        "../../../outside",         "/etc/passwd", ".", "..", "", ".hidden", "a/b", "a%2Fb", std::string(300, 'x'),
+        std::string("nul\0byte", 8)};
     for (const auto& account : accounts) {
         store.save("value of " + account, account);
     }

@@ -96,7 +96,8 @@ TEST(FileManagerTests, MovesReplacesAndRemovesWithoutClobbering) {
 TEST(FileManagerTests, MovesAcrossVolumesByCopying) {
     test::TempDir dir;
     const fs::path otherVolume = "/dev/shm";
-    struct stat here{}, there{};
+    struct stat here {
+    }, there{};
     if (::stat(dir.path().c_str(), &here) != 0 || ::stat(otherVolume.c_str(), &there) != 0 ||
         here.st_dev == there.st_dev || ::access(otherVolume.c_str(), W_OK) != 0) {
         GTEST_SKIP() << "no second writable volume";

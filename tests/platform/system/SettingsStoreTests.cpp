@@ -20,8 +20,14 @@ namespace fs = std::filesystem;
 using nlohmann::json;
 
 TEST(SettingsCoercionTests, TypedReadersCoerceLikeTheUserDefaults) {
-    InMemorySettingsStore store({{"int", 42}, {"real", -3.9}, {"flag", true}, {"text", " +12x"}, {"word", "YES"},
-                                 {"zeros", "000"}, {"huge", 1e30}, {"mixed", json::array({"a", 1})}});
+    InMemorySettingsStore store({{"int", 42},
+                                 {"real", -3.9},
+                                 {"flag", true},
+                                 {"text", " +12x"},
+                                 {"word", "YES"},
+                                 {"zeros", "000"},
+                                 {"huge", 1e30},
+                                 {"mixed", json::array({"a", 1})}});
     EXPECT_EQ(store.string("int"), "42");
     EXPECT_EQ(store.string("flag"), std::nullopt);
     EXPECT_EQ(store.integer("real"), -3);

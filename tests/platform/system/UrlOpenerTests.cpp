@@ -65,16 +65,17 @@ TEST_F(UrlOpenerTests, AFailedExitOrStartIsNotOpenedAndALongRunIs) {
 
 TEST_F(UrlOpenerTests, OpensWebAddressesOnly) {
     XdgUrlOpener urlOpener(opener("exit 0"));
-    for (const auto* address : {"file:///etc/passwd", "sms:+15550100", "javascript:alert(1)", "--help", "", "https://"}) {
+    for (const auto* address :
+         {"file:///etc/passwd", "sms:+15550100", "javascript:alert(1)", "--help", "", "https://"}) {
         EXPECT_FALSE(urlOpener.open(address, {})) << address;
     }
     EXPECT_EQ(arguments(), "");
 }
 
 TEST(OpenableLinkTests, OnlyTheLinkSchemesOfConversationsAreOpenable) {
-    for (const auto* link : {"sms:+15550100", "SMS:+15550100", "sms:ann@example.com", "mailto:ann@example.com",
-                             "MailTo:ann@example.com?subject=Hi", "https://mail.google.com/mail/u/0/#inbox/18c2",
-                             "http://example.com/"}) {
+    for (const auto* link :
+         {"sms:+15550100", "SMS:+15550100", "sms:ann@example.com", "mailto:ann@example.com",
+          "MailTo:ann@example.com?subject=Hi", "https://mail.google.com/mail/u/0/#inbox/18c2", "http://example.com/"}) {
         EXPECT_TRUE(isOpenableLink(link)) << link;
     }
     for (const auto* link : {"file:///etc/passwd", "javascript:alert(1)", "smsto:+15550100", "ssh://host",
@@ -91,7 +92,8 @@ TEST_F(UrlOpenerTests, LinksAndFoldersGoOverAsTheirOneArgumentAndOthersStartNoth
     EXPECT_TRUE(urlOpener.openLink("sms:+1 555 'x' \"y\"; touch pwned", {}));
     EXPECT_TRUE(urlOpener.openFolder(root / "it's a \"folder\"; touch pwned" / "..", {}));
     EXPECT_TRUE(urlOpener.openFolder(folder, {}));
-    EXPECT_EQ(arguments(), "sms:+1 555 'x' \"y\"; touch pwned\n" + root.path().string() + "/\n" + folder.string() + "\n");
+    EXPECT_EQ(arguments(),
+              "sms:+1 555 'x' \"y\"; touch pwned\n" + root.path().string() + "/\n" + folder.string() + "\n");
 
     EXPECT_FALSE(urlOpener.openLink("file:///etc/passwd", {}));
     EXPECT_FALSE(urlOpener.openFolder("relative/folder", {}));

@@ -42,7 +42,8 @@ struct RecordedSleeps {
 };
 
 struct ApiFixture {
-    explicit ApiFixture(bool tls = false) : api(tls), client(std::make_shared<CurlHttpClient>(), api.endpoint(), sleeps.sleeper()) {
+    explicit ApiFixture(bool tls = false)
+        : api(tls), client(std::make_shared<CurlHttpClient>(), api.endpoint(), sleeps.sleeper()) {
         api.setAccessToken("token-1");
         api.setProfile("me@example.com");
     }
@@ -74,13 +75,15 @@ TEST(GmailApiClientTests, SendsAnAuthorisedGetAndDecodesTheRecord) {
     fixture.api.addMessagePage("", {{"m1", "t1"}, {"m2", "t1"}}, "next page");
     fixture.api.addMessagePage("next page", {{"m3", "t2"}});
 
-    const auto first = fixture.client.api<GmailMessageList>(
-        "/users/me/messages",
-        {{"q", "newer_than:7d in:inbox -in:spam"}, {"labelIds", "INBOX"}, {"maxResults", "100"}, {"pageToken", std::nullopt}},
-        "token-1", {});
+    const auto first = fixture.client.api<GmailMessageList>("/users/me/messages",
+                                                            {{"q", "newer_than:7d in:inbox -in:spam"},
+                                                             {"labelIds", "INBOX"},
+                                                             {"maxResults", "100"},
+                                                             {"pageToken", std::nullopt}},
+                                                            "token-1", {});
     EXPECT_EQ(first.messages->size(), 2u);
-    const auto second = fixture.client.api<GmailMessageList>("/users/me/messages", {{"pageToken", *first.nextPageToken}},
-                                                             "token-1", {});
+    const auto second = fixture.client.api<GmailMessageList>("/users/me/messages",
+                                                             {{"pageToken", *first.nextPageToken}}, "token-1", {});
     EXPECT_EQ(second.messages->at(0).threadID, "t2");
     EXPECT_EQ(fixture.profile().emailAddress, "me@example.com");
 
@@ -106,10 +109,12 @@ TEST(GmailApiClientTests, AThreadIdIsOnePathSegment) {
     ApiFixture fixture;
     for (const std::string id : {"18c2f0a", "a/../../profile?x=1#y", "..", ".", "%2F"}) {
         fixture.api.addThread(id, test::GmailFixtures::thread(id, {{}}));
-        const auto thread = fixture.client.api<GmailThread>(GmailApiClient::threadPath(id), {{"format", "full"}}, "token-1", {});
+        const auto thread =
+            fixture.client.api<GmailThread>(GmailApiClient::threadPath(id), {{"format", "full"}}, "token-1", {});
         EXPECT_EQ(thread.id, id);
     }
-    EXPECT_EQ(fixture.api.requests()[1].target, "/gmail/v1/users/me/threads/a%2F..%2F..%2Fprofile%3Fx%3D1%23y?format=full");
+    EXPECT_EQ(fixture.api.requests()[1].target,
+              "/gmail/v1/users/me/threads/a%2F..%2F..%2Fprofile%3Fx%3D1%23y?format=full");
     EXPECT_EQ(fixture.api.requests()[2].target, "/gmail/v1/users/me/threads/%2E%2E?format=full");
 }
 
@@ -155,8 +160,9 @@ TEST(GmailApiClientTests, UnsuccessfulAnswersCarryTheServersMessage) {
     // No retry for any other status, successful ones but 200 included.
     fixture.sleeps.waits.clear();
     const auto before = fixture.api.requestCount();
-    EXPECT_EQ(googleMessage([&] { fixture.client.api<GmailThread>(GmailApiClient::threadPath("gone"), {}, "token-1", {}); }),
-              "Requested entity was not found.");
+    EXPECT_EQ(
+        googleMessage([&] { fixture.client.api<GmailThread>(GmailApiClient::threadPath("gone"), {}, "token-1", {}); }),
+        "Requested entity was not found.");
     fixture.api.script("/users/me/profile", {{.status = 201, .body = R"({"emailAddress":"me@example.com"})"}});
     EXPECT_EQ(googleMessage([&] { fixture.profile(); }), "Gmail request failed");
     fixture.api.script("/users/me/profile", {{.status = 204}});
@@ -230,8 +236,8 @@ TEST(GmailApiClientTests, OverHttpsAnUntrustedCertificateFailsAtOnce) {
     EXPECT_EQ(trusted.profile().emailAddress, "me@example.com");
 
     RecordedSleeps sleeps;
-    const GmailApiClient untrusted(std::make_shared<CurlHttpClient>(), {.baseAddress = trusted.api.endpoint().baseAddress},
-                                   sleeps.sleeper());
+    const GmailApiClient untrusted(std::make_shared<CurlHttpClient>(),
+                                   {.baseAddress = trusted.api.endpoint().baseAddress}, sleeps.sleeper());
     try {
         untrusted.api<GmailProfile>("/users/me/profile", {}, "token-1", {});
         ADD_FAILURE() << "expected an HttpError";

@@ -36,8 +36,7 @@ TEST(GmailBodiesTests, BodyDataIsUnpaddedBase64Url) {
     EXPECT_EQ(GmailBodies::decodedData(rawPart("text/plain", "SGk.")), std::nullopt);
     EXPECT_EQ(GmailBodies::decodedData(rawPart("text/plain", "SGkhI")), std::nullopt);  // one character too many
     // "-" and "_" stand for "+" and "/": the bytes FB FF decode to "\u00FB\u00FF" in Latin-1.
-    EXPECT_EQ(GmailBodies::decodedData(rawPart("text/plain", "-_8", "text/plain; charset=ISO-8859-1")),
-              "\u00FB\u00FF");
+    EXPECT_EQ(GmailBodies::decodedData(rawPart("text/plain", "-_8", "text/plain; charset=ISO-8859-1")), "\u00FB\u00FF");
     EXPECT_EQ(GmailBodies::decodedData(payload(parseJson(R"({"headers":[],"body":{"size":0}})"))), std::nullopt);
 }
 
@@ -50,7 +49,8 @@ TEST(GmailBodiesTests, DeclaredCharacterSetsAreReadFirstAndBadBytesBecomeReplace
     const Case cases[] = {
         // Seven-bit bytes pass for UTF-8, so only the label tells them apart.
         {"text/plain; charset=ISO-2022-JP", "\x1b$B$9$_$^$;$s!#\x1b(B", "\u3059\u307F\u307E\u305B\u3093\u3002"},
-        {"text/plain; charset=\"Shift_JIS\"", "\x97\x5c\x92\xe8\x82\xf0\x8a\x6d\x94\x46", "\u4E88\u5B9A\u3092\u78BA\u8A8D"},
+        {"text/plain; charset=\"Shift_JIS\"", "\x97\x5c\x92\xe8\x82\xf0\x8a\x6d\x94\x46",
+         "\u4E88\u5B9A\u3092\u78BA\u8A8D"},
         {"text/plain; charset=euc-kr", "\xbe\xc8\xb3\xe7\xc7\xcf\xbc\xbc\xbf\xe4", "\uC548\uB155\uD558\uC138\uC694"},
         {"text/html; charset=big5", "\xc1\xc2\xc1\xc2\xa7\x41", "\u8B1D\u8B1D\u4F60"},
         {"text/plain; charset=gb2312", "\xc4\xe3\xba\xc3\xca\xc0\xbd\xe7", "\u4F60\u597D\u4E16\u754C"},
@@ -58,10 +58,16 @@ TEST(GmailBodiesTests, DeclaredCharacterSetsAreReadFirstAndBadBytesBecomeReplace
         {"text/plain; charset=gb2312", "\xd0\xbb\xd0\xbb", "\u8C22\u8C22"},
         {"text/plain; charset=gb2312", "\xd6\xec\xe9\x46\xbb\xf9", "\u6731\u9555\u57FA"},
         {"text/plain; charset=EUC-KR", "\x8c\x63", "\uB620"},
-        {"text/plain; charset=windows-1251", "\xcf\xf0\xe8\xe2\xe5\xf2, \xec\xe8\xf0", "\u041F\u0440\u0438\u0432\u0435\u0442, \u043C\u0438\u0440"},
-        {"text/plain; charset=koi8-r", "\xf0\xd2\xc9\xd7\xc5\xd4, \xcd\xc9\xd2", "\u041F\u0440\u0438\u0432\u0435\u0442, \u043C\u0438\u0440"},
+        {"text/plain; charset=windows-1251", "\xcf\xf0\xe8\xe2\xe5\xf2, \xec\xe8\xf0",
+         "\u041F\u0440\u0438\u0432\u0435\u0442, \u043C\u0438\u0440"},
+        {"text/plain; charset=koi8-r", "\xf0\xd2\xc9\xd7\xc5\xd4, \xcd\xc9\xd2",
+         "\u041F\u0440\u0438\u0432\u0435\u0442, \u043C\u0438\u0440"},
         // Latin-1 labels carry windows-1252 punctuation.
-        {"text/plain; charset=\"ISO-8859-1\"", "\x93quoted\x94 \x80" "5 caf\xe9", "\u201Cquoted\u201D \u20AC" "5 caf\u00E9"},
+        {"text/plain; charset=\"ISO-8859-1\"",
+         "\x93quoted\x94 \x80"
+         "5 caf\xe9",
+         "\u201Cquoted\u201D \u20AC"
+         "5 caf\u00E9"},
         {"text/plain; format=flowed; CHARSET=windows-1252", "\x85\x96", "\u2026\u2013"},
         {"text/plain; charset=iso-8859-15", "\xA4", "\u20AC"},
         {"text/plain; charset=utf-16le", std::string("H\0i\0", 4), "Hi"},
@@ -77,7 +83,8 @@ TEST(GmailBodiesTests, DeclaredCharacterSetsAreReadFirstAndBadBytesBecomeReplace
         {"text/plain; charset=iso-2022-jp", "\x1b$B$9\x1b(B \xff", "\u3059 \uFFFD"},
     };
     for (const Case& each : cases) {
-        EXPECT_EQ(GmailBodies::decodedData(payload(Fixtures::part("text/plain", each.bytes, each.contentType))), each.text)
+        EXPECT_EQ(GmailBodies::decodedData(payload(Fixtures::part("text/plain", each.bytes, each.contentType))),
+                  each.text)
             << each.contentType;
     }
 
@@ -90,17 +97,17 @@ TEST(GmailBodiesTests, DeclaredCharacterSetsAreReadFirstAndBadBytesBecomeReplace
 }
 
 TEST(GmailBodiesTests, PlainTextForClassificationAndHtmlForDisplay) {
-    const auto alternative = payload(Fixtures::multipart(
-        "multipart/alternative",
-        {Fixtures::part("text/plain", "Plain words"), Fixtures::part("text/html", "<p>Rich</p><p>words</p>")}));
+    const auto alternative =
+        payload(Fixtures::multipart("multipart/alternative", {Fixtures::part("text/plain", "Plain words"),
+                                                              Fixtures::part("text/html", "<p>Rich</p><p>words</p>")}));
     EXPECT_EQ(GmailBodies::classificationBody(alternative), (GmailBodyContent{"Plain words", false}));
     EXPECT_EQ(GmailBodies::preferredBody(alternative), (GmailBodyContent{"<p>Rich</p><p>words</p>", true}));
 
     const auto nested = payload(Fixtures::multipart(
         "multipart/mixed",
         {Fixtures::part("image/png", "\x89PNG"),
-         Fixtures::multipart("multipart/related", {Fixtures::multipart("multipart/alternative",
-                                                                       {Fixtures::part("TEXT/PLAIN", "deep")})})}));
+         Fixtures::multipart("multipart/related",
+                             {Fixtures::multipart("multipart/alternative", {Fixtures::part("TEXT/PLAIN", "deep")})})}));
     EXPECT_EQ(GmailBodies::classificationBody(nested), (GmailBodyContent{"deep", false}));
     EXPECT_EQ(GmailBodies::preferredBody(nested), (GmailBodyContent{"deep", false}));
 
@@ -122,7 +129,8 @@ nlohmann::json withHeader(nlohmann::json part, const std::string& name, const st
 
 TEST(GmailBodiesTests, MixedPartsJoinTheirInlineTextAndPlaceholdersGiveWayToHtml) {
     const auto alternative = [](const std::string& plain, const std::string& html) {
-        return Fixtures::multipart("multipart/alternative", {Fixtures::part("text/plain", plain), Fixtures::part("text/html", html)});
+        return Fixtures::multipart("multipart/alternative",
+                                   {Fixtures::part("text/plain", plain), Fixtures::part("text/html", html)});
     };
     struct Case {
         nlohmann::json payload;
@@ -135,37 +143,45 @@ TEST(GmailBodiesTests, MixedPartsJoinTheirInlineTextAndPlaceholdersGiveWayToHtml
                                                  Fixtures::part("text/plain", "-- \r\nList footer\r\n")}),
          "Body text -- List footer", "Body text\n\n--\nList footer"},
         // A body in two pieces around an image; attachments stay out.
-        {Fixtures::multipart("multipart/mixed",
-                             {Fixtures::part("text/plain", "Part one"),
-                              withHeader(Fixtures::part("image/png", "\x89PNG"), "Content-Disposition", "inline; filename=\"a.png\""),
-                              Fixtures::part("text/plain", "Part two"),
-                              withHeader(Fixtures::part("text/plain", "attached notes"), "Content-Disposition", "ATTACHMENT"),
-                              Fixtures::part("text/plain", "named file", "text/plain; name=\"log.txt\""),
-                              withHeader(Fixtures::part("text/html", "<p>inline file</p>"), "Content-Disposition",
-                                         "inline; filename*=UTF-8''r%C3%A9sum%C3%A9.html")}),
+        {Fixtures::multipart(
+             "multipart/mixed",
+             {Fixtures::part("text/plain", "Part one"),
+              withHeader(Fixtures::part("image/png", "\x89PNG"), "Content-Disposition", "inline; filename=\"a.png\""),
+              Fixtures::part("text/plain", "Part two"),
+              withHeader(Fixtures::part("text/plain", "attached notes"), "Content-Disposition", "ATTACHMENT"),
+              Fixtures::part("text/plain", "named file", "text/plain; name=\"log.txt\""),
+              withHeader(Fixtures::part("text/html", "<p>inline file</p>"), "Content-Disposition",
+                         "inline; filename*=UTF-8''r%C3%A9sum%C3%A9.html")}),
          "Part one Part two", "Part one\n\nPart two"},
-        {Fixtures::multipart("multipart/mixed", {Fixtures::part("text/html", "<p>First</p>"), Fixtures::part("text/html", "<div>Second")}),
+        {Fixtures::multipart("multipart/mixed",
+                             {Fixtures::part("text/html", "<p>First</p>"), Fixtures::part("text/html", "<div>Second")}),
          "First Second", "First\n\nSecond"},
         // Placeholders for readers without HTML.
-        {alternative("This is an HTML email. Please use an HTML-capable email client to view it.", "<p>Your invoice is ready</p>"),
+        {alternative("This is an HTML email. Please use an HTML-capable email client to view it.",
+                     "<p>Your invoice is ready</p>"),
          "Your invoice is ready", "Your invoice is ready"},
-        {alternative("Having trouble? View this email in your browser: https://news.example.com/v/8f2a1c9e7b3d4a5f6e7d8c9b0a1f2e3d"
+        {alternative("Having trouble? View this email in your browser: "
+                     "https://news.example.com/v/8f2a1c9e7b3d4a5f6e7d8c9b0a1f2e3d"
                      "?utm_source=newsletter&utm_medium=email&utm_campaign=weekly-digest-2024",
                      "<p>Weekly digest</p>"),
          "Weekly digest", "Weekly digest"},
         {alternative("Your mail program does not support HTML.", "<p>Sale</p>"), "Sale", "Sale"},
         {alternative(" \r\n", "<p>Only in HTML</p>"), "Only in HTML", "Only in HTML"},
         // Short real mail keeps its plain text, and so does a placeholder whose HTML has no text.
-        {alternative("Sure, the HTML looks fine to me.", "<p>Sure, the HTML looks fine!</p>"), "Sure, the HTML looks fine to me.",
-         "Sure, the HTML looks fine!"},
-        {alternative("Can you open the browser link I sent?", "<p>Can you open it?</p>"), "Can you open the browser link I sent?",
-         "Can you open it?"},
+        {alternative("Sure, the HTML looks fine to me.", "<p>Sure, the HTML looks fine!</p>"),
+         "Sure, the HTML looks fine to me.", "Sure, the HTML looks fine!"},
+        {alternative("Can you open the browser link I sent?", "<p>Can you open it?</p>"),
+         "Can you open the browser link I sent?", "Can you open it?"},
         {alternative("This email requires an HTML-capable mail reader.", "<img src=cid:banner>"),
          "This email requires an HTML-capable mail reader.", "This email requires an HTML-capable mail reader."},
-        {alternative(std::string(150, 'x') + " Please view this message in a browser to see the pictures of the event we "
-                     "held last week and everything else we wrote about it.", "<p>Other</p>"),
-         std::string(150, 'x') + " Please view this message in a browser to see the pictures of the event we held last week and "
-                                 "everything else we wrote about it.", "Other"},
+        {alternative(std::string(150, 'x') +
+                         " Please view this message in a browser to see the pictures of the event we "
+                         "held last week and everything else we wrote about it.",
+                     "<p>Other</p>"),
+         std::string(150, 'x') +
+             " Please view this message in a browser to see the pictures of the event we held last week and "
+             "everything else we wrote about it.",
+         "Other"},
     };
     for (const Case& each : cases) {
         const auto message =

@@ -29,7 +29,8 @@ TEST_F(GmailConnectionTests, SignsInThroughTheBrowserAndKeepsTheTokens) {
 
     EXPECT_EQ(status, (GmailConnectionStatus{.configured = true, .connected = true, .email = "me@example.com"}));
     EXPECT_EQ(browser->problems(), std::vector<std::string>{});
-    EXPECT_TRUE(browser->openedAddresses().at(0).starts_with(std::string(test::FakeOAuthProvider::authorizationAddress) + "?client_id="));
+    EXPECT_TRUE(browser->openedAddresses().at(0).starts_with(
+        std::string(test::FakeOAuthProvider::authorizationAddress) + "?client_id="));
     EXPECT_NE(browser->page().find("<h2>Gmail connected</h2>"), std::string::npos);
 
     // The code goes back with the verifier whose challenge the browser saw, and the same redirect.
@@ -161,7 +162,8 @@ TEST_F(GmailConnectionTests, TokenEndpointRefusalsCarryItsWords) {
 
 TEST_F(GmailConnectionTests, AFailedProfileCallKeepsNothing) {
     provider.script({FakeTokenAnswer::tokens("access-1", "refresh-1")});
-    gmail.script("/users/me/profile", {{.status = 403, .body = R"({"error":{"message":"Gmail API has not been used"}})"}});
+    gmail.script("/users/me/profile",
+                 {{.status = 403, .body = R"({"error":{"message":"Gmail API has not been used"}})"}});
     auto& gmailService = makeService();
     EXPECT_EQ(gmailError([&] { gmailService.connect({}); }).what(), std::string("Gmail API has not been used"));
     EXPECT_FALSE(storedTokens());
@@ -206,7 +208,8 @@ TEST_F(GmailConnectionTests, TokensThatCannotBeStoredAreStillHeld) {
     provider.script({FakeTokenAnswer::tokens("access-1", "refresh-1")});
     auto& gmailService = makeService();
     EXPECT_ANY_THROW(gmailService.connect({}));
-    EXPECT_EQ(gmailService.status(), (GmailConnectionStatus{.configured = true, .connected = true, .email = "me@example.com"}));
+    EXPECT_EQ(gmailService.status(),
+              (GmailConnectionStatus{.configured = true, .connected = true, .email = "me@example.com"}));
 }
 
 }  // namespace

@@ -17,7 +17,8 @@ using namespace std::chrono_literals;
 using test::FakeGmailAnswer;
 using References = std::vector<std::pair<std::string, std::string>>;
 
-constexpr const char* allFailed = "Gmail could not fetch any conversations after retrying. Your previous queue was kept.";
+constexpr const char* allFailed =
+    "Gmail could not fetch any conversations after retrying. Your previous queue was kept.";
 
 ScanProgressUpdate line(std::string detail) {
     return {.detail = std::move(detail)};
@@ -176,8 +177,9 @@ TEST_F(GmailInboxRefreshTests, FailedThreadsAreNamedAndTheRestArrive) {
     }
     auto batch = refresh(LookbackWindow::seven);
     EXPECT_EQ(batch.conversations.size(), 6u);
-    EXPECT_EQ(batch.warning, "Gmail refreshed, but 1 conversation could not be fetched after retrying. Nudgerly kept "
-                             "the previous queue entries for those conversations.");
+    EXPECT_EQ(batch.warning,
+              "Gmail refreshed, but 1 conversation could not be fetched after retrying. Nudgerly kept "
+              "the previous queue entries for those conversations.");
     EXPECT_EQ(batch.unavailableConversationIDs, std::set<std::string>{"gmail-thread-t3"});
     EXPECT_EQ(progress.at(progress.size() - 2), fetching(7, 7));
 
@@ -188,8 +190,9 @@ TEST_F(GmailInboxRefreshTests, FailedThreadsAreNamedAndTheRestArrive) {
     batch = refresh(LookbackWindow::seven);
     EXPECT_EQ(batch.conversations.size(), 4u);
     EXPECT_EQ(batch.activeConversations, 4);
-    EXPECT_EQ(batch.warning, "Gmail refreshed, but 2 conversations could not be fetched after retrying. Nudgerly kept "
-                             "the previous queue entries for those conversations.");
+    EXPECT_EQ(batch.warning,
+              "Gmail refreshed, but 2 conversations could not be fetched after retrying. Nudgerly kept "
+              "the previous queue entries for those conversations.");
     EXPECT_EQ(batch.unavailableConversationIDs, (std::set<std::string>{"gmail-thread-t3", "gmail-thread-t5"}));
 }
 
@@ -253,8 +256,8 @@ TEST_F(GmailInboxRefreshTests, AStopMidChunkEndsTheRefreshWithinASecond) {
 }
 
 TEST(GmailInboxRefreshRules, ThreadIDsAndWarnings) {
-    EXPECT_EQ(GmailInboxRefresh::threadIDs({{.id = "1", .threadID = "b"}, {.id = "2", .threadID = "a"},
-                                            {.id = "3", .threadID = "b"}}),
+    EXPECT_EQ(GmailInboxRefresh::threadIDs(
+                  {{.id = "1", .threadID = "b"}, {.id = "2", .threadID = "a"}, {.id = "3", .threadID = "b"}}),
               (std::vector<std::string>{"b", "a"}));
     EXPECT_FALSE(GmailInboxRefresh::warning(0));
 }

@@ -51,7 +51,8 @@ TEST(GmailRecordsTests, AThreadFailsWholeWhenAMessageLacksARequiredKey) {
              R"({"id":"m","internalDate":1000,"snippet":"s","payload":{"headers":[]}})",  // date as a number
              R"({"id":"m","internalDate":"1","snippet":"s","payload":{"headers":[{"name":"From"}]}})",
          }) {
-        EXPECT_FALSE(decodes<GmailThread>(std::string(R"({"id":"t","messages":[)") + validMessage + "," + broken + "]}"))
+        EXPECT_FALSE(
+            decodes<GmailThread>(std::string(R"({"id":"t","messages":[)") + validMessage + "," + broken + "]}"))
             << broken;
     }
     EXPECT_FALSE(decodes<GmailThread>(R"({"id":"t"})"));

@@ -95,7 +95,8 @@ TEST(GmailThreadConversionTests, TextsAreCutAndMessagesWithoutTextLeftOut) {
     EXPECT_EQ(hugeMessage->displayText, huge.substr(0, 20000));
 
     const Message empty{.snippet = " &nbsp; ", .payload = Fixtures::part("text/plain", " \n ")};
-    const Message snippetOnly{.internalDate = "9", .snippet = "Only the snippet", .payload = Fixtures::multipart("multipart/mixed", {})};
+    const Message snippetOnly{
+        .internalDate = "9", .snippet = "Only the snippet", .payload = Fixtures::multipart("multipart/mixed", {})};
     EXPECT_EQ(Conversion::conversation(thread({empty, empty}), "me@example.com"), std::nullopt);
     EXPECT_EQ(Conversion::conversation(thread({}), "me@example.com"), std::nullopt);
     const auto kept = Conversion::conversation(thread({empty, snippetOnly}), "me@example.com");
@@ -107,7 +108,8 @@ TEST(GmailThreadConversionTests, TextsAreCutAndMessagesWithoutTextLeftOut) {
 
 TEST(GmailThreadConversionTests, AnHtmlOnlyMessageReadsAsOneLineAndDisplaysAsParagraphs) {
     const auto message = Conversion::message(
-        GmailMessage::fromJson(Fixtures::message({.payload = Fixtures::part("text/html", "<p>One</p><p>Two</p>")})), "");
+        GmailMessage::fromJson(Fixtures::message({.payload = Fixtures::part("text/html", "<p>One</p><p>Two</p>")})),
+        "");
     EXPECT_EQ(message->text, "One Two");
     EXPECT_EQ(message->displayText, "One\n\nTwo");
 }

@@ -26,7 +26,8 @@ TEST(OAuthTokensTests, CodesTheStoredFormAndRenewsByTheMergeRules) {
     EXPECT_EQ(json.at("expires_at").get<double>(), 800'000'000.5);
     EXPECT_EQ(json.size(), 7u);
     EXPECT_EQ(OAuthTokens::decoded(held.encoded()), held);
-    EXPECT_EQ(nlohmann::json::parse(OAuthTokens{.accessToken = "a"}.encoded()), (nlohmann::json{{"access_token", "a"}}));
+    EXPECT_EQ(nlohmann::json::parse(OAuthTokens{.accessToken = "a"}.encoded()),
+              (nlohmann::json{{"access_token", "a"}}));
     EXPECT_FALSE(OAuthTokens::decoded("{not json"));
     EXPECT_FALSE(OAuthTokens::decoded(R"({"refresh_token":"r"})"));
     EXPECT_FALSE(OAuthTokens::decoded(R"({"access_token":"a","expires_in":"3600"})"));
@@ -44,16 +45,19 @@ TEST(OAuthTokensTests, CodesTheStoredFormAndRenewsByTheMergeRules) {
 
 TEST(OAuthTokensTests, TheTokenAnswerSetsTheExpiry) {
     const Date now{700'000'000};
-    EXPECT_EQ(OAuthTokenExchange::tokensFromAnswer(200, R"({"access_token":"a"})", now).expiresAt, now.addingSeconds(3600));
-    EXPECT_EQ(OAuthTokenExchange::tokensFromAnswer(200, R"({"access_token":"a","expires_in":3599,"expires_at":5})", now).expiresAt,
+    EXPECT_EQ(OAuthTokenExchange::tokensFromAnswer(200, R"({"access_token":"a"})", now).expiresAt,
+              now.addingSeconds(3600));
+    EXPECT_EQ(OAuthTokenExchange::tokensFromAnswer(200, R"({"access_token":"a","expires_in":3599,"expires_at":5})", now)
+                  .expiresAt,
               now.addingSeconds(3599));
     EXPECT_THROW(OAuthTokenExchange::tokensFromAnswer(200, R"({"token_type":"Bearer"})", now), JsonDecodingError);
     EXPECT_THROW(OAuthTokenExchange::tokensFromAnswer(200, "", now), JsonDecodingError);
 }
 
 TEST(OAuthTokensTests, TheFormBodyEscapesEverythingAFormReaderWouldChange) {
-    EXPECT_EQ(OAuthTokenExchange::formBody({{"code", "4/a+b&c=d e"}, {"redirect_uri", "http://127.0.0.1:5/x"}, {"n", "é~"}}),
-              "code=4%2Fa%2Bb%26c%3Dd%20e&redirect_uri=http%3A%2F%2F127.0.0.1%3A5%2Fx&n=%C3%A9~");
+    EXPECT_EQ(
+        OAuthTokenExchange::formBody({{"code", "4/a+b&c=d e"}, {"redirect_uri", "http://127.0.0.1:5/x"}, {"n", "é~"}}),
+        "code=4%2Fa%2Bb%26c%3Dd%20e&redirect_uri=http%3A%2F%2F127.0.0.1%3A5%2Fx&n=%C3%A9~");
     EXPECT_EQ(OAuthTokenExchange::formBody({}), "");
 }
 
@@ -74,7 +78,8 @@ TEST_F(GmailTokenTests, AStoredValueThatDoesNotDecodeMeansNotConnectedAndIsKept)
     secrets.save("{\"access_token\":", GmailService::tokensAccount);
     auto& gmailService = makeService();
     EXPECT_FALSE(gmailService.loadStoredStatus().connected);
-    EXPECT_EQ(gmailError([&] { gmailService.accessToken({}); }).what(), std::string("Connect Gmail before refreshing."));
+    EXPECT_EQ(gmailError([&] { gmailService.accessToken({}); }).what(),
+              std::string("Connect Gmail before refreshing."));
     EXPECT_EQ(secrets.load(GmailService::tokensAccount), "{\"access_token\":");
 }
 
@@ -89,9 +94,9 @@ TEST_F(GmailTokenTests, RenewsOnlyWithinTheMarginAndMergesTheAnswer) {
     EXPECT_EQ(gmailService.accessToken({}), "renewed");
     const auto form = provider.forms().at(0);
     EXPECT_EQ(form, (std::map<std::string, std::string>{{"client_id", "test-client.apps.example.com"},
-                                                         {"refresh_token", "refresh-1"},
-                                                         {"grant_type", "refresh_token"},
-                                                         {"client_secret", "test-secret"}}));
+                                                        {"refresh_token", "refresh-1"},
+                                                        {"grant_type", "refresh_token"},
+                                                        {"client_secret", "test-secret"}}));
 
     const auto stored = storedTokens();
     EXPECT_EQ(stored->at("access_token"), "renewed");
@@ -105,7 +110,8 @@ TEST_F(GmailTokenTests, RenewsOnlyWithinTheMarginAndMergesTheAnswer) {
 
 TEST_F(GmailTokenTests, AClientWithoutSecretSendsNoneInEitherGrant) {
     test::FakeOAuthProvider::writeClientFile(root / "data", provider.client(""));
-    provider.script({FakeTokenAnswer::tokens("access-1", "refresh-1", 10), FakeTokenAnswer::tokens("access-2", std::nullopt)});
+    provider.script(
+        {FakeTokenAnswer::tokens("access-1", "refresh-1", 10), FakeTokenAnswer::tokens("access-2", std::nullopt)});
     auto& gmailService = makeService();
     gmailService.connect({});
     EXPECT_EQ(gmailService.accessToken({}), "access-2");
@@ -126,9 +132,12 @@ TEST_F(GmailTokenTests, WithoutARefreshTokenAnExpiringConnectionNeedsANewSignIn)
 
 TEST_F(GmailTokenTests, AFailedRenewalKeepsTheHeldTokens) {
     storeTokens("expired", "refresh-1", -10);
-    provider.script({{.status = 400, .body = R"({"error":"invalid_grant","error_description":"Token has been expired or revoked."})"}});
+    provider.script(
+        {{.status = 400,
+          .body = R"({"error":"invalid_grant","error_description":"Token has been expired or revoked."})"}});
     auto& gmailService = makeService();
-    EXPECT_EQ(gmailError([&] { gmailService.accessToken({}); }).what(), std::string("Token has been expired or revoked."));
+    EXPECT_EQ(gmailError([&] { gmailService.accessToken({}); }).what(),
+              std::string("Token has been expired or revoked."));
     EXPECT_TRUE(gmailService.status().connected);
     EXPECT_EQ(storedTokens()->at("access_token"), "expired");
 

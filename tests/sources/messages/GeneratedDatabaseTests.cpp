@@ -31,9 +31,7 @@ const fs::path& isolatedHome = test::isolateUserFolders();
 // HOME and the XDG folders pointed at a demo home while this lives; then back to the test program's.
 class PointedAt {
 public:
-    explicit PointedAt(const test::DemoHome& demo) {
-        set(demo.home, demo.dataHome, demo.configHome);
-    }
+    explicit PointedAt(const test::DemoHome& demo) { set(demo.home, demo.dataHome, demo.configHome); }
     ~PointedAt() { set(isolatedHome, isolatedHome / "data", isolatedHome / "config"); }
 
 private:
@@ -72,42 +70,46 @@ TEST(GeneratedDatabaseTests, BulkConversationsAreReproducibleAndHoldEveryKindOfR
     const test::BulkContents contents = generate(folder / "a.db");
     generate(folder / "b.db");
 
-    const std::string dump = "SELECT count(*) FROM message a JOIN b.message m ON m.ROWID=a.ROWID AND m.guid=a.guid "
-                             "AND m.date=a.date AND m.text IS a.text AND m.attributedBody IS a.attributedBody "
-                             "AND m.handle_id=a.handle_id";
-    const auto counts = tally(folder / "a.db", {
-        {"same", "SELECT 0"},  // filled below, with the second file attached
-        {"messages", "SELECT count(*) FROM message"},
-        {"chats", "SELECT count(*) FROM chat"},
-        {"bodyOnly", "SELECT count(*) FROM message WHERE text IS NULL AND attributedBody IS NOT NULL"},
-        {"tapbacks", "SELECT count(*) FROM message WHERE associated_message_type BETWEEN 2000 AND 2005"},
-        {"events", "SELECT count(*) FROM message WHERE item_type!=0"},
-        {"system", "SELECT count(*) FROM message WHERE is_system_message=1"},
-        {"spam", "SELECT count(*) FROM message WHERE is_spam=1"},
-        {"links", "SELECT count(*) FROM message WHERE balloon_bundle_id='com.apple.messages.URLBalloonProvider' "
-                  "AND payload_data IS NOT NULL"},
-        {"pictures", "SELECT count(*) FROM message WHERE text LIKE '%\uFFFC%'"},
-        {"long", "SELECT count(*) FROM message WHERE length(text)>1500"},
-        {"attachments", "SELECT count(*) FROM message_attachment_join"},
-        {"filtered", "SELECT count(*) FROM chat WHERE is_filtered=1"},
-        {"recovered", "SELECT count(*) FROM chat WHERE is_recovered=1"},
-        {"deleting", "SELECT count(*) FROM chat WHERE is_deleting_incoming_messages=1"},
-        {"namedGroups", "SELECT count(*) FROM chat WHERE style=43 AND display_name IS NOT NULL"},
-        {"unnamedGroups", "SELECT count(*) FROM chat WHERE style=43 AND display_name IS NULL"},
-        {"tombstones", "SELECT count(*) FROM deleted_messages d JOIN message m ON m.guid=d.guid"},
-        {"recoverable", "SELECT count(*) FROM chat_recoverable_message_join"},
-        {"smsfp", "SELECT count(*) FROM handle WHERE id LIKE '%(smsfp)'"},
-        {"tooOld", "SELECT count(*) FROM message WHERE date < " +
-                       std::to_string(test::chatDatabaseDate(now.addingSeconds(-60 * 86400.0)))},
-        {"future", "SELECT count(*) FROM message WHERE date > " + std::to_string(test::chatDatabaseDate(now))},
-        {"unjoined", "SELECT count(*) FROM message WHERE ROWID NOT IN (SELECT message_id FROM chat_message_join)"},
-    });
+    const std::string dump =
+        "SELECT count(*) FROM message a JOIN b.message m ON m.ROWID=a.ROWID AND m.guid=a.guid "
+        "AND m.date=a.date AND m.text IS a.text AND m.attributedBody IS a.attributedBody "
+        "AND m.handle_id=a.handle_id";
+    const auto counts = tally(
+        folder / "a.db",
+        {
+            {"same", "SELECT 0"},  // filled below, with the second file attached
+            {"messages", "SELECT count(*) FROM message"},
+            {"chats", "SELECT count(*) FROM chat"},
+            {"bodyOnly", "SELECT count(*) FROM message WHERE text IS NULL AND attributedBody IS NOT NULL"},
+            {"tapbacks", "SELECT count(*) FROM message WHERE associated_message_type BETWEEN 2000 AND 2005"},
+            {"events", "SELECT count(*) FROM message WHERE item_type!=0"},
+            {"system", "SELECT count(*) FROM message WHERE is_system_message=1"},
+            {"spam", "SELECT count(*) FROM message WHERE is_spam=1"},
+            {"links",
+             "SELECT count(*) FROM message WHERE balloon_bundle_id='com.apple.messages.URLBalloonProvider' "
+             "AND payload_data IS NOT NULL"},
+            {"pictures", "SELECT count(*) FROM message WHERE text LIKE '%\uFFFC%'"},
+            {"long", "SELECT count(*) FROM message WHERE length(text)>1500"},
+            {"attachments", "SELECT count(*) FROM message_attachment_join"},
+            {"filtered", "SELECT count(*) FROM chat WHERE is_filtered=1"},
+            {"recovered", "SELECT count(*) FROM chat WHERE is_recovered=1"},
+            {"deleting", "SELECT count(*) FROM chat WHERE is_deleting_incoming_messages=1"},
+            {"namedGroups", "SELECT count(*) FROM chat WHERE style=43 AND display_name IS NOT NULL"},
+            {"unnamedGroups", "SELECT count(*) FROM chat WHERE style=43 AND display_name IS NULL"},
+            {"tombstones", "SELECT count(*) FROM deleted_messages d JOIN message m ON m.guid=d.guid"},
+            {"recoverable", "SELECT count(*) FROM chat_recoverable_message_join"},
+            {"smsfp", "SELECT count(*) FROM handle WHERE id LIKE '%(smsfp)'"},
+            {"tooOld", "SELECT count(*) FROM message WHERE date < " +
+                           std::to_string(test::chatDatabaseDate(now.addingSeconds(-60 * 86400.0)))},
+            {"future", "SELECT count(*) FROM message WHERE date > " + std::to_string(test::chatDatabaseDate(now))},
+            {"unjoined", "SELECT count(*) FROM message WHERE ROWID NOT IN (SELECT message_id FROM chat_message_join)"},
+        });
     EXPECT_EQ(counts.at("messages"), 6000);
     EXPECT_EQ(contents.messages, 6000);
     EXPECT_EQ(counts.at("chats"), 300);
-    for (const char* kind : {"bodyOnly", "tapbacks", "events", "system", "spam", "links", "pictures", "long",
-                             "attachments", "filtered", "recovered", "deleting", "namedGroups", "unnamedGroups",
-                             "tombstones", "recoverable", "smsfp"}) {
+    for (const char* kind :
+         {"bodyOnly", "tapbacks", "events", "system", "spam", "links", "pictures", "long", "attachments", "filtered",
+          "recovered", "deleting", "namedGroups", "unnamedGroups", "tombstones", "recoverable", "smsfp"}) {
         EXPECT_GT(counts.at(kind), 0) << kind;
     }
     EXPECT_EQ(counts.at("links"), contents.linkPreviews);
@@ -119,8 +121,9 @@ TEST(GeneratedDatabaseTests, BulkConversationsAreReproducibleAndHoldEveryKindOfR
     // The same seed writes the same rows.
     sqlite3* database = nullptr;
     ASSERT_EQ(sqlite3_open((folder / "a.db").c_str(), &database), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(database, ("ATTACH '" + (folder / "b.db").string() + "' AS b").c_str(), nullptr, nullptr,
-                           nullptr), SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_exec(database, ("ATTACH '" + (folder / "b.db").string() + "' AS b").c_str(), nullptr, nullptr, nullptr),
+        SQLITE_OK);
     sqlite3_stmt* statement = nullptr;
     ASSERT_EQ(sqlite3_prepare_v2(database, dump.c_str(), -1, &statement, nullptr), SQLITE_OK);
     ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
@@ -147,8 +150,9 @@ TEST(GeneratedDatabaseTests, BulkConversationsAreReproducibleAndHoldEveryKindOfR
 // Everything a scan found: the counts, then per conversation its coded form (messages with their
 // texts and dates) and the rows its messages came from.
 std::vector<std::string> described(const ConversationBatch& batch) {
-    std::vector<std::string> lines{std::to_string(batch.messageCount) + " " + std::to_string(batch.activeConversations) +
-                                   " " + std::to_string(batch.inboundEndingCount)};
+    std::vector<std::string> lines{std::to_string(batch.messageCount) + " " +
+                                   std::to_string(batch.activeConversations) + " " +
+                                   std::to_string(batch.inboundEndingCount)};
     for (const Conversation& conversation : batch.conversations) {
         std::string line = conversation.toJson().dump();
         for (const ConversationMessage& message : conversation.messages) {
@@ -281,7 +285,8 @@ TEST(GeneratedDatabaseTests, TheDemoHomeIsWhatTheProgramFindsWhenPointedAtIt) {
     }
 
     ManualMainQueue mainQueue;
-    auto store = std::make_shared<VCardContactsStore>(demo.contactsFolder, demo.accessDecision.parent_path(), mainQueue);
+    auto store =
+        std::make_shared<VCardContactsStore>(demo.contactsFolder, demo.accessDecision.parent_path(), mainQueue);
     EXPECT_EQ(store->authorizationStatus(), ContactsAuthorizationStatus::authorized);
     EXPECT_EQ(store->fetchContacts({}).contacts.size(), demo.contents.contacts.size());
     EXPECT_GE(demo.contents.chats, 24);

@@ -22,7 +22,7 @@ TEST(GroupConversationPolicyTests, AQuestionMustBePutToTheGroupOrTheUser) {
     EXPECT_FALSE(directlyAsksGroupOrUser("Sam: are you coming?", "Alex"));
     EXPECT_TRUE(directlyAsksGroupOrUser("Alex, are you coming?", "alex"));
     EXPECT_TRUE(directlyAsksGroupOrUser("hey ALEX: thoughts?", "Alex"));  // addressed to the user, then named
-    EXPECT_FALSE(directlyAsksGroupOrUser("Alex, are you coming?", ""));    // no name to compare with
+    EXPECT_FALSE(directlyAsksGroupOrUser("Alex, are you coming?", ""));   // no name to compare with
     EXPECT_TRUE(directlyAsksGroupOrUser("Anyone free tonight?", "Alex"));
     EXPECT_FALSE(directlyAsksGroupOrUser("Is it raining?", "Alex"));
     EXPECT_TRUE(directlyAsksGroupOrUser("Is it raining where Alex is?", "Alex"));
@@ -49,9 +49,10 @@ TEST(GroupConversationPolicyTests, FindsTheLatestUnansweredAskAfterTheUsersLastM
     EXPECT_EQ(unansweredAskIndex({from(1, "Can you come?"), mine("Yes!")}, "Alex", names), std::nullopt);
     EXPECT_EQ(unansweredAskIndex({}, "Alex", names), std::nullopt);
     // An ask before the user's message does not count; a later one does.
-    EXPECT_EQ(unansweredAskIndex({from(1, "Can you come?"), mine("Yes"), from(2, "Will you bring chairs?"), from(1, "great")},
-                                 "Alex", names),
-              2u);
+    EXPECT_EQ(
+        unansweredAskIndex({from(1, "Can you come?"), mine("Yes"), from(2, "Will you bring chairs?"), from(1, "great")},
+                           "Alex", names),
+        2u);
 
     // Put to Maria, and Maria wrote since: answered, so the earlier ask stands.
     EXPECT_EQ(unansweredAskIndex({from(1, "Anyone seen my keys?"), from(1, "Can you send it, Maria?"), from(2, "Sure")},
@@ -68,8 +69,8 @@ TEST(GroupConversationPolicyTests, FindsTheLatestUnansweredAskAfterTheUsersLastM
 TEST(GroupConversationPolicyTests, NamesCompareWithoutCaseOrAccents) {
     for (const char* contactName : {"José Ruiz", "Jose Ruiz", "JOSÉ", "josé\tR."}) {
         const Names names{{2, contactName}};
-        EXPECT_EQ(unansweredAskIndex({from(3, "Anyone free?"), from(1, "Could you check, José?"), from(2, "yes")}, "Alex",
-                                     names),
+        EXPECT_EQ(unansweredAskIndex({from(3, "Anyone free?"), from(1, "Could you check, José?"), from(2, "yes")},
+                                     "Alex", names),
                   0u)
             << contactName;
     }

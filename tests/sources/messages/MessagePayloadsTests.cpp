@@ -34,7 +34,8 @@ TEST(MessagePayloadsTests, OnlyTheBeginningOfAHugeTextIsTaken) {
     while (story.size() < 4 * longestTakenText) {
         story += "So here is the whole story, caf\u00E9 \U0001F44D\U0001F3FD and all.\n";
     }
-    for (const auto& [column, body] : {std::pair{story, ""s}, std::pair{""s, test::archivedAttributedString({.text = story})}}) {
+    for (const auto& [column, body] :
+         {std::pair{story, ""s}, std::pair{""s, test::archivedAttributedString({.text = story})}}) {
         const std::string taken = decodedText(column, body);
         EXPECT_LE(taken.size(), longestTakenText + 3);
         EXPECT_TRUE(taken.ends_with("\u2026"));

@@ -13,8 +13,11 @@ using namespace MessagesContacts;
 using Keys = std::vector<std::string>;
 using Status = ContactsAuthorizationStatus;
 
-Contact person(std::string given, std::string family, std::vector<std::string> phones, std::vector<std::string> emails = {}) {
-    return {.givenName = std::move(given), .familyName = std::move(family), .phoneNumbers = std::move(phones),
+Contact person(std::string given, std::string family, std::vector<std::string> phones,
+               std::vector<std::string> emails = {}) {
+    return {.givenName = std::move(given),
+            .familyName = std::move(family),
+            .phoneNumbers = std::move(phones),
             .emailAddresses = std::move(emails)};
 }
 
@@ -43,7 +46,7 @@ TEST(ContactsMapTests, NamesBusinessesAndKeysFollowTheContacts) {
         personAtWork,
         typedOrganisation,
         person("", "Lee", {"555 0103"}),
-        person("", "", {"555 0104"}, {"nameless@example.com"}),                        // no name: left out
+        person("", "", {"555 0104"}, {"nameless@example.com"}),  // no name: left out
         person("Kim", "Park", {"+1 415 555 0123"}, {"  Kim.Park@Example.com ", "", " "}),
         person("Empty", "Keys", {"", "  "}),
     });
@@ -67,7 +70,7 @@ TEST(ContactsMapTests, LookupTriesTheKeysInOrderAndTheLaterContactWins) {
         person("Literal", "Handle", {"+1 (650) 555-0199"}),
         person("Digits", "Only", {"16505550199"}),
     });
-    EXPECT_EQ(lookUp(map, "+14155550123")->displayName, "Kim Park");    // its digits
+    EXPECT_EQ(lookUp(map, "+14155550123")->displayName, "Kim Park");      // its digits
     EXPECT_EQ(lookUp(map, "(415) 555-0123")->displayName, "Short Form");  // its digits are the last ten
     // The lowered text is tried before the digits.
     EXPECT_EQ(lookUp(map, " +1 (650) 555-0199 ")->displayName, "Literal Handle");

@@ -35,7 +35,9 @@ const fs::path& isolatedHome = test::isolateUserFolders();
 
 Contact contact(std::string given, std::string family, std::vector<std::string> phones,
                 std::vector<std::string> emails = {}) {
-    return {.givenName = std::move(given), .familyName = std::move(family), .phoneNumbers = std::move(phones),
+    return {.givenName = std::move(given),
+            .familyName = std::move(family),
+            .phoneNumbers = std::move(phones),
             .emailAddresses = std::move(emails)};
 }
 
@@ -56,7 +58,8 @@ protected:
             contact("Maria", "Lopez", {"(415) 555-0101"}),
             contact("Jonas", "", {"+1 415 555 0102"}),
             contact("Priya", "Patel", {}, {"Priya@Example.com"}),
-            Contact{.contactType = ContactType::organization, .organizationName = "City Dental",
+            Contact{.contactType = ContactType::organization,
+                    .organizationName = "City Dental",
                     .phoneNumbers = {"555 0199"}},
         });
     }
@@ -78,7 +81,10 @@ TEST_F(MessagesReaderTest, TheWindowIsNormalisedAndTheCountsFollowIt) {
     const int64_t ann = db_.oneToOneChat("+14155550101");
     db_.received(ann, "+14155550101", "two days ago", 48h);
     db_.received(ann, "+14155550101", "twenty days ago", 20 * 24h);
-    db_.message(ann, {.text = "Loved \u201Ctwo days ago\u201D", .fromMe = true, .handle = "+14155550101", .ago = 47h,
+    db_.message(ann, {.text = "Loved \u201Ctwo days ago\u201D",
+                      .fromMe = true,
+                      .handle = "+14155550101",
+                      .ago = 47h,
                       .associatedMessageType = test::MessageKinds::lovedTapback});
     const int64_t ben = db_.oneToOneChat("+14155550102");
     db_.received(ben, "+14155550102", "are you there?", 5h);
@@ -172,17 +178,24 @@ TEST_F(MessagesReaderTest, DeletedSpamFilteredAndNonTextRowsStayOut) {
     db_.tombstone(db_.received(chat, "+14155550101", "tombstoned", 9h));
     db_.markRecoverable(chat, db_.received(chat, "+14155550101", "recently deleted", 8h));
     db_.message(chat, {.text = "spam", .handle = "+14155550101", .ago = 7h, .isSpam = true});
-    db_.message(chat, {.text = "Liked \u201Ckept\u201D", .handle = "+14155550101", .ago = 6h,
-                       .associatedMessageType = 2001, .associatedMessageGuid = "p:0/x"});
+    db_.message(chat, {.text = "Liked \u201Ckept\u201D",
+                       .handle = "+14155550101",
+                       .ago = 6h,
+                       .associatedMessageType = 2001,
+                       .associatedMessageGuid = "p:0/x"});
     db_.message(chat, {.handle = "+14155550101", .ago = 5h, .isSystemMessage = true});
-    db_.message(chat, {.text = "renamed", .handle = "+14155550101", .ago = 4h,
-                       .itemType = test::MessageKinds::groupRenamed, .groupTitle = "New name"});
+    db_.message(chat, {.text = "renamed",
+                       .handle = "+14155550101",
+                       .ago = 4h,
+                       .itemType = test::MessageKinds::groupRenamed,
+                       .groupTitle = "New name"});
     db_.received(chat, "+14155550101", "  \uFFFC \n ", 3h);  // only an attachment: no words
     db_.received(chat, "+14155550101", "\uFFFC\uFFFCsee   the\n\tphotos\uFFFC", 2h);
 
-    for (const test::ChatSpec& details : {test::ChatSpec{.handles = {"+14155550102"}, .isFiltered = true},
-                                 test::ChatSpec{.handles = {"+14155550103"}, .isRecovered = true},
-                                 test::ChatSpec{.handles = {"+14155550104"}, .isDeletingIncomingMessages = true}}) {
+    for (const test::ChatSpec& details :
+         {test::ChatSpec{.handles = {"+14155550102"}, .isFiltered = true},
+          test::ChatSpec{.handles = {"+14155550103"}, .isRecovered = true},
+          test::ChatSpec{.handles = {"+14155550104"}, .isDeletingIncomingMessages = true}}) {
         db_.received(db_.chat(details), details.handles[0], "hidden", 1h);
     }
 
@@ -211,9 +224,12 @@ TEST_F(MessagesReaderTest, ChatsWhoseLastWordsAreTheUsersAreSkipped) {
 TEST_F(MessagesReaderTest, TextComesFromTheBodyArchiveAndIsCut) {
     const int64_t chat = db_.oneToOneChat("+14155550101");
     db_.message(chat, {.attributedBody = test::archivedAttributedString({.text = "only in the body \U0001F4AC"}),
-                       .handle = "+14155550101", .ago = 3h});
-    db_.message(chat, {.text = "", .attributedBody = test::archivedAttributedString({.text = "empty column"}),
-                       .handle = "+14155550101", .ago = 2h});
+                       .handle = "+14155550101",
+                       .ago = 3h});
+    db_.message(chat, {.text = "",
+                       .attributedBody = test::archivedAttributedString({.text = "empty column"}),
+                       .handle = "+14155550101",
+                       .ago = 2h});
     db_.message(chat, {.attributedBody = std::string("not an archive"), .handle = "+14155550101", .ago = 90min});
     std::string essay;
     for (int i = 0; i < 250; ++i) {
@@ -333,10 +349,13 @@ TEST_F(MessagesReaderTest, ALinkJoinsTheWordsBeforeItWithItsPreview) {
     const int64_t chat = db_.oneToOneChat("+14155550101");
     db_.received(chat, "+14155550101", "Look at this place", 2h);
     const int64_t link = db_.message(
-        chat, {.text = "https://www.airbnb.com/rooms/1", .handle = "+14155550101", .ago = 2h - 20s,
-               .balloonBundleID = "com.apple.messages.URLBalloonProvider",
-               .payloadData = test::richLinkArchive({.url = test::ArchivedUrl{.relative = "https://www.airbnb.com/rooms/1"},
-                                                     .title = " Cabin by the lake "})});
+        chat,
+        {.text = "https://www.airbnb.com/rooms/1",
+         .handle = "+14155550101",
+         .ago = 2h - 20s,
+         .balloonBundleID = "com.apple.messages.URLBalloonProvider",
+         .payloadData = test::richLinkArchive({.url = test::ArchivedUrl{.relative = "https://www.airbnb.com/rooms/1"},
+                                               .title = " Cabin by the lake "})});
     db_.attach(link, "~/Library/Messages/Attachments/ab/01/G/preview", 90000);
 
     const ConversationBatch batch = scan();
@@ -520,9 +539,9 @@ TEST_F(MessagesReaderTest, RemovingDeletedMessagesKeepsWhatIsStillThere) {
     const auto id = [](int64_t c, int64_t m) { return MessageIdentity{c, m}.conversationID(); };
 
     ReviewSnapshot snapshot{.messageCount = 9, .clearedCount = 2};
-    for (const std::string& itemID : {id(chat, present), id(chat, tombstoned), std::string("gmail-thread-abc"),
-                                      id(chat, 9999), id(chat + 100, present), id(recovered, inRecovered),
-                                      std::string("messages-chat-x-message-1")}) {
+    for (const std::string& itemID :
+         {id(chat, present), id(chat, tombstoned), std::string("gmail-thread-abc"), id(chat, 9999),
+          id(chat + 100, present), id(recovered, inRecovered), std::string("messages-chat-x-message-1")}) {
         snapshot.items.push_back({.id = itemID});
     }
     snapshot.classificationCache = std::vector<CachedConversationClassification>{

@@ -65,10 +65,10 @@ TEST(MessageIdentityTests, ReadsOnlyItsOwnForm) {
     EXPECT_EQ((MessageIdentity{12, 34567}.conversationID()), "messages-chat-12-message-34567");
     EXPECT_EQ(MessageIdentity::parse("messages--chat-12---message-+7-"), (MessageIdentity{12, 7}));
     EXPECT_EQ(MessageIdentity::parse("messages-chat--1-message-2"), (MessageIdentity{1, 2}));
-    for (const char* other : {"gmail-thread-abc", "messages-chat-12-message", "messages-chat-x-message-1",
-                              "messages-chat-1-message-2-3", "Messages-chat-1-message-2",
-                              "messages-chat-1-msg-2", "messages-chat-99999999999999999999-message-1",
-                              "messages-chat-1-message-2 ", "messages-chat-++1-message-2", ""}) {
+    for (const char* other :
+         {"gmail-thread-abc", "messages-chat-12-message", "messages-chat-x-message-1", "messages-chat-1-message-2-3",
+          "Messages-chat-1-message-2", "messages-chat-1-msg-2", "messages-chat-99999999999999999999-message-1",
+          "messages-chat-1-message-2 ", "messages-chat-++1-message-2", ""}) {
         EXPECT_EQ(MessageIdentity::parse(other), std::nullopt) << other;
     }
 }

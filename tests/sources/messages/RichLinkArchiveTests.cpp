@@ -19,7 +19,9 @@ std::optional<MessageLinkPreview> preview(const std::string& payload) {
     return MessagePayloads::linkPreview(MessagePayloads::urlBalloonProvider, payload);
 }
 
-std::optional<MessageLinkPreview> preview(const ArchivedRichLink& link) { return preview(test::richLinkArchive(link)); }
+std::optional<MessageLinkPreview> preview(const ArchivedRichLink& link) {
+    return preview(test::richLinkArchive(link));
+}
 
 // The preview's address, domain and title, or "none".
 std::string summary(const std::optional<MessageLinkPreview>& preview) {
@@ -51,7 +53,8 @@ TEST(RichLinkArchiveTests, TakesTheAddressFromTheUrlOrElseTheOriginalUrl) {
     const ArchivedUrl original{.relative = "http://www.original.example/story"};
     EXPECT_EQ(summary(preview({.url = current, .originalURL = original, .title = "News"})),
               "https://news.example.com/today | news.example.com | News");
-    EXPECT_EQ(summary(preview({.originalURL = original})), "http://www.original.example/story | original.example | (no title)");
+    EXPECT_EQ(summary(preview({.originalURL = original})),
+              "http://www.original.example/story | original.example | (no title)");
 
     // Plain strings in place of URL objects.
     EXPECT_EQ(summary(preview({.url = ArchivedUrl{.relative = "https://plain.example/x", .plainString = true}})),
@@ -105,9 +108,9 @@ TEST(RichLinkArchiveTests, ATitleWithANulInsideIsReadWithoutAborting) {
 }
 
 TEST(RichLinkArchiveTests, GivesNoPreviewWithoutAWebAddress) {
-    for (const char* address : {"mailto:someone@example.com", "tel:+15551234", "file:///etc/passwd",
-                                "ftp://files.example.com/a", "javascript://example.com/%0Aalert(1)",
-                                "https:///nohost", "not a url", ""}) {
+    for (const char* address :
+         {"mailto:someone@example.com", "tel:+15551234", "file:///etc/passwd", "ftp://files.example.com/a",
+          "javascript://example.com/%0Aalert(1)", "https:///nohost", "not a url", ""}) {
         EXPECT_EQ(preview({.url = ArchivedUrl{.relative = address}, .title = "T"}), std::nullopt) << address;
     }
     // A URL that is present but unusable does not fall back on the original URL.
@@ -132,7 +135,8 @@ TEST(RichLinkArchiveTests, GivesNoPreviewForOtherClasses) {
     writer.setReference(metadata, "URL", writer.addInstance("NSDictionary"));
     EXPECT_EQ(preview(writer.archive(root)), std::nullopt);
 
-    for (const std::string& payload : {std::string("not a property list"), std::string("bplist00"), std::string(64, '\0')}) {
+    for (const std::string& payload :
+         {std::string("not a property list"), std::string("bplist00"), std::string(64, '\0')}) {
         EXPECT_EQ(preview(payload), std::nullopt);
     }
 }
@@ -172,7 +176,8 @@ TEST(RichLinkArchiveTests, LoopsAndReferencesOutOfRangeGiveNoPreview) {
         {"a URL beyond the objects", [](Built& b) { b.writer.setReference(b.metadata, "URL", 4'000'000'000ULL); }},
         {"a title beyond the objects", [](Built& b) { b.writer.setReference(b.metadata, "title", 77); }},
         {"metadata beyond the objects", [](Built& b) { b.writer.setReference(b.root, "richLinkMetadata", 12345); }},
-        {"metadata that is the root itself", [](Built& b) { b.writer.setReference(b.root, "richLinkMetadata", b.root); }},
+        {"metadata that is the root itself",
+         [](Built& b) { b.writer.setReference(b.root, "richLinkMetadata", b.root); }},
         {"a class reference beyond the objects", [](Built& b) { b.writer.setReference(b.metadata, "$class", 500); }},
         {"a class reference to the object itself", [](Built& b) { b.writer.setReference(b.root, "$class", b.root); }},
     };

@@ -10,8 +10,12 @@
 namespace nudgerly::test {
 namespace {
 
-QString text(const std::string& value) { return QString::fromStdString(value); }
-QString text(const std::optional<std::string>& value) { return value ? text(*value) : QString(); }
+QString text(const std::string& value) {
+    return QString::fromStdString(value);
+}
+QString text(const std::optional<std::string>& value) {
+    return value ? text(*value) : QString();
+}
 
 // The named state with `change` on top.
 void show(ScreenFixture& screen, std::string_view fixture, const std::function<void(PublishedState&)>& change) {
@@ -62,7 +66,8 @@ private slots:
         QVERIFY(details.connected && !details.primaryTitle && !details.secondaryTitle);
 
         details = row(ContactsPermission::limited);
-        QCOMPARE(text(details.detail), "Limited access is available. Unshared contacts are treated as unknown senders.");
+        QCOMPARE(text(details.detail),
+                 "Limited access is available. Unshared contacts are treated as unknown senders.");
         QVERIFY(details.connected && !details.primaryTitle && !details.secondaryTitle);
 
         details = row(ContactsPermission::denied);
@@ -76,9 +81,7 @@ private slots:
 
     void messagesRowFollowsTheDatabase() {
         ScreenFixture screen("basicMode");
-        show(screen, "basicMode", [](PublishedState& state) {
-            state.messagesPermission = MessagesPermission::denied;
-        });
+        show(screen, "basicMode", [](PublishedState& state) { state.messagesPermission = MessagesPermission::denied; });
         PermissionRowSpec details = messagesRowSpec(screen.state);
         QCOMPARE(text(details.icon), "message.fill");
         QCOMPARE(text(details.detail),

@@ -116,10 +116,10 @@ private slots:
         fixture.click("messagesRow", "primaryButton");
         fixture.click("gmailRow", "primaryButton");
         fixture.click("gmailRow", "secondaryButton");
-        QCOMPARE(fixture.screen.state.calls,
-                 (Calls{"openContactsSettings()", "reconcileContactsPermission(true)", "openFullDiskAccess()",
-                        "recheckMessagesPermission()", "refresh(messages, 30)", "refresh(gmail, 30)",
-                        "disconnectGmail()"}));
+        QCOMPARE(
+            fixture.screen.state.calls,
+            (Calls{"openContactsSettings()", "reconcileContactsPermission(true)", "openFullDiskAccess()",
+                   "recheckMessagesPermission()", "refresh(messages, 30)", "refresh(gmail, 30)", "disconnectGmail()"}));
     }
 
     void connectGmailOpensTheGuideAndOnlyContinuingConnects() {
@@ -156,7 +156,8 @@ private slots:
         QCOMPARE(quiet.checks, 2);
         QVERIFY(!quiet.page.findChild<ConfirmDialog*>());
 
-        PageFixture answering("ready", "Nudgerly 1.4 (27) is installed. Updates come from your system's package manager.");
+        PageFixture answering("ready",
+                              "Nudgerly 1.4 (27) is installed. Updates come from your system's package manager.");
         answering.click("updatesRow", "primaryButton");
         auto* answer = answering.page.findChild<ConfirmDialog*>();
         QVERIFY(answer && answer->isVisible());

@@ -57,8 +57,8 @@ struct ShownConfirmation {
 
 // Found by Qt Test for failure messages.
 [[maybe_unused]] char* toString(const ShownConfirmation& confirmation) {
-    return qstrdup(qPrintable(confirmation.title + " | " + confirmation.message + " | " +
-                              confirmation.buttons.join(", ")));
+    return qstrdup(
+        qPrintable(confirmation.title + " | " + confirmation.message + " | " + confirmation.buttons.join(", ")));
 }
 
 ShownConfirmation shown(const ConfirmDialog& dialog) {
@@ -202,8 +202,8 @@ private slots:
         QTest::mouseClick(row.findChild<QPushButton*>("retryButton"), Qt::LeftButton);
         show(screen, "ready", [](PublishedState& state) { state.refreshLookbacks.combined = LookbackWindow::ninety; });
         QTest::mouseClick(row.findChild<QPushButton*>("refreshQueueButton"), Qt::LeftButton);
-        QCOMPARE(screen.state.calls, (Calls{"pauseModelDownload()", "resumeModelDownload()", "retryModelDownload()",
-                                            "refreshAll(90)"}));
+        QCOMPARE(screen.state.calls,
+                 (Calls{"pauseModelDownload()", "resumeModelDownload()", "retryModelDownload()", "refreshAll(90)"}));
     }
 
     void eachConfirmationSaysExactlyWhatItDoes() {
@@ -214,8 +214,9 @@ private slots:
 
         QCOMPARE(shown(*ask(row, "downloadButton")),
                  (ShownConfirmation{"Download Qwen3 4B Q4_K_M?",
-                                    "Nudgerly will download " + file + " over HTTPS. Conversation content is never "
-                                    "sent to the download host or an internet inference service.",
+                                    "Nudgerly will download " + file +
+                                        " over HTTPS. Conversation content is never "
+                                        "sent to the download host or an internet inference service.",
                                     {"Cancel:cancel", "Download 2.50 GB Model:none"}}));
         row.openConfirmation()->close();
 
@@ -254,14 +255,26 @@ private slots:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("confirm");
         QTest::addColumn<QString>("call");
-        QTest::newRow("download") << "firstRun" << "downloadButton" << "Download 2.50 GB Model" << "startModelDownload()";
-        QTest::newRow("basic mode") << "firstRun" << "basicModeButton" << "Use Lower-Accuracy Basic Mode"
+        QTest::newRow("download") << "firstRun"
+                                  << "downloadButton"
+                                  << "Download 2.50 GB Model"
+                                  << "startModelDownload()";
+        QTest::newRow("basic mode") << "firstRun"
+                                    << "basicModeButton"
+                                    << "Use Lower-Accuracy Basic Mode"
                                     << "continueInBasicMode()";
-        QTest::newRow("cancel download") << "paused" << "cancelDownloadButton" << "Cancel Download"
+        QTest::newRow("cancel download") << "paused"
+                                         << "cancelDownloadButton"
+                                         << "Cancel Download"
                                          << "cancelModelDownload()";
-        QTest::newRow("remove download") << "downloadFailed" << "removeButton" << "Remove Selected Model"
+        QTest::newRow("remove download") << "downloadFailed"
+                                         << "removeButton"
+                                         << "Remove Selected Model"
                                          << "removeLocalModel()";
-        QTest::newRow("remove model") << "ready" << "removeButton" << "Remove Selected Model" << "removeLocalModel()";
+        QTest::newRow("remove model") << "ready"
+                                      << "removeButton"
+                                      << "Remove Selected Model"
+                                      << "removeLocalModel()";
     }
 
     void confirmingActsAndCancellingDoesNothing() {
@@ -281,7 +294,7 @@ private slots:
         dialog = ask(*row, name.constData());
         const auto buttons = dialog->buttons();
         QAbstractButton* cancel = *std::ranges::find(buttons, QMessageBox::RejectRole,
-                                                      [&](QAbstractButton* b) { return dialog->buttonRole(b); });
+                                                     [&](QAbstractButton* b) { return dialog->buttonRole(b); });
         QTest::mouseClick(cancel, Qt::LeftButton);
         QVERIFY(screen.state.calls.empty());
 
@@ -294,10 +307,14 @@ private slots:
     void everyConfirmationIsWideEnoughToBreakNoWord_data() {
         QTest::addColumn<QString>("fixture");
         QTest::addColumn<QString>("button");
-        QTest::newRow("download") << "firstRun" << "downloadButton";
-        QTest::newRow("basic mode") << "firstRun" << "basicModeButton";
-        QTest::newRow("cancel download") << "paused" << "cancelDownloadButton";
-        QTest::newRow("remove model") << "ready" << "removeButton";
+        QTest::newRow("download") << "firstRun"
+                                  << "downloadButton";
+        QTest::newRow("basic mode") << "firstRun"
+                                    << "basicModeButton";
+        QTest::newRow("cancel download") << "paused"
+                                         << "cancelDownloadButton";
+        QTest::newRow("remove model") << "ready"
+                                      << "removeButton";
     }
 
     void everyConfirmationIsWideEnoughToBreakNoWord() {

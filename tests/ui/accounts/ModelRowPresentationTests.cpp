@@ -12,11 +12,16 @@ namespace {
 
 using Kind = ModelDownloadState::Kind;
 
-QString text(const std::string& value) { return QString::fromStdString(value); }
+QString text(const std::string& value) {
+    return QString::fromStdString(value);
+}
 
 const ModelPack& testPack() {
-    static const ModelPack pack{.identifier = "test-pack", .displayName = "Test Pack", .repository = "owner/test",
-                                .filename = "test.gguf", .byteCount = 2'500'000'000};
+    static const ModelPack pack{.identifier = "test-pack",
+                                .displayName = "Test Pack",
+                                .repository = "owner/test",
+                                .filename = "test.gguf",
+                                .byteCount = 2'500'000'000};
     return pack;
 }
 
@@ -198,7 +203,8 @@ private slots:
         const QString inUse = "Local AI uses /models/own.gguf, the model file NUDGERLY_MODEL_PATH names.";
         QCOMPARE(text(modelStatus(state).label), "Installed");
         QCOMPARE(modelDetailTone(state), Tone::secondary);
-        QCOMPARE(text(modelDetail(state)), inUse + " Refresh the queue when you want Local AI to review conversations.");
+        QCOMPARE(text(modelDetail(state)),
+                 inUse + " Refresh the queue when you want Local AI to review conversations.");
         QCOMPARE(buttons(state), QStringList{"Refresh Queue/prominent"});
         QCOMPARE(modelProgress(state), ModelProgress{});
 
@@ -228,8 +234,8 @@ private slots:
                                 .fraction = 0.5,
                                 .accessibleName = "Local AI model download paused",
                                 .accessibleValue = "1.07 GB of 2.15 GB"}));
-        for (const PublishedState& state : {base(ModelDownloadState::paused()), base(), base(failed),
-                                            base(ModelDownloadState::installed())}) {
+        for (const PublishedState& state :
+             {base(ModelDownloadState::paused()), base(), base(failed), base(ModelDownloadState::installed())}) {
             QCOMPARE(modelProgress(state).kind, none);
         }
     }
@@ -255,8 +261,8 @@ private slots:
                  (QStringList{"Resume/prominent", "Cancel Download\u2026/destructive"}));
         QCOMPARE(buttons(choosing(base(ModelDownloadState::verifying()))), QStringList{"Use Basic Mode Instead\u2026"});
         QCOMPARE(buttons(base(ModelDownloadState::verifying())), QStringList{});
-        QCOMPARE(buttons(choosing(base(failed))),
-                 (QStringList{"Retry/prominent", "Use Basic Mode Instead\u2026", "Remove Selected Download\u2026/destructive"}));
+        QCOMPARE(buttons(choosing(base(failed))), (QStringList{"Retry/prominent", "Use Basic Mode Instead\u2026",
+                                                               "Remove Selected Download\u2026/destructive"}));
         QCOMPARE(buttons(base(ModelDownloadState::installed())),
                  (QStringList{"Refresh Queue/prominent", "Remove Selected Model\u2026/destructive"}));
 
@@ -311,11 +317,12 @@ private slots:
         const ModelConfirmation download = modelConfirmation(ModelConfirmationKind::download, state);
         QCOMPARE(text(download.title), "Download Test Pack?");
         QCOMPARE(text(download.confirmTitle), "Download 2.50 GB Model");  // decimal gigabytes, unlike the detail
-        QVERIFY(modelConfirmation(ModelConfirmationKind::remove, state).message.starts_with(
-            "This removes only owner/test \u2014 test.gguf and its partial download."));
+        QVERIFY(modelConfirmation(ModelConfirmationKind::remove, state)
+                    .message.starts_with("This removes only owner/test \u2014 test.gguf and its partial download."));
 
         state.selectedModelPack = ModelPack::nudgerlyLarge();
-        QCOMPARE(text(modelConfirmation(ModelConfirmationKind::download, state).confirmTitle), "Download 5.03 GB Model");
+        QCOMPARE(text(modelConfirmation(ModelConfirmationKind::download, state).confirmTitle),
+                 "Download 5.03 GB Model");
         QCOMPARE(text(modelConfirmation(ModelConfirmationKind::remove, state).title),
                  "Remove " + text(ModelPack::nudgerlyLarge().displayName) + "?");
     }

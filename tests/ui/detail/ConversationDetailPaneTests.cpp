@@ -89,7 +89,8 @@ private slots:
             QTest::mouseClick(fixture.button("copyReplyButton"), Qt::LeftButton);
             QVERIFY(fixture.screen.state.calls.empty());
         }
-        fixture.select("ready", ReviewSource::messages, "messages-jordan", [](ReviewItem& item) { item.draft = " ok "; });
+        fixture.select("ready", ReviewSource::messages, "messages-jordan",
+                       [](ReviewItem& item) { item.draft = " ok "; });
         QVERIFY(fixture.button("copyReplyButton")->isEnabled());
         fixture.select("ready", ReviewSource::messages, "messages-jordan");
         QVERIFY(!fixture.shows("replySection"));

@@ -33,7 +33,10 @@ std::string writeText(const QTemporaryDir& dir, const QString& name, const std::
 }
 
 MessageLinkPreview preview(std::optional<std::string> title, std::optional<std::string> imagePath = std::nullopt) {
-    return {.title = std::move(title), .domain = "example.com", .url = "https://example.com/a", .imagePath = std::move(imagePath)};
+    return {.title = std::move(title),
+            .domain = "example.com",
+            .url = "https://example.com/a",
+            .imagePath = std::move(imagePath)};
 }
 
 }  // namespace

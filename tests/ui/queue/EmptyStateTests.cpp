@@ -1,5 +1,5 @@
-#include <QSignalSpy>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "statefakes/ScreenFixture.h"
@@ -24,9 +24,10 @@ private slots:
         ScreenFixture fixture("firstScan");
         StatePublisher& published = fixture.state.published();
         EmptyStateSpec details = decideEmptyState(fixture.state);
-        QCOMPARE(details, (EmptyStateSpec{.kind = EmptyStateKind::initialRefresh,
-                                       .title = "Building your follow-up queue",
-                                       .description = "Results will appear here as soon as the first scan finishes."}));
+        QCOMPARE(details,
+                 (EmptyStateSpec{.kind = EmptyStateKind::initialRefresh,
+                                 .title = "Building your follow-up queue",
+                                 .description = "Results will appear here as soon as the first scan finishes."}));
 
         published.setSourceFilter(ReviewSource::messages);
         QCOMPARE(decideEmptyState(fixture.state).title, "Building your Messages queue");
@@ -45,7 +46,8 @@ private slots:
         published.setSnapshots({});
         published.setCompletionScope(QueueCompletionScope::completed);
         QCOMPARE(decideEmptyState(fixture.state),
-                 (EmptyStateSpec{.kind = EmptyStateKind::nothingCompleted, .title = "Nothing completed yet",
+                 (EmptyStateSpec{.kind = EmptyStateKind::nothingCompleted,
+                                 .title = "Nothing completed yet",
                                  .symbol = "checkmark.circle",
                                  .description = "Items you mark completed will appear here."}));
     }
@@ -61,8 +63,9 @@ private slots:
         QCOMPARE(details.title, "Gmail hasn\u2019t been scanned");
         QCOMPARE(details.symbol, "envelope.badge");
         QCOMPARE(details.description, "Connect Gmail before running its first scan.");
-        QCOMPARE(details.buttons, (std::vector<EmptyStateButton>{
-                                   {.text = "Open Accounts", .prominent = true, .action = OpenAccounts{}}}));
+        QCOMPARE(
+            details.buttons,
+            (std::vector<EmptyStateButton>{{.text = "Open Accounts", .prominent = true, .action = OpenAccounts{}}}));
         performEmptyStateAction(details.buttons[0].action, fixture.state);
         QCOMPARE(fixture.state.state().section, Section::accounts);
         QVERIFY(fixture.state.calls.empty());
@@ -94,7 +97,8 @@ private slots:
         for (const EmptyStateButton& button : details.buttons) {
             performEmptyStateAction(button.action, fixture.state);
         }
-        QCOMPARE(fixture.state.calls, (std::vector<std::string>{"openFullDiskAccess()", "recheckMessagesPermission()"}));
+        QCOMPARE(fixture.state.calls,
+                 (std::vector<std::string>{"openFullDiskAccess()", "recheckMessagesPermission()"}));
 
         // Messages readable: a 7-day refresh, disabled while Messages refreshes.
         published.setMessagesPermission(MessagesPermission::granted);
@@ -146,8 +150,9 @@ private slots:
         published.setGmailStatus({.configured = true, .connected = false});
         details = decideEmptyState(fixture.state);
         QCOMPARE(details.description, "Set up Messages or Gmail, then refresh to create the first saved queue.");
-        QCOMPARE(details.buttons, (std::vector<EmptyStateButton>{
-                                   {.text = "Open Accounts", .prominent = true, .action = OpenAccounts{}}}));
+        QCOMPARE(
+            details.buttons,
+            (std::vector<EmptyStateButton>{{.text = "Open Accounts", .prominent = true, .action = OpenAccounts{}}}));
     }
 
     void hiddenOpenItemsReadAsNoMatchesAndNoneAsCaughtUp() {
@@ -155,14 +160,16 @@ private slots:
         StatePublisher& published = fixture.state.published();
         published.setSearch("nothing is called this");
         QCOMPARE(decideEmptyState(fixture.state),
-                 (EmptyStateSpec{.kind = EmptyStateKind::noMatches, .title = "No matching conversations",
+                 (EmptyStateSpec{.kind = EmptyStateKind::noMatches,
+                                 .title = "No matching conversations",
                                  .symbol = "line.3.horizontal.decrease.circle",
                                  .description = "Try changing the status, lookback, Contacts filter, or search."}));
 
         published.setSearch("");
         published.setCompleted(everyCompletionIdentity(published.state()));
         QCOMPARE(decideEmptyState(fixture.state),
-                 (EmptyStateSpec{.kind = EmptyStateKind::caughtUp, .title = "You\u2019re caught up",
+                 (EmptyStateSpec{.kind = EmptyStateKind::caughtUp,
+                                 .title = "You\u2019re caught up",
                                  .symbol = "checkmark.circle",
                                  .description = "No open follow-ups were found for this view."}));
 
@@ -175,8 +182,10 @@ private slots:
     void thePlaceholderShowsASpecAndReportsItsButtons() {
         PanePlaceholder placeholder;
         QSignalSpy pressed(&placeholder, &PanePlaceholder::actionTriggered);
-        placeholder.apply({.kind = EmptyStateKind::unscanned, .title = "Messages <b>hasn’t</b> been scanned",
-                           .symbol = "message.badge", .description = "Grant access.",
+        placeholder.apply({.kind = EmptyStateKind::unscanned,
+                           .title = "Messages <b>hasn’t</b> been scanned",
+                           .symbol = "message.badge",
+                           .description = "Grant access.",
                            .buttons = {{.text = "Open & go", .prominent = true, .action = OpenFullDiskAccess{}},
                                        {.text = "Check Again", .enabled = false, .action = CheckAgain{}}}});
         const auto buttons = placeholder.findChildren<QPushButton*>();
@@ -186,7 +195,8 @@ private slots:
         QVERIFY(!buttons[1]->property("prominent").toBool());
         QVERIFY(!buttons[1]->isEnabled());
         QCOMPARE(placeholder.findChild<WrapLabel*>("placeholderTitle")->textFormat(), Qt::PlainText);
-        QCOMPARE(placeholder.findChild<SymbolView*>("placeholderSymbol")->property("symbol").toString(), "message.badge");
+        QCOMPARE(placeholder.findChild<SymbolView*>("placeholderSymbol")->property("symbol").toString(),
+                 "message.badge");
 
         QTest::mouseClick(buttons[0], Qt::LeftButton);
         QCOMPARE(pressed.size(), 1);

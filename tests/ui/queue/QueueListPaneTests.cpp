@@ -24,7 +24,9 @@ namespace nudgerly::test {
 namespace {
 
 // Lets the state's change notification reach the pane.
-void settle() { QCoreApplication::processEvents(); }
+void settle() {
+    QCoreApplication::processEvents();
+}
 
 template <typename Widget>
 Widget* child(const QWidget& pane, const char* name) {
@@ -43,15 +45,21 @@ std::vector<QString> menuTexts(const QMenu& menu) {
     return texts;
 }
 
-QAction* menuAction(const QMenu& menu, const char* name) { return menu.findChild<QAction*>(QLatin1String(name)); }
+QAction* menuAction(const QMenu& menu, const char* name) {
+    return menu.findChild<QAction*>(QLatin1String(name));
+}
 
 // Many Messages items, so that the list scrolls.
 std::vector<ReviewItem> manyItems(Date now, std::string_view summary = "A question is waiting for you") {
     std::vector<ReviewItem> items;
     for (int index = 0; index < 60; ++index) {
-        items.push_back({.id = "many-" + std::to_string(index), .completionKey = "key-" + std::to_string(index),
-                         .status = ReviewStatus::reply, .person = "Person " + std::to_string(index), .date = "Mar 9",
-                         .timestamp = now.addingSeconds(-3600.0 * (index + 1)), .summary = std::string(summary),
+        items.push_back({.id = "many-" + std::to_string(index),
+                         .completionKey = "key-" + std::to_string(index),
+                         .status = ReviewStatus::reply,
+                         .person = "Person " + std::to_string(index),
+                         .date = "Mar 9",
+                         .timestamp = now.addingSeconds(-3600.0 * (index + 1)),
+                         .summary = std::string(summary),
                          .verdict = "Open"});
     }
     return items;
@@ -91,8 +99,7 @@ private slots:
         ScreenFixture fixture("ready");
         QueueListPane pane(fixture.state);
         QCOMPARE(child<ElidedLabel>(pane, "queueTitle")->text(), "Queue");
-        QCOMPARE(child<ElidedLabel>(pane, "queueCount")->text(),
-                 QString::number(fixture.state.visibleItems().size()));
+        QCOMPARE(child<ElidedLabel>(pane, "queueCount")->text(), QString::number(fixture.state.visibleItems().size()));
         QVERIFY(child<QWidget>(pane, "emptyState")->isHidden());
         QVERIFY(!child<QListView>(pane, "queueList")->isHidden());
         auto* refresh = child<QPushButton>(pane, "refreshButton");
@@ -142,11 +149,12 @@ private slots:
         settle();
         QVERIFY(pressEmptyStateButton(pane, "Refresh connected sources"));
         const std::string combinedDays = std::to_string(toRaw(fixture.state.state().refreshLookbacks.combined));
-        QCOMPARE(fixture.state.calls,
-                 (std::vector<std::string>{"openFullDiskAccess()", "recheckMessagesPermission()",
-                                           "refresh(messages, " + std::to_string(toRaw(
-                                               fixture.state.state().refreshLookbacks.messages)) + ")",
-                                           "refreshAll(" + combinedDays + ")"}));
+        QCOMPARE(
+            fixture.state.calls,
+            (std::vector<std::string>{
+                "openFullDiskAccess()", "recheckMessagesPermission()",
+                "refresh(messages, " + std::to_string(toRaw(fixture.state.state().refreshLookbacks.messages)) + ")",
+                "refreshAll(" + combinedDays + ")"}));
     }
 
     void controlsFollowTheSourceFilterAndRunningRefreshes() {
@@ -284,7 +292,8 @@ private slots:
                 QVERIFY(!rowPresentation(*model.entry(row).item, model.entry(row).showsStatus, model.now()).status);
             }
         }
-        QCOMPARE(headers, (std::vector<ReviewStatus>{ReviewStatus::reply, ReviewStatus::action, ReviewStatus::nudgerly}));
+        QCOMPARE(headers,
+                 (std::vector<ReviewStatus>{ReviewStatus::reply, ReviewStatus::action, ReviewStatus::nudgerly}));
         QCOMPARE(model.data(model.index(0), Qt::DisplayRole).toString(), "REPLY 3");
 
         fixture.state.published().setQueueSort(QueueSort::newest);
@@ -362,7 +371,8 @@ private slots:
         published.setSnapshot(ReviewSource::messages,
                               fixtureSnapshot(ReviewSource::messages, fixture.clock.now(),
                                               manyItems(fixture.clock.now(), "A newer summary of the same question")));
-        published.setRefreshProgress(ReviewSource::messages, {.source = ReviewSource::messages, .detail = "Classifying"});
+        published.setRefreshProgress(ReviewSource::messages,
+                                     {.source = ReviewSource::messages, .detail = "Classifying"});
         settle();
         QCOMPARE(resets.size(), 0);
         QVERIFY(changes.size() > 0);
@@ -403,7 +413,8 @@ private slots:
         std::vector<ReviewItem> items = manyItems(fixture.clock.now());
         const int before = list->visualRect(pane.model().index(pane.model().rowOfItem("many-5"))).height();
         items[5].summary = std::string(400, 'w') + " and more words that cannot fit on one line";
-        published.setSnapshot(ReviewSource::messages, fixtureSnapshot(ReviewSource::messages, fixture.clock.now(), items));
+        published.setSnapshot(ReviewSource::messages,
+                              fixtureSnapshot(ReviewSource::messages, fixture.clock.now(), items));
         settle();
         QTRY_COMPARE(delegate.computedHeights(), first + 1);  // at the view's delayed layout
         QVERIFY(list->visualRect(pane.model().index(pane.model().rowOfItem("many-5"))).height() > before);

@@ -7,7 +7,9 @@
 namespace nudgerly::test {
 namespace {
 
-ReviewItem item(std::string id, ReviewStatus status) { return {.id = std::move(id), .status = status}; }
+ReviewItem item(std::string id, ReviewStatus status) {
+    return {.id = std::move(id), .status = status};
+}
 
 std::vector<std::string> ids(const std::vector<const ReviewItem*>& items) {
     std::vector<std::string> result;
@@ -53,12 +55,12 @@ private slots:
 
     void theLastRefreshTextNamesBothSourcesOnlyInTheCombinedView() {
         ScreenFixture fixture("nothingScanned");
-        QCOMPARE(QueueList::lastRefreshSummary(fixture.state),
-                 "Messages Never refreshed \u00B7 Gmail Never refreshed");
+        QCOMPARE(QueueList::lastRefreshSummary(fixture.state), "Messages Never refreshed \u00B7 Gmail Never refreshed");
 
         fixture.show("basicMode");
         const std::string messages = fixture.state.lastRefreshLabel(ReviewSource::messages);
-        QCOMPARE(QueueList::lastRefreshSummary(fixture.state), "Messages " + messages + " \u00B7 Gmail Never refreshed");
+        QCOMPARE(QueueList::lastRefreshSummary(fixture.state),
+                 "Messages " + messages + " \u00B7 Gmail Never refreshed");
         fixture.state.published().setSourceFilter(ReviewSource::messages);
         QCOMPARE(QueueList::lastRefreshSummary(fixture.state), "Last refreshed " + messages);
         fixture.state.published().setSourceFilter(ReviewSource::gmail);

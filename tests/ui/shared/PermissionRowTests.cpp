@@ -10,7 +10,9 @@
 namespace nudgerly::test {
 namespace {
 
-QString propertyOf(const QWidget* widget, const char* name) { return widget->property(name).toString(); }
+QString propertyOf(const QWidget* widget, const char* name) {
+    return widget->property(name).toString();
+}
 
 }  // namespace
 
@@ -19,10 +21,14 @@ class PermissionRowTests : public QObject {
 
 private:
     PermissionRowSpec details(bool connected = false) {
-        return {.icon = "message.fill", .title = "Messages", .detail = "Messages database found.",
+        return {.icon = "message.fill",
+                .title = "Messages",
+                .detail = "Messages database found.",
                 .connected = connected,
-                .primaryTitle = "Refresh", .primary = [this] { ++primaryPresses; },
-                .secondaryTitle = "Check again", .secondary = [this] { ++secondaryPresses; }};
+                .primaryTitle = "Refresh",
+                .primary = [this] { ++primaryPresses; },
+                .secondaryTitle = "Check again",
+                .secondary = [this] { ++secondaryPresses; }};
     }
     int primaryPresses = 0;
     int secondaryPresses = 0;

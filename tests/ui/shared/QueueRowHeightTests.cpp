@@ -18,10 +18,13 @@ private slots:
     void theQuickLineCountAgreesWithTheLineBreaking() {
         const Date now = fixtureNow();
         std::vector<std::string> summaries{
-            "", "Short.", "Ends with blanks that hang past the edge      ",
+            "",
+            "Short.",
+            "Ends with blanks that hang past the edge      ",
             "Maya’s reply – “soon” … with typographic punctuation, accents like café and naïve, and more words",
             "Mixed scripts: 会议改到星期四了吗？ and a flag 🇫🇷 at the end of a fairly long summary line",
-            "A line break\nin the middle", std::string(300, 'W'),
+            "A line break\nin the middle",
+            std::string(300, 'W'),
         };
         for (const ReviewItem& item : fixtureItems(ReviewSource::messages, now)) {
             summaries.push_back(item.summary);
@@ -30,7 +33,8 @@ private slots:
         for (const std::string& summary : summaries) {
             RowPresentation row{.person = "Maya", .date = "Mar 7", .summary = summary, .verdict = "Open"};
             for (int width = 80; width <= 900; width += 3) {
-                const QueueConversationRow::Geometry geometry = QueueConversationRow::layout(row, QRect(0, 0, width, 0));
+                const QueueConversationRow::Geometry geometry =
+                    QueueConversationRow::layout(row, QRect(0, 0, width, 0));
                 // The text's width: from the end of the icon's spacing to the row's end.
                 const int textWidth = width - (geometry.verdict.left() - geometry.icon.left());
                 const int broken = static_cast<int>(elideText(qtText(summary), font, textWidth, 2).lines.size());

@@ -18,8 +18,13 @@ constexpr double day = 86400;
 
 ReviewItem itemAged(std::optional<double> days, ReviewSource source = ReviewSource::messages,
                     ReviewStatus status = ReviewStatus::reply) {
-    ReviewItem item{.id = "item", .source = source, .status = status, .person = "Maya Chen", .date = "Mar 7",
-                    .summary = "Maya asked about Thursday.", .verdict = "A direct question is open"};
+    ReviewItem item{.id = "item",
+                    .source = source,
+                    .status = status,
+                    .person = "Maya Chen",
+                    .date = "Mar 7",
+                    .summary = "Maya asked about Thursday.",
+                    .verdict = "A direct question is open"};
     if (days) {
         item.timestamp = now.addingSeconds(-*days * day);
     }
@@ -33,17 +38,20 @@ class RowPresentationTests : public QObject {
 
 private slots:
     void sourcesAndStatusesHaveTheirSymbolsNamesAndColours() {
-        const RowPresentation messages = rowPresentation(itemAged(1, ReviewSource::messages, ReviewStatus::reply), true, now);
+        const RowPresentation messages =
+            rowPresentation(itemAged(1, ReviewSource::messages, ReviewStatus::reply), true, now);
         QCOMPARE(messages.sourceSymbol, "message.fill");
         QCOMPARE(messages.sourceTone, Tone::green);
         QCOMPARE(messages.status, (BadgePresentation{"REPLY", Tone::red}));
 
-        const RowPresentation gmail = rowPresentation(itemAged(1, ReviewSource::gmail, ReviewStatus::action), true, now);
+        const RowPresentation gmail =
+            rowPresentation(itemAged(1, ReviewSource::gmail, ReviewStatus::action), true, now);
         QCOMPARE(gmail.sourceSymbol, "envelope.fill");
         QCOMPARE(gmail.sourceTone, Tone::red);
         QCOMPARE(gmail.status, (BadgePresentation{"TAKE ACTION", Tone::blue}));
 
-        const RowPresentation optional = rowPresentation(itemAged(1, ReviewSource::gmail, ReviewStatus::nudgerly), true, now);
+        const RowPresentation optional =
+            rowPresentation(itemAged(1, ReviewSource::gmail, ReviewStatus::nudgerly), true, now);
         QCOMPARE(optional.status, (BadgePresentation{"OPTIONAL", Tone::orange}));
     }
 
@@ -72,9 +80,9 @@ private slots:
     }
 
     void timestampsWithoutAUsableDayCountTakeTheSecondaryTone() {
-        for (const double seconds : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
-                                     -std::numeric_limits<double>::infinity(), -1e300, 1e300,
-                                     -9.3e23 /* just past 2^63 days */}) {
+        for (const double seconds :
+             {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+              -std::numeric_limits<double>::infinity(), -1e300, 1e300, -9.3e23 /* just past 2^63 days */}) {
             QCOMPARE(AgeBadge::color(Date{seconds}, now), Tone::secondary);
             QVERIFY(!AgeBadge::wholeDays(Date{seconds}, now));
         }
@@ -95,7 +103,8 @@ private slots:
 
     void theVerdictStartsTheThirdLineWhenThereIsNoStatusBadge() {
         const auto with = QueueConversationRow::layout(rowPresentation(itemAged(1), true, now), QRect(0, 0, 360, 0));
-        const auto without = QueueConversationRow::layout(rowPresentation(itemAged(1), false, now), QRect(0, 0, 360, 0));
+        const auto without =
+            QueueConversationRow::layout(rowPresentation(itemAged(1), false, now), QRect(0, 0, 360, 0));
         QVERIFY(!with.status.isEmpty());
         QVERIFY(with.verdict.left() > with.status.right());
         QVERIFY(without.status.isEmpty());
@@ -125,7 +134,8 @@ private slots:
         for (int y = 0; y < image.height(); ++y) {
             for (int x = 0; x < image.width(); ++x) {
                 if (qAlpha(image.pixel(x, y)) != 0) {
-                    QVERIFY2(QRect(50, 20, 300, height).contains(x, y), qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+                    QVERIFY2(QRect(50, 20, 300, height).contains(x, y),
+                             qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
                 }
             }
         }

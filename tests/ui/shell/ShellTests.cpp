@@ -278,7 +278,8 @@ private slots:
         QCOMPARE(fixture.list().model()->index(0, 0).data().toString(), "Queue");
         QCOMPARE(fixture.list().model()->index(5, 0).data().toString(), "Nudgerly");
         QCOMPARE(fixture.rowText(SidebarDestination::feedback), "Send Feedback");
-        QCOMPARE(fixture.rowText(SidebarDestination::feedback, Sidebar::symbolRole), "bubble.left.and.text.bubble.right");
+        QCOMPARE(fixture.rowText(SidebarDestination::feedback, Sidebar::symbolRole),
+                 "bubble.left.and.text.bubble.right");
         QCOMPARE(fixture.rowText(SidebarDestination::queueCompleted, Sidebar::symbolRole), "checkmark.circle");
 
         QVERIFY(state.openQueueCount(std::nullopt) > 0);
@@ -288,7 +289,9 @@ private slots:
                  QString::number(state.openQueueCount(ReviewSource::gmail)));
         QCOMPARE(fixture.rowText(SidebarDestination::queueCompleted, Sidebar::countRole),
                  QString::number(state.completedQueueCount()));
-        QVERIFY(!fixture.list().model()->index(fixture.window.sidebar().rowOf(SidebarDestination::privacy), 0)
+        QVERIFY(!fixture.list()
+                     .model()
+                     ->index(fixture.window.sidebar().rowOf(SidebarDestination::privacy), 0)
                      .data(Sidebar::countRole)
                      .isValid());
 
@@ -549,7 +552,8 @@ private slots:
         // The answer, or nothing when no question was put.
         const auto ask = [&](const QString& answer) -> std::optional<bool> {
             std::stop_source stop;
-            auto allowed = std::async(std::launch::async, [&] { return prompt.askForContactsAccess(stop.get_token()); });
+            auto allowed =
+                std::async(std::launch::async, [&] { return prompt.askForContactsAccess(stop.get_token()); });
             ConfirmDialog* dialog = nullptr;
             (void)QTest::qWaitFor([&] { return (dialog = window.findChild<ConfirmDialog*>()) != nullptr; });
             if (!dialog) {

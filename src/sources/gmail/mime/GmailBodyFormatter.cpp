@@ -108,9 +108,11 @@ std::string normalize(std::string_view text) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t end = unified.find('\n', start);
-        std::string_view line = std::string_view(unified).substr(start, end == std::string::npos ? std::string::npos : end - start);
+        std::string_view line =
+            std::string_view(unified).substr(start, end == std::string::npos ? std::string::npos : end - start);
         const auto first = line.find_first_not_of(" \t");
-        line = first == std::string_view::npos ? std::string_view() : line.substr(first, line.find_last_not_of(" \t") - first + 1);
+        line = first == std::string_view::npos ? std::string_view()
+                                               : line.substr(first, line.find_last_not_of(" \t") - first + 1);
         if (!line.empty() || !previousEmpty) {
             out.append(line);
             out += '\n';

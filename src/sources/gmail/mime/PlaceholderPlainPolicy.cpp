@@ -37,7 +37,8 @@ bool isPlaceholder(std::string_view plainText) {
         return false;  // far too long, whatever its links
     }
     const std::string words = text::trimmed(link().replacingAll(plainText, ""));
-    return text::fitsInGraphemes(words, longestPlaceholder) && htmlReader().search(words) && aboutViewing().search(words);
+    return text::fitsInGraphemes(words, longestPlaceholder) && htmlReader().search(words) &&
+           aboutViewing().search(words);
 }
 
 }  // namespace nudgerly::PlaceholderPlainPolicy

@@ -269,7 +269,7 @@ void LoopbackOAuthServer::readFrom(Connection& connection) {
         // The page is only the browser's; the waiting sign-in judges the callback itself.
         const bool signedIn = OAuthCallback::completesSignIn(*callback, expectedState_);
         answer(connection, OAuthCallbackRequest::response("200 OK", signedIn ? OAuthCallbackRequest::successPage
-                                                                              : OAuthCallbackRequest::notCompletedPage));
+                                                                             : OAuthCallbackRequest::notCompletedPage));
         complete(std::move(*callback));
         return;
     }

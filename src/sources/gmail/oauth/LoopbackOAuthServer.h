@@ -88,9 +88,9 @@ private:
 
     const std::string expectedState_;
     const LoopbackOAuthServerPatience patience_;
-    uint16_t port_ = 0;  // set while the listener is made
-    UniqueFd listener_;  // touched by the serving thread only, once it runs
-    UniqueFd wake_;      // an eventfd: stop, or close the listener
+    uint16_t port_ = 0;                    // set while the listener is made
+    UniqueFd listener_;                    // touched by the serving thread only, once it runs
+    UniqueFd wake_;                        // an eventfd: stop, or close the listener
     std::vector<Connection> connections_;  // serving thread only
 
     std::mutex mutex_;

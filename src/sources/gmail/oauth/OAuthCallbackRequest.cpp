@@ -9,9 +9,9 @@ namespace nudgerly::OAuthCallbackRequest {
 namespace {
 
 // Every line break a text may use: LF, VT, FF, CR (and so CR LF), NEL, LINE and PARAGRAPH SEPARATOR.
-constexpr std::array lineBreaks{std::string_view("\n"),       std::string_view("\v"),
-                                std::string_view("\f"),       std::string_view("\r"),
-                                std::string_view("\xC2\x85"), std::string_view("\xE2\x80\xA8"),
+constexpr std::array lineBreaks{std::string_view("\n"),          std::string_view("\v"),
+                                std::string_view("\f"),          std::string_view("\r"),
+                                std::string_view("\xC2\x85"),    std::string_view("\xE2\x80\xA8"),
                                 std::string_view("\xE2\x80\xA9")};
 
 std::size_t lineBreakAt(std::string_view text, std::size_t index) {

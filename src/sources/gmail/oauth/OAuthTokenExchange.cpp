@@ -37,9 +37,7 @@ FormFields authorizationCodeFields(const OAuthClient& client, const std::string&
 }
 
 FormFields refreshFields(const OAuthClient& client, const std::string& refreshToken) {
-    FormFields fields{{"client_id", client.clientID},
-                      {"refresh_token", refreshToken},
-                      {"grant_type", "refresh_token"}};
+    FormFields fields{{"client_id", client.clientID}, {"refresh_token", refreshToken}, {"grant_type", "refresh_token"}};
     addSecret(fields, client);
     return fields;
 }

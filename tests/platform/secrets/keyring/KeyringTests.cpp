@@ -98,9 +98,9 @@ protected:
         const char* sessionBus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
         const char* home = std::getenv("HOME");
         const char* dataHome = std::getenv("XDG_DATA_HOME");
-        ASSERT_TRUE(root != nullptr && bus != nullptr && sessionBus != nullptr && home != nullptr && dataHome != nullptr &&
-                    std::string(bus) == sessionBus && fs::path(home) == fs::path(root) / "home" &&
-                    fs::path(dataHome) == fs::path(root) / "data" &&
+        ASSERT_TRUE(root != nullptr && bus != nullptr && sessionBus != nullptr && home != nullptr &&
+                    dataHome != nullptr && std::string(bus) == sessionBus &&
+                    fs::path(home) == fs::path(root) / "home" && fs::path(dataHome) == fs::path(root) / "data" &&
                     fs::exists(fs::path(dataHome) / "keyrings" / "login.keyring"))
             << "The keyring tests run only inside tests/platform/secrets/keyring/with-private-keyring.sh "
                "(CTest puts it in front of them), never against your own keyring.";
@@ -108,7 +108,9 @@ protected:
     }
 
     // Points this process at another bus, by its address or by the socket "bus" in the runtime folder.
-    static void useOwnBus(const test::PrivateBus& own) { ::setenv("DBUS_SESSION_BUS_ADDRESS", own.address().c_str(), 1); }
+    static void useOwnBus(const test::PrivateBus& own) {
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", own.address().c_str(), 1);
+    }
     static void useOwnBusThroughRuntimeFolder(const fs::path& runtimeFolder) {
         ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
         ::setenv("XDG_RUNTIME_DIR", runtimeFolder.c_str(), 1);
@@ -254,12 +256,11 @@ TEST_F(KeyringSessionTests, ADaemonThatRefusesFallsBackOnSaveAndLosesNothing) {
         fs::create_directories(daemonHome / folder);
     }
     fs::permissions(daemonHome / "runtime", fs::perms::owner_all);
-    const std::string command = "/usr/bin/env HOME=" + (daemonHome / "home").string() +
-                                " XDG_DATA_HOME=" + (daemonHome / "data").string() +
-                                " XDG_CONFIG_HOME=" + (daemonHome / "config").string() +
-                                " XDG_RUNTIME_DIR=" + (daemonHome / "runtime").string() + " " +
-                                test::executableOnPath("gnome-keyring-daemon").string() +
-                                " --start --foreground --components=secrets";
+    const std::string command =
+        "/usr/bin/env HOME=" + (daemonHome / "home").string() + " XDG_DATA_HOME=" + (daemonHome / "data").string() +
+        " XDG_CONFIG_HOME=" + (daemonHome / "config").string() +
+        " XDG_RUNTIME_DIR=" + (daemonHome / "runtime").string() + " " +
+        test::executableOnPath("gnome-keyring-daemon").string() + " --start --foreground --components=secrets";
     const test::PrivateBus bus(dir / "runtime", command);
     useOwnBusThroughRuntimeFolder(dir / "runtime");
     EXPECT_EQ(keyring->load(account, {}), std::nullopt);  // it answers: nothing there

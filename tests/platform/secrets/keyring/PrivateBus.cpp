@@ -42,15 +42,19 @@ PrivateBus::PrivateBus(const fs::path& folder, std::optional<std::string> secret
                   " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
                   "<busconfig>\n"
                   "  <type>session</type>\n"
-                  "  <listen>unix:path=" + socket.string() + "</listen>\n"
-                  "  <auth>EXTERNAL</auth>\n"
-                  "  <servicedir>" + services.string() + "</servicedir>\n"
-                  "  <policy context=\"default\">\n"
-                  "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-                  "    <allow eavesdrop=\"true\"/>\n"
-                  "    <allow own=\"*\"/>\n"
-                  "  </policy>\n"
-                  "</busconfig>\n");
+                  "  <listen>unix:path=" +
+                      socket.string() +
+                      "</listen>\n"
+                      "  <auth>EXTERNAL</auth>\n"
+                      "  <servicedir>" +
+                      services.string() +
+                      "</servicedir>\n"
+                      "  <policy context=\"default\">\n"
+                      "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+                      "    <allow eavesdrop=\"true\"/>\n"
+                      "    <allow own=\"*\"/>\n"
+                      "  </policy>\n"
+                      "</busconfig>\n");
     GSubprocessLauncher* launcher = g_subprocess_launcher_new(
         static_cast<GSubprocessFlags>(G_SUBPROCESS_FLAGS_STDOUT_PIPE | G_SUBPROCESS_FLAGS_STDERR_SILENCE));
     g_subprocess_launcher_set_child_setup(

@@ -29,7 +29,8 @@ TEST(GmailBodyFormatterTests, ClassificationTextIsOneCleanLine) {
     // "&nbsp;" goes before "&amp;", so an escaped one survives as text; no other entity is decoded.
     EXPECT_EQ(Formatter::classificationText("a &amp;nbsp; b", false), "a &nbsp; b");
     EXPECT_EQ(Formatter::classificationText("x&nbsp;&nbsp;y &amp; &lt;z&gt; &#39;", false), "x y & &lt;z&gt; &#39;");
-    EXPECT_EQ(Formatter::classificationText("  \r\n line\t\tone \u00A0\n\nline two \u2003 ", false), "line one line two");
+    EXPECT_EQ(Formatter::classificationText("  \r\n line\t\tone \u00A0\n\nline two \u2003 ", false),
+              "line one line two");
     EXPECT_EQ(Formatter::classificationText("a<>b < c", true), "a<>b < c");
 }
 
@@ -76,12 +77,15 @@ TEST(GmailBodyFormatterTests, HtmlReadsAsItsVisibleTextForClassificationAndDispl
         {"<html><head><title>Document Title</title><style>strong { font-size: 110%; }</style></head><body>"
          "<p>Gr&uuml;&szlig;e aus <strong>Berlin</strong> &amp; M&uuml;nchen&nbsp;&lt;3 &#39;x&#39;</p>"
          "<script>track('open')</script><p>Bis bald</p></body></html>",
-         "Gr\u00FC\u00DFe aus Berlin & M\u00FCnchen <3 'x' Bis bald", "Gr\u00FC\u00DFe aus Berlin & M\u00FCnchen <3 'x'\n\nBis bald"},
+         "Gr\u00FC\u00DFe aus Berlin & M\u00FCnchen <3 'x' Bis bald",
+         "Gr\u00FC\u00DFe aus Berlin & M\u00FCnchen <3 'x'\n\nBis bald"},
         {"a &amp;nbsp; b", "a &nbsp; b", "a &nbsp; b"},
         // A newsletter's preheader, and the other ways mail hides text.
-        {"<div style=\"display:none;font-size:1px;max-height:0px;overflow:hidden\">Preheader text</div><p>Body</p>", "Body", "Body"},
+        {"<div style=\"display:none;font-size:1px;max-height:0px;overflow:hidden\">Preheader text</div><p>Body</p>",
+         "Body", "Body"},
         {"<p>a<span style=\"Visibility: Hidden\">x</span>b<span style=\"display: none !important\">x</span>c</p>"
-         "<div style=\"MAX-HEIGHT:0; overflow : hidden\"><p>x</p></div><p hidden>x</p><p>d<span style=\"font-size:0px\">x</span></p>"
+         "<div style=\"MAX-HEIGHT:0; overflow : hidden\"><p>x</p></div><p hidden>x</p><p>d<span "
+         "style=\"font-size:0px\">x</span></p>"
          "<br hidden><table style=\"display:none\"><tr><td>x</td></tr></table>",
          "abc d", "abc\n\nd"},
         // What only looks hidden stays: zero-size containers with sized children, clipping without a
@@ -117,7 +121,8 @@ TEST(GmailBodyFormatterTests, MarkupDeclarationsAreNotText) {
 }
 
 TEST(GmailBodyFormatterTests, AMetaCharsetCannotChangeHowUtf8IsRead) {
-    EXPECT_EQ(display("<meta charset='iso-8859-1'><p>na\u00EFve \u2014 \U0001F600</p>"), "na\u00EFve \u2014 \U0001F600");
+    EXPECT_EQ(display("<meta charset='iso-8859-1'><p>na\u00EFve \u2014 \U0001F600</p>"),
+              "na\u00EFve \u2014 \U0001F600");
     EXPECT_EQ(display("<meta http-equiv='Content-Type' content='text/html; charset=windows-1252'>\u00E9"), "\u00E9");
 }
 
@@ -145,16 +150,31 @@ TEST(GmailBodyFormatterTests, RenderingNeverFetchesAnything) {
         writer.respond(200, "<!ENTITY x 'fetched'>");
     });
     const std::string at = server.baseUrl();
-    const std::string html =
-        "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\" \"" + at + "/dtd\">"
-        "<?xml-stylesheet href=\"" + at + "/xsl\"?>"
-        "<html><head><link rel=stylesheet href='" + at + "/css'><base href='" + at + "/'></head>"
-        "<body background='" + at + "/bg' style=\"background:url(" + at + "/style)\">"
-        "<img src='" + at + "/pixel.gif'><img srcset='" + at + "/set 2x'><picture><source srcset='" + at + "/p'></picture>"
-        "<video poster='" + at + "/poster' src='" + at + "/v'></video><audio src='" + at + "/a'></audio>"
-        "<iframe src='" + at + "/frame'></iframe><object data='" + at + "/object'></object>"
-        "<embed src='" + at + "/embed'><script src='" + at + "/js'></script>"
-        "<table background='" + at + "/table'><tr><td>Photo &x;</td></tr></table></body></html>";
+    const std::string html = "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\" \"" + at +
+                             "/dtd\">"
+                             "<?xml-stylesheet href=\"" +
+                             at +
+                             "/xsl\"?>"
+                             "<html><head><link rel=stylesheet href='" +
+                             at + "/css'><base href='" + at +
+                             "/'></head>"
+                             "<body background='" +
+                             at + "/bg' style=\"background:url(" + at +
+                             "/style)\">"
+                             "<img src='" +
+                             at + "/pixel.gif'><img srcset='" + at + "/set 2x'><picture><source srcset='" + at +
+                             "/p'></picture>"
+                             "<video poster='" +
+                             at + "/poster' src='" + at + "/v'></video><audio src='" + at +
+                             "/a'></audio>"
+                             "<iframe src='" +
+                             at + "/frame'></iframe><object data='" + at +
+                             "/object'></object>"
+                             "<embed src='" +
+                             at + "/embed'><script src='" + at +
+                             "/js'></script>"
+                             "<table background='" +
+                             at + "/table'><tr><td>Photo &x;</td></tr></table></body></html>";
     const std::string text = display(html);
     EXPECT_NE(text.find("Photo"), std::string::npos);
     EXPECT_TRUE(HtmlText::visibleText(html));

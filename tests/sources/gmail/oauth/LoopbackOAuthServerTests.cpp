@@ -81,8 +81,10 @@ TEST_F(LoopbackOAuthServerTests, AnswersTheCallbackAndHandsItToTheWaiter) {
         "<html><body style='font:16px -apple-system;padding:48px'><h2>Gmail connected</h2><p>You can close this "
         "window and return to Nudgerly.</p></body></html>";
     ASSERT_EQ(page.size(), 151u);
-    EXPECT_EQ(answer, "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: 151\r\n"
-                      "Connection: close\r\n\r\n" + page);
+    EXPECT_EQ(answer,
+              "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: 151\r\n"
+              "Connection: close\r\n\r\n" +
+                  page);
     const auto query = OAuthCallback::queryDictionary(waiting.get());
     EXPECT_EQ(query.at("code"), "a");
     EXPECT_EQ(query.at("state"), "expected-state");
@@ -96,7 +98,8 @@ TEST_F(LoopbackOAuthServerTests, AcceptsLineFeedHeadsPiecesBlankLinesAndExtraBla
     LoopbackOAuthServer pieces{state};
     pieces.start();
     RawConnection connection(pieces.port());
-    for (const char* piece : {"GE", "T /oauth/call", "back?code=b&state=expected-state HTT", "P/1.1\r\nHost: x\r\n", "\r\n"}) {
+    for (const char* piece :
+         {"GE", "T /oauth/call", "back?code=b&state=expected-state HTT", "P/1.1\r\nHost: x\r\n", "\r\n"}) {
         connection.send(piece);
         std::this_thread::sleep_for(20ms);
     }
@@ -105,8 +108,9 @@ TEST_F(LoopbackOAuthServerTests, AcceptsLineFeedHeadsPiecesBlankLinesAndExtraBla
 
     LoopbackOAuthServer tolerant{state};
     tolerant.start();
-    EXPECT_TRUE(hasHeading(rawExchange(tolerant.port(), "\r\n\r\nGET   /oauth/callback?code=c&state=expected-state \t HTTP/1.1\r\n\r\n"),
-                           "Gmail connected"));
+    EXPECT_TRUE(hasHeading(
+        rawExchange(tolerant.port(), "\r\n\r\nGET   /oauth/callback?code=c&state=expected-state \t HTTP/1.1\r\n\r\n"),
+        "Gmail connected"));
     EXPECT_EQ(OAuthCallback::queryDictionary(tolerant.waitForCallback(5s, {})).at("code"), "c");
 }
 

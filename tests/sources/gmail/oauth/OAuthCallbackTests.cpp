@@ -28,7 +28,8 @@ TEST(OAuthCallbackTests, ReadsQueryItemsStrictly) {
 
 TEST(OAuthCallbackTests, JudgesTheCallback) {
     EXPECT_EQ(OAuthCallback::judge(callback("code=c&state=s"), "s"), (OAuthCallback::Verdict{Kind::grant, "c"}));
-    EXPECT_EQ(OAuthCallback::judge(callback("state=s&code=c&error=x"), "s"), (OAuthCallback::Verdict{Kind::grant, "c"}));
+    EXPECT_EQ(OAuthCallback::judge(callback("state=s&code=c&error=x"), "s"),
+              (OAuthCallback::Verdict{Kind::grant, "c"}));
     // An error rejects whatever the state says.
     EXPECT_EQ(OAuthCallback::judge(callback("error=access_denied&state=other"), "s"),
               (OAuthCallback::Verdict{Kind::rejected, "access_denied"}));
@@ -49,8 +50,8 @@ TEST(OAuthCallbackTests, JudgesTheCallback) {
 
 TEST(OAuthCallbackRequestTests, FindsTheRequestLineAfterAnyLineBreak) {
     for (const std::string lineBreak : {"\n", "\r", "\r\n", "\v", "\f", "\xC2\x85", "\xE2\x80\xA8", "\xE2\x80\xA9"}) {
-        const auto address = OAuthCallbackRequest::callbackAddress(lineBreak + lineBreak + "GET /oauth/callback?code=a HTTP/1.1" +
-                                                                   lineBreak + "Host: x" + lineBreak);
+        const auto address = OAuthCallbackRequest::callbackAddress(
+            lineBreak + lineBreak + "GET /oauth/callback?code=a HTTP/1.1" + lineBreak + "Host: x" + lineBreak);
         ASSERT_TRUE(address.has_value());
         EXPECT_EQ(address->query(), "code=a");
         EXPECT_FALSE(OAuthCallbackRequest::hasRequestLine(lineBreak + lineBreak + "GET /oauth/callback HTTP/1.1"));

@@ -15,7 +15,10 @@ std::string client(const std::string& id) {
 }
 
 OAuthClient expected(const std::string& id) {
-    return {.clientID = id, .clientSecret = "s", .authURI = "https://auth.example/o", .tokenURI = "https://token.example/t"};
+    return {.clientID = id,
+            .clientSecret = "s",
+            .authURI = "https://auth.example/o",
+            .tokenURI = "https://token.example/t"};
 }
 
 OAuthClientFile read(const std::string& json) {
@@ -39,8 +42,9 @@ TEST(OAuthClientFileTests, AnIncompleteWrappedClientFallsBackToTheTopLevel) {
     const std::string incomplete = R"({"client_id":"x","client_secret":"s","auth_uri":"a"})";
     EXPECT_EQ(read(R"({"installed":)" + incomplete + "}"), OAuthClientFile{});
     // The bare reading still finds the four keys at the top level.
-    const auto mixed = read(R"({"installed":)" + incomplete +
-                            R"(,"client_id":"top","client_secret":"s","auth_uri":"https://auth.example/o","token_uri":"https://token.example/t"})");
+    const auto mixed = read(
+        R"({"installed":)" + incomplete +
+        R"(,"client_id":"top","client_secret":"s","auth_uri":"https://auth.example/o","token_uri":"https://token.example/t"})");
     EXPECT_EQ(mixed, (OAuthClientFile{.direct = expected("top")}));
     EXPECT_EQ(read(R"({"installed":null,"web":null})"), OAuthClientFile{});
     EXPECT_EQ(read(R"([1,2])"), OAuthClientFile{});
@@ -74,7 +78,10 @@ TEST(OAuthClientFileTests, LoadClientPrefersTheShippedFileAndSkipsUnusableOnes) 
 }
 
 TEST(OAuthClientFileTests, TheClientEncodesWithItsFourKeys) {
-    EXPECT_EQ(expected("id").toJson(), parseJson(R"({"client_id":"id","client_secret":"s","auth_uri":"https://auth.example/o","token_uri":"https://token.example/t"})"));
+    EXPECT_EQ(
+        expected("id").toJson(),
+        parseJson(
+            R"({"client_id":"id","client_secret":"s","auth_uri":"https://auth.example/o","token_uri":"https://token.example/t"})"));
     EXPECT_EQ(OAuthClient::fromJson(expected("id").toJson()), expected("id"));
 }
 
