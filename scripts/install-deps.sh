@@ -11,6 +11,7 @@ packages=(
   openssl
   curl  # the download benchmark compares against the command-line client
   sqlite3  # the Messages scan benchmark compares against the command-line shell
+  clang-format  # the house style, checked before anything is built
   clang libclang-rt-14-dev  # the fuzz preset: libFuzzer and the sanitizer runtimes
   libsecret-1-dev  # secrets in the desktop keyring (Secret Service)
   gnome-keyring dbus-daemon libglib2.0-bin util-linux  # the keyring tests: a private Secret Service on a private bus (dbus-run-session, gdbus wait, setpriv)

@@ -7,6 +7,9 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 
+echo "== format =="
+scripts/check-format.sh
+
 for preset in default asan; do
   echo "== ${preset}: configure and build =="
   cmake --preset "$preset" >/dev/null
