@@ -6,42 +6,16 @@
 #include <QTest>
 
 #include "ScreenMeasure.h"
-#include "statefakes/QuietWindow.h"
-#include "statefakes/ScreenFixture.h"
+#include "ShownMainWindow.h"
 
 namespace nudgerly::test {
-
-// The main window on the fake state object, drawn by the program's own style on the X server.
-struct ButtonContrastTests::ShownWindow {
-    ScreenFixture screen;
-    QuietWindow quiet{screen.state, screen.mainQueue};
-    MainWindow& window = quiet.window;
-
-    // The named state on the given page, with every change painted and sent to the server.
-    void show(std::string_view fixture, Section section) {
-        PublishedState state = stateFixture(fixture, screen.clock.now());
-        state.section = section;
-        screen.state.published().replaceAll(std::move(state));
-        QCoreApplication::processEvents();
-        window.repaint();
-    }
-
-    // The button's pixels as the X server holds them.
-    QImage grab(const QWidget& button) {
-        const QPoint at = button.mapTo(&window, QPoint(0, 0));
-        return window.screen()->grabWindow(window.winId(), at.x(), at.y(), button.width(), button.height()).toImage();
-    }
-};
 
 ButtonContrastTests::ButtonContrastTests() = default;
 ButtonContrastTests::~ButtonContrastTests() = default;
 
 void ButtonContrastTests::initTestCase() {
-    shown_ = std::make_unique<ShownWindow>();
-    shown_->window.resize(1200, 900);
-    shown_->window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&shown_->window));
-    QCursor::setPos(shown_->window.screen()->geometry().bottomRight());  // hovering nothing
+    shown_ = std::make_unique<ShownMainWindow>();
+    QVERIFY(shown_->present());
 }
 
 void ButtonContrastTests::cleanupTestCase() {

@@ -10,6 +10,8 @@ Q_DECLARE_METATYPE(nudgerly::Section)
 
 namespace nudgerly::test {
 
+struct ShownMainWindow;
+
 // The text of the filled (prominent) buttons measured on screenshots of the main window: at least
 // 4.5:1 against the fill while enabled, 3:1 while disabled.
 class ButtonContrastTests : public QObject {
@@ -26,8 +28,7 @@ private slots:
     void filledButtonTextIsReadable();
 
 private:
-    struct ShownWindow;
-    std::unique_ptr<ShownWindow> shown_;  // one window for every case
+    std::unique_ptr<ShownMainWindow> shown_;  // one window for every case
 };
 
 }  // namespace nudgerly::test

@@ -6,8 +6,7 @@
 #include <QTest>
 
 #include "ScreenMeasure.h"
-#include "statefakes/QuietWindow.h"
-#include "statefakes/ScreenFixture.h"
+#include "ShownMainWindow.h"
 #include "ui/kit/ElidedLabel.h"
 #include "ui/kit/WrapLabel.h"
 #include "ui/queue/QueueListModel.h"
@@ -34,35 +33,12 @@ QString textOf(const QWidget& label) {
 
 }  // namespace
 
-struct TextContrastTests::ShownWindow {
-    ScreenFixture screen;
-    QuietWindow quiet{screen.state, screen.mainQueue};
-    MainWindow& window = quiet.window;
-
-    void show(std::string_view fixture, Section section) {
-        PublishedState state = stateFixture(fixture, screen.clock.now());
-        state.section = section;
-        screen.state.published().replaceAll(std::move(state));
-        QCoreApplication::processEvents();
-        window.repaint();
-    }
-
-    // What the X server holds of `area` of `widget`.
-    QImage grab(const QWidget& widget, QRect area) {
-        const QPoint at = widget.mapTo(&window, area.topLeft());
-        return window.screen()->grabWindow(window.winId(), at.x(), at.y(), area.width(), area.height()).toImage();
-    }
-};
-
 TextContrastTests::TextContrastTests() = default;
 TextContrastTests::~TextContrastTests() = default;
 
 void TextContrastTests::initTestCase() {
-    shown_ = std::make_unique<ShownWindow>();
-    shown_->window.resize(1200, 900);
-    shown_->window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&shown_->window));
-    QCursor::setPos(shown_->window.screen()->geometry().bottomRight());
+    shown_ = std::make_unique<ShownMainWindow>();
+    QVERIFY(shown_->present());
 }
 
 void TextContrastTests::cleanupTestCase() {

@@ -8,6 +8,8 @@
 
 namespace nudgerly::test {
 
+struct ShownMainWindow;
+
 // Every text of the main window measured on screenshots of it: the labels of each page, and the
 // badges and lines the queue's rows paint, at least 4.5:1 against what they are drawn on.
 class TextContrastTests : public QObject {
@@ -25,8 +27,7 @@ private slots:
     void theQueueRowsBadgesAreReadable();
 
 private:
-    struct ShownWindow;
-    std::unique_ptr<ShownWindow> shown_;
+    std::unique_ptr<ShownMainWindow> shown_;
 };
 
 }  // namespace nudgerly::test
