@@ -456,18 +456,4 @@ void createPrivateDirectories(const std::filesystem::path& path, mode_t mode) {
     }
 }
 
-std::optional<std::filesystem::path> nearestExistingFolder(const std::filesystem::path& folder) {
-    for (std::filesystem::path candidate = folder.lexically_normal(); !candidate.empty();
-         candidate = candidate.parent_path()) {
-        std::error_code unreachable;  // a part that cannot be looked at counts as missing
-        if (std::filesystem::is_directory(candidate, unreachable)) {
-            return candidate;
-        }
-        if (candidate == candidate.parent_path()) {
-            break;
-        }
-    }
-    return std::nullopt;
-}
-
 }  // namespace nudgerly

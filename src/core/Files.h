@@ -107,8 +107,4 @@ std::optional<std::filesystem::path> setDamagedFileAside(const std::filesystem::
 // Throws FileSystemError.
 void createPrivateDirectories(const std::filesystem::path& path, mode_t mode = 0700);
 
-// The folder when it exists, else the closest folder above it that does; none when nothing on the path
-// exists (a relative path is not looked up beyond its first part).
-std::optional<std::filesystem::path> nearestExistingFolder(const std::filesystem::path& folder);
-
 }  // namespace nudgerly

@@ -362,16 +362,5 @@ TEST(FilesTests, LinksToTheUsersOwnFilesAndFoldersAreFollowedAndOthersAreNot) {
     EXPECT_EQ(followOwnFileLink(dir / "loop.json"), dir / "loop.json");
 }
 
-TEST(FilesTests, FindsTheNearestFolderThatExists) {
-    test::TempDir root;
-    EXPECT_EQ(nearestExistingFolder(root.path()), root.path());
-    EXPECT_EQ(nearestExistingFolder(root.path() / "a" / "b" / ".." / "c"), root.path());
-    fs::create_directories(root.path() / "a");
-    EXPECT_EQ(nearestExistingFolder(root.path() / "a" / "b"), root.path() / "a");
-    EXPECT_EQ(nearestExistingFolder("/"), fs::path("/"));
-    EXPECT_EQ(nearestExistingFolder("no-such-relative-folder/below"), std::nullopt);
-    EXPECT_EQ(nearestExistingFolder(""), std::nullopt);
-}
-
 }  // namespace
 }  // namespace nudgerly

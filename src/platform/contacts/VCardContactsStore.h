@@ -60,7 +60,6 @@ public:
     ContactsChangeSubscription subscribe(std::function<void()> onChange) override;
     std::optional<std::string> decisionProblem() const override { return decisionProblem_; }
 
-    const std::filesystem::path& contactsFolder() const { return contactsFolder_; }
     std::filesystem::path decisionFile() const { return configurationFolder_ / ContactsAccessDecision::fileName; }
 
 private:

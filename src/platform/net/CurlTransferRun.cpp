@@ -247,7 +247,14 @@ bool CurlTransferRun::startBody(bool fromStart) {
     sync_ = {};  // of other bytes: waited for and dropped
     bytesHeld_ = 0;
     checkpointedBytes_ = 0;
-    hasher_.emplace();
+    try {
+        hasher_.emplace();
+    } catch (const std::system_error& error) {
+        // No thread for the hash: nothing may be thrown through curl's callback, so the transfer ends here.
+        fileError_ = FileSystemError("Couldn't write \u201C" + fileName_ + "\u201D", error.code().value()).what();
+        interruption_ = Interruption::fileFailed;
+        return false;
+    }
     if (!fd_.valid()) {
         return createFile();
     }

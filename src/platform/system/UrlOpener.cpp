@@ -93,7 +93,7 @@ bool XdgUrlOpener::hasSchemeHandler(const fs::path& xdgOpen, const std::string& 
     // The scheme is one isOpenableLink allows, passed as an argument, never as script text.
     return settlesWell("/bin/sh",
                        {"-c", "[ -n \"$(\"$0\" query default \"x-scheme-handler/$1\")\" ]", xdgMime.string(), scheme},
-                       stop);
+                       stop, /*stillRunning=*/false);  // a query with no answer yet has named no program
 }
 
 bool XdgUrlOpener::openFolder(const fs::path& folder, std::stop_token stop) {
@@ -110,8 +110,8 @@ bool XdgUrlOpener::launch(const std::string& argument, std::stop_token stop) {
     return program && settlesWell(*program, {argument}, stop);
 }
 
-bool XdgUrlOpener::settlesWell(const fs::path& program, const std::vector<std::string>& arguments,
-                               std::stop_token stop) {
+bool XdgUrlOpener::settlesWell(const fs::path& program, const std::vector<std::string>& arguments, std::stop_token stop,
+                               bool stillRunning) {
     std::shared_ptr<ChildProcess> child;
     try {
         child = ChildProcess::launch(program.string(), arguments);
@@ -128,9 +128,9 @@ bool XdgUrlOpener::settlesWell(const fs::path& program, const std::vector<std::s
             return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
         }
     }
-    // Still running: it is the browser itself, or waiting on one. Either way the address was taken;
-    // the child is reaped once it ends.
-    return true;
+    // Still running: for xdg-open, the browser itself or a wait on one, so the address was taken. The
+    // child is reaped once it ends.
+    return stillRunning;
 }
 
 }  // namespace nudgerly

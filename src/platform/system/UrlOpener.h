@@ -59,10 +59,10 @@ private:
     bool launch(const std::string& argument, std::stop_token stop);
     // Whether a program is the desktop's choice for links of `scheme`.
     bool hasSchemeHandler(const std::filesystem::path& xdgOpen, const std::string& scheme, std::stop_token stop);
-    // Starts `program` and waits up to the settle time: true when it exits with status 0 or is still
-    // running then, false when it exits otherwise or cannot be started.
+    // Starts `program` and waits up to the settle time: true when it exits with status 0, false when it
+    // exits otherwise or cannot be started; still running then counts as `stillRunning`.
     bool settlesWell(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-                     std::stop_token stop);
+                     std::stop_token stop, bool stillRunning = true);
 
     std::optional<std::filesystem::path> program_;
     std::chrono::milliseconds settleTime_;

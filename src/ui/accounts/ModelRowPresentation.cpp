@@ -20,8 +20,6 @@ bool busy(const PublishedState& state) {
     return state.isRemovingModel || state.isSwitchingModel;
 }
 
-constexpr const char* waitingForNetwork = "Waiting for the network\u2026";
-
 std::string byteRange(int64_t received, int64_t total) {
     return formatByteCount(received) + " of " + formatByteCount(total);
 }
@@ -113,7 +111,7 @@ ModelStatus modelStatus(const PublishedState& state) {
     switch (state.modelDownloadState.kind) {
         case Kind::downloading:
             if (state.modelDownloadState.waitingForNetwork) {
-                return {waitingForNetwork, "exclamationmark.circle", Tone::orange};
+                return {downloadWaitingForNetwork, "exclamationmark.circle", Tone::orange};
             }
             return {"Downloading", "arrow.down.circle.fill", Tone::accent};
         case Kind::failed: return {"Download failed", "exclamationmark.triangle.fill", Tone::red};
@@ -130,7 +128,7 @@ ModelStatus modelStatus(const PublishedState& state) {
 }
 
 Tone modelDetailTone(const PublishedState& state) {
-    if (state.modelDownloadState.kind == Kind::failed && !state.environmentModelFile) {
+    if (state.modelDownloadState.kind == Kind::failed && !state.environmentModelFile && !state.shippedModelFile) {
         return Tone::red;
     }
     return LocalModelStatus::hasFallenBack(state) ? Tone::orange : Tone::secondary;

@@ -73,6 +73,9 @@ struct ModelConfirmation {
     friend bool operator==(const ModelConfirmation&, const ModelConfirmation&) = default;
 };
 
+// What the row's status and the sidebar say while a download waits for the network.
+inline constexpr const char* downloadWaitingForNetwork = "Waiting for the network\u2026";
+
 ModelStatus modelStatus(const PublishedState& state);
 std::string modelDetail(const PublishedState& state);
 // Red for a failed download, orange while the last run fell back, else secondary; whatever else is

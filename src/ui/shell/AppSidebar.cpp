@@ -6,6 +6,7 @@
 
 #include "state/AppStateView.h"
 #include "state/LocalModelStatus.h"
+#include "ui/accounts/ModelRowPresentation.h"
 
 namespace nudgerly::AppSidebar {
 
@@ -79,7 +80,7 @@ LocalAIStatus localAIStatus(const PublishedState& state) {
     switch (download.kind) {
         case ModelDownloadState::Kind::downloading:
             if (download.waitingForNetwork) {
-                return {"Waiting for the network\u2026"};
+                return {downloadWaitingForNetwork};
             }
             return {"Downloading " + downloadPercent(download.receivedBytes, download.totalBytes)};
         case ModelDownloadState::Kind::failed: return {"Download failed"};

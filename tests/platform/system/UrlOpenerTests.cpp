@@ -122,6 +122,10 @@ TEST_F(UrlOpenerTests, ASchemeNoProgramClaimsIsNotOpenedWhileWebAddressesNeedNoC
 
     // A claimed scheme that xdg-open still cannot open is not opened either.
     EXPECT_FALSE(XdgUrlOpener(opener("exit 4")).openLink("mailto:ann@example.com", {}));
+
+    // A desktop that has not answered within the settle time has named no program.
+    test::writeTestFile(mime, "#!/bin/sh\nsleep 2\necho mail.desktop\n");
+    EXPECT_FALSE(XdgUrlOpener(opener("exit 0"), 200ms).openLink("mailto:ann@example.com", {}));
 }
 
 TEST_F(UrlOpenerTests, AStopEndsTheWait) {

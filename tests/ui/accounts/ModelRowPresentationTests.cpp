@@ -108,6 +108,9 @@ private slots:
     void detailToneFollowsOnlyFailureAndTheRunIssue() {
         QCOMPARE(modelDetailTone(base(failed)), Tone::red);
         QCOMPARE(modelDetailTone(withIssue(base(failed))), Tone::red);
+        PublishedState shipped = base(failed);  // a shipped model serves whatever the download did
+        shipped.shippedModelFile = "/usr/share/nudgerly/Models/model.gguf";
+        QVERIFY(modelDetailTone(shipped) != Tone::red);
         QCOMPARE(modelDetailTone(withIssue(base(ModelDownloadState::installed()))), Tone::orange);
         QCOMPARE(modelDetailTone(removing(withIssue(base(ModelDownloadState::installed())))), Tone::orange);
         QCOMPARE(modelDetailTone(switching(base(failed))), Tone::red);
