@@ -5,11 +5,17 @@
 // then seconds per conversation and the prompt and answer tokens per second the server reports.
 //
 // Usage: LocalAIBench <model.gguf> [--server <llama-server>] [--runs <n>] [--threads <n>[,<n>...]]
-//                     [--limit <seconds>]
+//                     [--limit <seconds>] [--backend auto|cpu|vulkan]
 //
 // The server defaults to the one of this build, <build>/lib/nudgerly/ModelRuntime/llama-server. A
 // request gets `--limit` seconds (300 unless given) where the program gives it 60, so that a setting
 // that collapses still ends the run; it is then reported as failed.
+//
+// `--backend` picks where the model runs: `auto` (the default) leaves it to the server, as the program
+// does; `cpu` offloads nothing; `vulkan` asks for the first Vulkan device and fails where there is none.
+// Mesa's software driver (lavapipe) counts only with GGML_VK_VISIBLE_DEVICES=0 in the environment, as
+// ggml passes over Vulkan devices that are CPUs. Each row names the device that served, as the runtime
+// lists it, and the backends and Vulkan driver the server has loaded.
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -40,6 +46,7 @@
 #include "platform/system/InstallLocations.h"
 #include "platform/system/PhysicalCores.h"
 #include "queues/ManualMainQueue.h"
+#include "runtime/ServerProcesses.h"
 #include "sources/messages/MessagesReader.h"
 
 namespace {
@@ -151,7 +158,61 @@ struct Options {
     int runs = 1;
     std::vector<int> extraThreads;
     int limitSeconds = 300;
+    std::string backend = "auto";
 };
+
+// The server's setting for a backend of the command line; none for `auto`.
+std::optional<std::pair<std::string, std::string>> deviceSetting(const std::string& backend) {
+    if (backend == "cpu") {
+        return std::pair<std::string, std::string>{"LLAMA_ARG_DEVICE", "none"};
+    }
+    if (backend == "vulkan") {
+        return std::pair<std::string, std::string>{"LLAMA_ARG_DEVICE", "Vulkan0"};
+    }
+    return std::nullopt;
+}
+
+// The devices of the runtime's own list that a backend of the command line offloads to.
+std::string offloadDevices(const Options& options) {
+    if (options.backend == "cpu") {
+        return {};
+    }
+    std::stringstream listed(test::runtimeDevices(options.server));
+    std::string devices;
+    for (std::string line; std::getline(listed, line);) {
+        const auto name = line.find_first_not_of(' ');
+        if (name == std::string::npos || line.compare(name, 6, "Vulkan") != 0) {
+            continue;
+        }
+        if (options.backend == "vulkan" && line.compare(name, 8, "Vulkan0:") != 0) {
+            continue;
+        }
+        devices += (devices.empty() ? "" : "; ") + line.substr(name);
+    }
+    return devices;
+}
+
+// The backends and Vulkan drivers the running server has loaded, by file name.
+std::string loadedLibraries() {
+    const std::vector<pid_t> servers = test::childServers();
+    if (servers.empty()) {
+        return "no server";
+    }
+    std::stringstream files(test::mappedFiles(servers.front()));
+    std::vector<std::string> names;
+    for (std::string line; std::getline(files, line);) {
+        const std::string name = fs::path(line).filename().string();
+        const bool wanted = name.starts_with("libggml-") || name.starts_with("libvulkan_");
+        if (wanted && std::find(names.begin(), names.end(), name) == names.end()) {
+            names.push_back(name);
+        }
+    }
+    std::string text;
+    for (const std::string& name : names) {
+        text += (text.empty() ? "" : ", ") + name;
+    }
+    return text;
+}
 
 std::optional<Options> parse(int argc, char** argv) {
     Options options;
@@ -165,6 +226,11 @@ std::optional<Options> parse(int argc, char** argv) {
             options.server = argv[++i];
         } else if (argument == "--runs" && hasValue) {
             options.runs = std::max(1, std::atoi(argv[++i]));
+        } else if (argument == "--backend" && hasValue) {
+            options.backend = argv[++i];
+            if (options.backend != "auto" && options.backend != "cpu" && options.backend != "vulkan") {
+                return std::nullopt;
+            }
         } else if (argument == "--limit" && hasValue) {
             options.limitSeconds = std::max(1, std::atoi(argv[++i]));
         } else if (argument == "--threads" && hasValue) {
@@ -188,6 +254,10 @@ std::optional<Options> parse(int argc, char** argv) {
 void measure(const Options& options, const Setting& setting, const std::string& load, const Conversation& conversation,
              const fs::path& dataFolder) {
     auto http = std::make_shared<TimingHttpClient>();
+    auto environment = setting.environment;
+    if (const auto device = deviceSetting(options.backend)) {
+        environment.push_back(*device);
+    }
     LocalModelClientSettings settings{
         .environment = [&options](const std::string& name) -> std::optional<std::string> {
             if (name == "NUDGERLY_LLAMA_SERVER") {
@@ -201,7 +271,7 @@ void measure(const Options& options, const Setting& setting, const std::string& 
         .dataFolder = dataFolder,
         .runtimeFolder = std::nullopt,
         .resourceFolder = std::nullopt,
-        .serverEnvironment = setting.environment,
+        .serverEnvironment = environment,
         .http = http,
     };
     // A large model on a loaded computer loads and answers slowly: measured here, not cut short at once.
@@ -210,8 +280,15 @@ void measure(const Options& options, const Setting& setting, const std::string& 
     LocalModelClient client(ModelPack::nudgerlyDefault(), settings);
 
     const auto loading = Clock::now();
-    client.ensureStarted({});
+    try {
+        client.ensureStarted({});
+    } catch (const std::exception& error) {
+        std::printf("%-6s  %-22s  the server did not start: %s\n", load.c_str(), setting.label.c_str(), error.what());
+        std::fflush(stdout);
+        return;
+    }
     const double loadSeconds = std::chrono::duration<double>(Clock::now() - loading).count();
+    const std::string libraries = loadedLibraries();
     std::vector<double> seconds;
     Timings total;
     int requests = 0;
@@ -244,6 +321,9 @@ void measure(const Options& options, const Setting& setting, const std::string& 
                 total.promptTokens / options.runs, perSecond(total.promptTokens, total.promptMilliseconds),
                 total.answerTokens / options.runs, perSecond(total.answerTokens, total.answerMilliseconds),
                 failure.empty() ? "" : "  failed: ", failure.c_str());
+    const std::string devices = offloadDevices(options);
+    std::printf("        served by %s (loaded: %s)\n", devices.empty() ? "the CPU" : devices.c_str(),
+                libraries.c_str());
     std::fflush(stdout);
 }
 
@@ -253,7 +333,7 @@ int main(int argc, char** argv) {
     const auto options = parse(argc, argv);
     if (!options) {
         std::cerr << "Usage: LocalAIBench <model.gguf> [--server <llama-server>] [--runs <n>] "
-                     "[--threads <n>[,<n>...]] [--limit <seconds>]\n";
+                     "[--threads <n>[,<n>...]] [--limit <seconds>] [--backend auto|cpu|vulkan]\n";
         return 2;
     }
     // The server's defaults are its own only when nothing of this shell's sets them.
@@ -276,8 +356,9 @@ int main(int argc, char** argv) {
             {std::to_string(threads) + " threads, passive", LocalServerLaunchPolicy::environment(threads)});
     }
 
-    std::printf("model %s (%.2f GB), server %s\n", options->model.c_str(),
-                static_cast<double>(fs::file_size(options->model)) / 1e9, options->server.c_str());
+    std::printf("model %s (%.2f GB), server %s, backend %s\n", options->model.c_str(),
+                static_cast<double>(fs::file_size(options->model)) / 1e9, options->server.c_str(),
+                options->backend.c_str());
     std::printf(
         "%d physical cores, %d hardware threads; loaded = %d busy processes; conversation \"%s\" "
         "(%zu messages); median of %d run(s), %d s per request at most\n\n",

@@ -3,16 +3,13 @@
 // does) against the real llama-server and a tiny model installed as a downloaded pack. The program is
 // built into a prefix of its own, <prefix>/bin, beside <prefix>/lib/nudgerly/ModelRuntime/llama-server.
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "app/AppComposition.h"
 #include "chatdb/MessagesDatabaseBuilder.h"
@@ -24,6 +21,7 @@
 #include "platform/contacts/ContactsAccessDecision.h"
 #include "platform/system/FileManager.h"
 #include "queues/ManualMainQueue.h"
+#include "runtime/ServerProcesses.h"
 #include "support/FakeSources.h"
 #include "support/TestEnvironment.h"
 
@@ -69,45 +67,6 @@ ModelPack installTinyModel(const fs::path& dataDirectory) {
     ModelVerification::recordVerifiedFile(folder / pack.filename, folder / ModelVerification::receiptFileName, pack,
                                           files);
     return pack;
-}
-
-// The processes this test program started that are called llama-server, exited but unreaped ones too.
-std::vector<pid_t> childServers() {
-    std::vector<pid_t> found;
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename();
-        if (name.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
-        }
-        std::ifstream status(entry.path() / "status");
-        std::string line;
-        std::string command;
-        pid_t parent = 0;
-        while (std::getline(status, line)) {
-            if (line.rfind("Name:\t", 0) == 0) {
-                command = line.substr(6);
-            } else if (line.rfind("PPid:\t", 0) == 0) {
-                parent = std::stoi(line.substr(6));
-            }
-        }
-        if (parent == ::getpid() && command == "llama-server") {
-            found.push_back(std::stoi(name));
-        }
-    }
-    return found;
-}
-
-// The files a process has mapped, one path a line.
-std::string mappedFiles(pid_t process) {
-    std::ifstream maps("/proc/" + std::to_string(process) + "/maps");
-    std::string files;
-    std::string line;
-    while (std::getline(maps, line)) {
-        if (const auto slash = line.find('/'); slash != std::string::npos) {
-            files += line.substr(slash) + "\n";
-        }
-    }
-    return files;
 }
 
 // What one refresh of the three conversations left behind: the model's decisions by conversation and
@@ -164,18 +123,18 @@ RefreshOutcome refreshWithTheModel() {
                 outcome.decisions.emplace(entry.conversationID, entry);
             }
         }
-        const std::vector<pid_t> servers = childServers();
+        const std::vector<pid_t> servers = test::childServers();
         EXPECT_EQ(servers.size(), 1u);  // the real one, still running between refreshes
         if (!servers.empty()) {
-            outcome.serverFiles = mappedFiles(servers.front());
+            outcome.serverFiles = test::mappedFiles(servers.front());
         }
 
         bool quit = false;
         app.shutdownForTermination([&] { quit = true; });
         EXPECT_TRUE(queue.runUntil([&] { return quit; }, 30s));
-        EXPECT_TRUE(childServers().empty());
+        EXPECT_TRUE(test::childServers().empty());
     }
-    EXPECT_TRUE(childServers().empty());
+    EXPECT_TRUE(test::childServers().empty());
     unsetenv("NUDGERLY_MESSAGES_DATABASE");
     return outcome;
 }
@@ -203,18 +162,8 @@ bool contains(const std::string& text, const std::string& part) {
 
 // The devices the runtime beside this program finds, in its own words.
 std::string runtimeDevices() {
-    const fs::path runtime =
-        fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "lib/nudgerly/ModelRuntime/llama-server";
-    const std::string command = runtime.string() + " --list-devices 2>&1";
-    std::string output;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[512];
-        while (const std::size_t read = std::fread(buffer, 1, sizeof buffer, pipe)) {
-            output.append(buffer, read);
-        }
-        ::pclose(pipe);
-    }
-    return output;
+    return test::runtimeDevices(fs::read_symlink("/proc/self/exe").parent_path().parent_path() /
+                                "lib/nudgerly/ModelRuntime/llama-server");
 }
 
 TEST(RealServerTests, EveryConversationOfARefreshIsDecidedByTheModelAndNoServerOutlivesQuitting) {
