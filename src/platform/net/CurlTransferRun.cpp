@@ -82,8 +82,8 @@ DownloadOutcome CurlTransferRun::run() {
             return failed(cannotResume, false);
         }
         validator_ = transfer_.resume->validator;
-        if (!hashKeptBytes()) {
-            return stop_.stop_requested() ? stopped() : failed(cannotResume, false);
+        if (!startHashing()) {
+            return failed(fileError_, false);
         }
     } else if (!transfer_.original) {
         return failed(cannotResume, false);  // resume data we cannot read
@@ -247,22 +247,33 @@ bool CurlTransferRun::startBody(bool fromStart) {
     sync_ = {};  // of other bytes: waited for and dropped
     bytesHeld_ = 0;
     checkpointedBytes_ = 0;
-    try {
-        hasher_.emplace();
-    } catch (const std::system_error& error) {
-        // No thread for the hash: nothing may be thrown through curl's callback, so the transfer ends here.
-        fileError_ = FileSystemError("Couldn't write \u201C" + fileName_ + "\u201D", error.code().value()).what();
-        interruption_ = Interruption::fileFailed;
-        return false;
-    }
+    hasher_.reset();  // of the bytes replaced
     if (!fd_.valid()) {
-        return createFile();
-    }
-    if (::ftruncate(fd_.get(), 0) != 0 || ::lseek(fd_.get(), 0, SEEK_SET) != 0) {
+        if (!createFile()) {
+            return false;
+        }
+    } else if (::ftruncate(fd_.get(), 0) != 0 || ::lseek(fd_.get(), 0, SEEK_SET) != 0) {
         fileError_ = FileSystemError("Couldn't write \u201C" + fileName_ + "\u201D", errno).what();
         interruption_ = Interruption::fileFailed;
         return false;
     }
+    if (!startHashing()) {
+        // Nothing may be thrown through curl's callback, so the transfer ends here.
+        interruption_ = Interruption::fileFailed;
+        return false;
+    }
+    return true;
+}
+
+// The hash reads the file back as it grows, beginning with any bytes kept from an earlier attempt.
+bool CurlTransferRun::startHashing() {
+    try {
+        hasher_.emplace(fd_.get());
+    } catch (const std::system_error& error) {
+        fileError_ = FileSystemError("Couldn't read \u201C" + fileName_ + "\u201D", error.code().value()).what();
+        return false;
+    }
+    hasher_->grewTo(bytesHeld_);
     return true;
 }
 
@@ -291,9 +302,9 @@ bool CurlTransferRun::write(const char* data, std::size_t size) {
         }
         done += static_cast<std::size_t>(written);
     }
-    // Hashed beside the transfer rather than read back once the file is whole.
-    hasher_->update(data, size);
     bytesHeld_ += static_cast<int64_t>(size);
+    // Hashed beside the transfer rather than read back once the file is whole.
+    hasher_->grewTo(bytesHeld_);
     reportProgress(false);
     maybeCheckpoint(Clock::now());
     return true;
@@ -399,28 +410,6 @@ bool CurlTransferRun::openKeptFile(const std::string& name) {
     return true;
 }
 
-// The digest goes on from the bytes kept, so they are read once more; a stop ends the reading.
-bool CurlTransferRun::hashKeptBytes() {
-    hasher_.emplace();
-    std::vector<char> chunk(std::size_t{4} << 20);
-    int64_t offset = 0;
-    while (offset < bytesHeld_) {
-        if (stop_.stop_requested()) {
-            return false;
-        }
-        const ssize_t count = ::pread(fd_.get(), chunk.data(), chunk.size(), offset);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            return false;
-        }
-        hasher_->update(chunk.data(), static_cast<std::size_t>(count));
-        offset += count;
-    }
-    return true;
-}
-
 bool CurlTransferRun::createFile() {
     try {
         createPrivateDirectories(configuration_.temporaryDirectory);
@@ -432,7 +421,7 @@ bool CurlTransferRun::createFile() {
     for (int attempt = 0; attempt < 8; ++attempt) {
         const std::string name = randomTemporaryFileName();
         const fs::path path = configuration_.temporaryDirectory / name;
-        UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+        UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
         if (fd) {
             fd_ = std::move(fd);
             fileName_ = name;
@@ -469,9 +458,13 @@ std::optional<std::string> CurlTransferRun::keepFileForResume() {
 }
 
 DownloadOutcome CurlTransferRun::finishedBody() {
+    const auto digest = hasher_->finishHex();
+    if (!digest) {
+        return failed(FileSystemError("Couldn't read \u201C" + fileName_ + "\u201D", EIO).what(), false);
+    }
     fd_.reset();
     const fs::path path = configuration_.temporaryDirectory / fileName_;
-    transfer_.delegate->transferDidFinishDownloading(path, hasher_->finishHex());
+    transfer_.delegate->transferDidFinishDownloading(path, *digest);
     ::unlink(path.c_str());  // unless the delegate moved it away
     return {.httpStatusCode = finalStatus_};
 }
