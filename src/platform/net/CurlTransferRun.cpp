@@ -82,7 +82,7 @@ DownloadOutcome CurlTransferRun::run() {
             return failed(cannotResume, false);
         }
         validator_ = transfer_.resume->validator;
-        if (!startHashing()) {
+        if (!startFileThreads()) {
             return failed(fileError_, false);
         }
     } else if (!transfer_.original) {
@@ -247,7 +247,9 @@ bool CurlTransferRun::startBody(bool fromStart) {
     sync_ = {};  // of other bytes: waited for and dropped
     bytesHeld_ = 0;
     checkpointedBytes_ = 0;
-    hasher_.reset();  // of the bytes replaced
+    // Of the bytes replaced.
+    writer_.reset();
+    hasher_.reset();
     if (!fd_.valid()) {
         if (!createFile()) {
             return false;
@@ -257,7 +259,7 @@ bool CurlTransferRun::startBody(bool fromStart) {
         interruption_ = Interruption::fileFailed;
         return false;
     }
-    if (!startHashing()) {
+    if (!startFileThreads()) {
         // Nothing may be thrown through curl's callback, so the transfer ends here.
         interruption_ = Interruption::fileFailed;
         return false;
@@ -265,15 +267,20 @@ bool CurlTransferRun::startBody(bool fromStart) {
     return true;
 }
 
-// The hash reads the file back as it grows, beginning with any bytes kept from an earlier attempt.
-bool CurlTransferRun::startHashing() {
+// The bytes go to the file on a thread of their own, and the hash reads them back on another as the
+// file grows, beginning with any bytes kept from an earlier attempt: the transfer's thread only
+// receives.
+bool CurlTransferRun::startFileThreads() {
     try {
         hasher_.emplace(fd_.get());
+        hasher_->grewTo(bytesHeld_);
+        writer_.emplace(fd_.get(), [this, kept = bytesHeld_](int64_t written) { hasher_->grewTo(kept + written); });
     } catch (const std::system_error& error) {
-        fileError_ = FileSystemError("Couldn't read \u201C" + fileName_ + "\u201D", error.code().value()).what();
+        writer_.reset();
+        hasher_.reset();
+        fileError_ = FileSystemError("Couldn't write \u201C" + fileName_ + "\u201D", error.code().value()).what();
         return false;
     }
-    hasher_->grewTo(bytesHeld_);
     return true;
 }
 
@@ -287,24 +294,12 @@ bool CurlTransferRun::write(const char* data, std::size_t size) {
     if (!writingBody_) {
         return false;
     }
-    // libcurl's pieces (16 KiB) go to the file as they come, from a buffer still in the processor's
-    // cache: gathered into 1 MiB first, they took the kernel three times as long to copy.
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t written = ::write(fd_.get(), data + done, size - done);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            fileError_ = FileSystemError("Couldn't write \u201C" + fileName_ + "\u201D", errno).what();
-            interruption_ = Interruption::fileFailed;
-            return false;
-        }
-        done += static_cast<std::size_t>(written);
+    if (!writer_->append(data, size)) {
+        fileError_ = FileSystemError("Couldn't write \u201C" + fileName_ + "\u201D", writer_->error()).what();
+        interruption_ = Interruption::fileFailed;
+        return false;
     }
     bytesHeld_ += static_cast<int64_t>(size);
-    // Hashed beside the transfer rather than read back once the file is whole.
-    hasher_->grewTo(bytesHeld_);
     reportProgress(false);
     maybeCheckpoint(Clock::now());
     return true;
@@ -323,6 +318,12 @@ int CurlTransferRun::onProgress(void* context, curl_off_t, curl_off_t downloaded
         self->lastActivity_ = now;
     } else if (now - self->lastActivity_ >= self->configuration_.requestTimeout) {
         self->interruption_ = Interruption::idle;
+        return 1;
+    } else if (self->writer_ && !self->writer_->flush()) {
+        // Nothing new: the bytes received go to the file now rather than when more come.
+        self->fileError_ =
+            FileSystemError("Couldn't write \u201C" + self->fileName_ + "\u201D", self->writer_->error()).what();
+        self->interruption_ = Interruption::fileFailed;
         return 1;
     }
     // Also called while nothing arrives, so the last bytes before a stall are reported and kept too.
@@ -368,6 +369,11 @@ void CurlTransferRun::checkpoint(Clock::time_point now) {
     if (bytesHeld_ == 0) {
         transfer_.delegate->transferDidSaveResumeData(resumeData());
         return;
+    }
+    // The sync covers what the writing thread has put in the file by then; a failed write shows at
+    // the next append.
+    if (writer_) {
+        writer_->flush();
     }
     // A descriptor of its own: the transfer may close its one meanwhile.
     UniqueFd copy(::fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0));
@@ -440,6 +446,7 @@ bool CurlTransferRun::createFile() {
 }
 
 void CurlTransferRun::discardFile() {
+    writer_.reset();
     fd_.reset();
     if (!fileName_.empty()) {
         ::unlink((configuration_.temporaryDirectory / fileName_).c_str());
@@ -449,15 +456,20 @@ void CurlTransferRun::discardFile() {
 // Makes the partial file durable and describes it; without a validator or after a failed write the
 // bytes cannot be trusted later, so the file goes.
 std::optional<std::string> CurlTransferRun::keepFileForResume() {
-    if (!fd_.valid() || validator_.empty() || ::fdatasync(fd_.get()) != 0) {
+    if (!fd_.valid() || validator_.empty() || !writer_ || !writer_->drain() || ::fdatasync(fd_.get()) != 0) {
         discardFile();
         return std::nullopt;
     }
+    writer_.reset();
     fd_.reset();
     return resumeData();
 }
 
 DownloadOutcome CurlTransferRun::finishedBody() {
+    if (!writer_->drain()) {
+        return failed(FileSystemError("Couldn't write \u201C" + fileName_ + "\u201D", writer_->error()).what(), false);
+    }
+    writer_.reset();
     const auto digest = hasher_->finishHex();
     if (!digest) {
         return failed(FileSystemError("Couldn't read \u201C" + fileName_ + "\u201D", EIO).what(), false);

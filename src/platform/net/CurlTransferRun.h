@@ -12,6 +12,7 @@
 
 #include "core/GrowingFileSha256.h"
 #include "core/UniqueFd.h"
+#include "core/WriteBehindFile.h"
 #include "platform/net/DownloadTransfer.h"
 #include "platform/net/HttpClient.h"
 
@@ -41,7 +42,7 @@ private:
     void reportProgress(bool force);
 
     bool openKeptFile(const std::string& name);
-    bool startHashing();
+    bool startFileThreads();
     bool createFile();
     void maybeCheckpoint(Clock::time_point now);
     void checkpoint(Clock::time_point now);
@@ -77,6 +78,8 @@ private:
     int64_t bytesExpected_ = -1;
     // Of every byte in the file, read back as it grows: the finished file needs no reading afterwards.
     std::optional<GrowingFileSha256> hasher_;
+    // Writes through fd_ and tells hasher_: goes before either.
+    std::optional<WriteBehindFile> writer_;
     int64_t checkpointedBytes_ = 0;
     Clock::time_point lastCheckpoint_{};
     bool toldWaiting_ = false;
