@@ -8,6 +8,28 @@
 
 namespace nudgerly {
 
+bool WrittenBytes::waitFor(int64_t count) const {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return count_ >= count || ended_; });
+    return count_ >= count;
+}
+
+void WrittenBytes::set(int64_t count) {
+    {
+        std::lock_guard lock(mutex_);
+        count_ = count;
+    }
+    changed_.notify_all();
+}
+
+void WrittenBytes::end() {
+    {
+        std::lock_guard lock(mutex_);
+        ended_ = true;
+    }
+    changed_.notify_all();
+}
+
 WriteBehindFile::WriteBehindFile(int fd, std::function<void(int64_t)> wrote) : fd_(fd), wrote_(std::move(wrote)) {
     block_.reserve(blockSize);
     for (std::size_t i = 1; i < blockCount; ++i) {
@@ -26,6 +48,7 @@ WriteBehindFile::~WriteBehindFile() {
     if (thread_.joinable()) {
         thread_.join();
     }
+    shared_->end();
 }
 
 bool WriteBehindFile::append(const char* data, std::size_t size) {
@@ -92,6 +115,9 @@ void WriteBehindFile::writeBlocks() {
         const int failure = written ? 0 : errno;
         if (written) {
             wrote_(written_);
+            shared_->set(written_);
+        } else {
+            shared_->end();
         }
         block.clear();
         lock.lock();

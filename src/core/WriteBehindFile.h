@@ -5,11 +5,29 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 namespace nudgerly {
+
+// How many bytes a WriteBehindFile has written, for other threads to wait on; outlives the writer.
+class WrittenBytes {
+public:
+    // Waits until `count` bytes are written; false when the writing ended first.
+    bool waitFor(int64_t count) const;
+
+private:
+    friend class WriteBehindFile;
+    void set(int64_t count);
+    void end();
+
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    int64_t count_ = 0;
+    bool ended_ = false;
+};
 
 // Appends to a file from a thread of its own: the producer copies its bytes into a few small blocks
 // and goes on while earlier ones are written, so putting the bytes into the page cache is off the
@@ -34,6 +52,8 @@ public:
     // Waits until every byte appended is written; false when a write failed.
     bool drain();
     int error();
+    // Counts from zero, the bytes the file held before not included.
+    std::shared_ptr<const WrittenBytes> written() const { return shared_; }
 
 private:
     static constexpr std::size_t blockSize = std::size_t{256} << 10;
@@ -53,6 +73,7 @@ private:
     std::size_t writing_ = 0;  // blocks taken by the writing thread and not yet given back
     bool ending_ = false;
     int error_ = 0;
+    const std::shared_ptr<WrittenBytes> shared_ = std::make_shared<WrittenBytes>();
     int64_t written_ = 0;  // the writing thread's alone
     std::thread thread_;   // last: it starts once the rest is in place
 };

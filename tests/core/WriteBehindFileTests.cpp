@@ -1,6 +1,7 @@
 #include <cerrno>
 #include <chrono>
 #include <future>
+#include <memory>
 #include <string>
 
 #include <fcntl.h>
@@ -74,12 +75,21 @@ TEST(WriteBehindFileTests, AFailedWriteStopsTheWritingAndTellsWhy) {
     EXPECT_EQ(writer.error(), EBADF);
 }
 
-TEST(WriteBehindFileTests, GoesAwayWithoutDraining) {
+TEST(WriteBehindFileTests, OthersWaitForBytesWrittenUntilTheWriterGoes) {
     const test::TempDir dir;
     const UniqueFd fd(::open((dir / "file").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-    WriteBehindFile writer(fd.get(), [](int64_t) {});
-    const std::string stream = bytes(std::size_t{3} << 20);
-    ASSERT_TRUE(writer.append(stream.data(), stream.size()));
+    std::shared_ptr<const WrittenBytes> written;
+    {
+        WriteBehindFile writer(fd.get(), [](int64_t) {});
+        written = writer.written();
+        ASSERT_TRUE(writer.append("abc", 3));
+        ASSERT_TRUE(writer.flush());
+        EXPECT_TRUE(written->waitFor(3));
+        const std::string stream = bytes(std::size_t{3} << 20);
+        ASSERT_TRUE(writer.append(stream.data(), stream.size()));
+        // Goes away without draining.
+    }
+    EXPECT_FALSE(written->waitFor(int64_t{4} << 20));
 }
 
 }  // namespace

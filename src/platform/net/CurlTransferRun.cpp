@@ -274,6 +274,7 @@ bool CurlTransferRun::startFileThreads() {
     try {
         hasher_.emplace(fd_.get());
         hasher_->grewTo(bytesHeld_);
+        writtenBefore_ = bytesHeld_;
         writer_.emplace(fd_.get(), [this, kept = bytesHeld_](int64_t written) { hasher_->grewTo(kept + written); });
     } catch (const std::system_error& error) {
         writer_.reset();
@@ -370,10 +371,9 @@ void CurlTransferRun::checkpoint(Clock::time_point now) {
         transfer_.delegate->transferDidSaveResumeData(resumeData());
         return;
     }
-    // The sync covers what the writing thread has put in the file by then; a failed write shows at
-    // the next append.
-    if (writer_) {
-        writer_->flush();
+    // The bytes held may still be on their way to the file: the sync waits for them.
+    if (!writer_ || !writer_->flush()) {
+        return;  // the transfer ends at its next write
     }
     // A descriptor of its own: the transfer may close its one meanwhile.
     UniqueFd copy(::fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0));
@@ -381,7 +381,10 @@ void CurlTransferRun::checkpoint(Clock::time_point now) {
         return;
     }
     try {
-        sync_ = std::async(std::launch::async, [fd = std::move(copy)] { return ::fdatasync(fd.get()) == 0; });
+        sync_ = std::async(std::launch::async,
+                           [fd = std::move(copy), written = writer_->written(), count = bytesHeld_ - writtenBefore_] {
+                               return written->waitFor(count) && ::fdatasync(fd.get()) == 0;
+                           });
     } catch (const std::system_error&) {
         // No thread for it: this checkpoint is skipped, the next one tries again.
     }

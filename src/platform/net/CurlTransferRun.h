@@ -80,6 +80,7 @@ private:
     std::optional<GrowingFileSha256> hasher_;
     // Writes through fd_ and tells hasher_: goes before either.
     std::optional<WriteBehindFile> writer_;
+    int64_t writtenBefore_ = 0;  // bytes the file held when writer_ began
     int64_t checkpointedBytes_ = 0;
     Clock::time_point lastCheckpoint_{};
     bool toldWaiting_ = false;
