@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "core/CancelledError.h"
@@ -39,6 +40,8 @@ PropertyList::Microseconds wholeMicroseconds(FileTime time) {
 std::string hashFile(const fs::path& file, const FileManager& fileManager, std::stop_token stop) {
     const std::string context = "Couldn't read \u201C" + file.filename().string() + "\u201D";
     const UniqueFd fd = fileManager.openForReading(file);
+    // A model not in the page cache is read from the disk in large read-aheads; only a hint.
+    ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     std::vector<char> chunk(chunkSize);
     // Reading the next piece goes on while the last one is hashed.
     PipelinedSha256 hasher;

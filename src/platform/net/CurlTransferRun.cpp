@@ -82,8 +82,8 @@ DownloadOutcome CurlTransferRun::run() {
             return failed(cannotResume, false);
         }
         validator_ = transfer_.resume->validator;
-        if (!hashKeptBytes()) {
-            return stop_.stop_requested() ? stopped() : failed(cannotResume, false);
+        if (!startFileThreads()) {
+            return failed(fileError_, false);
         }
     } else if (!transfer_.original) {
         return failed(cannotResume, false);  // resume data we cannot read
@@ -247,20 +247,39 @@ bool CurlTransferRun::startBody(bool fromStart) {
     sync_ = {};  // of other bytes: waited for and dropped
     bytesHeld_ = 0;
     checkpointedBytes_ = 0;
-    try {
-        hasher_.emplace();
-    } catch (const std::system_error& error) {
-        // No thread for the hash: nothing may be thrown through curl's callback, so the transfer ends here.
-        fileError_ = FileSystemError("Couldn't write \u201C" + fileName_ + "\u201D", error.code().value()).what();
+    // Of the bytes replaced.
+    writer_.reset();
+    hasher_.reset();
+    if (!fd_.valid()) {
+        if (!createFile()) {
+            return false;
+        }
+    } else if (::ftruncate(fd_.get(), 0) != 0 || ::lseek(fd_.get(), 0, SEEK_SET) != 0) {
+        fileError_ = FileSystemError("Couldn't write \u201C" + fileName_ + "\u201D", errno).what();
         interruption_ = Interruption::fileFailed;
         return false;
     }
-    if (!fd_.valid()) {
-        return createFile();
-    }
-    if (::ftruncate(fd_.get(), 0) != 0 || ::lseek(fd_.get(), 0, SEEK_SET) != 0) {
-        fileError_ = FileSystemError("Couldn't write \u201C" + fileName_ + "\u201D", errno).what();
+    if (!startFileThreads()) {
+        // Nothing may be thrown through curl's callback, so the transfer ends here.
         interruption_ = Interruption::fileFailed;
+        return false;
+    }
+    return true;
+}
+
+// The bytes go to the file on a thread of their own, and the hash reads them back on another as the
+// file grows, beginning with any bytes kept from an earlier attempt: the transfer's thread only
+// receives.
+bool CurlTransferRun::startFileThreads() {
+    try {
+        hasher_.emplace(fd_.get());
+        hasher_->grewTo(bytesHeld_);
+        writtenBefore_ = bytesHeld_;
+        writer_.emplace(fd_.get(), [this, kept = bytesHeld_](int64_t written) { hasher_->grewTo(kept + written); });
+    } catch (const std::system_error& error) {
+        writer_.reset();
+        hasher_.reset();
+        fileError_ = FileSystemError("Couldn't write \u201C" + fileName_ + "\u201D", error.code().value()).what();
         return false;
     }
     return true;
@@ -276,23 +295,11 @@ bool CurlTransferRun::write(const char* data, std::size_t size) {
     if (!writingBody_) {
         return false;
     }
-    // libcurl's pieces (16 KiB) go to the file as they come, from a buffer still in the processor's
-    // cache: gathered into 1 MiB first, they took the kernel three times as long to copy.
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t written = ::write(fd_.get(), data + done, size - done);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            fileError_ = FileSystemError("Couldn't write \u201C" + fileName_ + "\u201D", errno).what();
-            interruption_ = Interruption::fileFailed;
-            return false;
-        }
-        done += static_cast<std::size_t>(written);
+    if (!writer_->append(data, size)) {
+        fileError_ = FileSystemError("Couldn't write \u201C" + fileName_ + "\u201D", writer_->error()).what();
+        interruption_ = Interruption::fileFailed;
+        return false;
     }
-    // Hashed beside the transfer rather than read back once the file is whole.
-    hasher_->update(data, size);
     bytesHeld_ += static_cast<int64_t>(size);
     reportProgress(false);
     maybeCheckpoint(Clock::now());
@@ -312,6 +319,12 @@ int CurlTransferRun::onProgress(void* context, curl_off_t, curl_off_t downloaded
         self->lastActivity_ = now;
     } else if (now - self->lastActivity_ >= self->configuration_.requestTimeout) {
         self->interruption_ = Interruption::idle;
+        return 1;
+    } else if (self->writer_ && !self->writer_->flush()) {
+        // Nothing new: the bytes received go to the file now rather than when more come.
+        self->fileError_ =
+            FileSystemError("Couldn't write \u201C" + self->fileName_ + "\u201D", self->writer_->error()).what();
+        self->interruption_ = Interruption::fileFailed;
         return 1;
     }
     // Also called while nothing arrives, so the last bytes before a stall are reported and kept too.
@@ -358,13 +371,20 @@ void CurlTransferRun::checkpoint(Clock::time_point now) {
         transfer_.delegate->transferDidSaveResumeData(resumeData());
         return;
     }
+    // The bytes held may still be on their way to the file: the sync waits for them.
+    if (!writer_ || !writer_->flush()) {
+        return;  // the transfer ends at its next write
+    }
     // A descriptor of its own: the transfer may close its one meanwhile.
     UniqueFd copy(::fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0));
     if (!copy) {
         return;
     }
     try {
-        sync_ = std::async(std::launch::async, [fd = std::move(copy)] { return ::fdatasync(fd.get()) == 0; });
+        sync_ = std::async(std::launch::async,
+                           [fd = std::move(copy), written = writer_->written(), count = bytesHeld_ - writtenBefore_] {
+                               return written->waitFor(count) && ::fdatasync(fd.get()) == 0;
+                           });
     } catch (const std::system_error&) {
         // No thread for it: this checkpoint is skipped, the next one tries again.
     }
@@ -399,28 +419,6 @@ bool CurlTransferRun::openKeptFile(const std::string& name) {
     return true;
 }
 
-// The digest goes on from the bytes kept, so they are read once more; a stop ends the reading.
-bool CurlTransferRun::hashKeptBytes() {
-    hasher_.emplace();
-    std::vector<char> chunk(std::size_t{4} << 20);
-    int64_t offset = 0;
-    while (offset < bytesHeld_) {
-        if (stop_.stop_requested()) {
-            return false;
-        }
-        const ssize_t count = ::pread(fd_.get(), chunk.data(), chunk.size(), offset);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            return false;
-        }
-        hasher_->update(chunk.data(), static_cast<std::size_t>(count));
-        offset += count;
-    }
-    return true;
-}
-
 bool CurlTransferRun::createFile() {
     try {
         createPrivateDirectories(configuration_.temporaryDirectory);
@@ -432,7 +430,7 @@ bool CurlTransferRun::createFile() {
     for (int attempt = 0; attempt < 8; ++attempt) {
         const std::string name = randomTemporaryFileName();
         const fs::path path = configuration_.temporaryDirectory / name;
-        UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+        UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
         if (fd) {
             fd_ = std::move(fd);
             fileName_ = name;
@@ -451,6 +449,7 @@ bool CurlTransferRun::createFile() {
 }
 
 void CurlTransferRun::discardFile() {
+    writer_.reset();
     fd_.reset();
     if (!fileName_.empty()) {
         ::unlink((configuration_.temporaryDirectory / fileName_).c_str());
@@ -460,18 +459,27 @@ void CurlTransferRun::discardFile() {
 // Makes the partial file durable and describes it; without a validator or after a failed write the
 // bytes cannot be trusted later, so the file goes.
 std::optional<std::string> CurlTransferRun::keepFileForResume() {
-    if (!fd_.valid() || validator_.empty() || ::fdatasync(fd_.get()) != 0) {
+    if (!fd_.valid() || validator_.empty() || !writer_ || !writer_->drain() || ::fdatasync(fd_.get()) != 0) {
         discardFile();
         return std::nullopt;
     }
+    writer_.reset();
     fd_.reset();
     return resumeData();
 }
 
 DownloadOutcome CurlTransferRun::finishedBody() {
+    if (!writer_->drain()) {
+        return failed(FileSystemError("Couldn't write \u201C" + fileName_ + "\u201D", writer_->error()).what(), false);
+    }
+    writer_.reset();
+    const auto digest = hasher_->finishHex();
+    if (!digest) {
+        return failed(FileSystemError("Couldn't read \u201C" + fileName_ + "\u201D", EIO).what(), false);
+    }
     fd_.reset();
     const fs::path path = configuration_.temporaryDirectory / fileName_;
-    transfer_.delegate->transferDidFinishDownloading(path, hasher_->finishHex());
+    transfer_.delegate->transferDidFinishDownloading(path, *digest);
     ::unlink(path.c_str());  // unless the delegate moved it away
     return {.httpStatusCode = finalStatus_};
 }

@@ -10,8 +10,9 @@
 
 #include <curl/curl.h>
 
-#include "core/PipelinedSha256.h"
+#include "core/GrowingFileSha256.h"
 #include "core/UniqueFd.h"
+#include "core/WriteBehindFile.h"
 #include "platform/net/DownloadTransfer.h"
 #include "platform/net/HttpClient.h"
 
@@ -41,7 +42,7 @@ private:
     void reportProgress(bool force);
 
     bool openKeptFile(const std::string& name);
-    bool hashKeptBytes();
+    bool startFileThreads();
     bool createFile();
     void maybeCheckpoint(Clock::time_point now);
     void checkpoint(Clock::time_point now);
@@ -75,8 +76,11 @@ private:
     std::string validator_;  // of the bytes in the file
     int64_t bytesHeld_ = 0;
     int64_t bytesExpected_ = -1;
-    // Of every byte in the file, in order: the finished file needs no second reading to be checked.
-    std::optional<PipelinedSha256> hasher_;
+    // Of every byte in the file, read back as it grows: the finished file needs no reading afterwards.
+    std::optional<GrowingFileSha256> hasher_;
+    // Writes through fd_ and tells hasher_: goes before either.
+    std::optional<WriteBehindFile> writer_;
+    int64_t writtenBefore_ = 0;  // bytes the file held when writer_ began
     int64_t checkpointedBytes_ = 0;
     Clock::time_point lastCheckpoint_{};
     bool toldWaiting_ = false;
