@@ -276,30 +276,6 @@ std::string readOwnFile(const std::filesystem::path& path, std::size_t maxBytes,
     return readWhole(path, maxBytes, stop, O_NOFOLLOW);
 }
 
-OwnFileBuffer::OwnFileBuffer(const std::filesystem::path& path, std::size_t maxBytes, std::stop_token stop)
-    : sentence_("Couldn't read " + quoted(path)), stop_(std::move(stop)) {
-    requireOwnFolder(folderOf(path));
-    CappedFile capped = openCapped(path, maxBytes, sentence_, O_NOFOLLOW);
-    fd_ = std::move(capped.file.fd);
-    left_ = capped.limit;
-}
-
-OwnFileBuffer::int_type OwnFileBuffer::underflow() {
-    if (stop_.stop_requested()) {
-        throw CancelledError();
-    }
-    const std::size_t n = readSome(fd_, piece_, std::min<uint64_t>(sizeof piece_, left_), sentence_);
-    if (n == 0) {
-        return traits_type::eof();
-    }
-    left_ -= n;
-    if (left_ == 0) {
-        throw FileSystemError(sentence_, EFBIG);
-    }
-    setg(piece_, piece_, piece_ + n);
-    return traits_type::to_int_type(piece_[0]);
-}
-
 std::filesystem::path followOwnFileLink(const std::filesystem::path& file) {
     std::filesystem::path target = file;
     struct stat info {};

@@ -8,13 +8,10 @@
 #include <limits>
 #include <optional>
 #include <stop_token>
-#include <streambuf>
 #include <string>
 #include <string_view>
 
 #include <sys/types.h>
-
-#include "core/UniqueFd.h"
 
 namespace nudgerly {
 
@@ -49,26 +46,6 @@ std::string readFile(const std::filesystem::path& path, std::size_t maxBytes = s
 // link in the file's place is refused (ELOOP), and so is a folder that is a link to another user's
 // folder (see requireOwnFolder).
 std::string readOwnFile(const std::filesystem::path& path, std::size_t maxBytes, std::stop_token stop = {});
-
-// One of the program's own stored files, opened as readOwnFile opens it, handed to a reader a piece at a
-// time as a std::streambuf, so that a decoder can take in a large file without holding it whole. The
-// constructor throws FileSystemError when the file cannot be opened or holds more than `maxBytes`;
-// reading throws FileSystemError when a read fails or the file has grown past `maxBytes` (EFBIG), and
-// CancelledError when `stop` is requested, which is looked at between pieces.
-class OwnFileBuffer final : public std::streambuf {
-public:
-    OwnFileBuffer(const std::filesystem::path& path, std::size_t maxBytes, std::stop_token stop = {});
-
-protected:
-    int_type underflow() override;
-
-private:
-    UniqueFd fd_;
-    std::string sentence_;
-    std::stop_token stop_;
-    uint64_t left_ = 0;  // bytes still allowed, one past the cap so that growth beyond it shows
-    char piece_[64 * 1024];
-};
 
 // Where one of the program's own stored files really is: `file` itself, or, when `file` is a symbolic
 // link (a settings file kept with the user's dotfiles, say), the regular file it ends at, provided that

@@ -1,14 +1,17 @@
 #include "storage/SnapshotStore.h"
 
+#include <algorithm>
 #include <array>
 #include <exception>
 #include <functional>
-#include <istream>
+#include <thread>
 #include <utility>
 #include <vector>
 
+#include "core/CancelledError.h"
 #include "core/FileSystemError.h"
 #include "core/Files.h"
+#include "core/JsonObjectSlices.h"
 #include "core/JsonWriter.h"
 #include "storage/AppFiles.h"
 
@@ -88,13 +91,70 @@ private:
     std::array<std::exception_ptr, 2> failure_;
 };
 
-// The snapshot read from `input` (text or a stream) with the decoder above.
-template <typename Input>
-ReviewSnapshot decodeFrom(Input&& input) {
+// The snapshot in `text`, read by nlohmann's parser with the decoder above.
+ReviewSnapshot decodeWhole(std::string_view text) {
     ElementDecoder elements;
-    const nlohmann::json rest = parseJson(std::forward<Input>(input), std::ref(elements));
+    const nlohmann::json rest = parseJson(text, std::ref(elements));
     ReviewSnapshot snapshot = ReviewSnapshot::fromJson(rest, coding);
     elements.complete(snapshot);
+    return snapshot;
+}
+
+// Elements are decoded side by side in parts of at least this many.
+constexpr std::size_t elementsPerPart = 1024;
+
+// The elements, each parsed and decoded on its own, in parts side by side: parsing is nearly all of the
+// time a large queue takes to read. Any element that fails fails them all.
+template <typename T>
+std::vector<T> decodeElements(const std::vector<std::string_view>& elements, const std::stop_token& stop) {
+    const std::size_t parts = std::clamp<std::size_t>(elements.size() / elementsPerPart, 1,
+                                                      std::max(std::thread::hardware_concurrency(), 1u));
+    std::vector<T> decoded(elements.size());
+    std::vector<std::exception_ptr> failures(parts);
+    const auto decodePart = [&](std::size_t part) {
+        try {
+            const std::size_t end = elements.size() * (part + 1) / parts;
+            for (std::size_t index = elements.size() * part / parts; index < end; ++index) {
+                if (index % 256 == 0 && stop.stop_requested()) {
+                    throw CancelledError();
+                }
+                decoded[index] = Json::read<T>(parseJson(elements[index]), coding);
+            }
+        } catch (...) {
+            failures[part] = std::current_exception();
+        }
+    };
+    {
+        std::vector<std::jthread> others;
+        for (std::size_t part = 1; part < parts; ++part) {
+            others.emplace_back(decodePart, part);
+        }
+        decodePart(0);
+    }
+    if (stop.stop_requested()) {
+        throw CancelledError();
+    }
+    for (const std::exception_ptr& failure : failures) {
+        if (failure) {
+            std::rethrow_exception(failure);
+        }
+    }
+    return decoded;
+}
+
+// The snapshot in `bytes`: its two long arrays cut out and their elements decoded side by side. Text
+// the cutter is not sure of goes to the parser whole, which tells what is wrong with it.
+ReviewSnapshot decodeText(std::string_view bytes, const std::stop_token& stop) {
+    static constexpr std::array<std::string_view, 2> arrays{"items", "classificationCache"};
+    const std::optional<JsonObjectSlices> slices = sliceJsonObject(bytes, arrays);
+    if (!slices) {
+        return decodeWhole(bytes);
+    }
+    ReviewSnapshot snapshot = ReviewSnapshot::fromJson(parseJson(slices->rest), coding);
+    snapshot.items = decodeElements<ReviewItem>(slices->arrays[0], stop);
+    if (snapshot.classificationCache) {
+        snapshot.classificationCache = decodeElements<CachedConversationClassification>(slices->arrays[1], stop);
+    }
     return snapshot;
 }
 
@@ -105,11 +165,7 @@ std::string encode(const ReviewSnapshot& snapshot) {
 }
 
 ReviewSnapshot decode(std::string_view bytes) {
-    return decodeFrom(bytes);
-}
-
-ReviewSnapshot decode(std::istream& bytes) {
-    return decodeFrom(bytes);
+    return decodeText(bytes, {});
 }
 
 void save(const ReviewSnapshot& snapshot, const std::filesystem::path& file) {
@@ -119,10 +175,8 @@ void save(const ReviewSnapshot& snapshot, const std::filesystem::path& file) {
 
 std::optional<ReviewSnapshot> load(const std::filesystem::path& file, std::stop_token stop) {
     try {
-        // Read a piece at a time: the decoded snapshot is all that is held, never the file's text too.
-        OwnFileBuffer buffer(file, maximumFileSize, stop);
-        std::istream in(&buffer);
-        return decode(in);
+        // The text is held only while it is decoded.
+        return decodeText(readOwnFile(file, maximumFileSize, stop), stop);
     } catch (const FileSystemError&) {
         return std::nullopt;
     } catch (const JsonDecodingError&) {

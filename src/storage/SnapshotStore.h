@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <filesystem>
-#include <iosfwd>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -23,11 +22,9 @@ inline constexpr JsonCoding coding{DateCoding::iso8601};
 // the years 1 to 9999, a non-finite number).
 std::string encode(const ReviewSnapshot& snapshot);
 
-// Throws JsonDecodingError when the bytes are not such a snapshot.
+// Throws JsonDecodingError when the bytes are not such a snapshot. The elements of the long arrays
+// are decoded side by side, on threads that end before it returns.
 ReviewSnapshot decode(std::string_view bytes);
-
-// The same, read from a stream as it is decoded; whatever the stream's buffer throws is passed on.
-ReviewSnapshot decode(std::istream& bytes);
 
 // Creates the file's folder (0700) and writes the file atomically (0600). Any failure is thrown
 // (FileSystemError or JsonEncodingError) and leaves the previous file as it was.
@@ -37,7 +34,8 @@ void save(const ReviewSnapshot& snapshot, const std::filesystem::path& file);
 inline constexpr std::size_t maximumFileSize = 256 * 1024 * 1024;
 
 // The snapshot in `file`; absent when the file is missing, unreadable, too large or does not decode.
-// Throws CancelledError when `stop` is requested while the file is read.
+// The file is read as readOwnFile reads it, whole, and its text let go once decoded. Throws
+// CancelledError when `stop` is requested while the file is read or decoded.
 std::optional<ReviewSnapshot> load(const std::filesystem::path& file, std::stop_token stop = {});
 
 }  // namespace nudgerly::SnapshotStore

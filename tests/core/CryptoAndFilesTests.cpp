@@ -200,38 +200,6 @@ TEST(FilesTests, ReadsInPiecesUpToALimitWithoutBlockingOnPipes) {
     EXPECT_THROW(readFileInPieces(folder / "big", 10, collect, stop.get_token()), CancelledError);
 }
 
-TEST(FilesTests, AnOwnFileStreamsInPiecesNoFurtherThanItsCap) {
-    test::TempDir folder;
-    const auto readAll = [](OwnFileBuffer& buffer) {
-        return std::string(std::istreambuf_iterator<char>(&buffer), std::istreambuf_iterator<char>());
-    };
-    const std::string bytes(150 * 1024, 'x');
-    test::writeTestFile(folder / "big", bytes);
-    OwnFileBuffer whole(folder / "big", bytes.size());
-    EXPECT_EQ(readAll(whole), bytes);
-
-    const auto failsWith = [](int error, const std::function<void()>& use) {
-        try {
-            use();
-            ADD_FAILURE() << "expected error " << error;
-        } catch (const FileSystemError& failure) {
-            EXPECT_EQ(failure.errorNumber(), error) << failure.what();
-        }
-    };
-    failsWith(EFBIG, [&] { OwnFileBuffer(folder / "big", bytes.size() - 1); });
-    // A file that grows past the cap once opened is read no further than the cap.
-    OwnFileBuffer growing(folder / "big", bytes.size());
-    test::writeTestFile(folder / "big", bytes + "more");
-    failsWith(EFBIG, [&] { readAll(growing); });
-    fs::create_symlink(folder / "big", folder / "linked");
-    failsWith(ELOOP, [&] { OwnFileBuffer(folder / "linked", bytes.size()); });
-
-    std::stop_source stop;
-    OwnFileBuffer stopped(folder / "big", 1 << 20, stop.get_token());
-    stop.request_stop();
-    EXPECT_THROW(readAll(stopped), CancelledError);
-}
-
 TEST(FilesTests, CreatesPrivateFoldersAndTightensExistingOnes) {
     test::TempDir dir;
     const fs::path nested = dir / "a" / "b";

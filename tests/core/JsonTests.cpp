@@ -1,9 +1,11 @@
+#include <array>
 #include <cmath>
 #include <limits>
 
 #include <gtest/gtest.h>
 
 #include "core/JsonCoding.h"
+#include "core/JsonObjectSlices.h"
 #include "core/JsonWriter.h"
 
 namespace nudgerly {
@@ -116,6 +118,26 @@ TEST(JsonReaderTests, MalformedTextIsADecodingError) {
     EXPECT_THROW(parseJson(""), JsonDecodingError);
     EXPECT_THROW(parseJson("\"\xff\""), JsonDecodingError);
     EXPECT_THROW(Json::object(parseJson("[]")), JsonDecodingError);
+}
+
+TEST(JsonObjectSlicesTests, CutsOutTheElementsOfTheArrayOfEachKey) {
+    constexpr std::array<std::string_view, 2> keys{"items", "cache"};
+    const auto sliced = sliceJsonObject(R"( { "n":{"items":[9]}, "items" : [ true , null ], "cache":[] } )", keys);
+    ASSERT_TRUE(sliced);
+    EXPECT_EQ(sliced->arrays[0], (std::vector<std::string_view>{"true", "null"}));
+    EXPECT_TRUE(sliced->arrays[1].empty());
+    EXPECT_EQ(sliced->rest, R"( { "n":{"items":[9]}, "items" : [], "cache":[] } )");
+
+    const auto first = sliceJsonObject(R"({"cache":[{"a":"]},{\"["} , [1,[2]] ,3, "x\\" ]})", keys);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->arrays[1], (std::vector<std::string_view>{R"({"a":"]},{\"["})", "[1,[2]]", "3", R"("x\\")"}));
+
+    // Whatever it cannot be sure of is left to the parser.
+    for (const std::string_view unsure :
+         {R"([{"items":[]}])", R"({"\u0069tems":[1]})", R"({"items":[1 2]})", R"({"items":[1,]})", R"({"items":[1]} x)",
+          R"({"items":["open]})", R"({"items" [1]})", "\xEF\xBB\xBF{}", R"({"items":[tru],"items":[]})"}) {
+        EXPECT_FALSE(sliceJsonObject(unsure, keys)) << unsure;
+    }
 }
 
 }  // namespace

@@ -54,6 +54,14 @@ TEST(SnapshotStoreTests, WritesPrettySortedWholeSecondDatesAndReadsOnlyThose) {
     EXPECT_THROW(SnapshotStore::decode(replaced(bytes, date, "794050200")), JsonDecodingError);
 }
 
+std::string many(const std::string& element, int count) {
+    std::string joined = element;
+    for (int i = 1; i < count; ++i) {
+        joined += "," + element;
+    }
+    return joined;
+}
+
 // The decoder reads the long arrays element by element; it must read whatever the whole tree reads,
 // keys given twice and elements of the wrong kind included.
 TEST(SnapshotStoreTests, ReadsElementByElementWhatTheWholeTreeReads) {
@@ -75,6 +83,19 @@ TEST(SnapshotStoreTests, ReadsElementByElementWhatTheWholeTreeReads) {
              "{" + fields + R"(,"classificationCache":[)" + cached + R"(],"items":[],"classificationCache":[]})",
              "{" + fields + R"(,"items":[{"nested":{"items":[1]}}]})",
              "[" + item + "]",
+             // What the cutter that finds the elements must not be fooled by.
+             "{" + fields + R"(,"\u0069tems":[)" + item + R"(],"items":[]})",
+             "{" + fields + R"(,"items":[tru],"items":[)" + item + "]}",
+             "{" + fields + R"(,"items":[)" + item + item + "]}",
+             "{" + fields + R"(,"items":[)" + item + ",]}",
+             "{" + fields + R"(,"items":[)" + item + "]}x",
+             "{" + fields + R"(,"items":[)" + replaced(item, R"("S")", R"("a\\\"]},{\"[")") + "]}",
+             "{" + fields + R"(,"items":[)" + replaced(item, R"("S")", R"("a\\")") + "]}",
+             "{" + fields + R"(,"items":[)" + item + R"(]  ,  "classificationCache" : [ )" + cached + " , " + cached +
+                 " ] }",
+             "{" + fields + R"(,"items":[)" + many(item, 3000) + "]}",
+             "{" + fields + R"(,"items":[)" + many(item, 2500) + "," + replaced(item, R"("Ann")", "7") + "," +
+                 many(item, 500) + "]}",
          }) {
         std::optional<std::string> tree;
         try {
@@ -101,6 +122,9 @@ TEST(SnapshotStoreTests, SavesPrivatelyAndLoadsNothingFromBadFiles) {
     EXPECT_EQ(SnapshotStore::load(dir / "missing.json"), std::nullopt);
     test::writeTestFile(dir / "empty.json", "");
     EXPECT_EQ(SnapshotStore::load(dir / "empty.json"), std::nullopt);
+    const std::string bytes = readFile(file);
+    test::writeTestFile(dir / "cut.json", bytes.substr(0, bytes.size() / 2));
+    EXPECT_EQ(SnapshotStore::load(dir / "cut.json"), std::nullopt);
     test::writeTestFile(dir / "unknown.json", replaced(readFile(file), "\"action\"", "\"someday\""));
     EXPECT_EQ(SnapshotStore::load(dir / "unknown.json"), std::nullopt);
     // A snapshot linked from elsewhere is not read through the link.

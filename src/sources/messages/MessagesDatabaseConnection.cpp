@@ -19,7 +19,8 @@ constexpr int busyAttempts = 100;
 
 }  // namespace
 
-MessagesDatabaseConnection::MessagesDatabaseConnection(const std::filesystem::path& path, std::stop_token stop)
+MessagesDatabaseConnection::MessagesDatabaseConnection(const std::filesystem::path& path, std::stop_token stop,
+                                                       Reading reading)
     : stop_(std::move(stop)) {
     throwIfStopped();
     sqlite3* opened = nullptr;
@@ -31,7 +32,8 @@ MessagesDatabaseConnection::MessagesDatabaseConnection(const std::filesystem::pa
     sqlite3_progress_handler(opened, progressInterval, &MessagesDatabaseConnection::progress, this);
     sqlite3_busy_handler(opened, &MessagesDatabaseConnection::busy, this);
     // A build without memory maps ignores it and reads as before.
-    const std::string mapping = "PRAGMA main.mmap_size=" + std::to_string(largestMap);
+    const std::string mapping =
+        "PRAGMA main.mmap_size=" + std::to_string(reading == Reading::scan ? largestMap : int64_t{0});
     sqlite3_exec(opened, mapping.c_str(), nullptr, nullptr, nullptr);
     beginReading();
 }

@@ -25,10 +25,14 @@ namespace nudgerly {
 // written. A table the copy could not stand in for exactly (another column type or collation, a view)
 // or a copy that fails leaves the statements reading the file's own table, as they would without it.
 //
-// The file is read through a memory map where this SQLite build allows one: a scan then reads the
-// pages where they lie rather than having the kernel copy each into SQLite's cache.
+// A scan reads the file through a memory map where this SQLite build allows one: it then reads the
+// pages where they lie rather than having the kernel copy each into SQLite's cache. Lookups of a few
+// rows each do without: every page a map has touched stays in the process until the connection
+// closes, and checking a saved queue of thousands touches most of the file for a few rows of each page.
 class MessagesDatabaseConnection {
 public:
+    enum class Reading { scan, lookups };
+
     // The statements that make the indexed copy of the tombstones.
     static constexpr std::string_view tombstoneCopy =
         "CREATE TEMP TABLE deleted_messages (guid TEXT);\n"
@@ -39,7 +43,8 @@ public:
 
     // Opens the file with SQLITE_OPEN_READONLY and nothing else. Throws MessagesReaderError
     // (fullDiskAccessRequired) when it cannot be opened, CancelledError when `stop` is requested.
-    MessagesDatabaseConnection(const std::filesystem::path& path, std::stop_token stop);
+    MessagesDatabaseConnection(const std::filesystem::path& path, std::stop_token stop,
+                               Reading reading = Reading::scan);
     MessagesDatabaseConnection(const MessagesDatabaseConnection&) = delete;
     MessagesDatabaseConnection& operator=(const MessagesDatabaseConnection&) = delete;
 

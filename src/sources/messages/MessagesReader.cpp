@@ -148,7 +148,7 @@ std::optional<ReviewSnapshot> MessagesReader::removingDeletedMessages(const Revi
         return std::nullopt;
     }
 
-    const MessagesDatabaseConnection connection(databasePath_, stop);
+    const MessagesDatabaseConnection connection(databasePath_, stop, MessagesDatabaseConnection::Reading::lookups);
     SqliteStatement stillActive = connection.prepare(MessagesQueries::stillActive());
     std::set<std::string_view> gone;
     for (const std::string_view identifier : identifiers) {

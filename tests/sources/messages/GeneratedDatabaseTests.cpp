@@ -1,4 +1,5 @@
 #include <cstdlib>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -268,6 +269,52 @@ INSTANTIATE_TEST_SUITE_P(Journals, TombstonesTest,
                              return info.param == test::MessagesDatabaseBuilder::Journal::wal ? "WithAnOpenWal"
                                                                                               : "AsWritten";
                          });
+
+// The process's peak resident size in KiB, which writing 5 to clear_refs sets back to the present size.
+long peakResidentKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+        }
+    }
+    return -1;
+}
+
+TEST(GeneratedDatabaseTests, CheckingASavedQueueKeepsLittleOfTheFileInMemory) {
+    // The check looks up a few rows of every page; had it mapped the file, the start-up's peak would
+    // hold every page it touched.
+    test::TempDir folder;
+    const fs::path path = folder / "chat.db";
+    {
+        test::MessagesDatabaseBuilder builder(path, test::MessagesDatabaseBuilder::Journal::rollback, Date::now());
+        test::generateBulk(builder, {.seed = 5, .chats = 1000, .messages = 24000, .days = 60});
+        builder.close();
+    }
+    const auto fileKiB = static_cast<long>(fs::file_size(path) / 1024);
+    ASSERT_GT(fileKiB, 8 * 1024);
+    ReviewSnapshot saved;
+    sqlite3* database = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(path.c_str(), &database, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt* rows = nullptr;
+    sqlite3_prepare_v2(database, "SELECT chat_id,message_id FROM chat_message_join WHERE message_id%10=0", -1, &rows,
+                       nullptr);
+    while (sqlite3_step(rows) == SQLITE_ROW) {
+        saved.items.push_back(
+            {.id = MessageIdentity{sqlite3_column_int64(rows, 0), sqlite3_column_int64(rows, 1)}.conversationID()});
+    }
+    sqlite3_finalize(rows);
+    sqlite3_close(database);
+    ASSERT_GT(saved.items.size(), 2000u);
+    ManualMainQueue mainQueue;
+    const MessagesReader reader(std::make_shared<test::FakeContactsStore>(mainQueue), "Alex", path);
+
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const long before = peakResidentKiB();
+    reader.removingDeletedMessages(saved, {});
+    EXPECT_LT(peakResidentKiB() - before, fileKiB / 4) << "of a file of " << fileKiB << " KiB";
+}
 
 TEST(GeneratedDatabaseTests, TheDemoHomeIsWhatTheProgramFindsWhenPointedAtIt) {
     test::TempDir folder;
