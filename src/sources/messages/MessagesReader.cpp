@@ -1,5 +1,7 @@
 #include "sources/messages/MessagesReader.h"
 
+#include <exception>
+#include <future>
 #include <set>
 #include <string_view>
 
@@ -63,6 +65,32 @@ std::optional<ConversationMessage> message(const SqliteStatement& row, sqlite3* 
     };
 }
 
+// The statement's one number, read on a connection of its own so that it runs beside the others. The
+// counts each read the whole window, as the chat list does: on one connection they took two thirds of
+// the scan.
+std::future<int64_t> countedAside(const std::filesystem::path& path, std::string sql, std::stop_token stop) {
+    return std::async(std::launch::async, [path, sql = std::move(sql), stop = std::move(stop)] {
+        return MessagesDatabaseConnection(path, stop).scalar(sql);
+    });
+}
+
+// Stops the counts still running when the scan fails, so that it does not wait for them to finish.
+class StopOnFailure {
+public:
+    explicit StopOnFailure(std::stop_source& source) : source_(source) {}
+    StopOnFailure(const StopOnFailure&) = delete;
+    StopOnFailure& operator=(const StopOnFailure&) = delete;
+    ~StopOnFailure() {
+        if (std::uncaught_exceptions() > exceptions_) {
+            source_.request_stop();
+        }
+    }
+
+private:
+    std::stop_source& source_;
+    int exceptions_ = std::uncaught_exceptions();
+};
+
 // The chat's newest messages with words, newest first. A statement that cannot run through ends the
 // scan: a chat read in part would be classified on the wrong latest message.
 std::vector<ConversationMessage> chatMessages(const MessagesDatabaseConnection& connection, SqliteStatement& statement,
@@ -101,16 +129,22 @@ MessagesReader MessagesReader::forCurrentUser(std::shared_ptr<ContactsStore> con
 
 ConversationBatch MessagesReader::scan(LookbackWindow window, std::stop_token stop) const {
     const MessagesDatabaseConnection connection(databasePath_, stop);
+    // The counts' connections stop with the scan, and when it fails; their futures wait for them.
+    std::stop_source countsStop;
+    const std::stop_callback forwardStop(stop, [&countsStop] { countsStop.request_stop(); });
+    std::future<int64_t> messageCount =
+        countedAside(databasePath_, MessagesQueries::messageCount(window), countsStop.get_token());
+    std::future<int64_t> activeConversations =
+        countedAside(databasePath_, MessagesQueries::activeConversations(window), countsStop.get_token());
+    std::future<int64_t> inboundEndingCount =
+        countedAside(databasePath_, MessagesQueries::inboundEndingCount(window), countsStop.get_token());
+    const StopOnFailure stopCountsOnFailure(countsStop);
+
     const MessagesContacts::ContactsMap contacts =
         contacts_ ? MessagesContacts::loadContacts(*contacts_, stop) : MessagesContacts::ContactsMap{};
     const std::filesystem::path home = UserFolders::home();
 
-    ConversationBatch batch{
-        .lookbackDays = toRaw(window),
-        .messageCount = connection.scalar(MessagesQueries::messageCount(window)),
-        .activeConversations = connection.scalar(MessagesQueries::activeConversations(window)),
-        .inboundEndingCount = connection.scalar(MessagesQueries::inboundEndingCount(window)),
-    };
+    ConversationBatch batch{.lookbackDays = toRaw(window)};
     SqliteStatement chats = connection.prepare(MessagesQueries::chatList(window));
     SqliteStatement messages = connection.prepare(MessagesQueries::chatMessages(window));
     int result = SQLITE_ROW;
@@ -128,6 +162,9 @@ ConversationBatch MessagesReader::scan(LookbackWindow window, std::stop_token st
     if (result != SQLITE_DONE) {
         connection.fail();
     }
+    batch.messageCount = messageCount.get();
+    batch.activeConversations = activeConversations.get();
+    batch.inboundEndingCount = inboundEndingCount.get();
     batch.generatedAt = Date::now();
     return batch;
 }

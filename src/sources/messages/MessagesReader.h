@@ -29,9 +29,11 @@ public:
 
     // Every chat whose latest normal message of the window's days came from someone else and still
     // asks something of the user, as a conversation of its last messages, latest chat first, with the
-    // window's counts. Throws MessagesReaderError: fullDiskAccessRequired when the file cannot be
-    // opened, queryFailed when it cannot be read through (a partial read is never returned as a whole
-    // one).
+    // window's counts. The three counts are read on connections of their own beside the chats, so
+    // while Messages writes to the file they may be of a state a moment apart from the list's; the
+    // list and its messages are always of one state. Throws MessagesReaderError: fullDiskAccessRequired
+    // when the file cannot be opened, queryFailed when it cannot be read through (a partial read is
+    // never returned as a whole one).
     ConversationBatch scan(LookbackWindow window, std::stop_token stop) const;
 
     // The snapshot without the items and cached classifications whose message has been deleted,

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -17,6 +18,7 @@
 #include "sources/messages/MessageIdentity.h"
 #include "sources/messages/MessagesDatabaseConnection.h"
 #include "sources/messages/MessagesDatabasePath.h"
+#include "sources/messages/MessagesQueries.h"
 #include "sources/messages/MessagesReader.h"
 #include "storage/AppEnvironment.h"
 #include "support/FakeContactsStore.h"
@@ -232,6 +234,41 @@ TEST_P(TombstonesTest, LookedUpInTheirIndexedCopyTheyHideExactlyWhatTheTableHide
         const std::vector<std::string> expected = described(reader(asStored).scan(lookback, {}));
         ASSERT_GT(expected.size(), 20u);
         EXPECT_EQ(described(reader(copied).scan(lookback, {})), expected);
+    }
+}
+
+// The counts are read on connections of their own beside the chat list: each must still land in its
+// own field, and the conversations must follow the list.
+TEST_P(TombstonesTest, CountsAndChatOrderAreThoseOfTheStatementsRunInTurn) {
+    for (const LookbackWindow lookback : {LookbackWindow::seven, LookbackWindow::ninety}) {
+        SCOPED_TRACE(toRaw(lookback));
+        const auto counts = tally(copied, {{"messages", MessagesQueries::messageCount(lookback)},
+                                           {"active", MessagesQueries::activeConversations(lookback)},
+                                           {"inbound", MessagesQueries::inboundEndingCount(lookback)}});
+        std::vector<int64_t> listed;
+        {
+            const MessagesDatabaseConnection connection(copied, {});
+            SqliteStatement chats = connection.prepare(MessagesQueries::chatList(lookback));
+            while (chats.step() == SQLITE_ROW) {
+                listed.push_back(chats.integer(0));
+            }
+        }
+        const ConversationBatch batch = reader(copied).scan(lookback, {});
+        EXPECT_EQ(batch.messageCount, counts.at("messages"));
+        EXPECT_EQ(batch.activeConversations, counts.at("active"));
+        EXPECT_EQ(batch.inboundEndingCount, counts.at("inbound"));
+        EXPECT_GT(batch.messageCount, batch.activeConversations);
+        EXPECT_GT(batch.activeConversations, batch.inboundEndingCount);
+
+        ASSERT_GT(batch.conversations.size(), 10u);
+        auto next = listed.begin();
+        for (const Conversation& conversation : batch.conversations) {
+            const auto identity = MessageIdentity::parse(conversation.id);
+            ASSERT_TRUE(identity);
+            next = std::find(next, listed.end(), identity->chatID);
+            ASSERT_NE(next, listed.end()) << conversation.id << " is out of the list's order";
+            ++next;
+        }
     }
 }
 
