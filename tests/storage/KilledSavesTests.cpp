@@ -63,7 +63,10 @@ int killDuringSaves(const fs::path& root, unsigned seed, int kills) {
     std::mt19937 random(seed);
     std::uniform_int_distribution<int> moment(0, 30000);
     int cutShort = 0;
-    for (int kill = 0; kill < kills; ++kill) {
+    // Most of a save is encoding, before its temporary file exists: a loaded machine can land every
+    // one of the first kills between saves, so kills go on (up to four times as many) until one cuts a
+    // save short.
+    for (int kill = 0; kill < kills || (cutShort == 0 && kill < 4 * kills); ++kill) {
         fs::remove(root / "writing");
         const std::vector<fs::path> before = temporaryFilesBelow(root);
         const auto writer = startWriter(root);
@@ -133,7 +136,7 @@ TEST_P(KilledSavesTest, KillsDuringSavesLeaveNoTemporaryFileOnceStartedAgain) {
         cutShort += lane.get();
     }
     ASSERT_GT(cutShort, 0) << "no kill came during a save";
-    std::cout << cutShort << " of " << killFolders * killsPerFolder << " kills came during a save\n";
+    std::cout << cutShort << " kills came during a save\n";
     for (const test::TempDir& root : roots) {
         expectWholeFilesAndNoTemporaryFileAfterAStart(root.path());
     }
