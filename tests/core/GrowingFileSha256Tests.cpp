@@ -9,17 +9,12 @@
 #include "core/Sha256.h"
 #include "core/UniqueFd.h"
 #include "files/TempDir.h"
+#include "support/PatternBytes.h"
 
 namespace nudgerly {
 namespace {
 
-std::string bytes(std::size_t size) {
-    std::string text(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) {
-        text[i] = static_cast<char>((i * 2654435761u) >> 11);
-    }
-    return text;
-}
+using test::patternBytes;
 
 UniqueFd createFile(const test::TempDir& dir) {
     return UniqueFd(::open((dir / "growing").c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
@@ -39,7 +34,7 @@ TEST(GrowingFileSha256Tests, HashesTheFileAsItGrowsFromWhatItAlreadyHeld) {
             for (const std::size_t kept : {std::size_t{0}, std::min(size, 100 * kibibyte + 3)}) {
                 const test::TempDir dir;
                 const UniqueFd fd = createFile(dir);
-                const std::string stream = bytes(size);
+                const std::string stream = patternBytes(size);
                 append(fd, std::string_view(stream).substr(0, kept));
                 GrowingFileSha256 hasher(fd.get());
                 hasher.grewTo(static_cast<int64_t>(kept));
@@ -57,7 +52,7 @@ TEST(GrowingFileSha256Tests, HashesTheFileAsItGrowsFromWhatItAlreadyHeld) {
 TEST(GrowingFileSha256Tests, AFileShorterThanItWasSaidToBeHasNoDigest) {
     const test::TempDir dir;
     const UniqueFd fd = createFile(dir);
-    append(fd, bytes(1000));
+    append(fd, patternBytes(1000));
     GrowingFileSha256 hasher(fd.get());
     hasher.grewTo(2000);
     EXPECT_EQ(hasher.finishHex(), std::nullopt);
@@ -66,7 +61,7 @@ TEST(GrowingFileSha256Tests, AFileShorterThanItWasSaidToBeHasNoDigest) {
 TEST(GrowingFileSha256Tests, GoesAwayWithoutFinishing) {
     const test::TempDir dir;
     const UniqueFd fd = createFile(dir);
-    append(fd, bytes(std::size_t{6} << 20));
+    append(fd, patternBytes(std::size_t{6} << 20));
     GrowingFileSha256 hasher(fd.get());
     hasher.grewTo(int64_t{6} << 20);
 }

@@ -5,17 +5,12 @@
 
 #include "core/PipelinedSha256.h"
 #include "core/Sha256.h"
+#include "support/PatternBytes.h"
 
 namespace nudgerly {
 namespace {
 
-std::string bytes(std::size_t size) {
-    std::string text(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) {
-        text[i] = static_cast<char>((i * 2654435761u) >> 11);
-    }
-    return text;
-}
+using test::patternBytes;
 
 TEST(PipelinedSha256Tests, GivesTheDigestOfTheWholeStreamWhateverItsPieces) {
     constexpr std::size_t mebibyte = std::size_t{1} << 20;
@@ -23,7 +18,7 @@ TEST(PipelinedSha256Tests, GivesTheDigestOfTheWholeStreamWhateverItsPieces) {
     for (const std::size_t size :
          {std::size_t{0}, std::size_t{1}, mebibyte - 1, mebibyte, mebibyte + 1, 9 * mebibyte + 7}) {
         for (const std::size_t piece : {std::size_t{1} << 14, mebibyte + 3}) {
-            const std::string stream = bytes(size);
+            const std::string stream = patternBytes(size);
             PipelinedSha256 hasher;
             for (std::size_t at = 0; at < stream.size(); at += piece) {
                 hasher.update(stream.data() + at, std::min(piece, stream.size() - at));
@@ -34,7 +29,7 @@ TEST(PipelinedSha256Tests, GivesTheDigestOfTheWholeStreamWhateverItsPieces) {
 }
 
 TEST(PipelinedSha256Tests, GoesAwayWithoutFinishing) {
-    const std::string stream = bytes(std::size_t{6} << 20);
+    const std::string stream = patternBytes(std::size_t{6} << 20);
     PipelinedSha256 hasher;
     hasher.update(stream.data(), stream.size());
 }

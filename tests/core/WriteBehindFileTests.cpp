@@ -11,17 +11,12 @@
 #include "core/UniqueFd.h"
 #include "core/WriteBehindFile.h"
 #include "files/TempDir.h"
+#include "support/PatternBytes.h"
 
 namespace nudgerly {
 namespace {
 
-std::string bytes(std::size_t size) {
-    std::string text(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) {
-        text[i] = static_cast<char>((i * 2654435761u) >> 11);
-    }
-    return text;
-}
+using test::patternBytes;
 
 std::string contents(int fd) {
     std::string text(static_cast<std::size_t>(::lseek(fd, 0, SEEK_END)), '\0');
@@ -37,7 +32,7 @@ TEST(WriteBehindFileTests, WritesEveryByteInOrderAfterWhatTheFileHeld) {
             const test::TempDir dir;
             const UniqueFd fd(::open((dir / "file").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
             ASSERT_EQ(::write(fd.get(), "kept", 4), 4);
-            const std::string stream = bytes(size);
+            const std::string stream = patternBytes(size);
             int64_t told = 0;
             WriteBehindFile writer(fd.get(), [&](int64_t written) { told = written; });
             for (std::size_t at = 0; at < stream.size(); at += piece) {
@@ -65,7 +60,7 @@ TEST(WriteBehindFileTests, AFailedWriteStopsTheWritingAndTellsWhy) {
     const test::TempDir dir;
     const UniqueFd fd(::open((dir / "file").c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600));
     WriteBehindFile writer(fd.get(), [](int64_t) { ADD_FAILURE() << "nothing was written"; });
-    const std::string block = bytes(std::size_t{1} << 20);
+    const std::string block = patternBytes(std::size_t{1} << 20);
     bool appended = true;
     // Appends go on while blocks are spare; at the latest the drain tells of the failure.
     for (int i = 0; i < 16 && appended; ++i) {
@@ -85,7 +80,7 @@ TEST(WriteBehindFileTests, OthersWaitForBytesWrittenUntilTheWriterGoes) {
         ASSERT_TRUE(writer.append("abc", 3));
         ASSERT_TRUE(writer.flush());
         EXPECT_TRUE(written->waitFor(3));
-        const std::string stream = bytes(std::size_t{3} << 20);
+        const std::string stream = patternBytes(std::size_t{3} << 20);
         ASSERT_TRUE(writer.append(stream.data(), stream.size()));
         // Goes away without draining.
     }
