@@ -255,7 +255,7 @@ bool CurlTransferRun::startBody(bool fromStart) {
             return false;
         }
     } else if (::ftruncate(fd_.get(), 0) != 0 || ::lseek(fd_.get(), 0, SEEK_SET) != 0) {
-        fileError_ = FileSystemError("Couldn't write \u201C" + fileName_ + "\u201D", errno).what();
+        fileError_ = writeError(errno);
         interruption_ = Interruption::fileFailed;
         return false;
     }
@@ -279,7 +279,7 @@ bool CurlTransferRun::startFileThreads() {
     } catch (const std::system_error& error) {
         writer_.reset();
         hasher_.reset();
-        fileError_ = FileSystemError("Couldn't write \u201C" + fileName_ + "\u201D", error.code().value()).what();
+        fileError_ = writeError(error.code().value());
         return false;
     }
     return true;
@@ -296,7 +296,7 @@ bool CurlTransferRun::write(const char* data, std::size_t size) {
         return false;
     }
     if (!writer_->append(data, size)) {
-        fileError_ = FileSystemError("Couldn't write \u201C" + fileName_ + "\u201D", writer_->error()).what();
+        fileError_ = writeError(writer_->error());
         interruption_ = Interruption::fileFailed;
         return false;
     }
@@ -322,8 +322,7 @@ int CurlTransferRun::onProgress(void* context, curl_off_t, curl_off_t downloaded
         return 1;
     } else if (self->writer_ && !self->writer_->flush()) {
         // Nothing new: the bytes received go to the file now rather than when more come.
-        self->fileError_ =
-            FileSystemError("Couldn't write \u201C" + self->fileName_ + "\u201D", self->writer_->error()).what();
+        self->fileError_ = self->writeError(self->writer_->error());
         self->interruption_ = Interruption::fileFailed;
         return 1;
     }
@@ -419,6 +418,10 @@ bool CurlTransferRun::openKeptFile(const std::string& name) {
     return true;
 }
 
+std::string CurlTransferRun::writeError(int code) const {
+    return FileSystemError("Couldn't write \u201C" + fileName_ + "\u201D", code).what();
+}
+
 bool CurlTransferRun::createFile() {
     try {
         createPrivateDirectories(configuration_.temporaryDirectory);
@@ -470,7 +473,7 @@ std::optional<std::string> CurlTransferRun::keepFileForResume() {
 
 DownloadOutcome CurlTransferRun::finishedBody() {
     if (!writer_->drain()) {
-        return failed(FileSystemError("Couldn't write \u201C" + fileName_ + "\u201D", writer_->error()).what(), false);
+        return failed(writeError(writer_->error()), false);
     }
     writer_.reset();
     const auto digest = hasher_->finishHex();

@@ -44,6 +44,8 @@ private:
     bool openKeptFile(const std::string& name);
     bool startFileThreads();
     bool createFile();
+    // The sentence of a failed write to the partial file, for the error number `code`.
+    std::string writeError(int code) const;
     void maybeCheckpoint(Clock::time_point now);
     void checkpoint(Clock::time_point now);
     void handOverSyncedCheckpoint();
