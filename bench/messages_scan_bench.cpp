@@ -4,8 +4,9 @@
 // listed chat and the attachment query for every link message among the rows read. Two shapes of
 // history: the million within 120 days with a few dozen tombstones (nearly every message in the
 // window), and the same million over eight years with 500 tombstones, chats running for weeks or
-// months. Targets: on both, the scan takes at most 0.9 times the shell; on the eight-year history,
-// under 3 s. Also measures how long a stop takes to end a running scan.
+// months. Targets: on both, the scan takes at most 0.9 times the shell's wall time; on the eight-year
+// history, under 3 s. The processor time of both sides is printed beside it. Also measures how long a
+// stop takes to end a running scan.
 //
 // On the eight-year history, the program's start-up refresh of the same 90 days (the state object with
 // its real parts, from the moment the refresh begins until it ends) is timed beside the scan, with the
@@ -28,6 +29,7 @@
 #include <thread>
 
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "app/AppComposition.h"
@@ -270,14 +272,35 @@ RefreshTiming timeStartUpRefresh(const Layout& layout, std::size_t cards) {
     return timing;
 }
 
-double timeShell(const Layout& layout) {
+// Processor time, user and system, of this process's threads or of its children that have ended.
+double processorSeconds(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    const auto toSeconds = [](const timeval& time) { return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6; };
+    return toSeconds(usage.ru_utime) + toSeconds(usage.ru_stime);
+}
+
+struct Timing {
+    double wall = 0;
+    double processor = 0;
+};
+
+Timing timeShell(const Layout& layout) {
     const std::string command =
         "sqlite3 -batch -readonly '" + layout.database().string() + "' < '" + layout.script().string() + "'";
+    const double processor = processorSeconds(RUSAGE_CHILDREN);
     const auto started = Clock::now();
     if (std::system(command.c_str()) != 0) {
         throw std::runtime_error("the sqlite3 shell failed (is the sqlite3 package installed?)");
     }
-    return seconds(Clock::now() - started);
+    return {seconds(Clock::now() - started), processorSeconds(RUSAGE_CHILDREN) - processor};
+}
+
+Timing timeScan(const MessagesReader& reader, std::size_t& conversations) {
+    const double processor = processorSeconds(RUSAGE_SELF);
+    const auto started = Clock::now();
+    conversations = reader.scan(window, {}).conversations.size();
+    return {seconds(Clock::now() - started), processorSeconds(RUSAGE_SELF) - processor};
 }
 
 std::string load() {
@@ -302,14 +325,14 @@ void measure(const Shape& shape, int runs, const fs::path& beside) {
     // One untimed pass of each, so that both find the file in the page cache.
     reader.scan(window, {});
     timeShell(layout);
-    double bestScan = 1e9;
-    double bestShell = 1e9;
+    Timing bestScan{1e9, 1e9};
+    Timing bestShell{1e9, 1e9};
     std::size_t conversations = 0;
     for (int run = 0; run < runs; ++run) {
-        const auto started = Clock::now();
-        conversations = reader.scan(window, {}).conversations.size();
-        bestScan = std::min(bestScan, seconds(Clock::now() - started));
-        bestShell = std::min(bestShell, timeShell(layout));
+        const Timing scan = timeScan(reader, conversations);
+        const Timing shell = timeShell(layout);
+        bestScan = {std::min(bestScan.wall, scan.wall), std::min(bestScan.processor, scan.processor)};
+        bestShell = {std::min(bestShell.wall, shell.wall), std::min(bestShell.processor, shell.processor)};
     }
 
     // A stop requested part-way through a scan.
@@ -341,16 +364,18 @@ void measure(const Shape& shape, int runs, const fs::path& beside) {
         }
     }
 
-    const double ratio = bestScan / bestShell;
-    bool met = ratio <= 0.9 && (!shape.longestScan || bestScan < *shape.longestScan);
+    const double ratio = bestScan.wall / bestShell.wall;
+    bool met = ratio <= 0.9 && (!shape.longestScan || bestScan.wall < *shape.longestScan);
     std::cout << "90-day scan of " << shape.name << ": " << script.messagesInWindow << " messages in the window, "
               << script.tombstones << " tombstones, " << script.listedChats << " chats listed, " << script.linkMessages
               << " link messages, " << conversations << " conversations\n"
-              << "  MessagesReader::scan  " << bestScan << " s (best of " << runs << ")"
+              << "  MessagesReader::scan  " << bestScan.wall << " s (best of " << runs << ")"
               << (shape.longestScan ? " (target under " + std::to_string(*shape.longestScan).substr(0, 3) + " s)" : "")
-              << "\n"
-              << "  sqlite3 shell         " << bestShell << " s (best of " << runs << ")\n"
-              << "  ratio                 " << ratio << " (target at most 0.9)\n"
+              << ", processor " << bestScan.processor << " s\n"
+              << "  sqlite3 shell         " << bestShell.wall << " s (best of " << runs << "), processor "
+              << bestShell.processor << " s\n"
+              << "  ratio                 " << ratio << " (target at most 0.9); processor time "
+              << bestScan.processor / bestShell.processor << " (the counts run on threads of their own)\n"
               << "  stop after 0.4 s      " << outcome << " " << stopLatency * 1000 << " ms later\n"
               << "  load                  " << loadBefore << " before, " << load() << " after\n";
     for (const RefreshTiming& refresh : refreshes) {

@@ -179,7 +179,7 @@ std::vector<uint32_t> visibleFrom(const std::vector<uint32_t>& candidates, const
             (state.statusFilter && item.status != *state.statusFilter) || completed[place] != showCompleted) {
             continue;
         }
-        if (!query.empty() && answers[ref.slot]->searchTexts[ref.index].find(query) == std::string::npos) {
+        if (!query.empty() && !answers[ref.slot]->searchTexts.contains(ref.index, query)) {
             continue;
         }
         visible.push_back(place);

@@ -42,12 +42,24 @@ std::vector<Answer> eachItem(const ReviewSnapshot& snapshot, Answer (*answer)(co
     return answers;
 }
 
+SearchTexts searchTexts(const ReviewSnapshot& snapshot, const std::stop_token& stop = {}) {
+    SearchTexts texts;
+    texts.reserve(snapshot.items.size());
+    for (const ReviewItem& item : snapshot.items) {
+        if (stop.stop_requested()) {
+            throw CancelledError();
+        }
+        texts.add(SnapshotMemo::searchText(item));
+    }
+    return texts;
+}
+
 }  // namespace
 
 SnapshotMemo::Answers SnapshotMemo::workOut(const ReviewSnapshot& snapshot, std::stop_token stop) {
     Answers answers;
     answers.hidden = eachItem(snapshot, &isHidden, stop);
-    answers.searchTexts = eachItem(snapshot, &searchText, stop);
+    answers.searchTexts = searchTexts(snapshot, stop);
     return answers;
 }
 
@@ -78,7 +90,7 @@ std::shared_ptr<const SnapshotMemo::Answers> SnapshotMemo::answers(
         answers.hidden = eachItem(*snapshot, &isHidden);
     }
     if (withSearchTexts && answers.searchTexts.size() != snapshot->items.size()) {
-        answers.searchTexts = eachItem(*snapshot, &searchText);
+        answers.searchTexts = searchTexts(*snapshot);
     }
     return shared;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "review/ReviewSnapshot.h"
+#include "state/SearchTexts.h"
 
 namespace nudgerly {
 
@@ -19,8 +20,8 @@ class SnapshotMemo {
 public:
     // One entry per item of the snapshot, in its order.
     struct Answers {
-        std::vector<bool> hidden;              // the item is hidden by the exclusions
-        std::vector<std::string> searchTexts;  // empty until asked for
+        std::vector<bool> hidden;  // the item is hidden by the exclusions
+        SearchTexts searchTexts;   // empty until asked for
     };
 
     // Both answers for every item, on any thread. Throws CancelledError once `stop` is requested.

@@ -45,6 +45,8 @@ public:
     // Counts the lists shown whose items point into other snapshots than the list before: while it
     // stays the same, the items of the rows shown are the very objects they were, alive all along.
     uint64_t ownersGeneration() const { return ownersGeneration_; }
+    // The snapshots the rows' items point into.
+    const std::vector<std::shared_ptr<const ReviewSnapshot>>& owners() const { return items_->owners(); }
     // The moment the ages are worked out at.
     Date now() const { return now_; }
     // The row of the item with `id`, or -1.

@@ -134,6 +134,24 @@ int QueueRowDelegate::measure(const QueueListEntry& row) const {
     return measured.height;
 }
 
+uint16_t* QueueRowDelegate::heightByPlace(const QueueListEntry& row) const {
+    if (placesGeneration_ != model_.ownersGeneration()) {
+        byPlace_.clear();
+        for (const auto& owner : model_.owners()) {
+            byPlace_.push_back({owner.get(), std::vector<std::array<uint16_t, 2>>(owner->items.size())});
+        }
+        placesGeneration_ = model_.ownersGeneration();
+    }
+    for (PlaceHeights& owner : byPlace_) {
+        const ReviewItem* first = owner.snapshot->items.data();
+        const std::less_equal<const ReviewItem*> notAfter;
+        if (notAfter(first, row.item) && std::less<const ReviewItem*>()(row.item, first + owner.heights.size())) {
+            return &owner.heights[static_cast<std::size_t>(row.item - first)][row.showsStatus ? 1 : 0];
+        }
+    }
+    return nullptr;
+}
+
 int QueueRowDelegate::heightOfShape(const QueueListEntry& row, int summaryLines) const {
     const bool age = row.item->timestamp.has_value();
     const std::size_t shape = (age ? 6 : 0) + (row.showsStatus ? 3 : 0) + static_cast<std::size_t>(summaryLines);
@@ -185,10 +203,19 @@ QSize QueueRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QMode
     }
     if (width != cachedWidth_) {
         heights_.clear();
+        byPlace_.clear();
+        placesGeneration_.reset();
         shapeHeights_.fill(0);
         cachedWidth_ = width;
     }
-    return {width, measure(row)};
+    uint16_t* known = heightByPlace(row);
+    if (!known) {
+        return {width, measure(row)};
+    }
+    if (*known == 0) {
+        *known = static_cast<uint16_t>(std::clamp(measure(row), 1, 0xFFFF));
+    }
+    return {width, *known};
 }
 
 void QueueRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {

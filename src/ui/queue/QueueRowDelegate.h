@@ -3,8 +3,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include <QStyledItemDelegate>
 
@@ -16,6 +18,7 @@ namespace nudgerly {
 class QueueListModel;
 struct QueueListEntry;
 struct ReviewItem;
+struct ReviewSnapshot;
 
 // Paints the queue list's rows: status headers, and items with the shared row painter on an inset,
 // rounded selection. What a row paints is worked out when it is painted and kept by item id until the
@@ -67,6 +70,9 @@ private:
     };
 
     int measure(const QueueListEntry& row) const;
+    // The slot for the height of `row`'s item by its place in the snapshot holding it (0 until known),
+    // or null when no snapshot of the model holds it.
+    uint16_t* heightByPlace(const QueueListEntry& row) const;
     // The height of rows of one shape, laid out once per shape: with or without an age badge, with or
     // without a status badge, and with 0 to 2 summary lines.
     int heightOfShape(const QueueListEntry& row, int summaryLines) const;
@@ -79,6 +85,15 @@ private:
     // of a search) measures nothing again.
     mutable std::unordered_map<std::string, Measured> heights_;
     std::size_t longestList_ = 0;
+    // Heights by place in each snapshot the model's items point into, without and with the status
+    // badge, for the model's owners generation `placesGeneration_`: laying out a list of thousands of
+    // rows again then hashes no id.
+    struct PlaceHeights {
+        const ReviewSnapshot* snapshot = nullptr;
+        std::vector<std::array<uint16_t, 2>> heights;
+    };
+    mutable std::vector<PlaceHeights> byPlace_;
+    mutable std::optional<uint64_t> placesGeneration_;
     mutable std::array<int, 12> shapeHeights_{};  // 0: not laid out yet
     mutable int computed_ = 0;
     // By item id, for the rows painted lately.

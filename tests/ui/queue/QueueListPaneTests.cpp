@@ -424,6 +424,47 @@ private slots:
         QTRY_COMPARE(delegate.computedHeights(), first + 1 + 60);  // the list lays out a while after a resize
     }
 
+    void rowsAtTheSamePlaceOfTwoSnapshotsKeepTheirOwnHeights() {
+        ScreenFixture fixture("basicMode");
+        StatePublisher& published = fixture.state.published();
+        const Date now = fixture.clock.now();
+        // The first item of each snapshot: a one-line summary in Messages, a two-line one in Gmail.
+        std::string longSummary(300, 'w');
+        longSummary += " and more words past the edge";
+        std::vector<ReviewItem> mail = manyItems(now, longSummary);
+        for (ReviewItem& item : mail) {
+            item.id = "mail-" + item.id;
+            item.source = ReviewSource::gmail;
+        }
+        published.setQueueSort(QueueSort::newest);
+        published.setSnapshot(ReviewSource::messages, fixtureSnapshot(ReviewSource::messages, now, manyItems(now)));
+        published.setSnapshot(ReviewSource::gmail, fixtureSnapshot(ReviewSource::gmail, now, mail));
+        QueueListPane pane(fixture.state);
+        QVERIFY(showAt(pane, 420, 600));
+        auto* list = child<QListView>(pane, "queueList");
+        const QueueListModel& model = pane.model();
+        const auto height = [&](const std::string& id) {
+            return list->visualRect(model.index(model.rowOfItem(id))).height();
+        };
+        const int shortRow = height("many-0");
+        const int longRow = height("mail-many-0");
+        QVERIFY(longRow > shortRow);
+
+        // Grouped by status, the rows lose their status badges: laid out again, as a new pane lays them out.
+        published.setQueueSort(QueueSort::priority);
+        settle();
+        QueueListPane fresh(fixture.state);
+        QVERIFY(showAt(fresh, 420, 600));
+        auto* freshList = child<QListView>(fresh, "queueList");
+        for (const std::string id : {"many-0", "mail-many-0"}) {
+            QCOMPARE(height(id), freshList->visualRect(fresh.model().index(fresh.model().rowOfItem(id))).height());
+        }
+        published.setQueueSort(QueueSort::newest);
+        settle();
+        QCOMPARE(height("many-0"), shortRow);
+        QCOMPARE(height("mail-many-0"), longRow);
+    }
+
     void aHeaderClickLeavesTheSelectionAlone() {
         ScreenFixture fixture("ready");
         QueueListPane pane(fixture.state);
