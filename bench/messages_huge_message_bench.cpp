@@ -13,6 +13,7 @@
 #include "chatdb/TypedStreamWriter.h"
 #include "core/Files.h"
 #include "files/TempDir.h"
+#include "process/PeakResident.h"
 #include "sources/messages/MessagesReader.h"
 
 namespace {
@@ -54,17 +55,7 @@ void writeDatabase(const fs::path& path, bool withHugeMessages) {
 
 // The most memory the program has held since the last reset, in MiB.
 double peakMemory() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.starts_with("VmHWM:")) {
-            return std::stod(line.substr(6)) / 1024;
-        }
-    }
-    return -1;
-}
-
-void resetPeakMemory() {
-    std::ofstream("/proc/self/clear_refs") << "5";
+    return static_cast<double>(test::peakResidentKiB()) / 1024;
 }
 
 struct Measured {
@@ -76,7 +67,7 @@ struct Measured {
 
 Measured scan(const fs::path& database) {
     const MessagesReader reader(nullptr, "Alex", database);
-    resetPeakMemory();
+    test::resetPeakResident();
     const auto started = Clock::now();
     const ConversationBatch batch = reader.scan(LookbackWindow::thirty, {});
     Measured measured{.seconds = std::chrono::duration<double>(Clock::now() - started).count(),

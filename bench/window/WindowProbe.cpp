@@ -26,6 +26,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "process/PeakResident.h"
+
 namespace {
 
 constexpr int pauseBeforeTypingMs = 1000;  // a person needs this long to reach the search field
@@ -36,17 +38,6 @@ qint64 monotonicNs() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<qint64>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
-
-long peakKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::strtol(line.c_str() + 6, nullptr, 10);
-        }
-    }
-    return -1;
 }
 
 class Probe : public QObject {
@@ -149,7 +140,7 @@ private:
 
     void finish() {
         phase_ = Phase::done;
-        write("peakKiB\t" + std::to_string(peakKiB()));
+        write("peakKiB\t" + std::to_string(nudgerly::test::peakResidentKiB()));
         std::fflush(nullptr);
         _exit(0);
     }

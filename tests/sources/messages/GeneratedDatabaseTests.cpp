@@ -14,6 +14,7 @@
 #include "files/TempDir.h"
 #include "platform/contacts/VCardContactsStore.h"
 #include "platform/system/UserFolders.h"
+#include "process/PeakResident.h"
 #include "queues/ManualMainQueue.h"
 #include "sources/messages/MessageIdentity.h"
 #include "sources/messages/MessagesDatabaseConnection.h"
@@ -307,18 +308,6 @@ INSTANTIATE_TEST_SUITE_P(Journals, TombstonesTest,
                                                                                               : "AsWritten";
                          });
 
-// The process's peak resident size in KiB, which writing 5 to clear_refs sets back to the present size.
-long peakResidentKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::strtol(line.c_str() + 6, nullptr, 10);
-        }
-    }
-    return -1;
-}
-
 TEST(GeneratedDatabaseTests, CheckingASavedQueueKeepsLittleOfTheFileInMemory) {
     // The check looks up a few rows of every page; had it mapped the file, the start-up's peak would
     // hold every page it touched.
@@ -350,10 +339,10 @@ TEST(GeneratedDatabaseTests, CheckingASavedQueueKeepsLittleOfTheFileInMemory) {
     ManualMainQueue mainQueue;
     const MessagesReader reader(std::make_shared<test::FakeContactsStore>(mainQueue), "Alex", path);
 
-    std::ofstream("/proc/self/clear_refs") << "5";
-    const long before = peakResidentKiB();
+    test::resetPeakResident();
+    const long before = test::peakResidentKiB();
     reader.removingDeletedMessages(saved, {});
-    EXPECT_LT(peakResidentKiB() - before, fileKiB / 4) << "of a file of " << fileKiB << " KiB";
+    EXPECT_LT(test::peakResidentKiB() - before, fileKiB / 4) << "of a file of " << fileKiB << " KiB";
 }
 
 TEST(GeneratedDatabaseTests, TheDemoHomeIsWhatTheProgramFindsWhenPointedAtIt) {
